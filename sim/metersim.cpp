@@ -1,0 +1,417 @@
+// metersim: serves the meter emulator on a pseudo-terminal.
+//
+// Prints the slave device's path as the first line of standard output, then answers whatever
+// opens that device as the meter would, until SIGTERM or SIGINT.
+
+#include "meteremulator.h"
+#include "readingsource.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int) { g_stop = 1; }
+
+const char* const kUsage = R"(Usage: metersim [options]
+Serves an emulated multimeter (model 120 or 122) on a pseudo-terminal. The first line
+printed is the path of the serial device to open; the program runs until SIGTERM or SIGINT.
+
+Options:
+  --model 120|122        meter model, answered to K (default 122)
+  --tour                 readings walk through every function and range (default)
+  --script FILE          readings from FILE: one frame of nine characters 0x30..0x3F a line,
+                         '#' starts a comment; played in a loop
+  --steady F,R[,CENTRE]  function code F, range code R, a value swinging around CENTRE counts
+  --interval MS          least time between the starts of two frames (default 250)
+  --flood                frames as fast as they are acknowledged (same as --interval 0)
+  --paced                bytes at the real 9600-baud pace, 1.04 ms a byte (default)
+  --instant              bytes at once
+  --recording            the meter's recording bit is set in every frame
+  --corrupt-every N      every Nth frame carries a character outside 0x30..0x3F
+  --drop-every N         every Nth frame loses a character
+  --silent               the meter sends nothing at all
+  --no-echo              commands are carried out but not echoed
+  --link PATH            also make PATH a symlink to the device (replaced if it exists,
+                         removed on exit)
+  --help                 this text
+
+The client must put the line in raw mode (as any serial program does); with echo on, the
+line would send the meter's answers back to it.
+)";
+
+struct Options {
+    int model = 122;
+    enum class Source { Tour, Script, Steady } source = Source::Tour;
+    QString scriptPath;
+    int steadyFunction = 11;
+    int steadyRange = 1;
+    int steadyCentre = 1234;
+    int intervalMs = 250;
+    bool paced = true;
+    bool recording = false;
+    int corruptEvery = 0;
+    int dropEvery = 0;
+    bool silent = false;
+    bool noEcho = false;
+    std::string linkPath;
+};
+
+bool parseInt(const std::string& text, int* value) {
+    if (text.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < INT_MIN || v > INT_MAX)
+        return false;
+    *value = int(v);
+    return true;
+}
+
+// Returns 0 to go on, otherwise the exit code (after printing what went wrong or the help).
+int parseOptions(int argc, char** argv, Options* o) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto usageError = [](const std::string& text) {
+        std::fprintf(stderr, "metersim: %s\nTry 'metersim --help'.\n", text.c_str());
+        return 2;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasValue = true;
+        }
+        auto takeValue = [&](std::string* out) {
+            if (hasValue) {
+                *out = value;
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            *out = args[++i];
+            return true;
+        };
+        auto takeInt = [&](int* out, int least) -> int {
+            std::string text;
+            if (!takeValue(&text))
+                return usageError(name + " needs a value");
+            if (!parseInt(text, out) || *out < least)
+                return usageError("bad value for " + name + ": '" + text + "'");
+            return 0;
+        };
+        auto noValue = [&]() -> int {
+            return hasValue ? usageError(name + " takes no value") : 0;
+        };
+
+        int rc = 0;
+        if (name == "--help" || name == "-h") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (name == "--model") {
+            rc = takeInt(&o->model, 0);
+            if (rc == 0 && o->model != 120 && o->model != 122)
+                rc = usageError("--model must be 120 or 122");
+        } else if (name == "--tour") {
+            rc = noValue();
+            o->source = Options::Source::Tour;
+        } else if (name == "--script") {
+            std::string path;
+            if (!takeValue(&path) || path.empty())
+                return usageError("--script needs a file");
+            o->source = Options::Source::Script;
+            o->scriptPath = QString::fromLocal8Bit(path.c_str());
+        } else if (name == "--steady") {
+            std::string spec;
+            if (!takeValue(&spec))
+                return usageError("--steady needs F,R[,CENTRE]");
+            std::vector<std::string> parts;
+            std::size_t from = 0;
+            for (;;) {
+                const auto comma = spec.find(',', from);
+                parts.push_back(spec.substr(from, comma - from));
+                if (comma == std::string::npos)
+                    break;
+                from = comma + 1;
+            }
+            const bool ok = (parts.size() == 2 || parts.size() == 3) &&
+                            parseInt(parts[0], &o->steadyFunction) &&
+                            parseInt(parts[1], &o->steadyRange) &&
+                            (parts.size() == 2 || parseInt(parts[2], &o->steadyCentre)) &&
+                            o->steadyFunction >= 0 && o->steadyFunction <= 15 &&
+                            o->steadyRange >= 0 && o->steadyRange <= 15 &&
+                            o->steadyCentre >= -9999 && o->steadyCentre <= 9999;
+            if (!ok)
+                return usageError("bad value for --steady: '" + spec +
+                                  "' (function 0..15, range 0..15, centre -9999..9999)");
+            o->source = Options::Source::Steady;
+        } else if (name == "--interval") {
+            rc = takeInt(&o->intervalMs, 0);
+        } else if (name == "--flood") {
+            rc = noValue();
+            o->intervalMs = 0;
+        } else if (name == "--paced") {
+            rc = noValue();
+            o->paced = true;
+        } else if (name == "--instant") {
+            rc = noValue();
+            o->paced = false;
+        } else if (name == "--recording") {
+            rc = noValue();
+            o->recording = true;
+        } else if (name == "--corrupt-every") {
+            rc = takeInt(&o->corruptEvery, 0);
+        } else if (name == "--drop-every") {
+            rc = takeInt(&o->dropEvery, 0);
+        } else if (name == "--silent") {
+            rc = noValue();
+            o->silent = true;
+        } else if (name == "--no-echo") {
+            rc = noValue();
+            o->noEcho = true;
+        } else if (name == "--link") {
+            if (!takeValue(&o->linkPath) || o->linkPath.empty())
+                return usageError("--link needs a path");
+        } else {
+            return usageError("unknown option '" + args[i] + "'");
+        }
+        if (rc != 0)
+            return rc;
+    }
+    return 0;
+}
+
+qint64 monotonicMs() {
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    return duration_cast<milliseconds>(steady_clock::now() - start).count();
+}
+
+// Opens a pseudo-terminal; returns the master fd and fills the slave path and an open slave fd
+// (kept by us so that the device survives the client closing it).
+int openPty(std::string* slavePath, int* slaveFd) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) {
+        std::perror("metersim: posix_openpt");
+        return -1;
+    }
+    char name[256];
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name)) {
+        std::perror("metersim: preparing the pseudo-terminal");
+        close(master);
+        return -1;
+    }
+    const int slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) {
+        std::perror("metersim: opening the slave side");
+        close(master);
+        return -1;
+    }
+    termios tio{};
+    if (tcgetattr(slave, &tio) == 0) {
+        cfmakeraw(&tio);
+        cfsetispeed(&tio, B9600);
+        cfsetospeed(&tio, B9600);
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    const int flags = fcntl(master, F_GETFL);
+    fcntl(master, F_SETFL, flags | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    *slavePath = name;
+    *slaveFd = slave;
+    return master;
+}
+
+bool makeLink(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            std::fprintf(stderr, "metersim: --link %s is a directory\n", link.c_str());
+            return false;
+        }
+        if (unlink(link.c_str()) != 0) {
+            std::fprintf(stderr, "metersim: cannot replace %s: %s\n", link.c_str(),
+                         std::strerror(errno));
+            return false;
+        }
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::fprintf(stderr, "metersim: cannot create %s: %s\n", link.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it still points at our device.
+void removeLink(const std::string& link, const std::string& target) {
+    char buf[4096];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n < 0)
+        return;
+    buf[n] = '\0';
+    if (target == buf)
+        unlink(link.c_str());
+}
+
+// Writes as much of `pending` as the line takes now; false on a hard error.
+bool flushPending(int fd, std::string* pending) {
+    while (!pending->empty()) {
+        const ssize_t n = ::write(fd, pending->data(), pending->size());
+        if (n > 0) {
+            pending->erase(0, std::size_t(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
+        if (n < 0 && errno == EIO)
+            return true;  // nobody on the far side just now
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    if (const int rc = parseOptions(argc, argv, &opt); rc != 0)
+        return rc < 0 ? 0 : rc;
+
+    MeterEmulator emulator(opt.model);
+    emulator.setPaced(opt.paced);
+    emulator.setFrameIntervalMs(opt.intervalMs);
+    emulator.setRecording(opt.recording);
+    emulator.faults().corruptFrameEvery = opt.corruptEvery;
+    emulator.faults().dropFrameEvery = opt.dropEvery;
+    emulator.faults().silent = opt.silent;
+    emulator.faults().withholdEcho = opt.noEcho;
+    std::string sourceText = "tour";
+    switch (opt.source) {
+    case Options::Source::Tour:
+        emulator.setReadings(ReadingSource::tour());
+        break;
+    case Options::Source::Script: {
+        QString error;
+        auto source = ReadingSource::scriptFile(opt.scriptPath, &error);
+        if (!source) {
+            std::fprintf(stderr, "metersim: %s\n", qPrintable(error));
+            return 2;
+        }
+        emulator.setReadings(std::move(source));
+        sourceText = "script " + opt.scriptPath.toStdString();
+        break;
+    }
+    case Options::Source::Steady:
+        emulator.setReadings(
+            ReadingSource::steady(opt.steadyFunction, opt.steadyRange, opt.steadyCentre));
+        sourceText = "steady " + std::to_string(opt.steadyFunction) + "," +
+                     std::to_string(opt.steadyRange) + "," + std::to_string(opt.steadyCentre);
+        break;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: poll() returns EINTR
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::string slavePath;
+    int slaveFd = -1;
+    const int master = openPty(&slavePath, &slaveFd);
+    if (master < 0)
+        return 1;
+    if (!opt.linkPath.empty() && !makeLink(opt.linkPath, slavePath)) {
+        close(slaveFd);
+        close(master);
+        return 1;
+    }
+
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "metersim: model %d, %s, interval %d ms, %s%s%s%s on %s%s%s\n",
+                 opt.model, sourceText.c_str(), opt.intervalMs, opt.paced ? "paced" : "instant",
+                 opt.recording ? ", recording" : "", opt.silent ? ", silent" : "",
+                 opt.noEcho ? ", no echo" : "", slavePath.c_str(),
+                 opt.linkPath.empty() ? "" : " as ", opt.linkPath.c_str());
+
+    // Output the line could not take yet (nobody reading); capped like a real line would lose it.
+    constexpr std::size_t kMaxPending = 64 * 1024;
+    std::string pending;
+    int status = 0;
+    char buf[4096];
+
+    while (!g_stop) {
+        const QByteArray out = emulator.read(monotonicMs());
+        pending.append(out.constData(), std::size_t(out.size()));
+        if (!flushPending(master, &pending)) {
+            std::perror("metersim: write");
+            status = 1;
+            break;
+        }
+        if (pending.size() > kMaxPending)
+            pending.erase(0, pending.size() - kMaxPending);
+
+        int timeout = -1;
+        if (const qint64 next = emulator.nextOutputMs(); next >= 0)
+            timeout = int(std::clamp<qint64>(next - monotonicMs(), 0, INT_MAX));
+        pollfd pfd{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
+        const int r = poll(&pfd, 1, timeout);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("metersim: poll");
+            status = 1;
+            break;
+        }
+        if (r == 0)
+            continue;
+        if (pfd.revents & POLLIN) {
+            for (;;) {
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0) {
+                    emulator.write(QByteArray(buf, n), monotonicMs());
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                break;  // EAGAIN: all read; EIO: no one on the far side
+            }
+        } else if (pfd.revents & (POLLHUP | POLLERR)) {
+            // Only when no slave descriptor is open (we keep one): do not spin.
+            usleep(20 * 1000);
+        }
+    }
+
+    if (!opt.linkPath.empty())
+        removeLink(opt.linkPath, slavePath);
+    close(slaveFd);
+    close(master);
+    return status;
+}
