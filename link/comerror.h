@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <stdexcept>
+
+// What a port object's error handler decides: let the error propagate (caFail) or end the
+// current action silently (caAbort).
+enum TComAction { caFail = 0, caAbort = 1 };
+
+// A failed port operation: the system's error number (or 0) and a message text.
+class EComError : public std::runtime_error {
+public:
+    EComError(int code, const QString& message)
+        : std::runtime_error(message.toStdString()), Code(code), Message(message)
+    {
+    }
+    int Code;
+    QString Message;
+};
+
+// A silent abort: ends the current user action without a message. Every entry point of the
+// program (timer, receive notification, menu command) catches it.
+class EAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+// Texts of the port object's own errors.
+namespace ComErrorText {
+inline const QString ClosedPort = QStringLiteral("Can't perform this operation on a closed port");
+inline const QString OpenPort = QStringLiteral("Can't perform this operation on an open port");
+inline const QString NoThread = QStringLiteral("Can't create thread");
+inline const QString Timeout = QStringLiteral("Timeout");
+} // namespace ComErrorText

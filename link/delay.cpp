@@ -1,0 +1,45 @@
+#include "delay.h"
+
+#include "comport.h"
+#include "metercommand.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+void Delay(unsigned milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // A nested event loop that sleeps until the next event or the end of the wait, so waiting
+    // costs no processor time.
+    while (quint64(clock.elapsed()) <= milliseconds) {
+        const qint64 left = qint64(milliseconds) - clock.elapsed() + 1;
+        QEventLoop loop;
+        QTimer::singleShot(std::max<qint64>(left, 1), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+bool SendCommand(TComPort& port, const MeterCommand& command)
+{
+    const QByteArray sent = command.bytes();
+    port.ClearInput();
+    int attempts = 0;
+    bool ok = false;
+    QByteArray reply(MeterCommand::Size, '\0');
+    while (!ok && attempts < 3) {
+        if (port.Active())
+            port.Write(sent);
+        Delay(500);
+        if (port.InputCount() >= MeterCommand::Size) {
+            QByteArray got;
+            port.Read(got, MeterCommand::Size);
+            reply.replace(0, got.size(), got);
+            ok = reply == sent;
+        }
+        if (!ok)
+            ++attempts;
+    }
+    return ok;
+}

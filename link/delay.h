@@ -1,0 +1,13 @@
+#pragma once
+
+class TComPort;
+class MeterCommand;
+
+// Returns after `milliseconds` have passed on the monotonic clock, processing window
+// messages (timers, receive notifications, repaints) while it waits.
+void Delay(unsigned milliseconds);
+
+// One echoed command transaction: up to three tries of writing the command and waiting
+// 500 ms for the meter to send the same six bytes back. Bytes beyond the first six stay in
+// the port. Throws EAbort (through the port's error handler) when the port is closed.
+bool SendCommand(TComPort& port, const MeterCommand& command);

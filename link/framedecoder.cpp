@@ -1,0 +1,438 @@
+#include "framedecoder.h"
+
+#include "liveviews.h"
+
+#include <QLocale>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr std::uint32_t bit(unsigned n) { return std::uint32_t(1) << n; }
+
+// One range of a function: unit, divisor, multiplier.
+struct RangeEntry {
+    const char* unit;
+    std::int32_t divisor;
+    std::int32_t multiplier;
+};
+
+constexpr RangeEntry kFrequency[] = {{"KHz", 1000, 1},    {"KHz", 100, 1},    {"KHz", 10, 1},
+                                     {"MHz", 1000, 1000}, {"MHz", 100, 1000}, {"MHz", 10, 1000}};
+constexpr RangeEntry kRpm[] = {{"KRPM", 100, 1},    {"KRPM", 10, 1},    {"MRPM", 1000, 1000},
+                               {"MRPM", 100, 1000}, {"MRPM", 10, 1000}, {"MRPM", 1, 1000}};
+constexpr RangeEntry kOhm[] = {{"Ohm", 10, 1},           {"KOhm", 1000, 1000},
+                               {"KOhm", 100, 1000},      {"KOhm", 10, 1000},
+                               {"MOhm", 1000, 1000000},  {"MOhm", 100, 1000000}};
+constexpr RangeEntry kCapacitance[] = {
+    {"nF", 1000, 1},          {"nF", 100, 1},         {"nF", 10, 1},
+    {"uF", 1000, 1000},       {"uF", 100, 1000},      {"uF", 10, 1000},
+    {"mF", 1000, 1000000},    {"mF", 100, 1000000}};
+constexpr RangeEntry kVoltage[] = {
+    {"mV", 10, 1}, {"V", 1000, 1000}, {"V", 100, 1000}, {"V", 10, 1000}, {"V", 1, 1000}};
+
+std::uint32_t pointBit(std::int32_t divisor)
+{
+    switch (divisor) {
+    case 1000:
+        return bit(annPoint1);
+    case 100:
+        return bit(annPoint2);
+    case 10:
+        return bit(annPoint3);
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t prefixUnitBit(const QString& unit)
+{
+    if (unit == u"KHz" || unit == u"KRPM" || unit == u"KOhm")
+        return bit(unitKOhmHz);
+    if (unit == u"MHz" || unit == u"MRPM" || unit == u"MOhm")
+        return bit(unitMOhmHz);
+    return 0;
+}
+
+std::uint32_t capacitanceBit(const QString& unit)
+{
+    if (unit == u"nF")
+        return bit(annnF);
+    if (unit == u"uF")
+        return bit(annuF);
+    if (unit == u"mF")
+        return bit(annmF);
+    return 0;
+}
+
+} // namespace
+
+void FrameDecoder::Reset()
+{
+    reading = Reading{};
+    stats = Statistics{};
+    previous = PreviousFrame{};
+    AnalogScale = 100.0f;
+}
+
+void FrameDecoder::ResetStatistics()
+{
+    stats.MaxCount = -1e9f;
+    stats.MinCount = 1e9f;
+    stats.PeakMaxCount = -1e9f;
+    stats.PeakMinCount = 1e9f;
+    stats.PeakValue = 0.0f;
+    stats.PeakNegative = false;
+    stats.PeakDigits = BlankDigits;
+}
+
+int FrameDecoder::DecimalsFor(int divisor)
+{
+    switch (divisor) {
+    case 1:
+        return 0;
+    case 10:
+        return 1;
+    case 100:
+        return 2;
+    case 1000:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+QString FrameDecoder::FixedText(double value, int decimals)
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
+}
+
+void FrameDecoder::decodeFunction(int meterModel)
+{
+    Reading& r = reading;
+    // A range the row lists sets unit, divisor, multiplier and the decimal point; an unlisted
+    // one leaves all three as they were.
+    auto applyRange = [&r](const RangeEntry* table, unsigned size) {
+        if (r.RangeCode >= size)
+            return;
+        const RangeEntry& e = table[r.RangeCode];
+        r.UnitText = QString::fromLatin1(e.unit);
+        r.Divisor = e.divisor;
+        r.Multiplier = e.multiplier;
+        r.Annunciators |= pointBit(e.divisor);
+        r.UnitAnnunciators |= prefixUnitBit(r.UnitText);
+    };
+    auto fixedDivisor = [&r](std::int32_t divisor) {
+        r.Divisor = divisor;
+        r.Annunciators |= pointBit(divisor);
+    };
+
+    if (meterModel == 120 && r.FrequencyMode) {
+        r.FunctionName = QStringLiteral("Freuqency");
+        r.UnitAnnunciators |= bit(unitHz);
+        applyRange(kFrequency, std::size(kFrequency));
+        return;
+    }
+
+    switch (r.FunctionCode) {
+    case 1:
+        r.FunctionName = QStringLiteral("Diode");
+        r.Annunciators |= bit(annVoltage) | bit(annDIODE);
+        r.UnitText = QStringLiteral("V");
+        r.Multiplier = 1;
+        fixedDivisor(1000);
+        break;
+    case 2:
+        if (!r.AltMode) {
+            r.FunctionName = QStringLiteral("Freuqency");
+            r.UnitAnnunciators |= bit(unitHz);
+            applyRange(kFrequency, std::size(kFrequency));
+        } else {
+            r.FunctionName = QStringLiteral("RPM");
+            r.Annunciators |= bit(annRPM);
+            applyRange(kRpm, std::size(kRpm));
+        }
+        break;
+    case 3:
+        r.FunctionName = QStringLiteral("OHM");
+        r.UnitAnnunciators |= bit(unitOhm);
+        applyRange(kOhm, std::size(kOhm));
+        break;
+    case 4:
+        r.FunctionName = QStringLiteral("Temperature");
+        if (r.AltMode) {
+            r.UnitText = QStringLiteral("C");
+            r.Annunciators |= bit(annC);
+        } else {
+            r.UnitText = QStringLiteral("F");
+            r.Annunciators |= bit(annF);
+        }
+        r.Multiplier = 1;
+        r.Divisor = 1;
+        break;
+    case 5:
+        r.FunctionName = QStringLiteral("Continuity");
+        r.Annunciators |= bit(annCONTIMUNITY);
+        r.UnitText = QStringLiteral("Ohm");
+        r.Multiplier = 1;
+        fixedDivisor(10);
+        break;
+    case 6:
+        r.FunctionName = QStringLiteral("Capacitance");
+        r.Annunciators |= bit(annFara);
+        applyRange(kCapacitance, std::size(kCapacitance));
+        if (r.RangeCode < std::size(kCapacitance))
+            r.Annunciators |= capacitanceBit(r.UnitText);
+        break;
+    case 9:
+        r.FunctionName = QStringLiteral("Current");
+        r.Annunciators |= bit(annmVA);
+        r.UnitAnnunciators |= bit(unitCurrent);
+        r.UnitText = QStringLiteral("mA");
+        r.Multiplier = 1;
+        if (r.RangeCode == 0)
+            fixedDivisor(100);
+        else if (r.RangeCode == 1)
+            fixedDivisor(10);
+        break;
+    case 11:
+        r.FunctionName = QStringLiteral("Voltage");
+        r.Annunciators |= bit(annVoltage);
+        applyRange(kVoltage, std::size(kVoltage));
+        if (r.RangeCode == 0)
+            r.Annunciators |= bit(annmVA);
+        break;
+    case 13:
+        r.FunctionName = QStringLiteral("Current");
+        r.Annunciators |= bit(annuVA);
+        r.UnitAnnunciators |= bit(unitCurrent);
+        r.UnitText = QStringLiteral("uA");
+        r.Multiplier = 1;
+        if (r.RangeCode == 0)
+            fixedDivisor(10);
+        break;
+    case 15:
+        r.FunctionName = QStringLiteral("Current");
+        r.UnitAnnunciators |= bit(unitCurrent);
+        r.UnitText = QStringLiteral("A");
+        r.Multiplier = 1;
+        fixedDivisor(100);
+        break;
+    default:
+        // Codes the meter does not use: no unit, no decimal point.
+        r.Divisor = 1;
+        r.Multiplier = 1;
+        break;
+    }
+}
+
+void FrameDecoder::blankDigits()
+{
+    DigitCodes& d = reading.Digits;
+    if (reading.Overload) {
+        d = {DigitBlank, 0, DigitL, DigitBlank};
+        return;
+    }
+    int blankable = 0; // leading positions that may turn blank
+    switch (reading.Divisor) {
+    case 1:
+        blankable = 3;
+        break;
+    case 10:
+        blankable = 2;
+        break;
+    case 100:
+        blankable = 1;
+        break;
+    default:
+        blankable = 0;
+        break;
+    }
+    for (int k = 0; k < blankable; ++k) {
+        if (d[k] != 0)
+            break;
+        d[k] = DigitBlank;
+    }
+}
+
+void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveViews& views)
+{
+    Reading& r = reading;
+    auto ch = [&frame](int position) -> unsigned {
+        return position - 1 < frame.size() ? std::uint8_t(frame[position - 1]) : 0u;
+    };
+
+    // 1. Masks start empty.
+    r.Annunciators = 0;
+    r.UnitAnnunciators = 0;
+
+    // 2. Status bits.
+    const unsigned c7 = ch(7), c8 = ch(8), c9 = ch(9);
+    r.Overload = c7 & 1;
+    r.LowBattery = c7 & 2;
+    r.Negative = c7 & 4;
+    r.AltMode = c7 & 8;
+    r.FrequencyMode = c8 & 1;
+    r.MeterRecording = c8 & 2;
+    r.PeakHold = c8 & 12;
+    r.Auto = c9 & 2;
+    r.AC = c9 & 4;
+    r.DC = c9 & 8;
+
+    // 3. Digits; a character that is no decimal digit stops the conversion, and it and the
+    // digits after it keep their previous codes.
+    for (int k = 0; k < 4; ++k) {
+        const unsigned c = ch(2 + k);
+        if (c < '0' || c > '9')
+            break;
+        r.Digits[k] = std::uint8_t(c - '0');
+    }
+
+    // 4. Codes.
+    r.RangeCode = ch(1) & 0x0F;
+    r.FunctionCode = ch(6) & 0x0F;
+
+    // 5. Count.
+    r.Count = r.Digits[0] * 1000 + r.Digits[1] * 100 + r.Digits[2] * 10 + r.Digits[3];
+    if (r.Negative)
+        r.Count = -r.Count;
+
+    // 6. Mode key.
+    r.ModeKey = unsigned(r.FrequencyMode) | unsigned(r.AltMode) << 1 | unsigned(r.AC) << 2 |
+                unsigned(r.DC) << 3;
+
+    // 7. Peak hold bookkeeping.
+    if (r.PeakHold) {
+        stats.PeakActive = true;
+    } else if (stats.PeakActive) {
+        stats.PeakValue = 0.0f;
+        stats.PeakNegative = false;
+        stats.PeakDigits = BlankDigits;
+        stats.PeakMaxCount = -1e9f;
+        stats.PeakMinCount = 1e9f;
+        stats.PeakActive = false;
+        if (views.hasStatus())
+            views.statusPeakEnded();
+    }
+
+    // 8. Status annunciators.
+    r.Annunciators |= bit(annRS232);
+    if (r.Overload)
+        r.Annunciators |= bit(annBarOL);
+    if (r.LowBattery)
+        r.Annunciators |= bit(annLBT);
+    if (r.Negative && !r.PeakHold)
+        r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
+    if (r.PeakHold)
+        r.Annunciators |= bit(annPMAX);
+    r.Annunciators |= r.Auto ? bit(annAUTO) : bit(annMANU);
+    if (r.AC)
+        r.Annunciators |= bit(annAC);
+    if (r.DC)
+        r.Annunciators |= bit(annDC);
+
+    // 9. Function, unit, divisor, multiplier.
+    decodeFunction(meterModel);
+
+    // 10. Function change (a change of mode counts, except Celsius/Fahrenheit).
+    if (r.FunctionCode != previous.PreviousFunctionCode ||
+        (r.ModeKey != previous.PreviousModeKey && r.FunctionCode != 4)) {
+        r.Multiplier = 1;
+        previous.PreviousMultiplier = 1;
+        if (views.hasRecorder())
+            views.recorderFunctionChange();
+        if (views.hasGauge())
+            views.gaugeRelabel();
+    }
+
+    // 11. Range change within the same function (or the very first frame).
+    if ((r.FunctionCode == previous.PreviousFunctionCode &&
+         r.RangeCode != previous.PreviousRangeCode) ||
+        previous.PreviousFunctionCode == 99) {
+        if (views.hasRecorder())
+            views.recorderRangeChange(previous.PreviousMultiplier, r.Multiplier);
+        if (previous.PreviousMultiplier < r.Multiplier)
+            previous.PreviousMultiplier = r.Multiplier;
+    }
+
+    // 12. Scale change: the statistics start again.
+    if (r.FunctionCode != previous.PreviousFunctionCode ||
+        r.RangeCode != previous.PreviousRangeCode || r.AltMode != previous.PreviousAltMode) {
+        stats.MaxCount = -1e9f;
+        stats.MinCount = 1e9f;
+        stats.PeakMaxCount = -1e9f;
+        stats.PeakMinCount = 1e9f;
+        stats.PeakValue = 0.0f;
+        stats.PeakNegative = false;
+        stats.PeakDigits = BlankDigits;
+        if (views.hasRecorder())
+            views.recorderScaleChange();
+        if (views.hasGauge())
+            views.gaugeRelabel();
+    }
+
+    // 13. Leading zeros become blank.
+    blankDigits();
+
+    // 14. Statistics.
+    const float count = float(r.Count);
+    bool maxChanged = false, pmaxChanged = false, minChanged = false, pminChanged = false;
+    if (count > stats.MaxCount) {
+        stats.MaxCount = count;
+        maxChanged = true;
+    }
+    if (count > stats.PeakMaxCount && r.PeakHold) {
+        stats.PeakNegative = r.Negative;
+        stats.PeakDigits = r.Digits;
+        stats.PeakValue = count / float(r.Divisor);
+        stats.PeakMaxCount = count;
+        pmaxChanged = true;
+    }
+    if (count < stats.MinCount) {
+        stats.MinCount = count;
+        minChanged = true;
+    }
+    if (count < stats.PeakMinCount && r.PeakHold) {
+        stats.PeakMinCount = count;
+        pminChanged = true;
+    }
+    if (views.hasStatus())
+        views.statusShow(maxChanged, pmaxChanged, minChanged, pminChanged);
+
+    // 15. LCD panel: in peak hold it shows the held maximum.
+    if (views.hasLcd()) {
+        if (r.PeakHold) {
+            r.Digits = stats.PeakDigits;
+            if (stats.PeakNegative)
+                r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
+        }
+        views.lcdShow();
+    }
+
+    // 16. Remember this frame.
+    previous.PreviousFunctionCode = r.FunctionCode;
+    previous.PreviousRangeCode = r.RangeCode;
+    previous.PreviousAltMode = r.AltMode;
+    previous.PreviousModeKey = r.ModeKey;
+    previous.PreviousDigits = r.Digits;
+
+    // 17. Value and its text.
+    r.Value = float(r.Count) / float(r.Divisor);
+    if (r.Overload) {
+        r.ValueText = r.Negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+    } else if (const int decimals = DecimalsFor(r.Divisor); decimals >= 0) {
+        r.ValueText = FixedText(r.Value, decimals);
+    }
+
+    // 18. Analog gauge.
+    if (views.hasGauge()) {
+        if (r.PeakHold)
+            views.gaugeShow(std::abs(stats.PeakValue),
+                            stats.PeakNegative ? QStringLiteral("-") : QStringLiteral("+"));
+        else
+            views.gaugeShow(std::abs(r.Value),
+                            r.Value >= 0 ? QStringLiteral("+") : QStringLiteral("-"));
+    }
+}

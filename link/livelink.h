@@ -1,0 +1,89 @@
+#pragma once
+
+#include "clock.h"
+#include "comport.h"
+#include "framedecoder.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+class LiveViews;
+
+// The live link with the meter: the receive step run for every notification of received
+// characters on Comm1, and the one-second main-timer step that watches the link, calls the
+// meter while it is down, runs the recorder schedule and paces the recorder. Holds the state
+// the rest of the program shares about the link, the recorder and the schedule.
+class LiveLink : public QObject {
+    Q_OBJECT
+public:
+    explicit LiveLink(LiveViews& views, QObject* parent = nullptr);
+    ~LiveLink() override;
+
+    // The live port (with the receive handler) and the port for command transactions while
+    // the live port is closed. Both end actions silently on port errors.
+    TComPort Comm1;
+    TComPort Comm3;
+    // About once a second; starts disabled with 1000 ms.
+    QTimer MainTimer;
+
+    // The current reading, its statistics and the previous-frame memory.
+    FrameDecoder decoder;
+
+    // Link state.
+    bool Connected = false;
+    int MeterModel = 122;
+    int SavedModel = 0;
+    int PortIndex = 0;
+    bool NewReading = false;
+    int MissedTicks = 0;
+    int TickCounter = 0;
+    qint64 TickReference = 0; // monotonic ms of the previous tick
+    bool TickReferenceReset = true;
+    QByteArray RxBuffer;
+    bool RxBusy = false;
+    bool TimerBusy = false;
+    static constexpr int NoConnectionLimit = 5;
+
+    // Recorder and schedule state.
+    bool Recording = false;
+    int RecordInterval = 2;
+    bool ScheduleArmed = false;
+    double ScheduleStart = 0;
+    double ScheduleStop = 0;
+    int ScheduleInterval = 2;
+
+    // Receive step (Comm1's receive handler).
+    void Comm1RxChar();
+    // Main-timer step (MainTimer's timeout).
+    void MainTimerTimer();
+
+    // The next timer interval after a tick that came `elapsedMs` after the previous one.
+    static int CorrectedInterval(int currentInterval, qint64 elapsedMs);
+    // True when the nine characters before CR LF are all 0x30..0x3F.
+    static bool IsValidFrame(const QByteArray& frame);
+
+    // Waits, processing window messages, until `flag` is clear or `timeoutMs` has passed
+    // (negative: no limit). Returns whether the flag is clear.
+    static bool WaitWhileSet(const bool& flag, int timeoutMs = -1);
+
+    // The clock used by the timer step; the link does not own it. nullptr: the system clock.
+    void setClock(const Clock* clock);
+    const Clock& clock() const;
+
+    // Counters for tests and measurements.
+    qint64 FramesDecoded = 0;
+    qint64 FramesAcknowledged = 0;
+    qint64 FramesRejected = 0;
+
+    LiveViews& views() { return m_views; }
+
+private:
+    void receiveStep();
+    bool anyViewExists() const;
+
+    LiveViews& m_views;
+    const Clock* m_clock = nullptr;
+    Clock m_systemClock;
+    bool m_rxAgain = false;
+};

@@ -1,0 +1,190 @@
+#include "serialbackend.h"
+
+#include <QMetaObject>
+
+#include <cerrno>
+#include <cstring>
+
+SerialBackend::SerialBackend(const QString& path)
+{
+    m_port.setPortName(path);
+    QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] { onReadyReadSignal(); });
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError e) { onErrorSignal(e); });
+}
+
+SerialBackend::~SerialBackend()
+{
+    onReadyRead = nullptr;
+    onDeviceError = nullptr;
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error,
+                                           const QString& path, const QString& systemText)
+{
+    switch (error) {
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_LINUX
+        return QStringLiteral("No permission to open %1: add your user to the 'dialout' group "
+                              "(or 'uucp' on some systems) and log in again")
+            .arg(path);
+#else
+        return QStringLiteral("%1 is in use by another program or access is denied").arg(path);
+#endif
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("%1 does not exist").arg(path);
+    default:
+        return systemText.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(path) : systemText;
+    }
+}
+
+void SerialBackend::setPath(const QString& path) { m_port.setPortName(path); }
+
+bool SerialBackend::open(Failure* failure)
+{
+    m_port.clearError();
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        if (failure) {
+            // QSerialPort keeps the errno of the failed open in its error text; keep the code
+            // of the most useful kinds.
+            const auto error = m_port.error();
+            failure->code = error == QSerialPort::PermissionError ? EACCES
+                            : error == QSerialPort::DeviceNotFoundError ? ENOENT
+                                                                        : 0;
+            failure->text = describeOpenFailure(error, m_port.portName(), m_port.errorString());
+        }
+        m_port.clearError();
+        return false;
+    }
+    // Line settings; DTR/RTS are left alone (they fail on pseudo-terminals and are not needed).
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clear(QSerialPort::AllDirections);
+    m_port.clearError();
+    m_missedNotify = false;
+    return true;
+}
+
+void SerialBackend::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+bool SerialBackend::isOpen() const { return m_port.isOpen(); }
+
+qint64 SerialBackend::bytesAvailable()
+{
+    if (!m_port.isOpen())
+        return 0;
+    // Bytes that reached the driver while no event loop ran are only in QSerialPort's buffer
+    // after a read notification; a zero wait pulls them in. Its readyRead and its timeout
+    // error are ours, not the program's.
+    m_pulling = true;
+    m_port.waitForReadyRead(0);
+    m_pulling = false;
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
+    if (!m_port.isOpen())
+        return 0;
+    const qint64 n = m_port.bytesAvailable();
+    if (m_missedNotify) {
+        // A notification swallowed by the pull must not be lost: if its bytes are still
+        // waiting once control is back in the event loop, tell the port object then.
+        m_missedNotify = false;
+        QMetaObject::invokeMethod(
+            &m_port,
+            [this] {
+                if (m_port.isOpen() && m_port.bytesAvailable() > 0 && onReadyRead)
+                    onReadyRead();
+            },
+            Qt::QueuedConnection);
+    }
+    return n;
+}
+
+qint64 SerialBackend::read(char* data, qint64 count)
+{
+    if (!m_port.isOpen())
+        return 0;
+    return m_port.read(data, count);
+}
+
+bool SerialBackend::write(const char* data, qint64 count, Failure* failure)
+{
+    if (!m_port.isOpen())
+        return false;
+    const qint64 written = m_port.write(data, count);
+    if (written != count) {
+        if (failure) {
+            failure->code = 0;
+            failure->text = m_port.errorString();
+        }
+        return false;
+    }
+    // Qt only queues; put the bytes on the line now.
+    m_port.flush();
+    return true;
+}
+
+void SerialBackend::waitWritten()
+{
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(1000);
+}
+
+void SerialBackend::clearInput()
+{
+    if (!m_port.isOpen())
+        return;
+    // Drop what QSerialPort has buffered and what the driver holds.
+    m_pulling = true;
+    m_port.waitForReadyRead(0);
+    m_pulling = false;
+    m_port.readAll();
+    m_port.clear(QSerialPort::Input);
+    m_port.clearError();
+    m_missedNotify = false;
+}
+
+void SerialBackend::onReadyReadSignal()
+{
+    if (m_pulling) {
+        m_missedNotify = true;
+        return;
+    }
+    if (onReadyRead)
+        onReadyRead();
+}
+
+void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError: // from the zero-wait pull: nothing was pending
+        return;
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+    case QSerialPort::WriteError: {
+        // The device has gone (adapter unplugged, pseudo-terminal closed): QSerialPort would
+        // report it again and again, so close on the first report.
+        Failure f{EIO, m_port.errorString()};
+        const bool wasOpen = m_port.isOpen();
+        if (wasOpen)
+            m_port.close();
+        m_port.clearError();
+        if (wasOpen && onDeviceError)
+            onDeviceError(f, true);
+        return;
+    }
+    default:
+        // Errors of an operation in progress are reported by that operation.
+        return;
+    }
+}

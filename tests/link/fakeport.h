@@ -1,0 +1,96 @@
+#pragma once
+
+#include "comport.h"
+#include "portbackend.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+#include <memory>
+
+// A scripted serial device for tests: the test pushes bytes the "meter" sends and reads back
+// what the program wrote. It can echo commands like the meter does.
+class FakeDevice {
+public:
+    QByteArray input;          // waiting to be read by the program
+    QList<QByteArray> writes;  // each Write of the program
+    bool open = false;
+    bool failOpen = false;
+    bool echo = false;         // answer every write with the same bytes
+    int opens = 0;
+    std::function<void()> notify; // set by the backend: delivers a receive notification
+
+    // The meter sends bytes; with `notifyNow` the program is told at once.
+    void send(const QByteArray& bytes, bool notifyNow = true)
+    {
+        input += bytes;
+        if (notifyNow && notify)
+            notify();
+    }
+    QByteArray written() const
+    {
+        QByteArray all;
+        for (const auto& w : writes)
+            all += w;
+        return all;
+    }
+};
+
+class FakeBackend : public PortBackend {
+public:
+    explicit FakeBackend(std::shared_ptr<FakeDevice> device) : m_device(std::move(device))
+    {
+        m_device->notify = [this] {
+            if (m_device->open && onReadyRead)
+                onReadyRead();
+        };
+    }
+    ~FakeBackend() override { m_device->notify = nullptr; }
+    void setPath(const QString&) override {}
+    bool open(Failure* failure) override
+    {
+        ++m_device->opens;
+        if (m_device->failOpen) {
+            failure->code = 13;
+            failure->text = QStringLiteral("Permission denied");
+            return false;
+        }
+        m_device->open = true;
+        return true;
+    }
+    void close() override { m_device->open = false; }
+    bool isOpen() const override { return m_device->open; }
+    qint64 bytesAvailable() override { return m_device->input.size(); }
+    qint64 read(char* data, qint64 count) override
+    {
+        const qint64 n = qMin<qint64>(count, m_device->input.size());
+        std::copy_n(m_device->input.constData(), n, data);
+        m_device->input.remove(0, n);
+        return n;
+    }
+    bool write(const char* data, qint64 count, Failure*) override
+    {
+        m_device->writes += QByteArray(data, count);
+        if (m_device->echo)
+            m_device->input += QByteArray(data, count);
+        return true;
+    }
+    void waitWritten() override {}
+    void clearInput() override { m_device->input.clear(); }
+
+private:
+    std::shared_ptr<FakeDevice> m_device;
+};
+
+// Installs a fake device behind every port opened while it lives.
+class FakeDeviceScope {
+public:
+    FakeDeviceScope() : device(std::make_shared<FakeDevice>())
+    {
+        auto d = device;
+        TComPort::SetBackendFactory([d](const QString&) { return std::make_unique<FakeBackend>(d); });
+    }
+    ~FakeDeviceScope() { TComPort::SetBackendFactory({}); }
+    std::shared_ptr<FakeDevice> device;
+};
