@@ -165,9 +165,10 @@ void LiveLink::receiveStep()
 
 int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs)
 {
-    const double lateness = (double(elapsedMs) / 1000.0 - 1.0) * 1000.0;
-    const int n = int(double(currentInterval) - lateness);
-    return n > 500 ? n : 500;
+    // Lateness against the one-second period, in whole milliseconds of the monotonic clock.
+    const qint64 lateness = elapsedMs - 1000;
+    const qint64 n = qint64(currentInterval) - lateness;
+    return n > 500 ? int(qMin<qint64>(n, 60000)) : 500;
 }
 
 void LiveLink::MainTimerTimer()
