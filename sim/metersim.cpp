@@ -28,8 +28,19 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+// Self-pipe: the handler writes a byte so that a signal arriving just before poll() still
+// wakes it (checking g_stop alone would leave that window open).
+int g_wakeWrite = -1;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+    const int saved = errno;
+    g_stop = 1;
+    if (g_wakeWrite >= 0) {
+        const char b = 1;
+        [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite, &b, 1);
+    }
+    errno = saved;
+}
 
 const char* const kUsage = R"(Usage: metersim [options]
 Serves an emulated multimeter (model 120 or 122) on a pseudo-terminal. The first line
@@ -333,6 +344,17 @@ int main(int argc, char** argv) {
         break;
     }
 
+    int wake[2];
+    if (pipe(wake) != 0) {
+        std::perror("metersim: pipe");
+        return 1;
+    }
+    for (const int fd : wake) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    g_wakeWrite = wake[1];
+
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -381,8 +403,10 @@ int main(int argc, char** argv) {
         int timeout = -1;
         if (const qint64 next = emulator.nextOutputMs(); next >= 0)
             timeout = int(std::clamp<qint64>(next - monotonicMs(), 0, INT_MAX));
-        pollfd pfd{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
-        const int r = poll(&pfd, 1, timeout);
+        pollfd fds[2] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
+                         {wake[0], POLLIN, 0}};
+        const pollfd& pfd = fds[0];
+        const int r = poll(fds, 2, timeout);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
@@ -413,5 +437,8 @@ int main(int argc, char** argv) {
         removeLink(opt.linkPath, slavePath);
     close(slaveFd);
     close(master);
+    g_wakeWrite = -1;
+    close(wake[0]);
+    close(wake[1]);
     return status;
 }

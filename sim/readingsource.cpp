@@ -299,7 +299,7 @@ std::unique_ptr<ReadingSource> ReadingSource::scriptFile(const QString& path, QS
         if (line.isEmpty())
             continue;
         if (!isFrame(line))
-            return fail(QStringLiteral("%1:%2: expected nine characters 0x30..0x3F, got \"%3\"")
+            return fail(QStringLiteral("%1: line %2: expected nine characters 0x30..0x3F, got \"%3\"")
                             .arg(path)
                             .arg(lineNumber)
                             .arg(QString::fromLatin1(line)));
