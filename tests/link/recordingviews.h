@@ -2,6 +2,8 @@
 
 #include "liveviews.h"
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +18,7 @@ public:
     bool startEnabled = false, stopEnabled = false;
     int samples = 0;
     std::function<void()> onLcdShow;
+    std::function<void()> onGaugeShow; // the last view call of a decoded frame
 
     bool hasRecorder() const override { return recorder; }
     bool hasLcd() const override { return lcd; }
@@ -47,6 +50,8 @@ public:
     void gaugeShow(double magnitude, const QString& sign) override
     {
         calls << QStringLiteral("gaugeShow %1 %2").arg(magnitude).arg(sign);
+        if (onGaugeShow)
+            onGaugeShow();
     }
     void statusShow(bool max, bool pmax, bool min, bool pmin) override
     {

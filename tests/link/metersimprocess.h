@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+// Runs the built metersim and knows the pseudo-terminal it serves.
+class MeterSimProcess {
+public:
+    ~MeterSimProcess() { stop(); }
+
+    static QString program() { return qEnvironmentVariable("QL_BIN_DIR") + "/metersim"; }
+
+    bool start(const QStringList& arguments)
+    {
+        process.start(program(), arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        while (!process.canReadLine()) {
+            if (!process.waitForReadyRead(5000))
+                return false;
+        }
+        path = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return !path.isEmpty();
+    }
+    void kill()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    void stop()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(3000))
+                kill();
+        }
+    }
+
+    QProcess process;
+    QString path;
+};

@@ -1,0 +1,127 @@
+// The live link against metersim through a real pseudo-terminal.
+#include "livelink.h"
+#include "metercommand.h"
+#include "metersimprocess.h"
+#include "recordingviews.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Range, four digits, function, three status characters.
+const QList<QByteArray> kScript = {
+    "11234;00:", // 1.234 V
+    "00500;40:", // -50.0 mV
+    "207503002", // 7.50 KOhm
+    "112349002", // (4th frame: corrupted by metersim)
+    "300254800", // 25 C
+    "010006002", // 1.000 nF
+    "10000;102", // OL V
+    "11111;002", // (8th frame: corrupted)
+};
+const QStringList kExpected = {"1.234 V", "-50.0 mV", "7.50 KOhm", "25 C", "1.000 nF", "OL V"};
+
+} // namespace
+
+class TestLinkPty : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QFile script(dir.filePath("readings.txt"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("# frames for the link test\n");
+        for (const auto& f : kScript)
+            script.write(f + "\n");
+        script.close();
+        linkPath = dir.filePath("meter");
+    }
+
+    void decodesKnownSequenceAndSurvivesMeterLoss();
+
+private:
+    // Runs timer ticks every `ms` until `done` or the time runs out.
+    bool tickUntil(LiveLink& link, const std::function<bool()>& done, int ms, int limitMs)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < limitMs) {
+            QTest::qWait(ms);
+            link.MainTimerTimer();
+        }
+        return done();
+    }
+
+    QTemporaryDir dir;
+    QString linkPath;
+};
+
+void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss()
+{
+    MeterSimProcess sim;
+    QVERIFY2(sim.start({"--script", dir.filePath("readings.txt"), "--instant", "--interval", "5",
+                        "--corrupt-every", "4", "--link", linkPath}),
+             qPrintable(sim.process.readAllStandardError()));
+    QVERIFY(QFileInfo(sim.path).exists());
+
+    RecordingViews views;
+    LiveLink link(views);
+    QStringList decoded;
+    views.onGaugeShow = [&] {
+        decoded << link.decoder.reading.ValueText + " " + link.decoder.reading.UnitText;
+    };
+    int errors = 0;
+    link.Comm1.OnError = [&](TComPort*, const EComError&, TComAction& action) {
+        ++errors;
+        action = caAbort;
+    };
+
+    link.Comm1.setDeviceName(linkPath);
+    OpenQuietly(link.Comm1);
+    QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
+    link.Comm1.ClearInput();
+    link.Comm1.Write(CmdA.bytes());
+
+    // Two rounds of the script: every corrupted frame stalls the meter (it waits for a Y that
+    // never comes), the link goes down after five ticks and comes back through K and A.
+    QVERIFY(tickUntil(link, [&] { return decoded.size() >= 12; }, 20, 20000));
+    QVERIFY(link.Connected);
+    QCOMPARE(link.MeterModel, 122);
+    QCOMPARE(decoded.mid(0, 12), kExpected + kExpected);
+    QVERIFY(link.FramesRejected >= 3);
+    // One Y for every valid frame and none for an invalid one.
+    QCOMPARE(link.FramesAcknowledged, link.FramesDecoded);
+    QCOMPARE(errors, 0);
+
+    // The meter goes away.
+    sim.kill();
+    const qint64 decodedBefore = link.FramesDecoded;
+    QVERIFY(tickUntil(link, [&] { return !link.Connected; }, 20, 3000));
+    QCOMPARE(views.panel1, QStringLiteral("No Connection"));
+    QVERIFY(!link.Comm1.Active());
+    QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
+    // Nothing spins: more ticks produce no further errors.
+    for (int i = 0; i < 10; ++i) {
+        QTest::qWait(10);
+        link.MainTimerTimer();
+    }
+    QVERIFY(errors <= 1);
+    QCOMPARE(link.FramesDecoded, decodedBefore);
+
+    // A new meter appears at the same place; opening the port again brings the link back.
+    MeterSimProcess sim2;
+    QVERIFY(sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link",
+                        linkPath}));
+    OpenQuietly(link.Comm1);
+    QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
+    QVERIFY(tickUntil(link, [&] { return link.Connected && link.FramesDecoded > decodedBefore + 3; },
+                      20, 5000));
+    QCOMPARE(link.decoder.reading.UnitText, QStringLiteral("V"));
+}
+
+QTEST_GUILESS_MAIN(TestLinkPty)
+#include "test_link_pty.moc"
