@@ -73,6 +73,7 @@ void FrameDecoder::Reset()
     stats = Statistics{};
     previous = PreviousFrame{};
     AnalogScale = 100.0f;
+    NeedlePosition = 0;
 }
 
 void FrameDecoder::ResetStatistics()

@@ -15,8 +15,10 @@ public:
     Reading reading;
     Statistics stats;
     PreviousFrame previous;
-    // Value units per gauge step; outlives the gauge window.
+    // Value units per gauge step, and the step at which the needle was last drawn; both
+    // outlive the gauge window.
     float AnalogScale = 100.0f;
+    int NeedlePosition = 0;
 
     // Everything back to its start values.
     void Reset();
