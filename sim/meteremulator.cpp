@@ -20,22 +20,22 @@ constexpr qsizetype kCommandSize = 6;
 // Garbage without any command start is not kept beyond this.
 constexpr qsizetype kMaxInput = 4096;
 
-}  // namespace
+} // namespace
 
 struct MeterEmulator::Impl {
     // What the meter is doing, as far as the PC's commands are concerned. The logger commands
     // (C, P, y, n, Q, W, R, E) will add their own modes here (logger open, dumping blocks).
     enum class Mode {
-        Idle,  // after power-up, reset or K: answers commands, sends no frames
-        Live,  // after A: one frame, then the next one after each Y
+        Idle, // after power-up, reset or K: answers commands, sends no frames
+        Live, // after A: one frame, then the next one after each Y
     };
 
     // One burst of output (an echo, an answer, a frame), with the times its bytes reach the PC.
     struct Chunk {
         QByteArray bytes;
-        qsizetype taken = 0;      // bytes already handed to the PC
-        double firstArrival = 0;  // arrival of bytes[0]
-        double step = 0;          // time between two bytes (0 when not paced)
+        qsizetype taken = 0;     // bytes already handed to the PC
+        double firstArrival = 0; // arrival of bytes[0]
+        double step = 0;         // time between two bytes (0 when not paced)
         double arrival(qsizetype i) const { return firstArrival + double(i) * step; }
     };
 
@@ -60,8 +60,8 @@ struct MeterEmulator::Impl {
 
     // Output line.
     std::deque<Chunk> out;
-    double lineFreeAt = kNever;  // when the last queued byte has left the meter
-    double clock = kNever;       // latest time the meter has acted at
+    double lineFreeAt = kNever; // when the last queued byte has left the meter
+    double clock = kNever;      // latest time the meter has acted at
 
     // Counters.
     qint64 framesSent = 0;
@@ -137,7 +137,7 @@ struct MeterEmulator::Impl {
         if (recording)
             frame[7] = char(frame[7] | 0x02);
 
-        const qint64 number = framesSent + 1;  // 1-based count of frames put on the line
+        const qint64 number = framesSent + 1; // 1-based count of frames put on the line
         if (faults.corruptFrameEvery > 0 && number % faults.corruptFrameEvery == 0) {
             // A different character each time, its high nibble 4 instead of 3 (0x3B -> 0x4B).
             const int pos = int((number / faults.corruptFrameEvery - 1) % 9);
@@ -167,11 +167,11 @@ struct MeterEmulator::Impl {
                 break;
             }
             if (input.size() - start < kCommandSize) {
-                pos = start;  // an incomplete command: wait for the rest
+                pos = start; // an incomplete command: wait for the rest
                 break;
             }
             if (input.at(start + kCommandSize - 1) != kEtx) {
-                pos = start + 1;  // a stray 0x02
+                pos = start + 1; // a stray 0x02
                 continue;
             }
             const QByteArray command = input.mid(start, kCommandSize);
@@ -251,25 +251,45 @@ MeterEmulator::MeterEmulator(int model) : d(std::make_unique<Impl>(model)) {}
 
 MeterEmulator::~MeterEmulator() = default;
 
-int MeterEmulator::model() const { return d->model; }
+int MeterEmulator::model() const {
+    return d->model;
+}
 
-void MeterEmulator::setModel(int model) { d->model = model == 120 ? 120 : 122; }
+void MeterEmulator::setModel(int model) {
+    d->model = model == 120 ? 120 : 122;
+}
 
-bool MeterEmulator::paced() const { return d->paced; }
+bool MeterEmulator::paced() const {
+    return d->paced;
+}
 
-void MeterEmulator::setPaced(bool paced) { d->paced = paced; }
+void MeterEmulator::setPaced(bool paced) {
+    d->paced = paced;
+}
 
-int MeterEmulator::frameIntervalMs() const { return d->frameIntervalMs; }
+int MeterEmulator::frameIntervalMs() const {
+    return d->frameIntervalMs;
+}
 
-void MeterEmulator::setFrameIntervalMs(int ms) { d->frameIntervalMs = std::max(0, ms); }
+void MeterEmulator::setFrameIntervalMs(int ms) {
+    d->frameIntervalMs = std::max(0, ms);
+}
 
-bool MeterEmulator::recording() const { return d->recording; }
+bool MeterEmulator::recording() const {
+    return d->recording;
+}
 
-void MeterEmulator::setRecording(bool on) { d->recording = on; }
+void MeterEmulator::setRecording(bool on) {
+    d->recording = on;
+}
 
-MeterEmulator::Faults& MeterEmulator::faults() { return d->faults; }
+MeterEmulator::Faults& MeterEmulator::faults() {
+    return d->faults;
+}
 
-const MeterEmulator::Faults& MeterEmulator::faults() const { return d->faults; }
+const MeterEmulator::Faults& MeterEmulator::faults() const {
+    return d->faults;
+}
 
 void MeterEmulator::setReadings(std::unique_ptr<ReadingSource> source) {
     d->readings = std::move(source);
@@ -313,10 +333,18 @@ qint64 MeterEmulator::nextOutputMs() const {
     return qint64(std::ceil(arrival - kEpsilon));
 }
 
-qint64 MeterEmulator::framesSent() const { return d->framesSent; }
+qint64 MeterEmulator::framesSent() const {
+    return d->framesSent;
+}
 
-qint64 MeterEmulator::acksReceived() const { return d->acksReceived; }
+qint64 MeterEmulator::acksReceived() const {
+    return d->acksReceived;
+}
 
-bool MeterEmulator::streaming() const { return d->mode == Impl::Mode::Live; }
+bool MeterEmulator::streaming() const {
+    return d->mode == Impl::Mode::Live;
+}
 
-void MeterEmulator::reset() { d->clearInFlight(); }
+void MeterEmulator::reset() {
+    d->clearInFlight();
+}

@@ -132,9 +132,7 @@ int parseOptions(int argc, char** argv, Options* o) {
                 return usageError("bad value for " + name + ": '" + text + "'");
             return 0;
         };
-        auto noValue = [&]() -> int {
-            return hasValue ? usageError(name + " takes no value") : 0;
-        };
+        auto noValue = [&]() -> int { return hasValue ? usageError(name + " takes no value") : 0; };
 
         int rc = 0;
         if (name == "--help" || name == "-h") {
@@ -166,13 +164,12 @@ int parseOptions(int argc, char** argv, Options* o) {
                     break;
                 from = comma + 1;
             }
-            const bool ok = (parts.size() == 2 || parts.size() == 3) &&
-                            parseInt(parts[0], &o->steadyFunction) &&
-                            parseInt(parts[1], &o->steadyRange) &&
-                            (parts.size() == 2 || parseInt(parts[2], &o->steadyCentre)) &&
-                            o->steadyFunction >= 0 && o->steadyFunction <= 15 &&
-                            o->steadyRange >= 0 && o->steadyRange <= 15 &&
-                            o->steadyCentre >= -9999 && o->steadyCentre <= 9999;
+            const bool ok =
+                (parts.size() == 2 || parts.size() == 3) &&
+                parseInt(parts[0], &o->steadyFunction) && parseInt(parts[1], &o->steadyRange) &&
+                (parts.size() == 2 || parseInt(parts[2], &o->steadyCentre)) &&
+                o->steadyFunction >= 0 && o->steadyFunction <= 15 && o->steadyRange >= 0 &&
+                o->steadyRange <= 15 && o->steadyCentre >= -9999 && o->steadyCentre <= 9999;
             if (!ok)
                 return usageError("bad value for --steady: '" + spec +
                                   "' (function 0..15, range 0..15, centre -9999..9999)");
@@ -299,13 +296,13 @@ bool flushPending(int fd, std::string* pending) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return true;
         if (n < 0 && errno == EIO)
-            return true;  // nobody on the far side just now
+            return true; // nobody on the far side just now
         return false;
     }
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     Options opt;
@@ -358,7 +355,7 @@ int main(int argc, char** argv) {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no SA_RESTART: poll() returns EINTR
+    sa.sa_flags = 0; // no SA_RESTART: poll() returns EINTR
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
@@ -377,8 +374,8 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", slavePath.c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "metersim: model %d, %s, interval %d ms, %s%s%s%s on %s%s%s\n",
-                 opt.model, sourceText.c_str(), opt.intervalMs, opt.paced ? "paced" : "instant",
+    std::fprintf(stderr, "metersim: model %d, %s, interval %d ms, %s%s%s%s on %s%s%s\n", opt.model,
+                 sourceText.c_str(), opt.intervalMs, opt.paced ? "paced" : "instant",
                  opt.recording ? ", recording" : "", opt.silent ? ", silent" : "",
                  opt.noEcho ? ", no echo" : "", slavePath.c_str(),
                  opt.linkPath.empty() ? "" : " as ", opt.linkPath.c_str());
@@ -425,7 +422,7 @@ int main(int argc, char** argv) {
                 }
                 if (n < 0 && errno == EINTR)
                     continue;
-                break;  // EAGAIN: all read; EIO: no one on the far side
+                break; // EAGAIN: all read; EIO: no one on the far side
             }
         } else if (pfd.revents & (POLLHUP | POLLERR)) {
             // Only when no slave descriptor is open (we keep one): do not spin.

@@ -61,9 +61,9 @@ struct TourStep {
     bool frequencyMode = false;
     bool ac = false;
     bool dc = false;
-    int centre = 2000;  // counts
-    int swing = 500;    // counts
-    int limit = 3999;   // largest count the range shows
+    int centre = 2000; // counts
+    int swing = 500;   // counts
+    int limit = 3999;  // largest count the range shows
     bool peakStretch = false;
     bool overload = false;
     bool lowBattery = false;
@@ -213,7 +213,7 @@ public:
         f.frequencyMode = step.frequencyMode;
         f.ac = step.ac;
         f.dc = step.dc;
-        f.autoRange = stepIndex % 4 != 3;  // every fourth step in manual range
+        f.autoRange = stepIndex % 4 != 3; // every fourth step in manual range
         f.lowBattery = step.lowBattery && k >= m_framesPerStep / 2;
         f.peakHold = step.peakStretch && k >= m_framesPerStep / 4 && k < 3 * m_framesPerStep / 4;
         f.overload = step.overload && k == std::max(0, m_framesPerStep - 3);
@@ -221,7 +221,7 @@ public:
         const double wave = std::sin(2 * kPi * double(n) / 37.0);
         int count = int(std::lround(step.centre + step.swing * wave)) + noise();
         if (!step.dc)
-            count = std::max(count, 0);  // AC and the unsigned functions read positive
+            count = std::max(count, 0); // AC and the unsigned functions read positive
         f.count = std::clamp(count, -step.limit, step.limit);
         return f.encode();
     }
@@ -269,7 +269,7 @@ bool isFrame(const QByteArray& line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return (uchar(c) & 0xF0) == 0x30; });
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<ReadingSource> ReadingSource::script(const QList<QByteArray>& frames, bool loop) {
     return std::make_unique<ScriptSource>(frames, loop);
@@ -299,10 +299,11 @@ std::unique_ptr<ReadingSource> ReadingSource::scriptFile(const QString& path, QS
         if (line.isEmpty())
             continue;
         if (!isFrame(line))
-            return fail(QStringLiteral("%1: line %2: expected nine characters 0x30..0x3F, got \"%3\"")
-                            .arg(path)
-                            .arg(lineNumber)
-                            .arg(QString::fromLatin1(line)));
+            return fail(
+                QStringLiteral("%1: line %2: expected nine characters 0x30..0x3F, got \"%3\"")
+                    .arg(path)
+                    .arg(lineNumber)
+                    .arg(QString::fromLatin1(line)));
         frames.append(line);
     }
     if (frames.isEmpty())

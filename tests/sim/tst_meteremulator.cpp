@@ -68,7 +68,7 @@ QList<QByteArray> streamFrames(MeterEmulator& m, int count) {
     return frames;
 }
 
-}  // namespace
+} // namespace
 
 class TestMeterEmulator : public QObject {
     Q_OBJECT
@@ -132,7 +132,7 @@ void TestMeterEmulator::echoComesBeforeTheAnswer() {
     const QByteArray k = command('K', 0x11, 0x22, 0x33);
     m->write(k, 0);
     const QByteArray out = m->read(0);
-    QVERIFY(out.startsWith(k));  // the same 6 bytes, parameters included
+    QVERIFY(out.startsWith(k)); // the same 6 bytes, parameters included
     QCOMPARE(out.mid(6), QByteArray("122\r"));
 }
 
@@ -145,7 +145,7 @@ void TestMeterEmulator::withheldEcho() {
     const QByteArray frame = m->read(1);
     QVERIFY2(isValidFrame(frame), frame.constData());
     m->write(command('Y'), 2);
-    QVERIFY(m->read(1000).size() == 11);  // the command was carried out all the same
+    QVERIFY(m->read(1000).size() == 11); // the command was carried out all the same
 }
 
 void TestMeterEmulator::unknownLetterIsEchoedOnly() {
@@ -184,14 +184,14 @@ void TestMeterEmulator::noNextFrameWithoutAck() {
 
 void TestMeterEmulator::ackWithoutFrameDoesNothing() {
     auto m = instantMeter();
-    m->write(command('Y'), 0);  // no stream
+    m->write(command('Y'), 0); // no stream
     QCOMPARE(m->read(1000), command('Y'));
     QCOMPARE(m->framesSent(), 0);
 
     m->write(command('A'), 2000);
     m->read(2000);
-    m->write(command('Y'), 2010);  // acknowledges the frame: next one planned
-    m->write(command('Y'), 2020);  // a second Y for the same frame changes nothing
+    m->write(command('Y'), 2010); // acknowledges the frame: next one planned
+    m->write(command('Y'), 2020); // a second Y for the same frame changes nothing
     QCOMPARE(m->read(5000), QByteArray(command('Y') + command('Y') + "11234;00:\r\n"));
     QCOMPARE(m->framesSent(), 2);
     QCOMPARE(m->acksReceived(), 3);
@@ -218,7 +218,7 @@ void TestMeterEmulator::lateAckSendsAtOnce() {
     m->setFrameIntervalMs(250);
     m->write(command('A'), 0);
     m->read(0);
-    m->write(command('Y'), 900);  // long after the interval: the frame follows the echo
+    m->write(command('Y'), 900); // long after the interval: the frame follows the echo
     QCOMPARE(m->read(900), QByteArray(command('Y') + "11234;00:\r\n"));
 }
 
@@ -244,7 +244,7 @@ void TestMeterEmulator::callStopsTheStreamAndAStartsItAgain() {
     QCOMPARE(m->read(10), QByteArray(command('K') + "122\r"));
     QVERIFY(!m->streaming());
     m->write(command('Y'), 20);
-    QCOMPARE(m->read(1000), command('Y'));  // no frame: the stream was stopped
+    QCOMPARE(m->read(1000), command('Y')); // no frame: the stream was stopped
     m->write(command('A'), 2000);
     QCOMPARE(m->read(2000), QByteArray(command('A') + "11234;00:\r\n"));
     QVERIFY(m->streaming());
@@ -252,16 +252,16 @@ void TestMeterEmulator::callStopsTheStreamAndAStartsItAgain() {
 
 void TestMeterEmulator::pacedBytesTakeTheirTime() {
     MeterEmulator m;
-    QVERIFY(m.paced());  // the default
+    QVERIFY(m.paced()); // the default
     m.setReadings(fixedReading());
     // 6 echo bytes + 11 frame bytes = 17 bytes at 1.0417 ms: the last arrives at 17.7 ms.
     m.write(command('A'), 100);
-    QCOMPARE(m.nextOutputMs(), 102);  // the first byte has left at 101.04
+    QCOMPARE(m.nextOutputMs(), 102); // the first byte has left at 101.04
     QCOMPARE(m.read(100), QByteArray());
-    QCOMPARE(m.read(105).size(), 4);  // bytes at 101.0, 102.1, 103.1, 104.2
-    QCOMPARE(m.nextOutputMs(), 106);  // 105.2
+    QCOMPARE(m.read(105).size(), 4); // bytes at 101.0, 102.1, 103.1, 104.2
+    QCOMPARE(m.nextOutputMs(), 106); // 105.2
     QCOMPARE(m.read(117).size(), 16 - 4);
-    QCOMPARE(m.nextOutputMs(), 118);  // 117.7
+    QCOMPARE(m.nextOutputMs(), 118); // 117.7
     QCOMPARE(m.read(118), QByteArray("\n"));
     QCOMPARE(m.nextOutputMs(), -1);
 }
@@ -273,12 +273,12 @@ void TestMeterEmulator::pacedFrameAfterInterval() {
     m.write(command('A'), 0);
     QCOMPARE(m.read(18).size(), 17);
     m.write(command('Y'), 50);
-    QCOMPARE(m.read(57).size(), 6);  // the echo: 50 + 6.25 ms
+    QCOMPARE(m.read(57).size(), 6); // the echo: 50 + 6.25 ms
     // The frame is produced at 250 and its first byte has left at 251.04.
     QCOMPARE(m.nextOutputMs(), 252);
     QCOMPARE(m.read(251), QByteArray());
     const QByteArray frame = m.read(262);
-    QCOMPARE(frame, QByteArray("11234;00:\r\n"));  // 250 + 11.46 ms
+    QCOMPARE(frame, QByteArray("11234;00:\r\n")); // 250 + 11.46 ms
 }
 
 void TestMeterEmulator::instantOutputIsThereAtOnce() {
@@ -374,7 +374,7 @@ void TestMeterEmulator::dropFaultShortensEveryNthFrame() {
     for (int i = 0; i < frames.size(); ++i) {
         const QByteArray& f = frames.at(i);
         if ((i + 1) % 4 == 0) {
-            QCOMPARE(f, QByteArray("1123;00:\r\n"));  // the 5th character is gone
+            QCOMPARE(f, QByteArray("1123;00:\r\n")); // the 5th character is gone
         } else {
             QCOMPARE(f, QByteArray("11234;00:\r\n"));
         }
@@ -437,10 +437,10 @@ void TestMeterEmulator::framesComeFromTheSource() {
 }
 
 void TestMeterEmulator::resetForgetsWhatIsInFlight() {
-    MeterEmulator m;  // paced, so output is still on the way
+    MeterEmulator m; // paced, so output is still on the way
     m.setReadings(fixedReading());
     m.write(command('A'), 0);
-    m.write(QByteArray("\x02\x4B", 2), 1);  // half a command
+    m.write(QByteArray("\x02\x4B", 2), 1); // half a command
     QVERIFY(m.nextOutputMs() > 0);
     m.reset();
     QVERIFY(!m.streaming());

@@ -78,7 +78,8 @@ public:
             if (poll(&pfd, 1, int(left)) <= 0)
                 continue;
             char buf[256];
-            const ssize_t n = ::read(m_fd, buf, size_t(std::min<qsizetype>(count - got.size(), 256)));
+            const ssize_t n =
+                ::read(m_fd, buf, size_t(std::min<qsizetype>(count - got.size(), 256)));
             if (n > 0)
                 got.append(buf, n);
         }
@@ -132,7 +133,7 @@ private:
     QProcess m_process;
 };
 
-}  // namespace
+} // namespace
 
 class TestMetersim : public QObject {
     Q_OBJECT
@@ -155,7 +156,7 @@ void TestMetersim::servesTheMeterOnAPty() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString link = dir.filePath("meter");
-    QFile::link("/nonexistent", link);  // a stale link is replaced
+    QFile::link("/nonexistent", link); // a stale link is replaced
 
     Metersim sim({"--instant", "--interval", "0", "--link", link});
     const QString device = sim.devicePath();
@@ -201,20 +202,21 @@ void TestMetersim::servesTheMeterOnAPty() {
 }
 
 void TestMetersim::optionsReachTheMeter() {
-    Metersim sim({"--instant", "--model", "120", "--no-echo", "--recording", "--steady", "3,2,1500"});
+    Metersim sim(
+        {"--instant", "--model", "120", "--no-echo", "--recording", "--steady", "3,2,1500"});
     const QString device = sim.devicePath();
     QVERIFY(!device.isEmpty());
     Client client;
     QVERIFY(client.open(device));
 
     QVERIFY(client.send(command('K')));
-    QCOMPARE(client.receive(4), QByteArray("120\r"));  // no echo
+    QCOMPARE(client.receive(4), QByteArray("120\r")); // no echo
     QVERIFY(client.send(command('A')));
     const QByteArray frame = client.receive(11);
     QVERIFY2(isValidFrame(frame), frame.toHex(' ').constData());
-    QCOMPARE(frame.at(0) & 0x0F, 2);    // range
-    QCOMPARE(frame.at(5) & 0x0F, 3);    // resistance
-    QVERIFY(frame.at(7) & 0x02);        // recording
+    QCOMPARE(frame.at(0) & 0x0F, 2); // range
+    QCOMPARE(frame.at(5) & 0x0F, 3); // resistance
+    QVERIFY(frame.at(7) & 0x02);     // recording
     QCOMPARE(frame.mid(1, 4), QByteArray("1500"));
     QVERIFY(sim.stop());
 }
@@ -224,7 +226,7 @@ void TestMetersim::pacedByDefault() {
     Client quiet;
     QVERIFY(quiet.open(sim.devicePath()));
     QVERIFY(quiet.send(command('K')));
-    QCOMPARE(quiet.drain(200), QByteArray());  // --silent: nothing at all
+    QCOMPARE(quiet.drain(200), QByteArray()); // --silent: nothing at all
     QVERIFY(sim.stop());
 
     Metersim paced({});
@@ -256,7 +258,7 @@ void TestMetersim::badOptions() {
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 2);
-    QCOMPARE(p.readAllStandardOutput(), QByteArray());  // no device path
+    QCOMPARE(p.readAllStandardOutput(), QByteArray()); // no device path
     QVERIFY(!p.readAllStandardError().isEmpty());
 }
 

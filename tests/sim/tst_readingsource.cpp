@@ -31,7 +31,8 @@ bool isFrame(const QByteArray& f) {
 Decoded decode(const QByteArray& f) {
     Decoded d;
     d.range = f.at(0) & 0x0F;
-    d.count = (f.at(1) - '0') * 1000 + (f.at(2) - '0') * 100 + (f.at(3) - '0') * 10 + (f.at(4) - '0');
+    d.count =
+        (f.at(1) - '0') * 1000 + (f.at(2) - '0') * 100 + (f.at(3) - '0') * 10 + (f.at(4) - '0');
     d.function = f.at(5) & 0x0F;
     d.overload = f.at(6) & 0x1;
     d.lowBattery = f.at(6) & 0x2;
@@ -92,7 +93,7 @@ QString writeFile(const QTemporaryDir& dir, const QByteArray& content) {
     return path;
 }
 
-}  // namespace
+} // namespace
 
 class TestReadingSource : public QObject {
     Q_OBJECT
@@ -119,8 +120,8 @@ void TestReadingSource::encode_data() {
     QTest::addColumn<int>("range");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("function");
-    QTest::addColumn<QString>("flags");  // letters: O overload, B battery, A alt, F frequency,
-                                         // P peak, M manual range, C AC, D DC, R recording
+    QTest::addColumn<QString>("flags"); // letters: O overload, B battery, A alt, F frequency,
+                                        // P peak, M manual range, C AC, D DC, R recording
     QTest::addColumn<QByteArray>("expected");
 
     // Part 1.5's first example: mV range, 0, voltage, manual, no AC/DC.
@@ -134,8 +135,7 @@ void TestReadingSource::encode_data() {
     QTest::newRow("frequency mode") << 0 << 1000 << 2 << "F" << QByteArray("010002012");
     QTest::newRow("peak hold") << 2 << 250 << 9 << "PD" << QByteArray("20250904:");
     QTest::newRow("recording") << 1 << 1 << 11 << "RD" << QByteArray("10001;02:");
-    QTest::newRow("everything") << 15 << 9999 << 15 << "OBAFPCDR"
-                                << QByteArray("?9999?;7>");
+    QTest::newRow("everything") << 15 << 9999 << 15 << "OBAFPCDR" << QByteArray("?9999?;7>");
     QTest::newRow("clamped") << 1 << 12345 << 11 << "D" << QByteArray("19999;00:");
 }
 
@@ -212,13 +212,12 @@ void TestReadingSource::scriptFile_data() {
 
     QTest::newRow("plain") << QByteArray("11234;00:\n20567;006\n")
                            << QList<QByteArray>{"11234;00:", "20567;006"};
-    QTest::newRow("no final newline") << QByteArray("11234;00:")
-                                      << QList<QByteArray>{"11234;00:"};
+    QTest::newRow("no final newline") << QByteArray("11234;00:") << QList<QByteArray>{"11234;00:"};
     QTest::newRow("comments and blanks")
         << QByteArray("# a voltage ramp\n\n11234;00:\n   \n# done\n20567;006\n\n")
         << QList<QByteArray>{"11234;00:", "20567;006"};
-    QTest::newRow("comment after a frame") << QByteArray("11234;00:  # 1.234 V\n")
-                                           << QList<QByteArray>{"11234;00:"};
+    QTest::newRow("comment after a frame")
+        << QByteArray("11234;00:  # 1.234 V\n") << QList<QByteArray>{"11234;00:"};
     QTest::newRow("CR LF and spaces") << QByteArray("  11234;00:\r\n\t20567;006 \r\n")
                                       << QList<QByteArray>{"11234;00:", "20567;006"};
     QTest::newRow("every code") << QByteArray("012345678\n9:;<=>?01\n")
@@ -238,7 +237,7 @@ void TestReadingSource::scriptFile() {
     QList<QByteArray> got;
     for (int i = 0; i < frames.size() * 2; ++i)
         got << s->next();
-    QCOMPARE(got, frames + frames);  // played in a loop
+    QCOMPARE(got, frames + frames); // played in a loop
 }
 
 void TestReadingSource::scriptFileErrors_data() {
@@ -275,7 +274,7 @@ void TestReadingSource::missingScriptFile() {
     QString error;
     QVERIFY(!ReadingSource::scriptFile(path, &error));
     QVERIFY2(error.contains(path), qPrintable(error));
-    QVERIFY(!ReadingSource::scriptFile(path, nullptr));  // no error text wanted: no crash
+    QVERIFY(!ReadingSource::scriptFile(path, nullptr)); // no error text wanted: no crash
 }
 
 void TestReadingSource::tourCoversEveryFunctionAndRange() {
@@ -292,7 +291,7 @@ void TestReadingSource::tourCoversEveryFunctionAndRange() {
         else
             QVERIFY2(!d.ac && !d.dc, f.constData());
         QCOMPARE(d.frequencyMode, d.function == 2 && !d.altMode);
-        QVERIFY(!d.recording);  // the emulator sets it
+        QVERIFY(!d.recording); // the emulator sets it
         const char* coupling = d.ac ? "AC" : d.dc ? "DC" : "-";
         seen << key(d.function, d.range, d.altMode, coupling);
     }
@@ -325,13 +324,13 @@ void TestReadingSource::tourShowsOverloadPeakHoldAndMovingValues() {
             counts.insert(d.count);
         QVERIFY(d.count >= -3999 && d.count <= 3999);
     }
-    QVERIFY(overloads > 0 && overloads < 48);  // now and then
-    QVERIFY(longestPeakStretch >= 5);          // a stretch, not a blip
+    QVERIFY(overloads > 0 && overloads < 48); // now and then
+    QVERIFY(longestPeakStretch >= 5);         // a stretch, not a blip
     QVERIFY(peakFrames < framesPerStep * 48 / 4);
     QVERIFY(negatives > 0);
     QVERIFY(lowBattery > 0);
     QVERIFY(manual > 0);
-    QVERIFY2(counts.size() >= 10, "values move");  // one step of 20 frames
+    QVERIFY2(counts.size() >= 10, "values move"); // one step of 20 frames
 }
 
 void TestReadingSource::tourFramesPerStep() {
@@ -357,7 +356,7 @@ void TestReadingSource::steadyStaysOnItsFunction() {
         const Decoded d = decode(f);
         QCOMPARE(d.function, 3);
         QCOMPARE(d.range, 2);
-        QVERIFY(!d.ac && !d.dc);  // resistance has no coupling
+        QVERIFY(!d.ac && !d.dc); // resistance has no coupling
         QVERIFY(d.count >= 1300 && d.count <= 1700);
         counts.insert(d.count);
     }
@@ -366,7 +365,7 @@ void TestReadingSource::steadyStaysOnItsFunction() {
 
     const Decoded volts = decode(ReadingSource::steady(11, 1)->next());
     QVERIFY(volts.dc && !volts.ac && volts.autoRange);
-    QCOMPARE(volts.count, 1234);  // the centre, at the start of the swing
+    QCOMPARE(volts.count, 1234); // the centre, at the start of the swing
 }
 
 QTEST_GUILESS_MAIN(TestReadingSource)
