@@ -17,7 +17,9 @@ class ReadingSource;
 // Live side: K is answered with the identity text ("120\r" or "122\r"), A starts the live
 // stream, and after each live frame the meter waits for Y before it sends the next one (no
 // sooner than frameIntervalMs after the previous frame). Every 6-byte command is echoed
-// first, unless the echo is withheld.
+// first, unless the echo is withheld. K also stops a running stream (so K then A restarts it);
+// A always (re)starts it with a frame at once. Commands are found in the byte stream (0x02,
+// letter, three parameter bytes, 0x03) however the writes split them; other bytes are skipped.
 class MeterEmulator {
 public:
     // Fault knobs.
@@ -65,7 +67,8 @@ public:
     qint64 acksReceived() const;
     bool streaming() const;  // A received and the live stream running
 
-    // Forget everything in flight (as when the line is closed and opened again).
+    // Forget everything in flight (as when the line is closed and opened again): pending input
+    // and output, the live stream. Settings, faults, the reading source and counters stay.
     void reset();
 
 private:
