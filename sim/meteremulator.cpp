@@ -208,7 +208,7 @@ struct MeterEmulator::Impl {
         case 'Y':
             onAcknowledge(now);
             break;
-        // Logger side (Part 3.1), to come: 'C' open, 'P' dump, 'y'/'n' block accept/reject,
+        // Logger side, to come: 'C' open, 'P' dump, 'y'/'n' block accept/reject,
         // 'Q' stop, 'W' write, 'R' read, 'E' erase. Each leaves Live mode as 'K' does.
         default:
             break;

@@ -9,7 +9,7 @@
 
 namespace {
 
-// The fields of a frame as Part 1.5 reads them.
+// The fields of a frame as the program reads them.
 struct Decoded {
     int range = 0;
     int function = 0;
@@ -64,7 +64,7 @@ QString key(int function, int range, bool alt, const char* coupling) {
     return QStringLiteral("f%1 r%2%3 %4").arg(function).arg(range).arg(alt ? " alt" : "", coupling);
 }
 
-// Every function code and listed range of the function table (Part 1.5) for model 122, with
+// Every function code and listed range of the meter's function table for model 122, with
 // AC and DC where the function has them.
 QSet<QString> expectedTourKeys() {
     QSet<QString> keys;
@@ -124,7 +124,7 @@ void TestReadingSource::encode_data() {
                                         // P peak, M manual range, C AC, D DC, R recording
     QTest::addColumn<QByteArray>("expected");
 
-    // Part 1.5's first example: mV range, 0, voltage, manual, no AC/DC.
+    // The quiet millivolt frame: mV range, 0, voltage, manual, no AC/DC.
     QTest::newRow("mV zero, manual") << 0 << 0 << 11 << "M" << QByteArray("00000;000");
     QTest::newRow("1.234 V DC auto") << 1 << 1234 << 11 << "D" << QByteArray("11234;00:");
     QTest::newRow("AC auto") << 2 << 567 << 11 << "C" << QByteArray("20567;006");
