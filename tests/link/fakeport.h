@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 // A scripted serial device for tests: the test pushes bytes the "meter" sends and reads back
@@ -20,6 +21,7 @@ public:
     bool echo = false;         // answer every write with the same bytes
     int opens = 0;
     std::function<void()> notify; // set by the backend: delivers a receive notification
+    std::function<void(const QByteArray&)> onWrite; // the "meter" reacting to a command
 
     // The meter sends bytes; with `notifyNow` the program is told at once.
     void send(const QByteArray& bytes, bool notifyNow = true)
@@ -72,6 +74,8 @@ public:
     bool write(const char* data, qint64 count, Failure*) override
     {
         m_device->writes += QByteArray(data, count);
+        if (m_device->onWrite)
+            m_device->onWrite(QByteArray(data, count));
         if (m_device->echo)
             m_device->input += QByteArray(data, count);
         return true;
@@ -93,4 +97,29 @@ public:
     }
     ~FakeDeviceScope() { TComPort::SetBackendFactory({}); }
     std::shared_ptr<FakeDevice> device;
+};
+
+// Several fake devices by path; opening any other path fails as a missing device would.
+class FakePortsScope {
+public:
+    FakePortsScope()
+    {
+        TComPort::SetBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
+            auto it = devices.find(path);
+            if (it == devices.end()) {
+                auto missing = std::make_shared<FakeDevice>();
+                missing->failOpen = true;
+                return std::make_unique<FakeBackend>(missing);
+            }
+            return std::make_unique<FakeBackend>(it->second);
+        });
+    }
+    ~FakePortsScope() { TComPort::SetBackendFactory({}); }
+    std::shared_ptr<FakeDevice> add(const QString& path)
+    {
+        auto d = std::make_shared<FakeDevice>();
+        devices[path] = d;
+        return d;
+    }
+    std::map<QString, std::shared_ptr<FakeDevice>> devices;
 };

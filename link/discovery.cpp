@@ -1,0 +1,133 @@
+#include "discovery.h"
+
+#include "delay.h"
+#include "livelink.h"
+#include "liveviews.h"
+#include "metercommand.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+bool holdsIdentity(const QByteArray& answer)
+{
+    return answer.contains("120\r") || answer.contains("122\r");
+}
+
+// Two K commands, then whatever the port has received, waiting at most IdentityWaitMs for an
+// identity answer. Throws EAbort when the port fails in between.
+QByteArray callMeter(TComPort& port)
+{
+    QByteArray answer;
+    if (port.Active())
+        port.Write(CmdK.bytes());
+    if (port.Active())
+        port.Write(CmdK.bytes());
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (!port.Active())
+            break;
+        const int n = port.InputCount();
+        if (n > 0) {
+            QByteArray got;
+            port.Read(got, n);
+            answer += got;
+        }
+        if (holdsIdentity(answer) || waited.elapsed() >= IdentityWaitMs)
+            break;
+        Delay(5);
+    }
+    return answer;
+}
+
+} // namespace
+
+void DiscoverMeter(LiveLink& link, DiscoveryHost& host)
+{
+    LiveViews& views = link.views();
+    TComPort& port = link.Comm1;
+    host.showProgress(QStringLiteral("Initializing COM Port ...."));
+
+    // Answers must stay in the port for the search to read.
+    port.OnRxChar = nullptr;
+
+    bool found = false;
+    QString refusal; // why a port could not be opened, for the status bar
+    for (int i = 0; i < host.portCount(); ++i) {
+        if (host.portName(i) == TComPort::SimulatorName())
+            continue;
+        CloseQuietly(port);
+        Delay(150);
+        host.selectPort(i);
+        try {
+            port.setDeviceName(TComPort::DevicePath(host.portText()));
+        } catch (...) {
+        }
+        Delay(150);
+        host.showProgress(QStringLiteral("Searching Multimeter on ") + port.DeviceName());
+        OpenQuietly(port);
+        if (!port.Active() && refusal.isEmpty())
+            refusal = port.LastOpenFailure();
+
+        QByteArray answer;
+        try {
+            answer = callMeter(port);
+        } catch (...) {
+        }
+        if (holdsIdentity(answer)) {
+            link.MeterModel = answer.contains("122\r") ? 122 : 120;
+            link.Connected = true;
+            link.PortIndex = i;
+            found = true;
+            break;
+        }
+        CloseQuietly(port);
+        Delay(150);
+    }
+
+    if (found) {
+        link.SavedModel = link.MeterModel;
+        views.setStatusText(0, QStringLiteral("On Connection"));
+        views.setStatusText(1, port.DeviceName());
+        if (link.MeterModel == 122)
+            views.setLoggerCommandsEnabled(true);
+        if (views.hasLcd())
+            views.lcdSetNoConnection(false);
+        if (views.hasRecorder())
+            views.recorderSetButtons(!link.Recording, link.Recording);
+    } else {
+        CloseQuietly(port);
+        Delay(150);
+        link.MeterModel = link.SavedModel == 120 || link.SavedModel == 122 ? link.SavedModel : 122;
+        if (link.PortIndex >= host.portCount())
+            link.PortIndex = 0;
+        // The emulator is never preselected: a simulated reading must not pass for a real one.
+        if (link.PortIndex < host.portCount() &&
+            host.portName(link.PortIndex) != TComPort::SimulatorName()) {
+            host.selectPort(link.PortIndex);
+        }
+        try {
+            port.setDeviceName(TComPort::DevicePath(host.portText()));
+        } catch (...) {
+        }
+        views.setStatusText(0, port.DeviceName());
+        views.setStatusText(1, QStringLiteral("Off Connection"));
+    }
+
+    CloseQuietly(port);
+    Delay(300);
+    port.OnRxChar = [&link](TComPort*) { link.Comm1RxChar(); };
+    OpenQuietly(port);
+    if (!port.Active() && !port.LastOpenFailure().isEmpty())
+        refusal = port.LastOpenFailure();
+    try {
+        port.ClearInput();
+        if (port.Active())
+            port.Write(CmdA.bytes());
+    } catch (...) {
+    }
+    // A port the user may not open must not look like a missing meter.
+    if (!found && !refusal.isEmpty())
+        views.setStatusText(0, refusal);
+}

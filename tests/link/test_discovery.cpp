@@ -1,0 +1,176 @@
+#include "discovery.h"
+#include "fakeport.h"
+#include "livelink.h"
+#include "metercommand.h"
+#include "recordingviews.h"
+#include "serialbackend.h"
+
+#include <QTest>
+
+namespace {
+
+class FakeHost : public DiscoveryHost {
+public:
+    QStringList ports;
+    int selected = -1;
+    QString text = QStringLiteral("ComPort");
+    QStringList progress;
+    void showProgress(const QString& t) override { progress << t; }
+    int portCount() const override { return int(ports.size()); }
+    QString portName(int i) const override { return ports.value(i); }
+    void selectPort(int i) override
+    {
+        selected = i;
+        text = ports.value(i);
+    }
+    QString portText() const override { return text; }
+};
+
+} // namespace
+
+// A fake device that answers K with the identity the way a meter does (echo first).
+static void answerK(const std::shared_ptr<FakeDevice>& d, const QByteArray& identity)
+{
+    d->echo = false;
+    d->notify = nullptr;
+    // The backend calls write(); answer once both K commands were written.
+    d->writes.clear();
+    d->input.clear();
+    d->onWrite = [d, identity](const QByteArray& bytes) {
+        if (bytes == CmdK.bytes())
+            d->input += bytes + identity;
+    };
+}
+
+class TestDiscovery : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void meterOnThirdPort();
+    void model120();
+    void noMeterSelectsStoredPortOrFirst();
+    void simulatorIsSkippedAndNeverPreselected();
+    void refusedPortSaysWhy();
+    void permissionTextNamesTheGroup();
+};
+
+void TestDiscovery::meterOnThirdPort()
+{
+    FakePortsScope ports;
+    auto a = ports.add("/dev/a");
+    auto b = ports.add("/dev/b");
+    auto c = ports.add("/dev/c");
+    answerK(c, "122\r");
+    RecordingViews views;
+    LiveLink link(views);
+    FakeHost host;
+    host.ports = {"/dev/a", "/dev/b", "/dev/c", TComPort::SimulatorName()};
+    DiscoverMeter(link, host);
+
+    QCOMPARE(a->opens, 1);
+    QCOMPARE(b->opens, 1);
+    QVERIFY(!a->open && !b->open);
+    QCOMPARE(a->writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
+    QVERIFY(link.Connected);
+    QCOMPARE(link.PortIndex, 2);
+    QCOMPARE(link.MeterModel, 122);
+    QCOMPARE(link.SavedModel, 122);
+    QCOMPARE(views.panel0, QStringLiteral("On Connection"));
+    QCOMPARE(views.panel1, QStringLiteral("/dev/c"));
+    QVERIFY(views.loggerEnabled);
+    QVERIFY(!views.noConnectionVisible);
+    QVERIFY(views.startEnabled && !views.stopEnabled);
+    // The live link has the port: reopened, handler attached, A sent last.
+    QVERIFY(c->open);
+    QCOMPARE(c->writes.last(), CmdA.bytes());
+    QVERIFY(link.Comm1.OnRxChar);
+    QCOMPARE(host.progress.first(), QStringLiteral("Initializing COM Port ...."));
+    QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
+}
+
+void TestDiscovery::model120()
+{
+    FakePortsScope ports;
+    answerK(ports.add("/dev/a"), "120\r");
+    RecordingViews views;
+    LiveLink link(views);
+    FakeHost host;
+    host.ports = {"/dev/a"};
+    DiscoverMeter(link, host);
+    QVERIFY(link.Connected);
+    QCOMPARE(link.MeterModel, 120);
+    QVERIFY(!views.loggerEnabled);
+    QVERIFY(!views.calls.contains("logger 1"));
+}
+
+void TestDiscovery::noMeterSelectsStoredPortOrFirst()
+{
+    FakePortsScope ports;
+    auto a = ports.add("/dev/a");
+    ports.add("/dev/b");
+    RecordingViews views;
+    LiveLink link(views);
+    FakeHost host;
+    host.ports = {"/dev/a", "/dev/b"};
+    link.PortIndex = 1;
+    DiscoverMeter(link, host);
+    QVERIFY(!link.Connected);
+    QCOMPARE(host.selected, 1);
+    QCOMPARE(views.panel0, QStringLiteral("/dev/b"));
+    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+    QCOMPARE(link.MeterModel, 122);
+    QVERIFY(!views.calls.contains("logger 1"));
+
+    // A stored index beyond the list falls back to the first port.
+    RecordingViews views2;
+    LiveLink link2(views2);
+    link2.PortIndex = 5;
+    DiscoverMeter(link2, host);
+    QCOMPARE(link2.PortIndex, 0);
+    QCOMPARE(host.selected, 0);
+    QCOMPARE(views2.panel0, QStringLiteral("/dev/a"));
+    QVERIFY(a->open);
+    QCOMPARE(a->writes.last(), CmdA.bytes());
+}
+
+void TestDiscovery::simulatorIsSkippedAndNeverPreselected()
+{
+    FakePortsScope ports;
+    RecordingViews views;
+    LiveLink link(views);
+    FakeHost host;
+    host.ports = {TComPort::SimulatorName()};
+    link.PortIndex = 0;
+    DiscoverMeter(link, host);
+    QVERIFY(!link.Connected);
+    QCOMPARE(host.selected, -1); // never selected
+    QVERIFY(link.Comm1.DeviceName() != TComPort::SimulatorName());
+    QVERIFY(!link.Comm1.Active());
+    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+}
+
+void TestDiscovery::refusedPortSaysWhy()
+{
+    FakePortsScope ports;
+    auto a = ports.add("/dev/a");
+    a->failOpen = true;
+    RecordingViews views;
+    LiveLink link(views);
+    FakeHost host;
+    host.ports = {"/dev/a"};
+    DiscoverMeter(link, host);
+    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+    QCOMPARE(views.panel0, QStringLiteral("Permission denied"));
+}
+
+void TestDiscovery::permissionTextNamesTheGroup()
+{
+    const QString text = SerialBackend::describeOpenFailure(QSerialPort::PermissionError,
+                                                            "/dev/ttyUSB0", "Permission denied");
+    QVERIFY(text.contains("/dev/ttyUSB0"));
+    QVERIFY(text.contains("dialout"));
+    QVERIFY(SerialBackend::describeOpenFailure(QSerialPort::DeviceNotFoundError, "/dev/x", "")
+                .contains("does not exist"));
+}
+
+QTEST_GUILESS_MAIN(TestDiscovery)
+#include "test_discovery.moc"
