@@ -52,6 +52,13 @@ public:
     double ScheduleStart = 0;
     double ScheduleStop = 0;
     int ScheduleInterval = 2;
+    // The schedule's start and stop as date-time text, to fill its dialog when it opens again.
+    QString ScheduleStartText;
+    QString ScheduleStopText;
+    // Samples per span of the recorder's time axis, and that span in days (computed when the
+    // recorder is created and on Clear).
+    static constexpr int RecorderPoints = 100;
+    double RecorderSpan = RecorderPoints * 2 / 86400.0;
 
     // Receive step (Comm1's receive handler).
     void Comm1RxChar();
