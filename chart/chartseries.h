@@ -1,0 +1,82 @@
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <QSharedPointer>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+// The points of one subset of a chart.
+//
+// Two stores, and no third: the values as the program wrote them, by point index
+// (x as double, y as single float, 12 bytes a point), and the QCPGraph data container that
+// is drawn (16 bytes a drawn point, sorted by key). Writes only touch the first store;
+// update() carries them into the drawn container. When only points after the last drawn one
+// were written (a recorder appending a sample), update() appends them, which costs O(1) per
+// point amortized; when an earlier point changed or the drawing rule changed it rebuilds the
+// container from the written values.
+class ChartSeries {
+public:
+    // How written points become drawn ones.
+    struct Rule {
+        double nullValue = std::numeric_limits<double>::infinity(); // y drawn as no data
+        bool useX = false;     // x from the written x values, else the point number (index + 1)
+        bool dateTime = false; // x counts days since 30 Dec 1899; drawn as seconds since 1970
+        bool operator==(const Rule&) const = default;
+    };
+
+    ChartSeries();
+
+    // The container the subset's graph draws; shared with the graph, changed only by update().
+    QSharedPointer<QCPGraphDataContainer> data() const { return mData; }
+
+    // Written values. Points never written, or beyond size(), read as 0.
+    float y(int point) const;
+    double x(int point) const;
+    bool hasY(int point) const;
+    void setY(int point, float value);
+    void setX(int point, double value);
+    // One more than the highest point written.
+    int size() const { return int(mY.size()); }
+
+    // Forgets every written point and releases the memory.
+    void clear();
+    // Forgets the points from `count` on.
+    void truncate(int count);
+
+    // Makes the drawn container show points 0 .. points - 1 under `rule`.
+    void update(const Rule& rule, int points);
+    // Points carried into the drawn container by the last update().
+    int drawnPoints() const { return mBuilt; }
+    // Whether the last update() had to rebuild the container instead of appending.
+    bool lastUpdateRebuilt() const { return mLastRebuilt; }
+
+    // The key a written x (or point number) gets on the drawing's x axis, and back.
+    static double keyFor(const Rule& rule, int point, double x);
+    static double xForKey(const Rule& rule, double key);
+
+    // Range of the drawn keys and of the drawn values (gaps excluded); false when nothing is
+    // drawn.
+    bool keyRange(double& lower, double& upper) const;
+    bool valueRange(double& lower, double& upper) const;
+
+    // The drawn point (index) nearest to a pixel position, within `tolerance` pixels; -1 if none.
+    int pointNear(const Rule& rule, const QCPAxis* keyAxis, const QCPAxis* valueAxis, QPointF pos,
+                  double tolerance, double* distance) const;
+
+private:
+    bool drawnPoint(const Rule& rule, int point, float nullValue, QCPGraphData& out) const;
+    void widenRanges(const QCPGraphData& d);
+
+    std::vector<double> mX;
+    std::vector<float> mY; // unwritten points hold a NaN with a payload of its own (kUnset)
+    QSharedPointer<QCPGraphDataContainer> mData;
+    Rule mRule;
+    int mBuilt = 0;                                  // points 0 .. mBuilt - 1 are in mData
+    int mDirtyFrom = std::numeric_limits<int>::max(); // lowest point written since update()
+    bool mLastRebuilt = false;
+    double mKeyLow = 0, mKeyHigh = 0, mValueLow = 0, mValueHigh = 0;
+    bool mHasKeys = false, mHasValues = false;
+};

@@ -1,0 +1,338 @@
+#pragma once
+
+#include "chartseries.h"
+
+#include <QColor>
+#include <QList>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <vector>
+
+class QCustomPlot;
+class QCPAbstractItem;
+class QCPAxisTicker;
+class QCPAxisTickerDateTime;
+class QCPGraph;
+class QCPTextElement;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QRubberBand;
+
+// Values of the chart's properties and commands.
+inline constexpr int sgAutoScale = 0;       // ManualScaleControlX/Y: range from the data
+inline constexpr int sgManualMin = 1;       //   manual minimum, maximum from the data
+inline constexpr int sgManualMax = 2;       //   manual maximum, minimum from the data
+inline constexpr int sgManualMinAndMax = 3; //   both from ManualMin/ManualMax
+inline constexpr int sgVBDateTime = 1;      // DateTimeMode: x = days since 30 Dec 1899
+inline constexpr int sgDot = 2;             // GridStyle (0 thin solid, 1 thick solid, 3 dashes)
+inline constexpr int sgCoarseLines = 0;     // CurveGranularity
+inline constexpr int sgHorzZooming = 1;     // AllowZooming (0 none)
+inline constexpr int sgVertZooming = 2;
+inline constexpr int sgHorzPlusVertZooming = 3;
+inline constexpr int sgFloatingXY = 5;   // CursorMode (0 no cursor prompt)
+inline constexpr int sgXValue = 1;       // CursorPromptStyle (0 none)
+inline constexpr int sgYValue = 2;
+inline constexpr int sgXYValues = 3;
+inline constexpr int sgReinitAndReset = 0;  // PEactions codes
+inline constexpr int sgResetImage = 2;
+inline constexpr int sgInvalidateImage = 3;
+inline constexpr int sgPrintDialog = 8;
+inline constexpr int sgUndoZoom = 19;
+
+// Colours are 0x00BBGGRR (red in the low byte).
+using PEColor = quint32;
+
+// The program's chart control: a QCustomPlot driven through properties, commands and two
+// events.
+//
+// Naming: every property keeps its name. The getter is the name itself (`Points()`,
+// `YData(s, p)`), the setter is `set` + the name (`setPoints(n)`, `setYData(s, p, v)`);
+// indexed properties take their indices first and the value last. Events are Qt signals
+// named after the event. `ZoomMode` is read only.
+//
+// Redraw protocol: writing a property changes nothing on screen. PEactions 2 (`sgResetImage`)
+// rebuilds the plot from the properties and the data, PEactions 3 (`sgInvalidateImage`)
+// queues a repaint, PEactions 0 (`sgReinitAndReset`) does both and also leaves a zoomed view,
+// PEactions 19 (`sgUndoZoom`) leaves a zoomed view and queues a repaint, PEactions 8
+// (`sgPrintDialog`) shows the print dialog and prints. Other codes do nothing.
+// Interaction properties (zooming, cursor prompt, hot spots, pop-up) act at once, since they
+// draw nothing.
+//
+// Mouse: a left-button drag over the plot area zooms into the dragged rectangle (both
+// directions for AllowZooming 3, x only for 1, y only for 2); ZoomMode is true until the zoom
+// is left. A left click fires OnClick, and with AllowDataHotSpots also OnDataHotSpot when a
+// drawn point lies within 8 pixels (DblClick true for a double click). The cursor prompt
+// appears over the plot area when CursorMode is 5 (sgFloatingXY), MouseCursorControl is true
+// and CursorPromptStyle is 1 (x), 2 (y) or 3 (both) of the drawn point nearest the mouse;
+// with CursorPromptTracking it follows the mouse, else it stays in the plot area's corner.
+// A right click opens the pop-up menu when AllowPopup is true.
+//
+// Data:
+// - Points are numbered 0 .. Points - 1. Writes to a point outside that range are ignored and
+//   such points read as 0. Lowering Points drops the data of the points beyond it; raising it
+//   keeps all data and adds points that hold no data yet.
+// - A point is drawn once its y was written. A y equal to NullDataValueY (compared in single
+//   precision), or not a number, is drawn as a gap. NullDataValueY starts at infinity: no
+//   written number is a null value.
+// - YData[s, -1] (any value) resets subset s: all its points hold no data again (they read
+//   as 0 and are not drawn).
+// - Data may be written to subsets 0 .. 255; only subsets below Subsets are drawn.
+// - With UsingXDataII the x of a point is XDataII, else its number (index + 1). Under
+//   DateTimeMode 1 x counts days since 30 Dec 1899 (fraction = time of day) and the axis shows
+//   dates and times in the user's formats.
+// - A y written in any order is fine; a redraw costs O(new points) when only points after the
+//   last drawn one were written, else it rebuilds the drawing from the data.
+//
+// Look: SubsetLineTypes and VertLineAnnotationType: 0 solid, 1 dashes, 2 dots, 3 dash-dot,
+// 4 dash-dot-dot. LineAnnotationTextSize is a percentage of the chart's text size. A manual
+// range of zero span is drawn as that value +- 1 minute (date-time x) or +- 0.5, and the
+// properties keep the values as written. CurveGranularity, AllowSpline,
+// AllowPointsPlusSpline, PrepareImages, NoHelp, ModalDialogs, AllowCustomization,
+// AllowExporting and AllowMaximization are kept and read back; the chart always draws
+// straight segments, has no help and its dialogs are modal.
+class PESGraph : public QWidget {
+    Q_OBJECT
+public:
+    explicit PESGraph(QWidget* parent = nullptr);
+    ~PESGraph() override;
+
+    static constexpr int kMaxSubsets = 256;
+    static constexpr int kMaxIndexed = 1024; // annotations
+
+    // Data
+    int Subsets() const { return mSet.Subsets; }
+    void setSubsets(int n);
+    int Points() const { return mSet.Points; }
+    void setPoints(int n);
+    float YData(int subset, int point) const;
+    void setYData(int subset, int point, float value);
+    double XDataII(int subset, int point) const;
+    void setXDataII(int subset, int point, double value);
+    bool UsingXDataII() const { return mSet.UsingXDataII; }
+    void setUsingXDataII(bool on) { mSet.UsingXDataII = on; }
+    double NullDataValueY() const { return mSet.NullDataValueY; }
+    void setNullDataValueY(double v) { mSet.NullDataValueY = v; }
+
+    // Axes
+    int DateTimeMode() const { return mSet.DateTimeMode; }
+    void setDateTimeMode(int mode) { mSet.DateTimeMode = mode; }
+    int ManualScaleControlX() const { return mSet.ManualScaleControlX; }
+    void setManualScaleControlX(int v) { mSet.ManualScaleControlX = v; }
+    int ManualScaleControlY() const { return mSet.ManualScaleControlY; }
+    void setManualScaleControlY(int v) { mSet.ManualScaleControlY = v; }
+    double ManualMinX() const { return mSet.ManualMinX; }
+    void setManualMinX(double v) { mSet.ManualMinX = v; }
+    double ManualMaxX() const { return mSet.ManualMaxX; }
+    void setManualMaxX(double v) { mSet.ManualMaxX = v; }
+    double ManualMinY() const { return mSet.ManualMinY; }
+    void setManualMinY(double v) { mSet.ManualMinY = v; }
+    double ManualMaxY() const { return mSet.ManualMaxY; }
+    void setManualMaxY(double v) { mSet.ManualMaxY = v; }
+    QString MainTitle() const { return mSet.MainTitle; }
+    void setMainTitle(const QString& t) { mSet.MainTitle = t; }
+    QString SubTitle() const { return mSet.SubTitle; }
+    void setSubTitle(const QString& t) { mSet.SubTitle = t; }
+    QString XAxisLabel() const { return mSet.XAxisLabel; }
+    void setXAxisLabel(const QString& t) { mSet.XAxisLabel = t; }
+    QString YAxisLabel() const { return mSet.YAxisLabel; }
+    void setYAxisLabel(const QString& t) { mSet.YAxisLabel = t; }
+    QString SubsetLabels(int subset) const;
+    void setSubsetLabels(int subset, const QString& t);
+
+    // Look
+    PEColor GraphBackColor() const { return mSet.GraphBackColor; }
+    void setGraphBackColor(PEColor c) { mSet.GraphBackColor = c; }
+    PEColor DeskColor() const { return mSet.DeskColor; }
+    void setDeskColor(PEColor c) { mSet.DeskColor = c; }
+    PEColor TextColor() const { return mSet.TextColor; }
+    void setTextColor(PEColor c) { mSet.TextColor = c; }
+    PEColor SubsetColors(int subset) const;
+    void setSubsetColors(int subset, PEColor c);
+    int SubsetLineTypes(int subset) const;
+    void setSubsetLineTypes(int subset, int type);
+    int GridStyle() const { return mSet.GridStyle; }
+    void setGridStyle(int s) { mSet.GridStyle = s; }
+    int CurveGranularity() const { return mSet.CurveGranularity; }
+    void setCurveGranularity(int g) { mSet.CurveGranularity = g; }
+    bool AllowSpline() const { return mSet.AllowSpline; }
+    void setAllowSpline(bool on) { mSet.AllowSpline = on; }
+    bool AllowPointsPlusSpline() const { return mSet.AllowPointsPlusSpline; }
+    void setAllowPointsPlusSpline(bool on) { mSet.AllowPointsPlusSpline = on; }
+    bool PrepareImages() const { return mSet.PrepareImages; }
+    void setPrepareImages(bool on) { mSet.PrepareImages = on; }
+
+    // Interaction
+    int AllowZooming() const { return mSet.AllowZooming; }
+    void setAllowZooming(int z) { mSet.AllowZooming = z; }
+    bool ZoomMode() const { return mZoomed; }
+    int CursorMode() const { return mSet.CursorMode; }
+    void setCursorMode(int m) { mSet.CursorMode = m; }
+    int CursorPromptStyle() const { return mSet.CursorPromptStyle; }
+    void setCursorPromptStyle(int s) { mSet.CursorPromptStyle = s; }
+    bool MouseCursorControl() const { return mSet.MouseCursorControl; }
+    void setMouseCursorControl(bool on) { mSet.MouseCursorControl = on; }
+    bool CursorPromptTracking() const { return mSet.CursorPromptTracking; }
+    void setCursorPromptTracking(bool on) { mSet.CursorPromptTracking = on; }
+    bool AllowDataHotSpots() const { return mSet.AllowDataHotSpots; }
+    void setAllowDataHotSpots(bool on) { mSet.AllowDataHotSpots = on; }
+    bool AllowPopup() const { return mSet.AllowPopup; }
+    void setAllowPopup(bool on) { mSet.AllowPopup = on; }
+    bool NoHelp() const { return mSet.NoHelp; }
+    void setNoHelp(bool on) { mSet.NoHelp = on; }
+    bool ModalDialogs() const { return mSet.ModalDialogs; }
+    void setModalDialogs(bool on) { mSet.ModalDialogs = on; }
+    bool AllowCustomization() const { return mSet.AllowCustomization; }
+    void setAllowCustomization(bool on) { mSet.AllowCustomization = on; }
+    bool AllowExporting() const { return mSet.AllowExporting; }
+    void setAllowExporting(bool on) { mSet.AllowExporting = on; }
+    bool AllowMaximization() const { return mSet.AllowMaximization; }
+    void setAllowMaximization(bool on) { mSet.AllowMaximization = on; }
+
+    // Annotations (index 0 .. kMaxIndexed - 1; a line is drawn once its x was written)
+    bool ShowVertLineAnnotations() const { return mSet.ShowVertLineAnnotations; }
+    void setShowVertLineAnnotations(bool on) { mSet.ShowVertLineAnnotations = on; }
+    double VertLineAnnotation(int i) const;
+    void setVertLineAnnotation(int i, double x);
+    int VertLineAnnotationType(int i) const;
+    void setVertLineAnnotationType(int i, int type);
+    PEColor VertLineAnnotationColor(int i) const;
+    void setVertLineAnnotationColor(int i, PEColor c);
+    QString VertLineAnnotationText(int i) const;
+    void setVertLineAnnotationText(int i, const QString& t);
+    int LineAnnotationTextSize() const { return mSet.LineAnnotationTextSize; }
+    void setLineAnnotationTextSize(int percent) { mSet.LineAnnotationTextSize = percent; }
+
+    // Commands
+    int PEnarg1() const { return mEnarg1; }
+    void setPEnarg1(int v) { mEnarg1 = v; }
+    int PEnarg2() const { return mEnarg2; }
+    void setPEnarg2(int v) { mEnarg2 = v; }
+    int PEactions() const { return mLastAction; }
+    // Performs the command. Code 8 throws ChartError when the printer cannot be started.
+    void setPEactions(int code);
+
+    // Printing. The dialog step of PEactions 8 goes through a hook so that tests can answer
+    // it; it returns true to print. Without a hook the system's print dialog is shown.
+    using PrintDialogHook = std::function<bool(QPrinter&)>;
+    // Installs a hook (an empty one restores the dialog) and returns the previous one.
+    static PrintDialogHook setPrintDialogHook(PrintDialogHook hook);
+    // Draws the chart, with the colours and texts its properties hold now and the data of the
+    // last rebuild, as one page on a printer that has been set up. Size: PEnarg1 x PEnarg2
+    // millimetres, or with both 0 the page width at the chart's aspect ratio (within the
+    // page). Sets the printer's resolution to 96 dpi so that text keeps its size. Throws
+    // ChartError when the printer cannot be started.
+    void printChart(QPrinter& printer);
+
+    // The pop-up menu for a right click, or nullptr when AllowPopup is false.
+    QMenu* createPopupMenu();
+
+    // Colour conversion for 0x00BBGGRR values.
+    static QColor toQColor(PEColor c);
+    static PEColor fromQColor(const QColor& c);
+
+    // Inside view for tests and tools: the plot being drawn, and the text of the cursor
+    // prompt (empty while hidden).
+    QCustomPlot* plot() const { return mPlot; }
+    QString cursorPromptText() const;
+
+signals:
+    void OnClick(PESGraph* Sender);
+    void OnDataHotSpot(PESGraph* Sender, bool DblClick, int SubsetIndex, int PointIndex);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    struct VertLine {
+        double x = 0;
+        int type = 0;
+        PEColor color = 0;
+        QString text;
+        bool placed = false;
+        bool operator==(const VertLine&) const = default;
+    };
+    // Everything the properties hold except the data.
+    struct Settings {
+        int Subsets = 1;
+        int Points = 0;
+        bool UsingXDataII = false;
+        double NullDataValueY = std::numeric_limits<double>::infinity();
+        int DateTimeMode = 0;
+        int ManualScaleControlX = sgAutoScale;
+        int ManualScaleControlY = sgAutoScale;
+        double ManualMinX = 0, ManualMaxX = 1, ManualMinY = 0, ManualMaxY = 1;
+        QString MainTitle, SubTitle, XAxisLabel, YAxisLabel;
+        std::vector<QString> SubsetLabels;
+        PEColor GraphBackColor = 0xFFFFFF;
+        PEColor DeskColor = 0xC0C0C0;
+        PEColor TextColor = 0x000000;
+        std::vector<PEColor> SubsetColors;
+        std::vector<int> SubsetLineTypes;
+        int GridStyle = 0;
+        int CurveGranularity = 0;
+        bool AllowSpline = false, AllowPointsPlusSpline = false, PrepareImages = false;
+        int AllowZooming = 0;
+        int CursorMode = 0;
+        int CursorPromptStyle = 0;
+        bool MouseCursorControl = false, CursorPromptTracking = false;
+        bool AllowDataHotSpots = false, AllowPopup = true, NoHelp = false, ModalDialogs = false;
+        bool AllowCustomization = true, AllowExporting = true, AllowMaximization = true;
+        bool ShowVertLineAnnotations = false;
+        std::vector<VertLine> VertLines;
+        int LineAnnotationTextSize = 100;
+        bool operator==(const Settings&) const = default;
+    };
+
+    ChartSeries* series(int subset);
+    const ChartSeries* series(int subset) const;
+    ChartSeries::Rule ruleFor(const Settings& s) const;
+    VertLine* vertLine(int i);
+    const VertLine* vertLine(int i) const;
+
+    void rebuild();
+    void applyLook(const Settings& s);
+    void applyTitles(const Settings& s);
+    void applyAnnotations(const Settings& s);
+    void applyRanges();
+    void leaveZoom();
+    void updateTickFormat();
+    void printWithDialog();
+
+    void mousePressed(QMouseEvent* e);
+    void mouseMoved(QMouseEvent* e);
+    void mouseReleased(QMouseEvent* e);
+    void mouseDoubleClicked(QMouseEvent* e);
+    void zoomTo(QRect band);
+    QRect bandRect(QPoint to) const;
+    void updateCursorPrompt(QPoint pos);
+    bool hotSpotAt(QPoint pos, int& subset, int& point) const;
+
+    QCustomPlot* mPlot = nullptr;
+    QRubberBand* mBand = nullptr;
+    QLabel* mPrompt = nullptr;
+    QCPTextElement* mTitle = nullptr;
+    QCPTextElement* mSubTitle = nullptr;
+    QList<QCPAbstractItem*> mAnnotationItems;
+    QSharedPointer<QCPAxisTickerDateTime> mDateTicker;
+    QSharedPointer<QCPAxisTicker> mNumberTicker;
+
+    Settings mSet;   // as written
+    Settings mBuilt; // as last drawn
+    bool mEverBuilt = false;
+    std::vector<std::unique_ptr<ChartSeries>> mSeries;
+    std::vector<QCPGraph*> mGraphs;
+
+    int mEnarg1 = 0, mEnarg2 = 0, mLastAction = 0;
+    bool mZoomed = false;
+    bool mPressed = false;
+    bool mDragging = false;
+    QPoint mPressPos;
+
+    static PrintDialogHook sPrintDialogHook;
+};

@@ -1,0 +1,115 @@
+#include "timechartsetup.h"
+
+#include "charterror.h"
+#include "pesgraph.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+namespace {
+
+constexpr PEColor kBlack = 0x000000;
+constexpr PEColor kSilver = 0xC0C0C0;
+constexpr PEColor kYellow = 0x00FFFF; // 0x00BBGGRR
+constexpr PEColor kMagenta = 0xFF00FF;
+constexpr PEColor kCyan = 0xFFFF00;
+
+} // namespace
+
+QString ChartTemplatePath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/template/graph.ghf");
+}
+
+QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {
+    (void)chart; // nothing in the template maps onto this chart's settings
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ChartError(QStringLiteral("Cannot open the chart template %1: %2")
+                             .arg(path, file.errorString()));
+    uchar head[4];
+    if (file.read(reinterpret_cast<char*>(head), 4) != 4)
+        throw ChartError(
+            QStringLiteral("The chart template %1 is too short: it has no length field.")
+                .arg(path));
+    const quint32 length = qFromLittleEndian<quint32>(head);
+    // Check the size before allocating, so that a damaged length cannot ask for gigabytes.
+    if (quint64(file.size()) - 4 < length)
+        throw ChartError(QStringLiteral("The chart template %1 is shorter than its length "
+                                        "field: %2 bytes announced, %3 present.")
+                             .arg(path)
+                             .arg(length)
+                             .arg(file.size() - 4));
+    QByteArray blob = file.read(length);
+    if (blob.size() != qsizetype(length))
+        throw ChartError(QStringLiteral("Cannot read the chart template %1: %2")
+                             .arg(path, file.errorString()));
+    return blob;
+}
+
+void SetupTimeChart(PESGraph* chart, int points, double start, double end) {
+    SetupTimeChart(chart, points, start, end, ChartTemplatePath());
+}
+
+void SetupTimeChart(PESGraph* chart, int points, double start, double end,
+                    const QString& templatePath) {
+    // 1. Template, overridden by everything below.
+    if (QFileInfo::exists(templatePath))
+        ApplyChartTemplate(chart, templatePath);
+
+    // 2.
+    chart->setPrepareImages(true);
+    chart->setPoints(points);
+    chart->setSubsets(1);
+    chart->setShowVertLineAnnotations(true);
+    chart->setCurveGranularity(sgCoarseLines);
+    chart->setAllowDataHotSpots(true);
+    // 3.
+    chart->setMainTitle(QStringLiteral("  "));
+    chart->setSubTitle(QString());
+    // 4.
+    chart->setDateTimeMode(sgVBDateTime);
+    chart->setUsingXDataII(true);
+    chart->setXAxisLabel(QStringLiteral("Time"));
+    // 5.
+    chart->setNullDataValueY(9999.0);
+    // 6. No data in any series.
+    for (int s = 0; s < chart->Subsets(); ++s)
+        chart->setYData(s, -1, 0);
+    // 7.
+    chart->setSubsetLabels(0, QString());
+    chart->setGridStyle(sgDot);
+    chart->setAllowZooming(sgHorzPlusVertZooming);
+    chart->setMouseCursorControl(true);
+    chart->setCursorMode(sgFloatingXY);
+    chart->setCursorPromptTracking(true);
+    chart->setCursorPromptStyle(sgYValue);
+    // 8.
+    chart->setGraphBackColor(kBlack);
+    chart->setDeskColor(kSilver);
+    chart->setTextColor(kBlack);
+    chart->setSubsetColors(0, kYellow);
+    chart->setSubsetColors(1, kMagenta);
+    chart->setSubsetColors(2, kCyan);
+    chart->setSubsetLineTypes(0, 0);
+    // 9.
+    chart->setYAxisLabel(QString());
+    chart->setManualScaleControlY(sgManualMinAndMax);
+    chart->setManualMinY(0);
+    chart->setManualMaxY(4000);
+    // 10.
+    chart->setManualScaleControlX(sgManualMinAndMax);
+    chart->setManualMinX(start);
+    chart->setManualMaxX(end);
+    // 11.
+    chart->setAllowSpline(false);
+    chart->setAllowPointsPlusSpline(false);
+    chart->setNoHelp(true);
+    chart->setModalDialogs(true);
+    // 12. Redraw.
+    chart->setPEnarg1(0);
+    chart->setPEnarg2(0);
+    chart->setPEactions(sgResetImage);
+    chart->setPEactions(sgInvalidateImage);
+}

@@ -1,0 +1,189 @@
+// Printing a chart (PEactions 8) into a PDF, read back with pdftoppm.
+
+#include "chartimage.h"
+#include "charterror.h"
+#include "pesgraph.h"
+#include "timechartsetup.h"
+
+#include <qcustomplot.h>
+
+#include <QPrinter>
+#include <QtTest>
+
+namespace {
+
+constexpr double kStart = 46357.0 + 10.0 / 24;
+
+// The box around everything that is not white paper.
+QRect inkBox(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (!nearColour(img.pixel(x, y), Qt::white, 8))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+} // namespace
+
+class TestChartPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void printsScreenColours();
+    void printsColoursAsWritten();
+    void printSizeFromArguments();
+    void cancelPrintsNothing();
+    void unwritableOutputRaises();
+
+private:
+    // Prints through PEactions 8 into a PDF and returns page 1 at 50 dpi.
+    QImage printPage(const QString& name);
+
+    PESGraph* g = nullptr;
+    QTemporaryDir dir;
+    PESGraph::PrintDialogHook previousHook;
+};
+
+void TestChartPrint::initTestCase() {
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
+        QFAIL("pdftoppm (poppler-utils) is needed to read the printed PDF back");
+}
+
+void TestChartPrint::init() {
+    g = new PESGraph;
+    g->resize(800, 400);
+    g->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g));
+    SetupTimeChart(g, 100, kStart, kStart + 200.0 / 86400, dir.filePath("none.ghf"));
+    for (int p = 0; p < 100; ++p) {
+        g->setXDataII(0, p, kStart + 2.0 * p / 86400);
+        g->setYData(0, p, p % 2 ? 400.0f : 600.0f); // stays in the lower part of the plot
+    }
+    g->setPEactions(sgResetImage);
+    g->setPEactions(sgInvalidateImage);
+    g->plot()->replot();
+}
+
+void TestChartPrint::cleanup() {
+    PESGraph::setPrintDialogHook(previousHook);
+    delete g;
+    g = nullptr;
+}
+
+QImage TestChartPrint::printPage(const QString& name) {
+    const QString pdf = dir.filePath(name + ".pdf");
+    int asked = 0;
+    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        ++asked;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    g->setPEactions(sgPrintDialog);
+    if (asked != 1)
+        return QImage();
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 1000 || !file.read(5).startsWith("%PDF-"))
+        return QImage();
+    const QString png = dir.filePath(name);
+    if (QProcess::execute("pdftoppm", {"-png", "-r", "50", "-singlefile", pdf, png}) != 0)
+        return QImage();
+    return QImage(png + ".png");
+}
+
+void TestChartPrint::printsScreenColours() {
+    const QImage page = printPage("screen");
+    QVERIFY(!page.isNull());
+    const QRect chart = inkBox(page);
+    QVERIFY(chart.width() > page.width() / 2); // the page width by default
+    // Where the plot area sits in the chart on screen, it sits on paper.
+    QCustomPlot* plot = g->plot();
+    const QRect area = plot->axisRect()->rect();
+    const auto onPaper = [&](double fx, double fy) {
+        return QPoint(chart.left() + int(fx * chart.width()), chart.top() + int(fy * chart.height()));
+    };
+    int black = 0, samples = 0;
+    for (double fy = 0.3; fy <= 0.5; fy += 0.05)
+        for (double fx = 0.3; fx <= 0.7; fx += 0.05) {
+            const double ax = (area.left() + fx * area.width()) / plot->width();
+            const double ay = (area.top() + fy * area.height()) / plot->height();
+            black += nearColour(page.pixel(onPaper(ax, ay)), Qt::black, 40) ? 1 : 0;
+            ++samples;
+        }
+    QVERIFY2(black >= samples * 8 / 10, // a dotted grid line may cross a sample
+              qPrintable(QString("%1 of %2").arg(black).arg(samples)));
+    QVERIFY(nearColour(page.pixel(onPaper(0.005, 0.5)), QColor(192, 192, 192), 24));
+    QVERIFY(nearColour(page.pixel(onPaper(0.5, 0.01)), QColor(192, 192, 192), 24));
+    int yellow = 0;
+    for (int y = chart.top(); y <= chart.bottom(); ++y)
+        for (int x = chart.left(); x <= chart.right(); ++x) {
+            const QColor c = page.pixel(x, y);
+            yellow += c.red() > 150 && c.green() > 150 && c.blue() < 100 ? 1 : 0;
+        }
+    QVERIFY2(yellow > 50, qPrintable(QString::number(yellow)));
+}
+
+// Colours written without a redraw are printed, and the screen keeps its own: the printout
+// in paper colours writes the colours, prints and writes them back.
+void TestChartPrint::printsColoursAsWritten() {
+    g->setGraphBackColor(0xFFFFFF);
+    g->setDeskColor(0xFFFFFF);
+    g->setSubsetColors(0, 0x000000);
+    const QImage page = printPage("paper");
+    QVERIFY(!page.isNull());
+    const QRect chart = inkBox(page);
+    QVERIFY(!chart.isEmpty()); // axes, labels and the line
+    int dark = 0, all = 0;
+    for (int y = chart.top(); y <= chart.bottom(); ++y)
+        for (int x = chart.left(); x <= chart.right(); ++x, ++all)
+            dark += qGray(page.pixel(x, y)) < 100 ? 1 : 0;
+    QVERIFY2(dark < all / 10, qPrintable(QString("%1 of %2").arg(dark).arg(all)));
+    QCOMPARE(g->plot()->axisRect()->backgroundBrush().color(), QColor(0, 0, 0));
+    QCOMPARE(g->plot()->graph(0)->pen().color(), QColor(255, 255, 0));
+}
+
+void TestChartPrint::printSizeFromArguments() {
+    g->setPEnarg1(100); // millimetres
+    g->setPEnarg2(50);
+    const QImage page = printPage("sized");
+    QVERIFY(!page.isNull());
+    const QRect chart = inkBox(page);
+    const double perMm = 50 / 25.4;
+    QVERIFY2(qAbs(chart.width() - 100 * perMm) < 4, qPrintable(QString::number(chart.width())));
+    QVERIFY2(qAbs(chart.height() - 50 * perMm) < 4, qPrintable(QString::number(chart.height())));
+}
+
+void TestChartPrint::cancelPrintsNothing() {
+    const QString pdf = dir.filePath("cancel.pdf");
+    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return false;
+    });
+    g->setPEactions(sgPrintDialog);
+    QVERIFY(!QFile::exists(pdf));
+}
+
+void TestChartPrint::unwritableOutputRaises() {
+    const QString pdf = dir.filePath("no/such/folder/out.pdf");
+    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+    try {
+        g->setPEactions(sgPrintDialog);
+        QFAIL("no error raised");
+    } catch (const ChartError& e) {
+        QVERIFY2(e.message().contains(pdf), qPrintable(e.message()));
+    }
+    // The screen look is untouched.
+    QCOMPARE(g->plot()->axisRect()->backgroundBrush().color(), QColor(0, 0, 0));
+}
+
+QTEST_MAIN(TestChartPrint)
+#include "tst_chartprint.moc"

@@ -1,0 +1,217 @@
+// The time-chart setup and the chart template.
+
+#include "chartimage.h"
+#include "charterror.h"
+#include "pesgraph.h"
+#include "timechartsetup.h"
+
+#include <qcustomplot.h>
+
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+constexpr double kStart = 46357.0 + 10.0 / 24; // 1 Dec 2026 10:00
+constexpr double kSecondsTo1899 = 25569.0 * 86400.0;
+
+double keyOf(double days) { return days * 86400.0 - kSecondsTo1899; }
+
+void writeTemplate(const QString& path, quint32 announced, int present) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    uchar head[4];
+    qToLittleEndian(announced, head);
+    f.write(reinterpret_cast<const char*>(head), 4);
+    f.write(QByteArray(present, 'x'));
+}
+
+} // namespace
+
+class TestTimeChartSetup : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void resultingState_data();
+    void resultingState();
+    void replacesEarlierData();
+    void templatePath();
+    void missingTemplateIsSkipped();
+    void goodTemplateIsRead();
+    void badTemplateEndsTheSetup_data();
+    void badTemplateEndsTheSetup();
+
+private:
+    PESGraph* g = nullptr;
+    QTemporaryDir dir;
+};
+
+void TestTimeChartSetup::init() {
+    g = new PESGraph;
+    g->resize(800, 400);
+    g->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g));
+}
+
+void TestTimeChartSetup::cleanup() {
+    delete g;
+    g = nullptr;
+}
+
+void TestTimeChartSetup::resultingState_data() {
+    QTest::addColumn<int>("points");
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("end");
+    QTest::newRow("recorder, 200 s") << 100 << kStart << kStart + 200.0 / 86400;
+    QTest::newRow("zero span") << 4 << 0.0 << 0.0;
+    QTest::newRow("one-row list") << 1 << kStart << kStart;
+}
+
+void TestTimeChartSetup::resultingState() {
+    QFETCH(int, points);
+    QFETCH(double, start);
+    QFETCH(double, end);
+    SetupTimeChart(g, points, start, end, dir.filePath("none.ghf"));
+
+    QCOMPARE(g->Points(), points);
+    QCOMPARE(g->Subsets(), 1);
+    QCOMPARE(g->ManualMinX(), start); // passed on exactly, zero span too
+    QCOMPARE(g->ManualMaxX(), end);
+    QCOMPARE(g->ManualScaleControlX(), sgManualMinAndMax);
+    QCOMPARE(g->ManualScaleControlY(), sgManualMinAndMax);
+    QCOMPARE(g->ManualMinY(), 0.0);
+    QCOMPARE(g->ManualMaxY(), 4000.0);
+    QCOMPARE(g->DateTimeMode(), sgVBDateTime);
+    QVERIFY(g->UsingXDataII());
+    QCOMPARE(g->NullDataValueY(), 9999.0);
+    QCOMPARE(g->MainTitle(), QString("  "));
+    QCOMPARE(g->XAxisLabel(), QString("Time"));
+    QCOMPARE(g->YAxisLabel(), QString());
+    QCOMPARE(g->GraphBackColor(), PEColor(0x000000));
+    QCOMPARE(g->DeskColor(), PEColor(0xC0C0C0));
+    QCOMPARE(g->TextColor(), PEColor(0x000000));
+    QCOMPARE(g->SubsetColors(0), PEColor(0x00FFFF));
+    QCOMPARE(g->SubsetColors(1), PEColor(0xFF00FF));
+    QCOMPARE(g->SubsetColors(2), PEColor(0xFFFF00));
+    QCOMPARE(g->GridStyle(), sgDot);
+    QCOMPARE(g->AllowZooming(), sgHorzPlusVertZooming);
+    QCOMPARE(g->CursorMode(), sgFloatingXY);
+    QCOMPARE(g->CursorPromptStyle(), sgYValue);
+    QVERIFY(g->AllowDataHotSpots());
+    QVERIFY(g->ShowVertLineAnnotations());
+    QVERIFY(!g->AllowSpline());
+    QVERIFY(g->NoHelp());
+
+    // What is drawn, once the queued repaint has run.
+    QCustomPlot* plot = g->plot();
+    QTRY_VERIFY(!plot->axisRect()->rect().isEmpty());
+    plot->replot();
+    QCOMPARE(plot->axisRect()->backgroundBrush().color(), QColor(0, 0, 0));
+    QCOMPARE(plot->graphCount(), 1);
+    QCOMPARE(plot->graph(0)->pen().color(), QColor(255, 255, 0));
+    QCOMPARE(plot->xAxis->label(), QString("Time"));
+    QVERIFY(plot->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>());
+    QCOMPARE(plot->yAxis->range(), QCPRange(0, 4000));
+    const QCPRange x = plot->xAxis->range();
+    if (start != end) {
+        QCOMPARE(x.lower, keyOf(start));
+        QCOMPARE(x.upper, keyOf(end));
+    } else {
+        QCOMPARE(x.center(), keyOf(start)); // a usable range around the one instant
+        QVERIFY(x.size() > 0);
+    }
+    QVERIFY(g->plot()->xAxis->tickVectorLabels().size() >= 2);
+    // Black plot area (dotted grid lines aside), silver around it.
+    const QImage shot = plot->toPixmap().toImage();
+    QVERIFY(mostlyColour(shot, plot->axisRect()->rect().center(), Qt::black));
+    QCOMPARE(QColor(shot.pixel(2, plot->height() / 2)), QColor(192, 192, 192));
+}
+
+// The recorder's Clear runs the setup again on a chart full of samples.
+void TestTimeChartSetup::replacesEarlierData() {
+    SetupTimeChart(g, 100, kStart, kStart + 0.01, dir.filePath("none.ghf"));
+    g->setPoints(300);
+    for (int p = 0; p < 300; ++p) {
+        g->setXDataII(0, p, kStart + p / 86400.0);
+        g->setYData(0, p, 5.0f);
+    }
+    g->setPEactions(sgResetImage);
+    QCOMPARE(g->plot()->graph(0)->data()->size(), 300);
+    SetupTimeChart(g, 100, kStart + 1, kStart + 1.01, dir.filePath("none.ghf"));
+    QCOMPARE(g->Points(), 100);
+    QCOMPARE(g->YData(0, 10), 0.0f);
+    QCOMPARE(g->plot()->graph(0)->data()->size(), 0);
+}
+
+void TestTimeChartSetup::templatePath() {
+    QCOMPARE(ChartTemplatePath(), QCoreApplication::applicationDirPath() + "/template/graph.ghf");
+}
+
+void TestTimeChartSetup::missingTemplateIsSkipped() {
+    const QString path = dir.filePath("missing/graph.ghf");
+    SetupTimeChart(g, 10, kStart, kStart + 1, path);
+    QCOMPARE(g->Points(), 10);
+    QCOMPARE(g->GraphBackColor(), PEColor(0));
+    // Asked for directly, a missing file is an error.
+    QVERIFY_THROWS_EXCEPTION(ChartError, ApplyChartTemplate(g, path));
+}
+
+void TestTimeChartSetup::goodTemplateIsRead() {
+    const QString path = dir.filePath("good.ghf");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromHex("05000000") + "abcde" + "trailing");
+    }
+    QCOMPARE(ApplyChartTemplate(g, path), QByteArray("abcde"));
+    SetupTimeChart(g, 10, kStart, kStart + 1, path);
+    QCOMPARE(g->Points(), 10);
+    QCOMPARE(g->DeskColor(), PEColor(0xC0C0C0));
+
+    writeTemplate(path, 0, 0);
+    QCOMPARE(ApplyChartTemplate(g, path), QByteArray());
+}
+
+void TestTimeChartSetup::badTemplateEndsTheSetup_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("shorter than its length") << "short";
+    QTest::newRow("no length field") << "tiny";
+    QTest::newRow("huge length") << "huge";
+    QTest::newRow("cannot be opened") << "directory";
+}
+
+void TestTimeChartSetup::badTemplateEndsTheSetup() {
+    QFETCH(QString, kind);
+    const QString path = dir.filePath(kind + ".ghf");
+    if (kind == "short") {
+        writeTemplate(path, 100, 10);
+    } else if (kind == "huge") {
+        writeTemplate(path, 0xFFFFFFFFu, 10);
+    } else if (kind == "tiny") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\x05\x00", 2);
+    } else {
+        QVERIFY(QDir(dir.path()).mkpath(kind + ".ghf"));
+    }
+    g->setPoints(7);
+    g->setDeskColor(0x123456);
+    g->setPEactions(sgResetImage);
+    try {
+        SetupTimeChart(g, 100, kStart, kStart + 1, path);
+        QFAIL("no error raised");
+    } catch (const ChartError& e) {
+        QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+        QVERIFY(QString::fromUtf8(e.what()).contains(path));
+    }
+    // Nothing after step 1 ran.
+    QCOMPARE(g->Points(), 7);
+    QCOMPARE(g->DeskColor(), PEColor(0x123456));
+    QCOMPARE(g->DateTimeMode(), 0);
+    const QImage shot = g->plot()->toPixmap().toImage();
+    QCOMPARE(QColor(shot.pixel(2, shot.height() / 2)), QColor(0x56, 0x34, 0x12));
+}
+
+QTEST_MAIN(TestTimeChartSetup)
+#include "tst_timechartsetup.moc"
