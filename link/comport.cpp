@@ -7,6 +7,7 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 std::optional<QStringList>& portListOverride()
@@ -124,9 +125,11 @@ void TComPort::setActive(bool active)
     PortBackend::Failure failure;
     if (!m_backend->open(&failure)) {
         m_lastOpenFailure = failure.text;
+        m_lastOpenFailureCode = failure.code;
         raise(failure.code, failure.text);
     }
     m_lastOpenFailure.clear();
+    m_lastOpenFailureCode = 0;
 }
 
 QString TComPort::DeviceName() const { return m_deviceName; }
@@ -190,6 +193,13 @@ void TComPort::ClearInput()
 }
 
 QString TComPort::LastOpenFailure() const { return m_lastOpenFailure; }
+
+int TComPort::LastOpenFailureCode() const { return m_lastOpenFailureCode; }
+
+bool TComPort::LastOpenRefused() const
+{
+    return m_lastOpenFailureCode == EACCES || m_lastOpenFailureCode == EBUSY;
+}
 
 MeterEmulator* TComPort::Emulator() const
 {

@@ -49,8 +49,13 @@ public:
     void Write(const QByteArray& bytes);
     void ClearInput();
 
-    // Why the last open failed, in words for the user; empty after a successful open.
+    // Why the last open failed, in words for the user, and the system's error number; empty
+    // and 0 after a successful open.
     QString LastOpenFailure() const;
+    int LastOpenFailureCode() const;
+    // True when the last open was refused (no permission, or the port is in use), as opposed
+    // to a device that is not there.
+    bool LastOpenRefused() const;
 
     // The emulator behind an open "Simulator" port, else nullptr.
     MeterEmulator* Emulator() const;
@@ -83,6 +88,7 @@ private:
     // generation so that a change made from inside one of its notifications is safe.
     std::unique_ptr<PortBackend> m_retired;
     QString m_lastOpenFailure;
+    int m_lastOpenFailureCode = 0;
     bool m_readShort = false;
     bool m_injected = false;    // m_backend came from the backend factory   // the previous Read delivered fewer bytes than asked for
 };

@@ -67,7 +67,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host)
         Delay(150);
         host.showProgress(QStringLiteral("Searching Multimeter on ") + port.DeviceName());
         OpenQuietly(port);
-        if (!port.Active() && refusal.isEmpty())
+        if (!port.Active() && port.LastOpenRefused() && refusal.isEmpty())
             refusal = port.LastOpenFailure();
 
         QByteArray answer;
@@ -119,7 +119,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host)
     Delay(300);
     port.OnRxChar = [&link](TComPort*) { link.Comm1RxChar(); };
     OpenQuietly(port);
-    if (!port.Active() && !port.LastOpenFailure().isEmpty())
+    if (!port.Active() && port.LastOpenRefused())
         refusal = port.LastOpenFailure();
     try {
         port.ClearInput();

@@ -50,6 +50,7 @@ bool SerialBackend::open(Failure* failure)
             // QSerialPort keeps the errno of the failed open in its error text; keep the code
             // of the most useful kinds.
             const auto error = m_port.error();
+            // (Qt reports a port locked by another program as a permission error too.)
             failure->code = error == QSerialPort::PermissionError ? EACCES
                             : error == QSerialPort::DeviceNotFoundError ? ENOENT
                                                                         : 0;

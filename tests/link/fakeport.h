@@ -18,6 +18,7 @@ public:
     QList<QByteArray> writes;  // each Write of the program
     bool open = false;
     bool failOpen = false;
+    int failCode = 13; // EACCES: refused
     bool echo = false;         // answer every write with the same bytes
     int opens = 0;
     std::function<void()> notify; // set by the backend: delivers a receive notification
@@ -54,8 +55,9 @@ public:
     {
         ++m_device->opens;
         if (m_device->failOpen) {
-            failure->code = 13;
-            failure->text = QStringLiteral("Permission denied");
+            failure->code = m_device->failCode;
+            failure->text = m_device->failCode == 13 ? QStringLiteral("Permission denied")
+                                                     : QStringLiteral("No such device");
             return false;
         }
         m_device->open = true;
@@ -109,6 +111,7 @@ public:
             if (it == devices.end()) {
                 auto missing = std::make_shared<FakeDevice>();
                 missing->failOpen = true;
+                missing->failCode = 2; // ENOENT
                 return std::make_unique<FakeBackend>(missing);
             }
             return std::make_unique<FakeBackend>(it->second);
