@@ -1,0 +1,184 @@
+#include "childwindow.h"
+#include "wiredviews.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+class TestTfrmStatus : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        views = std::make_unique<WiredViews>();
+        status = new TfrmStatus;
+        views->status = status;
+        sub = AddChildWindow(&area, status, ChildWindowStyle::Captionless);
+    }
+    void cleanup() {
+        delete sub;
+        views.reset();
+    }
+
+    void layout_data();
+    void layout();
+    void statisticText_data();
+    void statisticText();
+    void showsChangedTrackersInTheUnit();
+    void decimalCommaLocale();
+    void peakHoldEndEmptiesPeakBoxesOnly();
+    void resetEmptiesBoxesAfterResettingStatistics();
+    void resetSurvivesWindowClosedMeanwhile();
+    void closeButtonClosesWindow();
+
+private:
+    QString text(const char* name) const { return status->findChild<QLabel*>(name)->text(); }
+
+    QMdiArea area;
+    std::unique_ptr<WiredViews> views;
+    TfrmStatus* status = nullptr;
+    QPointer<QMdiSubWindow> sub;
+};
+
+void TestTfrmStatus::layout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    struct Row {
+        const char* name;
+        QRect geometry;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"lblMAX", {49, 8, 49, 25}, "0.00"},     {"lblMIN", {185, 8, 49, 25}, "0.00"},
+        {"lblPMAX", {49, 40, 49, 25}, ""},       {"lblPMIN", {185, 40, 49, 25}, ""},
+        {"lblRange1", {99, 8, 36, 25}, "mV"},    {"lblRange2", {235, 8, 36, 25}, "mV"},
+        {"lblRange3", {99, 40, 36, 25}, "mV"},   {"lblRange4", {235, 40, 36, 25}, "mV"},
+        {"BitBtn1", {104, 72, 75, 25}, "Reset"}, {"BitBtn2", {192, 72, 75, 25}, "Close"},
+    };
+    for (const Row& r : rows)
+        QTest::newRow(r.name) << QString::fromLatin1(r.name) << r.geometry
+                              << QString::fromLatin1(r.text);
+}
+
+void TestTfrmStatus::layout() {
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QCOMPARE(status->size(), QSize(285, 104));
+    QCOMPARE(status->windowTitle(), QStringLiteral("Status"));
+    QWidget* widget = status->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        QCOMPARE(label->text(), text);
+    else
+        QCOMPARE(qobject_cast<QPushButton*>(widget)->text(), text);
+}
+
+void TestTfrmStatus::statisticText_data() {
+    QTest::addColumn<float>("count");
+    QTest::addColumn<int>("divisor");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1234 / 1000") << 1234.0f << 1000 << "1.234";
+    QTest::newRow("0 / 100") << 0.0f << 100 << "0.00";
+    QTest::newRow("3999 / 10") << 3999.0f << 10 << "399.9";
+    QTest::newRow("-3999 / 1") << -3999.0f << 1 << "-3999";
+    QTest::newRow("-1 / 1000") << -1.0f << 1000 << "-0.001";
+    QTest::newRow("4000") << 4000.0f << 1000 << "OL";
+    QTest::newRow("9999") << 9999.0f << 1 << "OL";
+    QTest::newRow("-4000") << -4000.0f << 10 << "-OL";
+    QTest::newRow("-9999") << -9999.0f << 1000 << "-OL";
+    QTest::newRow("unknown divisor") << 1234.0f << 0 << "1234";
+}
+
+void TestTfrmStatus::statisticText() {
+    QFETCH(float, count);
+    QFETCH(int, divisor);
+    QFETCH(QString, text);
+    QCOMPARE(TfrmStatus::StatisticText(count, divisor), text);
+}
+
+void TestTfrmStatus::showsChangedTrackersInTheUnit() {
+    views->Decode(LiveFrame(1, "1234", ';'));
+    QCOMPARE(text("lblMAX"), QStringLiteral("1.234"));
+    QCOMPARE(text("lblMIN"), QStringLiteral("1.234"));
+    for (const char* unit : {"lblRange1", "lblRange2", "lblRange3", "lblRange4"})
+        QCOMPARE(text(unit), QStringLiteral("V"));
+    QCOMPARE(text("lblPMAX"), QString());
+
+    // Only the tracker that moved changes its box.
+    views->Decode(LiveFrame(1, "1500", ';'));
+    QCOMPARE(text("lblMAX"), QStringLiteral("1.500"));
+    QCOMPARE(text("lblMIN"), QStringLiteral("1.234"));
+    views->Decode(LiveFrame(1, "0900", ';', 4));
+    QCOMPARE(text("lblMAX"), QStringLiteral("1.500"));
+    QCOMPARE(text("lblMIN"), QStringLiteral("-0.900"));
+
+    // Overload counts are past the thresholds whatever the divisor.
+    views->Decode(LiveFrame(4, "9999", ';', 4));
+    QCOMPARE(text("lblMIN"), QStringLiteral("-OL"));
+}
+
+void TestTfrmStatus::decimalCommaLocale() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    views->Decode(LiveFrame(1, "1234", ';'));
+    QCOMPARE(text("lblMAX"), QStringLiteral("1,234"));
+    views->Decode(LiveFrame(0, "1234", '3', 0, 4)); // 123.4 Ohm, peak hold
+    QCOMPARE(text("lblPMAX"), QStringLiteral("123,4"));
+    QCOMPARE(text("lblRange3"), QStringLiteral("Ohm"));
+}
+
+void TestTfrmStatus::peakHoldEndEmptiesPeakBoxesOnly() {
+    views->Decode(LiveFrame(1, "1234", ';', 0, 8));
+    views->Decode(LiveFrame(1, "1000", ';', 0, 8));
+    QCOMPARE(text("lblPMAX"), QStringLiteral("1.234"));
+    QCOMPARE(text("lblPMIN"), QStringLiteral("1.000"));
+    views->Decode(LiveFrame(1, "1100", ';'));
+    QCOMPARE(text("lblPMAX"), QString());
+    QCOMPARE(text("lblPMIN"), QString());
+    QCOMPARE(text("lblMAX"), QStringLiteral("1.234"));
+    QCOMPARE(text("lblMIN"), QStringLiteral("1.000"));
+}
+
+void TestTfrmStatus::resetEmptiesBoxesAfterResettingStatistics() {
+    views->Decode(LiveFrame(1, "1234", ';', 0, 4));
+    views->Decode(LiveFrame(1, "1000", ';', 0, 4));
+    QStringList seenByReset;
+    status->OnReset = [&] {
+        seenByReset << text("lblMAX") << text("lblPMIN");
+        views->decoder.ResetStatistics();
+    };
+    status->findChild<QPushButton*>("BitBtn1")->click();
+    QCOMPARE(seenByReset, (QStringList{"1.234", "1.000"}));
+    for (const char* box : {"lblMAX", "lblMIN", "lblPMAX", "lblPMIN"})
+        QCOMPARE(text(box), QString());
+
+    // The next reading fills all four again, from the reset statistics.
+    views->Decode(LiveFrame(1, "0500", ';', 0, 4));
+    for (const char* box : {"lblMAX", "lblMIN", "lblPMAX", "lblPMIN"})
+        QCOMPARE(text(box), QStringLiteral("0.500"));
+}
+
+void TestTfrmStatus::resetSurvivesWindowClosedMeanwhile() {
+    // Reset waits for the receive step, during which the window can be closed and deleted.
+    status->OnReset = [this] { delete sub; };
+    status->findChild<QPushButton*>("BitBtn1")->click();
+    QVERIFY(!sub);
+    QVERIFY(!views->status);
+}
+
+void TestTfrmStatus::closeButtonClosesWindow() {
+    QTest::mouseClick(status->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+    QTRY_VERIFY(!sub);
+    QVERIFY(!views->hasStatus());
+}
+
+QTEST_MAIN(TestTfrmStatus)
+#include "test_tfrmstatus.moc"
