@@ -1,0 +1,596 @@
+#include "tfrmmain.h"
+
+#include "childwindow.h"
+#include "delay.h"
+#include "tfrmabout.h"
+#include "tfrmanalog.h"
+#include "tfrmlcd.h"
+#include "tfrmstatus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+const QString kMainCaption = QStringLiteral("QL350");
+
+// A hint of the form "short|long": the short part is the tool tip, the long one the status
+// bar text; without a bar both are the whole text.
+void setHint(QWidget* w, const QString& hint)
+{
+    const int bar = hint.indexOf(u'|');
+    w->setToolTip(bar < 0 ? hint : hint.left(bar));
+    w->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QSettings settingsStore()
+{
+    // The per-user store: a normal user may always write it.
+    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
+}
+
+const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
+
+} // namespace
+
+TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kMainCaption);
+    MdiArea = new QMdiArea(this);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    MdiArea->setFrameShape(QFrame::NoFrame);
+    MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setCentralWidget(MdiArea);
+    buildMenu();
+    buildToolBar();
+    buildStatusBar();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    link.MainTimer.stop();
+    link.Comm1.OnRxChar = nullptr;
+    // Views go before the link they read from.
+    const auto windows = MdiArea->subWindowList();
+    for (QMdiSubWindow* w : windows)
+        delete w;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+void TfrmMain::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    Open1 = file->addAction(QStringLiteral("&Open"));
+    Save1 = file->addAction(QStringLiteral("&Save"));
+    Print1 = file->addAction(QStringLiteral("&Print"));
+    PrinterSetup1 = file->addAction(QStringLiteral("Printer Setup "));
+    file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("&Exit"));
+    connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+
+    DataLogger1 = bar->addMenu(QStringLiteral("&DataLogger"));
+    DataLogger1->setObjectName(QStringLiteral("DataLogger1"));
+    LoadData1 = DataLogger1->addAction(QStringLiteral("&Load Data"));
+    Setup1 = DataLogger1->addAction(QStringLiteral("&Setup"));
+    EraseMemory1 = DataLogger1->addAction(QStringLiteral("&Erase Memory"));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    RealTimeDataRecorder1 = view->addAction(QStringLiteral("&Real Time Data Recorder"));
+    Lcdpanel1 = view->addAction(QStringLiteral("&Lcd panel"));
+    Status1 = view->addAction(QStringLiteral("&Status"));
+    Analog1 = view->addAction(QStringLiteral("&Analog "));
+    connect(Lcdpanel1, &QAction::triggered, this, &TfrmMain::Lcdpanel1Click);
+    connect(Status1, &QAction::triggered, this, &TfrmMain::Status1Click);
+    connect(Analog1, &QAction::triggered, this, &TfrmMain::Analog1Click);
+
+    QMenu* option = bar->addMenu(QStringLiteral("&Option"));
+    QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
+    Scale1 = graph->addAction(QStringLiteral("&Scale"));
+
+    Window1 = bar->addMenu(QStringLiteral("Window"));
+    Window1->setObjectName(QStringLiteral("Window1"));
+    Tile1 = Window1->addAction(QStringLiteral("&Tile"));
+    Cascade1 = Window1->addAction(QStringLiteral("&Cascade"));
+    ArrangeIcons1 = Window1->addAction(QStringLiteral("&ArrangeIcons"));
+    connect(Tile1, &QAction::triggered, this, &TfrmMain::Tile1Click);
+    connect(Cascade1, &QAction::triggered, this, &TfrmMain::Cascade1Click);
+    connect(ArrangeIcons1, &QAction::triggered, this, &TfrmMain::ArrangeIcons1Click);
+    connect(Window1, &QMenu::aboutToShow, this, &TfrmMain::updateWindowMenu);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    Content1 = help->addAction(QStringLiteral("&Contents"));
+    About1 = help->addAction(QStringLiteral("&About"));
+    connect(Content1, &QAction::triggered, this, &TfrmMain::btnHelpClick);
+    connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
+
+    // The factory memory check has a hidden menu item.
+    N6 = bar->addAction(QStringLiteral("N6"));
+    N6->setVisible(false);
+}
+
+void TfrmMain::buildToolBar()
+{
+    panMenu = addToolBar(QStringLiteral("panMenu"));
+    panMenu->setObjectName(QStringLiteral("panMenu"));
+    panMenu->setMovable(false);
+    panMenu->setFixedHeight(50);
+    panMenu->setIconSize(QSize(32, 32));
+
+    auto button = [this](const char* name, QStyle::StandardPixmap icon, const QString& hint) {
+        auto* b = new QToolButton(panMenu);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoRaise(true); // flat
+        b->setIcon(style()->standardIcon(icon));
+        b->setFixedSize(44, 44);
+        setHint(b, hint);
+        panMenu->addWidget(b);
+        return b;
+    };
+    SpeedButton4 = button("SpeedButton4", QStyle::SP_DialogOpenButton,
+                          QStringLiteral("open file| open a data file to analysis"));
+    SpeedButton2 = button("SpeedButton2", QStyle::SP_DialogSaveButton, QStringLiteral("save file"));
+    btnLoadData = button("btnLoadData", QStyle::SP_ArrowDown,
+                         QStringLiteral("load data from multimeter"));
+    btnLoadData->setEnabled(false);
+    SpeedButton3 = button("SpeedButton3", QStyle::SP_FileDialogDetailedView,
+                          QStringLiteral("print"));
+    SpeedButton1 = button("SpeedButton1", QStyle::SP_BrowserReload,
+                          QStringLiteral("timer program |"));
+    btnOutputGraph = button("btnOutputGraph", QStyle::SP_FileDialogContentsView,
+                            QStringLiteral("output list to graph"));
+    btnOutputGraph->setEnabled(false);
+    btnHelp = button("btnHelp", QStyle::SP_DialogHelpButton, QStringLiteral("help "));
+    connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
+
+    SpeedButton7 = new QToolButton(panMenu);
+    SpeedButton7->setObjectName(QStringLiteral("SpeedButton7"));
+    SpeedButton7->setAutoRaise(true);
+    SpeedButton7->setText(QStringLiteral("Undo Zoom"));
+    SpeedButton7->setFixedHeight(44);
+    panMenu->addWidget(SpeedButton7);
+
+    panMenu->addSeparator();
+    ComboBoxDeviceName = new QComboBox(panMenu);
+    ComboBoxDeviceName->setObjectName(QStringLiteral("ComboBoxDeviceName"));
+    ComboBoxDeviceName->setEditable(true);
+    ComboBoxDeviceName->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxDeviceName->setMinimumWidth(160);
+    ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
+    panMenu->addWidget(ComboBoxDeviceName);
+}
+
+void TfrmMain::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(bar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel1 = new QLabel(bar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(0);
+        bar->addPermanentWidget(panel);
+    }
+}
+
+void TfrmMain::FormCreate()
+{
+    // 1. The port list: the system's ports, then the emulator.
+    QStringList ports;
+    TComPort::EnumeratePorts(ports);
+    ports << TComPort::SimulatorName();
+    ComboBoxDeviceName->addItems(ports);
+    // Item 0, unless it is the emulator: only the user ever picks that one.
+    if (ports.size() > 1)
+        selectPort(0);
+    else
+        ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
+    link.Comm1.setDeviceName(TComPort::DevicePath(portText()));
+
+    // 2. Two status bar panels, each half the screen wide.
+    const int half = (screen() ? screen()->geometry().width() : 1024) / 2;
+    StatusPanel0->setFixedWidth(half);
+    StatusPanel1->setFixedWidth(half);
+
+    // 3. Start values.
+    link.PortIndex = 0;
+    link.RecordInterval = 2;
+    link.ScheduleInterval = 2;
+    link.ScheduleArmed = false;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    link.ScheduleStartText = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
+                             locale.toString(now.time(), QLocale::LongFormat);
+    link.ScheduleStopText = link.ScheduleStartText;
+    link.ScheduleStart = link.ScheduleStop = DateTimeToDays(now);
+
+    // 4. The port used last time.
+    link.PortIndex = ReadLastConnectedPort();
+
+    connect(ComboBoxDeviceName, &QComboBox::currentTextChanged, this,
+            &TfrmMain::ComboBoxDeviceNameChange);
+}
+
+int TfrmMain::ReadLastConnectedPort()
+{
+    QSettings store = settingsStore();
+    bool ok = false;
+    const int value = store.value(kLastPortKey).toInt(&ok);
+    return ok && value >= 0 ? value : 0;
+}
+
+bool TfrmMain::WriteLastConnectedPort(int index)
+{
+    QSettings store = settingsStore();
+    if (!store.isWritable())
+        return false;
+    store.setValue(kLastPortKey, index);
+    store.sync();
+    return store.status() == QSettings::NoError;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up, close
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        // Let the window appear first; the search takes a moment.
+        QTimer::singleShot(0, this, &TfrmMain::FormShow);
+    }
+}
+
+void TfrmMain::FormShow()
+{
+    if (m_startupDone)
+        return;
+    // 1. Reading, statistics and previous-frame memory at their start values.
+    link.decoder.Reset();
+
+    // 2. The live views, below each other on the left.
+    createLcd();
+    const int lcdHeight = ChildWindowOf(frmLCD)->height();
+    createStatus(lcdHeight);
+    createGauge(lcdHeight + ChildWindowOf(frmStatus)->height());
+
+    // 5. The LCD digit pictures.
+    TfrmLCD::LoadDigitGlyphs();
+
+    // 6. Find the meter.
+    DiscoverMeter(link, *this);
+    updateCaption();
+
+    // 7. The link watch.
+    link.MainTimer.start();
+
+    // 8. The start-up screen goes.
+    if (frmAbout) {
+        frmAbout->Label4->clear();
+        frmAbout->close();
+    }
+    m_startupDone = true;
+    Q_EMIT startupFinished();
+}
+
+bool TfrmMain::FormCloseQuery()
+{
+    // Let a running timer or receive step finish, but never wait more than 3 seconds.
+    QElapsedTimer waited;
+    waited.start();
+    LiveLink::WaitWhileSet(link.TimerBusy, 3000);
+    LiveLink::WaitWhileSet(link.RxBusy, int(qMax<qint64>(0, 3000 - waited.elapsed())));
+    return true;
+}
+
+void TfrmMain::FormClose()
+{
+    link.PortIndex = ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
+    WriteLastConnectedPort(link.PortIndex); // a failure is of no consequence
+    link.MainTimer.stop();
+    CloseQuietly(link.Comm1);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TfrmMain::event(QEvent* event)
+{
+    // Hints go to status bar panel 0.
+    if (event->type() == QEvent::StatusTip) {
+        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Views
+
+void TfrmMain::createLcd()
+{
+    frmLCD = new TfrmLCD;
+    QMdiSubWindow* sub = AddChildWindow(MdiArea, frmLCD, ChildWindowStyle::FixedSingle);
+    sub->move(0, 0);
+    sub->show();
+    // A fresh panel paints every digit and symbol of the next reading.
+    link.decoder.previous.PreviousDigits = BlankDigits;
+    frmLCD->SetNoConnection(!link.Connected);
+}
+
+void TfrmMain::createStatus(int top)
+{
+    frmStatus = new TfrmStatus;
+    frmStatus->OnReset = [this] {
+        LiveLink::WaitWhileSet(link.RxBusy);
+        link.decoder.ResetStatistics();
+    };
+    QMdiSubWindow* sub = AddChildWindow(MdiArea, frmStatus, ChildWindowStyle::Captionless);
+    sub->move(0, top);
+    sub->show();
+}
+
+void TfrmMain::createGauge(int top)
+{
+    frmAnalog = new TfrmAnalog(link.decoder.AnalogScale, link.decoder.NeedlePosition);
+    QMdiSubWindow* sub = AddChildWindow(MdiArea, frmAnalog, ChildWindowStyle::Captionless);
+    sub->move(0, top);
+    sub->show();
+}
+
+namespace {
+void restore(QWidget* view)
+{
+    if (QMdiSubWindow* sub = ChildWindowOf(view)) {
+        sub->showNormal();
+        sub->raise();
+    }
+}
+} // namespace
+
+void TfrmMain::Lcdpanel1Click()
+{
+    if (frmLCD)
+        restore(frmLCD);
+    else
+        createLcd();
+}
+
+void TfrmMain::Status1Click()
+{
+    if (frmStatus)
+        restore(frmStatus);
+    else
+        createStatus(206);
+}
+
+void TfrmMain::Analog1Click()
+{
+    if (frmAnalog)
+        restore(frmAnalog);
+    else
+        createGauge(400);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Small commands
+
+void TfrmMain::btnHelpClick()
+{
+    // The help document beside the program, in the system's viewer; nothing is shown when
+    // that fails.
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/QL350_Help.htm");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void TfrmMain::About1Click()
+{
+    auto* box = new TfrmAbout(this);
+    box->exec(); // deleted on close
+}
+
+void TfrmMain::Tile1Click()
+{
+    // The child windows one above the other, each the full width.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : MdiArea->subWindowList()) {
+        if (w->isVisible() && !w->isMinimized())
+            windows << w;
+    }
+    if (windows.isEmpty())
+        return;
+    const QRect area = MdiArea->viewport()->rect();
+    const int h = area.height() / int(windows.size());
+    int y = 0;
+    for (QMdiSubWindow* w : windows) {
+        if (w->isMaximized())
+            w->showNormal();
+        w->setGeometry(0, y, area.width(), h);
+        y += h;
+    }
+}
+
+void TfrmMain::Cascade1Click() { MdiArea->cascadeSubWindows(); }
+
+void TfrmMain::ArrangeIcons1Click()
+{
+    // Minimised windows in a row along the bottom edge.
+    const QRect area = MdiArea->viewport()->rect();
+    int x = 0;
+    for (QMdiSubWindow* w : MdiArea->subWindowList()) {
+        if (!w->isMinimized())
+            continue;
+        w->move(x, area.height() - w->height());
+        x += w->width();
+    }
+}
+
+void TfrmMain::Exit1Click()
+{
+    // Ends the program at once: the close steps do not run, so the port is not remembered.
+    QCoreApplication::quit();
+}
+
+void TfrmMain::updateWindowMenu()
+{
+    // The Window menu also lists the open child windows.
+    const auto actions = Window1->actions();
+    for (QAction* a : actions) {
+        if (a != Tile1 && a != Cascade1 && a != ArrangeIcons1)
+            Window1->removeAction(a), a->deleteLater();
+    }
+    const auto windows = MdiArea->subWindowList();
+    if (windows.isEmpty())
+        return;
+    Window1->addSeparator();
+    int n = 1;
+    for (QMdiSubWindow* w : windows) {
+        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == MdiArea->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] {
+            w->showNormal();
+            MdiArea->setActiveSubWindow(w);
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ports
+
+void TfrmMain::ComboBoxDeviceNameChange()
+{
+    LiveLink::WaitWhileSet(link.TimerBusy);
+    CloseQuietly(link.Comm1);
+    Delay(150);
+    try {
+        link.Comm1.setDeviceName(TComPort::DevicePath(portText()));
+    } catch (...) {
+    }
+    Delay(150);
+    OpenQuietly(link.Comm1);
+    showOpenFailure();
+    updateCaption();
+}
+
+void TfrmMain::showOpenFailure()
+{
+    // A port that cannot be opened says why, instead of looking like a silent meter.
+    if (!link.Comm1.Active() && link.Comm1.LastOpenRefused())
+        StatusPanel0->setText(link.Comm1.LastOpenFailure());
+}
+
+void TfrmMain::updateCaption()
+{
+    const bool simulated = link.Comm1.DeviceName() == TComPort::SimulatorName();
+    setWindowTitle(simulated ? kMainCaption + QStringLiteral(" - Simulator (no real meter)")
+                             : kMainCaption);
+}
+
+void TfrmMain::showProgress(const QString& text)
+{
+    // Once the start-up screen is gone, a hidden box takes the texts.
+    if (!frmAbout)
+        frmAbout = new TfrmAbout(this);
+    frmAbout->Label4->setText(text);
+    if (frmAbout->isVisible())
+        frmAbout->repaint();
+}
+
+int TfrmMain::portCount() const { return ComboBoxDeviceName->count(); }
+
+QString TfrmMain::portName(int index) const { return ComboBoxDeviceName->itemText(index); }
+
+void TfrmMain::selectPort(int index)
+{
+    const QSignalBlocker block(ComboBoxDeviceName);
+    ComboBoxDeviceName->setCurrentIndex(index);
+}
+
+QString TfrmMain::portText() const { return ComboBoxDeviceName->currentText(); }
+
+// ---------------------------------------------------------------------------------------------
+// LiveViews
+
+bool TfrmMain::hasRecorder() const { return false; }
+bool TfrmMain::hasLcd() const { return !frmLCD.isNull(); }
+bool TfrmMain::hasStatus() const { return !frmStatus.isNull(); }
+bool TfrmMain::hasGauge() const { return !frmAnalog.isNull(); }
+
+void TfrmMain::recorderFunctionChange() {}
+void TfrmMain::recorderRangeChange(int, int) {}
+void TfrmMain::recorderScaleChange() {}
+void TfrmMain::recorderTakeSample(double) {}
+void TfrmMain::recorderShowRate(int) {}
+void TfrmMain::recorderSetButtons(bool, bool) {}
+
+void TfrmMain::gaugeRelabel() { frmAnalog->Relabel(link.decoder.reading.Divisor); }
+
+void TfrmMain::gaugeShow(double magnitude, const QString& sign)
+{
+    frmAnalog->ShowValue(magnitude, sign);
+}
+
+void TfrmMain::statusShow(bool max, bool pmax, bool min, bool pmin)
+{
+    frmStatus->ShowStatistics(link.decoder.reading, link.decoder.stats, max, pmax, min, pmin);
+}
+
+void TfrmMain::statusPeakEnded() { frmStatus->ClearPeak(); }
+
+void TfrmMain::lcdShow()
+{
+    frmLCD->ShowReading(link.decoder.reading, link.decoder.previous.PreviousDigits);
+}
+
+void TfrmMain::lcdSetNoConnection(bool visible) { frmLCD->SetNoConnection(visible); }
+
+void TfrmMain::setStatusText(int panel, const QString& text)
+{
+    (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(text);
+}
+
+void TfrmMain::setLoggerCommandsEnabled(bool enabled)
+{
+    btnLoadData->setEnabled(enabled);
+    DataLogger1->setEnabled(enabled);
+    DataLogger1->menuAction()->setEnabled(enabled);
+}

@@ -1,0 +1,371 @@
+// The main window with its real views, offscreen, against metersim over pseudo-terminals.
+#include "../link/metersimprocess.h"
+#include "childwindow.h"
+#include "tfrmabout.h"
+#include "tfrmanalog.h"
+#include "tfrmlcd.h"
+#include "tfrmmain.h"
+#include "tfrmstatus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// Frames the scripted meter sends, in order (range, digits, function, status characters).
+const QList<QByteArray> kScript = {
+    "11234;00:", // 1.234 V DC, auto
+    "00500;408", // -50.0 mV DC, manual
+    "10000;10:", // OL V
+    "207503002", // 7.50 KOhm
+    "12000;08:", // 2.000 V in peak hold
+};
+
+QLabel* child(QWidget* w, const char* name)
+{
+    auto* label = w->findChild<QLabel*>(QString::fromLatin1(name));
+    if (!label)
+        qFatal("no label %s", name);
+    return label;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QFile script(settingsDir.filePath("script.txt"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        for (const auto& f : kScript)
+            script.write(f + "\n");
+    }
+    void cleanup()
+    {
+        window.reset();
+        sims.clear();
+        TComPort::SetPortListOverride(std::nullopt);
+    }
+
+    void startupWithoutMeter();
+    void meterOnThirdPortOfThree();
+    void model120LeavesLoggerDisabled();
+    void liveViewsFollowTheMeter();
+    void linkLostAndBack();
+    void lastPortWrittenOnCloseNotOnExit();
+    void viewsCloseAndReopen();
+    void simulatorIsNeverPreselected();
+    void aboutBoxShowsVersion();
+
+private:
+    // Starts metersims and makes their devices the port list.
+    void servePorts(const QList<QStringList>& argumentsPerPort)
+    {
+        QStringList ports;
+        for (const auto& args : argumentsPerPort) {
+            auto sim = std::make_unique<MeterSimProcess>();
+            QVERIFY2(sim->start(args + QStringList{"--instant"}),
+                     qPrintable(sim->process.readAllStandardError()));
+            ports << sim->path;
+            sims.push_back(std::move(sim));
+        }
+        TComPort::SetPortListOverride(ports);
+    }
+    // Creates and shows the main window and waits for the start-up to finish; the main timer is
+    // then stopped so that the test drives the ticks.
+    void startWindow()
+    {
+        window = std::make_unique<TfrmMain>();
+        window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(window->StartupDone(), 15000);
+        window->link.MainTimer.stop();
+    }
+    void tick(int n = 1)
+    {
+        for (int i = 0; i < n; ++i) {
+            QTest::qWait(20);
+            window->link.MainTimerTimer();
+        }
+    }
+    QString panel(int i) const
+    {
+        return (i == 0 ? window->StatusPanel0 : window->StatusPanel1)->text();
+    }
+
+    QTemporaryDir settingsDir;
+    std::unique_ptr<TfrmMain> window;
+    std::vector<std::unique_ptr<MeterSimProcess>> sims;
+};
+
+void TestMainWindow::startupWithoutMeter()
+{
+    TComPort::SetPortListOverride(QStringList{});
+    QElapsedTimer t;
+    t.start();
+    startWindow();
+    QCOMPARE(panel(1), QStringLiteral("Off Connection"));
+    QCOMPARE(panel(0), QStringLiteral("ComPort"));
+    QVERIFY(!window->link.Connected);
+    QVERIFY(!window->btnLoadData->isEnabled());
+    QVERIFY(window->DataLogger1->isEnabled());
+    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
+    QVERIFY(window->frmLCD->NoConnectionVisible());
+    // Views below each other on the left.
+    QCOMPARE(ChildWindowOf(window->frmLCD)->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->frmStatus)->pos().y(), ChildWindowOf(window->frmLCD)->height());
+    QCOMPARE(window->windowTitle(), QStringLiteral("QL350"));
+    qInfo("start-up without meter took %lld ms, of which 450 ms are the search's own pauses",
+          t.elapsed());
+}
+
+void TestMainWindow::meterOnThirdPortOfThree()
+{
+    servePorts({{"--silent"}, {"--silent"}, {"--model", "122"}});
+    startWindow();
+    QCOMPARE(panel(0), QStringLiteral("On Connection"));
+    QCOMPARE(panel(1), sims[2]->path);
+    QCOMPARE(window->link.PortIndex, 2);
+    QCOMPARE(window->link.MeterModel, 122);
+    QVERIFY(window->btnLoadData->isEnabled());
+    QVERIFY(window->DataLogger1->isEnabled());
+    QVERIFY(!window->frmLCD->NoConnectionVisible());
+    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
+}
+
+void TestMainWindow::model120LeavesLoggerDisabled()
+{
+    servePorts({{"--model", "120"}});
+    startWindow();
+    QCOMPARE(panel(0), QStringLiteral("On Connection"));
+    QCOMPARE(window->link.MeterModel, 120);
+    QVERIFY(!window->btnLoadData->isEnabled());
+    // Frames keep the logger commands off for a 120.
+    QTRY_VERIFY(window->link.FramesDecoded > 2);
+    QVERIFY(!window->btnLoadData->isEnabled());
+}
+
+void TestMainWindow::liveViewsFollowTheMeter()
+{
+    servePorts({{"--script", settingsDir.filePath("script.txt"), "--interval", "300"}});
+    startWindow();
+    TfrmLCD* lcd = window->frmLCD;
+    TfrmStatus* status = window->frmStatus;
+    TfrmAnalog* gauge = window->frmAnalog;
+    auto digits = [lcd] {
+        return QList<int>{lcd->DigitCode(1), lcd->DigitCode(2), lcd->DigitCode(3),
+                          lcd->DigitCode(4)};
+    };
+    auto waitForCount = [this](int count) {
+        QTRY_VERIFY_WITH_TIMEOUT(window->link.decoder.reading.Count == count, 5000);
+    };
+
+    // 1.234 V, auto range, DC.
+    waitForCount(1234);
+    QCOMPARE(digits(), (QList<int>{1, 2, 3, 4}));
+    QVERIFY(lcd->AnnunciatorVisible(19));  // point after the first digit
+    QVERIFY(!lcd->AnnunciatorVisible(20));
+    QVERIFY(lcd->AnnunciatorVisible(32));  // V
+    QVERIFY(lcd->AnnunciatorVisible(9));   // AUTO
+    QVERIFY(lcd->AnnunciatorVisible(16));  // DC
+    QVERIFY(!lcd->AnnunciatorVisible(18)); // no minus
+    QCOMPARE(lcd->BarWidth(), 6 * 13);
+    QCOMPARE(child(status, "lblMAX")->text(), QStringLiteral("1.234"));
+    QCOMPARE(child(status, "lblRange1")->text(), QStringLiteral("V"));
+    QCOMPARE(gauge->LabelText(5), QStringLiteral("4"));
+
+    // -50.0 mV, manual: leading zero blanked, minus shown, labels for divisor 10.
+    waitForCount(-500);
+    QCOMPARE(digits(), (QList<int>{10, 5, 0, 0}));
+    QVERIFY(lcd->AnnunciatorVisible(18));
+    QVERIFY(lcd->AnnunciatorVisible(22));
+    QVERIFY(lcd->AnnunciatorVisible(21));  // point before the last digit
+    QVERIFY(lcd->AnnunciatorVisible(10));  // MANU
+    QVERIFY(!lcd->AnnunciatorVisible(9));
+    QVERIFY(lcd->AnnunciatorVisible(31));  // m
+    QCOMPARE(child(status, "lblMIN")->text(), QStringLiteral("-50.0"));
+    QCOMPARE(child(status, "lblRange2")->text(), QStringLiteral("mV"));
+    QCOMPARE(gauge->LabelText(5), QStringLiteral("400"));
+
+    // Overload: blank, 0, L, blank and the OL mark.
+    QTRY_VERIFY_WITH_TIMEOUT(window->link.decoder.reading.Overload, 5000);
+    QCOMPARE(digits(), (QList<int>{10, 0, 11, 10}));
+    QVERIFY(lcd->AnnunciatorVisible(23));
+
+    // 7.50 KOhm.
+    waitForCount(750);
+    QCOMPARE(digits(), (QList<int>{10, 7, 5, 0}));
+    QVERIFY(lcd->AnnunciatorVisible(36)); // Ohm
+    QVERIFY(lcd->AnnunciatorVisible(35)); // k
+    QVERIFY(!lcd->AnnunciatorVisible(23));
+    QCOMPARE(gauge->LabelText(5), QStringLiteral("40"));
+
+    // Peak hold: PMAX lit, the status window's PMAX set.
+    waitForCount(2000);
+    QVERIFY(lcd->AnnunciatorVisible(6));
+    QCOMPARE(child(status, "lblPMAX")->text(), QStringLiteral("2.000"));
+
+    // Reset empties the four boxes.
+    QTest::mouseClick(status->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    QVERIFY(child(status, "lblMAX")->text().isEmpty());
+    QVERIFY(child(status, "lblPMIN")->text().isEmpty());
+    QCOMPARE(window->link.decoder.stats.MaxCount, -1e9f);
+}
+
+void TestMainWindow::linkLostAndBack()
+{
+    servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
+    startWindow();
+    QTRY_VERIFY(window->link.FramesDecoded > 2);
+    tick();
+    // The meter stops (process paused): five ticks without frames.
+    ::kill(pid_t(sims[0]->process.processId()), SIGSTOP);
+    QTest::qWait(100);
+    // (A reading that arrived just before the pause may still count on the first tick.)
+    int ticks = 0;
+    while (window->link.Connected && ticks < 10) {
+        tick();
+        ++ticks;
+    }
+    QVERIFY(!window->link.Connected);
+    QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
+    QCOMPARE(panel(1), QStringLiteral("No Connection"));
+    QVERIFY(window->frmLCD->NoConnectionVisible());
+    QVERIFY(!window->btnLoadData->isEnabled());
+    // It comes back: K, identity, A, frames.
+    ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
+    for (int i = 0; i < 50 && !window->link.Connected; ++i)
+        tick();
+    QVERIFY(window->link.Connected);
+    QVERIFY(!window->frmLCD->NoConnectionVisible());
+    QVERIFY(window->btnLoadData->isEnabled());
+}
+
+void TestMainWindow::lastPortWrittenOnCloseNotOnExit()
+{
+    QSettings(QSettings::UserScope, "QL350", "QL350").clear();
+    servePorts({{"--silent"}, {"--silent"}});
+    startWindow();
+    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 0);
+    {
+        const QSignalBlocker block(window->ComboBoxDeviceName);
+        window->ComboBoxDeviceName->setCurrentIndex(1);
+    }
+    window->close();
+    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 1);
+
+    // Exit ends the program without the close steps.
+    window.reset();
+    startWindow();
+    QCOMPARE(window->link.PortIndex, 1); // read at start
+    {
+        const QSignalBlocker block(window->ComboBoxDeviceName);
+        window->ComboBoxDeviceName->setCurrentIndex(0);
+    }
+    window->Exit1->trigger();
+    window.reset();
+    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 1);
+
+    // A stored index beyond the list: the first port is selected when no meter answers.
+    TfrmMain::WriteLastConnectedPort(5);
+    startWindow();
+    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
+    QCOMPARE(panel(0), sims[0]->path);
+    QCOMPARE(panel(1), QStringLiteral("Off Connection"));
+}
+
+void TestMainWindow::viewsCloseAndReopen()
+{
+    TComPort::SetPortListOverride(QStringList{});
+    startWindow();
+    QMdiArea* area = window->MdiArea;
+    QCOMPARE(area->subWindowList().size(), 3);
+
+    ChildWindowOf(window->frmLCD)->close();
+    ChildWindowOf(window->frmStatus)->close();
+    ChildWindowOf(window->frmAnalog)->close();
+    QTRY_VERIFY(!window->frmLCD && !window->frmStatus && !window->frmAnalog);
+    QTRY_COMPARE(area->subWindowList().size(), 0);
+    QVERIFY(!window->hasLcd() && !window->hasStatus() && !window->hasGauge());
+
+    window->Lcdpanel1->trigger();
+    window->Status1->trigger();
+    window->Analog1->trigger();
+    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
+    QCOMPARE(ChildWindowOf(window->frmLCD)->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->frmStatus)->pos(), QPoint(0, 206));
+    QCOMPARE(ChildWindowOf(window->frmAnalog)->pos(), QPoint(0, 400));
+    QVERIFY(window->frmLCD->NoConnectionVisible()); // not connected
+
+    // Opening an existing view restores it instead of making a second one.
+    ChildWindowOf(window->frmLCD)->showMinimized();
+    window->Lcdpanel1->trigger();
+    QVERIFY(!ChildWindowOf(window->frmLCD)->isMinimized());
+    QCOMPARE(area->subWindowList().size(), 3);
+
+    // Tile puts them one above the other at the left edge (these views keep their fixed size).
+    window->Tile1->trigger();
+    const auto subs = area->subWindowList();
+    for (int i = 0; i < subs.size(); ++i) {
+        QCOMPARE(subs[i]->x(), 0);
+        if (i > 0)
+            QVERIFY(subs[i]->y() > subs[i - 1]->y());
+    }
+}
+
+void TestMainWindow::simulatorIsNeverPreselected()
+{
+    // No real port: the list holds only the emulator, and it is not chosen.
+    TComPort::SetPortListOverride(QStringList{});
+    QSettings(QSettings::UserScope, "QL350", "QL350").clear();
+    startWindow();
+    QCOMPARE(window->ComboBoxDeviceName->count(), 1);
+    QCOMPARE(window->ComboBoxDeviceName->itemText(0), QStringLiteral("Simulator"));
+    QVERIFY(window->link.Comm1.DeviceName() != QStringLiteral("Simulator"));
+    QVERIFY(!window->link.Comm1.Active());
+
+    // The user picks it: the caption says so and the simulated meter comes up.
+    window->ComboBoxDeviceName->setCurrentIndex(0);
+    QVERIFY(window->link.Comm1.Active());
+    QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
+    for (int i = 0; i < 100 && window->link.FramesDecoded < 2; ++i)
+        tick();
+    QVERIFY(window->link.Connected);
+    QVERIFY(window->link.FramesDecoded >= 2);
+}
+
+void TestMainWindow::aboutBoxShowsVersion()
+{
+    QPointer<TfrmAbout> box = new TfrmAbout;
+    QCOMPARE(box->Label2->text(), QStringLiteral("4.2.0.0"));
+    QCOMPARE(box->Label3->text(), QStringLiteral("Mendalux for Multimeter"));
+    QCOMPARE(box->windowTitle(), QStringLiteral("About Mendalux for Multimeter"));
+    QCOMPARE(box->size(), QSize(303, 93));
+    QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
+    box->show();
+    // A click on the version closes the box and frees it.
+    QTest::mouseClick(box->Label2, Qt::LeftButton);
+    QTRY_VERIFY(box.isNull());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
