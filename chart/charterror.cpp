@@ -2,4 +2,6 @@
 
 ChartError::ChartError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
-QString ChartError::message() const { return QString::fromUtf8(what()); }
+QString ChartError::message() const {
+    return QString::fromUtf8(what());
+}

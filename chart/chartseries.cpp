@@ -11,7 +11,9 @@ namespace {
 constexpr std::uint32_t kUnsetBits = 0x7fc0deadu;
 const float kUnset = std::bit_cast<float>(kUnsetBits);
 
-bool isUnset(float v) { return std::bit_cast<std::uint32_t>(v) == kUnsetBits; }
+bool isUnset(float v) {
+    return std::bit_cast<std::uint32_t>(v) == kUnsetBits;
+}
 
 constexpr double kDaysTo1970 = 25569.0; // 30 Dec 1899 .. 1 Jan 1970
 constexpr double kSecondsPerDay = 86400.0;
@@ -135,16 +137,24 @@ void ChartSeries::update(const Rule& rule, int points) {
         if (!std::is_sorted(drawn.begin(), drawn.end(), byKey))
             std::stable_sort(drawn.begin(), drawn.end(), byKey);
         mData->set(drawn, true);
+        mBlocks.invalidateFrom(0);
     } else {
         // Appending is O(1) amortized while keys do not fall; an earlier key is inserted in
         // order, which moves the later points.
         for (int p = mBuilt; p < limit; ++p) {
-            if (drawnPoint(rule, p, nullValue, d)) {
-                mData->add(d);
-                widenRanges(d);
+            if (!drawnPoint(rule, p, nullValue, d))
+                continue;
+            if (!mData->isEmpty() && d.key < (mData->constEnd() - 1)->key) {
+                const auto at =
+                    std::lower_bound(mData->constBegin(), mData->constEnd(), d.key,
+                                     [](const QCPGraphData& e, double key) { return e.key < key; });
+                mBlocks.invalidateFrom(int(at - mData->constBegin()));
             }
+            mData->add(d);
+            widenRanges(d);
         }
     }
+    mBlocks.sync(*mData);
     mBuilt = limit;
     mDirtyFrom = std::numeric_limits<int>::max();
 }

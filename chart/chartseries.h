@@ -1,5 +1,7 @@
 #pragma once
 
+#include "minmaxblocks.h"
+
 #include <qcustomplot.h>
 
 #include <QSharedPointer>
@@ -31,6 +33,8 @@ public:
 
     // The container the subset's graph draws; shared with the graph, changed only by update().
     QSharedPointer<QCPGraphDataContainer> data() const { return mData; }
+    // Value spans of the drawn container, kept in step by update().
+    const MinMaxBlocks* blocks() const { return &mBlocks; }
 
     // Written values. Points never written, or beyond size(), read as 0.
     float y(int point) const;
@@ -73,8 +77,9 @@ private:
     std::vector<double> mX;
     std::vector<float> mY; // unwritten points hold a NaN with a payload of its own (kUnset)
     QSharedPointer<QCPGraphDataContainer> mData;
+    MinMaxBlocks mBlocks;
     Rule mRule;
-    int mBuilt = 0;                                  // points 0 .. mBuilt - 1 are in mData
+    int mBuilt = 0;                                   // points 0 .. mBuilt - 1 are in mData
     int mDirtyFrom = std::numeric_limits<int>::max(); // lowest point written since update()
     bool mLastRebuilt = false;
     double mKeyLow = 0, mKeyHigh = 0, mValueLow = 0, mValueHigh = 0;

@@ -1,6 +1,7 @@
 #include "pesgraph.h"
 
 #include "charterror.h"
+#include "decimatedgraph.h"
 
 #include <qcustomplot.h>
 
@@ -22,8 +23,8 @@
 
 namespace {
 
-constexpr int kDragThreshold = 5;     // pixels a press must move to start a zoom band
-constexpr double kHotSpotRadius = 8;  // pixels around a point that count as clicking it
+constexpr int kDragThreshold = 5;        // pixels a press must move to start a zoom band
+constexpr double kHotSpotRadius = 8;     // pixels around a point that count as clicking it
 constexpr double kZeroSpanDateTime = 60; // seconds each side of a zero-span date-time range
 constexpr double kZeroSpanNumber = 0.5;
 constexpr double kScreenDpi = 96;
@@ -118,7 +119,11 @@ PESGraph::PESGraph(QWidget* parent) : QWidget(parent) {
     mPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-PESGraph::~PESGraph() = default;
+PESGraph::~PESGraph() {
+    // The graphs read the series' summaries while drawing: let them go first.
+    delete mPlot;
+    mPlot = nullptr;
+}
 
 // ---- data -------------------------------------------------------------------------------
 
@@ -138,7 +143,9 @@ const ChartSeries* PESGraph::series(int subset) const {
     return mSeries[subset].get();
 }
 
-void PESGraph::setSubsets(int n) { mSet.Subsets = std::clamp(n, 0, int(kMaxSubsets)); }
+void PESGraph::setSubsets(int n) {
+    mSet.Subsets = std::clamp(n, 0, int(kMaxSubsets));
+}
 
 void PESGraph::setPoints(int n) {
     n = std::max(n, 0);
@@ -211,7 +218,9 @@ void PESGraph::setSubsetColors(int subset, PEColor c) {
     setIndexed(mSet.SubsetColors, subset, c, PEColor(0), kMaxSubsets);
 }
 
-int PESGraph::SubsetLineTypes(int subset) const { return indexed(mSet.SubsetLineTypes, subset, 0); }
+int PESGraph::SubsetLineTypes(int subset) const {
+    return indexed(mSet.SubsetLineTypes, subset, 0);
+}
 
 void PESGraph::setSubsetLineTypes(int subset, int type) {
     setIndexed(mSet.SubsetLineTypes, subset, type, 0, kMaxSubsets);
@@ -363,9 +372,10 @@ void PESGraph::applyLook(const Settings& s) {
         mGraphs.pop_back();
     }
     while (int(mGraphs.size()) < graphs) {
-        QCPGraph* g = mPlot->addGraph();
-        g->setAdaptiveSampling(true);
-        g->setData(series(int(mGraphs.size()))->data());
+        const ChartSeries* data = series(int(mGraphs.size()));
+        auto* g = new DecimatedGraph(mPlot->xAxis, mPlot->yAxis, data->blocks());
+        g->setData(data->data());
+        g->setAntialiased(false);
         mGraphs.push_back(g);
     }
     bool anyLabel = false;
@@ -517,7 +527,8 @@ void PESGraph::updateTickFormat() {
     if (span <= 86400.0)
         format = time;
     else if (span <= 60 * 86400.0)
-        format = date + QLatin1Char('\n') + withoutTimeZone(locale.timeFormat(QLocale::ShortFormat));
+        format =
+            date + QLatin1Char('\n') + withoutTimeZone(locale.timeFormat(QLocale::ShortFormat));
     else
         format = date;
     if (mDateTicker->dateTimeFormat() != format)
@@ -688,9 +699,8 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
         const QSharedPointer<QCPGraphDataContainer> data = mGraphs[g]->data();
         if (data->isEmpty())
             continue;
-        auto it = std::lower_bound(
-            data->constBegin(), data->constEnd(), key,
-            [](const QCPGraphData& d, double k) { return d.key < k; });
+        auto it = std::lower_bound(data->constBegin(), data->constEnd(), key,
+                                   [](const QCPGraphData& d, double k) { return d.key < k; });
         // Look at a few points on each side, past gaps.
         auto from = it - std::min<qsizetype>(8, it - data->constBegin());
         auto to = it + std::min<qsizetype>(8, data->constEnd() - it);
@@ -717,14 +727,14 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
     if (rule.dateTime) {
         const QDateTime t = dateTimeOfDays(ChartSeries::xForKey(rule, bestKey));
         xText = locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(t.time(),
-                                withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+                locale.toString(t.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
     } else {
         xText = locale.toString(bestKey, 'g', 10);
     }
     const QString yText = locale.toString(bestValue, 'g', 7);
-    QString text = style == sgXValue ? xText : style == sgYValue ? yText
-                                                                 : xText + QLatin1Char('\n') + yText;
+    QString text = style == sgXValue   ? xText
+                   : style == sgYValue ? yText
+                                       : xText + QLatin1Char('\n') + yText;
     mPrompt->setText(text);
     mPrompt->adjustSize();
     const QRect area = mPlot->axisRect()->rect();

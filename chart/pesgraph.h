@@ -17,7 +17,7 @@ class QCustomPlot;
 class QCPAbstractItem;
 class QCPAxisTicker;
 class QCPAxisTickerDateTime;
-class QCPGraph;
+class DecimatedGraph;
 class QCPTextElement;
 class QLabel;
 class QMenu;
@@ -35,11 +35,11 @@ inline constexpr int sgCoarseLines = 0;     // CurveGranularity
 inline constexpr int sgHorzZooming = 1;     // AllowZooming (0 none)
 inline constexpr int sgVertZooming = 2;
 inline constexpr int sgHorzPlusVertZooming = 3;
-inline constexpr int sgFloatingXY = 5;   // CursorMode (0 no cursor prompt)
-inline constexpr int sgXValue = 1;       // CursorPromptStyle (0 none)
+inline constexpr int sgFloatingXY = 5; // CursorMode (0 no cursor prompt)
+inline constexpr int sgXValue = 1;     // CursorPromptStyle (0 none)
 inline constexpr int sgYValue = 2;
 inline constexpr int sgXYValues = 3;
-inline constexpr int sgReinitAndReset = 0;  // PEactions codes
+inline constexpr int sgReinitAndReset = 0; // PEactions codes
 inline constexpr int sgResetImage = 2;
 inline constexpr int sgInvalidateImage = 3;
 inline constexpr int sgPrintDialog = 8;
@@ -326,7 +326,7 @@ private:
     Settings mBuilt; // as last drawn
     bool mEverBuilt = false;
     std::vector<std::unique_ptr<ChartSeries>> mSeries;
-    std::vector<QCPGraph*> mGraphs;
+    std::vector<DecimatedGraph*> mGraphs;
 
     int mEnarg1 = 0, mEnarg2 = 0, mLastAction = 0;
     bool mZoomed = false;

@@ -26,8 +26,8 @@ QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {
     (void)chart; // nothing in the template maps onto this chart's settings
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ChartError(QStringLiteral("Cannot open the chart template %1: %2")
-                             .arg(path, file.errorString()));
+        throw ChartError(
+            QStringLiteral("Cannot open the chart template %1: %2").arg(path, file.errorString()));
     uchar head[4];
     if (file.read(reinterpret_cast<char*>(head), 4) != 4)
         throw ChartError(
@@ -43,8 +43,8 @@ QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {
                              .arg(file.size() - 4));
     QByteArray blob = file.read(length);
     if (blob.size() != qsizetype(length))
-        throw ChartError(QStringLiteral("Cannot read the chart template %1: %2")
-                             .arg(path, file.errorString()));
+        throw ChartError(
+            QStringLiteral("Cannot read the chart template %1: %2").arg(path, file.errorString()));
     return blob;
 }
 

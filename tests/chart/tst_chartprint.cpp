@@ -1,7 +1,7 @@
 // Printing a chart (PEactions 8) into a PDF, read back with pdftoppm.
 
-#include "chartimage.h"
 #include "charterror.h"
+#include "chartimage.h"
 #include "pesgraph.h"
 #include "timechartsetup.h"
 
@@ -103,7 +103,8 @@ void TestChartPrint::printsScreenColours() {
     QCustomPlot* plot = g->plot();
     const QRect area = plot->axisRect()->rect();
     const auto onPaper = [&](double fx, double fy) {
-        return QPoint(chart.left() + int(fx * chart.width()), chart.top() + int(fy * chart.height()));
+        return QPoint(chart.left() + int(fx * chart.width()),
+                      chart.top() + int(fy * chart.height()));
     };
     int black = 0, samples = 0;
     for (double fy = 0.3; fy <= 0.5; fy += 0.05)
@@ -114,7 +115,7 @@ void TestChartPrint::printsScreenColours() {
             ++samples;
         }
     QVERIFY2(black >= samples * 8 / 10, // a dotted grid line may cross a sample
-              qPrintable(QString("%1 of %2").arg(black).arg(samples)));
+             qPrintable(QString("%1 of %2").arg(black).arg(samples)));
     QVERIFY(nearColour(page.pixel(onPaper(0.005, 0.5)), QColor(192, 192, 192), 24));
     QVERIFY(nearColour(page.pixel(onPaper(0.5, 0.01)), QColor(192, 192, 192), 24));
     int yellow = 0;

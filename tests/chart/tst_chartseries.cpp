@@ -62,11 +62,11 @@ void TestChartSeries::appendingMatchesRebuilding_data() {
     QTest::addColumn<QVector<float>>("ys");
     QTest::newRow("rising times") << QVector<double>{1, 2, 3, 4, 5}
                                   << QVector<float>{0.5f, -1.25f, 3, 4, 5};
-    QTest::newRow("null in the middle") << QVector<double>{1, 2, 3, 4}
-                                        << QVector<float>{1, 9999, 3, 4};
+    QTest::newRow("null in the middle")
+        << QVector<double>{1, 2, 3, 4} << QVector<float>{1, 9999, 3, 4};
     QTest::newRow("equal times") << QVector<double>{1, 1, 1, 2} << QVector<float>{1, 2, 3, 4};
-    QTest::newRow("clock set back") << QVector<double>{10, 11, 12, 11.5, 13}
-                                    << QVector<float>{1, 2, 3, 4, 5};
+    QTest::newRow("clock set back")
+        << QVector<double>{10, 11, 12, 11.5, 13} << QVector<float>{1, 2, 3, 4, 5};
 }
 
 // A recorder writes one point and redraws; a list graph writes all and redraws once. Both

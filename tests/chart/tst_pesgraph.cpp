@@ -242,7 +242,8 @@ void TestPESGraph::propertyWritesDoNotRedraw() {
     const QCPRange yBefore = plot->yAxis->range();
     const QColor backBefore = plot->axisRect()->backgroundBrush().color();
 
-    fill(*g, 10, [](int p) { return p * 10.0; }, [](int p) { return float(p); });
+    fill(
+        *g, 10, [](int p) { return p * 10.0; }, [](int p) { return float(p); });
     g->setManualMaxY(50);
     g->setGraphBackColor(0x0000FF);
     g->setSubsets(2);
@@ -273,7 +274,8 @@ void TestPESGraph::propertyWritesDoNotRedraw() {
 
 void TestPESGraph::nullValueIsAGap() {
     g->setNullDataValueY(9999.0);
-    fill(*g, 5, [](int p) { return p * 10.0; }, [](int p) { return p == 2 ? 9999.0f : 20.0f; });
+    fill(
+        *g, 5, [](int p) { return p * 10.0; }, [](int p) { return p == 2 ? 9999.0f : 20.0f; });
     redraw(*g);
     const auto data = g->plot()->graph(0)->data();
     QCOMPARE(data->size(), 5);
@@ -299,7 +301,8 @@ void TestPESGraph::nullValueIsAGap() {
 }
 
 void TestPESGraph::pointsGrowAndShrink() {
-    fill(*g, 100, [](int p) { return p; }, [](int p) { return float(p) / 2; });
+    fill(
+        *g, 100, [](int p) { return p; }, [](int p) { return float(p) / 2; });
     redraw(*g);
     // The recorder's 101st sample: Points 100 -> 200, then point 100 is written.
     g->setPoints(200);
@@ -326,7 +329,8 @@ void TestPESGraph::pointsGrowAndShrink() {
 }
 
 void TestPESGraph::resetSubsetWithMinusOne() {
-    fill(*g, 10, [](int p) { return p; }, [](int p) { return float(p + 1); });
+    fill(
+        *g, 10, [](int p) { return p; }, [](int p) { return float(p + 1); });
     g->setYData(1, 3, 4.0f);
     redraw(*g);
     g->setYData(0, -1, 0);
@@ -365,7 +369,8 @@ void TestPESGraph::appendPathDrawsLikeRebuild() {
 }
 
 void TestPESGraph::zoomWithMouseAndUndo() {
-    fill(*g, 100, [](int p) { return p; }, [](int p) { return float(p); });
+    fill(
+        *g, 100, [](int p) { return p; }, [](int p) { return float(p); });
     g->setAllowZooming(sgHorzPlusVertZooming);
     redraw(*g);
     QSignalSpy clicks(g, &PESGraph::OnClick);
@@ -431,7 +436,8 @@ void TestPESGraph::zoomDirections() {
     QFETCH(int, allow);
     QFETCH(bool, zoomsX);
     QFETCH(bool, zoomsY);
-    fill(*g, 100, [](int p) { return p; }, [](int p) { return float(p); });
+    fill(
+        *g, 100, [](int p) { return p; }, [](int p) { return float(p); });
     g->setAllowZooming(allow);
     redraw(*g);
     const QRect area = g->plot()->axisRect()->rect();
@@ -443,7 +449,8 @@ void TestPESGraph::zoomDirections() {
 
 void TestPESGraph::hotSpotClick() {
     // Times out of order, so that the drawing order differs from the point numbers.
-    fill(*g, 50, [](int p) { return (p * 37) % 50 * 2.0; }, [](int p) { return float(p * 2); });
+    fill(
+        *g, 50, [](int p) { return (p * 37) % 50 * 2.0; }, [](int p) { return float(p * 2); });
     g->setAllowDataHotSpots(true);
     redraw(*g);
     QSignalSpy hot(g, &PESGraph::OnDataHotSpot);
@@ -488,8 +495,8 @@ void TestPESGraph::cursorPrompt_data() {
     QTest::addColumn<QString>("expected");
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     QTest::newRow("y value") << us << sgFloatingXY << "12.34";
-    QTest::newRow("decimal comma") << QLocale(QLocale::German, QLocale::Germany) << sgFloatingXY
-                                   << "12,34";
+    QTest::newRow("decimal comma")
+        << QLocale(QLocale::German, QLocale::Germany) << sgFloatingXY << "12,34";
     QTest::newRow("no cursor") << us << 0 << "";
 }
 
@@ -498,7 +505,8 @@ void TestPESGraph::cursorPrompt() {
     QFETCH(int, mode);
     QFETCH(QString, expected);
     QLocale::setDefault(locale);
-    fill(*g, 3, [](int p) { return 20.0 + 30 * p; }, [](int p) { return p == 1 ? 12.34f : 80.0f; });
+    fill(
+        *g, 3, [](int p) { return 20.0 + 30 * p; }, [](int p) { return p == 1 ? 12.34f : 80.0f; });
     g->setCursorMode(mode);
     g->setMouseCursorControl(true);
     g->setCursorPromptTracking(true);
@@ -632,7 +640,8 @@ void TestPESGraph::verticalLineAnnotations() {
 }
 
 void TestPESGraph::popupMenu() {
-    fill(*g, 100, [](int p) { return p; }, [](int p) { return float(p); });
+    fill(
+        *g, 100, [](int p) { return p; }, [](int p) { return float(p); });
     g->setAllowZooming(sgHorzPlusVertZooming);
     redraw(*g);
     const QRect area = g->plot()->axisRect()->rect();

@@ -1,7 +1,7 @@
 // The time-chart setup and the chart template.
 
-#include "chartimage.h"
 #include "charterror.h"
+#include "chartimage.h"
 #include "pesgraph.h"
 #include "timechartsetup.h"
 
@@ -15,7 +15,9 @@ namespace {
 constexpr double kStart = 46357.0 + 10.0 / 24; // 1 Dec 2026 10:00
 constexpr double kSecondsTo1899 = 25569.0 * 86400.0;
 
-double keyOf(double days) { return days * 86400.0 - kSecondsTo1899; }
+double keyOf(double days) {
+    return days * 86400.0 - kSecondsTo1899;
+}
 
 void writeTemplate(const QString& path, quint32 announced, int present) {
     QFile f(path);
