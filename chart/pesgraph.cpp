@@ -45,8 +45,13 @@ Qt::PenStyle penStyleFor(int type) {
 }
 
 // Default colours of subsets 0, 1, 2, ... until the program sets its own.
-constexpr PEColor kDefaultSubsetColors[] = {0x800000, 0x0000FF, 0x008000, 0xFF00FF,
-                                            0x808000, 0x008080, 0x000080, 0x800080};
+PEColor subsetColor(const std::vector<PEColor>& colors, int subset) {
+    constexpr PEColor defaults[] = {0x800000, 0x0000FF, 0x008000, 0xFF00FF,
+                                    0x808000, 0x008080, 0x000080, 0x800080};
+    if (subset >= 0 && subset < int(colors.size()))
+        return colors[subset];
+    return subset >= 0 ? defaults[subset % int(std::size(defaults))] : 0;
+}
 
 template <typename T> T indexed(const std::vector<T>& v, int i, T fallback) {
     return i >= 0 && i < int(v.size()) ? v[i] : fallback;
@@ -108,6 +113,7 @@ PESGraph::PESGraph(QWidget* parent) : QWidget(parent) {
     mPrompt->setAttribute(Qt::WA_TransparentForMouseEvents);
     mPrompt->hide();
 
+    mPlot->installEventFilter(this); // to hide the cursor prompt when the mouse leaves
     connect(mPlot, &QCustomPlot::mousePress, this, &PESGraph::mousePressed);
     connect(mPlot, &QCustomPlot::mouseMove, this, &PESGraph::mouseMoved);
     connect(mPlot, &QCustomPlot::mouseRelease, this, &PESGraph::mouseReleased);
@@ -205,9 +211,7 @@ void PESGraph::setSubsetLabels(int subset, const QString& t) {
 }
 
 PEColor PESGraph::SubsetColors(int subset) const {
-    const int n = int(std::size(kDefaultSubsetColors));
-    const PEColor fallback = subset >= 0 ? kDefaultSubsetColors[subset % n] : 0;
-    return indexed(mSet.SubsetColors, subset, fallback);
+    return subsetColor(mSet.SubsetColors, subset);
 }
 
 void PESGraph::setSubsetColors(int subset, PEColor c) {
@@ -329,6 +333,7 @@ void PESGraph::rebuild() {
 
 void PESGraph::leaveZoom() {
     mZoomed = false;
+    mPrompt->hide(); // it names a point that may have moved
     applyRanges();
     mPlot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -380,8 +385,7 @@ void PESGraph::applyLook(const Settings& s) {
     }
     bool anyLabel = false;
     for (int i = 0; i < graphs; ++i) {
-        const PEColor fallback = kDefaultSubsetColors[i % int(std::size(kDefaultSubsetColors))];
-        QPen pen(toQColor(indexed(s.SubsetColors, i, fallback)));
+        QPen pen(toQColor(subsetColor(s.SubsetColors, i)));
         pen.setStyle(penStyleFor(indexed(s.SubsetLineTypes, i, 0)));
         mGraphs[i]->setPen(pen);
         const QString label = indexed(s.SubsetLabels, i, QString());
@@ -582,10 +586,13 @@ void PESGraph::printChart(QPrinter& printer) {
                                               file + QLatin1Char('.'));
     }
     painter.setMode(QCPPainter::pmVectorized);
-    applyLook(mSet);
+    const bool written = !(mSet == mBuilt);
+    if (written)
+        applyLook(mSet);
     mPlot->toPainter(&painter, int(w), int(h));
     painter.end();
-    applyLook(mBuilt);
+    if (written)
+        applyLook(mBuilt);
     // The print laid the plot out for the page; lay it out for the screen again.
     mPlot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -665,6 +672,7 @@ void PESGraph::zoomTo(QRect band) {
     if (vertical)
         y->setRange(y->pixelToCoord(band.bottom()), y->pixelToCoord(band.top()));
     mZoomed = true;
+    mPrompt->hide(); // it names a point that has moved
     mPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -744,6 +752,12 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
     mPrompt->move(at);
     mPrompt->show();
     mPrompt->raise();
+}
+
+bool PESGraph::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mPlot && event->type() == QEvent::Leave)
+        mPrompt->hide();
+    return QWidget::eventFilter(watched, event);
 }
 
 QString PESGraph::cursorPromptText() const {

@@ -515,6 +515,9 @@ void TestPESGraph::cursorPrompt() {
     QTest::mouseMove(g->plot(), QPoint(1, 1)); // a move to where the mouse is would be dropped
     QTest::mouseMove(g->plot(), pixelOf(*g, 52, 14));
     QCOMPARE(g->cursorPromptText(), expected);
+    QEvent leave(QEvent::Leave); // the mouse leaves the chart: no prompt
+    QCoreApplication::sendEvent(g->plot(), &leave);
+    QCOMPARE(g->cursorPromptText(), QString());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
