@@ -55,10 +55,12 @@ void DecimatedGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
             const MinMaxBlocks::Span s = mBlocks->span(data, int(it - origin), int(stop - origin));
             const double width = lastIt->key - it->key;
             lineData->append(*it);
-            if (s.hasValue) {
+            // An extreme already shown by the first or last point needs no point of its own.
+            const auto shown = [&](double v) { return v == it->value || v == lastIt->value; };
+            if (s.hasValue && !shown(s.low))
                 lineData->append(QCPGraphData(it->key + width / 3, s.low));
+            if (s.hasValue && !shown(s.high))
                 lineData->append(QCPGraphData(it->key + width * 2 / 3, s.high));
-            }
             if (s.hasGap)
                 lineData->append(QCPGraphData(it->key + width * 5 / 6, nan));
             lineData->append(*lastIt);
