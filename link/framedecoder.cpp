@@ -80,6 +80,11 @@ void FrameDecoder::ResetStatistics()
 {
     stats.MaxCount = -1e9f;
     stats.MinCount = 1e9f;
+    resetPeak();
+}
+
+void FrameDecoder::resetPeak()
+{
     stats.PeakMaxCount = -1e9f;
     stats.PeakMinCount = 1e9f;
     stats.PeakValue = 0.0f;
@@ -308,11 +313,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     if (r.PeakHold) {
         stats.PeakActive = true;
     } else if (stats.PeakActive) {
-        stats.PeakValue = 0.0f;
-        stats.PeakNegative = false;
-        stats.PeakDigits = BlankDigits;
-        stats.PeakMaxCount = -1e9f;
-        stats.PeakMinCount = 1e9f;
+        resetPeak();
         stats.PeakActive = false;
         if (views.hasStatus())
             views.statusPeakEnded();
@@ -361,13 +362,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     // 12. Scale change: the statistics start again.
     if (r.FunctionCode != previous.PreviousFunctionCode ||
         r.RangeCode != previous.PreviousRangeCode || r.AltMode != previous.PreviousAltMode) {
-        stats.MaxCount = -1e9f;
-        stats.MinCount = 1e9f;
-        stats.PeakMaxCount = -1e9f;
-        stats.PeakMinCount = 1e9f;
-        stats.PeakValue = 0.0f;
-        stats.PeakNegative = false;
-        stats.PeakDigits = BlankDigits;
+        ResetStatistics();
         if (views.hasRecorder())
             views.recorderScaleChange();
         if (views.hasGauge())

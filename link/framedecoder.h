@@ -38,4 +38,6 @@ public:
 private:
     void decodeFunction(int meterModel);
     void blankDigits();
+    // The peak trackers and the held peak back to their start values.
+    void resetPeak();
 };
