@@ -60,7 +60,8 @@ using PEColor = quint32;
 // rebuilds the plot from the properties and the data, PEactions 3 (`sgInvalidateImage`)
 // queues a repaint, PEactions 0 (`sgReinitAndReset`) does both and also leaves a zoomed view,
 // PEactions 19 (`sgUndoZoom`) leaves a zoomed view and queues a repaint, PEactions 8
-// (`sgPrintDialog`) shows the print dialog and prints. Other codes do nothing.
+// (`sgPrintDialog`) shows the print dialog and prints. Other codes do nothing. PEactions()
+// reads the last code written.
 // Interaction properties (zooming, cursor prompt, hot spots, pop-up) act at once, since they
 // draw nothing.
 //
@@ -86,8 +87,10 @@ using PEColor = quint32;
 // - With UsingXDataII the x of a point is XDataII, else its number (index + 1). Under
 //   DateTimeMode 1 x counts days since 30 Dec 1899 (fraction = time of day) and the axis shows
 //   dates and times in the user's formats.
-// - A y written in any order is fine; a redraw costs O(new points) when only points after the
-//   last drawn one were written, else it rebuilds the drawing from the data.
+// - Lines join the points in x order. A redraw costs O(new points) when only points after the
+//   last drawn one were written, else it rebuilds the drawing from the data. Where a pixel
+//   column holds many points it shows their first, last, smallest and largest value.
+// - Automatic scales (sgAutoScale) span the drawn data, y with 5 % to spare.
 //
 // Look: SubsetLineTypes and VertLineAnnotationType: 0 solid, 1 dashes, 2 dots, 3 dash-dot,
 // 4 dash-dot-dot. LineAnnotationTextSize is a percentage of the chart's text size. A manual
@@ -95,7 +98,7 @@ using PEColor = quint32;
 // properties keep the values as written. CurveGranularity, AllowSpline,
 // AllowPointsPlusSpline, PrepareImages, NoHelp, ModalDialogs, AllowCustomization,
 // AllowExporting and AllowMaximization are kept and read back; the chart always draws
-// straight segments, has no help and its dialogs are modal.
+// straight segments without antialiasing, has no help and its dialogs are modal.
 class PESGraph : public QWidget {
     Q_OBJECT
 public:
