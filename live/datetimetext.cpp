@@ -1,0 +1,118 @@
+#include "datetimetext.h"
+
+#include <QLocale>
+
+namespace {
+
+// Applies `edit` to the parts of a date-time format outside quoted literal text.
+template <typename Edit> QString editUnquoted(const QString& format, Edit edit) {
+    QString out, run;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            if (!quoted) {
+                out += edit(run);
+                run.clear();
+            }
+            quoted = !quoted;
+            out += c;
+        } else if (quoted) {
+            out += c;
+        } else {
+            run += c;
+        }
+    }
+    return out + edit(run);
+}
+
+// "yy" (exactly two) becomes "yyyy".
+QString widenYear(const QString& format) {
+    return editUnquoted(format, [](const QString& part) {
+        QString r;
+        for (qsizetype i = 0; i < part.size();) {
+            qsizetype j = i;
+            while (j < part.size() && part[j] == part[i])
+                ++j;
+            const qsizetype run = j - i;
+            r += part[i] == u'y' && run == 2 ? QString(4, u'y') : part.mid(i, run);
+            i = j;
+        }
+        return r;
+    });
+}
+
+// Removes the time zone ("t") with the blanks before it.
+QString withoutZone(const QString& format) {
+    const QString r = editUnquoted(format, [](const QString& part) {
+        QString s = part;
+        for (qsizetype i = s.indexOf(u't'); i >= 0; i = s.indexOf(u't')) {
+            qsizetype start = i, end = i;
+            while (end < s.size() && s[end] == u't')
+                ++end;
+            while (start > 0 && s[start - 1].isSpace())
+                --start;
+            s.remove(start, end - start);
+        }
+        return s;
+    });
+    return r.trimmed();
+}
+
+bool hasTwoDigitYear(const QString& format) {
+    return widenYear(format) != format;
+}
+
+} // namespace
+
+QString DateTimeText::DateFormat() {
+    return widenYear(QLocale().dateFormat(QLocale::ShortFormat));
+}
+
+QString DateTimeText::TimeFormat() {
+    return withoutZone(QLocale().timeFormat(QLocale::LongFormat));
+}
+
+QString DateTimeText::DateString(QDate date) {
+    return QLocale().toString(date, DateFormat());
+}
+
+QString DateTimeText::TimeString(QTime time) {
+    return QLocale().toString(time, TimeFormat());
+}
+
+QString DateTimeText::Format(const QDateTime& dateTime) {
+    return DateString(dateTime.date()) + u' ' + TimeString(dateTime.time());
+}
+
+std::optional<QDateTime> DateTimeText::Parse(const QString& text) {
+    const QLocale locale;
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    const QString longTime = locale.timeFormat(QLocale::LongFormat);
+    const bool shortYear = hasTwoDigitYear(shortDate);
+    const struct {
+        QString format;
+        bool twoDigitYear;
+    } formats[] = {
+        {DateFormat() + u' ' + TimeFormat(), false},
+        {shortDate + u' ' + longTime, shortYear},
+        {shortDate + u' ' + TimeFormat(), shortYear},
+        {DateFormat() + u' ' + longTime, false},
+    };
+    const QString trimmed = text.trimmed();
+    for (const auto& [format, twoDigitYear] : formats) {
+        QDateTime dt = locale.toDateTime(trimmed, format);
+        if (!dt.isValid())
+            continue;
+        if (dt.timeSpec() != Qt::LocalTime)
+            dt = dt.toLocalTime();
+        QDate date = dt.date();
+        if (twoDigitYear) {
+            // The parser puts two-digit years into 1900..1999.
+            const int oldest = QDate::currentDate().year() - 50;
+            while (date.year() < oldest)
+                date = date.addYears(100);
+        }
+        return QDateTime(date, dt.time());
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,326 @@
+#include "stringgridmodel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t kNoRecord = ~std::uint64_t(0); // a row whose cells are all empty
+constexpr std::uint32_t kBlockSize = 256 * 1024;
+constexpr qint64 kCompactAbove = 1 << 20; // garbage bytes tolerated before compacting
+
+void putVarint(QByteArray& out, std::uint32_t v) {
+    while (v >= 0x80) {
+        out.append(char(v | 0x80));
+        v >>= 7;
+    }
+    out.append(char(v));
+}
+
+std::uint32_t getVarint(const char*& p) {
+    std::uint32_t v = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto b = std::uint8_t(*p++);
+        v |= std::uint32_t(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return v;
+    }
+}
+
+} // namespace
+
+StringGridModel::StringGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+StringGridModel::~StringGridModel() = default;
+
+// ---- records -------------------------------------------------------------------------------
+
+const char* StringGridModel::record(Locator at) const {
+    return mBlocks[std::size_t(at >> 32)].bytes.get() + (at & 0xFFFFFFFFu);
+}
+
+std::uint32_t StringGridModel::recordSize(const char* rec) {
+    const char* p = rec;
+    const std::uint32_t n = getVarint(p);
+    std::uint32_t bytes = 0;
+    for (std::uint32_t i = 0; i < n; ++i)
+        bytes += getVarint(p);
+    return std::uint32_t(p - rec) + bytes;
+}
+
+QByteArrayView StringGridModel::cellOf(const char* rec, int col) {
+    const char* p = rec;
+    const std::uint32_t n = getVarint(p);
+    if (std::uint32_t(col) >= n)
+        return {};
+    std::uint32_t offset = 0, length = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t l = getVarint(p);
+        if (i < std::uint32_t(col))
+            offset += l;
+        else if (i == std::uint32_t(col))
+            length = l;
+    }
+    return QByteArrayView(p + offset, qsizetype(length));
+}
+
+void StringGridModel::cellsOf(int row, std::vector<QByteArrayView>& out) const {
+    out.clear();
+    const Locator at = mRows[std::size_t(row)];
+    if (at == kNoRecord)
+        return;
+    const char* p = record(at);
+    const std::uint32_t n = getVarint(p);
+    const char* lengths = p;
+    for (std::uint32_t i = 0; i < n; ++i)
+        getVarint(p);
+    const char* text = p;
+    out.resize(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t l = getVarint(lengths);
+        out[i] = QByteArrayView(text, qsizetype(l));
+        text += l;
+    }
+}
+
+void StringGridModel::encode(const std::vector<QByteArrayView>& cells) {
+    std::size_t n = cells.size();
+    while (n > 0 && cells[n - 1].isEmpty())
+        --n;
+    mScratch.clear();
+    putVarint(mScratch, std::uint32_t(n));
+    for (std::size_t i = 0; i < n; ++i)
+        putVarint(mScratch, std::uint32_t(cells[i].size()));
+    for (std::size_t i = 0; i < n; ++i)
+        mScratch.append(cells[i].data(), cells[i].size());
+}
+
+void StringGridModel::release(int row) {
+    const Locator at = mRows[std::size_t(row)];
+    if (at == kNoRecord)
+        return;
+    const std::uint32_t size = recordSize(record(at));
+    const std::size_t block = std::size_t(at >> 32);
+    const std::uint32_t offset = std::uint32_t(at & 0xFFFFFFFFu);
+    mLiveBytes -= size;
+    if (block + 1 == mBlocks.size() && offset + size == mBlocks[block].used)
+        mBlocks[block].used = offset; // the newest record: its space is reused at once
+    else
+        mGarbageBytes += size;
+    mRows[std::size_t(row)] = kNoRecord;
+}
+
+StringGridModel::Locator StringGridModel::append(const char* bytes, std::uint32_t size) {
+    if (mBlocks.empty() || mBlocks.back().size - mBlocks.back().used < size) {
+        Block b;
+        b.size = std::max(kBlockSize, size);
+        b.bytes = std::make_unique<char[]>(b.size);
+        mBlocks.push_back(std::move(b));
+    }
+    Block& b = mBlocks.back();
+    std::memcpy(b.bytes.get() + b.used, bytes, size);
+    const Locator at = (Locator(mBlocks.size() - 1) << 32) | b.used;
+    b.used += size;
+    mLiveBytes += size;
+    return at;
+}
+
+void StringGridModel::store(int row) {
+    release(row);
+    if (mScratch.size() > 1) // more than a cell count of 0
+        mRows[std::size_t(row)] = append(mScratch.constData(), std::uint32_t(mScratch.size()));
+    compactIfWasteful();
+}
+
+void StringGridModel::compactIfWasteful() {
+    if (mLiveBytes == 0 && !mBlocks.empty())
+        compact();
+    else if (mGarbageBytes > kCompactAbove && mGarbageBytes > mLiveBytes)
+        compact();
+}
+
+void StringGridModel::compact() {
+    std::vector<Block> old;
+    old.swap(mBlocks);
+    mLiveBytes = 0;
+    mGarbageBytes = 0;
+    for (Locator& at : mRows) {
+        if (at == kNoRecord)
+            continue;
+        const char* rec = old[std::size_t(at >> 32)].bytes.get() + (at & 0xFFFFFFFFu);
+        at = append(rec, recordSize(rec));
+    }
+}
+
+// ---- grid ----------------------------------------------------------------------------------
+
+void StringGridModel::setRowCount(int rows) {
+    rows = std::max(rows, 0);
+    const int old = RowCount();
+    if (rows == old)
+        return;
+    const int viewBefore = std::max(old - mFixedRows, 0);
+    const int viewAfter = std::max(rows - mFixedRows, 0);
+    if (rows > old) {
+        if (viewAfter > viewBefore)
+            beginInsertRows(QModelIndex(), viewBefore, viewAfter - 1);
+        mRows.resize(std::size_t(rows), kNoRecord);
+        if (viewAfter > viewBefore)
+            endInsertRows();
+        return;
+    }
+    if (viewAfter < viewBefore)
+        beginRemoveRows(QModelIndex(), viewAfter, viewBefore - 1);
+    for (int r = old - 1; r >= rows; --r) // newest first, so their space is reused
+        release(r);
+    mRows.resize(std::size_t(rows));
+    if (mRows.capacity() > 2 * mRows.size() + 4096)
+        mRows.shrink_to_fit();
+    compactIfWasteful();
+    if (viewAfter < viewBefore)
+        endRemoveRows();
+    if (rows < mFixedRows && mColCount > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
+}
+
+void StringGridModel::setColCount(int cols) {
+    cols = std::max(cols, 0);
+    const int old = mColCount;
+    if (cols == old)
+        return;
+    if (cols > old) {
+        beginInsertColumns(QModelIndex(), old, cols - 1);
+        mColCount = cols;
+        endInsertColumns();
+        return;
+    }
+    beginRemoveColumns(QModelIndex(), cols, old - 1);
+    std::vector<QByteArrayView> cells;
+    for (int r = 0; r < RowCount(); ++r) {
+        cellsOf(r, cells);
+        if (int(cells.size()) <= cols)
+            continue;
+        cells.resize(std::size_t(cols));
+        encode(cells);
+        store(r);
+    }
+    mColCount = cols;
+    endRemoveColumns();
+}
+
+void StringGridModel::setFixedRows(int rows) {
+    rows = std::clamp(rows, 0, 1);
+    if (rows == mFixedRows)
+        return;
+    beginResetModel();
+    mFixedRows = rows;
+    endResetModel();
+}
+
+void StringGridModel::setFixedCols(int cols) {
+    cols = std::max(cols, 0);
+    if (cols == mFixedCols)
+        return;
+    beginResetModel();
+    mFixedCols = cols;
+    endResetModel();
+}
+
+QString StringGridModel::Cells(int col, int row) const {
+    if (col < 0 || col >= mColCount || row < 0 || row >= RowCount())
+        return QString();
+    const Locator at = mRows[std::size_t(row)];
+    if (at == kNoRecord)
+        return QString();
+    const QByteArrayView cell = cellOf(record(at), col);
+    return QString::fromUtf8(cell.data(), cell.size());
+}
+
+void StringGridModel::setCells(int col, int row, const QString& text) {
+    if (col < 0 || col >= mColCount || row < 0 || row >= RowCount())
+        return;
+    const QByteArray utf8 = text.toUtf8();
+    cellsOf(row, mCells);
+    const QByteArrayView old =
+        std::size_t(col) < mCells.size() ? mCells[std::size_t(col)] : QByteArrayView();
+    if (old.size() == utf8.size() &&
+        (old.isEmpty() || std::memcmp(old.data(), utf8.constData(), std::size_t(old.size())) == 0))
+        return;
+    if (mCells.size() <= std::size_t(col))
+        mCells.resize(std::size_t(col) + 1);
+    mCells[std::size_t(col)] = utf8;
+    encode(mCells);
+    store(row);
+    notifyChanged(col, row);
+}
+
+void StringGridModel::setRow(int row, const QStringList& cells) {
+    if (row < 0 || row >= RowCount())
+        return;
+    const int n = std::min(int(cells.size()), mColCount);
+    std::vector<QByteArray> utf8;
+    utf8.resize(std::size_t(n));
+    mCells.assign(std::size_t(n), QByteArrayView());
+    for (int i = 0; i < n; ++i) {
+        utf8[std::size_t(i)] = cells[i].toUtf8();
+        mCells[std::size_t(i)] = utf8[std::size_t(i)];
+    }
+    encode(mCells);
+    store(row);
+    if (mColCount == 0)
+        return;
+    if (row < mFixedRows)
+        emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
+    else
+        emit dataChanged(index(row - mFixedRows, 0), index(row - mFixedRows, mColCount - 1));
+}
+
+void StringGridModel::clearRow(int row) {
+    setRow(row, QStringList());
+}
+
+void StringGridModel::notifyChanged(int col, int row) {
+    if (row < mFixedRows)
+        emit headerDataChanged(Qt::Horizontal, col, col);
+    else {
+        const QModelIndex i = index(row - mFixedRows, col);
+        emit dataChanged(i, i);
+    }
+}
+
+qint64 StringGridModel::memoryBytes() const {
+    qint64 bytes = qint64(mRows.capacity() * sizeof(Locator)) + mScratch.capacity();
+    for (const Block& b : mBlocks)
+        bytes += b.size;
+    return bytes;
+}
+
+// ---- model interface -----------------------------------------------------------------------
+
+int StringGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : std::max(RowCount() - mFixedRows, 0);
+}
+
+int StringGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : mColCount;
+}
+
+QVariant StringGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    return Cells(index.column(), index.row() + mFixedRows);
+}
+
+QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || mFixedRows == 0)
+        return QVariant();
+    return Cells(section, 0);
+}
+
+Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (index.column() < mFixedCols)
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

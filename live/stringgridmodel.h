@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The cells of a string grid: RowCount x ColCount texts addressed as Cells(col, row). With a
+// fixed row (FixedRows 1), row 0 holds the column captions and is offered to views as the
+// horizontal header; the data rows 1.. are the model's rows 0... Fixed columns (FixedCols)
+// are ordinary columns that cannot be selected; by convention column 0 holds the row number.
+// Any text may go into any cell.
+//
+// Storage is built for tables of millions of rows: each row's texts are packed as UTF-8 into
+// one record (cell count, cell lengths, then the bytes), records sit one after another in
+// large blocks, and a row is an 8-byte locator of its record. A row of recorder texts (number,
+// date, time, value, unit) takes about 50 bytes. Appending a row and writing its cells costs
+// O(1) amortized: rewriting the newest record happens in place, a rewritten older record
+// leaves its old bytes behind, and the blocks are compacted when such garbage outweighs the
+// live texts. Views read only the cells they show.
+class StringGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit StringGridModel(QObject* parent = nullptr);
+    ~StringGridModel() override;
+
+    int RowCount() const { return int(mRows.size()); }
+    // New rows are empty; rows cut off lose their texts.
+    void setRowCount(int rows);
+    int ColCount() const { return mColCount; }
+    // New columns are empty; columns cut off lose their texts.
+    void setColCount(int cols);
+    // 0 or 1.
+    int FixedRows() const { return mFixedRows; }
+    void setFixedRows(int rows);
+    int FixedCols() const { return mFixedCols; }
+    void setFixedCols(int cols);
+
+    // The text of a cell; empty outside the grid.
+    QString Cells(int col, int row) const;
+    // Writes a cell; writes outside the grid are ignored.
+    void setCells(int col, int row, const QString& text);
+    // Writes row `row` from column 0 on: cells[i] into column i, the rest of the row empty.
+    // Cheaper than writing the cells one by one.
+    void setRow(int row, const QStringList& cells);
+    // Empties every cell of a row.
+    void clearRow(int row);
+
+    // Bytes held for the texts and the row locators (capacity, not just what is used).
+    qint64 memoryBytes() const;
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::uint32_t size = 0;
+        std::uint32_t used = 0;
+    };
+    using Locator = std::uint64_t; // block index << 32 | offset in the block
+
+    const char* record(Locator at) const;
+    static std::uint32_t recordSize(const char* rec);
+    static QByteArrayView cellOf(const char* rec, int col);
+    // The cells of a row as byte views into its record (valid until the next write).
+    void cellsOf(int row, std::vector<QByteArrayView>& out) const;
+    // Encodes cells (trailing empty ones dropped) into mScratch.
+    void encode(const std::vector<QByteArrayView>& cells);
+    // Replaces the record of a row with mScratch.
+    void store(int row);
+    void release(int row);
+    Locator append(const char* bytes, std::uint32_t size);
+    void compactIfWasteful();
+    void compact();
+    void notifyChanged(int col, int row);
+
+    std::vector<Locator> mRows;
+    std::vector<Block> mBlocks;
+    qint64 mLiveBytes = 0;
+    qint64 mGarbageBytes = 0;
+    int mColCount = 0;
+    int mFixedRows = 0;
+    int mFixedCols = 0;
+    QByteArray mScratch;
+    mutable std::vector<QByteArrayView> mCells;
+};

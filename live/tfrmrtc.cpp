@@ -1,0 +1,374 @@
+#include "tfrmrtc.h"
+
+#include "charterror.h"
+#include "clock.h"
+#include "datetimetext.h"
+#include "livelink.h"
+#include "pesgraph.h"
+#include "rateeditor.h"
+#include "ratetext.h"
+#include "stringgrid.h"
+#include "timechartsetup.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// How long Clear, the function change and closing wait for a busy step. The steps run on
+// this thread and never process messages while they sample, so a flag can only still be set
+// here when this handler runs nested inside that step, which cannot finish before this
+// handler returns: the wait is bounded so that it can never hang the program.
+constexpr int kBusyWaitMs = 500;
+constexpr int kGlyphSize = 20;
+// Sample times carry whole milliseconds: a sample within half of one of the axis end has
+// reached it (the end is a sum of spans and may differ from the sample time in the last bit).
+constexpr double kHalfMillisecond = 0.0005 / 86400.0;
+
+enum class Glyph { Play, Stop, Erase };
+
+// The pictures of the three buttons.
+QIcon glyphIcon(Glyph glyph) {
+    QPixmap pixmap(kGlyphSize, kGlyphSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1));
+    switch (glyph) {
+    case Glyph::Play: {
+        const QPointF triangle[] = {{5.5, 3.5}, {5.5, 16.5}, {16.5, 10}};
+        p.setBrush(QColor(0, 160, 0));
+        p.drawPolygon(triangle, 3);
+        break;
+    }
+    case Glyph::Stop:
+        p.setBrush(QColor(200, 0, 0));
+        p.drawRect(QRectF(4.5, 4.5, 11, 11));
+        break;
+    case Glyph::Erase: {
+        // An eraser lying across the button, its rubber end at the lower left.
+        p.translate(10, 10);
+        p.rotate(-40);
+        p.setBrush(QColor(90, 120, 220));
+        p.drawRoundedRect(QRectF(-2, -4, 10, 8), 1.5, 1.5);
+        p.setBrush(QColor(255, 160, 180));
+        p.drawRoundedRect(QRectF(-8, -4, 6, 8), 1.5, 1.5);
+        p.resetTransform();
+        p.setPen(QPen(QColor(40, 40, 40), 1.2));
+        p.drawLine(QPointF(3, 17.5), QPointF(17, 17.5));
+        break;
+    }
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton* pictureButton(QWidget* parent, Glyph glyph, const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setIcon(glyphIcon(glyph));
+    b->setIconSize(QSize(kGlyphSize, kGlyphSize));
+    b->setFixedSize(28, 26);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    return b;
+}
+
+} // namespace
+
+TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link) {
+    setWindowTitle(QStringLiteral("Real Time Data Recorder"));
+
+    auto* bar = new QWidget(this);
+    bar->setFixedHeight(BarHeight);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(6, 2, 6, 2);
+    barLayout->setSpacing(4);
+    MaskEdit1 = new RateEditor(bar);
+    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    MaskEdit1->setToolTip(QStringLiteral("Real Time Recording Rate"));
+    MaskEdit1->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    Label1 = new QLabel(QStringLiteral("mm:ss"), bar);
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    btnStart = pictureButton(bar, Glyph::Play, QStringLiteral("Start collecting real time data"));
+    btnStart->setObjectName(QStringLiteral("btnStart"));
+    btnStop = pictureButton(bar, Glyph::Stop, QStringLiteral("Stop collecting real time data"));
+    btnStop->setObjectName(QStringLiteral("btnStop"));
+    btnClear = pictureButton(bar, Glyph::Erase, QStringLiteral("Clear real time data"));
+    btnClear->setObjectName(QStringLiteral("btnClear"));
+    btnStart->setEnabled(false);
+    btnStop->setEnabled(false);
+    barLayout->addWidget(MaskEdit1);
+    barLayout->addWidget(Label1);
+    barLayout->addSpacing(12);
+    barLayout->addWidget(btnStart);
+    barLayout->addWidget(btnStop);
+    barLayout->addWidget(btnClear);
+    barLayout->addStretch(1);
+
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setChildrenCollapsible(false);
+    PESGraph1 = new PESGraph(Splitter1);
+    PESGraph1->setObjectName(QStringLiteral("PESGraph1"));
+    Grid1 = new StringGrid(Splitter1);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Splitter1->addWidget(PESGraph1);
+    Splitter1->addWidget(Grid1);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    const int below = ClientHeight - BarHeight - Splitter1->handleWidth();
+    const int chartHeight = (ClientHeight - BarHeight) * 2 / 3;
+    Splitter1->setSizes({chartHeight, below - chartHeight});
+
+    Grid1->setColCount(6);
+    Grid1->setRowCount(2);
+    Grid1->setFixedRows(1);
+    Grid1->setFixedCols(1);
+    Grid1->setFixedColor(Qt::white);
+    Grid1->setDefaultRowHeight(20);
+    Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    Grid1->setCells(1, 0, QStringLiteral("Date"));
+    Grid1->setCells(2, 0, QStringLiteral("Time"));
+    Grid1->setCells(3, 0, QStringLiteral("Value"));
+    Grid1->setCells(4, 0, QStringLiteral("Range"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(Splitter1, 1);
+    resize(ClientWidth, ClientHeight);
+
+    connect(MaskEdit1, &QLineEdit::textEdited, this, &TfrmRTC::MaskEdit1Change);
+    connect(btnStart, &QToolButton::clicked, this, &TfrmRTC::btnStartClick);
+    connect(btnStop, &QToolButton::clicked, this, &TfrmRTC::btnStopClick);
+    connect(btnClear, &QToolButton::clicked, this, &TfrmRTC::btnClearClick);
+}
+
+TfrmRTC::~TfrmRTC() = default;
+
+double TfrmRTC::span() const {
+    // The rate 00:00 samples on every tick, about once a second: its axis spans
+    // RecorderPoints seconds (a span of zero would never let the axis grow).
+    return LiveLink::RecorderPoints * std::max(mLink.RecordInterval, 1) / 86400.0;
+}
+
+void TfrmRTC::redraw() {
+    PESGraph1->setPEnarg1(0);
+    PESGraph1->setPEnarg2(0);
+    PESGraph1->setPEactions(sgResetImage);
+    PESGraph1->setPEactions(sgInvalidateImage);
+}
+
+void TfrmRTC::emptyTable() {
+    Grid1->setRowCount(2);
+    Grid1->clearRow(1);
+}
+
+void TfrmRTC::waitWhileBusy(const bool& flag) {
+    LiveLink::WaitWhileSet(flag, kBusyWaitMs);
+}
+
+void TfrmRTC::SetupChart() {
+    mSampleCount = 0;
+    mSamples.clear();
+    mLink.RecorderSpan = span();
+    const double now = mLink.clock().now();
+    SetupTimeChart(PESGraph1, LiveLink::RecorderPoints, now, now + mLink.RecorderSpan);
+    PESGraph1->setAllowPopup(false);
+}
+
+// ---- rate ----------------------------------------------------------------------------------
+
+void TfrmRTC::MaskEdit1Change() {
+    const RateText rate = RateText::Parse(MaskEdit1->rateText());
+    mLink.RecordInterval = rate.Interval();
+    if (rate.Corrected)
+        MaskEdit1->setRateText(rate.Text);
+}
+
+void TfrmRTC::ShowRate() {
+    if (mLink.RecordInterval == 0)
+        mLink.RecordInterval = 2;
+    MaskEdit1->setRateText(RateText::Format(mLink.RecordInterval));
+}
+
+// ---- buttons -------------------------------------------------------------------------------
+
+void TfrmRTC::SetButtons(bool startEnabled, bool stopEnabled) {
+    btnStart->setEnabled(startEnabled);
+    btnStop->setEnabled(stopEnabled);
+}
+
+void TfrmRTC::btnStartClick() {
+    // The counter stays: the first sample comes with the first tick that has a reading once
+    // the counter has reached the interval.
+    mLink.Recording = true;
+    SetButtons(false, true);
+}
+
+void TfrmRTC::btnStopClick() {
+    mLink.Recording = false;
+    mLink.ScheduleArmed = false;
+    SetButtons(true, false);
+}
+
+void TfrmRTC::btnClearClick() {
+    waitWhileBusy(mLink.TimerBusy);
+    mSampleCount = 0;
+    mSamples.clear();
+    mLink.RecorderSpan = span();
+    const double maxY = PESGraph1->ManualMaxY();
+    const double minY = PESGraph1->ManualMinY();
+    const double now = mLink.clock().now();
+    std::optional<ChartError> failure;
+    try {
+        SetupTimeChart(PESGraph1, LiveLink::RecorderPoints, now, now + mLink.RecorderSpan);
+    } catch (const ChartError& e) {
+        // The chart keeps its settings, but the samples go all the same: table, chart and
+        // count must agree, or the next sample would overwrite row 1 of the old table.
+        failure = e;
+        PESGraph1->setYData(0, -1, 0);
+        PESGraph1->setPoints(LiveLink::RecorderPoints);
+    }
+    PESGraph1->setManualMaxY(maxY);
+    PESGraph1->setManualMinY(minY);
+    redraw();
+    PESGraph1->setAllowPopup(false);
+    emptyTable();
+    if (failure)
+        throw *failure;
+}
+
+// ---- sampling ------------------------------------------------------------------------------
+
+void TfrmRTC::TakeSample(double when) {
+    const Reading& reading = mLink.decoder.reading;
+    const int n = ++mSampleCount;
+    if (Grid1->RowCount() < n + 1)
+        Grid1->setRowCount(n + 1);
+    // The newest row is shown at the bottom.
+    const int visible = Grid1->VisibleRowCount();
+    if (visible < Grid1->RowCount())
+        Grid1->setTopRow(Grid1->RowCount() - visible);
+    const QString number = QString::number(n);
+    if (number.size() > mNumberDigits) {
+        // Column 0 widens when the row numbers would no longer fit.
+        mNumberDigits = int(number.size());
+        const int needed = Grid1->fontMetrics().horizontalAdvance(number) + 8;
+        if (Grid1->ColWidths(0) < needed)
+            Grid1->setColWidths(0, needed);
+    }
+    const QDateTime stamp = DaysToDateTime(when);
+    Grid1->setRow(n, {number, DateTimeText::DateString(stamp.date()),
+                      DateTimeText::TimeString(stamp.time()), reading.ValueText, reading.UnitText});
+
+    // The chart's capacity grows in steps of 100 points.
+    while (PESGraph1->Points() < n)
+        PESGraph1->setPoints(PESGraph1->Points() + 100);
+    const int unit = RecorderSamples::UnitSize(reading.UnitText);
+    mSamples.append(reading.Value, unit);
+    followUnit(unit);
+    PESGraph1->setXDataII(0, n - 1, when);
+    PESGraph1->setYData(0, n - 1, mSamples.converted(n - 1, mDisplayUnit));
+    extendTimeAxis(when);
+    redraw();
+}
+
+void TfrmRTC::extendTimeAxis(double when) {
+    // The axis keeps its start at the first sample and grows by whole spans once a sample
+    // reaches its end; it never scrolls old samples out. After a pause in the readings the
+    // axis grows by as many spans as it takes to hold the new sample again. A zoomed chart
+    // keeps its axis.
+    const double end = PESGraph1->ManualMaxX();
+    if (end > when + kHalfMillisecond || PESGraph1->ZoomMode())
+        return;
+    const double step = mLink.RecorderSpan > 0 ? mLink.RecorderSpan : span();
+    const double spans = std::max(std::floor((when + kHalfMillisecond - end) / step), 0.0) + 1;
+    PESGraph1->setManualMaxX(end + spans * step);
+    PESGraph1->setManualMinX(PESGraph1->XDataII(0, 0));
+}
+
+// ---- reactions to the meter -----------------------------------------------------------------
+
+void TfrmRTC::followUnit(int unitSize) {
+    if (unitSize == mDisplayUnit)
+        return;
+    mDisplayUnit = unitSize;
+    mSamples.forEachConverted(unitSize, [this](int i, float v) { PESGraph1->setYData(0, i, v); });
+}
+
+void TfrmRTC::FunctionChange() {
+    waitWhileBusy(mLink.TimerBusy);
+    mSampleCount = 0;
+    mSamples.clear();
+    mDisplayUnit = RecorderSamples::UnitSize(mLink.decoder.reading.UnitText);
+    PESGraph1->setPoints(0);
+    redraw();
+    emptyTable();
+}
+
+// The decoder reports the largest multiplier seen since the last function change and the
+// current one; neither says which unit the stored points were taken in (the first frame of a
+// function even reports 1 whatever its unit). The recorder knows that from its own record of
+// the samples, so it only needs the unit of the reading now in force: the chart converts every
+// point from the unit it was taken in into that one, and its y limits (ScaleChange) fit.
+void TfrmRTC::RangeChange(int previousMultiplier, int multiplier) {
+    Q_UNUSED(previousMultiplier);
+    Q_UNUSED(multiplier);
+    followUnit(RecorderSamples::UnitSize(mLink.decoder.reading.UnitText));
+    redraw();
+}
+
+void TfrmRTC::ScaleChange() {
+    double limit = 0;
+    switch (mLink.decoder.reading.Divisor) {
+    case 1:
+        limit = 4000;
+        break;
+    case 10:
+        limit = 400;
+        break;
+    case 100:
+        limit = 40;
+        break;
+    case 1000:
+        limit = 4;
+        break;
+    default:
+        break;
+    }
+    if (limit > 0) {
+        PESGraph1->setManualMaxY(limit);
+        PESGraph1->setManualMinY(-limit);
+    }
+    redraw();
+}
+
+// ---- window --------------------------------------------------------------------------------
+
+void TfrmRTC::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (mShown || event->spontaneous())
+        return;
+    mShown = true;
+    Grid1->setColWidths(0, int(Grid1->ColWidths(0) * 0.7));
+    Grid1->setColWidths(1, int(Grid1->ColWidths(1) * 1.5));
+    Grid1->setColWidths(2, int(Grid1->ColWidths(2) * 1.5));
+    ShowRate();
+}
+
+void TfrmRTC::closeEvent(QCloseEvent* event) {
+    waitWhileBusy(mLink.RxBusy);
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,562 @@
+// The real-time recorder driven by the main-timer step, the decoder and its own controls.
+
+#include "datetimetext.h"
+#include "pesgraph.h"
+#include "rateeditor.h"
+#include "recorderharness.h"
+#include "recordersamples.h"
+#include "stringgrid.h"
+
+#include <qcustomplot.h>
+
+#include <QPrinter>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const QByteArray kMilliVolts = LiveFrame(0, 1234, ';'); // 123.4 mV
+
+double seconds(double days) {
+    return days * 86400.0;
+}
+
+// Drags a zoom band over the middle of the chart's plot area.
+void zoomIn(PESGraph* chart) {
+    QWidget* plot = chart->plot();
+    const QRect area = chart->plot()->axisRect()->rect();
+    const QPoint from = area.topLeft() + QPoint(area.width() / 4, area.height() / 4);
+    const QPoint to = area.topLeft() + QPoint(area.width() / 2, area.height() / 2);
+    QTest::mousePress(plot, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 10; ++i) {
+        const QPoint p = from + (to - from) * i / 10;
+        QMouseEvent move(QEvent::MouseMove, p, plot->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+    }
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+}
+
+} // namespace
+
+class TestRecorder : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void createdAsDesigned();
+    void rateEditor_data();
+    void rateEditor();
+    void showRate_data();
+    void showRate();
+    void startAndStop();
+
+    void samplesOnlyOnTicksWithAReading();
+    void firstSampleOnceTheCounterHasReachedTheInterval();
+    void rateZeroSamplesEveryTickWithAReading();
+    void sampleRowAndPoint();
+    void hundredAndFirstSampleRaisesPoints();
+    void timeAxisGrowsBySpans();
+    void timeAxisCatchesUpAfterAPause();
+    void zoomedChartKeepsItsAxis();
+    void newestRowAtTheBottom();
+
+    void clearEmptiesTableAndChart();
+    void functionChangeEmptiesButKeepsTheAxis();
+    void rangeChangeKeepsPointsComparable_data();
+    void rangeChangeKeepsPointsComparable();
+    void rangeChangeConvertsEachRunFromItsOwnUnit();
+    void scaleChangeLimits_data();
+    void scaleChangeLimits();
+
+    void printsTheChart();
+
+private:
+    std::unique_ptr<RecorderRig> rig;
+};
+
+void TestRecorder::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestRecorder::init() {
+    rig.reset();
+    rig = std::make_unique<RecorderRig>();
+    QVERIFY(QTest::qWaitForWindowExposed(rig->rtc.get()));
+}
+
+void TestRecorder::createdAsDesigned() {
+    TfrmRTC& w = *rig->rtc;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Real Time Data Recorder"));
+    QCOMPARE(w.size(), QSize(800, 500));
+    QVERIFY(!w.btnStart->isEnabled());
+    QVERIFY(!w.btnStop->isEnabled());
+    QVERIFY(w.btnClear->isEnabled());
+    QCOMPARE(w.btnStart->toolTip(), QStringLiteral("Start collecting real time data"));
+    QCOMPARE(w.btnStop->toolTip(), QStringLiteral("Stop collecting real time data"));
+    QCOMPARE(w.btnClear->toolTip(), QStringLiteral("Clear real time data"));
+    QCOMPARE(w.MaskEdit1->toolTip(), QStringLiteral("Real Time Recording Rate"));
+    QCOMPARE(w.MaskEdit1->statusTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
+    QVERIFY(w.MaskEdit1->font().bold());
+    QCOMPARE(w.MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
+    for (QToolButton* b : {w.btnStart, w.btnStop, w.btnClear})
+        QVERIFY(!b->icon().isNull());
+
+    // The chart takes two thirds of the area below the bar.
+    QCOMPARE(w.PESGraph1->height(), (500 - TfrmRTC::BarHeight) * 2 / 3);
+    QVERIFY(!w.PESGraph1->AllowPopup());
+
+    StringGrid& g = *w.Grid1;
+    QCOMPARE(g.ColCount(), 6);
+    QCOMPARE(g.RowCount(), 2);
+    QCOMPARE(g.DefaultRowHeight(), 20);
+    const QStringList captions = {"", "Date", "Time", "Value", "Range", ""};
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(g.Cells(c, 0), captions[c]);
+    QCOMPARE(g.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Date"));
+    QCOMPARE(g.ColWidths(0), int(g.DefaultColWidth() * 0.7));
+    QCOMPARE(g.ColWidths(1), int(g.DefaultColWidth() * 1.5));
+    QCOMPARE(g.ColWidths(2), int(g.DefaultColWidth() * 1.5));
+    QCOMPARE(g.ColWidths(3), g.DefaultColWidth());
+
+    // The chart spans RecorderPoints samples from now.
+    QCOMPARE(w.PESGraph1->Points(), LiveLink::RecorderPoints);
+    QCOMPARE(w.PESGraph1->ManualMinX(), rig->clock.at(0));
+    QVERIFY(SameTime(w.PESGraph1->ManualMaxX(), rig->clock.at(200)));
+}
+
+void TestRecorder::rateEditor_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("00:05") << 7 << "05" << 5 << "  00 : 05  ";
+    QTest::newRow("12:34") << 2 << "1234" << 12 * 60 + 34 << "  12 : 34  ";
+    QTest::newRow("seconds 75 become 60") << 7 << "75" << 60 << "  00 : 60  ";
+    QTest::newRow("minutes 99 become 60") << 2 << "99" << 60 * 60 + 2 << "  60 : 02  ";
+    QTest::newRow("60:60 is accepted") << 2 << "6060" << 3660 << "  60 : 60  ";
+    QTest::newRow("00:00 is accepted") << 2 << "0000" << 0 << "  00 : 00  ";
+    QTest::newRow("letters are not taken") << 7 << "ab" << 2 << "  00 : 02  ";
+}
+
+void TestRecorder::rateEditor() {
+    QFETCH(int, position);
+    QFETCH(QString, keys);
+    QFETCH(int, interval);
+    QFETCH(QString, text);
+    RateEditor* edit = rig->rtc->MaskEdit1;
+    edit->setFocus();
+    edit->setCursorPosition(position);
+    QTest::keyClicks(edit, keys);
+    QCOMPARE(rig->link.RecordInterval, interval);
+    QCOMPARE(edit->rateText(), text);
+}
+
+void TestRecorder::showRate_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0 becomes 2") << 0 << 2 << "  00 : 02  ";
+    QTest::newRow("125 s") << 125 << 125 << "  02 : 05  ";
+    QTest::newRow("60:60") << 3660 << 3660 << "  61 : 00  ";
+}
+
+void TestRecorder::showRate() {
+    QFETCH(int, interval);
+    QFETCH(int, shown);
+    QFETCH(QString, text);
+    rig->link.RecordInterval = interval;
+    rig->rtc->ShowRate();
+    QCOMPARE(rig->link.RecordInterval, shown);
+    QCOMPARE(rig->rtc->MaskEdit1->rateText(), text);
+}
+
+void TestRecorder::startAndStop() {
+    TfrmRTC& w = *rig->rtc;
+    rig->link.ScheduleArmed = true;
+    w.SetButtons(true, false);
+    QTest::mouseClick(w.btnStart, Qt::LeftButton);
+    QVERIFY(rig->link.Recording);
+    QVERIFY(!w.btnStart->isEnabled());
+    QVERIFY(w.btnStop->isEnabled());
+    QVERIFY(rig->link.ScheduleArmed);
+    QTest::mouseClick(w.btnStop, Qt::LeftButton);
+    QVERIFY(!rig->link.Recording);
+    QVERIFY(!rig->link.ScheduleArmed);
+    QVERIFY(w.btnStart->isEnabled());
+    QVERIFY(!w.btnStop->isEnabled());
+}
+
+void TestRecorder::samplesOnlyOnTicksWithAReading() {
+    rig->link.RecordInterval = 5;
+    rig->rtc->SetButtons(true, false);
+    rig->rtc->btnStartClick();
+    QList<qint64> sampledAt;
+    const auto tick = [&](bool reading) {
+        if (reading)
+            rig->Receive(kMilliVolts);
+        const int before = rig->rtc->SampleCount();
+        rig->Tick();
+        if (rig->rtc->SampleCount() != before)
+            sampledAt << rig->clock.seconds;
+    };
+    for (int i = 0; i < 5; ++i)
+        tick(true); // seconds 1..5: the fifth tick samples
+    for (int i = 0; i < 4; ++i)
+        tick(false); // 6..9: no readings, no samples (the link stays up)
+    tick(true);      // 10: one sample, none made up for the ticks without a reading
+    for (int i = 0; i < 5; ++i)
+        tick(true); // 11..15
+    QCOMPARE(sampledAt, (QList<qint64>{5, 10, 15}));
+    QCOMPARE(rig->rtc->SampleCount(), 3);
+    QCOMPARE(rig->rtc->Grid1->RowCount(), 4);
+    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 1), rig->clock.at(10));
+}
+
+void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
+    rig->link.RecordInterval = 5;
+    for (int i = 0; i < 3; ++i)
+        rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 0); // not recording
+    rig->rtc->btnStartClick();            // the counter (3) is kept
+    rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 0);
+    rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 1);
+    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 0), rig->clock.at(5));
+
+    // A counter that passed the interval while not recording samples at the first tick.
+    rig->rtc->btnStopClick();
+    for (int i = 0; i < 8; ++i)
+        rig->TickWithReading(kMilliVolts);
+    rig->rtc->btnStartClick();
+    rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 2);
+}
+
+void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
+    rig->rtc->MaskEdit1->setRateText(QStringLiteral("  00 : 00  "));
+    rig->rtc->MaskEdit1Change();
+    QCOMPARE(rig->link.RecordInterval, 0);
+    rig->rtc->btnStartClick();
+    for (int i = 0; i < 3; ++i)
+        rig->TickWithReading(kMilliVolts);
+    rig->Tick();
+    rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 4);
+}
+
+void TestRecorder::sampleRowAndPoint() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    rig->Receive(LiveFrame(0, -567, ';')); // -56,7 mV
+    rig->clock.seconds = 3723;
+    rig->rtc->TakeSample(rig->clock.now());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const StringGrid& g = *rig->rtc->Grid1;
+    QCOMPARE(g.Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(g.Cells(1, 1), QStringLiteral("07.03.2025"));
+    QCOMPARE(g.Cells(2, 1), QStringLiteral("11:02:03"));
+    QCOMPARE(g.Cells(3, 1), QStringLiteral("-56,7"));
+    QCOMPARE(g.Cells(4, 1), QStringLiteral("mV"));
+    QCOMPARE(g.Cells(5, 1), QString());
+    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 0), rig->clock.at(3723));
+    QCOMPARE(rig->rtc->PESGraph1->YData(0, 0), -56.7f);
+}
+
+void TestRecorder::hundredAndFirstSampleRaisesPoints() {
+    rig->Receive(kMilliVolts);
+    for (int i = 1; i <= 100; ++i)
+        rig->rtc->TakeSample(rig->clock.at(i));
+    QCOMPARE(rig->rtc->PESGraph1->Points(), 100);
+    rig->rtc->TakeSample(rig->clock.at(101));
+    QCOMPARE(rig->rtc->PESGraph1->Points(), 200);
+    QCOMPARE(rig->rtc->PESGraph1->YData(0, 100), 123.4f);
+    QCOMPARE(rig->rtc->Grid1->RowCount(), 102);
+}
+
+void TestRecorder::timeAxisGrowsBySpans() {
+    // RecordInterval 2 at creation: the chart spans 200 s from creation.
+    PESGraph& chart = *rig->rtc->PESGraph1;
+    const double created = rig->clock.at(0);
+    rig->rtc->btnStartClick();
+    while (rig->clock.seconds < 198)
+        rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 99);
+    QCOMPARE(chart.ManualMinX(), created);
+    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(200)));
+
+    // The sample at the end extends the axis to 400 s from creation, starting at the first
+    // sample.
+    rig->TickWithReading(kMilliVolts);
+    rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rig->rtc->SampleCount(), 100);
+    QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
+    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(400)));
+    QVERIFY(qAbs(seconds(rig->link.RecorderSpan) - 200.0) < 1e-6);
+
+    // The rate changed afterwards does not change the span.
+    rig->link.RecordInterval = 10;
+    while (rig->clock.seconds < 400)
+        rig->TickWithReading(kMilliVolts);
+    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(600)));
+}
+
+void TestRecorder::timeAxisCatchesUpAfterAPause() {
+    // Readings resume long after the axis end: the axis grows by whole spans until the
+    // sample lies inside it again, instead of one span per sample with the newest points
+    // off the chart.
+    PESGraph& chart = *rig->rtc->PESGraph1;
+    rig->Receive(kMilliVolts);
+    rig->rtc->TakeSample(rig->clock.at(2));
+    rig->rtc->TakeSample(rig->clock.at(1050));
+    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1200)));
+    QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
+}
+
+void TestRecorder::zoomedChartKeepsItsAxis() {
+    PESGraph& chart = *rig->rtc->PESGraph1;
+    rig->Receive(kMilliVolts);
+    for (int i = 1; i <= 50; ++i)
+        rig->rtc->TakeSample(rig->clock.at(2 * i));
+    QTest::qWait(50);
+    zoomIn(&chart);
+    QVERIFY(chart.ZoomMode());
+    const double end = chart.ManualMaxX();
+    for (int i = 51; i <= 110; ++i)
+        rig->rtc->TakeSample(rig->clock.at(2 * i));
+    QCOMPARE(chart.ManualMaxX(), end);
+
+    chart.setPEactions(sgUndoZoom);
+    QVERIFY(!chart.ZoomMode());
+    rig->rtc->TakeSample(rig->clock.at(2 * 111));
+    QVERIFY(chart.ManualMaxX() > rig->clock.at(2 * 111));
+}
+
+void TestRecorder::newestRowAtTheBottom() {
+    StringGrid& g = *rig->rtc->Grid1;
+    rig->Receive(kMilliVolts);
+    const int visible = g.VisibleRowCount();
+    QVERIFY(visible > 2);
+    for (int i = 1; i <= visible + 20; ++i)
+        rig->rtc->TakeSample(rig->clock.at(i));
+    QTest::qWait(20);
+    QCOMPARE(g.TopRow(), g.RowCount() - visible);
+    const QRect last = g.visualRect(g.model()->index(g.RowCount() - 2, 0));
+    QVERIFY(g.viewport()->rect().contains(last));
+}
+
+void TestRecorder::clearEmptiesTableAndChart() {
+    TfrmRTC& w = *rig->rtc;
+    rig->Receive(LiveFrame(2, 1234, ';')); // 12.34 V: y limits +-40
+    w.btnStartClick();
+    for (int i = 1; i <= 150; ++i)
+        w.TakeSample(rig->clock.at(i));
+    rig->link.RecordInterval = 5;
+    rig->clock.seconds = 1000;
+
+    QTest::mouseClick(w.btnClear, Qt::LeftButton);
+    QCOMPARE(w.SampleCount(), 0);
+    QVERIFY(rig->link.Recording);
+    QCOMPARE(w.Grid1->RowCount(), 2);
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(w.Grid1->Cells(c, 1), QString());
+    QCOMPARE(w.Grid1->Cells(1, 0), QStringLiteral("Date"));
+    PESGraph& chart = *w.PESGraph1;
+    QCOMPARE(chart.Points(), 100);
+    QCOMPARE(chart.YData(0, 0), 0.0f);
+    QCOMPARE(chart.ManualMaxY(), 40.0);
+    QCOMPARE(chart.ManualMinY(), -40.0);
+    QCOMPARE(chart.ManualMinX(), rig->clock.at(1000));
+    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1500)));
+    QVERIFY(!chart.AllowPopup());
+
+    w.TakeSample(rig->clock.at(1001));
+    QCOMPARE(w.Grid1->Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(chart.XDataII(0, 0), rig->clock.at(1001));
+}
+
+void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
+    TfrmRTC& w = *rig->rtc;
+    PESGraph& chart = *w.PESGraph1;
+    rig->Receive(kMilliVolts);
+    for (int i = 1; i <= 120; ++i)
+        w.TakeSample(rig->clock.at(2 * i));
+    const double minX = chart.ManualMinX(), maxX = chart.ManualMaxX();
+
+    rig->Receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
+    QCOMPARE(w.SampleCount(), 0);
+    QCOMPARE(chart.Points(), 0);
+    QCOMPARE(w.Grid1->RowCount(), 2);
+    QCOMPARE(w.Grid1->Cells(3, 1), QString());
+    QCOMPARE(chart.ManualMinX(), minX);
+    QCOMPARE(chart.ManualMaxX(), maxX);
+
+    w.TakeSample(rig->clock.at(300));
+    QCOMPARE(chart.Points(), 100);
+    QCOMPARE(chart.YData(0, 0), 4.7f);
+    QCOMPARE(w.Grid1->Cells(4, 1), QStringLiteral("KOhm"));
+    QCOMPARE(chart.ManualMaxX(), maxX); // the old axis until a sample reaches its end
+}
+
+void TestRecorder::rangeChangeKeepsPointsComparable_data() {
+    // Frames as (range, count); one sample after each. Values are in the smallest unit of
+    // the function (mV, Ohm) and must stay so on the chart, scaled by the unit shown.
+    QTest::addColumn<char>("function");
+    QTest::addColumn<QList<int>>("ranges");
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<QList<double>>("baseValues");
+    QTest::addColumn<int>("finalUnit");
+
+    QTest::newRow("mV, V, back to mV") << ';' << QList<int>{0, 1, 0} << QList<int>{1234, 1500, 500}
+                                       << QList<double>{123.4, 1500, 50} << 1;
+    QTest::newRow("mV, V, V again") << ';' << QList<int>{0, 1, 2} << QList<int>{1234, 1500, 2000}
+                                    << QList<double>{123.4, 1500, 20000} << 1000;
+    QTest::newRow("kOhm, MOhm, back to kOhm")
+        << '3' << QList<int>{1, 4, 3} << QList<int>{2000, 1500, 9000}
+        << QList<double>{2000, 1500000, 900000} << 1000;
+    QTest::newRow("Ohm, MOhm, kOhm, Ohm")
+        << '3' << QList<int>{0, 5, 2, 0} << QList<int>{1000, 120, 3300, 5}
+        << QList<double>{100, 1200000, 33000, 0.5} << 1;
+    // The first frame of a function reports multiplier 1 whatever its unit: V stays V.
+    QTest::newRow("V from the first frame, V range")
+        << ';' << QList<int>{1, 2} << QList<int>{1500, 2500} << QList<double>{1500, 25000} << 1000;
+    QTest::newRow("uF, mF, nF") << '6' << QList<int>{3, 6, 0} << QList<int>{4700, 1000, 2200}
+                                << QList<double>{4700, 1000000, 2.2} << 1;
+}
+
+void TestRecorder::rangeChangeKeepsPointsComparable() {
+    QFETCH(char, function);
+    QFETCH(QList<int>, ranges);
+    QFETCH(QList<int>, counts);
+    QFETCH(QList<double>, baseValues);
+    QFETCH(int, finalUnit);
+    TfrmRTC& w = *rig->rtc;
+    QStringList texts;
+    for (int s = 0; s < ranges.size(); ++s) {
+        rig->Receive(LiveFrame(ranges[s], counts[s], function));
+        w.TakeSample(rig->clock.at(s + 1));
+        texts << w.Grid1->Cells(3, s + 1) + u' ' + w.Grid1->Cells(4, s + 1);
+        // After every sample all points are in the unit now shown.
+        const int unit = w.DisplayUnit();
+        QCOMPARE(unit, RecorderSamples::UnitSize(rig->link.decoder.reading.UnitText));
+        for (int i = 0; i <= s; ++i) {
+            const double want = baseValues[i] / unit;
+            const double got = w.PESGraph1->YData(0, i);
+            QVERIFY2(qAbs(got - want) <= qAbs(want) * 1e-6,
+                     qPrintable(QStringLiteral("sample %1 of %2: %3, not %4")
+                                    .arg(i + 1)
+                                    .arg(s + 1)
+                                    .arg(got)
+                                    .arg(want)));
+        }
+    }
+    QCOMPARE(w.DisplayUnit(), finalUnit);
+    // The table keeps every row as it was taken.
+    for (int s = 0; s < ranges.size(); ++s)
+        QCOMPARE(w.Grid1->Cells(3, s + 1) + u' ' + w.Grid1->Cells(4, s + 1), texts[s]);
+}
+
+void TestRecorder::rangeChangeConvertsEachRunFromItsOwnUnit() {
+    // Many switches back and forth: every point is converted from the value as it was read,
+    // so no rounding builds up.
+    TfrmRTC& w = *rig->rtc;
+    for (int s = 0; s < 40; ++s) {
+        rig->Receive(s % 2 ? LiveFrame(1, 3333, ';') : LiveFrame(0, 3333, ';'));
+        w.TakeSample(rig->clock.at(s + 1));
+    }
+    rig->Receive(LiveFrame(0, 1, ';'));
+    for (int s = 0; s < 40; s += 2)
+        QCOMPARE(w.PESGraph1->YData(0, s), 333.3f);
+    for (int s = 1; s < 40; s += 2)
+        QCOMPARE(w.PESGraph1->YData(0, s), 3333.0f);
+}
+
+void TestRecorder::scaleChangeLimits_data() {
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<double>("limit");
+    QTest::newRow("divisor 1 (V range 4)") << LiveFrame(4, 230, ';') << 4000.0;
+    QTest::newRow("divisor 10 (mV)") << LiveFrame(0, 1234, ';') << 400.0;
+    QTest::newRow("divisor 100 (V range 2)") << LiveFrame(2, 1234, ';') << 40.0;
+    QTest::newRow("divisor 1000 (V range 1)") << LiveFrame(1, 1234, ';') << 4.0;
+    QTest::newRow("divisor 10 (Ohm)") << LiveFrame(0, 1234, '3') << 400.0;
+}
+
+void TestRecorder::scaleChangeLimits() {
+    QFETCH(QByteArray, frame);
+    QFETCH(double, limit);
+    rig->Receive(frame);
+    QCOMPARE(rig->rtc->PESGraph1->ManualMaxY(), limit);
+    QCOMPARE(rig->rtc->PESGraph1->ManualMinY(), -limit);
+    // Any other divisor leaves the limits.
+    rig->link.decoder.reading.Divisor = 7;
+    rig->rtc->ScaleChange();
+    QCOMPARE(rig->rtc->PESGraph1->ManualMaxY(), limit);
+    QCOMPARE(rig->rtc->PESGraph1->ManualMinY(), -limit);
+}
+
+void TestRecorder::printsTheChart() {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+        QFAIL("pdftoppm (poppler-utils) is needed to read the printed PDF back");
+    TfrmRTC& w = *rig->rtc;
+    rig->Receive(LiveFrame(0, 0, ';'));
+    for (int i = 1; i <= 300; ++i) {
+        rig->link.decoder.reading.Value = float(200 + 150 * std::sin(i / 20.0));
+        w.TakeSample(rig->clock.at(2 * i));
+    }
+    QTest::qWait(50);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("recorder.pdf"));
+    int asked = 0;
+    const auto previous = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        ++asked;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    w.PESGraph1->setPEactions(sgPrintDialog);
+    PESGraph::setPrintDialogHook(previous);
+    QCOMPARE(asked, 1);
+    const QString png = dir.filePath(QStringLiteral("page"));
+    QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"),
+                               {"-png", "-r", "50", "-singlefile", pdf, png}),
+             0);
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    if (qEnvironmentVariableIsSet("QL_KEEP_PRINTOUT"))
+        page.save(qEnvironmentVariable("QL_KEEP_PRINTOUT"));
+
+    // Screen colours: a black plot area on silver with the yellow curve, which stays above
+    // the zero line (values 50..350 of -400..400).
+    QRect ink;
+    int black = 0, silver = 0, yellow = 0;
+    const auto isYellow = [](QColor c) {
+        return c.red() > 150 && c.green() > 150 && c.blue() < 100;
+    };
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixel(x, y);
+            if (c != QColor(Qt::white))
+                ink |= QRect(x, y, 1, 1);
+            black += c.red() < 30 && c.green() < 30 && c.blue() < 30;
+            silver +=
+                qAbs(c.red() - 192) < 16 && qAbs(c.green() - 192) < 16 && qAbs(c.blue() - 192) < 16;
+            yellow += isYellow(c);
+        }
+    QVERIFY(!ink.isEmpty());
+    const int area = ink.width() * ink.height();
+    QVERIFY2(black > area / 4, qPrintable(QString::number(black)));
+    QVERIFY2(silver > area / 20, qPrintable(QString::number(silver)));
+    QVERIFY2(yellow > 100, qPrintable(QString::number(yellow)));
+    int yellowLow = 0;
+    for (int y = ink.center().y() + ink.height() / 8; y <= ink.bottom(); ++y)
+        for (int x = ink.left(); x <= ink.right(); ++x)
+            yellowLow += isYellow(page.pixel(x, y));
+    QCOMPARE(yellowLow, 0);
+}
+
+QTEST_MAIN(TestRecorder)
+#include "test_recorder.moc"

@@ -1,0 +1,338 @@
+// The recorder schedule: its dialog (records number, OK, Cancel, reopening) and the main
+// timer carrying it out.
+
+#include "datetimetext.h"
+#include "rateeditor.h"
+#include "recorderharness.h"
+#include "tfrmschedule.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+void setStart(TfrmSchedule* d, const QDateTime& dt) {
+    d->DPTimerStartDate->setDate(dt.date());
+    d->DPTimerStartTime->setTime(dt.time());
+}
+
+void setStop(TfrmSchedule* d, const QDateTime& dt) {
+    d->DPTimerStopDate->setDate(dt.date());
+    d->DPTimerStopTime->setTime(dt.time());
+}
+
+void setRate(TfrmSchedule* d, const QString& text) {
+    d->MaskEdit1->setRateText(text);
+    d->Recompute();
+}
+
+void processDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+const QDateTime kTen(QDate(2025, 3, 7), QTime(10, 0, 0));
+
+} // namespace
+
+class TestSchedule : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dialogAsDesigned();
+    void recordsNumber_data();
+    void recordsNumber();
+    void typedRateIsCorrected();
+    void firstOpenShowsTheStartUpTime();
+    void okKeepsTextsThatReadBack_data();
+    void okKeepsTextsThatReadBack();
+    void okWithoutExecuteDisarms();
+    void cancelLeavesTheScheduleAsItWas();
+    void intervalZeroShowsAsTwo();
+
+    void startsAndStopsOnTicks();
+    void manualRecordingKeepsItsInterval();
+    void stopBeforeStartDisarmsWithoutRecording();
+
+private:
+    // Opens a dialog over the rig's link, as the tool button does.
+    TfrmSchedule* open();
+    // The schedule from 10:00:00 + the given seconds, armed through the dialog.
+    void arm(int startSecond, int stopSecond, const QString& rate);
+
+    std::unique_ptr<RecorderRig> rig;
+    QPointer<TfrmSchedule> dialog;
+};
+
+void TestSchedule::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestSchedule::init() {
+    rig = std::make_unique<RecorderRig>();
+    // Start-up values, as the main window sets them.
+    const QDateTime now = DaysToDateTime(rig->clock.now());
+    rig->link.ScheduleStartText = DateTimeText::Format(now);
+    rig->link.ScheduleStopText = rig->link.ScheduleStartText;
+    rig->link.ScheduleStart = rig->link.ScheduleStop = rig->clock.now();
+}
+
+void TestSchedule::cleanup() {
+    delete dialog;
+    rig.reset();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+TfrmSchedule* TestSchedule::open() {
+    dialog = new TfrmSchedule(rig->link);
+    dialog->show();
+    return dialog;
+}
+
+void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
+    TfrmSchedule* d = open();
+    setStart(d, kTen.addSecs(startSecond));
+    setStop(d, kTen.addSecs(stopSecond));
+    setRate(d, rate);
+    d->CheckBox1->setChecked(true);
+    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    processDeletes();
+    QVERIFY(!dialog);
+    QVERIFY(rig->link.ScheduleArmed);
+}
+
+void TestSchedule::dialogAsDesigned() {
+    TfrmSchedule* d = open();
+    QCOMPARE(d->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
+    QVERIFY(d->isWindow());
+    QVERIFY(d->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(!d->isModal());
+    QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
+    QCOMPARE(d->size(), QSize(TfrmSchedule::ClientWidth, TfrmSchedule::ClientHeight));
+    QCOMPARE(d->CheckBox1->text(), QStringLiteral("Execute"));
+    QCOMPARE(d->MaskEdit1->toolTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
+    QVERIFY(d->MaskEdit1->font().bold());
+    QCOMPARE(d->DPTimerStartDate->displayFormat(), DateTimeText::DateFormat());
+    QCOMPARE(d->DPTimerStartTime->displayFormat(), DateTimeText::TimeFormat());
+    QStringList labels;
+    for (const QLabel* l : d->findChildren<QLabel*>())
+        labels << l->text();
+    for (const char* text : {"Start ", "Stop", "Real Time Data Recording Rate:", "Records Number:"})
+        QVERIFY2(labels.contains(QString::fromLatin1(text)), text);
+    // Every control lies inside the dialog, and the rate editor beside its label.
+    for (const QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!w->isHidden())
+            QVERIFY2(d->rect().contains(w->geometry()), qPrintable(w->metaObject()->className()));
+}
+
+void TestSchedule::recordsNumber_data() {
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<QDateTime>("stop");
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<int>("interval");
+
+    QTest::newRow("10:00 to 10:10 at 00:30") << kTen << kTen.addSecs(600) << "  00 : 30  "
+                                             << "20" << 30;
+    QTest::newRow("stop before start") << kTen.addSecs(600) << kTen << "  00 : 30  "
+                                       << "0" << 30;
+    QTest::newRow("rate 00:00") << kTen << kTen.addSecs(600) << "  00 : 00  "
+                                << "0" << 1;
+    QTest::newRow("no time between") << kTen << kTen << "  00 : 05  "
+                                     << "0" << 5;
+    QTest::newRow("over midnight at 01:00")
+        << QDateTime(QDate(2025, 3, 7), QTime(23, 50, 0))
+        << QDateTime(QDate(2025, 3, 8), QTime(0, 10, 0)) << "  01 : 00  "
+        << "20" << 60;
+    QTest::newRow("a day at 00:07") << kTen << kTen.addDays(1) << "  00 : 07  "
+                                    << "12342" << 7;
+    QTest::newRow("part of an interval left over") << kTen << kTen.addSecs(59) << "  00 : 30  "
+                                                   << "1" << 30;
+}
+
+void TestSchedule::recordsNumber() {
+    QFETCH(QDateTime, start);
+    QFETCH(QDateTime, stop);
+    QFETCH(QString, rate);
+    QFETCH(QString, records);
+    QFETCH(int, interval);
+    TfrmSchedule* d = open();
+    setStart(d, start);
+    setStop(d, stop);
+    setRate(d, rate);
+    QCOMPARE(d->Label5->text(), records);
+    QCOMPARE(rig->link.ScheduleInterval, interval);
+    QCOMPARE(rig->link.ScheduleStart, DateTimeToDays(start));
+    QCOMPARE(rig->link.ScheduleStop, DateTimeToDays(stop));
+}
+
+void TestSchedule::typedRateIsCorrected() {
+    TfrmSchedule* d = open();
+    setStart(d, kTen);
+    setStop(d, kTen.addSecs(600));
+    d->MaskEdit1->setFocus();
+    d->MaskEdit1->setCursorPosition(2);
+    QTest::keyClicks(d->MaskEdit1, QStringLiteral("0075"));
+    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 60  "));
+    QCOMPARE(rig->link.ScheduleInterval, 60);
+    QCOMPARE(d->Label5->text(), QStringLiteral("10"));
+}
+
+void TestSchedule::firstOpenShowsTheStartUpTime() {
+    // The start-up texts in the locale's own short date (two-digit year) and long time.
+    const QLocale l;
+    const QDateTime startUp(QDate(2025, 3, 7), QTime(9, 41, 27));
+    rig->link.ScheduleStartText = l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
+                                  l.toString(startUp.time(), QLocale::LongFormat);
+    rig->link.ScheduleStopText = rig->link.ScheduleStartText;
+    TfrmSchedule* d = open();
+    for (QDateEdit* p : {d->DPTimerStartDate, d->DPTimerStopDate})
+        QCOMPARE(p->date(), startUp.date());
+    for (QTimeEdit* p : {d->DPTimerStartTime, d->DPTimerStopTime})
+        QCOMPARE(p->time(), startUp.time());
+    QCOMPARE(d->Label5->text(), QStringLiteral("0"));
+    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
+    QVERIFY(!d->CheckBox1->isChecked());
+}
+
+void TestSchedule::okKeepsTextsThatReadBack_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("en_US") << "en_US";
+    QTest::newRow("de_DE") << "de_DE";
+}
+
+void TestSchedule::okKeepsTextsThatReadBack() {
+    QFETCH(QString, locale);
+    QLocale::setDefault(QLocale(locale));
+    const QDateTime start(QDate(2025, 3, 7), QTime(10, 0, 5));
+    const QDateTime stop(QDate(2025, 3, 9), QTime(18, 30, 59));
+    arm(0, 0, QStringLiteral("  00 : 30  "));
+    TfrmSchedule* d = open();
+    setStart(d, start);
+    setStop(d, stop);
+    setRate(d, QStringLiteral("  02 : 15  "));
+    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    processDeletes();
+    QVERIFY(!dialog);
+    QVERIFY(rig->link.ScheduleArmed); // "Execute" was shown ticked and stayed so
+    QCOMPARE(DateTimeText::Parse(rig->link.ScheduleStartText), std::optional(start));
+    QCOMPARE(DateTimeText::Parse(rig->link.ScheduleStopText), std::optional(stop));
+    QCOMPARE(rig->link.ScheduleInterval, 135);
+
+    // Opened again, the dialog shows what OK kept.
+    d = open();
+    QCOMPARE(QDateTime(d->DPTimerStartDate->date(), d->DPTimerStartTime->time()), start);
+    QCOMPARE(QDateTime(d->DPTimerStopDate->date(), d->DPTimerStopTime->time()), stop);
+    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  02 : 15  "));
+    QVERIFY(d->CheckBox1->isChecked());
+    QCOMPARE(d->Label5->text(), QString::number(start.secsTo(stop) / 135));
+}
+
+void TestSchedule::okWithoutExecuteDisarms() {
+    arm(10, 20, QStringLiteral("  00 : 03  "));
+    TfrmSchedule* d = open();
+    d->CheckBox1->setChecked(false);
+    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    QVERIFY(!rig->link.ScheduleArmed);
+}
+
+void TestSchedule::cancelLeavesTheScheduleAsItWas() {
+    arm(10, 20, QStringLiteral("  00 : 03  "));
+    const double start = rig->link.ScheduleStart, stop = rig->link.ScheduleStop;
+    const QString startText = rig->link.ScheduleStartText, stopText = rig->link.ScheduleStopText;
+    for (int way = 0; way < 3; ++way) {
+        TfrmSchedule* d = open();
+        setStart(d, kTen.addSecs(3600));
+        setStop(d, kTen.addSecs(7200));
+        setRate(d, QStringLiteral("  05 : 00  "));
+        d->CheckBox1->setChecked(false);
+        QCOMPARE(rig->link.ScheduleInterval, 300); // the dialog recomputes as it goes
+        if (way == 0)
+            QTest::mouseClick(d->BitBtn2, Qt::LeftButton);
+        else if (way == 1)
+            QTest::keyClick(d, Qt::Key_Escape);
+        else
+            d->close();
+        processDeletes();
+        QVERIFY2(!dialog, "the dialog deletes itself");
+        QVERIFY(rig->link.ScheduleArmed);
+        QCOMPARE(rig->link.ScheduleStart, start);
+        QCOMPARE(rig->link.ScheduleStop, stop);
+        QCOMPARE(rig->link.ScheduleInterval, 3);
+        QCOMPARE(rig->link.ScheduleStartText, startText);
+        QCOMPARE(rig->link.ScheduleStopText, stopText);
+    }
+}
+
+void TestSchedule::intervalZeroShowsAsTwo() {
+    rig->link.ScheduleInterval = 0;
+    TfrmSchedule* d = open();
+    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
+    QCOMPARE(rig->link.ScheduleInterval, 2);
+}
+
+void TestSchedule::startsAndStopsOnTicks() {
+    TfrmRTC& w = *rig->rtc;
+    w.SetButtons(true, false);
+    arm(10, 20, QStringLiteral("  00 : 03  "));
+    QList<qint64> sampledAt;
+    bool startedAt10 = false;
+    while (rig->clock.seconds < 30) {
+        const int before = w.SampleCount();
+        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+        if (w.SampleCount() != before)
+            sampledAt << rig->clock.seconds;
+        if (rig->clock.seconds == 9)
+            QVERIFY(!rig->link.Recording);
+        if (rig->clock.seconds == 10) {
+            startedAt10 = rig->link.Recording;
+            QCOMPARE(rig->link.RecordInterval, 3);
+            QCOMPARE(w.MaskEdit1->rateText(), QStringLiteral("  00 : 03  "));
+        }
+        if (rig->clock.seconds == 20)
+            QVERIFY(rig->link.Recording); // the stop time itself still records
+    }
+    QVERIFY(startedAt10);
+    QCOMPARE(sampledAt, (QList<qint64>{10, 13, 16, 19}));
+    QVERIFY(!rig->link.Recording);
+    QVERIFY(!rig->link.ScheduleArmed);
+    // The schedule leaves the recorder's buttons alone.
+    QVERIFY(w.btnStart->isEnabled());
+    QVERIFY(!w.btnStop->isEnabled());
+}
+
+void TestSchedule::manualRecordingKeepsItsInterval() {
+    TfrmRTC& w = *rig->rtc;
+    arm(10, 20, QStringLiteral("  00 : 05  "));
+    w.btnStartClick(); // by hand, at the recorder's 2 s
+    while (rig->clock.seconds < 30)
+        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+    QCOMPARE(rig->link.RecordInterval, 2);
+    QVERIFY(!rig->link.Recording); // stopped at the stop time all the same
+    QVERIFY(!rig->link.ScheduleArmed);
+    QCOMPARE(w.SampleCount(), 10); // seconds 2, 4, ..., 20
+}
+
+void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
+    arm(20, 10, QStringLiteral("  00 : 03  "));
+    while (rig->clock.seconds < 10)
+        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+    QVERIFY(rig->link.ScheduleArmed);
+    rig->TickWithReading(LiveFrame(0, 1234, ';'));
+    QVERIFY(!rig->link.ScheduleArmed);
+    while (rig->clock.seconds < 30)
+        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+    QVERIFY(!rig->link.Recording);
+    QCOMPARE(rig->rtc->SampleCount(), 0);
+}
+
+QTEST_MAIN(TestSchedule)
+#include "test_schedule.moc"

@@ -1,0 +1,265 @@
+// The string grid: its cell store (texts, rows, columns, memory) and the view over it.
+
+#include "stringgrid.h"
+#include "stringgridmodel.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QtTest>
+
+namespace {
+
+qint64 residentBytes() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+// A row as the recorder writes it.
+QStringList recorderRow(int n) {
+    const QTime t = QTime(0, 0).addSecs(n * 2 % 86400);
+    return {QString::number(n), QStringLiteral("3/7/2025"),
+            t.toString(QStringLiteral("h:mm:ss AP")),
+            QString::number(100 + (n % 3000) / 10.0, 'f', 1), QStringLiteral("mV")};
+}
+
+} // namespace
+
+class TestStringGrid : public QObject {
+    Q_OBJECT
+private slots:
+    void cells();
+    void writesOutsideAreIgnored();
+    void rowsAppendAndShrink();
+    void columnsCutLoseTheirTexts();
+    void rewritingOldRowsKeepsEveryText();
+    void fixedRowIsTheHeader();
+    void fixedColumnsAreNotSelectable();
+    void memoryPerRow();
+    void viewTopRowAndVisibleRows();
+    void viewShowsTheTexts();
+};
+
+void TestStringGrid::cells() {
+    StringGridModel m;
+    m.setColCount(4);
+    m.setRowCount(3);
+    QCOMPARE(m.Cells(2, 1), QString());
+    m.setCells(2, 1, QStringLiteral("hello"));
+    m.setCells(0, 1, QStringLiteral("1"));
+    m.setCells(3, 2, QStringLiteral("µV °C Ω ✓"));
+    QCOMPARE(m.Cells(2, 1), QStringLiteral("hello"));
+    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(m.Cells(1, 1), QString());
+    QCOMPARE(m.Cells(3, 2), QStringLiteral("µV °C Ω ✓"));
+    m.setCells(2, 1, QString());
+    QCOMPARE(m.Cells(2, 1), QString());
+    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
+    m.setRow(1, {QStringLiteral("a"), QString(), QStringLiteral("c")});
+    QCOMPARE(m.Cells(0, 1), QStringLiteral("a"));
+    QCOMPARE(m.Cells(1, 1), QString());
+    QCOMPARE(m.Cells(2, 1), QStringLiteral("c"));
+    QCOMPARE(m.Cells(3, 1), QString());
+    m.clearRow(2);
+    QCOMPARE(m.Cells(3, 2), QString());
+    // A long text.
+    const QString longText(100000, u'x');
+    m.setCells(1, 0, longText);
+    QCOMPARE(m.Cells(1, 0), longText);
+}
+
+void TestStringGrid::writesOutsideAreIgnored() {
+    StringGridModel m;
+    m.setColCount(2);
+    m.setRowCount(2);
+    m.setCells(2, 0, QStringLiteral("x"));
+    m.setCells(0, 2, QStringLiteral("x"));
+    m.setCells(-1, 0, QStringLiteral("x"));
+    m.setRow(5, {QStringLiteral("x")});
+    m.setRow(0, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("beyond")});
+    QCOMPARE(m.Cells(0, 0), QStringLiteral("a"));
+    QCOMPARE(m.Cells(1, 0), QStringLiteral("b"));
+    QCOMPARE(m.Cells(2, 0), QString());
+    QCOMPARE(m.Cells(0, 2), QString());
+    m.setColCount(3);
+    QCOMPARE(m.Cells(2, 0), QString());
+}
+
+void TestStringGrid::rowsAppendAndShrink() {
+    StringGridModel m;
+    m.setColCount(6);
+    m.setFixedRows(1);
+    QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+    m.setRowCount(1);
+    for (int n = 1; n <= 1000; ++n) {
+        m.setRowCount(n + 1);
+        m.setRow(n, recorderRow(n));
+    }
+    QCOMPARE(m.RowCount(), 1001);
+    QCOMPARE(m.rowCount(), 1000);
+    QCOMPARE(inserted.size(), 1000);
+    for (int n : {1, 2, 500, 999, 1000})
+        QCOMPARE(m.Cells(3, n), recorderRow(n)[3]);
+
+    // Cut to 2 rows: the texts of the others are gone, also when the rows come back.
+    QSignalSpy removed(&m, &QAbstractItemModel::rowsAboutToBeRemoved);
+    m.setRowCount(2);
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed.first().at(1).toInt(), 1);
+    QCOMPARE(removed.first().at(2).toInt(), 999);
+    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
+    QVERIFY(m.memoryBytes() < 300 * 1024);
+    m.setRowCount(10);
+    for (int r = 2; r < 10; ++r)
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(m.Cells(c, r), QString());
+}
+
+void TestStringGrid::columnsCutLoseTheirTexts() {
+    StringGridModel m;
+    m.setColCount(5);
+    m.setRowCount(3);
+    for (int r = 0; r < 3; ++r)
+        m.setRow(r, {"a", "b", "c", "d", "e"});
+    m.setColCount(2);
+    QCOMPARE(m.Cells(1, 2), QStringLiteral("b"));
+    QCOMPARE(m.Cells(2, 2), QString());
+    m.setColCount(5);
+    for (int r = 0; r < 3; ++r) {
+        QCOMPARE(m.Cells(0, r), QStringLiteral("a"));
+        QCOMPARE(m.Cells(4, r), QString());
+    }
+}
+
+void TestStringGrid::rewritingOldRowsKeepsEveryText() {
+    // Old rows rewritten many times leave garbage behind, which gets compacted away.
+    StringGridModel m;
+    m.setColCount(3);
+    m.setRowCount(2000);
+    for (int r = 0; r < 2000; ++r)
+        m.setRow(r, {QString::number(r), QStringLiteral("first"), QString(40, u'-')});
+    const qint64 before = m.memoryBytes();
+    for (int pass = 0; pass < 30; ++pass)
+        for (int r = 0; r < 2000; r += 2)
+            m.setCells(1, r, QStringLiteral("pass %1 of row %2").arg(pass).arg(r));
+    for (int r = 0; r < 2000; ++r) {
+        QCOMPARE(m.Cells(0, r), QString::number(r));
+        QCOMPARE(m.Cells(1, r),
+                 r % 2 ? QStringLiteral("first") : QStringLiteral("pass 29 of row %1").arg(r));
+        QCOMPARE(m.Cells(2, r), QString(40, u'-'));
+    }
+    QVERIFY2(m.memoryBytes() < 4 * before + (2 << 20),
+             qPrintable(QString::number(m.memoryBytes())));
+}
+
+void TestStringGrid::fixedRowIsTheHeader() {
+    StringGridModel m;
+    m.setColCount(3);
+    m.setRowCount(3);
+    m.setFixedRows(1);
+    QSignalSpy header(&m, &QAbstractItemModel::headerDataChanged);
+    QSignalSpy data(&m, &QAbstractItemModel::dataChanged);
+    m.setCells(1, 0, QStringLiteral("Date"));
+    m.setCells(1, 1, QStringLiteral("3/7/2025"));
+    QCOMPARE(header.size(), 1);
+    QCOMPARE(data.size(), 1);
+    QCOMPARE(m.rowCount(), 2);
+    QCOMPARE(m.columnCount(), 3);
+    QCOMPARE(m.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Date"));
+    QCOMPARE(m.data(m.index(0, 1)).toString(), QStringLiteral("3/7/2025"));
+    QCOMPARE(data.first().at(0).value<QModelIndex>(), m.index(0, 1));
+
+    m.setFixedRows(0);
+    QCOMPARE(m.rowCount(), 3);
+    QCOMPARE(m.data(m.index(0, 1)).toString(), QStringLiteral("Date"));
+}
+
+void TestStringGrid::fixedColumnsAreNotSelectable() {
+    StringGridModel m;
+    m.setColCount(3);
+    m.setRowCount(2);
+    m.setFixedCols(1);
+    QVERIFY(!(m.flags(m.index(0, 0)) & Qt::ItemIsSelectable));
+    QVERIFY(m.flags(m.index(0, 1)) & Qt::ItemIsSelectable);
+    QVERIFY(!(m.flags(m.index(0, 1)) & Qt::ItemIsEditable));
+}
+
+void TestStringGrid::memoryPerRow() {
+    // 10^5 rows of recorder texts: the store's own count and the process's growth.
+    constexpr int kRows = 100000;
+    std::vector<QStringList> rows;
+    rows.reserve(1000);
+    for (int n = 0; n < 1000; ++n)
+        rows.push_back(recorderRow(n + 1));
+    const qint64 rssBefore = residentBytes();
+    auto* m = new StringGridModel;
+    m->setColCount(6);
+    m->setFixedRows(1);
+    m->setRowCount(1);
+    for (int n = 1; n <= kRows; ++n) {
+        m->setRowCount(n + 1);
+        m->setRow(n, rows[std::size_t(n % 1000)]);
+    }
+    const qint64 rssAfter = residentBytes();
+    const double stored = double(m->memoryBytes()) / kRows;
+    const double resident = double(rssAfter - rssBefore) / kRows;
+    qInfo("string grid: %.1f bytes per row stored, %.1f bytes per row resident", stored, resident);
+    QVERIFY2(stored < 100, qPrintable(QString::number(stored)));
+    QVERIFY2(resident < 100, qPrintable(QString::number(resident)));
+    QCOMPARE(m->Cells(2, kRows), rows[std::size_t(kRows % 1000)][2]);
+    delete m;
+}
+
+void TestStringGrid::viewTopRowAndVisibleRows() {
+    StringGrid g;
+    g.setColCount(3);
+    g.setRowCount(101);
+    g.setFixedRows(1);
+    g.setDefaultRowHeight(20);
+    for (int r = 1; r <= 100; ++r)
+        g.setCells(0, r, QString::number(r));
+    g.resize(300, 20 /* header */ + 10 * 20 + 2 * g.frameWidth() +
+                      g.horizontalScrollBar()->sizeHint().height());
+    g.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&g));
+    QCOMPARE(g.verticalHeader()->defaultSectionSize(), 20);
+    QCOMPARE(g.VisibleRowCount(), g.viewport()->height() / 20);
+    QVERIFY(g.VisibleRowCount() >= 9);
+    QCOMPARE(g.TopRow(), 1);
+    g.setTopRow(40);
+    QCOMPARE(g.TopRow(), 40);
+    QCOMPARE(g.indexAt(QPoint(5, 5)).row() + g.FixedRows(), 40);
+    // Rows added just now can be scrolled to at once.
+    g.setRowCount(201);
+    g.setTopRow(201 - g.VisibleRowCount());
+    QCOMPARE(g.TopRow(), 201 - g.VisibleRowCount());
+
+    g.setColWidths(1, 123);
+    QCOMPARE(g.ColWidths(1), 123);
+    QCOMPARE(g.ColWidths(2), g.DefaultColWidth());
+}
+
+void TestStringGrid::viewShowsTheTexts() {
+    StringGrid g;
+    g.setColCount(2);
+    g.setRowCount(3);
+    g.setFixedRows(1);
+    g.setFixedCols(1);
+    g.setCells(1, 0, QStringLiteral("Caption"));
+    g.setCells(0, 1, QStringLiteral("1"));
+    g.setCells(1, 1, QStringLiteral("first"));
+    QVERIFY(g.horizontalHeader()->isVisibleTo(&g));
+    QVERIFY(!g.verticalHeader()->isVisibleTo(&g));
+    QCOMPARE(g.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Caption"));
+    QCOMPARE(g.model()->data(g.model()->index(0, 1)).toString(), QStringLiteral("first"));
+    g.setFixedRows(0);
+    QVERIFY(!g.horizontalHeader()->isVisibleTo(&g));
+}
+
+QTEST_MAIN(TestStringGrid)
+#include "test_stringgrid.moc"
