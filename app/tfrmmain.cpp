@@ -4,7 +4,11 @@
 #include "delay.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
+#include "charterror.h"
+#include "dialogs.h"
 #include "tfrmlcd.h"
+#include "tfrmrtc.h"
+#include "tfrmschedule.h"
 #include "tfrmstatus.h"
 
 #include <QAction>
@@ -106,6 +110,8 @@ void TfrmMain::buildMenu()
     Lcdpanel1 = view->addAction(QStringLiteral("&Lcd panel"));
     Status1 = view->addAction(QStringLiteral("&Status"));
     Analog1 = view->addAction(QStringLiteral("&Analog "));
+    connect(RealTimeDataRecorder1, &QAction::triggered, this,
+            &TfrmMain::RealTimeDataRecorder1Click);
     connect(Lcdpanel1, &QAction::triggered, this, &TfrmMain::Lcdpanel1Click);
     connect(Status1, &QAction::triggered, this, &TfrmMain::Status1Click);
     connect(Analog1, &QAction::triggered, this, &TfrmMain::Analog1Click);
@@ -163,6 +169,7 @@ void TfrmMain::buildToolBar()
                           QStringLiteral("print"));
     SpeedButton1 = button("SpeedButton1", QStyle::SP_BrowserReload,
                           QStringLiteral("timer program |"));
+    connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
     btnOutputGraph = button("btnOutputGraph", QStyle::SP_FileDialogContentsView,
                             QStringLiteral("output list to graph"));
     btnOutputGraph->setEnabled(false);
@@ -279,11 +286,13 @@ void TfrmMain::FormShow()
     // 1. Reading, statistics and previous-frame memory at their start values.
     link.decoder.Reset();
 
-    // 2. The live views, below each other on the left.
+    // 2. The live views, below each other on the left, and the recorder beside them.
+    // 3. The recorder's chart spans RecorderPoints samples at the current rate from now.
     createLcd();
     const int lcdHeight = ChildWindowOf(frmLCD)->height();
     createStatus(lcdHeight);
     createGauge(lcdHeight + ChildWindowOf(frmStatus)->height());
+    createRecorder(ChildWindowOf(frmLCD)->width());
 
     // 5. The LCD digit pictures.
     TfrmLCD::LoadDigitGlyphs();
@@ -345,6 +354,20 @@ bool TfrmMain::event(QEvent* event)
 // ---------------------------------------------------------------------------------------------
 // Views
 
+void TfrmMain::createRecorder(int left)
+{
+    frmRTC = new TfrmRTC(link);
+    QMdiSubWindow* sub = AddChildWindow(MdiArea, frmRTC, ChildWindowStyle::Sizeable);
+    sub->move(left, 0);
+    sub->show();
+    try {
+        frmRTC->SetupChart();
+    } catch (const ChartError& e) {
+        // A damaged chart template: the chart keeps its previous settings.
+        Dialogs::ShowError(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
 void TfrmMain::createLcd()
 {
     frmLCD = new TfrmLCD;
@@ -385,6 +408,30 @@ void restore(QWidget* view)
     }
 }
 } // namespace
+
+void TfrmMain::RealTimeDataRecorder1Click()
+{
+    if (frmRTC) {
+        restore(frmRTC);
+        return;
+    }
+    createRecorder(288);
+    if (link.Connected) {
+        if (frmLCD)
+            frmLCD->SetNoConnection(false);
+        frmRTC->SetButtons(true, true);
+        StatusPanel1->setText(link.Comm1.DeviceName());
+    }
+}
+
+void TfrmMain::SpeedButton1Click()
+{
+    if (!frmSchedule)
+        frmSchedule = new TfrmSchedule(link, this);
+    frmSchedule->showNormal();
+    frmSchedule->raise();
+    frmSchedule->activateWindow();
+}
 
 void TfrmMain::Lcdpanel1Click()
 {
@@ -550,17 +597,26 @@ QString TfrmMain::portText() const { return ComboBoxDeviceName->currentText(); }
 // ---------------------------------------------------------------------------------------------
 // LiveViews
 
-bool TfrmMain::hasRecorder() const { return false; }
+bool TfrmMain::hasRecorder() const { return !frmRTC.isNull(); }
 bool TfrmMain::hasLcd() const { return !frmLCD.isNull(); }
 bool TfrmMain::hasStatus() const { return !frmStatus.isNull(); }
 bool TfrmMain::hasGauge() const { return !frmAnalog.isNull(); }
 
-void TfrmMain::recorderFunctionChange() {}
-void TfrmMain::recorderRangeChange(int, int) {}
-void TfrmMain::recorderScaleChange() {}
-void TfrmMain::recorderTakeSample(double) {}
-void TfrmMain::recorderShowRate(int) {}
-void TfrmMain::recorderSetButtons(bool, bool) {}
+void TfrmMain::recorderFunctionChange() { frmRTC->FunctionChange(); }
+
+void TfrmMain::recorderRangeChange(int previousMultiplier, int multiplier)
+{
+    frmRTC->RangeChange(previousMultiplier, multiplier);
+}
+
+void TfrmMain::recorderScaleChange() { frmRTC->ScaleChange(); }
+void TfrmMain::recorderTakeSample(double when) { frmRTC->TakeSample(when); }
+void TfrmMain::recorderShowRate(int) { frmRTC->ShowRate(); }
+
+void TfrmMain::recorderSetButtons(bool startEnabled, bool stopEnabled)
+{
+    frmRTC->SetButtons(startEnabled, stopEnabled);
+}
 
 void TfrmMain::gaugeRelabel() { frmAnalog->Relabel(link.decoder.reading.Divisor); }
 

@@ -19,6 +19,8 @@ class QToolButton;
 class TfrmAbout;
 class TfrmAnalog;
 class TfrmLCD;
+class TfrmRTC;
+class TfrmSchedule;
 class TfrmStatus;
 
 // The main window: a multi-document frame that owns the serial ports, the main timer, the
@@ -78,6 +80,9 @@ public:
     QPointer<TfrmLCD> frmLCD;
     QPointer<TfrmStatus> frmStatus;
     QPointer<TfrmAnalog> frmAnalog;
+    QPointer<TfrmRTC> frmRTC;
+    // The schedule dialog while it is open.
+    QPointer<TfrmSchedule> frmSchedule;
 
     // The start-up screen (or the hidden box that takes the search's texts once it is gone).
     QPointer<TfrmAbout> frmAbout;
@@ -87,6 +92,8 @@ public:
     static bool WriteLastConnectedPort(int index);
 
     // Menu and tool bar handlers.
+    void RealTimeDataRecorder1Click();
+    void SpeedButton1Click();
     void Lcdpanel1Click();
     void Status1Click();
     void Analog1Click();
@@ -148,6 +155,7 @@ private:
     void buildStatusBar();
     void updateCaption();
     void updateWindowMenu();
+    void createRecorder(int left);
     void createLcd();
     void createStatus(int top);
     void createGauge(int top);

@@ -5,6 +5,8 @@
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
 #include "tfrmmain.h"
+#include "tfrmrtc.h"
+#include "tfrmschedule.h"
 #include "tfrmstatus.h"
 
 #include <QAction>
@@ -76,6 +78,8 @@ private Q_SLOTS:
     void viewsCloseAndReopen();
     void simulatorIsNeverPreselected();
     void aboutBoxShowsVersion();
+    void recorderFollowsTheLink();
+    void scheduleButtonOpensOneDialog();
 
 private:
     // Starts metersims and makes their devices the port list.
@@ -298,29 +302,36 @@ void TestMainWindow::viewsCloseAndReopen()
     TComPort::SetPortListOverride(QStringList{});
     startWindow();
     QMdiArea* area = window->MdiArea;
-    QCOMPARE(area->subWindowList().size(), 3);
+    QCOMPARE(area->subWindowList().size(), 4);
+    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(), QPoint(ChildWindowOf(window->frmLCD)->width(), 0));
+    QCOMPARE(window->frmRTC->size(), QSize(800, 500));
 
     ChildWindowOf(window->frmLCD)->close();
     ChildWindowOf(window->frmStatus)->close();
     ChildWindowOf(window->frmAnalog)->close();
-    QTRY_VERIFY(!window->frmLCD && !window->frmStatus && !window->frmAnalog);
+    ChildWindowOf(window->frmRTC)->close();
+    QTRY_VERIFY(!window->frmLCD && !window->frmStatus && !window->frmAnalog && !window->frmRTC);
     QTRY_COMPARE(area->subWindowList().size(), 0);
-    QVERIFY(!window->hasLcd() && !window->hasStatus() && !window->hasGauge());
+    QVERIFY(!window->hasLcd() && !window->hasStatus() && !window->hasGauge() &&
+            !window->hasRecorder());
 
     window->Lcdpanel1->trigger();
     window->Status1->trigger();
     window->Analog1->trigger();
-    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
+    window->RealTimeDataRecorder1->trigger();
+    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog && window->frmRTC);
     QCOMPARE(ChildWindowOf(window->frmLCD)->pos(), QPoint(0, 0));
     QCOMPARE(ChildWindowOf(window->frmStatus)->pos(), QPoint(0, 206));
     QCOMPARE(ChildWindowOf(window->frmAnalog)->pos(), QPoint(0, 400));
+    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(), QPoint(288, 0));
     QVERIFY(window->frmLCD->NoConnectionVisible()); // not connected
+    QVERIFY(!window->frmRTC->btnStart->isEnabled());
 
     // Opening an existing view restores it instead of making a second one.
     ChildWindowOf(window->frmLCD)->showMinimized();
     window->Lcdpanel1->trigger();
     QVERIFY(!ChildWindowOf(window->frmLCD)->isMinimized());
-    QCOMPARE(area->subWindowList().size(), 3);
+    QCOMPARE(area->subWindowList().size(), 4);
 
     // Tile puts them one above the other at the left edge (these views keep their fixed size).
     window->Tile1->trigger();
@@ -365,6 +376,66 @@ void TestMainWindow::aboutBoxShowsVersion()
     // A click on the version closes the box and frees it.
     QTest::mouseClick(box->Label2, Qt::LeftButton);
     QTRY_VERIFY(box.isNull());
+}
+
+void TestMainWindow::recorderFollowsTheLink()
+{
+    servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
+    startWindow();
+    TfrmRTC* rtc = window->frmRTC;
+    QVERIFY(rtc);
+    // Found at start: Start enabled, Stop disabled.
+    QVERIFY(rtc->btnStart->isEnabled());
+    QVERIFY(!rtc->btnStop->isEnabled());
+    QTest::mouseClick(rtc->btnStart, Qt::LeftButton);
+    QVERIFY(window->link.Recording);
+    QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
+
+    // Ticks with readings take samples at the recorder's rate (2 s: every second tick).
+    for (int i = 0; i < 6; ++i) {
+        QTRY_VERIFY(window->link.NewReading);
+        tick();
+    }
+    QCOMPARE(rtc->SampleCount(), 3);
+
+    // The link is lost: both buttons off, recording stays on; back: Stop enabled again and
+    // the port shown in the status bar.
+    ::kill(pid_t(sims[0]->process.processId()), SIGSTOP);
+    QTest::qWait(50);
+    for (int i = 0; i < 10 && window->link.Connected; ++i)
+        tick();
+    QVERIFY(!rtc->btnStart->isEnabled() && !rtc->btnStop->isEnabled());
+    QVERIFY(window->link.Recording);
+    window->StatusPanel1->clear();
+    ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
+    for (int i = 0; i < 50 && !window->link.Connected; ++i)
+        tick();
+    QVERIFY(window->link.Connected);
+    QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
+    QCOMPARE(panel(1), sims[0]->path);
+
+    // Opened again from the menu while connected: both buttons enabled, port shown.
+    ChildWindowOf(rtc)->close();
+    QTRY_VERIFY(!window->frmRTC);
+    window->StatusPanel1->clear();
+    window->RealTimeDataRecorder1->trigger();
+    QVERIFY(window->frmRTC->btnStart->isEnabled() && window->frmRTC->btnStop->isEnabled());
+    QCOMPARE(window->frmRTC->SampleCount(), 0);
+    QCOMPARE(panel(1), sims[0]->path);
+}
+
+void TestMainWindow::scheduleButtonOpensOneDialog()
+{
+    TComPort::SetPortListOverride(QStringList{});
+    startWindow();
+    QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
+    QPointer<TfrmSchedule> first = window->frmSchedule;
+    QVERIFY(first && first->isVisible());
+    QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
+    QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(window->frmSchedule.data(), first.data()); // the same dialog, not a second one
+    first->close();
+    QTRY_VERIFY(first.isNull());
 }
 
 QTEST_MAIN(TestMainWindow)
