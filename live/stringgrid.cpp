@@ -1,9 +1,12 @@
 #include "stringgrid.h"
 
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,36 +30,41 @@ constexpr int kDefaultColWidth = 64;
 
 } // namespace
 
-StringGrid::StringGrid(QWidget* parent) : QTableView(parent), mModel(new StringGridModel(this)) {
+StringGrid::StringGrid(QWidget* parent)
+    : QAbstractItemView(parent), mModel(new StringGridModel(this)),
+      mHeader(new QHeaderView(Qt::Horizontal, this)) {
     setModel(mModel);
+    mHeader->setModel(mModel);
     setItemDelegate(new FixedColumnDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    setShowGrid(true);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
-    // Column 0 is an ordinary (fixed) column: no row header.
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    horizontalHeader()->setDefaultSectionSize(kDefaultColWidth);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
+    mHeader->setMinimumSectionSize(1);
+    mHeader->setSectionResizeMode(QHeaderView::Interactive);
+    mHeader->setDefaultSectionSize(kDefaultColWidth);
+    mHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    mHeader->setHighlightSections(false);
+    mHeader->setSectionsClickable(false);
+    mHeader->setSectionsMovable(false);
+    connect(mHeader, &QHeaderView::sectionResized, this, [this] {
+        updateGeometries();
+        viewport()->update();
+    });
+    connect(mHeader, &QHeaderView::sectionCountChanged, this, [this] { updateGeometries(); });
     setDefaultRowHeight(mRowHeight);
     setFixedRows(0);
 }
 
 StringGrid::~StringGrid() = default;
 
+// ---- properties ----------------------------------------------------------------------------
+
 void StringGrid::setFixedRows(int rows) {
     mModel->setFixedRows(rows);
-    horizontalHeader()->setVisible(mModel->FixedRows() > 0);
+    mHeader->setVisible(mModel->FixedRows() > 0);
+    updateGeometries();
 }
 
 void StringGrid::setFixedCols(int cols) {
@@ -72,14 +80,15 @@ void StringGrid::setFixedColor(const QColor& color) {
 
 void StringGrid::setDefaultRowHeight(int height) {
     mRowHeight = std::max(height, 1);
-    verticalHeader()->setDefaultSectionSize(mRowHeight);
-    horizontalHeader()->setFixedHeight(mRowHeight);
+    mHeader->setFixedHeight(mRowHeight);
     applyHeaderLook();
+    updateGeometries();
+    viewport()->update();
 }
 
 void StringGrid::applyHeaderLook() {
     // The caption row looks like the fixed cells: the fixed colour, grid lines, no relief.
-    horizontalHeader()->setStyleSheet(
+    mHeader->setStyleSheet(
         QStringLiteral("QHeaderView::section { background-color: %1; color: black;"
                        " border: none; border-right: 1px solid #a0a0a0;"
                        " border-bottom: 1px solid #a0a0a0; padding: 0px 2px; }")
@@ -87,23 +96,32 @@ void StringGrid::applyHeaderLook() {
 }
 
 int StringGrid::DefaultColWidth() const {
-    return horizontalHeader()->defaultSectionSize();
+    return mHeader->defaultSectionSize();
 }
 
 void StringGrid::setDefaultColWidth(int width) {
-    horizontalHeader()->setDefaultSectionSize(std::max(width, 1));
+    mHeader->setDefaultSectionSize(std::max(width, 1));
 }
 
 int StringGrid::ColWidths(int col) const {
-    return horizontalHeader()->sectionSize(col);
+    return mHeader->sectionSize(col);
 }
 
 void StringGrid::setColWidths(int col, int width) {
-    horizontalHeader()->resizeSection(col, std::max(width, 0));
+    mHeader->resizeSection(col, std::max(width, 0));
+}
+
+void StringGrid::setShowGrid(bool show) {
+    mShowGrid = show;
+    viewport()->update();
+}
+
+int StringGrid::topModelRow() const {
+    return verticalScrollBar()->value();
 }
 
 int StringGrid::TopRow() const {
-    return FixedRows() + verticalScrollBar()->value();
+    return FixedRows() + topModelRow();
 }
 
 void StringGrid::setTopRow(int row) {
@@ -116,4 +134,242 @@ void StringGrid::setTopRow(int row) {
 
 int StringGrid::VisibleRowCount() const {
     return viewport()->height() / mRowHeight;
+}
+
+int StringGrid::fullRows() const {
+    return std::max(VisibleRowCount(), 1);
+}
+
+int StringGrid::rowAtY(int y) const {
+    return topModelRow() + (y >= 0 ? y / mRowHeight : -((mRowHeight - 1 - y) / mRowHeight));
+}
+
+// ---- geometry ------------------------------------------------------------------------------
+
+QRect StringGrid::cellRect(int row, int col) const {
+    return QRect(mHeader->sectionViewportPosition(col), (row - topModelRow()) * mRowHeight,
+                 mHeader->sectionSize(col), mRowHeight);
+}
+
+QRect StringGrid::visualRect(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != mModel)
+        return QRect();
+    QRect r = cellRect(index.row(), index.column());
+    if (mShowGrid)
+        r.adjust(0, 0, -1, -1); // the grid lines lie on the right and bottom edges
+    return r;
+}
+
+QModelIndex StringGrid::indexAt(const QPoint& point) const {
+    const int row = rowAtY(point.y());
+    const int col = mHeader->logicalIndexAt(point.x());
+    if (point.y() < 0 || row >= mModel->rowCount() || col < 0)
+        return QModelIndex();
+    return mModel->index(row, col);
+}
+
+void StringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid())
+        return;
+    const int row = index.row();
+    const int top = topModelRow();
+    const int full = fullRows();
+    int newTop = top;
+    switch (hint) {
+    case EnsureVisible:
+        if (row < top)
+            newTop = row;
+        else if (row >= top + full)
+            newTop = row - full + 1;
+        break;
+    case PositionAtTop:
+        newTop = row;
+        break;
+    case PositionAtBottom:
+        newTop = row - full + 1;
+        break;
+    case PositionAtCenter:
+        newTop = row - full / 2;
+        break;
+    }
+    setTopRow(newTop + FixedRows());
+
+    const int x = mHeader->sectionPosition(index.column());
+    const int w = mHeader->sectionSize(index.column());
+    QScrollBar* h = horizontalScrollBar();
+    if (x < h->value())
+        h->setValue(x);
+    else if (x + w > h->value() + viewport()->width())
+        h->setValue(std::min(x, x + w - viewport()->width()));
+}
+
+int StringGrid::horizontalOffset() const {
+    return horizontalScrollBar()->value();
+}
+
+int StringGrid::verticalOffset() const {
+    return topModelRow() * mRowHeight;
+}
+
+bool StringGrid::isIndexHidden(const QModelIndex&) const {
+    return false;
+}
+
+void StringGrid::updateGeometries() {
+    if (mInGeometryUpdate)
+        return;
+    mInGeometryUpdate = true;
+    const int headerHeight = mHeader->isHidden() ? 0 : mRowHeight;
+    setViewportMargins(0, headerHeight, 0, 0);
+    const QRect vg = viewport()->geometry();
+    mHeader->setGeometry(vg.left(), vg.top() - headerHeight, vg.width(), headerHeight);
+
+    const int full = fullRows();
+    QScrollBar* v = verticalScrollBar();
+    v->setSingleStep(1);
+    v->setPageStep(full);
+    v->setRange(0, std::max(mModel->rowCount() - full, 0));
+    QScrollBar* h = horizontalScrollBar();
+    h->setSingleStep(20);
+    h->setPageStep(std::max(viewport()->width(), 1));
+    h->setRange(0, std::max(mHeader->length() - viewport()->width(), 0));
+    mHeader->setOffset(h->value());
+
+    QAbstractItemView::updateGeometries();
+    mInGeometryUpdate = false;
+}
+
+void StringGrid::scrollContentsBy(int dx, int) {
+    if (dx != 0)
+        mHeader->setOffset(horizontalScrollBar()->value());
+    viewport()->update();
+}
+
+// ---- keyboard and selection ----------------------------------------------------------------
+
+QModelIndex StringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers) {
+    const int rows = mModel->rowCount();
+    const int cols = mModel->columnCount();
+    if (rows == 0 || cols == 0)
+        return QModelIndex();
+    const int firstCol = FixedCols() < cols ? FixedCols() : 0;
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return mModel->index(0, firstCol);
+    int row = current.row(), col = current.column();
+    switch (cursorAction) {
+    case MoveUp:
+        --row;
+        break;
+    case MoveDown:
+        ++row;
+        break;
+    case MoveLeft:
+    case MovePrevious:
+        --col;
+        break;
+    case MoveRight:
+    case MoveNext:
+        ++col;
+        break;
+    case MovePageUp:
+        row -= fullRows();
+        break;
+    case MovePageDown:
+        row += fullRows();
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    }
+    return mModel->index(std::clamp(row, 0, rows - 1), std::clamp(col, firstCol, cols - 1));
+}
+
+void StringGrid::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+    const int rows = mModel->rowCount();
+    const int cols = mModel->columnCount();
+    if (rows == 0 || cols == 0)
+        return;
+    const QRect r = rect.normalized();
+    const auto columnAt = [this, cols](int x) {
+        const int c = mHeader->logicalIndexAt(x);
+        if (c >= 0)
+            return c;
+        return x < 0 ? 0 : cols - 1;
+    };
+    const int top = std::clamp(rowAtY(r.top()), 0, rows - 1);
+    const int bottom = std::clamp(rowAtY(r.bottom()), 0, rows - 1);
+    const int left = columnAt(r.left());
+    const int right = columnAt(r.right());
+    selectionModel()->select(QItemSelection(mModel->index(top, std::min(left, right)),
+                                            mModel->index(bottom, std::max(left, right))),
+                             command);
+}
+
+QRegion StringGrid::visualRegionForSelection(const QItemSelection& selection) const {
+    QRegion region;
+    const int first = topModelRow();
+    const int last = first + VisibleRowCount();
+    for (const QItemSelectionRange& range : selection) {
+        const int top = std::max(range.top(), first);
+        const int bottom = std::min(range.bottom(), last);
+        if (top > bottom)
+            continue;
+        const int x1 = mHeader->sectionViewportPosition(range.left());
+        const int x2 =
+            mHeader->sectionViewportPosition(range.right()) + mHeader->sectionSize(range.right());
+        region += QRect(x1, (top - first) * mRowHeight, x2 - x1, (bottom - top + 1) * mRowHeight);
+    }
+    return region;
+}
+
+// ---- drawing -------------------------------------------------------------------------------
+
+void StringGrid::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect area = event->rect();
+    const int rows = mModel->rowCount();
+    const int cols = mModel->columnCount();
+    const int first = std::max(rowAtY(area.top()), 0);
+    const int last = std::min(rowAtY(area.bottom()), rows - 1);
+
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex current = currentIndex();
+    QItemSelectionModel* selection = selectionModel();
+    for (int row = first; row <= last; ++row) {
+        for (int col = 0; col < cols; ++col) {
+            QRect cell = cellRect(row, col);
+            if (cell.right() < area.left() || cell.left() > area.right() || cell.width() == 0)
+                continue;
+            const QModelIndex index = mModel->index(row, col);
+            QStyleOptionViewItem o = option;
+            o.rect = mShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+            if (selection && selection->isSelected(index))
+                o.state |= QStyle::State_Selected;
+            if (index == current && hasFocus())
+                o.state |= QStyle::State_HasFocus;
+            itemDelegate()->paint(&painter, o, index);
+        }
+    }
+
+    if (!mShowGrid || rows == 0)
+        return;
+    const QColor line =
+        QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    painter.setPen(line);
+    const int right = std::min(mHeader->length() - horizontalOffset(), area.right() + 1) - 1;
+    const int bottom = std::min((rows - topModelRow()) * mRowHeight, area.bottom() + 1) - 1;
+    for (int row = first; row <= last; ++row) {
+        const int y = (row - topModelRow() + 1) * mRowHeight - 1;
+        painter.drawLine(area.left(), y, right, y);
+    }
+    for (int col = 0; col < cols; ++col) {
+        const int x = mHeader->sectionViewportPosition(col) + mHeader->sectionSize(col) - 1;
+        if (x >= area.left() && x <= area.right())
+            painter.drawLine(x, area.top(), x, bottom);
+    }
 }

@@ -2,21 +2,30 @@
 
 #include "stringgridmodel.h"
 
+#include <QAbstractItemView>
 #include <QColor>
-#include <QTableView>
+
+class QHeaderView;
 
 // A string grid: RowCount x ColCount cell texts addressed as Cells(col, row), a fixed row 0 of
 // column captions that stays in place while the rows scroll, fixed columns (by convention
 // column 0 holds the row number) drawn in FixedColor, rows of one height and columns of
-// adjustable width. The texts live in a StringGridModel; the grid draws only the rows it
-// shows, so millions of rows are fine. Read only.
-class StringGrid : public QTableView {
+// adjustable width. Read only; rows can be selected.
+//
+// The texts live in a StringGridModel. The view draws only the rows it shows and, since all
+// rows have one height, finds them by arithmetic: it keeps nothing per row (a QTableView keeps
+// a header section per row and measures them all again after each row added), so appending
+// a row costs the same at a million rows as at ten. The caption row is a QHeaderView over the
+// model's columns.
+class StringGrid : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit StringGrid(QWidget* parent = nullptr);
     ~StringGrid() override;
 
     StringGridModel* gridModel() const { return mModel; }
+    // The caption row.
+    QHeaderView* horizontalHeader() const { return mHeader; }
 
     int RowCount() const { return mModel->RowCount(); }
     void setRowCount(int rows) { mModel->setRowCount(rows); }
@@ -51,10 +60,38 @@ public:
     // Data rows that fit into the grid completely.
     int VisibleRowCount() const;
 
+    bool showGrid() const { return mShowGrid; }
+    void setShowGrid(bool show);
+
+    // QAbstractItemView
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex& index) const override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void paintEvent(QPaintEvent* event) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+
 private:
     void applyHeaderLook();
+    int topModelRow() const;
+    // Model rows that fit completely (at least 1).
+    int fullRows() const;
+    // The model row at a viewport y, unclamped.
+    int rowAtY(int y) const;
+    QRect cellRect(int row, int col) const;
 
     StringGridModel* mModel;
+    QHeaderView* mHeader;
     QColor mFixedColor = Qt::white;
     int mRowHeight = 24;
+    bool mShowGrid = true;
+    bool mInGeometryUpdate = false;
 };

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 qint64 residentBytes() {
@@ -43,6 +45,9 @@ private slots:
     void memoryPerRow();
     void viewTopRowAndVisibleRows();
     void viewShowsTheTexts();
+    void viewFindsCellsByPosition();
+    void viewSelectsRows();
+    void viewScrollsToTheCurrentRow();
 };
 
 void TestStringGrid::cells() {
@@ -227,7 +232,6 @@ void TestStringGrid::viewTopRowAndVisibleRows() {
                       g.horizontalScrollBar()->sizeHint().height());
     g.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g));
-    QCOMPARE(g.verticalHeader()->defaultSectionSize(), 20);
     QCOMPARE(g.VisibleRowCount(), g.viewport()->height() / 20);
     QVERIFY(g.VisibleRowCount() >= 9);
     QCOMPARE(g.TopRow(), 1);
@@ -254,11 +258,84 @@ void TestStringGrid::viewShowsTheTexts() {
     g.setCells(0, 1, QStringLiteral("1"));
     g.setCells(1, 1, QStringLiteral("first"));
     QVERIFY(g.horizontalHeader()->isVisibleTo(&g));
-    QVERIFY(!g.verticalHeader()->isVisibleTo(&g));
     QCOMPARE(g.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Caption"));
     QCOMPARE(g.model()->data(g.model()->index(0, 1)).toString(), QStringLiteral("first"));
     g.setFixedRows(0);
     QVERIFY(!g.horizontalHeader()->isVisibleTo(&g));
+}
+
+namespace {
+
+// A shown grid of `rows` data rows under a caption row, 3 columns, rows 20 px high.
+std::unique_ptr<StringGrid> shownGrid(int rows) {
+    auto g = std::make_unique<StringGrid>();
+    g->setColCount(3);
+    g->setRowCount(rows + 1);
+    g->setFixedRows(1);
+    g->setFixedCols(1);
+    g->setDefaultRowHeight(20);
+    for (int r = 1; r <= rows; ++r)
+        g->setRow(r,
+                  {QString::number(r), QStringLiteral("a%1").arg(r), QStringLiteral("b%1").arg(r)});
+    g->resize(300, 20 + 10 * 20 + 2 * g->frameWidth());
+    g->show();
+    return g;
+}
+
+} // namespace
+
+void TestStringGrid::viewFindsCellsByPosition() {
+    auto g = shownGrid(100);
+    QVERIFY(QTest::qWaitForWindowExposed(g.get()));
+    g->setTopRow(31);
+    for (int row : {30, 31, 35})
+        for (int col = 0; col < 3; ++col) {
+            const QModelIndex i = g->model()->index(row, col);
+            const QRect r = g->visualRect(i);
+            QVERIFY(!r.isEmpty());
+            QCOMPARE(g->indexAt(r.center()), i);
+        }
+    QCOMPARE(g->visualRect(g->model()->index(30, 0)).top(), 0);
+    QCOMPARE(g->visualRect(g->model()->index(31, 1)).top(), 20);
+    QCOMPARE(g->visualRect(g->model()->index(30, 1)).left(), g->ColWidths(0));
+    // Below the last row there is no cell.
+    auto small = shownGrid(3);
+    QVERIFY(QTest::qWaitForWindowExposed(small.get()));
+    QVERIFY(!small->indexAt(QPoint(5, 3 * 20 + 5)).isValid());
+    QCOMPARE(small->indexAt(QPoint(5, 2 * 20 + 5)).row(), 2);
+}
+
+void TestStringGrid::viewSelectsRows() {
+    auto g = shownGrid(100);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QVERIFY(QTest::qWaitForWindowExposed(g.get()));
+    QWidget* vp = g->viewport();
+    const auto at = [&](int row) { return g->visualRect(g->model()->index(row, 1)).center(); };
+    QTest::mouseClick(vp, Qt::LeftButton, {}, at(2));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, at(5));
+    QModelIndexList rows = g->selectionModel()->selectedRows(1);
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.first().row(), 2);
+    QCOMPARE(rows.last().row(), 5);
+    // Keyboard: down moves the current row and the selection with it.
+    QTest::keyClick(g.get(), Qt::Key_Down);
+    QCOMPARE(g->currentIndex().row(), 6);
+    QCOMPARE(g->selectionModel()->selectedRows(1).size(), 1);
+}
+
+void TestStringGrid::viewScrollsToTheCurrentRow() {
+    auto g = shownGrid(100);
+    QVERIFY(QTest::qWaitForWindowExposed(g.get()));
+    g->setCurrentIndex(g->model()->index(0, 1));
+    QTest::keyClick(g.get(), Qt::Key_End);
+    QCOMPARE(g->currentIndex().row(), 99);
+    QVERIFY(g->viewport()->rect().contains(g->visualRect(g->currentIndex())));
+    QCOMPARE(g->TopRow(), 101 - g->VisibleRowCount());
+    QTest::keyClick(g.get(), Qt::Key_Home);
+    QCOMPARE(g->TopRow(), 1);
+    g->scrollTo(g->model()->index(50, 1), QAbstractItemView::PositionAtTop);
+    QCOMPARE(g->TopRow(), 51);
 }
 
 QTEST_MAIN(TestStringGrid)
