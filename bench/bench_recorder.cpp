@@ -1,0 +1,107 @@
+// The recorder's cost per sample as a recording grows: one sample is TakeSample (a table row,
+// a chart point, the redraw) plus processing the events it leaves behind (the chart's queued
+// replot, the table's repaint), timed over a window of samples around 10^3, 10^4, 10^5 and
+// 10^6 samples, with the window shown offscreen at its designed size. Then the process's
+// resident memory with a million samples held.
+#include "framedecoder.h"
+#include "livelink.h"
+#include "nullviews.h"
+#include "pesgraph.h"
+#include "stringgrid.h"
+#include "tfrmrtc.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kWindow = 1000;
+
+void processAll() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+qint64 residentKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const auto i =
+        std::size_t(std::clamp(std::ceil(p * double(v.size())) - 1, 0.0, double(v.size() - 1)));
+    return v[i];
+}
+
+// A reading that changes from sample to sample, as a live meter's would.
+void nextReading(Reading& r, int n) {
+    const double v = 200.0 + 150.0 * std::sin(n / 500.0) + (n % 7) * 0.1;
+    r.Value = float(v);
+    r.ValueText = FrameDecoder::FixedText(v, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    NullViews views;
+    LiveLink link(views);
+    link.RecordInterval = 1;
+    Reading& reading = link.decoder.reading;
+    reading.UnitText = QStringLiteral("mV");
+    reading.Divisor = 10;
+
+    TfrmRTC rtc(link);
+    rtc.show();
+    processAll();
+    rtc.SetupChart();
+    rtc.ScaleChange();
+    processAll();
+    const double start = link.clock().now();
+    const auto when = [start](int n) { return start + n / 86400.0; };
+
+    const std::initializer_list<int> sizes = {1000, 10000, 100000, 1000000};
+    int n = 0;
+    for (const int size : sizes) {
+        // Fill up to the window without waiting for each redraw (the replot and the repaint
+        // are queued and coalesced); let the events run now and then as the program would.
+        while (n < size - kWindow / 2) {
+            nextReading(reading, n);
+            rtc.TakeSample(when(++n));
+            if (n % 1000 == 0)
+                processAll();
+        }
+        processAll();
+        std::vector<double> us;
+        us.reserve(kWindow);
+        QElapsedTimer clock;
+        for (int i = 0; i < kWindow; ++i) {
+            nextReading(reading, n);
+            clock.start();
+            rtc.TakeSample(when(++n));
+            processAll();
+            us.push_back(double(clock.nsecsElapsed()) / 1000.0);
+        }
+        std::printf("recorder sample at %d samples: median %.1f us\n", size, percentile(us, 0.5));
+        std::printf("recorder sample at %d samples: p99 %.1f us\n", size, percentile(us, 0.99));
+        std::fflush(stdout);
+    }
+    std::printf("recorder resident memory at %d samples: %.1f MB\n", n,
+                double(residentKb()) / 1024.0);
+    std::printf("recorder table texts at %d samples: %.1f bytes per row\n", n,
+                double(rtc.Grid1->gridModel()->memoryBytes()) / n);
+    return rtc.SampleCount() == n ? 0 : 1;
+}
