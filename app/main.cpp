@@ -14,14 +14,15 @@ namespace {
 class Application : public QApplication {
 public:
     using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override
-    {
+    bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeWindow(), applicationName(), QString::fromLocal8Bit(e.what()));
+            QMessageBox::critical(activeWindow(), applicationName(),
+                                  QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            QMessageBox::critical(activeWindow(), applicationName(), QStringLiteral("Unknown error"));
+            QMessageBox::critical(activeWindow(), applicationName(),
+                                  QStringLiteral("Unknown error"));
         }
         return false;
     }
@@ -29,8 +30,7 @@ public:
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QL350"));
     QApplication::setOrganizationName(QStringLiteral("QL350"));

@@ -11,8 +11,7 @@
 #endif
 
 TfrmAbout::TfrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog)
-{
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Mendalux for Multimeter"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -58,10 +57,11 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     Label2->installEventFilter(this);
 }
 
-QString TfrmAbout::VersionText() { return QStringLiteral(QL350_VERSION); }
+QString TfrmAbout::VersionText() {
+    return QStringLiteral(QL350_VERSION);
+}
 
-bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
-{
+bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == Label1 || watched == Label2) && event->type() == QEvent::MouseButtonPress) {
         accept();
         return true;
@@ -69,8 +69,7 @@ bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmAbout::mousePressEvent(QMouseEvent* event)
-{
+void TfrmAbout::mousePressEvent(QMouseEvent* event) {
     accept();
     event->accept();
 }

@@ -13,10 +13,10 @@ class TfrmAbout : public QDialog {
 public:
     explicit TfrmAbout(QWidget* parent = nullptr);
 
-    QLabel* Label3; // program name
-    QLabel* Label4; // status line while the box is the start-up screen
-    QLabel* Label1; // "Version:"
-    QLabel* Label2; // version text
+    QLabel* Label3;       // program name
+    QLabel* Label4;       // status line while the box is the start-up screen
+    QLabel* Label1;       // "Version:"
+    QLabel* Label2;       // version text
     QPushButton* BitBtn1; // OK
 
     // The version text of this build ("4.2.0.0" for this release).

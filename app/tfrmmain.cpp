@@ -1,11 +1,11 @@
 #include "tfrmmain.h"
 
+#include "charterror.h"
 #include "childwindow.h"
 #include "delay.h"
+#include "dialogs.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
-#include "charterror.h"
-#include "dialogs.h"
 #include "tfrmlcd.h"
 #include "tfrmrtc.h"
 #include "tfrmschedule.h"
@@ -39,15 +39,13 @@ const QString kMainCaption = QStringLiteral("QL350");
 
 // A hint of the form "short|long": the short part is the tool tip, the long one the status
 // bar text; without a bar both are the whole text.
-void setHint(QWidget* w, const QString& hint)
-{
+void setHint(QWidget* w, const QString& hint) {
     const int bar = hint.indexOf(u'|');
     w->setToolTip(bar < 0 ? hint : hint.left(bar));
     w->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-QSettings settingsStore()
-{
+QSettings settingsStore() {
     // The per-user store: a normal user may always write it.
     return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
 }
@@ -56,8 +54,7 @@ const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
 
 } // namespace
 
-TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash)
-{
+TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     MdiArea = new QMdiArea(this);
@@ -72,8 +69,7 @@ TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain()
-{
+TfrmMain::~TfrmMain() {
     link.MainTimer.stop();
     link.Comm1.OnRxChar = nullptr;
     // Views go before the link they read from.
@@ -85,8 +81,7 @@ TfrmMain::~TfrmMain()
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-void TfrmMain::buildMenu()
-{
+void TfrmMain::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
@@ -141,8 +136,7 @@ void TfrmMain::buildMenu()
     N6->setVisible(false);
 }
 
-void TfrmMain::buildToolBar()
-{
+void TfrmMain::buildToolBar() {
     panMenu = addToolBar(QStringLiteral("panMenu"));
     panMenu->setObjectName(QStringLiteral("panMenu"));
     panMenu->setMovable(false);
@@ -162,13 +156,13 @@ void TfrmMain::buildToolBar()
     SpeedButton4 = button("SpeedButton4", QStyle::SP_DialogOpenButton,
                           QStringLiteral("open file| open a data file to analysis"));
     SpeedButton2 = button("SpeedButton2", QStyle::SP_DialogSaveButton, QStringLiteral("save file"));
-    btnLoadData = button("btnLoadData", QStyle::SP_ArrowDown,
-                         QStringLiteral("load data from multimeter"));
+    btnLoadData =
+        button("btnLoadData", QStyle::SP_ArrowDown, QStringLiteral("load data from multimeter"));
     btnLoadData->setEnabled(false);
-    SpeedButton3 = button("SpeedButton3", QStyle::SP_FileDialogDetailedView,
-                          QStringLiteral("print"));
-    SpeedButton1 = button("SpeedButton1", QStyle::SP_BrowserReload,
-                          QStringLiteral("timer program |"));
+    SpeedButton3 =
+        button("SpeedButton3", QStyle::SP_FileDialogDetailedView, QStringLiteral("print"));
+    SpeedButton1 =
+        button("SpeedButton1", QStyle::SP_BrowserReload, QStringLiteral("timer program |"));
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
     btnOutputGraph = button("btnOutputGraph", QStyle::SP_FileDialogContentsView,
                             QStringLiteral("output list to graph"));
@@ -193,8 +187,7 @@ void TfrmMain::buildToolBar()
     panMenu->addWidget(ComboBoxDeviceName);
 }
 
-void TfrmMain::buildStatusBar()
-{
+void TfrmMain::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
@@ -210,8 +203,7 @@ void TfrmMain::buildStatusBar()
     }
 }
 
-void TfrmMain::FormCreate()
-{
+void TfrmMain::FormCreate() {
     // 1. The port list: the system's ports, then the emulator.
     QStringList ports;
     TComPort::EnumeratePorts(ports);
@@ -248,16 +240,14 @@ void TfrmMain::FormCreate()
             &TfrmMain::ComboBoxDeviceNameChange);
 }
 
-int TfrmMain::ReadLastConnectedPort()
-{
+int TfrmMain::ReadLastConnectedPort() {
     QSettings store = settingsStore();
     bool ok = false;
     const int value = store.value(kLastPortKey).toInt(&ok);
     return ok && value >= 0 ? value : 0;
 }
 
-bool TfrmMain::WriteLastConnectedPort(int index)
-{
+bool TfrmMain::WriteLastConnectedPort(int index) {
     QSettings store = settingsStore();
     if (!store.isWritable())
         return false;
@@ -269,8 +259,7 @@ bool TfrmMain::WriteLastConnectedPort(int index)
 // ---------------------------------------------------------------------------------------------
 // Start-up, close
 
-void TfrmMain::showEvent(QShowEvent* event)
-{
+void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
@@ -279,8 +268,7 @@ void TfrmMain::showEvent(QShowEvent* event)
     }
 }
 
-void TfrmMain::FormShow()
-{
+void TfrmMain::FormShow() {
     if (m_startupDone)
         return;
     // 1. Reading, statistics and previous-frame memory at their start values.
@@ -313,8 +301,7 @@ void TfrmMain::FormShow()
     Q_EMIT startupFinished();
 }
 
-bool TfrmMain::FormCloseQuery()
-{
+bool TfrmMain::FormCloseQuery() {
     // Let a running timer or receive step finish, but never wait more than 3 seconds.
     QElapsedTimer waited;
     waited.start();
@@ -323,16 +310,15 @@ bool TfrmMain::FormCloseQuery()
     return true;
 }
 
-void TfrmMain::FormClose()
-{
-    link.PortIndex = ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
+void TfrmMain::FormClose() {
+    link.PortIndex =
+        ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
     WriteLastConnectedPort(link.PortIndex); // a failure is of no consequence
     link.MainTimer.stop();
     CloseQuietly(link.Comm1);
 }
 
-void TfrmMain::closeEvent(QCloseEvent* event)
-{
+void TfrmMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
         event->ignore();
         return;
@@ -341,8 +327,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool TfrmMain::event(QEvent* event)
-{
+bool TfrmMain::event(QEvent* event) {
     // Hints go to status bar panel 0.
     if (event->type() == QEvent::StatusTip) {
         StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
@@ -354,8 +339,7 @@ bool TfrmMain::event(QEvent* event)
 // ---------------------------------------------------------------------------------------------
 // Views
 
-void TfrmMain::createRecorder(int left)
-{
+void TfrmMain::createRecorder(int left) {
     frmRTC = new TfrmRTC(link);
     QMdiSubWindow* sub = AddChildWindow(MdiArea, frmRTC, ChildWindowStyle::Sizeable);
     sub->move(left, 0);
@@ -368,8 +352,7 @@ void TfrmMain::createRecorder(int left)
     }
 }
 
-void TfrmMain::createLcd()
-{
+void TfrmMain::createLcd() {
     frmLCD = new TfrmLCD;
     QMdiSubWindow* sub = AddChildWindow(MdiArea, frmLCD, ChildWindowStyle::FixedSingle);
     sub->move(0, 0);
@@ -379,8 +362,7 @@ void TfrmMain::createLcd()
     frmLCD->SetNoConnection(!link.Connected);
 }
 
-void TfrmMain::createStatus(int top)
-{
+void TfrmMain::createStatus(int top) {
     frmStatus = new TfrmStatus;
     frmStatus->OnReset = [this] {
         LiveLink::WaitWhileSet(link.RxBusy);
@@ -391,8 +373,7 @@ void TfrmMain::createStatus(int top)
     sub->show();
 }
 
-void TfrmMain::createGauge(int top)
-{
+void TfrmMain::createGauge(int top) {
     frmAnalog = new TfrmAnalog(link.decoder.AnalogScale, link.decoder.NeedlePosition);
     QMdiSubWindow* sub = AddChildWindow(MdiArea, frmAnalog, ChildWindowStyle::Captionless);
     sub->move(0, top);
@@ -400,8 +381,7 @@ void TfrmMain::createGauge(int top)
 }
 
 namespace {
-void restore(QWidget* view)
-{
+void restore(QWidget* view) {
     if (QMdiSubWindow* sub = ChildWindowOf(view)) {
         sub->showNormal();
         sub->raise();
@@ -409,8 +389,7 @@ void restore(QWidget* view)
 }
 } // namespace
 
-void TfrmMain::RealTimeDataRecorder1Click()
-{
+void TfrmMain::RealTimeDataRecorder1Click() {
     if (frmRTC) {
         restore(frmRTC);
         return;
@@ -424,8 +403,7 @@ void TfrmMain::RealTimeDataRecorder1Click()
     }
 }
 
-void TfrmMain::SpeedButton1Click()
-{
+void TfrmMain::SpeedButton1Click() {
     if (!frmSchedule)
         frmSchedule = new TfrmSchedule(link, this);
     frmSchedule->showNormal();
@@ -433,24 +411,21 @@ void TfrmMain::SpeedButton1Click()
     frmSchedule->activateWindow();
 }
 
-void TfrmMain::Lcdpanel1Click()
-{
+void TfrmMain::Lcdpanel1Click() {
     if (frmLCD)
         restore(frmLCD);
     else
         createLcd();
 }
 
-void TfrmMain::Status1Click()
-{
+void TfrmMain::Status1Click() {
     if (frmStatus)
         restore(frmStatus);
     else
         createStatus(206);
 }
 
-void TfrmMain::Analog1Click()
-{
+void TfrmMain::Analog1Click() {
     if (frmAnalog)
         restore(frmAnalog);
     else
@@ -460,22 +435,19 @@ void TfrmMain::Analog1Click()
 // ---------------------------------------------------------------------------------------------
 // Small commands
 
-void TfrmMain::btnHelpClick()
-{
+void TfrmMain::btnHelpClick() {
     // The help document beside the program, in the system's viewer; nothing is shown when
     // that fails.
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/QL350_Help.htm");
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void TfrmMain::About1Click()
-{
+void TfrmMain::About1Click() {
     auto* box = new TfrmAbout(this);
     box->exec(); // deleted on close
 }
 
-void TfrmMain::Tile1Click()
-{
+void TfrmMain::Tile1Click() {
     // The child windows one above the other, each the full width.
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* w : MdiArea->subWindowList()) {
@@ -495,10 +467,11 @@ void TfrmMain::Tile1Click()
     }
 }
 
-void TfrmMain::Cascade1Click() { MdiArea->cascadeSubWindows(); }
+void TfrmMain::Cascade1Click() {
+    MdiArea->cascadeSubWindows();
+}
 
-void TfrmMain::ArrangeIcons1Click()
-{
+void TfrmMain::ArrangeIcons1Click() {
     // Minimised windows in a row along the bottom edge.
     const QRect area = MdiArea->viewport()->rect();
     int x = 0;
@@ -510,14 +483,12 @@ void TfrmMain::ArrangeIcons1Click()
     }
 }
 
-void TfrmMain::Exit1Click()
-{
+void TfrmMain::Exit1Click() {
     // Ends the program at once: the close steps do not run, so the port is not remembered.
     QCoreApplication::quit();
 }
 
-void TfrmMain::updateWindowMenu()
-{
+void TfrmMain::updateWindowMenu() {
     // The Window menu also lists the open child windows.
     const auto actions = Window1->actions();
     for (QAction* a : actions) {
@@ -543,8 +514,7 @@ void TfrmMain::updateWindowMenu()
 // ---------------------------------------------------------------------------------------------
 // Ports
 
-void TfrmMain::ComboBoxDeviceNameChange()
-{
+void TfrmMain::ComboBoxDeviceNameChange() {
     LiveLink::WaitWhileSet(link.TimerBusy);
     CloseQuietly(link.Comm1);
     Delay(150);
@@ -558,22 +528,19 @@ void TfrmMain::ComboBoxDeviceNameChange()
     updateCaption();
 }
 
-void TfrmMain::showOpenFailure()
-{
+void TfrmMain::showOpenFailure() {
     // A port that cannot be opened says why, instead of looking like a silent meter.
     if (!link.Comm1.Active() && link.Comm1.LastOpenRefused())
         StatusPanel0->setText(link.Comm1.LastOpenFailure());
 }
 
-void TfrmMain::updateCaption()
-{
+void TfrmMain::updateCaption() {
     const bool simulated = link.Comm1.DeviceName() == TComPort::SimulatorName();
     setWindowTitle(simulated ? kMainCaption + QStringLiteral(" - Simulator (no real meter)")
                              : kMainCaption);
 }
 
-void TfrmMain::showProgress(const QString& text)
-{
+void TfrmMain::showProgress(const QString& text) {
     // Once the start-up screen is gone, a hidden box takes the texts.
     if (!frmAbout)
         frmAbout = new TfrmAbout(this);
@@ -582,70 +549,90 @@ void TfrmMain::showProgress(const QString& text)
         frmAbout->repaint();
 }
 
-int TfrmMain::portCount() const { return ComboBoxDeviceName->count(); }
+int TfrmMain::portCount() const {
+    return ComboBoxDeviceName->count();
+}
 
-QString TfrmMain::portName(int index) const { return ComboBoxDeviceName->itemText(index); }
+QString TfrmMain::portName(int index) const {
+    return ComboBoxDeviceName->itemText(index);
+}
 
-void TfrmMain::selectPort(int index)
-{
+void TfrmMain::selectPort(int index) {
     const QSignalBlocker block(ComboBoxDeviceName);
     ComboBoxDeviceName->setCurrentIndex(index);
 }
 
-QString TfrmMain::portText() const { return ComboBoxDeviceName->currentText(); }
+QString TfrmMain::portText() const {
+    return ComboBoxDeviceName->currentText();
+}
 
 // ---------------------------------------------------------------------------------------------
 // LiveViews
 
-bool TfrmMain::hasRecorder() const { return !frmRTC.isNull(); }
-bool TfrmMain::hasLcd() const { return !frmLCD.isNull(); }
-bool TfrmMain::hasStatus() const { return !frmStatus.isNull(); }
-bool TfrmMain::hasGauge() const { return !frmAnalog.isNull(); }
+bool TfrmMain::hasRecorder() const {
+    return !frmRTC.isNull();
+}
+bool TfrmMain::hasLcd() const {
+    return !frmLCD.isNull();
+}
+bool TfrmMain::hasStatus() const {
+    return !frmStatus.isNull();
+}
+bool TfrmMain::hasGauge() const {
+    return !frmAnalog.isNull();
+}
 
-void TfrmMain::recorderFunctionChange() { frmRTC->FunctionChange(); }
+void TfrmMain::recorderFunctionChange() {
+    frmRTC->FunctionChange();
+}
 
-void TfrmMain::recorderRangeChange(int previousMultiplier, int multiplier)
-{
+void TfrmMain::recorderRangeChange(int previousMultiplier, int multiplier) {
     frmRTC->RangeChange(previousMultiplier, multiplier);
 }
 
-void TfrmMain::recorderScaleChange() { frmRTC->ScaleChange(); }
-void TfrmMain::recorderTakeSample(double when) { frmRTC->TakeSample(when); }
-void TfrmMain::recorderShowRate(int) { frmRTC->ShowRate(); }
+void TfrmMain::recorderScaleChange() {
+    frmRTC->ScaleChange();
+}
+void TfrmMain::recorderTakeSample(double when) {
+    frmRTC->TakeSample(when);
+}
+void TfrmMain::recorderShowRate(int) {
+    frmRTC->ShowRate();
+}
 
-void TfrmMain::recorderSetButtons(bool startEnabled, bool stopEnabled)
-{
+void TfrmMain::recorderSetButtons(bool startEnabled, bool stopEnabled) {
     frmRTC->SetButtons(startEnabled, stopEnabled);
 }
 
-void TfrmMain::gaugeRelabel() { frmAnalog->Relabel(link.decoder.reading.Divisor); }
+void TfrmMain::gaugeRelabel() {
+    frmAnalog->Relabel(link.decoder.reading.Divisor);
+}
 
-void TfrmMain::gaugeShow(double magnitude, const QString& sign)
-{
+void TfrmMain::gaugeShow(double magnitude, const QString& sign) {
     frmAnalog->ShowValue(magnitude, sign);
 }
 
-void TfrmMain::statusShow(bool max, bool pmax, bool min, bool pmin)
-{
+void TfrmMain::statusShow(bool max, bool pmax, bool min, bool pmin) {
     frmStatus->ShowStatistics(link.decoder.reading, link.decoder.stats, max, pmax, min, pmin);
 }
 
-void TfrmMain::statusPeakEnded() { frmStatus->ClearPeak(); }
+void TfrmMain::statusPeakEnded() {
+    frmStatus->ClearPeak();
+}
 
-void TfrmMain::lcdShow()
-{
+void TfrmMain::lcdShow() {
     frmLCD->ShowReading(link.decoder.reading, link.decoder.previous.PreviousDigits);
 }
 
-void TfrmMain::lcdSetNoConnection(bool visible) { frmLCD->SetNoConnection(visible); }
+void TfrmMain::lcdSetNoConnection(bool visible) {
+    frmLCD->SetNoConnection(visible);
+}
 
-void TfrmMain::setStatusText(int panel, const QString& text)
-{
+void TfrmMain::setStatusText(int panel, const QString& text) {
     (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(text);
 }
 
-void TfrmMain::setLoggerCommandsEnabled(bool enabled)
-{
+void TfrmMain::setLoggerCommandsEnabled(bool enabled) {
     btnLoadData->setEnabled(enabled);
     DataLogger1->setEnabled(enabled);
     DataLogger1->menuAction()->setEnabled(enabled);

@@ -18,13 +18,11 @@
 
 namespace {
 
-QString metersimPath()
-{
+QString metersimPath() {
     return QCoreApplication::applicationDirPath() + "/../bin/metersim";
 }
 
-int floodOverPty(double seconds)
-{
+int floodOverPty(double seconds) {
     QProcess sim;
     sim.start(metersimPath(), {"--tour", "--flood", "--instant"});
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
@@ -72,14 +70,14 @@ int floodOverPty(double seconds)
     const auto match = sentRe.match(simReport);
     const qint64 sent = match.hasMatch() ? match.captured(1).toLongLong() : -1;
     const qint64 lost = sent - link.FramesAcknowledged;
-    std::printf("link flood over pty: meter sent %lld frames, link acknowledged %lld, unacknowledged at stop %lld (at most the one in flight)\n",
+    std::printf("link flood over pty: meter sent %lld frames, link acknowledged %lld, "
+                "unacknowledged at stop %lld (at most the one in flight)\n",
                 static_cast<long long>(sent), static_cast<long long>(link.FramesAcknowledged),
                 static_cast<long long>(lost));
     return link.FramesRejected == 0 && sent >= 0 && lost <= 1 ? 0 : 1;
 }
 
-void decodeCost()
-{
+void decodeCost() {
     // A mix of functions and ranges, changing now and then like a real session.
     const QList<QByteArray> frames = {"11234;00:", "11235;00:", "00500;40:", "207503002",
                                       "300254800", "010006002", "10000;102", "11111;082",
@@ -106,8 +104,7 @@ void decodeCost()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     decodeCost();
     return floodOverPty(3.0);

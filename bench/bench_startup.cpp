@@ -15,8 +15,7 @@ namespace {
 class PaintWatch : public QObject {
 public:
     explicit PaintWatch(std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {}
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint || event->type() == QEvent::Expose ||
             event->type() == QEvent::UpdateRequest)
             m_onPaint();
@@ -28,8 +27,7 @@ private:
 };
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QStandardPaths::setTestModeEnabled(true);

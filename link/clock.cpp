@@ -9,14 +9,12 @@ const qint64 kEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
 constexpr double kMsPerDay = 86400000.0;
 } // namespace
 
-double DateTimeToDays(const QDateTime& dateTime)
-{
+double DateTimeToDays(const QDateTime& dateTime) {
     const double days = double(dateTime.date().toJulianDay() - kEpochJulianDay);
     return days + dateTime.time().msecsSinceStartOfDay() / kMsPerDay;
 }
 
-QDateTime DaysToDateTime(double days)
-{
+QDateTime DaysToDateTime(double days) {
     const double whole = std::floor(days);
     qint64 ms = qint64(std::llround((days - whole) * kMsPerDay));
     qint64 julian = kEpochJulianDay + qint64(whole);
@@ -27,8 +25,7 @@ QDateTime DaysToDateTime(double days)
     return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-qint64 Clock::monotonicMs() const
-{
+qint64 Clock::monotonicMs() const {
     static QElapsedTimer timer = [] {
         QElapsedTimer t;
         t.start();
@@ -37,4 +34,6 @@ qint64 Clock::monotonicMs() const
     return timer.elapsed();
 }
 
-double Clock::now() const { return DateTimeToDays(QDateTime::currentDateTime()); }
+double Clock::now() const {
+    return DateTimeToDays(QDateTime::currentDateTime());
+}

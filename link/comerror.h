@@ -13,9 +13,7 @@ enum TComAction { caFail = 0, caAbort = 1 };
 class EComError : public std::runtime_error {
 public:
     EComError(int code, const QString& message)
-        : std::runtime_error(message.toStdString()), Code(code), Message(message)
-    {
-    }
+        : std::runtime_error(message.toStdString()), Code(code), Message(message) {}
     int Code;
     QString Message;
 };

@@ -10,14 +10,12 @@
 #include <cerrno>
 
 namespace {
-std::optional<QStringList>& portListOverride()
-{
+std::optional<QStringList>& portListOverride() {
     static std::optional<QStringList> list;
     return list;
 }
 
-TComPort::BackendFactory& backendFactory()
-{
+TComPort::BackendFactory& backendFactory() {
     static TComPort::BackendFactory factory;
     return factory;
 }
@@ -25,8 +23,7 @@ TComPort::BackendFactory& backendFactory()
 
 TComPort::TComPort(QObject* parent) : QObject(parent) {}
 
-TComPort::~TComPort()
-{
+TComPort::~TComPort() {
     if (m_backend) {
         m_backend->onReadyRead = nullptr;
         m_backend->onDeviceError = nullptr;
@@ -34,10 +31,11 @@ TComPort::~TComPort()
     }
 }
 
-QString TComPort::SimulatorName() { return QStringLiteral("Simulator"); }
+QString TComPort::SimulatorName() {
+    return QStringLiteral("Simulator");
+}
 
-QString TComPort::DevicePath(const QString& portName)
-{
+QString TComPort::DevicePath(const QString& portName) {
     if (portName.startsWith(u'/') || portName == SimulatorName())
         return portName;
     const QSerialPortInfo info(portName);
@@ -45,8 +43,7 @@ QString TComPort::DevicePath(const QString& portName)
     return location.isEmpty() ? portName : location;
 }
 
-void TComPort::EnumeratePorts(QStringList& list)
-{
+void TComPort::EnumeratePorts(QStringList& list) {
     if (portListOverride()) {
         list += *portListOverride();
         return;
@@ -59,18 +56,15 @@ void TComPort::EnumeratePorts(QStringList& list)
     list += names;
 }
 
-void TComPort::SetPortListOverride(std::optional<QStringList> ports)
-{
+void TComPort::SetPortListOverride(std::optional<QStringList> ports) {
     portListOverride() = std::move(ports);
 }
 
-void TComPort::SetBackendFactory(BackendFactory factory)
-{
+void TComPort::SetBackendFactory(BackendFactory factory) {
     backendFactory() = std::move(factory);
 }
 
-void TComPort::raise(int code, const QString& message)
-{
+void TComPort::raise(int code, const QString& message) {
     EComError error(code, message);
     TComAction action = caFail;
     if (OnError)
@@ -80,16 +74,16 @@ void TComPort::raise(int code, const QString& message)
     throw error;
 }
 
-void TComPort::requireOpen()
-{
+void TComPort::requireOpen() {
     if (!Active())
         raise(0, ComErrorText::ClosedPort);
 }
 
-bool TComPort::Active() const { return m_backend && m_backend->isOpen(); }
+bool TComPort::Active() const {
+    return m_backend && m_backend->isOpen();
+}
 
-void TComPort::setActive(bool active)
-{
+void TComPort::setActive(bool active) {
     if (active == Active())
         return;
     if (!active) {
@@ -132,10 +126,11 @@ void TComPort::setActive(bool active)
     m_lastOpenFailureCode = 0;
 }
 
-QString TComPort::DeviceName() const { return m_deviceName; }
+QString TComPort::DeviceName() const {
+    return m_deviceName;
+}
 
-void TComPort::setDeviceName(const QString& name)
-{
+void TComPort::setDeviceName(const QString& name) {
     if (name == m_deviceName)
         return;
     if (Active())
@@ -143,14 +138,12 @@ void TComPort::setDeviceName(const QString& name)
     m_deviceName = name;
 }
 
-int TComPort::InputCount()
-{
+int TComPort::InputCount() {
     requireOpen();
     return int(m_backend->bytesAvailable());
 }
 
-int TComPort::Read(char* buffer, int count)
-{
+int TComPort::Read(char* buffer, int count) {
     requireOpen();
     if (m_readShort) {
         m_readShort = false;
@@ -164,16 +157,14 @@ int TComPort::Read(char* buffer, int count)
     return n;
 }
 
-int TComPort::Read(QByteArray& buffer, int count)
-{
+int TComPort::Read(QByteArray& buffer, int count) {
     buffer.resize(std::max(count, 0));
     const int n = Read(buffer.data(), count);
     buffer.resize(n);
     return n;
 }
 
-void TComPort::Write(const char* buffer, int count)
-{
+void TComPort::Write(const char* buffer, int count) {
     requireOpen();
     if (count <= 0)
         return;
@@ -184,25 +175,28 @@ void TComPort::Write(const char* buffer, int count)
         raise(failure.code, failure.text.isEmpty() ? ComErrorText::Timeout : failure.text);
 }
 
-void TComPort::Write(const QByteArray& bytes) { Write(bytes.constData(), int(bytes.size())); }
+void TComPort::Write(const QByteArray& bytes) {
+    Write(bytes.constData(), int(bytes.size()));
+}
 
-void TComPort::ClearInput()
-{
+void TComPort::ClearInput() {
     if (Active())
         m_backend->clearInput();
 }
 
-QString TComPort::LastOpenFailure() const { return m_lastOpenFailure; }
+QString TComPort::LastOpenFailure() const {
+    return m_lastOpenFailure;
+}
 
-int TComPort::LastOpenFailureCode() const { return m_lastOpenFailureCode; }
+int TComPort::LastOpenFailureCode() const {
+    return m_lastOpenFailureCode;
+}
 
-bool TComPort::LastOpenRefused() const
-{
+bool TComPort::LastOpenRefused() const {
     return m_lastOpenFailureCode == EACCES || m_lastOpenFailureCode == EBUSY;
 }
 
-MeterEmulator* TComPort::Emulator() const
-{
+MeterEmulator* TComPort::Emulator() const {
     if (!Active())
         return nullptr;
     if (auto* sim = dynamic_cast<SimulatorBackend*>(m_backend.get()))
@@ -210,8 +204,7 @@ MeterEmulator* TComPort::Emulator() const
     return nullptr;
 }
 
-void TComPort::onBackendReadyRead()
-{
+void TComPort::onBackendReadyRead() {
     if (!OnRxChar)
         return;
     // Nothing may escape into the event loop; the handler ends its own action on an abort.
@@ -223,8 +216,7 @@ void TComPort::onBackendReadyRead()
     }
 }
 
-void TComPort::onBackendError(int code, const QString& text)
-{
+void TComPort::onBackendError(int code, const QString& text) {
     // Not inside any operation of the program: tell the handler, never throw.
     if (!OnError)
         return;
@@ -236,16 +228,14 @@ void TComPort::onBackendError(int code, const QString& text)
     }
 }
 
-void OpenQuietly(TComPort& port)
-{
+void OpenQuietly(TComPort& port) {
     try {
         port.setActive(true);
     } catch (...) {
     }
 }
 
-void CloseQuietly(TComPort& port)
-{
+void CloseQuietly(TComPort& port) {
     try {
         port.setActive(false);
     } catch (...) {

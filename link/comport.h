@@ -90,7 +90,8 @@ private:
     QString m_lastOpenFailure;
     int m_lastOpenFailureCode = 0;
     bool m_readShort = false;
-    bool m_injected = false;    // m_backend came from the backend factory   // the previous Read delivered fewer bytes than asked for
+    bool m_injected = false; // m_backend came from the backend factory   // the previous Read
+                             // delivered fewer bytes than asked for
 };
 
 // Opening and closing the way the program does it everywhere: any failure is swallowed,

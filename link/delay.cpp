@@ -7,8 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void Delay(unsigned milliseconds)
-{
+void Delay(unsigned milliseconds) {
     QElapsedTimer clock;
     clock.start();
     // A nested event loop that sleeps until the next event or the end of the wait, so waiting
@@ -21,8 +20,7 @@ void Delay(unsigned milliseconds)
     }
 }
 
-bool SendCommand(TComPort& port, const MeterCommand& command)
-{
+bool SendCommand(TComPort& port, const MeterCommand& command) {
     const QByteArray sent = command.bytes();
     port.ClearInput();
     int attempts = 0;

@@ -9,15 +9,13 @@
 
 namespace {
 
-bool holdsIdentity(const QByteArray& answer)
-{
+bool holdsIdentity(const QByteArray& answer) {
     return answer.contains("120\r") || answer.contains("122\r");
 }
 
 // Two K commands, then whatever the port has received, waiting at most IdentityWaitMs for an
 // identity answer. Throws EAbort when the port fails in between.
-QByteArray callMeter(TComPort& port)
-{
+QByteArray callMeter(TComPort& port) {
     QByteArray answer;
     if (port.Active())
         port.Write(CmdK.bytes());
@@ -43,8 +41,7 @@ QByteArray callMeter(TComPort& port)
 
 } // namespace
 
-void DiscoverMeter(LiveLink& link, DiscoveryHost& host)
-{
+void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     LiveViews& views = link.views();
     TComPort& port = link.Comm1;
     host.showProgress(QStringLiteral("Initializing COM Port ...."));

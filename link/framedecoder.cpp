@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr std::uint32_t bit(unsigned n) { return std::uint32_t(1) << n; }
+constexpr std::uint32_t bit(unsigned n) {
+    return std::uint32_t(1) << n;
+}
 
 // One range of a function: unit, divisor, multiplier.
 struct RangeEntry {
@@ -21,18 +23,15 @@ constexpr RangeEntry kFrequency[] = {{"KHz", 1000, 1},    {"KHz", 100, 1},    {"
                                      {"MHz", 1000, 1000}, {"MHz", 100, 1000}, {"MHz", 10, 1000}};
 constexpr RangeEntry kRpm[] = {{"KRPM", 100, 1},    {"KRPM", 10, 1},    {"MRPM", 1000, 1000},
                                {"MRPM", 100, 1000}, {"MRPM", 10, 1000}, {"MRPM", 1, 1000}};
-constexpr RangeEntry kOhm[] = {{"Ohm", 10, 1},           {"KOhm", 1000, 1000},
-                               {"KOhm", 100, 1000},      {"KOhm", 10, 1000},
-                               {"MOhm", 1000, 1000000},  {"MOhm", 100, 1000000}};
-constexpr RangeEntry kCapacitance[] = {
-    {"nF", 1000, 1},          {"nF", 100, 1},         {"nF", 10, 1},
-    {"uF", 1000, 1000},       {"uF", 100, 1000},      {"uF", 10, 1000},
-    {"mF", 1000, 1000000},    {"mF", 100, 1000000}};
+constexpr RangeEntry kOhm[] = {{"Ohm", 10, 1},     {"KOhm", 1000, 1000},    {"KOhm", 100, 1000},
+                               {"KOhm", 10, 1000}, {"MOhm", 1000, 1000000}, {"MOhm", 100, 1000000}};
+constexpr RangeEntry kCapacitance[] = {{"nF", 1000, 1},       {"nF", 100, 1},      {"nF", 10, 1},
+                                       {"uF", 1000, 1000},    {"uF", 100, 1000},   {"uF", 10, 1000},
+                                       {"mF", 1000, 1000000}, {"mF", 100, 1000000}};
 constexpr RangeEntry kVoltage[] = {
     {"mV", 10, 1}, {"V", 1000, 1000}, {"V", 100, 1000}, {"V", 10, 1000}, {"V", 1, 1000}};
 
-std::uint32_t pointBit(std::int32_t divisor)
-{
+std::uint32_t pointBit(std::int32_t divisor) {
     switch (divisor) {
     case 1000:
         return bit(annPoint1);
@@ -45,8 +44,7 @@ std::uint32_t pointBit(std::int32_t divisor)
     }
 }
 
-std::uint32_t prefixUnitBit(const QString& unit)
-{
+std::uint32_t prefixUnitBit(const QString& unit) {
     if (unit == u"KHz" || unit == u"KRPM" || unit == u"KOhm")
         return bit(unitKOhmHz);
     if (unit == u"MHz" || unit == u"MRPM" || unit == u"MOhm")
@@ -54,8 +52,7 @@ std::uint32_t prefixUnitBit(const QString& unit)
     return 0;
 }
 
-std::uint32_t capacitanceBit(const QString& unit)
-{
+std::uint32_t capacitanceBit(const QString& unit) {
     if (unit == u"nF")
         return bit(annnF);
     if (unit == u"uF")
@@ -67,8 +64,7 @@ std::uint32_t capacitanceBit(const QString& unit)
 
 } // namespace
 
-void FrameDecoder::Reset()
-{
+void FrameDecoder::Reset() {
     reading = Reading{};
     stats = Statistics{};
     previous = PreviousFrame{};
@@ -76,15 +72,13 @@ void FrameDecoder::Reset()
     NeedlePosition = 0;
 }
 
-void FrameDecoder::ResetStatistics()
-{
+void FrameDecoder::ResetStatistics() {
     stats.MaxCount = -1e9f;
     stats.MinCount = 1e9f;
     resetPeak();
 }
 
-void FrameDecoder::resetPeak()
-{
+void FrameDecoder::resetPeak() {
     stats.PeakMaxCount = -1e9f;
     stats.PeakMinCount = 1e9f;
     stats.PeakValue = 0.0f;
@@ -92,8 +86,7 @@ void FrameDecoder::resetPeak()
     stats.PeakDigits = BlankDigits;
 }
 
-int FrameDecoder::DecimalsFor(int divisor)
-{
+int FrameDecoder::DecimalsFor(int divisor) {
     switch (divisor) {
     case 1:
         return 0;
@@ -108,15 +101,13 @@ int FrameDecoder::DecimalsFor(int divisor)
     }
 }
 
-QString FrameDecoder::FixedText(double value, int decimals)
-{
+QString FrameDecoder::FixedText(double value, int decimals) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', decimals);
 }
 
-void FrameDecoder::decodeFunction(int meterModel)
-{
+void FrameDecoder::decodeFunction(int meterModel) {
     Reading& r = reading;
     // A range the row lists sets unit, divisor, multiplier and the decimal point; an unlisted
     // one leaves all three as they were.
@@ -234,8 +225,7 @@ void FrameDecoder::decodeFunction(int meterModel)
     }
 }
 
-void FrameDecoder::blankDigits()
-{
+void FrameDecoder::blankDigits() {
     DigitCodes& d = reading.Digits;
     if (reading.Overload) {
         d = {DigitBlank, 0, DigitL, DigitBlank};
@@ -263,8 +253,7 @@ void FrameDecoder::blankDigits()
     }
 }
 
-void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveViews& views)
-{
+void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveViews& views) {
     Reading& r = reading;
     auto ch = [&frame](int position) -> unsigned {
         return position - 1 < frame.size() ? std::uint8_t(frame[position - 1]) : 0u;

@@ -21,12 +21,13 @@ private:
     bool& m_flag;
 };
 
-void abortOnError(TComPort*, const EComError&, TComAction& action) { action = caAbort; }
+void abortOnError(TComPort*, const EComError&, TComAction& action) {
+    action = caAbort;
+}
 
 } // namespace
 
-LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views(views)
-{
+LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views(views) {
     Comm1.OnError = abortOnError;
     Comm3.OnError = abortOnError;
     Comm1.OnRxChar = [this](TComPort*) { Comm1RxChar(); };
@@ -36,25 +37,26 @@ LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views
     decoder.Reset();
 }
 
-LiveLink::~LiveLink()
-{
+LiveLink::~LiveLink() {
     MainTimer.stop();
     Comm1.OnRxChar = nullptr;
     CloseQuietly(Comm1);
     CloseQuietly(Comm3);
 }
 
-void LiveLink::setClock(const Clock* clock) { m_clock = clock; }
+void LiveLink::setClock(const Clock* clock) {
+    m_clock = clock;
+}
 
-const Clock& LiveLink::clock() const { return m_clock ? *m_clock : m_systemClock; }
+const Clock& LiveLink::clock() const {
+    return m_clock ? *m_clock : m_systemClock;
+}
 
-bool LiveLink::anyViewExists() const
-{
+bool LiveLink::anyViewExists() const {
     return m_views.hasRecorder() || m_views.hasLcd() || m_views.hasGauge() || m_views.hasStatus();
 }
 
-bool LiveLink::IsValidFrame(const QByteArray& frame)
-{
+bool LiveLink::IsValidFrame(const QByteArray& frame) {
     if (frame.size() < 9)
         return false;
     for (int i = 0; i < 9; ++i) {
@@ -64,8 +66,7 @@ bool LiveLink::IsValidFrame(const QByteArray& frame)
     return true;
 }
 
-bool LiveLink::WaitWhileSet(const bool& flag, int timeoutMs)
-{
+bool LiveLink::WaitWhileSet(const bool& flag, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
     while (flag && (timeoutMs < 0 || clock.elapsed() < timeoutMs))
@@ -73,8 +74,7 @@ bool LiveLink::WaitWhileSet(const bool& flag, int timeoutMs)
     return !flag;
 }
 
-void LiveLink::Comm1RxChar()
-{
+void LiveLink::Comm1RxChar() {
     // A notification that arrives while the step runs (through a nested message loop) makes
     // the running step go round once more instead of cutting into its buffer.
     if (RxBusy) {
@@ -92,8 +92,7 @@ void LiveLink::Comm1RxChar()
     } while (m_rxAgain);
 }
 
-void LiveLink::receiveStep()
-{
+void LiveLink::receiveStep() {
     // Take everything that is waiting, 64 bytes at a time, in order.
     const int n = Comm1.InputCount();
     if (Comm1.Active() && n > 0) {
@@ -163,16 +162,14 @@ void LiveLink::receiveStep()
     }
 }
 
-int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs)
-{
+int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
     // Lateness against the one-second period, in whole milliseconds of the monotonic clock.
     const qint64 lateness = elapsedMs - 1000;
     const qint64 n = qint64(currentInterval) - lateness;
     return n > 500 ? int(qMin<qint64>(n, 60000)) : 500;
 }
 
-void LiveLink::MainTimerTimer()
-{
+void LiveLink::MainTimerTimer() {
     if (TimerBusy)
         return; // a tick that arrives inside a running step is dropped
     BusyScope busy(TimerBusy);
@@ -225,7 +222,8 @@ void LiveLink::MainTimerTimer()
             TickReference = monotonic;
             TickReferenceReset = false;
         } else {
-            MainTimer.setInterval(CorrectedInterval(MainTimer.interval(), monotonic - TickReference));
+            MainTimer.setInterval(
+                CorrectedInterval(MainTimer.interval(), monotonic - TickReference));
             TickReference = monotonic;
         }
         if (!Connected)

@@ -10,18 +10,14 @@ class MeterCommand {
 public:
     explicit constexpr MeterCommand(char letter, std::uint8_t p1 = 0, std::uint8_t p2 = 0,
                                     std::uint8_t p3 = 0)
-        : m_bytes{0x02, std::uint8_t(letter), p1, p2, p3, 0x03}
-    {
-    }
+        : m_bytes{0x02, std::uint8_t(letter), p1, p2, p3, 0x03} {}
 
-    QByteArray bytes() const
-    {
+    QByteArray bytes() const {
         return QByteArray(reinterpret_cast<const char*>(m_bytes.data()), int(m_bytes.size()));
     }
     char letter() const { return char(m_bytes[1]); }
     void setLetter(char letter) { m_bytes[1] = std::uint8_t(letter); }
-    void setParameters(std::uint8_t p1, std::uint8_t p2, std::uint8_t p3)
-    {
+    void setParameters(std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
         m_bytes[2] = p1;
         m_bytes[3] = p2;
         m_bytes[4] = p3;

@@ -5,25 +5,22 @@
 #include <cerrno>
 #include <cstring>
 
-SerialBackend::SerialBackend(const QString& path)
-{
+SerialBackend::SerialBackend(const QString& path) {
     m_port.setPortName(path);
     QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] { onReadyReadSignal(); });
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError e) { onErrorSignal(e); });
 }
 
-SerialBackend::~SerialBackend()
-{
+SerialBackend::~SerialBackend() {
     onReadyRead = nullptr;
     onDeviceError = nullptr;
     if (m_port.isOpen())
         m_port.close();
 }
 
-QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error,
-                                           const QString& path, const QString& systemText)
-{
+QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error, const QString& path,
+                                           const QString& systemText) {
     switch (error) {
     case QSerialPort::PermissionError:
 #ifdef Q_OS_LINUX
@@ -40,10 +37,11 @@ QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error,
     }
 }
 
-void SerialBackend::setPath(const QString& path) { m_port.setPortName(path); }
+void SerialBackend::setPath(const QString& path) {
+    m_port.setPortName(path);
+}
 
-bool SerialBackend::open(Failure* failure)
-{
+bool SerialBackend::open(Failure* failure) {
     m_port.clearError();
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (failure) {
@@ -51,7 +49,7 @@ bool SerialBackend::open(Failure* failure)
             // of the most useful kinds.
             const auto error = m_port.error();
             // (Qt reports a port locked by another program as a permission error too.)
-            failure->code = error == QSerialPort::PermissionError ? EACCES
+            failure->code = error == QSerialPort::PermissionError       ? EACCES
                             : error == QSerialPort::DeviceNotFoundError ? ENOENT
                                                                         : 0;
             failure->text = describeOpenFailure(error, m_port.portName(), m_port.errorString());
@@ -71,17 +69,17 @@ bool SerialBackend::open(Failure* failure)
     return true;
 }
 
-void SerialBackend::close()
-{
+void SerialBackend::close() {
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
 }
 
-bool SerialBackend::isOpen() const { return m_port.isOpen(); }
+bool SerialBackend::isOpen() const {
+    return m_port.isOpen();
+}
 
-qint64 SerialBackend::bytesAvailable()
-{
+qint64 SerialBackend::bytesAvailable() {
     if (!m_port.isOpen())
         return 0;
     // Bytes that reached the driver while no event loop ran are only in QSerialPort's buffer
@@ -110,15 +108,13 @@ qint64 SerialBackend::bytesAvailable()
     return n;
 }
 
-qint64 SerialBackend::read(char* data, qint64 count)
-{
+qint64 SerialBackend::read(char* data, qint64 count) {
     if (!m_port.isOpen())
         return 0;
     return m_port.read(data, count);
 }
 
-bool SerialBackend::write(const char* data, qint64 count, Failure* failure)
-{
+bool SerialBackend::write(const char* data, qint64 count, Failure* failure) {
     if (!m_port.isOpen())
         return false;
     const qint64 written = m_port.write(data, count);
@@ -134,14 +130,12 @@ bool SerialBackend::write(const char* data, qint64 count, Failure* failure)
     return true;
 }
 
-void SerialBackend::waitWritten()
-{
+void SerialBackend::waitWritten() {
     if (m_port.isOpen() && m_port.bytesToWrite() > 0)
         m_port.waitForBytesWritten(1000);
 }
 
-void SerialBackend::clearInput()
-{
+void SerialBackend::clearInput() {
     if (!m_port.isOpen())
         return;
     // Drop what QSerialPort has buffered and what the driver holds.
@@ -154,8 +148,7 @@ void SerialBackend::clearInput()
     m_missedNotify = false;
 }
 
-void SerialBackend::onReadyReadSignal()
-{
+void SerialBackend::onReadyReadSignal() {
     if (m_pulling) {
         m_missedNotify = true;
         return;
@@ -164,8 +157,7 @@ void SerialBackend::onReadyReadSignal()
         onReadyRead();
 }
 
-void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error)
-{
+void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error) {
     switch (error) {
     case QSerialPort::NoError:
     case QSerialPort::TimeoutError: // from the zero-wait pull: nothing was pending

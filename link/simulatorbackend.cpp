@@ -3,8 +3,7 @@
 #include "meteremulator.h"
 #include "readingsource.h"
 
-SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator>(122))
-{
+SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator>(122)) {
     m_clock.start();
     m_emulator->setPaced(true);
     m_emulator->setFrameIntervalMs(250);
@@ -15,36 +14,38 @@ SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator
 
 SimulatorBackend::~SimulatorBackend() = default;
 
-MeterEmulator& SimulatorBackend::emulator() { return *m_emulator; }
+MeterEmulator& SimulatorBackend::emulator() {
+    return *m_emulator;
+}
 
-qint64 SimulatorBackend::now() const { return m_clock.elapsed(); }
+qint64 SimulatorBackend::now() const {
+    return m_clock.elapsed();
+}
 
-bool SimulatorBackend::open(Failure*)
-{
+bool SimulatorBackend::open(Failure*) {
     m_emulator->reset();
     m_input.clear();
     m_open = true;
     return true;
 }
 
-void SimulatorBackend::close()
-{
+void SimulatorBackend::close() {
     m_open = false;
     m_timer.stop();
     m_input.clear();
     m_emulator->reset();
 }
 
-bool SimulatorBackend::isOpen() const { return m_open; }
+bool SimulatorBackend::isOpen() const {
+    return m_open;
+}
 
-void SimulatorBackend::collect()
-{
+void SimulatorBackend::collect() {
     if (m_open)
         m_input += m_emulator->read(now());
 }
 
-void SimulatorBackend::schedule()
-{
+void SimulatorBackend::schedule() {
     if (!m_open)
         return;
     const qint64 due = m_emulator->nextOutputMs();
@@ -57,8 +58,7 @@ void SimulatorBackend::schedule()
         m_timer.start(int(qMin<qint64>(wait, 60000)));
 }
 
-void SimulatorBackend::deliver()
-{
+void SimulatorBackend::deliver() {
     const qsizetype before = m_input.size();
     collect();
     const bool arrived = m_input.size() > before;
@@ -67,23 +67,20 @@ void SimulatorBackend::deliver()
         onReadyRead();
 }
 
-qint64 SimulatorBackend::bytesAvailable()
-{
+qint64 SimulatorBackend::bytesAvailable() {
     collect();
     schedule();
     return m_input.size();
 }
 
-qint64 SimulatorBackend::read(char* data, qint64 count)
-{
+qint64 SimulatorBackend::read(char* data, qint64 count) {
     const qint64 n = qMin<qint64>(count, m_input.size());
     std::copy_n(m_input.constData(), n, data);
     m_input.remove(0, n);
     return n;
 }
 
-bool SimulatorBackend::write(const char* data, qint64 count, Failure*)
-{
+bool SimulatorBackend::write(const char* data, qint64 count, Failure*) {
     if (!m_open)
         return false;
     m_emulator->write(QByteArray(data, count), now());
@@ -91,8 +88,7 @@ bool SimulatorBackend::write(const char* data, qint64 count, Failure*)
     return true;
 }
 
-void SimulatorBackend::clearInput()
-{
+void SimulatorBackend::clearInput() {
     collect();
     m_input.clear();
 }

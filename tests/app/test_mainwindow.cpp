@@ -38,8 +38,7 @@ const QList<QByteArray> kScript = {
     "12000;08:", // 2.000 V in peak hold
 };
 
-QLabel* child(QWidget* w, const char* name)
-{
+QLabel* child(QWidget* w, const char* name) {
     auto* label = w->findChild<QLabel*>(QString::fromLatin1(name));
     if (!label)
         qFatal("no label %s", name);
@@ -51,8 +50,7 @@ QLabel* child(QWidget* w, const char* name)
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
@@ -62,8 +60,7 @@ private Q_SLOTS:
         for (const auto& f : kScript)
             script.write(f + "\n");
     }
-    void cleanup()
-    {
+    void cleanup() {
         window.reset();
         sims.clear();
         TComPort::SetPortListOverride(std::nullopt);
@@ -83,8 +80,7 @@ private Q_SLOTS:
 
 private:
     // Starts metersims and makes their devices the port list.
-    void servePorts(const QList<QStringList>& argumentsPerPort)
-    {
+    void servePorts(const QList<QStringList>& argumentsPerPort) {
         QStringList ports;
         for (const auto& args : argumentsPerPort) {
             auto sim = std::make_unique<MeterSimProcess>();
@@ -97,22 +93,19 @@ private:
     }
     // Creates and shows the main window and waits for the start-up to finish; the main timer is
     // then stopped so that the test drives the ticks.
-    void startWindow()
-    {
+    void startWindow() {
         window = std::make_unique<TfrmMain>();
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(window->StartupDone(), 15000);
         window->link.MainTimer.stop();
     }
-    void tick(int n = 1)
-    {
+    void tick(int n = 1) {
         for (int i = 0; i < n; ++i) {
             QTest::qWait(20);
             window->link.MainTimerTimer();
         }
     }
-    QString panel(int i) const
-    {
+    QString panel(int i) const {
         return (i == 0 ? window->StatusPanel0 : window->StatusPanel1)->text();
     }
 
@@ -121,8 +114,7 @@ private:
     std::vector<std::unique_ptr<MeterSimProcess>> sims;
 };
 
-void TestMainWindow::startupWithoutMeter()
-{
+void TestMainWindow::startupWithoutMeter() {
     TComPort::SetPortListOverride(QStringList{});
     QElapsedTimer t;
     t.start();
@@ -142,8 +134,7 @@ void TestMainWindow::startupWithoutMeter()
           t.elapsed());
 }
 
-void TestMainWindow::meterOnThirdPortOfThree()
-{
+void TestMainWindow::meterOnThirdPortOfThree() {
     servePorts({{"--silent"}, {"--silent"}, {"--model", "122"}});
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
@@ -156,8 +147,7 @@ void TestMainWindow::meterOnThirdPortOfThree()
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
 }
 
-void TestMainWindow::model120LeavesLoggerDisabled()
-{
+void TestMainWindow::model120LeavesLoggerDisabled() {
     servePorts({{"--model", "120"}});
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
@@ -168,8 +158,7 @@ void TestMainWindow::model120LeavesLoggerDisabled()
     QVERIFY(!window->btnLoadData->isEnabled());
 }
 
-void TestMainWindow::liveViewsFollowTheMeter()
-{
+void TestMainWindow::liveViewsFollowTheMeter() {
     servePorts({{"--script", settingsDir.filePath("script.txt"), "--interval", "300"}});
     startWindow();
     TfrmLCD* lcd = window->frmLCD;
@@ -186,7 +175,7 @@ void TestMainWindow::liveViewsFollowTheMeter()
     // 1.234 V, auto range, DC.
     waitForCount(1234);
     QCOMPARE(digits(), (QList<int>{1, 2, 3, 4}));
-    QVERIFY(lcd->AnnunciatorVisible(19));  // point after the first digit
+    QVERIFY(lcd->AnnunciatorVisible(19)); // point after the first digit
     QVERIFY(!lcd->AnnunciatorVisible(20));
     QVERIFY(lcd->AnnunciatorVisible(32));  // V
     QVERIFY(lcd->AnnunciatorVisible(9));   // AUTO
@@ -202,10 +191,10 @@ void TestMainWindow::liveViewsFollowTheMeter()
     QCOMPARE(digits(), (QList<int>{10, 5, 0, 0}));
     QVERIFY(lcd->AnnunciatorVisible(18));
     QVERIFY(lcd->AnnunciatorVisible(22));
-    QVERIFY(lcd->AnnunciatorVisible(21));  // point before the last digit
-    QVERIFY(lcd->AnnunciatorVisible(10));  // MANU
+    QVERIFY(lcd->AnnunciatorVisible(21)); // point before the last digit
+    QVERIFY(lcd->AnnunciatorVisible(10)); // MANU
     QVERIFY(!lcd->AnnunciatorVisible(9));
-    QVERIFY(lcd->AnnunciatorVisible(31));  // m
+    QVERIFY(lcd->AnnunciatorVisible(31)); // m
     QCOMPARE(child(status, "lblMIN")->text(), QStringLiteral("-50.0"));
     QCOMPARE(child(status, "lblRange2")->text(), QStringLiteral("mV"));
     QCOMPARE(gauge->LabelText(5), QStringLiteral("400"));
@@ -235,8 +224,7 @@ void TestMainWindow::liveViewsFollowTheMeter()
     QCOMPARE(window->link.decoder.stats.MaxCount, -1e9f);
 }
 
-void TestMainWindow::linkLostAndBack()
-{
+void TestMainWindow::linkLostAndBack() {
     servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
     startWindow();
     QTRY_VERIFY(window->link.FramesDecoded > 2);
@@ -264,8 +252,7 @@ void TestMainWindow::linkLostAndBack()
     QVERIFY(window->btnLoadData->isEnabled());
 }
 
-void TestMainWindow::lastPortWrittenOnCloseNotOnExit()
-{
+void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     servePorts({{"--silent"}, {"--silent"}});
     startWindow();
@@ -297,13 +284,13 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit()
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
 }
 
-void TestMainWindow::viewsCloseAndReopen()
-{
+void TestMainWindow::viewsCloseAndReopen() {
     TComPort::SetPortListOverride(QStringList{});
     startWindow();
     QMdiArea* area = window->MdiArea;
     QCOMPARE(area->subWindowList().size(), 4);
-    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(), QPoint(ChildWindowOf(window->frmLCD)->width(), 0));
+    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(),
+             QPoint(ChildWindowOf(window->frmLCD)->width(), 0));
     QCOMPARE(window->frmRTC->size(), QSize(800, 500));
 
     ChildWindowOf(window->frmLCD)->close();
@@ -343,8 +330,7 @@ void TestMainWindow::viewsCloseAndReopen()
     }
 }
 
-void TestMainWindow::simulatorIsNeverPreselected()
-{
+void TestMainWindow::simulatorIsNeverPreselected() {
     // No real port: the list holds only the emulator, and it is not chosen.
     TComPort::SetPortListOverride(QStringList{});
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
@@ -364,8 +350,7 @@ void TestMainWindow::simulatorIsNeverPreselected()
     QVERIFY(window->link.FramesDecoded >= 2);
 }
 
-void TestMainWindow::aboutBoxShowsVersion()
-{
+void TestMainWindow::aboutBoxShowsVersion() {
     QPointer<TfrmAbout> box = new TfrmAbout;
     QCOMPARE(box->Label2->text(), QStringLiteral("4.2.0.0"));
     QCOMPARE(box->Label3->text(), QStringLiteral("Mendalux for Multimeter"));
@@ -378,8 +363,7 @@ void TestMainWindow::aboutBoxShowsVersion()
     QTRY_VERIFY(box.isNull());
 }
 
-void TestMainWindow::recorderFollowsTheLink()
-{
+void TestMainWindow::recorderFollowsTheLink() {
     servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
     startWindow();
     TfrmRTC* rtc = window->frmRTC;
@@ -424,8 +408,7 @@ void TestMainWindow::recorderFollowsTheLink()
     QCOMPARE(panel(1), sims[0]->path);
 }
 
-void TestMainWindow::scheduleButtonOpensOneDialog()
-{
+void TestMainWindow::scheduleButtonOpensOneDialog() {
     TComPort::SetPortListOverride(QStringList{});
     startWindow();
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);

@@ -14,25 +14,23 @@
 // what the program wrote. It can echo commands like the meter does.
 class FakeDevice {
 public:
-    QByteArray input;          // waiting to be read by the program
-    QList<QByteArray> writes;  // each Write of the program
+    QByteArray input;         // waiting to be read by the program
+    QList<QByteArray> writes; // each Write of the program
     bool open = false;
     bool failOpen = false;
     int failCode = 13; // EACCES: refused
-    bool echo = false;         // answer every write with the same bytes
+    bool echo = false; // answer every write with the same bytes
     int opens = 0;
     std::function<void()> notify; // set by the backend: delivers a receive notification
     std::function<void(const QByteArray&)> onWrite; // the "meter" reacting to a command
 
     // The meter sends bytes; with `notifyNow` the program is told at once.
-    void send(const QByteArray& bytes, bool notifyNow = true)
-    {
+    void send(const QByteArray& bytes, bool notifyNow = true) {
         input += bytes;
         if (notifyNow && notify)
             notify();
     }
-    QByteArray written() const
-    {
+    QByteArray written() const {
         QByteArray all;
         for (const auto& w : writes)
             all += w;
@@ -42,8 +40,7 @@ public:
 
 class FakeBackend : public PortBackend {
 public:
-    explicit FakeBackend(std::shared_ptr<FakeDevice> device) : m_device(std::move(device))
-    {
+    explicit FakeBackend(std::shared_ptr<FakeDevice> device) : m_device(std::move(device)) {
         m_device->notify = [this] {
             if (m_device->open && onReadyRead)
                 onReadyRead();
@@ -51,8 +48,7 @@ public:
     }
     ~FakeBackend() override { m_device->notify = nullptr; }
     void setPath(const QString&) override {}
-    bool open(Failure* failure) override
-    {
+    bool open(Failure* failure) override {
         ++m_device->opens;
         if (m_device->failOpen) {
             failure->code = m_device->failCode;
@@ -66,15 +62,13 @@ public:
     void close() override { m_device->open = false; }
     bool isOpen() const override { return m_device->open; }
     qint64 bytesAvailable() override { return m_device->input.size(); }
-    qint64 read(char* data, qint64 count) override
-    {
+    qint64 read(char* data, qint64 count) override {
         const qint64 n = qMin<qint64>(count, m_device->input.size());
         std::copy_n(m_device->input.constData(), n, data);
         m_device->input.remove(0, n);
         return n;
     }
-    bool write(const char* data, qint64 count, Failure*) override
-    {
+    bool write(const char* data, qint64 count, Failure*) override {
         m_device->writes += QByteArray(data, count);
         if (m_device->onWrite)
             m_device->onWrite(QByteArray(data, count));
@@ -92,10 +86,10 @@ private:
 // Installs a fake device behind every port opened while it lives.
 class FakeDeviceScope {
 public:
-    FakeDeviceScope() : device(std::make_shared<FakeDevice>())
-    {
+    FakeDeviceScope() : device(std::make_shared<FakeDevice>()) {
         auto d = device;
-        TComPort::SetBackendFactory([d](const QString&) { return std::make_unique<FakeBackend>(d); });
+        TComPort::SetBackendFactory(
+            [d](const QString&) { return std::make_unique<FakeBackend>(d); });
     }
     ~FakeDeviceScope() { TComPort::SetBackendFactory({}); }
     std::shared_ptr<FakeDevice> device;
@@ -104,8 +98,7 @@ public:
 // Several fake devices by path; opening any other path fails as a missing device would.
 class FakePortsScope {
 public:
-    FakePortsScope()
-    {
+    FakePortsScope() {
         TComPort::SetBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
             auto it = devices.find(path);
             if (it == devices.end()) {
@@ -118,8 +111,7 @@ public:
         });
     }
     ~FakePortsScope() { TComPort::SetBackendFactory({}); }
-    std::shared_ptr<FakeDevice> add(const QString& path)
-    {
+    std::shared_ptr<FakeDevice> add(const QString& path) {
         auto d = std::make_shared<FakeDevice>();
         devices[path] = d;
         return d;

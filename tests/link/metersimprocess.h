@@ -12,8 +12,7 @@ public:
 
     static QString program() { return qEnvironmentVariable("QL_BIN_DIR") + "/metersim"; }
 
-    bool start(const QStringList& arguments)
-    {
+    bool start(const QStringList& arguments) {
         process.start(program(), arguments);
         if (!process.waitForStarted(5000))
             return false;
@@ -24,15 +23,13 @@ public:
         path = QString::fromLocal8Bit(process.readLine()).trimmed();
         return !path.isEmpty();
     }
-    void kill()
-    {
+    void kill() {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
             process.waitForFinished(5000);
         }
     }
-    void stop()
-    {
+    void stop() {
         if (process.state() != QProcess::NotRunning) {
             process.terminate();
             if (!process.waitForFinished(3000))

@@ -26,63 +26,53 @@ public:
     bool hasGauge() const override { return gauge; }
 
     void recorderFunctionChange() override { calls << "recorderFunctionChange"; }
-    void recorderRangeChange(int previousMultiplier, int multiplier) override
-    {
-        calls << QStringLiteral("recorderRangeChange %1 %2").arg(previousMultiplier).arg(multiplier);
+    void recorderRangeChange(int previousMultiplier, int multiplier) override {
+        calls
+            << QStringLiteral("recorderRangeChange %1 %2").arg(previousMultiplier).arg(multiplier);
     }
     void recorderScaleChange() override { calls << "recorderScaleChange"; }
-    void recorderTakeSample(double) override
-    {
+    void recorderTakeSample(double) override {
         ++samples;
         calls << "recorderTakeSample";
     }
-    void recorderShowRate(int seconds) override
-    {
+    void recorderShowRate(int seconds) override {
         calls << QStringLiteral("recorderShowRate %1").arg(seconds);
     }
-    void recorderSetButtons(bool start, bool stop) override
-    {
+    void recorderSetButtons(bool start, bool stop) override {
         startEnabled = start;
         stopEnabled = stop;
         calls << QStringLiteral("recorderSetButtons %1 %2").arg(start).arg(stop);
     }
     void gaugeRelabel() override { calls << "gaugeRelabel"; }
-    void gaugeShow(double magnitude, const QString& sign) override
-    {
+    void gaugeShow(double magnitude, const QString& sign) override {
         calls << QStringLiteral("gaugeShow %1 %2").arg(magnitude).arg(sign);
         if (onGaugeShow)
             onGaugeShow();
     }
-    void statusShow(bool max, bool pmax, bool min, bool pmin) override
-    {
+    void statusShow(bool max, bool pmax, bool min, bool pmin) override {
         calls << QStringLiteral("statusShow %1%2%3%4").arg(max).arg(pmax).arg(min).arg(pmin);
     }
     void statusPeakEnded() override { calls << "statusPeakEnded"; }
-    void lcdShow() override
-    {
+    void lcdShow() override {
         calls << "lcdShow";
         if (onLcdShow)
             onLcdShow();
     }
-    void lcdSetNoConnection(bool visible) override
-    {
+    void lcdSetNoConnection(bool visible) override {
         noConnectionVisible = visible;
         calls << QStringLiteral("lcdSetNoConnection %1").arg(visible);
     }
-    void setStatusText(int panel, const QString& text) override
-    {
+    void setStatusText(int panel, const QString& text) override {
         (panel == 0 ? panel0 : panel1) = text;
         calls << QStringLiteral("status%1 %2").arg(panel).arg(text);
     }
-    void setLoggerCommandsEnabled(bool enabled) override
-    {
+    void setLoggerCommandsEnabled(bool enabled) override {
         loggerEnabled = enabled;
         calls << QStringLiteral("logger %1").arg(enabled);
     }
 
     // Calls whose text starts with the prefix.
-    QStringList callsStarting(const QString& prefix) const
-    {
+    QStringList callsStarting(const QString& prefix) const {
         QStringList out;
         for (const auto& c : calls)
             if (c.startsWith(prefix))

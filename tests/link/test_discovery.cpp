@@ -18,8 +18,7 @@ public:
     void showProgress(const QString& t) override { progress << t; }
     int portCount() const override { return int(ports.size()); }
     QString portName(int i) const override { return ports.value(i); }
-    void selectPort(int i) override
-    {
+    void selectPort(int i) override {
         selected = i;
         text = ports.value(i);
     }
@@ -29,8 +28,7 @@ public:
 } // namespace
 
 // A fake device that answers K with the identity the way a meter does (echo first).
-static void answerK(const std::shared_ptr<FakeDevice>& d, const QByteArray& identity)
-{
+static void answerK(const std::shared_ptr<FakeDevice>& d, const QByteArray& identity) {
     d->echo = false;
     d->notify = nullptr;
     // The backend calls write(); answer once both K commands were written.
@@ -53,8 +51,7 @@ private Q_SLOTS:
     void permissionTextNamesTheGroup();
 };
 
-void TestDiscovery::meterOnThirdPort()
-{
+void TestDiscovery::meterOnThirdPort() {
     FakePortsScope ports;
     auto a = ports.add("/dev/a");
     auto b = ports.add("/dev/b");
@@ -87,8 +84,7 @@ void TestDiscovery::meterOnThirdPort()
     QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
 }
 
-void TestDiscovery::model120()
-{
+void TestDiscovery::model120() {
     FakePortsScope ports;
     answerK(ports.add("/dev/a"), "120\r");
     RecordingViews views;
@@ -102,8 +98,7 @@ void TestDiscovery::model120()
     QVERIFY(!views.calls.contains("logger 1"));
 }
 
-void TestDiscovery::noMeterSelectsStoredPortOrFirst()
-{
+void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     FakePortsScope ports;
     auto a = ports.add("/dev/a");
     ports.add("/dev/b");
@@ -132,8 +127,7 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst()
     QCOMPARE(a->writes.last(), CmdA.bytes());
 }
 
-void TestDiscovery::simulatorIsSkippedAndNeverPreselected()
-{
+void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     FakePortsScope ports;
     RecordingViews views;
     LiveLink link(views);
@@ -148,8 +142,7 @@ void TestDiscovery::simulatorIsSkippedAndNeverPreselected()
     QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
 }
 
-void TestDiscovery::refusedPortSaysWhy()
-{
+void TestDiscovery::refusedPortSaysWhy() {
     FakePortsScope ports;
     auto a = ports.add("/dev/a");
     a->failOpen = true;
@@ -162,8 +155,7 @@ void TestDiscovery::refusedPortSaysWhy()
     QCOMPARE(views.panel0, QStringLiteral("Permission denied"));
 }
 
-void TestDiscovery::permissionTextNamesTheGroup()
-{
+void TestDiscovery::permissionTextNamesTheGroup() {
     const QString text = SerialBackend::describeOpenFailure(QSerialPort::PermissionError,
                                                             "/dev/ttyUSB0", "Permission denied");
     QVERIFY(text.contains("/dev/ttyUSB0"));

@@ -7,9 +7,7 @@
 namespace {
 
 // Nine frame characters from their parts, plus CR LF.
-QByteArray frame(int range, const char* digits, char function, int c7 = 0, int c8 = 0,
-                 int c9 = 2)
-{
+QByteArray frame(int range, const char* digits, char function, int c7 = 0, int c8 = 0, int c9 = 2) {
     QByteArray f;
     f += char(0x30 | range);
     f += QByteArray(digits, 4);
@@ -21,20 +19,23 @@ QByteArray frame(int range, const char* digits, char function, int c7 = 0, int c
     return f;
 }
 
-constexpr std::uint32_t bit(unsigned n) { return std::uint32_t(1) << n; }
+constexpr std::uint32_t bit(unsigned n) {
+    return std::uint32_t(1) << n;
+}
 // What every test frame lights besides its function: RS232 and AUTO (c9 = 2).
 constexpr std::uint32_t kBase = bit(annRS232) | bit(annAUTO);
 
 using Digits = QList<int>;
-Digits digitsOf(const Reading& r) { return {r.Digits[0], r.Digits[1], r.Digits[2], r.Digits[3]}; }
+Digits digitsOf(const Reading& r) {
+    return {r.Digits[0], r.Digits[1], r.Digits[2], r.Digits[3]};
+}
 
 } // namespace
 
 class TestFrameDecoder : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         decoder.Reset();
         views = RecordingViews{};
@@ -65,8 +66,7 @@ private:
     RecordingViews views;
 };
 
-void TestFrameDecoder::functionTable_data()
-{
+void TestFrameDecoder::functionTable_data() {
     QTest::addColumn<int>("model");
     QTest::addColumn<QList<QByteArray>>("frames");
     QTest::addColumn<QString>("name");
@@ -104,8 +104,7 @@ void TestFrameDecoder::functionTable_data()
             "Freuqency", fUnits[r], fDiv[r], mult, point, hz | pre);
         // A model 120 in frequency mode reads frequency whatever the function code says.
         row(qPrintable(QStringLiteral("120 frequency mode r%1").arg(r)), 120,
-            frame(r, "1234", ';', 0, freq), "Freuqency", fUnits[r], fDiv[r], mult, point,
-            hz | pre);
+            frame(r, "1234", ';', 0, freq), "Freuqency", fUnits[r], fDiv[r], mult, point, hz | pre);
     }
 
     const char* rUnits[] = {"KRPM", "KRPM", "MRPM", "MRPM", "MRPM", "MRPM"};
@@ -115,9 +114,8 @@ void TestFrameDecoder::functionTable_data()
                                     : rDiv[r] == 100 ? p2
                                     : rDiv[r] == 10  ? p3
                                                      : 0;
-        row(qPrintable(QStringLiteral("rpm r%1").arg(r)), 122, frame(r, "1234", '2', alt),
-            "RPM", rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point,
-            r < 2 ? kPre : mPre);
+        row(qPrintable(QStringLiteral("rpm r%1").arg(r)), 122, frame(r, "1234", '2', alt), "RPM",
+            rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point, r < 2 ? kPre : mPre);
     }
 
     row("ohm r0", 122, frame(0, "1234", '3'), "OHM", "Ohm", 10, 1, p3, ohm);
@@ -151,14 +149,14 @@ void TestFrameDecoder::functionTable_data()
     row("V r3", 122, frame(3, "1234", ';'), "Voltage", "V", 10, 1000, bit(annVoltage) | p3, 0);
     row("V r4", 122, frame(4, "1234", ';'), "Voltage", "V", 1, 1000, bit(annVoltage), 0);
     // The same frequency-mode frame from a 122 is a voltage.
-    row("122 ignores frequency mode", 122, frame(0, "1234", ';', 0, freq), "Voltage", "mV", 10,
-        1, bit(annVoltage) | bit(annmVA) | p3, 0);
+    row("122 ignores frequency mode", 122, frame(0, "1234", ';', 0, freq), "Voltage", "mV", 10, 1,
+        bit(annVoltage) | bit(annmVA) | p3, 0);
     row("uA", 122, frame(0, "1234", '='), "Current", "uA", 10, 1, bit(annuVA) | p3, cur);
     row("A", 122, frame(5, "1234", '?'), "Current", "A", 100, 1, p2, cur);
 
     for (char code : {'0', '7', '8', ':', '<', '>'}) {
-        row(qPrintable(QStringLiteral("unused code %1").arg(code)), 122, frame(0, "1234", code),
-            "", "", 1, 1, 0, 0);
+        row(qPrintable(QStringLiteral("unused code %1").arg(code)), 122, frame(0, "1234", code), "",
+            "", 1, 1, 0, 0);
     }
 
     // Unlisted ranges: name and the always-set bits, the rest as after the previous frame.
@@ -169,16 +167,16 @@ void TestFrameDecoder::functionTable_data()
                            << QString(unit) << div << mult << quint32(kBase | ann)
                            << quint32(unitAnn);
     };
-    unlisted("ohm r6", frame(1, "1234", '3'), frame(6, "1234", '3'), "OHM", "KOhm", 1000, 1000,
-             0, ohm);
+    unlisted("ohm r6", frame(1, "1234", '3'), frame(6, "1234", '3'), "OHM", "KOhm", 1000, 1000, 0,
+             ohm);
     unlisted("capacitance r9", frame(4, "1234", '6'), frame(9, "1234", '6'), "Capacitance", "uF",
              100, 1000, bit(annFara), 0);
-    unlisted("frequency r7", frame(3, "1234", '2'), frame(7, "1234", '2'), "Freuqency", "MHz",
-             1000, 1000, 0, hz);
-    unlisted("rpm r6", frame(2, "1234", '2', alt), frame(6, "1234", '2', alt), "RPM", "MRPM",
-             1000, 1000, bit(annRPM), 0);
-    unlisted("voltage r5", frame(2, "1234", ';'), frame(5, "1234", ';'), "Voltage", "V", 100,
-             1000, bit(annVoltage), 0);
+    unlisted("frequency r7", frame(3, "1234", '2'), frame(7, "1234", '2'), "Freuqency", "MHz", 1000,
+             1000, 0, hz);
+    unlisted("rpm r6", frame(2, "1234", '2', alt), frame(6, "1234", '2', alt), "RPM", "MRPM", 1000,
+             1000, bit(annRPM), 0);
+    unlisted("voltage r5", frame(2, "1234", ';'), frame(5, "1234", ';'), "Voltage", "V", 100, 1000,
+             bit(annVoltage), 0);
     // mA and uA set unit and multiplier for every range; only the divisor stays.
     unlisted("mA r2", frame(1, "1234", '9'), frame(2, "1234", '9'), "Current", "mA", 10, 1,
              bit(annmVA), cur);
@@ -186,8 +184,7 @@ void TestFrameDecoder::functionTable_data()
              bit(annuVA), cur);
 }
 
-void TestFrameDecoder::functionTable()
-{
+void TestFrameDecoder::functionTable() {
     QFETCH(int, model);
     QFETCH(QList<QByteArray>, frames);
     for (const auto& f : frames)
@@ -204,8 +201,7 @@ void TestFrameDecoder::functionTable()
     QCOMPARE(r.Value, float(r.Count) / float(r.Divisor));
 }
 
-void TestFrameDecoder::digitBlanking_data()
-{
+void TestFrameDecoder::digitBlanking_data() {
     QTest::addColumn<QByteArray>("f");
     QTest::addColumn<Digits>("digits");
     QTest::addColumn<QString>("text");
@@ -219,27 +215,24 @@ void TestFrameDecoder::digitBlanking_data()
     QTest::newRow("div 100, zero") << frame(2, "0000", ';') << Digits{10, 0, 0, 0} << "0.00";
     QTest::newRow("div 100, 0.12") << frame(2, "0012", ';') << Digits{10, 0, 1, 2} << "0.12";
     QTest::newRow("div 1000, zero") << frame(1, "0000", ';') << Digits{0, 0, 0, 0} << "0.000";
-    QTest::newRow("div 1000, negative") << frame(1, "1234", ';', 4) << Digits{1, 2, 3, 4}
-                                        << "-1.234";
+    QTest::newRow("div 1000, negative")
+        << frame(1, "1234", ';', 4) << Digits{1, 2, 3, 4} << "-1.234";
     QTest::newRow("overload") << frame(1, "0000", ';', 1) << Digits{10, 0, 11, 10} << "OL";
     QTest::newRow("negative overload")
         << frame(1, "0000", ';', 5) << Digits{10, 0, 11, 10} << "-OL";
 }
 
-void TestFrameDecoder::digitBlanking()
-{
+void TestFrameDecoder::digitBlanking() {
     QFETCH(QByteArray, f);
     decode(f);
     QTEST(digitsOf(decoder.reading), "digits");
     QTEST(decoder.reading.ValueText, "text");
-    QCOMPARE(digitsOf(decoder.reading), (Digits{decoder.previous.PreviousDigits[0],
-                                                decoder.previous.PreviousDigits[1],
-                                                decoder.previous.PreviousDigits[2],
-                                                decoder.previous.PreviousDigits[3]}));
+    QCOMPARE(digitsOf(decoder.reading),
+             (Digits{decoder.previous.PreviousDigits[0], decoder.previous.PreviousDigits[1],
+                     decoder.previous.PreviousDigits[2], decoder.previous.PreviousDigits[3]}));
 }
 
-void TestFrameDecoder::quietMillivoltFrame()
-{
+void TestFrameDecoder::quietMillivoltFrame() {
     decode(QByteArray("00000;000\r\n"));
     const Reading& r = decoder.reading;
     QCOMPARE(r.FunctionName, QStringLiteral("Voltage"));
@@ -253,8 +246,7 @@ void TestFrameDecoder::quietMillivoltFrame()
     QCOMPARE(r.UnitAnnunciators, 0u);
 }
 
-void TestFrameDecoder::overload()
-{
+void TestFrameDecoder::overload() {
     decode(frame(1, "0000", ';', 5));
     const Reading& r = decoder.reading;
     QVERIFY(r.Overload);
@@ -265,8 +257,7 @@ void TestFrameDecoder::overload()
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("-OL"));
 }
 
-void TestFrameDecoder::decimalComma()
-{
+void TestFrameDecoder::decimalComma() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     decode(frame(1, "1234", ';'));
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("1,234"));
@@ -274,8 +265,7 @@ void TestFrameDecoder::decimalComma()
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("1234")); // no group separator
 }
 
-void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes()
-{
+void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes() {
     decode(frame(1, "1234", ';'));
     decode(frame(1, "5:78", ';'));
     // The conversion stops at ':'; positions 2..4 keep the codes of the previous frame.
@@ -283,28 +273,25 @@ void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes()
     QCOMPARE(decoder.reading.Count, 5234);
 }
 
-void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero()
-{
+void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero() {
     decode(frame(7, "0042", '3')); // resistance, unlisted range: no divisor from the table
     QCOMPARE(decoder.reading.Divisor, 1);
     QCOMPARE(decoder.reading.Value, 42.0f);
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("42"));
 }
 
-void TestFrameDecoder::viewsAreCalledInOrder()
-{
+void TestFrameDecoder::viewsAreCalledInOrder() {
     decode(frame(1, "1234", ';'));
-    QCOMPARE(views.calls, (QStringList{"recorderFunctionChange", "gaugeRelabel",
-                                       "recorderRangeChange 1 1", "recorderScaleChange",
-                                       "gaugeRelabel", "statusShow 1010", "lcdShow",
-                                       "gaugeShow 1.234 +"}));
+    QCOMPARE(views.calls,
+             (QStringList{"recorderFunctionChange", "gaugeRelabel", "recorderRangeChange 1 1",
+                          "recorderScaleChange", "gaugeRelabel", "statusShow 1010", "lcdShow",
+                          "gaugeShow 1.234 +"}));
     views.calls.clear();
     decode(frame(1, "0999", ';', 4));
     QCOMPARE(views.calls, (QStringList{"statusShow 0010", "lcdShow", "gaugeShow 0.999 -"}));
 }
 
-void TestFrameDecoder::missingViewsAreNotCalled()
-{
+void TestFrameDecoder::missingViewsAreNotCalled() {
     views.recorder = views.gauge = views.status = false;
     decode(frame(1, "1234", ';'));
     QCOMPARE(views.calls, QStringList{"lcdShow"});
@@ -315,24 +302,22 @@ void TestFrameDecoder::missingViewsAreNotCalled()
     QCOMPARE(decoder.reading.Count, 1235); // still decoded
 }
 
-void TestFrameDecoder::statisticsTrackMaxAndMin()
-{
+void TestFrameDecoder::statisticsTrackMaxAndMin() {
     decode(frame(1, "1000", ';'));
     decode(frame(1, "1500", ';'));
     decode(frame(1, "0500", ';', 4));
     decode(frame(1, "1200", ';'));
     QCOMPARE(decoder.stats.MaxCount, 1500.0f);
     QCOMPARE(decoder.stats.MinCount, -500.0f);
-    QCOMPARE(views.callsStarting("statusShow"),
-             (QStringList{"statusShow 1010", "statusShow 1000", "statusShow 0010",
-                          "statusShow 0000"}));
+    QCOMPARE(
+        views.callsStarting("statusShow"),
+        (QStringList{"statusShow 1010", "statusShow 1000", "statusShow 0010", "statusShow 0000"}));
     // Peak trackers do not move outside peak hold.
     QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
     QCOMPARE(decoder.stats.PeakMinCount, 1e9f);
 }
 
-void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly()
-{
+void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
     decode(frame(1, "1000", ';'));
     decode(frame(1, "2000", ';', 4, 4)); // peak hold, -2.000
     decode(frame(1, "3000", ';', 0, 8)); // peak hold (other bit), 3.000
@@ -355,8 +340,7 @@ void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly()
     QCOMPARE(decoder.stats.MinCount, -2000.0f);
 }
 
-void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd()
-{
+void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
     decode(frame(1, "2500", ';', 4, 4)); // held -2.500
     Digits shownAtLcd;
     std::uint32_t annAtLcd = 0;
@@ -372,8 +356,7 @@ void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd()
     QCOMPARE(views.calls.last(), QStringLiteral("gaugeShow 2.5 -"));
 }
 
-void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange()
-{
+void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange() {
     decode(frame(1, "1000", ';', 0, 0, 2 | 4)); // AC
     decode(frame(1, "0500", ';', 0, 0, 2 | 4));
     views.calls.clear();
@@ -384,8 +367,7 @@ void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange()
     QCOMPARE(decoder.stats.MinCount, 500.0f);
 }
 
-void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly()
-{
+void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly() {
     decode(frame(0, "0020", '4', 8));
     decode(frame(0, "0030", '4', 8));
     views.calls.clear();
@@ -396,8 +378,7 @@ void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly()
     QCOMPARE(decoder.stats.MinCount, 80.0f);
 }
 
-void TestFrameDecoder::rangeChangeReportsMultipliers()
-{
+void TestFrameDecoder::rangeChangeReportsMultipliers() {
     decode(frame(1, "1000", ';'));
     decode(frame(1, "1000", ';'));
     decode(frame(0, "1000", ';')); // V -> mV
@@ -409,8 +390,7 @@ void TestFrameDecoder::rangeChangeReportsMultipliers()
     QCOMPARE(decoder.previous.PreviousMultiplier, 1000);
 }
 
-void TestFrameDecoder::statusResetClearsTrackers()
-{
+void TestFrameDecoder::statusResetClearsTrackers() {
     decode(frame(1, "2000", ';', 0, 4));
     decoder.ResetStatistics();
     QCOMPARE(decoder.stats.MaxCount, -1e9f);

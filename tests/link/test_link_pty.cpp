@@ -29,8 +29,7 @@ const QStringList kExpected = {"1.234 V", "-50.0 mV", "7.50 KOhm", "25 C", "1.00
 class TestLinkPty : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(dir.isValid());
         QFile script(dir.filePath("readings.txt"));
         QVERIFY(script.open(QIODevice::WriteOnly));
@@ -45,8 +44,7 @@ private Q_SLOTS:
 
 private:
     // Runs timer ticks every `ms` until `done` or the time runs out.
-    bool tickUntil(LiveLink& link, const std::function<bool()>& done, int ms, int limitMs)
-    {
+    bool tickUntil(LiveLink& link, const std::function<bool()>& done, int ms, int limitMs) {
         QElapsedTimer t;
         t.start();
         while (!done() && t.elapsed() < limitMs) {
@@ -60,8 +58,7 @@ private:
     QString linkPath;
 };
 
-void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss()
-{
+void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     MeterSimProcess sim;
     QVERIFY2(sim.start({"--script", dir.filePath("readings.txt"), "--instant", "--interval", "5",
                         "--corrupt-every", "4", "--link", linkPath}),
@@ -88,7 +85,8 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss()
 
     // Two rounds of the script: every corrupted frame stalls the meter (it waits for a Y that
     // never comes), the link goes down after five ticks and comes back through K and A.
-    QVERIFY(tickUntil(link, [&] { return decoded.size() >= 12; }, 20, 20000));
+    QVERIFY(tickUntil(
+        link, [&] { return decoded.size() >= 12; }, 20, 20000));
     QVERIFY(link.Connected);
     QCOMPARE(link.MeterModel, 122);
     QCOMPARE(decoded.mid(0, 12), kExpected + kExpected);
@@ -100,7 +98,8 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss()
     // The meter goes away.
     sim.kill();
     const qint64 decodedBefore = link.FramesDecoded;
-    QVERIFY(tickUntil(link, [&] { return !link.Connected; }, 20, 3000));
+    QVERIFY(tickUntil(
+        link, [&] { return !link.Connected; }, 20, 3000));
     QCOMPARE(views.panel1, QStringLiteral("No Connection"));
     QVERIFY(!link.Comm1.Active());
     QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
@@ -114,12 +113,12 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss()
 
     // A new meter appears at the same place; opening the port again brings the link back.
     MeterSimProcess sim2;
-    QVERIFY(sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link",
-                        linkPath}));
+    QVERIFY(
+        sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link", linkPath}));
     OpenQuietly(link.Comm1);
     QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
-    QVERIFY(tickUntil(link, [&] { return link.Connected && link.FramesDecoded > decodedBefore + 3; },
-                      20, 5000));
+    QVERIFY(tickUntil(
+        link, [&] { return link.Connected && link.FramesDecoded > decodedBefore + 3; }, 20, 5000));
     QCOMPARE(link.decoder.reading.UnitText, QStringLiteral("V"));
 }
 

@@ -15,8 +15,7 @@ public:
     double days = 46000.5;
     qint64 monotonicMs() const override { return ms; }
     double now() const override { return days; }
-    void advance(qint64 step)
-    {
+    void advance(qint64 step) {
         ms += step;
         days += step / 86400000.0;
     }
@@ -30,8 +29,7 @@ const QByteArray kFrame2 = "12345;002\r\n"; // 2.345 V
 class TestLiveLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         fake = std::make_unique<FakeDeviceScope>();
         views = std::make_unique<RecordingViews>();
         link = std::make_unique<LiveLink>(*views);
@@ -39,8 +37,7 @@ private Q_SLOTS:
         link->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
         link->Comm1.setActive(true);
     }
-    void cleanup()
-    {
+    void cleanup() {
         link.reset();
         views.reset();
         fake.reset();
@@ -79,15 +76,13 @@ private:
     std::unique_ptr<LiveLink> link;
     FakeClock clock;
     FakeDevice& dev() { return *fake->device; }
-    void tick()
-    {
+    void tick() {
         clock.advance(1000);
         link->MainTimerTimer();
     }
 };
 
-void TestLiveLink::identityAndFrameInOneRead()
-{
+void TestLiveLink::identityAndFrameInOneRead() {
     link->MeterModel = 120;
     dev().send("122\r" + kFrame);
     QCOMPARE(link->MeterModel, 122);
@@ -98,8 +93,7 @@ void TestLiveLink::identityAndFrameInOneRead()
     QVERIFY(link->Connected);
 }
 
-void TestLiveLink::invalidFrameIsDroppedButKeepsLinkAlive()
-{
+void TestLiveLink::invalidFrameIsDroppedButKeepsLinkAlive() {
     link->MissedTicks = 3;
     QByteArray bad = kFrame;
     bad[5] = 0x4B; // sixth character with high bits 4
@@ -113,8 +107,7 @@ void TestLiveLink::invalidFrameIsDroppedButKeepsLinkAlive()
     QCOMPARE(link->FramesRejected, 1);
 }
 
-void TestLiveLink::frameAtStartOfBuffer()
-{
+void TestLiveLink::frameAtStartOfBuffer() {
     QCOMPARE(kFrame.size(), 11);
     dev().send(kFrame);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
@@ -122,8 +115,7 @@ void TestLiveLink::frameAtStartOfBuffer()
     QVERIFY(link->RxBuffer.isEmpty());
 }
 
-void TestLiveLink::noLineEndKeepsLastNineCharacters()
-{
+void TestLiveLink::noLineEndKeepsLastNineCharacters() {
     const QByteArray text = "abcdefghijklmnopqrstuvwxy"; // 25 characters
     dev().send(text.left(10));
     QCOMPARE(link->RxBuffer, text.left(10)); // fewer than 20: unchanged
@@ -132,8 +124,7 @@ void TestLiveLink::noLineEndKeepsLastNineCharacters()
     QVERIFY(!link->Connected);
 }
 
-void TestLiveLink::frameFollowedByHalfOfNext()
-{
+void TestLiveLink::frameFollowedByHalfOfNext() {
     // The meter's Y echo, a frame and the first half of the next frame in one read: nothing
     // after the CR LF may be lost.
     dev().send(CmdY.bytes() + kFrame + kFrame2.left(5));
@@ -146,8 +137,7 @@ void TestLiveLink::frameFollowedByHalfOfNext()
     QVERIFY(link->RxBuffer.isEmpty());
 }
 
-void TestLiveLink::twoFramesInOneRead()
-{
+void TestLiveLink::twoFramesInOneRead() {
     QList<int> counts;
     views->onLcdShow = [&] { counts << link->decoder.reading.Count; };
     dev().send(kFrame + kFrame2);
@@ -155,8 +145,7 @@ void TestLiveLink::twoFramesInOneRead()
     QCOMPARE(link->FramesAcknowledged, 2);
 }
 
-void TestLiveLink::framesWithoutViewsOnlySetNewReading()
-{
+void TestLiveLink::framesWithoutViewsOnlySetNewReading() {
     views->recorder = views->lcd = views->status = views->gauge = false;
     dev().send(kFrame);
     QVERIFY(link->NewReading);
@@ -165,8 +154,7 @@ void TestLiveLink::framesWithoutViewsOnlySetNewReading()
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()}); // still acknowledged
 }
 
-void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only()
-{
+void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
     link->Recording = true;
     link->MeterModel = 120;
     dev().send(kFrame);
@@ -188,16 +176,14 @@ void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only()
     QVERIFY(views->panel1.isEmpty());
 }
 
-void TestLiveLink::closedPortEndsStepSilently()
-{
+void TestLiveLink::closedPortEndsStepSilently() {
     link->Comm1.setActive(false);
     link->Comm1RxChar(); // InputCount on a closed port aborts the step
     QVERIFY(!link->RxBusy);
     QVERIFY(link->RxBuffer.isEmpty());
 }
 
-void TestLiveLink::reentrantNotificationIsNotLost()
-{
+void TestLiveLink::reentrantNotificationIsNotLost() {
     // A view that runs a nested message loop while the next frame arrives.
     bool nested = false;
     views->onLcdShow = [&] {
@@ -211,8 +197,7 @@ void TestLiveLink::reentrantNotificationIsNotLost()
     QCOMPARE(link->decoder.reading.Count, 2345);
 }
 
-void TestLiveLink::fiveMissedTicksDeclareNoConnection()
-{
+void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
     dev().send(kFrame);
     link->Recording = true;
     tick(); // a tick with a reading
@@ -239,8 +224,7 @@ void TestLiveLink::fiveMissedTicksDeclareNoConnection()
     QVERIFY(!views->noConnectionVisible);
 }
 
-void TestLiveLink::kPollingWhileDown()
-{
+void TestLiveLink::kPollingWhileDown() {
     tick();
     tick();
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
@@ -259,8 +243,7 @@ void TestLiveLink::kPollingWhileDown()
     QVERIFY(dev().writes.isEmpty()); // no K while connected
 }
 
-void TestLiveLink::driftCorrection_data()
-{
+void TestLiveLink::driftCorrection_data() {
     QTest::addColumn<int>("interval");
     QTest::addColumn<int>("elapsed");
     QTest::addColumn<int>("next");
@@ -272,15 +255,13 @@ void TestLiveLink::driftCorrection_data()
     QTest::newRow("just above") << 1000 << 1499 << 501;
 }
 
-void TestLiveLink::driftCorrection()
-{
+void TestLiveLink::driftCorrection() {
     QFETCH(int, interval);
     QFETCH(int, elapsed);
     QTEST(LiveLink::CorrectedInterval(interval, elapsed), "next");
 }
 
-void TestLiveLink::timerIntervalFollowsTicks()
-{
+void TestLiveLink::timerIntervalFollowsTicks() {
     dev().send(kFrame);
     link->MainTimerTimer(); // first tick only takes the reference
     QCOMPARE(link->MainTimer.interval(), 1000);
@@ -294,8 +275,7 @@ void TestLiveLink::timerIntervalFollowsTicks()
     QCOMPARE(link->MainTimer.interval(), 1000);
 }
 
-void TestLiveLink::samplesOnlyOnTicksWithReadings()
-{
+void TestLiveLink::samplesOnlyOnTicksWithReadings() {
     link->RecordInterval = 3;
     link->Recording = true;
     link->TickCounter = 0;
@@ -324,8 +304,7 @@ void TestLiveLink::samplesOnlyOnTicksWithReadings()
     QCOMPARE(views->samples, 4);
 }
 
-void TestLiveLink::scheduleStartsAndStopsRecording()
-{
+void TestLiveLink::scheduleStartsAndStopsRecording() {
     link->ScheduleArmed = true;
     link->ScheduleStart = clock.days + 2.5 / 86400;
     link->ScheduleStop = clock.days + 5.5 / 86400;
@@ -353,8 +332,7 @@ void TestLiveLink::scheduleStartsAndStopsRecording()
     QCOMPARE(views->samples, 2);
 }
 
-void TestLiveLink::sendCommandWithEcho()
-{
+void TestLiveLink::sendCommandWithEcho() {
     link->Comm1.OnRxChar = nullptr;
     dev().echo = true;
     dev().input = "junk";
@@ -366,8 +344,7 @@ void TestLiveLink::sendCommandWithEcho()
     QCOMPARE(dev().writes.size(), 1); // the junk was cleared first
 }
 
-void TestLiveLink::sendCommandWithoutEcho()
-{
+void TestLiveLink::sendCommandWithoutEcho() {
     link->Comm1.OnRxChar = nullptr;
     QElapsedTimer t;
     t.start();
@@ -384,8 +361,7 @@ void TestLiveLink::sendCommandWithoutEcho()
     QCOMPARE(link->Comm1.InputCount(), 4);
 }
 
-void TestLiveLink::sendCommandOnClosedPortAborts()
-{
+void TestLiveLink::sendCommandOnClosedPortAborts() {
     link->Comm1.setActive(false);
     QVERIFY_THROWS_EXCEPTION(EAbort, SendCommand(link->Comm1, MeterCommand('C')));
     // A port without an error handler lets the error itself through.
@@ -398,8 +374,7 @@ void TestLiveLink::sendCommandOnClosedPortAborts()
     }
 }
 
-void TestLiveLink::delayProcessesEvents()
-{
+void TestLiveLink::delayProcessesEvents() {
     bool fired = false;
     QTimer::singleShot(20, [&] { fired = true; });
     QElapsedTimer t;
