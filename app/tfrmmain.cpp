@@ -2,6 +2,7 @@
 
 #include "charterror.h"
 #include "childwindow.h"
+#include "datetimetext.h"
 #include "delay.h"
 #include "dialogs.h"
 #include "tfrmabout.h"
@@ -227,9 +228,7 @@ void TfrmMain::FormCreate() {
     link.ScheduleInterval = 2;
     link.ScheduleArmed = false;
     const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    link.ScheduleStartText = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
-                             locale.toString(now.time(), QLocale::LongFormat);
+    link.ScheduleStartText = DateTimeText::Format(now); // reads back to the same second
     link.ScheduleStopText = link.ScheduleStartText;
     link.ScheduleStart = link.ScheduleStop = DateTimeToDays(now);
 

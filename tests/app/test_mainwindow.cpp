@@ -4,6 +4,7 @@
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
+#include "datetimetext.h"
 #include "tfrmmain.h"
 #include "tfrmrtc.h"
 #include "tfrmschedule.h"
@@ -12,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QTimeEdit>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiArea>
@@ -414,6 +417,12 @@ void TestMainWindow::scheduleButtonOpensOneDialog() {
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
     QPointer<TfrmSchedule> first = window->frmSchedule;
     QVERIFY(first && first->isVisible());
+    // Opened for the first time it shows the program's start-up time in all four pickers.
+    const auto started = DateTimeText::Parse(window->link.ScheduleStartText);
+    QVERIFY(started);
+    QCOMPARE(first->DPTimerStartDate->date(), started->date());
+    QCOMPARE(first->DPTimerStopTime->time().toString(), started->time().toString());
+    QVERIFY(qAbs(started->secsTo(QDateTime::currentDateTime())) < 60);
     QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
     QCOMPARE(window->frmSchedule.data(), first.data()); // the same dialog, not a second one
