@@ -11,6 +11,7 @@
 #include "tfrmrtc.h"
 #include "tfrmschedule.h"
 #include "tfrmstatus.h"
+#include "toolicons.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,16 +20,17 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -144,31 +146,29 @@ void TfrmMain::buildToolBar() {
     panMenu->setFixedHeight(50);
     panMenu->setIconSize(QSize(32, 32));
 
-    auto button = [this](const char* name, QStyle::StandardPixmap icon, const QString& hint) {
+    auto button = [this](const char* name, ToolIcon icon, const QString& hint) {
         auto* b = new QToolButton(panMenu);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoRaise(true); // flat
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(QIcon(QPixmap::fromImage(ToolIconPicture(icon))));
         b->setFixedSize(44, 44);
         setHint(b, hint);
         panMenu->addWidget(b);
         return b;
     };
-    SpeedButton4 = button("SpeedButton4", QStyle::SP_DialogOpenButton,
+    SpeedButton4 = button("SpeedButton4", ToolIcon::OpenFile,
                           QStringLiteral("open file| open a data file to analysis"));
-    SpeedButton2 = button("SpeedButton2", QStyle::SP_DialogSaveButton, QStringLiteral("save file"));
+    SpeedButton2 = button("SpeedButton2", ToolIcon::SaveFile, QStringLiteral("save file"));
     btnLoadData =
-        button("btnLoadData", QStyle::SP_ArrowDown, QStringLiteral("load data from multimeter"));
+        button("btnLoadData", ToolIcon::LoadData, QStringLiteral("load data from multimeter"));
     btnLoadData->setEnabled(false);
-    SpeedButton3 =
-        button("SpeedButton3", QStyle::SP_FileDialogDetailedView, QStringLiteral("print"));
-    SpeedButton1 =
-        button("SpeedButton1", QStyle::SP_BrowserReload, QStringLiteral("timer program |"));
+    SpeedButton3 = button("SpeedButton3", ToolIcon::Print, QStringLiteral("print"));
+    SpeedButton1 = button("SpeedButton1", ToolIcon::Schedule, QStringLiteral("timer program |"));
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
-    btnOutputGraph = button("btnOutputGraph", QStyle::SP_FileDialogContentsView,
-                            QStringLiteral("output list to graph"));
+    btnOutputGraph =
+        button("btnOutputGraph", ToolIcon::OutputGraph, QStringLiteral("output list to graph"));
     btnOutputGraph->setEnabled(false);
-    btnHelp = button("btnHelp", QStyle::SP_DialogHelpButton, QStringLiteral("help "));
+    btnHelp = button("btnHelp", ToolIcon::Help, QStringLiteral("help "));
     connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
 
     SpeedButton7 = new QToolButton(panMenu);
