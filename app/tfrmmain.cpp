@@ -491,8 +491,10 @@ void TfrmMain::updateWindowMenu() {
     // The Window menu also lists the open child windows.
     const auto actions = Window1->actions();
     for (QAction* a : actions) {
-        if (a != Tile1 && a != Cascade1 && a != ArrangeIcons1)
-            Window1->removeAction(a), a->deleteLater();
+        if (a != Tile1 && a != Cascade1 && a != ArrangeIcons1) {
+            Window1->removeAction(a);
+            a->deleteLater();
+        }
     }
     const auto windows = MdiArea->subWindowList();
     if (windows.isEmpty())

@@ -3,9 +3,9 @@
 #include "liveviews.h"
 #include "metercommand.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace {
 
@@ -69,8 +69,12 @@ bool LiveLink::IsValidFrame(const QByteArray& frame) {
 bool LiveLink::WaitWhileSet(const bool& flag, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
-    while (flag && (timeoutMs < 0 || clock.elapsed() < timeoutMs))
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    // Sleeps between looks, in a nested event loop, so the wait costs no processor time.
+    while (flag && (timeoutMs < 0 || clock.elapsed() < timeoutMs)) {
+        QEventLoop loop;
+        QTimer::singleShot(10, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     return !flag;
 }
 
