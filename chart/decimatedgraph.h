@@ -6,7 +6,7 @@ class MinMaxBlocks;
 
 // A QCPGraph whose adaptive sampling reads the value span of each pixel column from block
 // summaries instead of visiting every point: drawing a graph of n points costs
-// O(columns x (log n + 260)), so a redraw per sample stays flat as a recording grows.
+// O(columns x (log n + 60)), so a redraw per sample stays flat as a recording grows.
 //
 // Each column with several points is drawn as its first point, its smallest and largest
 // value and its last point; a column holding a gap (NaN) also ends its line there. With fewer

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+static_assert(MinMaxBlocks::kBlock[0] == MinMaxBlocks::kFanOut);
+static_assert(MinMaxBlocks::kBlock[1] == MinMaxBlocks::kBlock[0] * MinMaxBlocks::kFanOut);
+static_assert(MinMaxBlocks::kBlock[2] == MinMaxBlocks::kBlock[1] * MinMaxBlocks::kFanOut);
+static_assert(MinMaxBlocks::kBlock[3] == MinMaxBlocks::kBlock[2] * MinMaxBlocks::kFanOut);
+
 void MinMaxBlocks::take(Span& s, double v) {
     if (std::isnan(v)) {
         s.hasGap = true;
@@ -23,12 +28,11 @@ void MinMaxBlocks::take(Span& s, const Span& other) {
 }
 
 void MinMaxBlocks::invalidateFrom(int index) {
-    // Restart at the large block holding `index`, so that every kept block is complete or the
-    // last, growing one.
+    // Restart at the largest block holding `index`: there every level's blocks are complete.
     const int start = std::clamp(index, 0, mValid) / kLarge * kLarge;
     mValid = start;
-    mLarge.resize(start / kLarge);
-    mSmall.resize(start / kSmall);
+    for (int k = 0; k < kLevels; ++k)
+        mLevel[k].resize(start / kBlock[k]);
 }
 
 void MinMaxBlocks::sync(const QCPGraphDataContainer& data) {
@@ -38,11 +42,15 @@ void MinMaxBlocks::sync(const QCPGraphDataContainer& data) {
     auto it = data.constBegin() + mValid;
     for (int i = mValid; i < size; ++i, ++it) {
         if (i % kSmall == 0)
-            mSmall.emplace_back();
-        if (i % kLarge == 0)
-            mLarge.emplace_back();
-        take(mSmall.back(), it->value);
-        take(mLarge.back(), it->value);
+            mLevel[0].emplace_back();
+        take(mLevel[0].back(), it->value);
+        // Each block completed here goes into the block of the next level up.
+        const int done = i + 1;
+        for (int k = 1; k < kLevels && done % kBlock[k - 1] == 0; ++k) {
+            if ((done - kBlock[k - 1]) % kBlock[k] == 0)
+                mLevel[k].emplace_back();
+            take(mLevel[k].back(), mLevel[k - 1].back());
+        }
     }
     mValid = size;
 }
@@ -51,24 +59,34 @@ MinMaxBlocks::Span MinMaxBlocks::span(const QCPGraphDataContainer& data, int fro
     Span s;
     from = std::max(from, 0);
     to = std::min(to, mValid);
-    const auto at = [&](int i) { return (data.constBegin() + i)->value; };
-    // Single entries up to a small-block boundary, small blocks up to a large-block boundary,
-    // large blocks, then back down.
-    while (from < to && from % kSmall != 0)
-        take(s, at(from++));
-    while (from + kSmall <= to && from % kLarge != 0) {
-        take(s, mSmall[from / kSmall]);
-        from += kSmall;
-    }
-    while (from + kLarge <= to) {
-        take(s, mLarge[from / kLarge]);
-        from += kLarge;
-    }
-    while (from + kSmall <= to) {
-        take(s, mSmall[from / kSmall]);
-        from += kSmall;
-    }
+    const auto first = data.constBegin();
+    // Whole blocks of level k from `from` on, while they fit and `from` is not yet at a
+    // boundary of the next level's blocks. Inlined with k constant, the divisions are shifts.
+    const auto blocksUp = [&](int k) {
+        const int stop = kBlock[k + 1];
+        const int size = kBlock[k];
+        const std::vector<Span>& level = mLevel[k];
+        while (from + size <= to && from % stop != 0) {
+            take(s, level[from / size]);
+            from += size;
+        }
+    };
+    // Single entries up to a boundary of the finest blocks, those up to a boundary of the next
+    // level, and so on up to the largest blocks; then back down to single entries at the end.
+    while (from < to && from % kBlock[0] != 0)
+        take(s, (first + from++)->value);
+    blocksUp(0);
+    blocksUp(1);
+    blocksUp(2);
+    for (; from + kBlock[3] <= to; from += kBlock[3])
+        take(s, mLevel[3][from / kBlock[3]]);
+    for (; from + kBlock[2] <= to; from += kBlock[2])
+        take(s, mLevel[2][from / kBlock[2]]);
+    for (; from + kBlock[1] <= to; from += kBlock[1])
+        take(s, mLevel[1][from / kBlock[1]]);
+    for (; from + kBlock[0] <= to; from += kBlock[0])
+        take(s, mLevel[0][from / kBlock[0]]);
     while (from < to)
-        take(s, at(from++));
+        take(s, (first + from++)->value);
     return s;
 }
