@@ -68,6 +68,8 @@ private slots:
     void spansMatchAScan_data();
     void spansMatchAScan();
     void spansAfterAChangeBack();
+    void spansNearBlockEnds();
+    void spansThroughEditsAndAppends();
     void columnsKeepExtremesAndGaps_data();
     void columnsKeepExtremesAndGaps();
     void sparseDataIsDrawnOneToOne();
@@ -76,7 +78,7 @@ private slots:
 void TestDecimatedGraph::spansMatchAScan_data() {
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("gapEvery");
-    for (int size : {0, 1, 63, 64, 65, 4095, 4096, 4097, 20000})
+    for (int size : {0, 1, 7, 8, 9, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 20000})
         QTest::addRow("%d points", size) << size << 0;
     QTest::newRow("gaps") << 20000 << 997;
     QTest::newRow("all gaps") << 300 << 1;
@@ -124,6 +126,87 @@ void TestDecimatedGraph::spansAfterAChangeBack() {
     blocks.sync(data);
     QCOMPARE(blocks.summarised(), data.size());
     QVERIFY(sameSpan(blocks.span(data, 0, data.size()), bruteSpan(data, 0, data.size())));
+}
+
+// Every short range that starts or ends within a few entries of a block end of any size: the
+// places where a span steps from single entries to blocks and from one block size to another.
+void TestDecimatedGraph::spansNearBlockEnds() {
+    const int size = 3 * MinMaxBlocks::kLarge + 100;
+    const QVector<QCPGraphData> points = walk(size, 301, 13);
+    QCPGraphDataContainer data;
+    data.set(points, true);
+    MinMaxBlocks blocks;
+    blocks.sync(data);
+    QVector<int> ends;
+    for (int block : MinMaxBlocks::kBlock)
+        for (int times : {1, 2, 5, 8, 9})
+            for (int d = -9; d <= 9; ++d)
+                ends.append(block * times + d);
+    for (int a : ends) {
+        for (int b : ends) {
+            if (a < 0 || b > size || a > b || b - a > 2 * MinMaxBlocks::kLarge + 20)
+                continue;
+            QVERIFY2(sameSpan(blocks.span(data, a, b), bruteSpan(data, a, b)),
+                     qPrintable(QString("%1..%2").arg(a).arg(b)));
+        }
+    }
+}
+
+// As a recording goes: points appended one by one, now and then an earlier point changed (a
+// new extreme, a gap, a gap filled) or the tail cut off; after each sync every range still
+// gives what a scan gives.
+void TestDecimatedGraph::spansThroughEditsAndAppends() {
+    QRandomGenerator rng(21);
+    const QVector<QCPGraphData> points = walk(30000, 0, 17);
+    QCPGraphDataContainer data;
+    MinMaxBlocks blocks;
+    int next = 0;
+    for (int round = 0; round < 60; ++round) {
+        const int appends = int(rng.bounded(1500));
+        for (int i = 0; i < appends && next < points.size(); ++i) {
+            data.add(points[next++]);
+            blocks.sync(data);
+        }
+        if (data.isEmpty())
+            continue;
+        const int size = data.size();
+        switch (rng.bounded(4)) {
+        case 0: { // one earlier value, made the largest or smallest of all
+            const int at = int(rng.bounded(size));
+            (data.begin() + at)->value = rng.bounded(2) ? 1e6 + round : -1e6 - round;
+            blocks.invalidateFrom(at);
+            break;
+        }
+        case 1: { // a run of earlier values turned into gaps, or filled again
+            const int at = int(rng.bounded(size));
+            const int stop = std::min(size, at + int(rng.bounded(200)));
+            const bool gap = rng.bounded(2);
+            for (int i = at; i < stop; ++i)
+                (data.begin() + i)->value = gap ? kNaN : rng.bounded(10.0);
+            blocks.invalidateFrom(at);
+            break;
+        }
+        case 2: { // fewer points kept: the tail goes
+            const int keep = int(rng.bounded(size));
+            data.removeAfter((data.constBegin() + keep)->key - 0.25);
+            next = keep;
+            break;
+        }
+        default:
+            break;
+        }
+        blocks.sync(data);
+        QCOMPARE(blocks.summarised(), data.size());
+        for (int k = 0; k < 300; ++k) {
+            int from = int(rng.bounded(data.size() + 1));
+            int to = k % 3 ? std::min(data.size(), from + int(rng.bounded(3000)))
+                           : int(rng.bounded(data.size() + 1));
+            if (from > to)
+                std::swap(from, to);
+            QVERIFY2(sameSpan(blocks.span(data, from, to), bruteSpan(data, from, to)),
+                     qPrintable(QString("round %1: %2..%3").arg(round).arg(from).arg(to)));
+        }
+    }
 }
 
 void TestDecimatedGraph::columnsKeepExtremesAndGaps_data() {
