@@ -1,3 +1,4 @@
+#include "common/liveframe.h"
 #include "framedecoder.h"
 #include "recordingviews.h"
 
@@ -5,19 +6,6 @@
 #include <QTest>
 
 namespace {
-
-// Nine frame characters from their parts, plus CR LF.
-QByteArray frame(int range, const char* digits, char function, int c7 = 0, int c8 = 0, int c9 = 2) {
-    QByteArray f;
-    f += char(0x30 | range);
-    f += QByteArray(digits, 4);
-    f += function;
-    f += char(0x30 | c7);
-    f += char(0x30 | c8);
-    f += char(0x30 | c9);
-    f += "\r\n";
-    return f;
-}
 
 constexpr std::uint32_t bit(unsigned n) {
     return std::uint32_t(1) << n;
@@ -89,9 +77,9 @@ void TestFrameDecoder::functionTable_data() {
                            << div << mult << quint32(kBase | ann) << quint32(unitAnn);
     };
 
-    row("diode", 122, frame(0, "0512", '1'), "Diode", "V", 1000, 1,
+    row("diode", 122, LiveFrame(0, "0512", '1'), "Diode", "V", 1000, 1,
         bit(annVoltage) | bit(annDIODE) | p1, 0);
-    row("diode any range", 122, frame(7, "0512", '1'), "Diode", "V", 1000, 1,
+    row("diode any range", 122, LiveFrame(7, "0512", '1'), "Diode", "V", 1000, 1,
         bit(annVoltage) | bit(annDIODE) | p1, 0);
 
     const char* fUnits[] = {"KHz", "KHz", "KHz", "MHz", "MHz", "MHz"};
@@ -100,11 +88,12 @@ void TestFrameDecoder::functionTable_data() {
         const int mult = r < 3 ? 1 : 1000;
         const std::uint32_t pre = r < 3 ? kPre : mPre;
         const std::uint32_t point = fDiv[r] == 1000 ? p1 : fDiv[r] == 100 ? p2 : p3;
-        row(qPrintable(QStringLiteral("frequency r%1").arg(r)), 122, frame(r, "1234", '2'),
+        row(qPrintable(QStringLiteral("frequency r%1").arg(r)), 122, LiveFrame(r, "1234", '2'),
             "Freuqency", fUnits[r], fDiv[r], mult, point, hz | pre);
         // A model 120 in frequency mode reads frequency whatever the function code says.
         row(qPrintable(QStringLiteral("120 frequency mode r%1").arg(r)), 120,
-            frame(r, "1234", ';', 0, freq), "Freuqency", fUnits[r], fDiv[r], mult, point, hz | pre);
+            LiveFrame(r, "1234", ';', 0, freq), "Freuqency", fUnits[r], fDiv[r], mult, point,
+            hz | pre);
     }
 
     const char* rUnits[] = {"KRPM", "KRPM", "MRPM", "MRPM", "MRPM", "MRPM"};
@@ -114,20 +103,20 @@ void TestFrameDecoder::functionTable_data() {
                                     : rDiv[r] == 100 ? p2
                                     : rDiv[r] == 10  ? p3
                                                      : 0;
-        row(qPrintable(QStringLiteral("rpm r%1").arg(r)), 122, frame(r, "1234", '2', alt), "RPM",
-            rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point, r < 2 ? kPre : mPre);
+        row(qPrintable(QStringLiteral("rpm r%1").arg(r)), 122, LiveFrame(r, "1234", '2', alt),
+            "RPM", rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point, r < 2 ? kPre : mPre);
     }
 
-    row("ohm r0", 122, frame(0, "1234", '3'), "OHM", "Ohm", 10, 1, p3, ohm);
-    row("ohm r1", 122, frame(1, "1234", '3'), "OHM", "KOhm", 1000, 1000, p1, ohm | kPre);
-    row("ohm r2", 122, frame(2, "1234", '3'), "OHM", "KOhm", 100, 1000, p2, ohm | kPre);
-    row("ohm r3", 122, frame(3, "1234", '3'), "OHM", "KOhm", 10, 1000, p3, ohm | kPre);
-    row("ohm r4", 122, frame(4, "1234", '3'), "OHM", "MOhm", 1000, 1000000, p1, ohm | mPre);
-    row("ohm r5", 122, frame(5, "1234", '3'), "OHM", "MOhm", 100, 1000000, p2, ohm | mPre);
+    row("ohm r0", 122, LiveFrame(0, "1234", '3'), "OHM", "Ohm", 10, 1, p3, ohm);
+    row("ohm r1", 122, LiveFrame(1, "1234", '3'), "OHM", "KOhm", 1000, 1000, p1, ohm | kPre);
+    row("ohm r2", 122, LiveFrame(2, "1234", '3'), "OHM", "KOhm", 100, 1000, p2, ohm | kPre);
+    row("ohm r3", 122, LiveFrame(3, "1234", '3'), "OHM", "KOhm", 10, 1000, p3, ohm | kPre);
+    row("ohm r4", 122, LiveFrame(4, "1234", '3'), "OHM", "MOhm", 1000, 1000000, p1, ohm | mPre);
+    row("ohm r5", 122, LiveFrame(5, "1234", '3'), "OHM", "MOhm", 100, 1000000, p2, ohm | mPre);
 
-    row("celsius", 122, frame(0, "0023", '4', alt), "Temperature", "C", 1, 1, bit(annC), 0);
-    row("fahrenheit", 122, frame(3, "0073", '4'), "Temperature", "F", 1, 1, bit(annF), 0);
-    row("continuity", 122, frame(2, "0012", '5'), "Continuity", "Ohm", 10, 1,
+    row("celsius", 122, LiveFrame(0, "0023", '4', alt), "Temperature", "C", 1, 1, bit(annC), 0);
+    row("fahrenheit", 122, LiveFrame(3, "0073", '4'), "Temperature", "F", 1, 1, bit(annF), 0);
+    row("continuity", 122, LiveFrame(2, "0012", '5'), "Continuity", "Ohm", 10, 1,
         bit(annCONTIMUNITY) | p3, 0);
 
     const char* cUnits[] = {"nF", "nF", "nF", "uF", "uF", "uF", "mF", "mF"};
@@ -136,27 +125,28 @@ void TestFrameDecoder::functionTable_data() {
     const unsigned cBit[] = {annnF, annnF, annnF, annuF, annuF, annuF, annmF, annmF};
     for (int r = 0; r < 8; ++r) {
         const std::uint32_t point = cDiv[r] == 1000 ? p1 : cDiv[r] == 100 ? p2 : p3;
-        row(qPrintable(QStringLiteral("capacitance r%1").arg(r)), 122, frame(r, "1234", '6'),
+        row(qPrintable(QStringLiteral("capacitance r%1").arg(r)), 122, LiveFrame(r, "1234", '6'),
             "Capacitance", cUnits[r], cDiv[r], cMult[r], bit(annFara) | bit(cBit[r]) | point, 0);
     }
 
-    row("mA r0", 122, frame(0, "1234", '9'), "Current", "mA", 100, 1, bit(annmVA) | p2, cur);
-    row("mA r1", 122, frame(1, "1234", '9'), "Current", "mA", 10, 1, bit(annmVA) | p3, cur);
-    row("mV", 122, frame(0, "1234", ';'), "Voltage", "mV", 10, 1,
+    row("mA r0", 122, LiveFrame(0, "1234", '9'), "Current", "mA", 100, 1, bit(annmVA) | p2, cur);
+    row("mA r1", 122, LiveFrame(1, "1234", '9'), "Current", "mA", 10, 1, bit(annmVA) | p3, cur);
+    row("mV", 122, LiveFrame(0, "1234", ';'), "Voltage", "mV", 10, 1,
         bit(annVoltage) | bit(annmVA) | p3, 0);
-    row("V r1", 122, frame(1, "1234", ';'), "Voltage", "V", 1000, 1000, bit(annVoltage) | p1, 0);
-    row("V r2", 122, frame(2, "1234", ';'), "Voltage", "V", 100, 1000, bit(annVoltage) | p2, 0);
-    row("V r3", 122, frame(3, "1234", ';'), "Voltage", "V", 10, 1000, bit(annVoltage) | p3, 0);
-    row("V r4", 122, frame(4, "1234", ';'), "Voltage", "V", 1, 1000, bit(annVoltage), 0);
+    row("V r1", 122, LiveFrame(1, "1234", ';'), "Voltage", "V", 1000, 1000, bit(annVoltage) | p1,
+        0);
+    row("V r2", 122, LiveFrame(2, "1234", ';'), "Voltage", "V", 100, 1000, bit(annVoltage) | p2, 0);
+    row("V r3", 122, LiveFrame(3, "1234", ';'), "Voltage", "V", 10, 1000, bit(annVoltage) | p3, 0);
+    row("V r4", 122, LiveFrame(4, "1234", ';'), "Voltage", "V", 1, 1000, bit(annVoltage), 0);
     // The same frequency-mode frame from a 122 is a voltage.
-    row("122 ignores frequency mode", 122, frame(0, "1234", ';', 0, freq), "Voltage", "mV", 10, 1,
-        bit(annVoltage) | bit(annmVA) | p3, 0);
-    row("uA", 122, frame(0, "1234", '='), "Current", "uA", 10, 1, bit(annuVA) | p3, cur);
-    row("A", 122, frame(5, "1234", '?'), "Current", "A", 100, 1, p2, cur);
+    row("122 ignores frequency mode", 122, LiveFrame(0, "1234", ';', 0, freq), "Voltage", "mV", 10,
+        1, bit(annVoltage) | bit(annmVA) | p3, 0);
+    row("uA", 122, LiveFrame(0, "1234", '='), "Current", "uA", 10, 1, bit(annuVA) | p3, cur);
+    row("A", 122, LiveFrame(5, "1234", '?'), "Current", "A", 100, 1, p2, cur);
 
     for (char code : {'0', '7', '8', ':', '<', '>'}) {
-        row(qPrintable(QStringLiteral("unused code %1").arg(code)), 122, frame(0, "1234", code), "",
-            "", 1, 1, 0, 0);
+        row(qPrintable(QStringLiteral("unused code %1").arg(code)), 122, LiveFrame(0, "1234", code),
+            "", "", 1, 1, 0, 0);
     }
 
     // Unlisted ranges: name and the always-set bits, the rest as after the previous frame.
@@ -167,20 +157,20 @@ void TestFrameDecoder::functionTable_data() {
                            << QString(unit) << div << mult << quint32(kBase | ann)
                            << quint32(unitAnn);
     };
-    unlisted("ohm r6", frame(1, "1234", '3'), frame(6, "1234", '3'), "OHM", "KOhm", 1000, 1000, 0,
-             ohm);
-    unlisted("capacitance r9", frame(4, "1234", '6'), frame(9, "1234", '6'), "Capacitance", "uF",
-             100, 1000, bit(annFara), 0);
-    unlisted("frequency r7", frame(3, "1234", '2'), frame(7, "1234", '2'), "Freuqency", "MHz", 1000,
-             1000, 0, hz);
-    unlisted("rpm r6", frame(2, "1234", '2', alt), frame(6, "1234", '2', alt), "RPM", "MRPM", 1000,
-             1000, bit(annRPM), 0);
-    unlisted("voltage r5", frame(2, "1234", ';'), frame(5, "1234", ';'), "Voltage", "V", 100, 1000,
-             bit(annVoltage), 0);
+    unlisted("ohm r6", LiveFrame(1, "1234", '3'), LiveFrame(6, "1234", '3'), "OHM", "KOhm", 1000,
+             1000, 0, ohm);
+    unlisted("capacitance r9", LiveFrame(4, "1234", '6'), LiveFrame(9, "1234", '6'), "Capacitance",
+             "uF", 100, 1000, bit(annFara), 0);
+    unlisted("frequency r7", LiveFrame(3, "1234", '2'), LiveFrame(7, "1234", '2'), "Freuqency",
+             "MHz", 1000, 1000, 0, hz);
+    unlisted("rpm r6", LiveFrame(2, "1234", '2', alt), LiveFrame(6, "1234", '2', alt), "RPM",
+             "MRPM", 1000, 1000, bit(annRPM), 0);
+    unlisted("voltage r5", LiveFrame(2, "1234", ';'), LiveFrame(5, "1234", ';'), "Voltage", "V",
+             100, 1000, bit(annVoltage), 0);
     // mA and uA set unit and multiplier for every range; only the divisor stays.
-    unlisted("mA r2", frame(1, "1234", '9'), frame(2, "1234", '9'), "Current", "mA", 10, 1,
+    unlisted("mA r2", LiveFrame(1, "1234", '9'), LiveFrame(2, "1234", '9'), "Current", "mA", 10, 1,
              bit(annmVA), cur);
-    unlisted("uA r3", frame(0, "1234", '='), frame(3, "1234", '='), "Current", "uA", 10, 1,
+    unlisted("uA r3", LiveFrame(0, "1234", '='), LiveFrame(3, "1234", '='), "Current", "uA", 10, 1,
              bit(annuVA), cur);
 }
 
@@ -206,20 +196,20 @@ void TestFrameDecoder::digitBlanking_data() {
     QTest::addColumn<Digits>("digits");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("div 1, zero") << frame(4, "0000", ';') << Digits{10, 10, 10, 0} << "0";
-    QTest::newRow("div 1, 105") << frame(4, "0105", ';') << Digits{10, 1, 0, 5} << "105";
-    QTest::newRow("div 1, 50") << frame(4, "0050", ';') << Digits{10, 10, 5, 0} << "50";
-    QTest::newRow("div 1, 1000") << frame(4, "1000", ';') << Digits{1, 0, 0, 0} << "1000";
-    QTest::newRow("div 10, zero") << frame(3, "0000", ';') << Digits{10, 10, 0, 0} << "0.0";
-    QTest::newRow("div 10, 10.2") << frame(3, "0102", ';') << Digits{10, 1, 0, 2} << "10.2";
-    QTest::newRow("div 100, zero") << frame(2, "0000", ';') << Digits{10, 0, 0, 0} << "0.00";
-    QTest::newRow("div 100, 0.12") << frame(2, "0012", ';') << Digits{10, 0, 1, 2} << "0.12";
-    QTest::newRow("div 1000, zero") << frame(1, "0000", ';') << Digits{0, 0, 0, 0} << "0.000";
+    QTest::newRow("div 1, zero") << LiveFrame(4, "0000", ';') << Digits{10, 10, 10, 0} << "0";
+    QTest::newRow("div 1, 105") << LiveFrame(4, "0105", ';') << Digits{10, 1, 0, 5} << "105";
+    QTest::newRow("div 1, 50") << LiveFrame(4, "0050", ';') << Digits{10, 10, 5, 0} << "50";
+    QTest::newRow("div 1, 1000") << LiveFrame(4, "1000", ';') << Digits{1, 0, 0, 0} << "1000";
+    QTest::newRow("div 10, zero") << LiveFrame(3, "0000", ';') << Digits{10, 10, 0, 0} << "0.0";
+    QTest::newRow("div 10, 10.2") << LiveFrame(3, "0102", ';') << Digits{10, 1, 0, 2} << "10.2";
+    QTest::newRow("div 100, zero") << LiveFrame(2, "0000", ';') << Digits{10, 0, 0, 0} << "0.00";
+    QTest::newRow("div 100, 0.12") << LiveFrame(2, "0012", ';') << Digits{10, 0, 1, 2} << "0.12";
+    QTest::newRow("div 1000, zero") << LiveFrame(1, "0000", ';') << Digits{0, 0, 0, 0} << "0.000";
     QTest::newRow("div 1000, negative")
-        << frame(1, "1234", ';', 4) << Digits{1, 2, 3, 4} << "-1.234";
-    QTest::newRow("overload") << frame(1, "0000", ';', 1) << Digits{10, 0, 11, 10} << "OL";
+        << LiveFrame(1, "1234", ';', 4) << Digits{1, 2, 3, 4} << "-1.234";
+    QTest::newRow("overload") << LiveFrame(1, "0000", ';', 1) << Digits{10, 0, 11, 10} << "OL";
     QTest::newRow("negative overload")
-        << frame(1, "0000", ';', 5) << Digits{10, 0, 11, 10} << "-OL";
+        << LiveFrame(1, "0000", ';', 5) << Digits{10, 0, 11, 10} << "-OL";
 }
 
 void TestFrameDecoder::digitBlanking() {
@@ -247,66 +237,66 @@ void TestFrameDecoder::quietMillivoltFrame() {
 }
 
 void TestFrameDecoder::overload() {
-    decode(frame(1, "0000", ';', 5));
+    decode(LiveFrame(1, "0000", ';', 5));
     const Reading& r = decoder.reading;
     QVERIFY(r.Overload);
     QCOMPARE(r.Annunciators & (bit(17) | bit(21) | bit(22)), bit(17) | bit(21) | bit(22));
     // In peak hold the sign bits come only from the held peak.
-    decode(frame(1, "0000", ';', 5, 4));
+    decode(LiveFrame(1, "0000", ';', 5, 4));
     QVERIFY(decoder.reading.Annunciators & bit(22));
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("-OL"));
 }
 
 void TestFrameDecoder::decimalComma() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    decode(frame(1, "1234", ';'));
+    decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("1,234"));
-    decode(frame(4, "1234", ';'));
+    decode(LiveFrame(4, "1234", ';'));
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("1234")); // no group separator
 }
 
 void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes() {
-    decode(frame(1, "1234", ';'));
-    decode(frame(1, "5:78", ';'));
+    decode(LiveFrame(1, "1234", ';'));
+    decode(LiveFrame(1, "5:78", ';'));
     // The conversion stops at ':'; positions 2..4 keep the codes of the previous frame.
     QCOMPARE(digitsOf(decoder.reading), (Digits{5, 2, 3, 4}));
     QCOMPARE(decoder.reading.Count, 5234);
 }
 
 void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero() {
-    decode(frame(7, "0042", '3')); // resistance, unlisted range: no divisor from the table
+    decode(LiveFrame(7, "0042", '3')); // resistance, unlisted range: no divisor from the table
     QCOMPARE(decoder.reading.Divisor, 1);
     QCOMPARE(decoder.reading.Value, 42.0f);
     QCOMPARE(decoder.reading.ValueText, QStringLiteral("42"));
 }
 
 void TestFrameDecoder::viewsAreCalledInOrder() {
-    decode(frame(1, "1234", ';'));
+    decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(views.calls,
              (QStringList{"recorderFunctionChange", "gaugeRelabel", "recorderRangeChange 1 1",
                           "recorderScaleChange", "gaugeRelabel", "statusShow 1010", "lcdShow",
                           "gaugeShow 1.234 +"}));
     views.calls.clear();
-    decode(frame(1, "0999", ';', 4));
+    decode(LiveFrame(1, "0999", ';', 4));
     QCOMPARE(views.calls, (QStringList{"statusShow 0010", "lcdShow", "gaugeShow 0.999 -"}));
 }
 
 void TestFrameDecoder::missingViewsAreNotCalled() {
     views.recorder = views.gauge = views.status = false;
-    decode(frame(1, "1234", ';'));
+    decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(views.calls, QStringList{"lcdShow"});
     views.lcd = false;
     views.calls.clear();
-    decode(frame(1, "1235", ';'));
+    decode(LiveFrame(1, "1235", ';'));
     QVERIFY(views.calls.isEmpty());
     QCOMPARE(decoder.reading.Count, 1235); // still decoded
 }
 
 void TestFrameDecoder::statisticsTrackMaxAndMin() {
-    decode(frame(1, "1000", ';'));
-    decode(frame(1, "1500", ';'));
-    decode(frame(1, "0500", ';', 4));
-    decode(frame(1, "1200", ';'));
+    decode(LiveFrame(1, "1000", ';'));
+    decode(LiveFrame(1, "1500", ';'));
+    decode(LiveFrame(1, "0500", ';', 4));
+    decode(LiveFrame(1, "1200", ';'));
     QCOMPARE(decoder.stats.MaxCount, 1500.0f);
     QCOMPARE(decoder.stats.MinCount, -500.0f);
     QCOMPARE(
@@ -318,10 +308,10 @@ void TestFrameDecoder::statisticsTrackMaxAndMin() {
 }
 
 void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
-    decode(frame(1, "1000", ';'));
-    decode(frame(1, "2000", ';', 4, 4)); // peak hold, -2.000
-    decode(frame(1, "3000", ';', 0, 8)); // peak hold (other bit), 3.000
-    decode(frame(1, "0100", ';', 0, 4));
+    decode(LiveFrame(1, "1000", ';'));
+    decode(LiveFrame(1, "2000", ';', 4, 4)); // peak hold, -2.000
+    decode(LiveFrame(1, "3000", ';', 0, 8)); // peak hold (other bit), 3.000
+    decode(LiveFrame(1, "0100", ';', 0, 4));
     QCOMPARE(decoder.stats.PeakMaxCount, 3000.0f);
     QCOMPARE(decoder.stats.PeakMinCount, -2000.0f);
     QCOMPARE(decoder.stats.PeakValue, 3.0f);
@@ -330,7 +320,7 @@ void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
     QVERIFY(decoder.reading.Annunciators & bit(annPMAX));
 
     views.calls.clear();
-    decode(frame(1, "0200", ';')); // peak hold ends
+    decode(LiveFrame(1, "0200", ';')); // peak hold ends
     QCOMPARE(views.calls.first(), QStringLiteral("statusPeakEnded"));
     QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
     QCOMPARE(decoder.stats.PeakMinCount, 1e9f);
@@ -341,14 +331,14 @@ void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
 }
 
 void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
-    decode(frame(1, "2500", ';', 4, 4)); // held -2.500
+    decode(LiveFrame(1, "2500", ';', 4, 4)); // held -2.500
     Digits shownAtLcd;
     std::uint32_t annAtLcd = 0;
     views.onLcdShow = [&] {
         shownAtLcd = digitsOf(decoder.reading);
         annAtLcd = decoder.reading.Annunciators;
     };
-    decode(frame(1, "3000", ';', 4, 4)); // live -3.000 is below the held maximum -2.500
+    decode(LiveFrame(1, "3000", ';', 4, 4)); // live -3.000 is below the held maximum -2.500
     QCOMPARE(shownAtLcd, (Digits{2, 5, 0, 0}));
     QVERIFY(annAtLcd & bit(annSIGN));
     QVERIFY(annAtLcd & bit(annBarMinus));
@@ -357,10 +347,10 @@ void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
 }
 
 void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange() {
-    decode(frame(1, "1000", ';', 0, 0, 2 | 4)); // AC
-    decode(frame(1, "0500", ';', 0, 0, 2 | 4));
+    decode(LiveFrame(1, "1000", ';', 0, 0, 2 | 4)); // AC
+    decode(LiveFrame(1, "0500", ';', 0, 0, 2 | 4));
     views.calls.clear();
-    decode(frame(1, "0700", ';', 0, 0, 2 | 8)); // DC
+    decode(LiveFrame(1, "0700", ';', 0, 0, 2 | 8)); // DC
     QVERIFY(views.calls.contains("recorderFunctionChange"));
     QVERIFY(!views.calls.contains("recorderScaleChange"));
     QCOMPARE(decoder.stats.MaxCount, 1000.0f);
@@ -368,10 +358,10 @@ void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange() {
 }
 
 void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly() {
-    decode(frame(0, "0020", '4', 8));
-    decode(frame(0, "0030", '4', 8));
+    decode(LiveFrame(0, "0020", '4', 8));
+    decode(LiveFrame(0, "0030", '4', 8));
     views.calls.clear();
-    decode(frame(0, "0080", '4'));
+    decode(LiveFrame(0, "0080", '4'));
     QVERIFY(!views.calls.contains("recorderFunctionChange"));
     QVERIFY(views.calls.contains("recorderScaleChange"));
     QCOMPARE(decoder.stats.MaxCount, 80.0f); // reset, then set by this reading
@@ -379,11 +369,11 @@ void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly() {
 }
 
 void TestFrameDecoder::rangeChangeReportsMultipliers() {
-    decode(frame(1, "1000", ';'));
-    decode(frame(1, "1000", ';'));
-    decode(frame(0, "1000", ';')); // V -> mV
-    decode(frame(1, "1000", ';')); // mV -> V
-    decode(frame(2, "1000", ';'));
+    decode(LiveFrame(1, "1000", ';'));
+    decode(LiveFrame(1, "1000", ';'));
+    decode(LiveFrame(0, "1000", ';')); // V -> mV
+    decode(LiveFrame(1, "1000", ';')); // mV -> V
+    decode(LiveFrame(2, "1000", ';'));
     QCOMPARE(views.callsStarting("recorderRangeChange"),
              (QStringList{"recorderRangeChange 1 1", "recorderRangeChange 1 1",
                           "recorderRangeChange 1 1000", "recorderRangeChange 1000 1000"}));
@@ -391,13 +381,13 @@ void TestFrameDecoder::rangeChangeReportsMultipliers() {
 }
 
 void TestFrameDecoder::statusResetClearsTrackers() {
-    decode(frame(1, "2000", ';', 0, 4));
+    decode(LiveFrame(1, "2000", ';', 0, 4));
     decoder.ResetStatistics();
     QCOMPARE(decoder.stats.MaxCount, -1e9f);
     QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
     QCOMPARE(decoder.stats.PeakDigits, BlankDigits);
     views.calls.clear();
-    decode(frame(1, "0100", ';', 0, 4));
+    decode(LiveFrame(1, "0100", ';', 0, 4));
     QCOMPARE(views.callsStarting("statusShow"), QStringList{"statusShow 1111"});
 }
 

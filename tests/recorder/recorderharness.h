@@ -5,8 +5,8 @@
 // a real TfrmRTC.
 
 #include "clock.h"
+#include "common/noviews.h"
 #include "livelink.h"
-#include "liveviews.h"
 #include "tfrmrtc.h"
 
 #include <QByteArray>
@@ -31,15 +31,12 @@ inline bool SameTime(double a, double b) {
     return qAbs(a - b) * 86400.0 < 1e-3;
 }
 
-class RecorderViews : public LiveViews {
+class RecorderViews : public NoViews {
 public:
     QPointer<TfrmRTC> rtc;
     bool buttonsStart = false, buttonsStop = false;
 
     bool hasRecorder() const override { return rtc; }
-    bool hasLcd() const override { return false; }
-    bool hasStatus() const override { return false; }
-    bool hasGauge() const override { return false; }
     void recorderFunctionChange() override { rtc->FunctionChange(); }
     void recorderRangeChange(int previous, int multiplier) override {
         rtc->RangeChange(previous, multiplier);
@@ -48,14 +45,6 @@ public:
     void recorderTakeSample(double when) override { rtc->TakeSample(when); }
     void recorderShowRate(int) override { rtc->ShowRate(); }
     void recorderSetButtons(bool start, bool stop) override { rtc->SetButtons(start, stop); }
-    void gaugeRelabel() override {}
-    void gaugeShow(double, const QString&) override {}
-    void statusShow(bool, bool, bool, bool) override {}
-    void statusPeakEnded() override {}
-    void lcdShow() override {}
-    void lcdSetNoConnection(bool) override {}
-    void setStatusText(int, const QString&) override {}
-    void setLoggerCommandsEnabled(bool) override {}
 };
 
 // A live frame: range code, a signed count of up to four digits, the function character
