@@ -1,3 +1,4 @@
+#include "comerror.h"
 #include "tfrmabout.h"
 #include "tfrmmain.h"
 
@@ -10,21 +11,32 @@
 
 namespace {
 
-// Shows what reached the top as the application's standard error message.
+// The last resort for an exception that escaped an entry point's error boundary (a defect):
+// it must not unwind through Qt's event dispatch. It is reported once; a failure while
+// reporting (the message box runs its own event loop) is only logged.
 class Application : public QApplication {
 public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
+        } catch (const EAbort&) {
+            // a silent abort that no boundary caught: still silent
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeWindow(), applicationName(),
-                                  QString::fromLocal8Bit(e.what()));
-        } catch (...) {
-            QMessageBox::critical(activeWindow(), applicationName(),
-                                  QStringLiteral("Unknown error"));
+            lastResort(QString::fromLocal8Bit(e.what()));
         }
         return false;
+    }
+
+private:
+    void lastResort(const QString& text) {
+        static bool reporting = false;
+        qCritical("unhandled error: %s", qPrintable(text));
+        if (reporting)
+            return;
+        reporting = true;
+        QMessageBox::critical(activeWindow(), applicationName(), text);
+        reporting = false;
     }
 };
 

@@ -5,6 +5,7 @@
 #include "datetimetext.h"
 #include "delay.h"
 #include "dialogs.h"
+#include "errorboundary.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
@@ -19,14 +20,15 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -70,9 +72,13 @@ TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash) {
     buildToolBar();
     buildStatusBar();
     FormCreate();
+    // Failures of commands are shown as the program's error message.
+    ErrorBoundary::SetReporter(
+        [this](const QString& message) { Dialogs::ShowError(this, message); });
 }
 
 TfrmMain::~TfrmMain() {
+    ErrorBoundary::SetReporter(nullptr);
     link.MainTimer.stop();
     link.Comm1.OnRxChar = nullptr;
     // Views go before the link they read from.
@@ -96,12 +102,17 @@ void TfrmMain::buildMenu() {
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("&Exit"));
     connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+    // Commands whose work is not built yet are shown, but cannot be chosen.
+    for (QAction* a : {Open1, Save1, Print1, PrinterSetup1})
+        a->setEnabled(false);
 
     DataLogger1 = bar->addMenu(QStringLiteral("&DataLogger"));
     DataLogger1->setObjectName(QStringLiteral("DataLogger1"));
     LoadData1 = DataLogger1->addAction(QStringLiteral("&Load Data"));
     Setup1 = DataLogger1->addAction(QStringLiteral("&Setup"));
     EraseMemory1 = DataLogger1->addAction(QStringLiteral("&Erase Memory"));
+    for (QAction* a : {LoadData1, Setup1, EraseMemory1})
+        a->setEnabled(false);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     RealTimeDataRecorder1 = view->addAction(QStringLiteral("&Real Time Data Recorder"));
@@ -109,30 +120,33 @@ void TfrmMain::buildMenu() {
     Status1 = view->addAction(QStringLiteral("&Status"));
     Analog1 = view->addAction(QStringLiteral("&Analog "));
     connect(RealTimeDataRecorder1, &QAction::triggered, this,
-            &TfrmMain::RealTimeDataRecorder1Click);
-    connect(Lcdpanel1, &QAction::triggered, this, &TfrmMain::Lcdpanel1Click);
-    connect(Status1, &QAction::triggered, this, &TfrmMain::Status1Click);
-    connect(Analog1, &QAction::triggered, this, &TfrmMain::Analog1Click);
+            ErrorBoundary::Guard([this] { RealTimeDataRecorder1Click(); }));
+    connect(Lcdpanel1, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { Lcdpanel1Click(); }));
+    connect(Status1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Status1Click(); }));
+    connect(Analog1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Analog1Click(); }));
 
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
     QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
     Scale1 = graph->addAction(QStringLiteral("&Scale"));
+    Scale1->setEnabled(false);
 
     Window1 = bar->addMenu(QStringLiteral("Window"));
     Window1->setObjectName(QStringLiteral("Window1"));
     Tile1 = Window1->addAction(QStringLiteral("&Tile"));
     Cascade1 = Window1->addAction(QStringLiteral("&Cascade"));
     ArrangeIcons1 = Window1->addAction(QStringLiteral("&ArrangeIcons"));
-    connect(Tile1, &QAction::triggered, this, &TfrmMain::Tile1Click);
-    connect(Cascade1, &QAction::triggered, this, &TfrmMain::Cascade1Click);
-    connect(ArrangeIcons1, &QAction::triggered, this, &TfrmMain::ArrangeIcons1Click);
+    connect(Tile1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Tile1Click(); }));
+    connect(Cascade1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Cascade1Click(); }));
+    connect(ArrangeIcons1, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { ArrangeIcons1Click(); }));
     connect(Window1, &QMenu::aboutToShow, this, &TfrmMain::updateWindowMenu);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     Content1 = help->addAction(QStringLiteral("&Contents"));
     About1 = help->addAction(QStringLiteral("&About"));
-    connect(Content1, &QAction::triggered, this, &TfrmMain::btnHelpClick);
-    connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
+    connect(Content1, &QAction::triggered, this, ErrorBoundary::Guard([this] { btnHelpClick(); }));
+    connect(About1, &QAction::triggered, this, ErrorBoundary::Guard([this] { About1Click(); }));
 
     // The factory memory check has a hidden menu item.
     N6 = bar->addAction(QStringLiteral("N6"));
@@ -158,24 +172,29 @@ void TfrmMain::buildToolBar() {
     };
     SpeedButton4 = button("SpeedButton4", ToolIcon::OpenFile,
                           QStringLiteral("open file| open a data file to analysis"));
+    SpeedButton4->setEnabled(false);
     SpeedButton2 = button("SpeedButton2", ToolIcon::SaveFile, QStringLiteral("save file"));
+    SpeedButton2->setEnabled(false);
     btnLoadData =
         button("btnLoadData", ToolIcon::LoadData, QStringLiteral("load data from multimeter"));
     btnLoadData->setEnabled(false);
     SpeedButton3 = button("SpeedButton3", ToolIcon::Print, QStringLiteral("print"));
+    SpeedButton3->setEnabled(false);
     SpeedButton1 = button("SpeedButton1", ToolIcon::Schedule, QStringLiteral("timer program |"));
-    connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
+    connect(SpeedButton1, &QToolButton::clicked, this,
+            ErrorBoundary::Guard([this] { SpeedButton1Click(); }));
     btnOutputGraph =
         button("btnOutputGraph", ToolIcon::OutputGraph, QStringLiteral("output list to graph"));
     btnOutputGraph->setEnabled(false);
     btnHelp = button("btnHelp", ToolIcon::Help, QStringLiteral("help "));
-    connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
+    connect(btnHelp, &QToolButton::clicked, this, ErrorBoundary::Guard([this] { btnHelpClick(); }));
 
     SpeedButton7 = new QToolButton(panMenu);
     SpeedButton7->setObjectName(QStringLiteral("SpeedButton7"));
     SpeedButton7->setAutoRaise(true);
     SpeedButton7->setText(QStringLiteral("Undo Zoom"));
     SpeedButton7->setFixedHeight(44);
+    SpeedButton7->setEnabled(false);
     panMenu->addWidget(SpeedButton7);
 
     panMenu->addSeparator();
@@ -205,7 +224,7 @@ void TfrmMain::buildStatusBar() {
 }
 
 void TfrmMain::FormCreate() {
-    // 1. The port list: the system's ports, then the emulator.
+    // The port list: the system's ports, then the emulator.
     QStringList ports;
     TComPort::EnumeratePorts(ports);
     ports << TComPort::SimulatorName();
@@ -217,12 +236,12 @@ void TfrmMain::FormCreate() {
         ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
     link.Comm1.setDeviceName(TComPort::DevicePath(portText()));
 
-    // 2. Two status bar panels, each half the screen wide.
+    // Two status bar panels, each half the screen wide.
     const int half = (screen() ? screen()->geometry().width() : 1024) / 2;
     StatusPanel0->setFixedWidth(half);
     StatusPanel1->setFixedWidth(half);
 
-    // 3. Start values.
+    // Start values.
     link.PortIndex = 0;
     link.RecordInterval = 2;
     link.ScheduleInterval = 2;
@@ -232,10 +251,18 @@ void TfrmMain::FormCreate() {
     link.ScheduleStopText = link.ScheduleStartText;
     link.ScheduleStart = link.ScheduleStop = DateTimeToDays(now);
 
-    // 4. The port used last time.
+    // The port used last time.
     link.PortIndex = ReadLastConnectedPort();
 
-    connect(ComboBoxDeviceName, &QComboBox::currentTextChanged, this,
+    // The port changes once the user has settled on a port: an item picked from the list, or
+    // a typed name confirmed with Enter or by leaving the box. Never per keystroke: every
+    // prefix of a typed path ("/", "/dev/tty", ...) would be opened as the meter's port.
+    m_portSettle.setSingleShot(true);
+    m_portSettle.setInterval(50);
+    connect(&m_portSettle, &QTimer::timeout, this,
+            ErrorBoundary::Guard([this] { applyPortChange(); }));
+    connect(ComboBoxDeviceName, &QComboBox::activated, this, &TfrmMain::ComboBoxDeviceNameChange);
+    connect(ComboBoxDeviceName->lineEdit(), &QLineEdit::editingFinished, this,
             &TfrmMain::ComboBoxDeviceNameChange);
 }
 
@@ -270,28 +297,30 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
     if (m_startupDone)
         return;
-    // 1. Reading, statistics and previous-frame memory at their start values.
+    // Reading, statistics and previous-frame memory at their start values.
     link.decoder.Reset();
 
-    // 2. The live views, below each other on the left, and the recorder beside them.
-    // 3. The recorder's chart spans RecorderPoints samples at the current rate from now.
+    // The live views, below each other on the left, and the recorder beside them; the
+    // recorder's chart spans RecorderPoints samples at the current rate from now.
     createLcd();
     const int lcdHeight = ChildWindowOf(frmLCD)->height();
     createStatus(lcdHeight);
     createGauge(lcdHeight + ChildWindowOf(frmStatus)->height());
     createRecorder(ChildWindowOf(frmLCD)->width());
 
-    // 5. The LCD digit pictures.
+    // The LCD digit pictures.
     TfrmLCD::LoadDigitGlyphs();
 
-    // 6. Find the meter.
+    // Find the meter; the port box waits until the search is over.
+    ComboBoxDeviceName->setEnabled(false);
     DiscoverMeter(link, *this);
+    ComboBoxDeviceName->setEnabled(true);
     updateCaption();
 
-    // 7. The link watch.
+    // The link watch.
     link.MainTimer.start();
 
-    // 8. The start-up screen goes.
+    // The start-up screen goes.
     if (frmAbout) {
         frmAbout->Label4->clear();
         frmAbout->close();
@@ -301,12 +330,14 @@ void TfrmMain::FormShow() {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    // Let a running timer or receive step finish, but never wait more than 3 seconds.
-    QElapsedTimer waited;
-    waited.start();
-    LiveLink::WaitWhileSet(link.TimerBusy, 3000);
-    LiveLink::WaitWhileSet(link.RxBusy, int(qMax<qint64>(0, 3000 - waited.elapsed())));
-    return true;
+    // A close asked for while the timer or receive step runs (from a message loop inside it)
+    // is put off until the step has finished, and made at the latest 3 seconds later.
+    if (m_closeDeferred || !(link.TimerBusy || link.RxBusy))
+        return true;
+    m_closeDeferred = true;
+    link.WhenIdle(
+        this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
+    return false;
 }
 
 void TfrmMain::FormClose() {
@@ -364,8 +395,8 @@ void TfrmMain::createLcd() {
 void TfrmMain::createStatus(int top) {
     frmStatus = new TfrmStatus;
     frmStatus->OnReset = [this] {
-        LiveLink::WaitWhileSet(link.RxBusy);
-        link.decoder.ResetStatistics();
+        // Never under a running receive step: it may be halfway through the trackers.
+        LiveLink::RunWhenIdle(link.RxBusy, this, [this] { link.decoder.ResetStatistics(); });
     };
     QMdiSubWindow* sub = AddChildWindow(MdiArea, frmStatus, ChildWindowStyle::Captionless);
     sub->move(0, top);
@@ -484,7 +515,8 @@ void TfrmMain::ArrangeIcons1Click() {
 
 void TfrmMain::Exit1Click() {
     // Ends the program at once: the close steps do not run, so the port is not remembered.
-    QCoreApplication::quit();
+    // (quit() would send close events to the windows first.)
+    QCoreApplication::exit(0);
 }
 
 void TfrmMain::updateWindowMenu() {
@@ -516,22 +548,51 @@ void TfrmMain::updateWindowMenu() {
 // Ports
 
 void TfrmMain::ComboBoxDeviceNameChange() {
-    LiveLink::WaitWhileSet(link.TimerBusy);
+    // One user action may announce itself more than once (Enter both confirms the text and
+    // picks the matching item): the requests of one moment make one change.
+    m_portSettle.start();
+}
+
+void TfrmMain::applyPortChange() {
+    // A change asked for while one is under way (from its Delay) is made after it, once.
+    if (m_switching) {
+        m_switchAgain = true;
+        return;
+    }
+    const QString path = TComPort::DevicePath(portText());
+    if (path == link.Comm1.DeviceName() && link.Comm1.Active())
+        return;
+    // The timer step talks to the port: the change waits until it has finished.
+    m_switching = true;
+    link.WhenIdle(this, [this] {
+        ErrorBoundary::Run([this] {
+            const QScopedValueRollback<bool> busy(m_switching, true);
+            do {
+                m_switchAgain = false;
+                switchPort();
+            } while (m_switchAgain);
+        });
+        m_switching = false;
+    });
+}
+
+void TfrmMain::switchPort() {
     CloseQuietly(link.Comm1);
     Delay(150);
-    try {
-        link.Comm1.setDeviceName(TComPort::DevicePath(portText()));
-    } catch (...) {
-    }
+    link.Comm1.setDeviceName(TComPort::DevicePath(portText())); // the port is closed
     Delay(150);
     OpenQuietly(link.Comm1);
-    showOpenFailure();
+    showOpenFailure(true);
     updateCaption();
 }
 
-void TfrmMain::showOpenFailure() {
-    // A port that cannot be opened says why, instead of looking like a silent meter.
-    if (!link.Comm1.Active() && link.Comm1.LastOpenRefused())
+void TfrmMain::showOpenFailure(bool chosenByUser) {
+    // A port that cannot be opened says why, instead of looking like a silent meter. A port the
+    // user has just chosen always does; otherwise only a refusal (a missing device is normal
+    // while the program looks for the meter).
+    if (link.Comm1.Active())
+        return;
+    if (link.Comm1.LastOpenRefused() || (chosenByUser && !link.Comm1.LastOpenFailure().isEmpty()))
         StatusPanel0->setText(link.Comm1.LastOpenFailure());
 }
 
@@ -634,7 +695,7 @@ void TfrmMain::setStatusText(int panel, const QString& text) {
 }
 
 void TfrmMain::setLoggerCommandsEnabled(bool enabled) {
-    btnLoadData->setEnabled(enabled);
+    // The menu follows the meter; its commands are offered once their work exists.
     DataLogger1->setEnabled(enabled);
     DataLogger1->menuAction()->setEnabled(enabled);
 }

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class QAction;
 class QComboBox;
@@ -159,8 +160,14 @@ private:
     void createLcd();
     void createStatus(int top);
     void createGauge(int top);
-    void showOpenFailure();
+    void applyPortChange();
+    void switchPort();
+    void showOpenFailure(bool chosenByUser);
 
     bool m_shown = false;
+    bool m_switching = false;   // a port change is under way
+    bool m_switchAgain = false; // another one was asked for meanwhile
+    bool m_closeDeferred = false;
+    QTimer m_portSettle; // collects the port box's requests of one moment
     bool m_startupDone = false;
 };

@@ -21,6 +21,23 @@ TComPort::BackendFactory& backendFactory() {
 }
 } // namespace
 
+// Operations during which a notification of the device is held back until the event loop.
+class TComPort::OperationScope {
+public:
+    explicit OperationScope(TComPort& port) : m_port(port) { ++m_port.m_operationDepth; }
+    ~OperationScope() {
+        if (--m_port.m_operationDepth == 0 && m_port.m_notifyDeferred) {
+            m_port.m_notifyDeferred = false;
+            m_port.postNotification();
+        }
+    }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    TComPort& m_port;
+};
+
 TComPort::TComPort(QObject* parent) : QObject(parent) {}
 
 TComPort::~TComPort() {
@@ -87,9 +104,24 @@ void TComPort::setActive(bool active) {
     if (active == Active())
         return;
     if (!active) {
+        m_deviceLost = false;
         m_backend->close();
+        Q_EMIT activeChanged(false);
         return;
     }
+    PortBackend::Failure failure;
+    if (!open(failure))
+        raise(failure.code, failure.text);
+}
+
+bool TComPort::TryOpen() {
+    if (Active())
+        return true;
+    PortBackend::Failure failure;
+    return open(failure);
+}
+
+bool TComPort::open(PortBackend::Failure& failure) {
     m_readShort = false;
     const QString path = DevicePath(m_deviceName);
     const bool simulator = path == SimulatorName();
@@ -111,19 +143,21 @@ void TComPort::setActive(bool active) {
         else
             m_backend = std::make_unique<SerialBackend>(path);
         m_backend->onReadyRead = [this] { onBackendReadyRead(); };
-        m_backend->onDeviceError = [this](const PortBackend::Failure& f, bool) {
+        m_backend->onDeviceError = [this](const PortBackend::Failure& f) {
             onBackendError(f.code, f.text);
         };
     }
     m_backend->setPath(path);
-    PortBackend::Failure failure;
     if (!m_backend->open(&failure)) {
         m_lastOpenFailure = failure.text;
         m_lastOpenFailureCode = failure.code;
-        raise(failure.code, failure.text);
+        return false;
     }
+    m_deviceLost = false;
     m_lastOpenFailure.clear();
     m_lastOpenFailureCode = 0;
+    Q_EMIT activeChanged(true);
+    return true;
 }
 
 QString TComPort::DeviceName() const {
@@ -140,6 +174,7 @@ void TComPort::setDeviceName(const QString& name) {
 
 int TComPort::InputCount() {
     requireOpen();
+    OperationScope operation(*this);
     return int(m_backend->bytesAvailable());
 }
 
@@ -151,6 +186,7 @@ int TComPort::Read(char* buffer, int count) {
     }
     if (count <= 0)
         return 0;
+    OperationScope operation(*this);
     const qint64 available = m_backend->bytesAvailable();
     const int n = int(m_backend->read(buffer, std::min<qint64>(count, available)));
     m_readShort = n < count;
@@ -168,6 +204,7 @@ void TComPort::Write(const char* buffer, int count) {
     requireOpen();
     if (count <= 0)
         return;
+    OperationScope operation(*this);
     // A write waits for the one before it to leave.
     m_backend->waitWritten();
     PortBackend::Failure failure;
@@ -180,8 +217,10 @@ void TComPort::Write(const QByteArray& bytes) {
 }
 
 void TComPort::ClearInput() {
-    if (Active())
-        m_backend->clearInput();
+    if (!Active())
+        return;
+    OperationScope operation(*this);
+    m_backend->clearInput();
 }
 
 QString TComPort::LastOpenFailure() const {
@@ -196,48 +235,77 @@ bool TComPort::LastOpenRefused() const {
     return m_lastOpenFailureCode == EACCES || m_lastOpenFailureCode == EBUSY;
 }
 
-MeterEmulator* TComPort::Emulator() const {
-    if (!Active())
-        return nullptr;
-    if (auto* sim = dynamic_cast<SimulatorBackend*>(m_backend.get()))
-        return &sim->emulator();
-    return nullptr;
+bool TComPort::DeviceLost() const {
+    return m_deviceLost;
+}
+
+void TComPort::postNotification() {
+    if (m_notifyPosted)
+        return;
+    m_notifyPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_notifyPosted = false;
+            onBackendReadyRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void TComPort::onBackendReadyRead() {
-    if (!OnRxChar)
+    if (!OnRxChar || !Active())
         return;
-    // Nothing may escape into the event loop; the handler ends its own action on an abort.
+    // The handler never runs inside one of this object's operations, nor inside itself.
+    if (m_operationDepth > 0) {
+        m_notifyDeferred = true;
+        return;
+    }
+    if (m_inHandler) {
+        postNotification();
+        return;
+    }
+    m_inHandler = true;
+    // The handler ends its own actions; an abort that still escapes ends the notification.
     try {
         OnRxChar(this);
     } catch (const EAbort&) {
-    } catch (const std::exception& e) {
+    } catch (const EComError& e) {
         qWarning("%s: receive handler failed: %s", qPrintable(m_deviceName), e.what());
+    }
+    m_inHandler = false;
+    // Bytes that arrived while the handler ran may never be announced again.
+    if (Active() && OnRxChar) {
+        OperationScope operation(*this);
+        if (m_backend->bytesAvailable() > 0)
+            m_notifyDeferred = true;
     }
 }
 
 void TComPort::onBackendError(int code, const QString& text) {
-    // Not inside any operation of the program: tell the handler, never throw.
+    // The backend closed the device: not inside any operation of the program, so the handler
+    // is told and nothing is thrown.
+    m_deviceLost = true;
+    m_readShort = false;
+    Q_EMIT activeChanged(false);
     if (!OnError)
         return;
     EComError error(code, text);
     TComAction action = caFail;
-    try {
-        OnError(this, error, action);
-    } catch (...) {
-    }
+    OnError(this, error, action);
 }
 
 void OpenQuietly(TComPort& port) {
     try {
         port.setActive(true);
-    } catch (...) {
+    } catch (const EAbort&) {
+    } catch (const EComError&) {
     }
 }
 
 void CloseQuietly(TComPort& port) {
     try {
         port.setActive(false);
-    } catch (...) {
+    } catch (const EAbort&) {
+    } catch (const EComError&) {
     }
 }

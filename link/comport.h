@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comerror.h"
+#include "portbackend.h"
 
 #include <QObject>
 #include <QString>
@@ -10,8 +11,6 @@
 #include <memory>
 #include <optional>
 
-class PortBackend;
-class MeterEmulator;
 
 // A serial port object: opens a named device at 9600 8N1, tells the program when characters
 // have arrived, and reads and writes byte blocks without blocking. The name "Simulator" opens
@@ -20,7 +19,14 @@ class MeterEmulator;
 // Every failing operation builds an EComError and calls OnError with caFail; if the handler
 // leaves caFail the EComError is thrown, if it sets caAbort an EAbort is thrown instead.
 // Failures of the device itself (it vanished) close the port and are reported to OnError
-// without throwing.
+// without throwing; DeviceLost() then tells them apart from a port closed on purpose.
+//
+// Notifications: OnRxChar never runs nested inside an operation of this object (Write,
+// InputCount, Read, ClearInput). A device may announce bytes synchronously from inside such
+// a call (QSerialPort does from waitForBytesWritten and waitForReadyRead); the notification
+// is then posted to run once control is back in the event loop. And because QSerialPort does
+// not announce bytes that arrived while its own notification was being handled, the object
+// posts one more notification after OnRxChar returns whenever bytes are still waiting.
 class TComPort : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +43,9 @@ public:
 
     bool Active() const;
     void setActive(bool active);
+    // Opens the port without reporting a failure to OnError (and without throwing): for
+    // looking again and again whether a device has come back. LastOpenFailure says why not.
+    bool TryOpen();
 
     QString DeviceName() const;
     void setDeviceName(const QString& name);
@@ -56,9 +65,9 @@ public:
     // True when the last open was refused (no permission, or the port is in use), as opposed
     // to a device that is not there.
     bool LastOpenRefused() const;
-
-    // The emulator behind an open "Simulator" port, else nullptr.
-    MeterEmulator* Emulator() const;
+    // True when the port closed itself because its device failed (unplugged, pseudo-terminal
+    // closed); cleared by the next open or close.
+    bool DeviceLost() const;
 
     // Appends the names of the serial ports of the system, in a stable order.
     static void EnumeratePorts(QStringList& list);
@@ -76,8 +85,17 @@ public:
     // otherwise the system's location of the named port (e.g. ttyUSB0 -> /dev/ttyUSB0).
     static QString DevicePath(const QString& portName);
 
+Q_SIGNALS:
+    // The port was opened or closed, by the program or because its device vanished.
+    void activeChanged(bool active);
+
 private:
+    // Marks the span of an operation that may make the device notify synchronously.
+    class OperationScope;
+
     [[noreturn]] void raise(int code, const QString& message);
+    bool open(PortBackend::Failure& failure);
+    void postNotification();
     void requireOpen();
     void onBackendReadyRead();
     void onBackendError(int code, const QString& text);
@@ -89,12 +107,19 @@ private:
     std::unique_ptr<PortBackend> m_retired;
     QString m_lastOpenFailure;
     int m_lastOpenFailureCode = 0;
+    // The previous Read delivered fewer bytes than asked for.
     bool m_readShort = false;
-    bool m_injected = false; // m_backend came from the backend factory   // the previous Read
-                             // delivered fewer bytes than asked for
+    // m_backend came from the backend factory.
+    bool m_injected = false;
+    bool m_deviceLost = false;
+    // Depth of operations in progress, and whether a notification came during one.
+    int m_operationDepth = 0;
+    bool m_notifyDeferred = false;
+    bool m_notifyPosted = false;
+    bool m_inHandler = false;
 };
 
-// Opening and closing the way the program does it everywhere: any failure is swallowed,
-// callers test Active afterwards.
+// Opening and closing the way the program does it everywhere: a port failure is not an
+// error of the program (callers test Active afterwards, and LastOpenFailure says why).
 void OpenQuietly(TComPort& port);
 void CloseQuietly(TComPort& port);

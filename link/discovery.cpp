@@ -57,10 +57,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         CloseQuietly(port);
         Delay(150);
         host.selectPort(i);
-        try {
-            port.setDeviceName(TComPort::DevicePath(host.portText()));
-        } catch (...) {
-        }
+        port.setDeviceName(TComPort::DevicePath(host.portText())); // the port is closed
         Delay(150);
         host.showProgress(QStringLiteral("Searching Multimeter on ") + port.DeviceName());
         OpenQuietly(port);
@@ -70,7 +67,8 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         QByteArray answer;
         try {
             answer = callMeter(port);
-        } catch (...) {
+        } catch (const EAbort&) {
+            // the port failed while the meter was called: no meter here
         }
         if (holdsIdentity(answer)) {
             link.MeterModel = answer.contains("122\r") ? 122 : 120;
@@ -87,8 +85,8 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         link.SavedModel = link.MeterModel;
         views.setStatusText(0, QStringLiteral("On Connection"));
         views.setStatusText(1, port.DeviceName());
-        if (link.MeterModel == 122)
-            views.setLoggerCommandsEnabled(true);
+        // Only the 122 has a logger memory.
+        views.setLoggerCommandsEnabled(link.MeterModel == 122);
         if (views.hasLcd())
             views.lcdSetNoConnection(false);
         if (views.hasRecorder())
@@ -97,17 +95,16 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         CloseQuietly(port);
         Delay(150);
         link.MeterModel = link.SavedModel == 120 || link.SavedModel == 122 ? link.SavedModel : 122;
-        if (link.PortIndex >= host.portCount())
+        // A stored index beyond the real ports is out of range, and so is the emulator's
+        // (the last entry): a simulated reading must not pass for a real one, so the program
+        // never preselects it.
+        if (link.PortIndex >= host.portCount() ||
+            host.portName(link.PortIndex) == TComPort::SimulatorName()) {
             link.PortIndex = 0;
-        // The emulator is never preselected: a simulated reading must not pass for a real one.
-        if (link.PortIndex < host.portCount() &&
-            host.portName(link.PortIndex) != TComPort::SimulatorName()) {
+        }
+        if (host.portName(link.PortIndex) != TComPort::SimulatorName())
             host.selectPort(link.PortIndex);
-        }
-        try {
-            port.setDeviceName(TComPort::DevicePath(host.portText()));
-        } catch (...) {
-        }
+        port.setDeviceName(TComPort::DevicePath(host.portText())); // the port is closed
         views.setStatusText(0, port.DeviceName());
         views.setStatusText(1, QStringLiteral("Off Connection"));
     }
@@ -122,7 +119,8 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         port.ClearInput();
         if (port.Active())
             port.Write(CmdA.bytes());
-    } catch (...) {
+    } catch (const EAbort&) {
+        // the port failed at once: the main timer's link watch takes over
     }
     // A port the user may not open must not look like a missing meter.
     if (!found && !refusal.isEmpty())

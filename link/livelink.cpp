@@ -1,11 +1,13 @@
 #include "livelink.h"
 
+#include "errorboundary.h"
 #include "liveviews.h"
 #include "metercommand.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -31,6 +33,7 @@ LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views
     Comm1.OnError = abortOnError;
     Comm3.OnError = abortOnError;
     Comm1.OnRxChar = [this](TComPort*) { Comm1RxChar(); };
+    connect(&Comm1, &TComPort::activeChanged, this, &LiveLink::onComm1ActiveChanged);
     MainTimer.setInterval(1000);
     MainTimer.setTimerType(Qt::PreciseTimer);
     connect(&MainTimer, &QTimer::timeout, this, &LiveLink::MainTimerTimer);
@@ -66,16 +69,38 @@ bool LiveLink::IsValidFrame(const QByteArray& frame) {
     return true;
 }
 
-bool LiveLink::WaitWhileSet(const bool& flag, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    // Sleeps between looks, in a nested event loop, so the wait costs no processor time.
-    while (flag && (timeoutMs < 0 || clock.elapsed() < timeoutMs)) {
-        QEventLoop loop;
-        QTimer::singleShot(10, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
+void LiveLink::RunWhenIdle(std::function<bool()> busy, QObject* context, std::function<void()> work,
+                           int limitMs, OnTimeout onTimeout) {
+    if (!busy()) {
+        work();
+        return;
     }
-    return !flag;
+    // The busy step is further down this call stack, suspended in a nested message loop:
+    // look again each time control is back in the message loop, up to the limit.
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [busy = std::move(busy), context, work = std::move(work), limitMs, onTimeout, waited,
+                weak = std::weak_ptr<std::function<void()>>(attempt)] {
+        const bool timedOut = waited->elapsed() >= limitMs;
+        if (!busy() || (timedOut && onTimeout == OnTimeout::Run)) {
+            work();
+            return;
+        }
+        if (timedOut) {
+            qWarning("live link: a step stayed busy for %d ms; deferred work dropped", limitMs);
+            return;
+        }
+        if (auto again = weak.lock())
+            QTimer::singleShot(10, context, [again] { (*again)(); });
+    };
+    QTimer::singleShot(0, context, [attempt] { (*attempt)(); });
+}
+
+void LiveLink::WhenIdle(QObject* context, std::function<void()> work, int limitMs,
+                        OnTimeout onTimeout) {
+    RunWhenIdle([this] { return RxBusy || TimerBusy; }, context, std::move(work), limitMs,
+                onTimeout);
 }
 
 void LiveLink::Comm1RxChar() {
@@ -88,60 +113,78 @@ void LiveLink::Comm1RxChar() {
     BusyScope busy(RxBusy);
     do {
         m_rxAgain = false;
-        try {
-            receiveStep();
-        } catch (const EAbort&) {
-            // the port failed; the step ends silently
-        }
-    } while (m_rxAgain);
+        ErrorBoundary::Run([this] { receiveStep(); });
+    } while (m_rxAgain && Comm1.Active());
+}
+
+void LiveLink::onComm1ActiveChanged(bool active) {
+    // Bytes of another device, or of the time before the port closed, never make a frame.
+    RxBuffer.clear();
+    if (active)
+        m_deviceLost = false;
+    else if (Comm1.DeviceLost())
+        m_deviceLost = true;
+}
+
+void LiveLink::takeInput() {
+    const int n = Comm1.InputCount();
+    if (n <= 0 || !Comm1.Active())
+        return;
+    const qsizetype old = RxBuffer.size();
+    RxBuffer.resize(old + n);
+    const int got = Comm1.Read(RxBuffer.data() + old, n);
+    RxBuffer.resize(old + std::max(got, 0));
+}
+
+void LiveLink::answerIdentity() {
+    // The meter answers only K, and K is sent only while the link is down: a live frame whose
+    // last characters happen to read "122" is not an answer.
+    if (Connected)
+        return;
+    const qsizetype at122 = RxBuffer.indexOf("122\r");
+    const qsizetype at120 = RxBuffer.indexOf("120\r");
+    if (at122 < 0 && at120 < 0)
+        return;
+    const qsizetype at = at122 < 0 ? at120 : at120 < 0 ? at122 : std::min(at120, at122);
+    MeterModel = at == at122 ? 122 : 120;
+    MissedTicks = 0;
+    // The answer is handled once: it leaves the buffer, and A goes out once per notification.
+    RxBuffer.remove(0, at + 4);
+    if (Comm1.Active())
+        Comm1.Write(CmdA.bytes());
+}
+
+void LiveLink::linkUp() {
+    if (Connected)
+        return;
+    if (m_views.hasLcd())
+        m_views.lcdSetNoConnection(false);
+    if (m_views.hasRecorder()) {
+        m_views.recorderSetButtons(!Recording, Recording);
+        m_views.setStatusText(1, Comm1.DeviceName());
+    }
+    m_views.setLoggerCommandsEnabled(MeterModel == 122);
+    Connected = true;
 }
 
 void LiveLink::receiveStep() {
-    // Take everything that is waiting, 64 bytes at a time, in order.
-    const int n = Comm1.InputCount();
-    if (Comm1.Active() && n > 0) {
-        char block[64];
-        int left = n;
-        while (left > 0) {
-            const int got = Comm1.Read(block, std::min(left, int(sizeof block)));
-            if (got <= 0)
-                break;
-            RxBuffer.append(block, got);
-            left -= got;
-        }
-    }
+    takeInput();
+    answerIdentity();
 
-    // Each pass handles the first CR LF of the buffer; the buffer may hold more than one frame
-    // (several arrived before this notification), so go on while complete frames remain.
+    // Every CR LF ends a frame: the nine characters before it. Fewer than nine before it is
+    // line noise (a meter's power-up garbage, a frame cut short): it is dropped with what
+    // precedes it, so the buffer is in step with the meter again at the next frame. One pass
+    // over the new bytes and one shift of the buffer, however many frames arrived at once.
+    qsizetype start = 0;
     for (;;) {
-        // Identity answer: the meter was called with K; start the live data.
-        const bool is122 = RxBuffer.contains("122\r");
-        if (is122 || RxBuffer.contains("120\r")) {
-            MeterModel = is122 ? 122 : 120;
+        const qsizetype cr = RxBuffer.indexOf("\r\n", start);
+        if (cr < 0)
+            break;
+        if (cr - start >= 9) {
+            linkUp();
             MissedTicks = 0;
-            if (Comm1.Active())
-                Comm1.Write(CmdA.bytes());
-        }
-
-        const qsizetype crlf = RxBuffer.indexOf("\r\n");
-        const qsizetype p = crlf + 1; // 1-based position of CR, 0 when there is none
-        if (p > 9) {
-            if (!Connected) {
-                if (m_views.hasLcd())
-                    m_views.lcdSetNoConnection(false);
-                if (m_views.hasRecorder()) {
-                    m_views.recorderSetButtons(!Recording, Recording);
-                    m_views.setStatusText(1, Comm1.DeviceName());
-                }
-                if (MeterModel == 122)
-                    m_views.setLoggerCommandsEnabled(true);
-                Connected = true;
-            }
-            MissedTicks = 0;
-
-            const QByteArray frame = RxBuffer.mid(p - 10, 11);
-            const bool valid = IsValidFrame(frame);
-            if (valid) {
+            const QByteArray frame = RxBuffer.mid(cr - 9, 11);
+            if (IsValidFrame(frame)) {
                 if (Comm1.Active()) {
                     Comm1.Write(CmdY.bytes());
                     ++FramesAcknowledged;
@@ -154,16 +197,16 @@ void LiveLink::receiveStep() {
             } else {
                 ++FramesRejected;
             }
-            // Keep every character after the CR LF: the start of the next frame may be there.
-            RxBuffer.remove(0, p + 1);
-            const qsizetype next = RxBuffer.indexOf("\r\n");
-            if (next >= 9)
-                continue;
-        } else if (RxBuffer.size() >= 20) {
-            RxBuffer = RxBuffer.right(9);
+        } else {
+            ++FramesDropped;
         }
-        break;
+        start = cr + 2;
     }
+    RxBuffer.remove(0, start);
+    // A stretch without any CR LF is not a frame: keep only what could still end as one (nine
+    // characters and a CR).
+    if (RxBuffer.size() >= 20)
+        RxBuffer = RxBuffer.right(10);
 }
 
 int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
@@ -177,62 +220,70 @@ void LiveLink::MainTimerTimer() {
     if (TimerBusy)
         return; // a tick that arrives inside a running step is dropped
     BusyScope busy(TimerBusy);
-    try {
-        const double now = clock().now();
-        const qint64 monotonic = clock().monotonicMs();
-        ++TickCounter;
+    ErrorBoundary::Run([this] { timerStep(); });
+}
 
-        if (NewReading) {
-            NewReading = false;
+void LiveLink::timerStep() {
+    const double now = clock().now();
+    const qint64 monotonic = clock().monotonicMs();
+    ++TickCounter;
+
+    if (NewReading) {
+        NewReading = false;
+        MissedTicks = 0;
+        if (ScheduleArmed) {
+            if (now >= ScheduleStart && now <= ScheduleStop && !Recording) {
+                Recording = true;
+                TickCounter = ScheduleInterval;
+                RecordInterval = ScheduleInterval == 0 ? 2 : ScheduleInterval;
+                if (m_views.hasRecorder()) {
+                    m_views.recorderShowRate(RecordInterval);
+                    // A scheduled recording can be stopped early like any other.
+                    m_views.recorderSetButtons(false, true);
+                }
+            }
+            if (now > ScheduleStop) {
+                Recording = false;
+                ScheduleArmed = false;
+                if (m_views.hasRecorder())
+                    m_views.recorderSetButtons(true, false);
+            }
+        }
+        if (Recording && TickCounter >= RecordInterval) {
+            TickCounter = 0;
+            if (m_views.hasRecorder())
+                m_views.recorderTakeSample(now);
+        }
+    } else {
+        ++MissedTicks;
+        if (MissedTicks >= NoConnectionLimit) {
+            if (m_views.hasRecorder())
+                m_views.recorderSetButtons(false, false);
+            if (m_views.hasLcd())
+                m_views.lcdSetNoConnection(true);
+            Connected = false;
+            m_views.setLoggerCommandsEnabled(false);
+            TickCounter = 0;
             MissedTicks = 0;
-            if (ScheduleArmed) {
-                if (now >= ScheduleStart && now <= ScheduleStop && !Recording) {
-                    Recording = true;
-                    TickCounter = ScheduleInterval;
-                    RecordInterval = ScheduleInterval == 0 ? 2 : ScheduleInterval;
-                    if (m_views.hasRecorder())
-                        m_views.recorderShowRate(RecordInterval);
-                }
-                if (now > ScheduleStop) {
-                    Recording = false;
-                    ScheduleArmed = false;
-                }
-            }
-            if (Recording && TickCounter >= RecordInterval) {
-                TickCounter = 0;
-                if (m_views.hasRecorder())
-                    m_views.recorderTakeSample(now);
-            }
-        } else {
-            ++MissedTicks;
-            if (MissedTicks >= NoConnectionLimit) {
-                if (m_views.hasRecorder())
-                    m_views.recorderSetButtons(false, false);
-                if (m_views.hasLcd())
-                    m_views.lcdSetNoConnection(true);
-                Connected = false;
-                m_views.setLoggerCommandsEnabled(false);
-                TickCounter = 0;
-                MissedTicks = 0;
-                m_views.setStatusText(1, QStringLiteral("No Connection"));
-            }
+            m_views.setStatusText(1, QStringLiteral("No Connection"));
         }
-
-        if (!Connected && Comm1.Active())
-            Comm1.Write(CmdK.bytes());
-
-        // Keep the average tick period at one second.
-        if (TickReferenceReset) {
-            TickReference = monotonic;
-            TickReferenceReset = false;
-        } else {
-            MainTimer.setInterval(
-                CorrectedInterval(MainTimer.interval(), monotonic - TickReference));
-            TickReference = monotonic;
-        }
-        if (!Connected)
-            MainTimer.setInterval(1000);
-    } catch (const EAbort&) {
-        // a port failure ends the step silently
     }
+
+    // A device that vanished (an unplugged adapter) is looked for again at the same path
+    // once a tick; when it is back, K finds the meter.
+    if (!Connected && m_deviceLost && !Comm1.Active() && Comm1.TryOpen())
+        Comm1.ClearInput();
+    if (!Connected && Comm1.Active())
+        Comm1.Write(CmdK.bytes());
+
+    // Keep the average tick period at one second.
+    if (TickReferenceReset) {
+        TickReference = monotonic;
+        TickReferenceReset = false;
+    } else {
+        MainTimer.setInterval(CorrectedInterval(MainTimer.interval(), monotonic - TickReference));
+        TickReference = monotonic;
+    }
+    if (!Connected)
+        MainTimer.setInterval(1000);
 }

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class LiveViews;
 
 // The live link with the meter: the receive step run for every notification of received
@@ -70,9 +72,24 @@ public:
     // True when the nine characters before CR LF are all 0x30..0x3F.
     static bool IsValidFrame(const QByteArray& frame);
 
-    // Waits, processing window messages, until `flag` is clear or `timeoutMs` has passed
-    // (negative: no limit). Returns whether the flag is clear.
-    static bool WaitWhileSet(const bool& flag, int timeoutMs = -1);
+    // What deferred work does when the step is still busy at the limit.
+    enum class OnTimeout { Drop, Run };
+
+    // Runs `work` now when `busy()` is false. Otherwise the caller runs nested inside the step
+    // that is busy (from a message loop it runs, a Delay or a modal box), and waiting would
+    // keep that step from ever finishing: the work is deferred to the message loop and runs
+    // once `busy()` is false, or at `limitMs` is dropped (with a warning) or run all the same.
+    // `context` guards the deferred work: it does not run once context is gone.
+    static void RunWhenIdle(std::function<bool()> busy, QObject* context,
+                            std::function<void()> work, int limitMs = 3000,
+                            OnTimeout onTimeout = OnTimeout::Drop);
+    static void RunWhenIdle(const bool& flag, QObject* context, std::function<void()> work,
+                            int limitMs = 3000, OnTimeout onTimeout = OnTimeout::Drop) {
+        RunWhenIdle([&flag] { return flag; }, context, std::move(work), limitMs, onTimeout);
+    }
+    // The same, once neither the receive step nor the timer step runs.
+    void WhenIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+                  OnTimeout onTimeout = OnTimeout::Drop);
 
     // The clock used by the timer step; the link does not own it. nullptr: the system clock.
     void setClock(const Clock* clock);
@@ -82,15 +99,22 @@ public:
     qint64 FramesDecoded = 0;
     qint64 FramesAcknowledged = 0;
     qint64 FramesRejected = 0;
+    qint64 FramesDropped = 0; // CR LF with fewer than nine characters before it
 
     LiveViews& views() { return m_views; }
 
 private:
     void receiveStep();
+    void timerStep();
+    void takeInput();
+    void answerIdentity();
+    void linkUp();
+    void onComm1ActiveChanged(bool active);
     bool anyViewExists() const;
 
     LiveViews& m_views;
     const Clock* m_clock = nullptr;
     Clock m_systemClock;
     bool m_rxAgain = false;
+    bool m_deviceLost = false; // Comm1 closed itself because its device vanished
 };

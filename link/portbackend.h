@@ -35,7 +35,7 @@ public:
 
     // Set by the port object: new bytes arrived (called from the event loop).
     std::function<void()> onReadyRead;
-    // Set by the port object: the device failed on its own (for example it vanished);
-    // `lost` tells that the device is gone and the port must close.
-    std::function<void(const Failure&, bool lost)> onDeviceError;
+    // Set by the port object: the device failed on its own (for example it vanished) and the
+    // backend has closed it.
+    std::function<void(const Failure&)> onDeviceError;
 };

@@ -1,6 +1,10 @@
 #include "serialbackend.h"
 
-#include <QMetaObject>
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -31,7 +35,7 @@ QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error, c
         return QStringLiteral("%1 is in use by another program or access is denied").arg(path);
 #endif
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("%1 does not exist").arg(path);
+        return QStringLiteral("%1: No such device").arg(path);
     default:
         return systemText.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(path) : systemText;
     }
@@ -43,6 +47,24 @@ void SerialBackend::setPath(const QString& path) {
 
 bool SerialBackend::open(Failure* failure) {
     m_port.clearError();
+    // A typed path that names nothing, or something other than a terminal device, is told
+    // apart before QSerialPort gives its less helpful reasons.
+#ifdef Q_OS_UNIX
+    const QString path = m_port.portName();
+    if (path.startsWith(u'/')) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+            if (failure)
+                *failure = {ENOENT, QStringLiteral("%1: No such device").arg(path)};
+            return false;
+        }
+        if (!S_ISCHR(info.st_mode)) {
+            if (failure)
+                *failure = {ENOTTY, QStringLiteral("%1: Not a serial port").arg(path)};
+            return false;
+        }
+    }
+#endif
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (failure) {
             // QSerialPort keeps the errno of the failed open in its error text; keep the code
@@ -65,7 +87,6 @@ bool SerialBackend::open(Failure* failure) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.clear(QSerialPort::AllDirections);
     m_port.clearError();
-    m_missedNotify = false;
     return true;
 }
 
@@ -83,29 +104,15 @@ qint64 SerialBackend::bytesAvailable() {
     if (!m_port.isOpen())
         return 0;
     // Bytes that reached the driver while no event loop ran are only in QSerialPort's buffer
-    // after a read notification; a zero wait pulls them in. Its readyRead and its timeout
-    // error are ours, not the program's.
-    m_pulling = true;
+    // after a read notification; a zero wait pulls them in. It may announce them at once and
+    // reports a harmless timeout when nothing was pending; the port object holds such an
+    // announcement back until the event loop runs again.
     m_port.waitForReadyRead(0);
-    m_pulling = false;
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
     if (!m_port.isOpen())
         return 0;
-    const qint64 n = m_port.bytesAvailable();
-    if (m_missedNotify) {
-        // A notification swallowed by the pull must not be lost: if its bytes are still
-        // waiting once control is back in the event loop, tell the port object then.
-        m_missedNotify = false;
-        QMetaObject::invokeMethod(
-            &m_port,
-            [this] {
-                if (m_port.isOpen() && m_port.bytesAvailable() > 0 && onReadyRead)
-                    onReadyRead();
-            },
-            Qt::QueuedConnection);
-    }
-    return n;
+    return m_port.bytesAvailable();
 }
 
 qint64 SerialBackend::read(char* data, qint64 count) {
@@ -139,20 +146,13 @@ void SerialBackend::clearInput() {
     if (!m_port.isOpen())
         return;
     // Drop what QSerialPort has buffered and what the driver holds.
-    m_pulling = true;
     m_port.waitForReadyRead(0);
-    m_pulling = false;
     m_port.readAll();
     m_port.clear(QSerialPort::Input);
     m_port.clearError();
-    m_missedNotify = false;
 }
 
 void SerialBackend::onReadyReadSignal() {
-    if (m_pulling) {
-        m_missedNotify = true;
-        return;
-    }
     if (onReadyRead)
         onReadyRead();
 }
@@ -173,7 +173,7 @@ void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error) {
             m_port.close();
         m_port.clearError();
         if (wasOpen && onDeviceError)
-            onDeviceError(f, true);
+            onDeviceError(f);
         return;
     }
     default:

@@ -29,6 +29,4 @@ private:
     void onErrorSignal(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
-    bool m_pulling = false; // inside bytesAvailable(): readyRead is ours, not the user's
-    bool m_missedNotify = false;
 };

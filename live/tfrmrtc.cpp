@@ -3,6 +3,7 @@
 #include "charterror.h"
 #include "clock.h"
 #include "datetimetext.h"
+#include "errorboundary.h"
 #include "livelink.h"
 #include "pesgraph.h"
 #include "rateeditor.h"
@@ -28,7 +29,6 @@ namespace {
 // this thread and never process messages while they sample, so a flag can only still be set
 // here when this handler runs nested inside that step, which cannot finish before this
 // handler returns: the wait is bounded so that it can never hang the program.
-constexpr int kBusyWaitMs = 500;
 constexpr int kGlyphSize = 20;
 // Sample times carry whole milliseconds: a sample within half of one of the axis end has
 // reached it (the end is a sum of spans and may differ from the sample time in the last bit).
@@ -152,7 +152,8 @@ TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link)
     connect(MaskEdit1, &QLineEdit::textEdited, this, &TfrmRTC::MaskEdit1Change);
     connect(btnStart, &QToolButton::clicked, this, &TfrmRTC::btnStartClick);
     connect(btnStop, &QToolButton::clicked, this, &TfrmRTC::btnStopClick);
-    connect(btnClear, &QToolButton::clicked, this, &TfrmRTC::btnClearClick);
+    connect(btnClear, &QToolButton::clicked, this,
+            ErrorBoundary::Guard([this] { btnClearClick(); }));
 }
 
 TfrmRTC::~TfrmRTC() = default;
@@ -173,10 +174,6 @@ void TfrmRTC::redraw() {
 void TfrmRTC::emptyTable() {
     Grid1->setRowCount(2);
     Grid1->clearRow(1);
-}
-
-void TfrmRTC::waitWhileBusy(const bool& flag) {
-    LiveLink::WaitWhileSet(flag, kBusyWaitMs);
 }
 
 void TfrmRTC::SetupChart() {
@@ -224,7 +221,12 @@ void TfrmRTC::btnStopClick() {
 }
 
 void TfrmRTC::btnClearClick() {
-    waitWhileBusy(mLink.TimerBusy);
+    // Not under a running timer step, which may be taking a sample.
+    if (mLink.TimerBusy) {
+        LiveLink::RunWhenIdle(mLink.TimerBusy, this,
+                              ErrorBoundary::Guard([this] { btnClearClick(); }));
+        return;
+    }
     mSampleCount = 0;
     mSamples.clear();
     mLink.RecorderSpan = span();
@@ -309,7 +311,7 @@ void TfrmRTC::followUnit(int unitSize) {
 }
 
 void TfrmRTC::FunctionChange() {
-    waitWhileBusy(mLink.TimerBusy);
+    // Called by the receive step, which never runs inside the timer step.
     mSampleCount = 0;
     mSamples.clear();
     mDisplayUnit = RecorderSamples::UnitSize(mLink.decoder.reading.UnitText);
@@ -369,6 +371,12 @@ void TfrmRTC::showEvent(QShowEvent* event) {
 }
 
 void TfrmRTC::closeEvent(QCloseEvent* event) {
-    waitWhileBusy(mLink.RxBusy);
+    // A receive step in progress may still feed the window: it closes once the step is over.
+    if (mLink.RxBusy) {
+        event->ignore();
+        LiveLink::RunWhenIdle(
+            mLink.RxBusy, this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
+        return;
+    }
     QWidget::closeEvent(event);
 }

@@ -46,7 +46,9 @@ public:
     void SetButtons(bool startEnabled, bool stopEnabled);
 
     // Handlers: every edit of the rate, and the three buttons. Clear throws ChartError like
-    // SetupChart, after it has emptied table and chart.
+    // SetupChart, after it has emptied table and chart (the button runs it inside the error
+    // boundary, which reports it); under a running timer step Clear is put off until the
+    // step has finished.
     void MaskEdit1Change();
     void btnStartClick();
     void btnStopClick();
@@ -78,7 +80,6 @@ private:
     // The chart shows its points in the unit of the given size from now on.
     void followUnit(int unitSize);
     void extendTimeAxis(double when);
-    void waitWhileBusy(const bool& flag);
 
     LiveLink& mLink;
     RecorderSamples mSamples;

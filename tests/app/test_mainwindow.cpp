@@ -1,6 +1,7 @@
 // The main window with its real views, offscreen, against metersim over pseudo-terminals.
 #include "../link/metersimprocess.h"
 #include "childwindow.h"
+#include "portbackend.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
@@ -17,6 +18,7 @@
 #include <QTimeEdit>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -25,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <csignal>
@@ -125,7 +128,6 @@ void TestMainWindow::startupWithoutMeter() {
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
     QCOMPARE(panel(0), QStringLiteral("ComPort"));
     QVERIFY(!window->link.Connected);
-    QVERIFY(!window->btnLoadData->isEnabled());
     QVERIFY(window->DataLogger1->isEnabled());
     QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
     QVERIFY(window->frmLCD->NoConnectionVisible());
@@ -144,7 +146,6 @@ void TestMainWindow::meterOnThirdPortOfThree() {
     QCOMPARE(panel(1), sims[2]->path);
     QCOMPARE(window->link.PortIndex, 2);
     QCOMPARE(window->link.MeterModel, 122);
-    QVERIFY(window->btnLoadData->isEnabled());
     QVERIFY(window->DataLogger1->isEnabled());
     QVERIFY(!window->frmLCD->NoConnectionVisible());
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
@@ -155,10 +156,10 @@ void TestMainWindow::model120LeavesLoggerDisabled() {
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
     QCOMPARE(window->link.MeterModel, 120);
-    QVERIFY(!window->btnLoadData->isEnabled());
+    QVERIFY(!window->DataLogger1->isEnabled());
     // Frames keep the logger commands off for a 120.
     QTRY_VERIFY(window->link.FramesDecoded > 2);
-    QVERIFY(!window->btnLoadData->isEnabled());
+    QVERIFY(!window->DataLogger1->isEnabled());
 }
 
 void TestMainWindow::liveViewsFollowTheMeter() {
@@ -245,14 +246,14 @@ void TestMainWindow::linkLostAndBack() {
     QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
     QCOMPARE(panel(1), QStringLiteral("No Connection"));
     QVERIFY(window->frmLCD->NoConnectionVisible());
-    QVERIFY(!window->btnLoadData->isEnabled());
+    QVERIFY(!window->DataLogger1->isEnabled());
     // It comes back: K, identity, A, frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
     for (int i = 0; i < 50 && !window->link.Connected; ++i)
         tick();
     QVERIFY(window->link.Connected);
     QVERIFY(!window->frmLCD->NoConnectionVisible());
-    QVERIFY(window->btnLoadData->isEnabled());
+    QVERIFY(window->DataLogger1->isEnabled());
 }
 
 void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
@@ -275,7 +276,15 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
         const QSignalBlocker block(window->ComboBoxDeviceName);
         window->ComboBoxDeviceName->setCurrentIndex(0);
     }
-    window->Exit1->trigger();
+    // Exit runs inside the real event loop, which sends close events on quit().
+    QTimer::singleShot(0, window->Exit1, &QAction::trigger);
+    QTimer failsafe; // Exit did nothing
+    failsafe.setSingleShot(true);
+    connect(&failsafe, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    failsafe.start(5000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    failsafe.stop();
+    QVERIFY(window->isVisible());
     window.reset();
     QCOMPARE(TfrmMain::ReadLastConnectedPort(), 1);
 
@@ -285,6 +294,15 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
+
+    // The emulator's index (the number of real ports, after the user last picked it) is out
+    // of range as well: the first real port, never the emulator.
+    window.reset();
+    TfrmMain::WriteLastConnectedPort(2);
+    startWindow();
+    QCOMPARE(window->link.PortIndex, 0);
+    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
+    QCOMPARE(panel(0), sims[0]->path);
 }
 
 void TestMainWindow::viewsCloseAndReopen() {
@@ -343,9 +361,30 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     QVERIFY(window->link.Comm1.DeviceName() != QStringLiteral("Simulator"));
     QVERIFY(!window->link.Comm1.Active());
 
-    // The user picks it: the caption says so and the simulated meter comes up.
-    window->ComboBoxDeviceName->setCurrentIndex(0);
-    QVERIFY(window->link.Comm1.Active());
+    // A typed path is used once it is confirmed, never per keystroke (every prefix of
+    // "/dev/tty..." would otherwise be opened); one that cannot be opened says why at once.
+    QStringList opened;
+    TComPort::SetBackendFactory([&](const QString& path) {
+        opened << path;
+        return std::unique_ptr<PortBackend>();
+    });
+    QLineEdit* edit = window->ComboBoxDeviceName->lineEdit();
+    edit->clear();
+    QTest::keyClicks(edit, "/nonexistent/ttyQL");
+    QVERIFY(opened.isEmpty());
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE(opened, QStringList{"/nonexistent/ttyQL"});
+    QCOMPARE(panel(0), QStringLiteral("/nonexistent/ttyQL: No such device"));
+
+    // The user types the emulator's name: the caption says so and the simulated meter comes up.
+    opened.clear();
+    edit->clear();
+    QTest::keyClicks(edit, "Simulator");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_VERIFY(window->link.Comm1.Active());
+    QTest::qWait(50);
+    QCOMPARE(opened, QStringList{"Simulator"});
+    TComPort::SetBackendFactory(nullptr);
     QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
     for (int i = 0; i < 100 && window->link.FramesDecoded < 2; ++i)
         tick();

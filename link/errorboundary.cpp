@@ -1,0 +1,55 @@
+#include "errorboundary.h"
+
+#include "comerror.h"
+
+#include <QtGlobal>
+
+#include <exception>
+#include <new>
+
+namespace {
+ErrorBoundary::Reporter& reporter() {
+    static ErrorBoundary::Reporter r;
+    return r;
+}
+} // namespace
+
+namespace ErrorBoundary {
+
+void SetReporter(Reporter r) {
+    reporter() = std::move(r);
+}
+
+void Report(const QString& message) {
+    // A report that itself fails (a message box that cannot be shown) ends here.
+    static bool reporting = false;
+    if (reporting || !reporter()) {
+        qWarning("%s", qPrintable(message));
+        return;
+    }
+    reporting = true;
+    try {
+        reporter()(message);
+    } catch (const std::exception& e) {
+        qWarning("%s (and reporting it failed: %s)", qPrintable(message), e.what());
+    }
+    reporting = false;
+}
+
+bool Run(const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const EAbort&) {
+        // ended on purpose, without a message
+    } catch (const EComError& e) {
+        Report(e.Message);
+    } catch (const std::bad_alloc&) {
+        Report(QStringLiteral("Out of memory"));
+    } catch (const std::exception& e) {
+        Report(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+} // namespace ErrorBoundary
