@@ -1,0 +1,21 @@
+#include "datafileformat.h"
+
+char DataFileFormat::separatorFor(const QString& path) {
+    return path.right(3).compare(u"csv", Qt::CaseInsensitive) == 0 ? Comma : Tab;
+}
+
+void DataFileFormat::appendField(QByteArray& line, QByteArrayView text, char separator) {
+    const bool quote = text.startsWith('"') || text.contains(separator) || text.contains('\n');
+    if (!quote) {
+        line.append(text);
+    } else {
+        line.append('"');
+        for (const char c : text) {
+            if (c == '"')
+                line.append('"');
+            line.append(c);
+        }
+        line.append('"');
+    }
+    line.append(separator);
+}
