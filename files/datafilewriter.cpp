@@ -87,7 +87,14 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
             break;
         }
     }
-    flush();
+    if (!flush())
+        return result;
+    // A file holds the last block in its own buffer: push it out now, so that a full disk is
+    // reported here and not lost when the caller closes the file.
+    if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
+        result.status = Result::Status::Failed;
+        result.error = file->errorString();
+    }
     return result;
 }
 
