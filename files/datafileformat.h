@@ -26,7 +26,9 @@ public:
     // Comma for a path ending in "csv" (case ignored), TAB otherwise.
     static char separatorFor(const QString& path);
 
-    // Appends a cell text (already encoded) and its separator to a line.
+    // Whether a cell text (already encoded) has to be written between quotes.
+    static bool needsQuotes(QByteArrayView text, char separator);
+    // Appends a cell text (already encoded) and its separator to a line, quoted if need be.
     static void appendField(QByteArray& line, QByteArrayView text, char separator);
 
     // The longest line an open accepts, line end included. Lines of real tables are far

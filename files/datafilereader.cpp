@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -116,25 +118,48 @@ qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep,
     }
 }
 
-QString cellText(const Field& f) {
-    if (f.quoted && f.text.contains("\"\""))
-        return QString::fromLocal8Bit(f.text.toByteArray().replace("\"\"", "\""));
-    return QString::fromLocal8Bit(f.text);
+// Decodes a field into `cell`, reusing its buffer: a million rows of five cells would
+// otherwise allocate five million strings only to copy them into the table.
+void setCell(QString& cell, const Field& f, QStringDecoder& decoder) {
+    QByteArray unquoted;
+    QByteArrayView text = f.text;
+    if (f.quoted && text.contains("\"\"")) {
+        unquoted = text.toByteArray().replace("\"\"", "\"");
+        text = unquoted;
+    }
+    cell.resize(decoder.requiredSpace(text.size()));
+    const QChar* end = decoder.appendToBuffer(cell.data(), text);
+    cell.resize(end - cell.constData());
+}
+
+void setNumber(QString& cell, int n) {
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+    Q_UNUSED(ec)
+    cell.resize(end - digits);
+    for (qsizetype i = 0; i < cell.size(); ++i)
+        cell[i] = QLatin1Char(digits[i]);
 }
 
 QString notice(const DataFileReader::Result& r, char sep) {
     QStringList parts;
-    if (r.skippedLines > 0)
-        parts << QStringLiteral("%1 line(s) without a %2, or longer than %3 bytes, were left "
+    const QString separator =
+        sep == DataFileFormat::Comma ? QStringLiteral("comma") : QStringLiteral("TAB");
+    if (r.skippedLines == 1)
+        parts << QStringLiteral("Line %1 holds no %2 or is longer than %3 bytes; it was left out.")
+                     .arg(r.firstSkippedLine)
+                     .arg(separator)
+                     .arg(DataFileFormat::MaxLineBytes);
+    else if (r.skippedLines > 1)
+        parts << QStringLiteral("%1 lines hold no %2 or are longer than %3 bytes; they were left "
                                 "out (the first is line %4).")
                      .arg(r.skippedLines)
-                     .arg(sep == DataFileFormat::Comma ? QStringLiteral("comma")
-                                                       : QStringLiteral("TAB"))
+                     .arg(separator)
                      .arg(DataFileFormat::MaxLineBytes)
                      .arg(r.firstSkippedLine);
     if (r.cutLines > 0)
-        parts << QStringLiteral("%1 line(s) had more fields than the list has columns; the "
-                                "extra fields were left out.")
+        parts << QStringLiteral("%1 line(s) had more fields than the list has columns; their extra "
+                                "fields were left out.")
                      .arg(r.cutLines);
     return parts.join(u' ');
 }
@@ -167,6 +192,7 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
     QStringList row;
     row.resize(std::max(lastCol + 1, 1));
     std::vector<Field> fields;
+    QStringDecoder decoder(QStringConverter::System, QStringDecoder::Flag::Stateless);
 
     QByteArray buf;
     qsizetype pos = 0;
@@ -237,10 +263,13 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
         }
         if (grid.RowCount() <= n)
             grid.setRowCount(n + 1);
-        row[0] = QString::number(n);
-        for (int c = 1; c <= lastCol; ++c)
-            row[c] = std::size_t(c - 1) < fields.size() ? cellText(fields[std::size_t(c - 1)])
-                                                        : QString();
+        setNumber(row[0], n);
+        for (int c = 1; c <= lastCol; ++c) {
+            if (std::size_t(c - 1) < fields.size())
+                setCell(row[c], fields[std::size_t(c - 1)], decoder);
+            else
+                row[c].resize(0);
+        }
         for (std::size_t i = std::size_t(std::max(lastCol, 0)); i < fields.size(); ++i) {
             if (!fields[i].text.isEmpty()) {
                 ++result.cutLines;

@@ -24,7 +24,9 @@ class StringGridModel;
 // written between double quotes is read without them, "" inside it as one quote.
 //
 // The file is read front to back once, in large blocks; time and memory outside the table do
-// not grow with its length.
+// not grow with its length. The table gains its rows one at a time, so a view attached to it
+// hears of every row: the list window suspends its updates while it reads, as it would for
+// any long fill.
 class DataFileReader {
 public:
     struct Result {

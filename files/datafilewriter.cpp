@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstdlib>
@@ -61,6 +62,7 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
         progress->begin(range.count());
 
     Result result;
+    QStringEncoder encoder(QStringConverter::System, QStringEncoder::Flag::Stateless);
     QByteArray block;
     block.reserve(kFlushBytes + 4096);
     const auto flush = [&] {
@@ -76,8 +78,22 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
     };
 
     for (qint64 r = range.first; r <= range.last; ++r) {
-        for (int c = 1; c <= lastCol; ++c)
-            DataFileFormat::appendField(block, grid.Cells(c, int(r)).toLocal8Bit(), separator);
+        for (int c = 1; c <= lastCol; ++c) {
+            // Encoded straight into the block: no buffer of its own per cell.
+            const QString text = grid.Cells(c, int(r));
+            const qsizetype at = block.size();
+            block.resize(at + encoder.requiredSpace(text.size()));
+            const char* end = encoder.appendToBuffer(block.data() + at, text);
+            block.resize(end - block.constData());
+            const QByteArrayView encoded(block.constData() + at, block.size() - at);
+            if (DataFileFormat::needsQuotes(encoded, separator)) {
+                const QByteArray plain = encoded.toByteArray();
+                block.truncate(at);
+                DataFileFormat::appendField(block, plain, separator);
+            } else {
+                block.append(separator);
+            }
+        }
         block.append("\r\n", 2);
         ++result.rows;
         if (block.size() >= kFlushBytes && !flush())
