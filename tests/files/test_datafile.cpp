@@ -9,7 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -66,6 +68,7 @@ private slots:
     void filesNotFromASave_data();
     void filesNotFromASave();
     void failedAndCancelled();
+    void anyTextRoundTrips();
 
 private:
     QTemporaryDir mDir;
@@ -232,6 +235,35 @@ void TestDataFile::failedAndCancelled() {
     const auto gone = DataFileReader::read(dir.filePath("gone.txt"), list);
     QCOMPARE(gone.status, DataFileReader::Result::Status::Failed);
     QVERIFY(!gone.error.isEmpty());
+}
+
+// Texts made of separators, quotes, line ends and plain letters come back as they were saved,
+// over more than one block of the file.
+void TestDataFile::anyTextRoundTrips() {
+    const QString alphabet = QString::fromUtf8("a,\t\"\n\r\u00e9 ");
+    QRandomGenerator rng(350);
+    StringGridModel table;
+    layOutList(table);
+    const int rows = 40000;
+    table.setRowCount(rows + 1);
+    for (int r = 1; r <= rows; ++r) {
+        QStringList cells{QString::number(r)};
+        for (int c = 1; c <= 5; ++c) {
+            cells << QString();
+            for (int i = int(rng.bounded(12)); i > 0; --i)
+                cells.back() += alphabet[int(rng.bounded(alphabet.size()))];
+        }
+        table.setRow(r, cells);
+    }
+    for (const QString name : {"any.txt", "any.csv"}) {
+        const QString path = mDir.filePath(name);
+        QVERIFY(DataFileWriter::save(path, table, {1, rows}).saved());
+        QVERIFY(QFileInfo(path).size() > (1 << 20));
+        StringGridModel list;
+        layOutList(list);
+        QCOMPARE(DataFileReader::read(path, list).rows, rows);
+        QCOMPARE(rowsOf(list), rowsOf(table));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDataFile)
