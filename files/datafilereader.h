@@ -46,7 +46,8 @@ public:
     // is told of every row before it is placed and may cancel; rows placed stay.
     static Result read(const QString& path, StringGridModel& grid,
                        DataFileProgress* progress = nullptr);
-    // The same from an open device with the given separator.
+    // The same from an open device with the given separator; the file ends where the device
+    // first gives no more bytes (a file or a buffer, not a pipe that is still filling).
     static Result read(QIODevice& in, char separator, StringGridModel& grid,
                        DataFileProgress* progress = nullptr);
 };
