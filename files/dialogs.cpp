@@ -5,17 +5,17 @@
 namespace Dialogs {
 
 namespace {
-Answerer& answerer()
-{
+Answerer& answerer() {
     static Answerer a;
     return a;
 }
 } // namespace
 
-void SetAnswerer(Answerer a) { answerer() = std::move(a); }
+void SetAnswerer(Answerer a) {
+    answerer() = std::move(a);
+}
 
-QMessageBox::StandardButton Ask(QWidget* parent, const Request& request)
-{
+QMessageBox::StandardButton Ask(QWidget* parent, const Request& request) {
     if (answerer())
         return answerer()(request);
     QMessageBox box(request.icon,
@@ -24,13 +24,11 @@ QMessageBox::StandardButton Ask(QWidget* parent, const Request& request)
     return QMessageBox::StandardButton(box.exec());
 }
 
-void ShowError(QWidget* parent, const QString& text)
-{
+void ShowError(QWidget* parent, const QString& text) {
     Ask(parent, {QMessageBox::Critical, QString(), text, QMessageBox::Ok});
 }
 
-void ShowMessage(QWidget* parent, const QString& text)
-{
+void ShowMessage(QWidget* parent, const QString& text) {
     Ask(parent, {QMessageBox::Information, QString(), text, QMessageBox::Ok});
 }
 

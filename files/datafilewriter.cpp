@@ -1,0 +1,141 @@
+#include "datafilewriter.h"
+
+#include "datafileformat.h"
+#include "datafileprogress.h"
+#include "stringgridmodel.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// Lines are gathered and handed to the device in blocks of about this size.
+constexpr qsizetype kFlushBytes = 1 << 20;
+
+std::optional<qint64> decimalInteger(const QString& text) {
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
+
+QString failure(const QString& path, const QString& reason) {
+    return QStringLiteral("Could not save %1: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+std::optional<DataFileWriter::RowRange>
+DataFileWriter::rangeFromTexts(const QString& fromText, const QString& toText, int lastRow) {
+    const auto fromValue = decimalInteger(fromText);
+    const auto toValue = decimalInteger(toText);
+    if (!fromValue || !toValue)
+        return std::nullopt;
+    // The smallest 64-bit integer has no positive counterpart; it is beyond any table anyway.
+    const auto magnitude = [](qint64 v) {
+        return v == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max()
+                                                       : std::abs(v);
+    };
+    qint64 from = magnitude(*fromValue);
+    qint64 to = magnitude(*toValue);
+    if (to < from)
+        std::swap(from, to);
+    to = std::min<qint64>(to, lastRow);
+    from = std::max<qint64>(from, 1);
+    // A start beyond the end stays beyond it, within int.
+    return RowRange{int(std::min<qint64>(from, qint64(lastRow) + 1)), int(to)};
+}
+
+DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
+                                             const StringGridModel& grid, RowRange range,
+                                             DataFileProgress* progress) {
+    range.first = std::max(range.first, 1);
+    range.last = std::min(range.last, grid.RowCount() - 1);
+    const int lastCol = grid.ColCount() - 1;
+    if (progress)
+        progress->begin(range.count());
+
+    Result result;
+    QStringEncoder encoder(QStringConverter::System, QStringEncoder::Flag::Stateless);
+    QByteArray block;
+    block.reserve(kFlushBytes + 4096);
+    const auto flush = [&] {
+        if (block.isEmpty())
+            return true;
+        if (out.write(block) != block.size()) {
+            result.status = Result::Status::Failed;
+            result.error = out.errorString();
+            return false;
+        }
+        block.clear();
+        return true;
+    };
+
+    for (qint64 r = range.first; r <= range.last; ++r) {
+        for (int c = 1; c <= lastCol; ++c) {
+            // Encoded straight into the block: no buffer of its own per cell.
+            const QString text = grid.Cells(c, int(r));
+            const qsizetype at = block.size();
+            block.resize(at + encoder.requiredSpace(text.size()));
+            const char* end = encoder.appendToBuffer(block.data() + at, text);
+            block.resize(end - block.constData());
+            const QByteArrayView encoded(block.constData() + at, block.size() - at);
+            if (DataFileFormat::needsQuotes(encoded, separator)) {
+                const QByteArray plain = encoded.toByteArray();
+                block.truncate(at);
+                DataFileFormat::appendField(block, plain, separator);
+            } else {
+                block.append(separator);
+            }
+        }
+        block.append("\r\n", 2);
+        ++result.rows;
+        if (block.size() >= kFlushBytes && !flush())
+            return result;
+        if (progress && !progress->advance(result.rows)) {
+            result.status = Result::Status::Cancelled;
+            break;
+        }
+    }
+    if (!flush())
+        return result;
+    // A file holds the last block in its own buffer: push it out now, so that a full disk is
+    // reported here and not lost when the caller closes the file.
+    if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
+        result.status = Result::Status::Failed;
+        result.error = file->errorString();
+    }
+    return result;
+}
+
+DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGridModel& grid,
+                                            RowRange range, DataFileProgress* progress) {
+    QSaveFile file(path);
+    // Never fall back to writing over the target in place: that is what would leave half a
+    // file behind.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
+        Result r;
+        r.status = Result::Status::Failed;
+        r.error = failure(path, file.errorString());
+        return r;
+    }
+    Result r = write(file, DataFileFormat::separatorFor(path), grid, range, progress);
+    if (r.status != Result::Status::Saved) {
+        file.cancelWriting();
+        if (r.status == Result::Status::Failed)
+            r.error = failure(path, r.error);
+        return r;
+    }
+    if (!file.commit()) {
+        r.status = Result::Status::Failed;
+        r.error = failure(path, file.errorString());
+    }
+    return r;
+}
