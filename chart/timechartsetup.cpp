@@ -18,8 +18,21 @@ constexpr PEColor kCyan = 0xFFFF00;
 
 } // namespace
 
+namespace {
+QString& templatePathOverride() {
+    static QString path;
+    return path;
+}
+} // namespace
+
 QString ChartTemplatePath() {
+    if (!templatePathOverride().isEmpty())
+        return templatePathOverride();
     return QCoreApplication::applicationDirPath() + QStringLiteral("/template/graph.ghf");
+}
+
+void SetChartTemplatePath(const QString& path) {
+    templatePathOverride() = path;
 }
 
 QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {

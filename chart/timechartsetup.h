@@ -20,6 +20,8 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
 
 // The template file: "template/graph.ghf" in the program's folder.
 QString ChartTemplatePath();
+// Makes ChartTemplatePath() return `path` (tests); an empty path restores the program's own.
+void SetChartTemplatePath(const QString& path);
 
 // Reads a chart template: a 32-bit little-endian length N, then N bytes of settings, and
 // returns those bytes. The chart has no settings of its own to take from them, so it is left

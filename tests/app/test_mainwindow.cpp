@@ -1,21 +1,23 @@
 // The main window with its real views, offscreen, against metersim over pseudo-terminals.
 #include "../link/metersimprocess.h"
 #include "childwindow.h"
+#include "datetimetext.h"
+#include "dialogs.h"
 #include "portbackend.h"
+#include "stringgrid.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
-#include "datetimetext.h"
 #include "tfrmmain.h"
 #include "tfrmrtc.h"
 #include "tfrmschedule.h"
 #include "tfrmstatus.h"
+#include "timechartsetup.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QTimeEdit>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -73,6 +76,7 @@ private Q_SLOTS:
     }
 
     void startupWithoutMeter();
+    void failingCommandIsReportedThroughTheDialogSeam();
     void meterOnThirdPortOfThree();
     void model120LeavesLoggerDisabled();
     void liveViewsFollowTheMeter();
@@ -137,6 +141,31 @@ void TestMainWindow::startupWithoutMeter() {
     QCOMPARE(window->windowTitle(), QStringLiteral("QL350"));
     qInfo("start-up without meter took %lld ms, of which 450 ms are the search's own pauses",
           t.elapsed());
+}
+
+void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
+    TComPort::SetPortListOverride(QStringList{});
+    startWindow();
+    QList<Dialogs::Request> shown;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        shown << r;
+        return QMessageBox::Ok;
+    });
+    // A chart template that exists but is damaged makes the recorder's Clear fail after it
+    // has emptied the table: the button reports it as an error message, once.
+    QFile damaged(settingsDir.filePath("graph.ghf"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("\x10\0\0\0short");
+    damaged.close();
+    SetChartTemplatePath(damaged.fileName());
+    window->frmRTC->Grid1->setRowCount(5);
+    window->frmRTC->btnClear->click();
+    SetChartTemplatePath(QString());
+    Dialogs::SetAnswerer(nullptr);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, QMessageBox::Critical);
+    QVERIFY2(shown[0].text.contains("graph.ghf"), qPrintable(shown[0].text));
+    QCOMPARE(window->frmRTC->Grid1->RowCount(), 2);
 }
 
 void TestMainWindow::meterOnThirdPortOfThree() {

@@ -23,6 +23,9 @@ public:
     int opens = 0;
     std::function<void()> notify; // set by the backend: delivers a receive notification
     std::function<void(const QByteArray&)> onWrite; // the "meter" reacting to a command
+    // Runs inside the program's wait for its previous write to leave (a real device may
+    // announce received bytes from there).
+    std::function<void()> onWaitWritten;
 
     // The meter sends bytes; with `notifyNow` the program is told at once.
     void send(const QByteArray& bytes, bool notifyNow = true) {
@@ -76,7 +79,10 @@ public:
             m_device->input += QByteArray(data, count);
         return true;
     }
-    void waitWritten() override {}
+    void waitWritten() override {
+        if (m_device->onWaitWritten)
+            m_device->onWaitWritten();
+    }
     void clearInput() override { m_device->input.clear(); }
 
 private:

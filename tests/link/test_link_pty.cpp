@@ -1,8 +1,10 @@
 // The live link against metersim through a real pseudo-terminal.
+#include "delay.h"
 #include "livelink.h"
 #include "metercommand.h"
 #include "metersimprocess.h"
 #include "recordingviews.h"
+#include "support/ptypair.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,6 +43,7 @@ private Q_SLOTS:
     }
 
     void decodesKnownSequenceAndSurvivesMeterLoss();
+    void resynchronisesAndLosesNoNotification();
 
 private:
     // Runs timer ticks every `ms` until `done` or the time runs out.
@@ -122,6 +125,52 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(tickUntil(
         link, [&] { return link.Connected && link.FramesDecoded > decodedBefore + 3; }, 20, 5000));
     QCOMPARE(link.decoder.reading.UnitText, QStringLiteral("V"));
+}
+
+void TestLinkPty::resynchronisesAndLosesNoNotification() {
+    // The test plays the meter on a raw pseudo-terminal of its own.
+    PtyPair meter;
+    QVERIFY(meter.isValid());
+    RecordingViews views;
+    LiveLink link(views);
+    link.Comm1.setDeviceName(meter.path());
+    OpenQuietly(link.Comm1);
+    QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
+    QByteArray acks;
+    auto waitAcks = [&](int count) {
+        QElapsedTimer t;
+        t.start();
+        while (acks.count(CmdY.bytes()) < count && t.elapsed() < 2000) {
+            QTest::qWait(5);
+            acks += meter.receive(0);
+        }
+        return acks.count(CmdY.bytes());
+    };
+
+    // Power-up garbage with a CR LF, then frames, all in one delivery: at most the garbage is
+    // lost, and the link goes on acknowledging.
+    QVERIFY(meter.send("\x7f\r\n"
+                       "11234;002\r\n"
+                       "ab\r\n"
+                       "12345;002\r\n"));
+    QCOMPARE(waitAcks(2), 2);
+    QVERIFY(meter.send("10500;002\r\n"));
+    QCOMPARE(waitAcks(3), 3);
+    QCOMPARE(link.decoder.reading.Count, 500);
+
+    // The next frame arrives while the receive step waits in a message loop of its own (a
+    // view busy for a moment). No further byte comes after it: the meter waits for its Y.
+    bool once = false;
+    views.onLcdShow = [&] {
+        if (once)
+            return;
+        once = true;
+        meter.send("12000;002\r\n");
+        Delay(100);
+    };
+    QVERIFY(meter.send("11000;002\r\n"));
+    QCOMPARE(waitAcks(5), 5);
+    QCOMPARE(link.decoder.reading.Count, 2000);
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)

@@ -54,6 +54,9 @@ private Q_SLOTS:
     void linkUpShowsPortAndEnablesLoggerFor122Only();
     void closedPortEndsStepSilently();
     void reentrantNotificationIsNotLost();
+    void strayLineEndsCostAtMostOneFrame();
+    void manyFramesInOneNotificationAreLinear();
+    void notificationInsideAWriteIsNotNested();
 
     // Main-timer step.
     void fiveMissedTicksDeclareNoConnection();
@@ -200,6 +203,81 @@ void TestLiveLink::reentrantNotificationIsNotLost() {
     QCOMPARE(link->FramesDecoded, 1);
     QTRY_COMPARE(link->FramesDecoded, 2);
     QCOMPARE(link->decoder.reading.Count, 2345);
+}
+
+void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
+    // Line noise ends in CR LF with fewer than nine characters before it, between whole frames
+    // that arrive together (as pseudo-terminals and batching USB adapters deliver them).
+    dev().send(kFrame + "\r\n" + "ab\r\n" + kFrame2);
+    QCOMPARE(link->FramesDecoded, 2);
+    QCOMPARE(link->FramesDropped, 2);
+    // The link stays in step: every later frame is acknowledged, also after a cut frame.
+    dev().send("345;0\r\n" + kFrame + kFrame2);
+    QCOMPARE(link->FramesDecoded, 4);
+    QCOMPARE(dev().writes.count(CmdY.bytes()), 4);
+    QVERIFY(link->RxBuffer.isEmpty());
+
+    // Nor does a live frame whose status characters read "122" pass for an identity answer
+    // (which would start the stream again with A).
+    dev().writes.clear();
+    dev().send("112340122\r\n");
+    QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
+    QCOMPARE(link->decoder.reading.Count, 1234);
+
+    // A closed and reopened port starts with an empty buffer.
+    dev().send("1123", false);
+    link->Comm1RxChar();
+    QVERIFY(!link->RxBuffer.isEmpty());
+    link->Comm1.setActive(false);
+    link->Comm1.setActive(true);
+    QVERIFY(link->RxBuffer.isEmpty());
+}
+
+void TestLiveLink::manyFramesInOneNotificationAreLinear() {
+    // Thousands of frames held up somewhere arrive in one notification, followed by an
+    // identity answer: one pass, one Y per frame, no A (the link is up).
+    dev().send(kFrame);
+    dev().writes.clear();
+    const int n = 32000;
+    QByteArray burst;
+    burst.reserve(n * kFrame.size() + 4);
+    for (int i = 0; i < n; ++i)
+        burst += (i % 2 ? kFrame2 : kFrame);
+    burst += "122\r";
+    QElapsedTimer t;
+    t.start();
+    dev().send(burst);
+    const qint64 ms = t.elapsed();
+    qInfo("%d frames in one notification: %lld ms", n, ms);
+    QVERIFY2(ms < 500, qPrintable(QString::number(ms)));
+    QCOMPARE(link->FramesDecoded, n + 1);
+    QCOMPARE(dev().writes.size(), n);
+    QCOMPARE(dev().writes.count(CmdA.bytes()), 0);
+}
+
+void TestLiveLink::notificationInsideAWriteIsNotNested() {
+    // The meter answers K while the program still waits for its K to leave: the device
+    // announces the answer from inside the write. The receive step must not run in there
+    // (it would write A in the middle of the timer step's K), but right after.
+    int depth = 0;
+    int deepest = 0;
+    bool answered = false;
+    dev().onWaitWritten = [&] {
+        ++depth;
+        if (!answered && dev().written().endsWith(CmdK.bytes())) {
+            answered = true;
+            dev().send("122\r" + kFrame);
+        }
+        --depth;
+    };
+    views->onLcdShow = [&] { deepest = std::max(deepest, depth); };
+    tick();
+    tick(); // the second K's write carries the answer
+    QCOMPARE(dev().writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
+    QCOMPARE(link->FramesDecoded, 0);
+    QTRY_COMPARE(link->FramesDecoded, 1);
+    QCOMPARE(deepest, 0);
+    QCOMPARE(dev().writes.mid(2), (QList<QByteArray>{CmdA.bytes(), CmdY.bytes()}));
 }
 
 void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
