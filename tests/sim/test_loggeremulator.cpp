@@ -12,14 +12,7 @@
 namespace {
 
 QByteArray command(char letter, uchar p1 = 0, uchar p2 = 0, uchar p3 = 0) {
-    QByteArray c(6, '\0');
-    c[0] = 0x02;
-    c[1] = letter;
-    c[2] = char(p1);
-    c[3] = char(p2);
-    c[4] = char(p3);
-    c[5] = 0x03;
-    return c;
+    return QByteArray("\x02") + letter + char(p1) + char(p2) + char(p3) + '\x03';
 }
 
 // Replies are read at a time later than any the test writes at (the emulator never goes back).
@@ -46,39 +39,21 @@ std::unique_ptr<MeterEmulator> openLogger(const QByteArray& image) {
     return m;
 }
 
-// Sends P and returns what came back behind its echo (the first block).
-QByteArray startDump(MeterEmulator& m) {
-    m.write(command('P'), 0);
-    const QByteArray out = m.read(kLater);
-    if (!out.startsWith(command('P')))
-        return QByteArray("no echo");
-    return out.mid(6);
-}
-
-QByteArray answer(MeterEmulator& m, char letter) {
-    m.write(command(letter), 0);
+// What comes back for `commands` (echoes, blocks, read bytes).
+QByteArray exchange(MeterEmulator& m, const QByteArray& commands) {
+    m.write(commands, 0);
     return m.read(kLater);
 }
 
-// Two sets with hand-worked bytes: a voltage set with a negative reading and an overload, and a
-// resistance set that changes range.
-LoggerImageBuilder smallBuilder() {
-    LoggerImageBuilder b;
-    b.setTimeLabel(QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
-    b.setIntervalSetting(12000000);
-    LoggerDataSet volts;
-    volts.function = 11;
-    volts.coupling = 2;
-    volts.interval = 10000;
-    volts.records = {LoggerDataSet::record(0, -291), LoggerDataSet::overload(1)};
-    LoggerDataSet ohms;
-    ohms.function = 3;
-    ohms.coupling = 0;
-    ohms.interval = 20000;
-    ohms.records = {LoggerDataSet::record(1, 2850), LoggerDataSet::record(2, 400)};
-    b.addSet(volts);
-    b.addSet(ohms);
-    return b;
+// P, then y after each good block until nothing more comes: the data bytes, block count.
+QByteArray dumpAll(MeterEmulator& m, int* blocks) {
+    QByteArray block = exchange(m, command('P')).mid(6);
+    QByteArray data;
+    for (*blocks = 0; block.size() == 65 && uchar(block.at(64)) == sum(block.left(64)); ++*blocks) {
+        data += block.left(64);
+        block = exchange(m, command('y'));
+    }
+    return block.isEmpty() ? data : QByteArray("bad block");
 }
 
 } // namespace
@@ -87,170 +62,121 @@ class TestLoggerEmulator : public QObject {
     Q_OBJECT
 
 private slots:
-    void builderLayout();
-    void demoAndGeneratedImages();
-    void imageFiles();
-    void downloadWithAnswers();
-    void writeReadErase();
-    void corruptAndCutBlocks();
-    void silenceAndGoneLine();
-    void withheldEchoes_data();
-    void withheldEchoes();
-    void wrongReadByte();
+    void builderAndFiles();
+    void downloadWriteReadErase();
+    void faults();
 };
 
-void TestLoggerEmulator::builderLayout() {
-    LoggerImageBuilder b = smallBuilder();
+void TestLoggerEmulator::builderAndFiles() {
+    // Two sets worked by hand: -29.1 mV and an overload; 2.850 kOhm changing to 4.00 kOhm.
+    LoggerImageBuilder b;
+    b.setTimeLabel(QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
+    b.setIntervalSetting(12000000);
+    LoggerDataSet volts{
+        11, 0, 2, 10000, {LoggerDataSet::record(0, -291), LoggerDataSet::overload(1)}};
+    LoggerDataSet ohms{
+        3, 0, 0, 20000, {LoggerDataSet::record(1, 2850), LoggerDataSet::record(2, 400)}};
+    QVERIFY(b.addSet(volts) && b.addSet(ohms));
     const QByteArray image = b.image();
-    QCOMPARE(image.size(), 65536);
-    QCOMPARE(b.endAddress(), 287);
-    // Header: unused, time label 20 16 7 19 10 30 0, 2 sets, last byte 287, 1200 s interval.
-    QCOMPARE(image.left(16).toHex(' '),
-             QByteArray("ff ff 14 10 07 13 0a 1e 00 00 02 01 1f b7 1b 00"));
-    QCOMPARE(image.mid(16, 240), QByteArray(240, char(0xFF)));
-    QCOMPARE(image.mid(256, 16).toHex(' '),
-             QByteArray("a5 5a 00 27 10 b0 08 00 00 02 81 23 1f a0 5a a5"));
-    QCOMPARE(image.mid(272, 16).toHex(' '),
-             QByteArray("a5 5a 00 4e 20 30 00 00 00 02 1b 22 21 90 5a a5"));
+    QCOMPARE(image.left(16).toHex(' '), "ff ff 14 10 07 13 0a 1e 00 00 02 01 1f b7 1b 00");
+    QCOMPARE(image.mid(256, 32).toHex(' '), "a5 5a 00 27 10 b0 08 00 00 02 81 23 1f a0 5a a5 "
+                                            "a5 5a 00 4e 20 30 00 00 00 02 1b 22 21 90 5a a5");
     QCOMPARE(image.mid(288), QByteArray(65536 - 288, char(0xFF)));
-
-    // Whatever does not fit or is out of range is refused and changes nothing.
-    LoggerDataSet bad;
-    bad.function = 16;
-    QString error;
-    QVERIFY(!b.addSet(bad, &error));
-    QVERIFY(error.contains("function"));
+    // The memory fills to its last byte and no further.
     LoggerDataSet huge;
-    huge.records = QList<quint16>(32619, 0); // 12 + 65238 bytes: 2 too many behind byte 287
-    QVERIFY(!b.addSet(huge, &error));
+    huge.records = QList<quint16>(32619, 0);
+    QVERIFY(!b.addSet(huge));
     huge.records.removeLast();
-    QVERIFY(b.addSet(huge, &error)); // exactly fills the memory
-    QCOMPARE(b.endAddress(), 65535);
-    QCOMPARE(b.setCount(), 3);
+    QVERIFY(b.addSet(huge));
     QCOMPARE(word(b.image(), 11), 65535);
-}
 
-void TestLoggerEmulator::demoAndGeneratedImages() {
-    // Walk the sets the way the PC does and look at what the demo offers a new user.
+    // The demo, walked as the PC walks it: several functions, a range change, an overload.
     const QByteArray demo = LoggerImageBuilder::demoImage();
-    const int count = word(demo, 9);
-    int at = 256;
-    int records = 0;
-    bool rangeChange = false;
-    bool overload = false;
-    bool negative = false;
+    int at = 256, records = 0;
+    bool rangeChange = false, overload = false;
     std::set<int> functions;
-    for (int k = 0; k < count; ++k) {
-        QCOMPARE(word(demo, at), 0xA55A);
+    for (int k = 0; k < word(demo, 9); ++k) {
         const int n = word(demo, at + 8);
-        QCOMPARE(word(demo, at + 10 + 2 * n), 0x5AA5);
+        QVERIFY(word(demo, at) == 0xA55A && word(demo, at + 10 + 2 * n) == 0x5AA5);
         functions.insert(uchar(demo.at(at + 5)) >> 4);
         for (int i = 0; i < n; ++i) {
             const int r = word(demo, at + 10 + 2 * i);
             overload |= (r & 0x0FFF) >= 4000;
-            negative |= (r & 0x8000) != 0;
-            rangeChange |= i > 0 && ((r >> 12) & 7) != ((word(demo, at + 8 + 2 * i) >> 12) & 7);
+            rangeChange |= i > 0 && (r & 0x7000) != (word(demo, at + 8 + 2 * i) & 0x7000);
         }
         records += n;
         at += 12 + 2 * n;
     }
     QCOMPARE(word(demo, 11), at - 1);
-    QVERIFY(count >= 4);
-    QVERIFY(functions.size() >= 4);
-    QVERIFY(records >= 200 && records <= 1000);
-    QVERIFY(rangeChange);
-    QVERIFY(overload);
-    QVERIFY(negative);
-    QCOMPARE(LoggerImageBuilder::demoImage(), demo); // the same on every run
+    QVERIFY(functions.size() >= 4 && records >= 200 && rangeChange && overload);
+    QCOMPARE(word(LoggerImageBuilder::generatedImage(7, 50), 11), 256 + 7 * 112 - 1);
+    QVERIFY(LoggerImageBuilder::generatedImage(3, 20000).isEmpty());
 
-    const QByteArray generated = LoggerImageBuilder::generatedImage(7, 50);
-    QCOMPARE(word(generated, 9), 7);
-    QCOMPARE(word(generated, 11), 256 + 7 * (12 + 100) - 1);
-    QCOMPARE(word(LoggerImageBuilder::generatedImage(0, 50), 11), 255);
-    QVERIFY(LoggerImageBuilder::generatedImage(3, 20000).isEmpty()); // 120 KB of records
-}
-
-void TestLoggerEmulator::imageFiles() {
+    // Files: a saved download shorter than the memory loads padded as erased memory.
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray demo = LoggerImageBuilder::demoImage();
     QString error;
-    QVERIFY(LoggerImageBuilder::save(dir.filePath("demo.bin"), demo, &error));
     QByteArray loaded;
-    QVERIFY2(LoggerImageBuilder::load(dir.filePath("demo.bin"), &loaded, &error),
-             qPrintable(error));
-    QCOMPARE(loaded, demo);
-
-    // A download saved up to its last block is padded as erased memory.
-    QVERIFY(LoggerImageBuilder::save(dir.filePath("short.bin"), demo.left(1216), &error));
-    QVERIFY(LoggerImageBuilder::load(dir.filePath("short.bin"), &loaded, &error));
-    QCOMPARE(loaded.left(1216), demo.left(1216));
-    QCOMPARE(loaded.mid(1216), QByteArray(65536 - 1216, char(0xFF)));
-
-    for (const int size : {255, 65537}) {
-        QVERIFY(LoggerImageBuilder::save(dir.filePath("bad.bin"), QByteArray(size, 0), &error));
-        loaded = "untouched";
-        QVERIFY(!LoggerImageBuilder::load(dir.filePath("bad.bin"), &loaded, &error));
-        QCOMPARE(loaded, QByteArray("untouched"));
-        QVERIFY(error.contains("not a logger image"));
-    }
-    QVERIFY(!LoggerImageBuilder::load(dir.filePath("missing.bin"), &loaded, &error));
-    QVERIFY(!LoggerImageBuilder::save(dir.filePath("no/such/dir.bin"), demo, &error));
+    QVERIFY(LoggerImageBuilder::save(dir.filePath("a.bin"), demo.left(1216), &error));
+    QVERIFY(LoggerImageBuilder::load(dir.filePath("a.bin"), &loaded, &error));
+    QCOMPARE(loaded, demo.left(1216) + QByteArray(65536 - 1216, char(0xFF)));
+    QVERIFY(LoggerImageBuilder::save(dir.filePath("b.bin"), QByteArray(65537, 0), &error));
+    QVERIFY(!LoggerImageBuilder::load(dir.filePath("b.bin"), &loaded, &error));
+    QCOMPARE(loaded.size(), 65536);
 }
 
-void TestLoggerEmulator::downloadWithAnswers() {
-    const QByteArray image = LoggerImageBuilder::demoImage();
-    const int expectedBlocks = (word(image, 11) + 64) / 64;
-    QCOMPARE(expectedBlocks, 19); // last byte 1175: 1176 bytes in 19 blocks
-
-    // Before C the meter does not dump.
+void TestLoggerEmulator::downloadWriteReadErase() {
+    const QByteArray image = LoggerImageBuilder::demoImage(); // last used byte 1175
+    // Before C the meter echoes P, W and R and does nothing else.
     MeterEmulator closed;
     closed.setPaced(false);
     closed.setLoggerImage(image);
-    closed.write(command('P'), 0);
-    QCOMPARE(closed.read(1000), command('P'));
+    const QByteArray ignored = command('P') + command('W', 1, 0, 0x42) + command('R', 1, 0);
+    QCOMPARE(exchange(closed, ignored), ignored);
+    QCOMPARE(closed.loggerImage(), image);
 
+    // n brings the same block again, y the next; nothing comes after the last one.
     auto m = openLogger(image);
-    QVERIFY(m->loggerOpen());
-    QByteArray block = startDump(*m);
-    QByteArray received;
+    QByteArray block0 = exchange(*m, command('P'));
+    QCOMPARE(block0.left(6), command('P'));
+    QCOMPARE(exchange(*m, command('n')), block0.mid(6)); // y, n and Q are not echoed
     int blocks = 0;
-    while (!block.isEmpty()) {
-        QCOMPARE(block.size(), 65);
-        QCOMPARE(uchar(block.at(64)), sum(block.left(64)));
-        if (blocks == 3) {
-            QCOMPARE(answer(*m, 'n'), block); // the same block again, not echoed
-        }
-        received += block.left(64);
-        ++blocks;
-        block = answer(*m, 'y');
+    QCOMPARE(dumpAll(*m, &blocks), image.left(19 * 64));
+    QCOMPARE(blocks, 19);
+    QVERIFY(m->loggerOpen() && !m->dumping());
+    QCOMPARE(exchange(*m, command('y')), QByteArray());
+    // Q stops a dump; A brings the live stream back and closes the logger.
+    exchange(*m, command('P'));
+    QCOMPARE(exchange(*m, command('Q') + command('y') + command('n')), QByteArray());
+    QVERIFY(exchange(*m, command('A')).endsWith("\r\n"));
+    QVERIFY(m->streaming() && !m->loggerOpen());
+
+    // W and R; the last used byte in the header decides the dump, rounded up to whole blocks.
+    m = openLogger(image);
+    QCOMPARE(exchange(*m, command('W', 0xF0, 0xF0, 0x42) + command('R', 0xF0, 0xF0, 0x99)),
+             command('W', 0xF0, 0xF0, 0x42) + command('R', 0xF0, 0xF0, 0x99) + '\x42');
+    for (const auto& [end, count] : {std::pair{319, 5}, {320, 6}, {0, 1}, {65535, 1024}}) {
+        exchange(*m, command('W', 0, 11, uchar(end >> 8)) + command('W', 0, 12, uchar(end)));
+        QCOMPARE(dumpAll(*m, &blocks).size(), count * 64);
     }
-    QCOMPARE(blocks, expectedBlocks);
-    QCOMPARE(received, image.left(expectedBlocks * 64));
-    QCOMPARE(m->blocksSent(), expectedBlocks + 1);
-    QVERIFY(!m->dumping());
-    QVERIFY(m->loggerOpen());
-    QCOMPARE(m->nextOutputMs(), -1);
-    QCOMPARE(answer(*m, 'y'), QByteArray()); // nothing after the last block
 
-    // A new P starts from address 0; Q stops it, and y or n after Q bring nothing.
-    QCOMPARE(startDump(*m).left(64), image.left(64));
-    QCOMPARE(answer(*m, 'y').left(64), image.mid(64, 64));
-    QCOMPARE(answer(*m, 'Q'), QByteArray());
-    QCOMPARE(answer(*m, 'y'), QByteArray());
-    QCOMPARE(answer(*m, 'n'), QByteArray());
+    // E needs both 'E's; then all but the time label and the interval is erased.
+    exchange(*m, command('E', 'E', 0));
+    QCOMPARE(m->loggerImage().at(0xF0F0), '\x42');
+    QCOMPARE(exchange(*m, command('E', 'E', 'E')), command('E', 'E', 'E'));
+    QByteArray expected(65536, char(0xFF));
+    expected.replace(2, 7, image.mid(2, 7)).replace(9, 4, QByteArray::fromHex("000000ff"));
+    expected.replace(13, 3, image.mid(13, 3));
+    QCOMPARE(m->loggerImage(), expected);
+    // The memory survives a closed line; the erased memory dumps as its header.
+    m->reset();
+    exchange(*m, command('C'));
+    QCOMPARE(dumpAll(*m, &blocks), expected.left(256));
+    // K closes the logger as A does.
+    exchange(*m, command('K') + command('W', 0, 9, 1));
+    QCOMPARE(m->loggerImage(), expected);
 
-    // A closes the logger and brings the live stream back.
-    m->write(command('A'), 10);
-    const QByteArray live = m->read(kLater);
-    QVERIFY(live.startsWith(command('A')));
-    QVERIFY(live.endsWith("\r\n"));
-    QVERIFY(m->streaming());
-    QVERIFY(!m->loggerOpen());
-
-    // Paced: the echo and the 65-byte block take 71 byte times (74 ms) on the line.
+    // Paced: the echo of P and the first block take 71 byte times (74 ms) on the line.
     MeterEmulator paced;
-    paced.setLoggerImage(image);
     paced.write(command('C'), 0);
     paced.read(100);
     paced.write(command('P'), 100);
@@ -258,175 +184,76 @@ void TestLoggerEmulator::downloadWithAnswers() {
     QCOMPARE(paced.read(174).size(), 1);
 }
 
-void TestLoggerEmulator::writeReadErase() {
-    const QByteArray image = smallBuilder().image();
-    // Before C, W and R are echoed and do nothing.
-    MeterEmulator closed;
-    closed.setPaced(false);
-    closed.setLoggerImage(image);
-    closed.write(command('W', 0x01, 0x00, 0x42) + command('R', 0x01, 0x00), 0);
-    QCOMPARE(closed.read(0), command('W', 0x01, 0x00, 0x42) + command('R', 0x01, 0x00));
-    QCOMPARE(closed.loggerImage(), image);
-
-    auto m = openLogger(image);
-    m->write(command('W', 0xF0, 0xF0, 0x42), 0);
-    QCOMPARE(m->read(kLater), command('W', 0xF0, 0xF0, 0x42));
-    QCOMPARE(m->loggerImage().at(0xF0F0), char(0x42));
-    m->write(command('R', 0xF0, 0xF0), 0);
-    QCOMPARE(m->read(kLater), command('R', 0xF0, 0xF0) + char(0x42));
-    m->write(command('R', 0x01, 0x0A, 0x99), 0); // the third byte does not matter
-    QCOMPARE(m->read(kLater), command('R', 0x01, 0x0A, 0x99) + image.at(0x010A));
-
-    // The last used byte decides the dump's length, rounded up to whole blocks.
-    for (const auto& [end, blocks] : {std::pair{319, 5}, {320, 6}, {0, 1}, {65535, 1024}}) {
-        m->write(command('W', 0, 11, uchar(end >> 8)) + command('W', 0, 12, uchar(end)), 0);
-        m->read(kLater);
-        QByteArray block = startDump(*m);
-        int n = 0;
-        while (!block.isEmpty()) {
-            ++n;
-            block = answer(*m, 'y');
-        }
-        QCOMPARE(n, blocks);
-    }
-
-    // E needs its two 'E's; with them everything but the time label and interval goes.
-    m->write(command('E', 0x45, 0x00), 0);
-    QCOMPARE(m->read(kLater), command('E', 0x45, 0x00));
-    QCOMPARE(m->loggerImage().at(0xF0F0), char(0x42));
-    m->write(command('E', 0x45, 0x45), 0);
-    QCOMPARE(m->read(kLater), command('E', 0x45, 0x45));
-    const QByteArray erased = m->loggerImage();
-    QCOMPARE(erased.mid(2, 7), image.mid(2, 7));
-    QCOMPARE(erased.mid(13, 3), image.mid(13, 3));
-    QCOMPARE(word(erased, 9), 0);
-    QCOMPARE(word(erased, 11), 255);
-    QCOMPARE(erased.mid(256), QByteArray(65536 - 256, char(0xFF)));
-    QCOMPARE(erased.left(2), QByteArray(2, char(0xFF)));
-
-    // The erased memory dumps as its header alone; the memory survives a closed line.
-    m->reset();
-    QVERIFY(!m->loggerOpen());
-    QCOMPARE(m->loggerImage(), erased);
-    m->write(command('C'), 0);
-    m->read(kLater);
-    QByteArray block = startDump(*m);
-    QByteArray received;
-    while (!block.isEmpty()) {
-        received += block.left(64);
-        block = answer(*m, 'y');
-    }
-    QCOMPARE(received, erased.left(256));
-
-    // K closes the logger as A does.
-    m->write(command('K'), 0);
-    m->write(command('W', 0xF0, 0xF0, 0x00), 0);
-    QCOMPARE(m->loggerImage().at(0xF0F0), char(0xFF));
-}
-
-void TestLoggerEmulator::corruptAndCutBlocks() {
+void TestLoggerEmulator::faults() {
     const QByteArray image = LoggerImageBuilder::demoImage();
+    const QByteArray block1 = image.mid(64, 64) + char(sum(image.mid(64, 64)));
     for (const bool always : {false, true}) {
+        // A corrupted block: one data byte is off, so its own sum does not match.
         auto m = openLogger(image);
         m->faults().corruptBlock = 1;
         m->faults().corruptEveryTime = always;
-        QByteArray block = startDump(*m);
-        QCOMPARE(block.left(64), image.left(64));
-        block = answer(*m, 'y');
-        QCOMPARE(block.size(), 65);
-        QVERIFY(uchar(block.at(64)) != sum(block.left(64)));
-        QCOMPARE(uchar(block.at(64)), sum(image.mid(64, 64))); // the data is off, not the sum
-        block = answer(*m, 'n');
-        QCOMPARE(uchar(block.at(64)) == sum(block.left(64)), !always);
-        if (!always)
-            QCOMPARE(block.left(64), image.mid(64, 64));
-        // A new dump is corrupted again.
-        startDump(*m);
-        block = answer(*m, 'y');
-        QVERIFY(uchar(block.at(64)) != sum(block.left(64)));
-    }
-    for (const bool always : {false, true}) {
-        auto m = openLogger(image);
-        m->faults().cutBlock = 2;
-        m->faults().cutBlockBytes = 40;
-        m->faults().cutEveryTime = always;
-        startDump(*m);
-        answer(*m, 'y');
-        QCOMPARE(answer(*m, 'y'), image.mid(128, 40)); // then silence: nothing more comes
-        QCOMPARE(m->read(kLater), QByteArray());
-        QCOMPARE(m->nextOutputMs(), -1);
-        QCOMPARE(answer(*m, 'n').size(), always ? 40 : 65);
-        QCOMPARE(answer(*m, 'y').left(64), image.mid(192, 64)); // the dump goes on
-    }
-}
+        exchange(*m, command('P'));
+        const QByteArray bad = exchange(*m, command('y'));
+        QVERIFY(bad != block1 && bad.size() == 65 && bad.at(64) == block1.at(64));
+        QCOMPARE(exchange(*m, command('n')) == block1, !always);
 
-void TestLoggerEmulator::silenceAndGoneLine() {
-    const QByteArray image = LoggerImageBuilder::demoImage();
+        // A block cut short, then silence until the PC answers.
+        m = openLogger(image);
+        m->faults().cutBlock = 1;
+        m->faults().cutEveryTime = always;
+        exchange(*m, command('P'));
+        QCOMPARE(exchange(*m, command('y')), block1.left(40));
+        QCOMPARE(m->nextOutputMs(), -1);
+        QCOMPARE(exchange(*m, command('n')), always ? block1.left(40) : block1);
+    }
+
+    // A hung dump: no answer to y or n, while the meter itself still answers.
     auto m = openLogger(image);
     m->faults().silentAfterBlock = 1;
-    startDump(*m);
-    QCOMPARE(answer(*m, 'y').left(64), image.mid(64, 64));
-    QCOMPARE(answer(*m, 'y'), QByteArray());
-    QCOMPARE(answer(*m, 'n'), QByteArray());
-    m->write(command('A'), 0); // the meter itself is alive
-    QVERIFY(m->read(kLater).startsWith(command('A')));
+    exchange(*m, command('P'));
+    QCOMPARE(exchange(*m, command('y')), block1);
+    QCOMPARE(exchange(*m, command('y') + command('n')), QByteArray());
+    QVERIFY(exchange(*m, command('A')).startsWith(command('A')));
 
+    // A gone line: block 0 still arrives (paced), then nothing at all until reset().
     m = openLogger(image);
     m->faults().lineGoneAfterBlock = 0;
     m->setPaced(true);
     m->write(command('P'), 0);
-    QVERIFY(!m->lineGone()); // the block is still on its way
-    QCOMPARE(m->read(1000).mid(6), startDump(*openLogger(image)));
-    QVERIFY(m->lineGone());
-    m->write(command('y'), 2000);
-    m->write(command('K'), 2000);
-    QCOMPARE(m->read(5000), QByteArray());
-    QCOMPARE(m->nextOutputMs(), -1);
-    m->reset(); // plugged in again
     QVERIFY(!m->lineGone());
+    QCOMPARE(m->read(1000).size(), 6 + 65);
+    QVERIFY(m->lineGone());
+    m->write(command('y') + command('K'), 2000);
+    QCOMPARE(m->read(5000), QByteArray());
+    m->reset();
     m->write(command('K'), 6000);
     QCOMPARE(m->read(7000), command('K') + "122\r");
-}
 
-void TestLoggerEmulator::withheldEchoes_data() {
-    QTest::addColumn<char>("letter");
-    for (const char letter : QByteArray("CPWRE"))
-        QTest::newRow(QByteArray(1, letter).constData()) << letter;
-}
-
-void TestLoggerEmulator::withheldEchoes() {
-    QFETCH(char, letter);
-    const QByteArray image = LoggerImageBuilder::demoImage();
-    MeterEmulator m;
-    m.setPaced(false);
-    m.setLoggerImage(image);
-    m.faults().withholdEchoOf = QByteArray(1, letter);
-    const QList<QByteArray> commands = {command('C'), command('W', 0x10, 0xF0, 0x5C),
-                                        command('R', 0x10, 0xF0), command('P'),
-                                        command('E', 'E', 'E')};
-    QByteArray expected;
-    for (const QByteArray& c : commands) {
-        if (c.at(1) != letter)
-            expected += c;
-        if (c.at(1) == 'R')
-            expected += char(0x5C);
-        if (c.at(1) == 'P')
-            expected += image.left(64) + char(sum(image.left(64)));
+    // Echoes withheld one letter at a time: the commands are still carried out.
+    const QByteArray session = command('C') + command('W', 0x10, 0xF0, 0x5C) +
+                               command('R', 0x10, 0xF0) + command('P') + command('E', 'E', 'E');
+    for (const char letter : QByteArray("CPWRE")) {
+        MeterEmulator quiet;
+        quiet.setPaced(false);
+        quiet.setLoggerImage(image);
+        quiet.faults().withholdEchoOf = QByteArray(1, letter);
+        QByteArray expected;
+        for (int i = 0; i < session.size(); i += 6) {
+            const QByteArray c = session.mid(i, 6);
+            expected += c.at(1) == letter ? QByteArray() : c;
+            expected += c.at(1) == 'R' ? QByteArray("\x5C") : QByteArray();
+            expected += c.at(1) == 'P' ? image.left(64) + char(sum(image.left(64))) : QByteArray();
+        }
+        QCOMPARE(exchange(quiet, session), expected);
+        QCOMPARE(word(quiet.loggerImage(), 11), 255);
     }
-    for (const QByteArray& c : commands)
-        m.write(c, 0);
-    // Each command is still carried out: the erase happened last.
-    QCOMPARE(m.read(0), expected);
-    QCOMPARE(word(m.loggerImage(), 11), 255);
-    QVERIFY(m.loggerOpen());
-}
 
-void TestLoggerEmulator::wrongReadByte() {
-    auto m = openLogger(LoggerImageBuilder::demoImage());
+    // A wrong byte on R; the memory itself holds the right one.
+    m = openLogger(image);
     m->faults().wrongReadByte = true;
-    m->write(command('W', 0x20, 0xF0, 0x3A) + command('R', 0x20, 0xF0), 0);
-    QCOMPARE(m->read(kLater).right(1), QByteArray(1, char(0xC5)));
-    QCOMPARE(m->loggerImage().at(0x20F0), char(0x3A)); // the memory itself is right
+    QCOMPARE(exchange(*m, command('W', 0x20, 0xF0, 0x3A) + command('R', 0x20, 0xF0)).right(1),
+             "\xC5");
+    QCOMPARE(m->loggerImage().at(0x20F0), '\x3A');
 }
 
 QTEST_GUILESS_MAIN(TestLoggerEmulator)
