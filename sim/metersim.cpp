@@ -47,7 +47,8 @@ void onSignal(int) {
 
 const char* const kUsage = R"(Usage: metersim [options]
 Serves an emulated multimeter (model 120 or 122) on a pseudo-terminal. The first line
-printed is the path of the serial device to open; the program runs until SIGTERM or SIGINT.
+printed is the path of the serial device to open; the program runs until SIGTERM or SIGINT
+(or until --line-gone-after-block strikes).
 
 Options:
   --model 120|122        meter model, answered to K (default 122)
@@ -64,6 +65,9 @@ Options:
   --drop-every N         every Nth frame loses a character
   --silent               the meter sends nothing at all
   --no-echo              commands are carried out but not echoed
+  --link PATH            also make PATH a symlink to the device (replaced if it exists,
+                         removed on exit)
+  --help                 this text
 
 Logger memory (default: a demo of five sets, 430 records):
   --image FILE           the memory's bytes from FILE (256..65536 bytes, the rest erased)
@@ -73,19 +77,20 @@ Logger memory (default: a demo of five sets, 430 records):
   --save-image FILE      on exit, write the whole memory (65536 bytes) to FILE
 
 Logger faults (blocks of a dump are numbered from 0):
-  --corrupt-block K      block K goes out once with a byte changed (bad checksum); the
-                         resend after n is good
+  --corrupt-block K      block K goes out with a byte changed (bad checksum) the first
+                         time in each dump; the resend after n is good
   --corrupt-block-always K   the same on every resend
-  --cut-block K,BYTES    only the first BYTES bytes of block K go out, once
+  --cut-block K,BYTES    only the first BYTES bytes of block K go out, the first time
   --cut-block-always K,BYTES the same on every resend
   --silent-after-block K after block K the dump hangs: y and n get no answer
   --line-gone-after-block K  after block K the meter is gone: the pseudo-terminal is
                          closed and the program ends (saving the memory if asked)
   --no-echo-of LETTERS   withhold the echo of these commands only (any of C, P, W, R, E)
   --wrong-read           R answers a wrong byte (the stored one inverted)
-  --link PATH            also make PATH a symlink to the device (replaced if it exists,
-                         removed on exit)
-  --help                 this text
+
+The logger memory answers once C has opened it: P dumps it in 65-byte blocks (64 bytes and
+their sum), the next after y, the same again after n, none after Q; W HH LL VV writes a
+byte, R HH LL reads one, E E E erases; A or K closes it again.
 
 The client must put the line in raw mode (as any serial program does); with echo on, the
 line would send the meter's answers back to it.
