@@ -24,6 +24,12 @@ constexpr qsizetype kMaxInput = 4096;
 constexpr int kMemorySize = LoggerImageBuilder::kMemorySize;
 constexpr int kBlockData = 64;
 
+// The one logger memory of the in-program simulator, whichever port object opens it.
+std::shared_ptr<QByteArray> sharedDemoMemory() {
+    static const auto memory = std::make_shared<QByteArray>(LoggerImageBuilder::demoImage());
+    return memory;
+}
+
 } // namespace
 
 struct MeterEmulator::Impl {
@@ -47,7 +53,7 @@ struct MeterEmulator::Impl {
     // A fresh meter holds an erased logger memory (what a builder without sets makes).
     explicit Impl(int m)
         : model(m == 120 ? 120 : 122), readings(ReadingSource::tour()),
-          memory(LoggerImageBuilder().image()) {}
+          memoryStore(std::make_shared<QByteArray>(LoggerImageBuilder().image())) {}
 
     // Settings.
     int model;
@@ -57,8 +63,10 @@ struct MeterEmulator::Impl {
     Faults faults;
     std::unique_ptr<ReadingSource> readings;
 
-    // The logger memory (kMemorySize bytes) and the dump in progress.
-    QByteArray memory;
+    // The logger memory (kMemorySize bytes), perhaps shared with other emulators that stand for
+    // the same meter, and the dump in progress.
+    std::shared_ptr<QByteArray> memoryStore;
+    QByteArray& memory() { return *memoryStore; }
     int dumpBlock = 0;     // block being sent or waiting for its answer
     int dumpBlocks = 0;    // blocks in this dump
     int sendsOfBlock = 0;  // times dumpBlock went out in this dump
@@ -247,13 +255,13 @@ struct MeterEmulator::Impl {
         case 'W':
             if (loggerOpen()) {
                 mode = Mode::LoggerOpen;
-                memory[address] = char(p3);
+                memory()[address] = char(p3);
             }
             break;
         case 'R':
             if (loggerOpen()) {
                 mode = Mode::LoggerOpen;
-                const char stored = memory.at(address);
+                const char stored = memory().at(address);
                 send(QByteArray(1, faults.wrongReadByte ? char(~stored) : stored), now);
             }
             break;
@@ -276,7 +284,7 @@ struct MeterEmulator::Impl {
     void onDump(double now) {
         if (!loggerOpen())
             return;
-        const int endAddress = uchar(memory.at(11)) * 256 + uchar(memory.at(12));
+        const int endAddress = uchar(memory().at(11)) * 256 + uchar(memory().at(12));
         mode = Mode::Dumping;
         dumpBlocks = (endAddress + kBlockData) / kBlockData;
         dumpBlock = 0;
@@ -302,7 +310,7 @@ struct MeterEmulator::Impl {
 
     void sendBlock(double at) {
         const int k = dumpBlock;
-        QByteArray block = memory.mid(k * kBlockData, kBlockData);
+        QByteArray block = memory().mid(k * kBlockData, kBlockData);
         uchar sum = 0;
         for (const char b : block)
             sum = uchar(sum + uchar(b));
@@ -329,16 +337,16 @@ struct MeterEmulator::Impl {
 
     // E: back to an empty memory; the time label and the interval setting survive.
     void erase() {
-        QByteArray kept = memory;
-        memory.fill(char(0xFF));
+        const QByteArray kept = memory();
+        memory().fill(char(0xFF));
         for (int i = 2; i <= 8; ++i)
-            memory[i] = kept.at(i);
+            memory()[i] = kept.at(i);
         for (int i = 13; i <= 15; ++i)
-            memory[i] = kept.at(i);
-        memory[9] = 0;
-        memory[10] = 0;
-        memory[11] = 0;
-        memory[12] = char(0xFF);
+            memory()[i] = kept.at(i);
+        memory()[9] = 0;
+        memory()[10] = 0;
+        memory()[11] = 0;
+        memory()[12] = char(0xFF);
     }
 
     // K: the call; the meter answers with its identity and waits for A.
@@ -419,17 +427,22 @@ const MeterEmulator::Faults& MeterEmulator::faults() const {
 }
 
 QByteArray MeterEmulator::loggerImage() const {
-    return d->memory;
+    return *d->memoryStore;
 }
 
 void MeterEmulator::setLoggerImage(const QByteArray& image) {
-    d->memory = image.left(kMemorySize);
-    if (d->memory.size() < kMemorySize)
-        d->memory.append(QByteArray(kMemorySize - d->memory.size(), char(0xFF)));
+    QByteArray& memory = d->memory();
+    memory = image.left(kMemorySize);
+    if (memory.size() < kMemorySize)
+        memory.append(QByteArray(kMemorySize - memory.size(), char(0xFF)));
 }
 
-void MeterEmulator::loadDemoLoggerImage() {
-    setLoggerImage(LoggerImageBuilder::demoImage());
+void MeterEmulator::shareDemoLoggerMemory() {
+    d->memoryStore = sharedDemoMemory();
+}
+
+void MeterEmulator::restoreSharedDemoLoggerMemory() {
+    *sharedDemoMemory() = LoggerImageBuilder::demoImage();
 }
 
 void MeterEmulator::setReadings(std::unique_ptr<ReadingSource> source) {

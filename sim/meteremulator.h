@@ -91,8 +91,15 @@ public:
     // The logger memory: 65536 bytes (a shorter image is padded with 0xFF, a longer one cut).
     QByteArray loggerImage() const;
     void setLoggerImage(const QByteArray& image);
-    // The demo memory of LoggerImageBuilder::demoImage(), for the in-program simulator.
-    void loadDemoLoggerImage();
+    // For the in-program simulator: from now on this emulator uses the one logger memory that
+    // all emulators which called this share, starting as LoggerImageBuilder::demoImage(). The
+    // port objects each open their own emulator on the same "device", and an erase or a
+    // setup written through one must be what a download through another reads, as with one
+    // real meter. setLoggerImage() then changes it for all of them.
+    void shareDemoLoggerMemory();
+    // Puts the demo image back into that shared memory (for tests, which run many sessions in
+    // one process).
+    static void restoreSharedDemoLoggerMemory();
 
     // Where live readings come from; the emulator owns it. Default: ReadingSource::tour().
     void setReadings(std::unique_ptr<ReadingSource> source);

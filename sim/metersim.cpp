@@ -429,7 +429,7 @@ int main(int argc, char** argv) {
         loggerText =
             "logger " + std::to_string(opt.sets) + " sets of " + std::to_string(opt.records);
     } else {
-        emulator.loadDemoLoggerImage();
+        emulator.setLoggerImage(LoggerImageBuilder::demoImage());
     }
     std::string sourceText = "tour";
     switch (opt.source) {

@@ -175,6 +175,17 @@ void TestLoggerEmulator::downloadWriteReadErase() {
     exchange(*m, command('K') + command('W', 0, 9, 1));
     QCOMPARE(m->loggerImage(), expected);
 
+    // Emulators of the in-program simulator share one memory, as port objects share a meter.
+    MeterEmulator first, second;
+    first.shareDemoLoggerMemory();
+    second.shareDemoLoggerMemory();
+    first.setPaced(false);
+    exchange(first, command('C') + command('E', 'E', 'E'));
+    QCOMPARE(word(second.loggerImage(), 11), 255);
+    MeterEmulator::restoreSharedDemoLoggerMemory();
+    QCOMPARE(second.loggerImage(), image);
+    QCOMPARE(MeterEmulator().loggerImage(), LoggerImageBuilder().image()); // others keep theirs
+
     // Paced: the echo of P and the first block take 71 byte times (74 ms) on the line.
     MeterEmulator paced;
     paced.write(command('C'), 0);
