@@ -255,14 +255,14 @@ int parseOptions(int argc, char** argv, Options* o) {
             rc = takeInt(&o->corruptBlock, 0);
             o->corruptAlways = name == "--corrupt-block-always";
         } else if (name == "--cut-block" || name == "--cut-block-always") {
-            std::string spec;
-            if (!takeValue(&spec))
+            std::string text;
+            if (!takeValue(&text))
                 return usageError(name + " needs K,BYTES");
-            const auto comma = spec.find(',');
-            if (comma == std::string::npos || !parseInt(spec.substr(0, comma), &o->cutBlock) ||
-                !parseInt(spec.substr(comma + 1), &o->cutBytes) || o->cutBlock < 0 ||
+            const auto comma = text.find(',');
+            if (comma == std::string::npos || !parseInt(text.substr(0, comma), &o->cutBlock) ||
+                !parseInt(text.substr(comma + 1), &o->cutBytes) || o->cutBlock < 0 ||
                 o->cutBytes < 0 || o->cutBytes > 64)
-                return usageError("bad value for " + name + ": '" + spec +
+                return usageError("bad value for " + name + ": '" + text +
                                   "' (block 0 or more, bytes 0..64)");
             o->cutAlways = name == "--cut-block-always";
         } else if (name == "--silent-after-block") {
