@@ -27,11 +27,11 @@ class ReadingSource;
 //       only while the logger is open, that is from C until A or K; otherwise they are echoed
 //       and ignored, as a meter that was never asked to open its memory would.
 //   P   dumps the memory from address 0 in blocks of 65 bytes: 64 memory bytes and their sum
-//       modulo 256. How many blocks is read from the memory when P arrives: the last used
-//       byte (header bytes 11..12) plus one, rounded up to a multiple of 64. The first block
-//       follows the echo at once; then y sends the next one (none after the last), n the same
-//       one again, Q stops the dump. y, n and Q are not echoed: the PC
-//       counts whatever arrives after its answer as the next block. Another P starts afresh.
+//       modulo 256. The dump covers the last used byte (header bytes 11..12, as they are
+//       when P arrives) plus one, rounded up to a multiple of 64. The first block follows the
+//       echo at once; then y sends the next one (none after the last), n the same one again,
+//       Q stops the dump. y, n and Q are not echoed: the PC counts whatever arrives after its
+//       answer as the next block. Another P starts afresh.
 //   W   HH LL VV writes VV at address HH * 256 + LL.
 //   R   HH LL -- echoes, then sends the one byte at address HH * 256 + LL.
 //   E   45 45 -- erases: every byte but the time label (2..8) and the recording interval
