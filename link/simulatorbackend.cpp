@@ -7,6 +7,7 @@ SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator
     m_clock.start();
     m_emulator->setPaced(true);
     m_emulator->setFrameIntervalMs(250);
+    m_emulator->shareDemoLoggerMemory();
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { deliver(); });

@@ -1,5 +1,6 @@
 #include "meteremulator.h"
 
+#include "loggerimagebuilder.h"
 #include "readingsource.h"
 
 #include <algorithm>
@@ -20,14 +21,24 @@ constexpr qsizetype kCommandSize = 6;
 // Garbage without any command start is not kept beyond this.
 constexpr qsizetype kMaxInput = 4096;
 
+constexpr int kMemorySize = LoggerImageBuilder::kMemorySize;
+constexpr int kBlockData = 64;
+
+// The one logger memory of the in-program simulator, whichever port object opens it.
+std::shared_ptr<QByteArray> sharedDemoMemory() {
+    static const auto memory = std::make_shared<QByteArray>(LoggerImageBuilder::demoImage());
+    return memory;
+}
+
 } // namespace
 
 struct MeterEmulator::Impl {
-    // What the meter is doing, as far as the PC's commands are concerned. The logger commands
-    // (C, P, y, n, Q, W, R, E) will add their own modes here (logger open, dumping blocks).
+    // What the meter is doing, as far as the PC's commands are concerned.
     enum class Mode {
-        Idle, // after power-up, reset or K: answers commands, sends no frames
-        Live, // after A: one frame, then the next one after each Y
+        Idle,       // after power-up, reset or K: answers commands, sends no frames
+        Live,       // after A: one frame, then the next one after each Y
+        LoggerOpen, // after C: takes P, W, R and E
+        Dumping,    // after P: one block out, waiting for y, n or Q
     };
 
     // One burst of output (an echo, an answer, a frame), with the times its bytes reach the PC.
@@ -39,7 +50,10 @@ struct MeterEmulator::Impl {
         double arrival(qsizetype i) const { return firstArrival + double(i) * step; }
     };
 
-    explicit Impl(int m) : model(m == 120 ? 120 : 122), readings(ReadingSource::tour()) {}
+    // A fresh meter holds an erased logger memory (what a builder without sets makes).
+    explicit Impl(int m)
+        : model(m == 120 ? 120 : 122), readings(ReadingSource::tour()),
+          memoryStore(std::make_shared<QByteArray>(LoggerImageBuilder().image())) {}
 
     // Settings.
     int model;
@@ -48,6 +62,17 @@ struct MeterEmulator::Impl {
     bool recording = false;
     Faults faults;
     std::unique_ptr<ReadingSource> readings;
+
+    // The logger memory (kMemorySize bytes), perhaps shared with other emulators that stand for
+    // the same meter, and the dump in progress.
+    std::shared_ptr<QByteArray> memoryStore;
+    QByteArray& memory() { return *memoryStore; }
+    int dumpBlock = 0;     // block being sent or waiting for its answer
+    int dumpBlocks = 0;    // blocks in this dump
+    int sendsOfBlock = 0;  // times dumpBlock went out in this dump
+    bool dumpHung = false; // silentAfterBlock struck
+    bool gone = false;     // lineGoneAfterBlock struck
+    qint64 blocksSent = 0;
 
     // Input: bytes the PC wrote that do not yet form a whole command.
     QByteArray input;
@@ -75,6 +100,8 @@ struct MeterEmulator::Impl {
         frameDueAt = kNever;
         lastFrameStart = kNever;
         lineFreeAt = kNever;
+        dumpHung = false;
+        gone = false;
     }
 
     // --- time --------------------------------------------------------------------------------
@@ -102,7 +129,7 @@ struct MeterEmulator::Impl {
     // --- output ------------------------------------------------------------------------------
 
     void send(const QByteArray& bytes, double at) {
-        if (faults.silent || bytes.isEmpty())
+        if (faults.silent || gone || bytes.isEmpty())
             return;
         Chunk c;
         c.bytes = bytes;
@@ -184,9 +211,11 @@ struct MeterEmulator::Impl {
     }
 
     void execute(const QByteArray& command, double now) {
-        if (!faults.withholdEcho)
-            send(command, now);
         const char letter = command.at(1);
+        // The answers to a block are never echoed: the PC reads what follows as a block.
+        const bool blockAnswer = letter == 'y' || letter == 'n' || letter == 'Q';
+        if (!faults.withholdEcho && !blockAnswer && !faults.withholdEchoOf.contains(letter))
+            send(command, now);
         const uchar p1 = uchar(command.at(2));
         const uchar p2 = uchar(command.at(3));
         const uchar p3 = uchar(command.at(4));
@@ -195,9 +224,7 @@ struct MeterEmulator::Impl {
 
     // One handler per command letter. Unknown letters are echoed and otherwise ignored.
     void dispatch(char letter, uchar p1, uchar p2, uchar p3, double now) {
-        Q_UNUSED(p1);
-        Q_UNUSED(p2);
-        Q_UNUSED(p3);
+        const int address = p1 * 256 + p2;
         switch (letter) {
         case 'K':
             onIdentify(now);
@@ -208,11 +235,118 @@ struct MeterEmulator::Impl {
         case 'Y':
             onAcknowledge(now);
             break;
-        // Logger side, to come: 'C' open, 'P' dump, 'y'/'n' block accept/reject,
-        // 'Q' stop, 'W' write, 'R' read, 'E' erase. Each leaves Live mode as 'K' does.
+        case 'C':
+            stopLive();
+            mode = Mode::LoggerOpen;
+            break;
+        case 'P':
+            onDump(now);
+            break;
+        case 'y':
+            onBlockAnswer(true, now);
+            break;
+        case 'n':
+            onBlockAnswer(false, now);
+            break;
+        case 'Q':
+            if (mode == Mode::Dumping)
+                mode = Mode::LoggerOpen;
+            break;
+        case 'W':
+            if (loggerOpen()) {
+                mode = Mode::LoggerOpen;
+                memory()[address] = char(p3);
+            }
+            break;
+        case 'R':
+            if (loggerOpen()) {
+                mode = Mode::LoggerOpen;
+                const char stored = memory().at(address);
+                send(QByteArray(1, faults.wrongReadByte ? char(~stored) : stored), now);
+            }
+            break;
+        case 'E':
+            if (loggerOpen() && p1 == 'E' && p2 == 'E') {
+                mode = Mode::LoggerOpen;
+                erase();
+            }
+            break;
         default:
             break;
         }
+    }
+
+    // --- logger ------------------------------------------------------------------------------
+
+    bool loggerOpen() const { return mode == Mode::LoggerOpen || mode == Mode::Dumping; }
+
+    // P: the dump covers the used memory in whole blocks; the first block goes out at once.
+    void onDump(double now) {
+        if (!loggerOpen())
+            return;
+        const int endAddress = uchar(memory().at(11)) * 256 + uchar(memory().at(12));
+        mode = Mode::Dumping;
+        dumpBlocks = (endAddress + kBlockData) / kBlockData;
+        dumpBlock = 0;
+        sendsOfBlock = 0;
+        dumpHung = false;
+        sendBlock(now);
+    }
+
+    // y: the next block, or the end of the dump after the last; n: the same block again.
+    void onBlockAnswer(bool accepted, double now) {
+        if (mode != Mode::Dumping || dumpHung)
+            return;
+        if (accepted) {
+            ++dumpBlock;
+            sendsOfBlock = 0;
+            if (dumpBlock >= dumpBlocks) {
+                mode = Mode::LoggerOpen;
+                return;
+            }
+        }
+        sendBlock(now);
+    }
+
+    void sendBlock(double at) {
+        const int k = dumpBlock;
+        QByteArray block = memory().mid(k * kBlockData, kBlockData);
+        uchar sum = 0;
+        for (const char b : block)
+            sum = uchar(sum + uchar(b));
+        block.append(char(sum));
+
+        const bool first = sendsOfBlock == 0;
+        ++sendsOfBlock;
+        if (faults.corruptBlock == k && (first || faults.corruptEveryTime)) {
+            // One data byte off by 16: the sum moves by 16, never by a multiple of 256.
+            const int pos = (k * 7) % kBlockData;
+            block[pos] = char(block.at(pos) ^ 0x10);
+        }
+        if (faults.cutBlock == k && (first || faults.cutEveryTime))
+            block.truncate(std::clamp(faults.cutBlockBytes, 0, kBlockData));
+
+        if (!faults.silent && !gone)
+            ++blocksSent;
+        send(block, at);
+        if (faults.silentAfterBlock == k)
+            dumpHung = true;
+        if (faults.lineGoneAfterBlock == k)
+            gone = true;
+    }
+
+    // E: back to an empty memory; the time label and the interval setting survive.
+    void erase() {
+        const QByteArray kept = memory();
+        memory().fill(char(0xFF));
+        for (int i = 2; i <= 8; ++i)
+            memory()[i] = kept.at(i);
+        for (int i = 13; i <= 15; ++i)
+            memory()[i] = kept.at(i);
+        memory()[9] = 0;
+        memory()[10] = 0;
+        memory()[11] = 0;
+        memory()[12] = char(0xFF);
     }
 
     // K: the call; the meter answers with its identity and waits for A.
@@ -240,6 +374,7 @@ struct MeterEmulator::Impl {
         advance(now);
     }
 
+    // Ends the live stream and closes the logger.
     void stopLive() {
         mode = Mode::Idle;
         awaitingAck = false;
@@ -291,11 +426,32 @@ const MeterEmulator::Faults& MeterEmulator::faults() const {
     return d->faults;
 }
 
+QByteArray MeterEmulator::loggerImage() const {
+    return *d->memoryStore;
+}
+
+void MeterEmulator::setLoggerImage(const QByteArray& image) {
+    QByteArray& memory = d->memory();
+    memory = image.left(kMemorySize);
+    if (memory.size() < kMemorySize)
+        memory.append(QByteArray(kMemorySize - memory.size(), char(0xFF)));
+}
+
+void MeterEmulator::shareDemoLoggerMemory() {
+    d->memoryStore = sharedDemoMemory();
+}
+
+void MeterEmulator::restoreSharedDemoLoggerMemory() {
+    *sharedDemoMemory() = LoggerImageBuilder::demoImage();
+}
+
 void MeterEmulator::setReadings(std::unique_ptr<ReadingSource> source) {
     d->readings = std::move(source);
 }
 
 void MeterEmulator::write(const QByteArray& bytes, qint64 nowMs) {
+    if (d->gone)
+        return;
     const double now = std::max(double(nowMs), d->clock);
     d->advance(now);
     d->input.append(bytes);
@@ -343,6 +499,22 @@ qint64 MeterEmulator::acksReceived() const {
 
 bool MeterEmulator::streaming() const {
     return d->mode == Impl::Mode::Live;
+}
+
+bool MeterEmulator::loggerOpen() const {
+    return d->loggerOpen();
+}
+
+bool MeterEmulator::dumping() const {
+    return d->mode == Impl::Mode::Dumping;
+}
+
+qint64 MeterEmulator::blocksSent() const {
+    return d->blocksSent;
+}
+
+bool MeterEmulator::lineGone() const {
+    return d->gone && d->out.empty();
 }
 
 void MeterEmulator::reset() {

@@ -1,8 +1,10 @@
 // metersim: serves the meter emulator on a pseudo-terminal.
 //
 // Prints the slave device's path as the first line of standard output, then answers whatever
-// opens that device as the meter would, until SIGTERM or SIGINT.
+// opens that device as the meter would, until SIGTERM or SIGINT (or until a line-gone fault
+// strikes). The logger memory can be saved on exit, so a test can see what W and E did.
 
+#include "loggerimagebuilder.h"
 #include "meteremulator.h"
 #include "readingsource.h"
 
@@ -20,6 +22,7 @@
 #include <memory>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -44,7 +47,8 @@ void onSignal(int) {
 
 const char* const kUsage = R"(Usage: metersim [options]
 Serves an emulated multimeter (model 120 or 122) on a pseudo-terminal. The first line
-printed is the path of the serial device to open; the program runs until SIGTERM or SIGINT.
+printed is the path of the serial device to open; the program runs until SIGTERM or SIGINT
+(or until --line-gone-after-block strikes).
 
 Options:
   --model 120|122        meter model, answered to K (default 122)
@@ -65,6 +69,29 @@ Options:
                          removed on exit)
   --help                 this text
 
+Logger memory (default: a demo of five sets, 430 records):
+  --image FILE           the memory's bytes from FILE (256..65536 bytes, the rest erased)
+  --sets N               N generated sets instead, cycling through the functions; 0 gives an
+                         erased memory
+  --records R            records in each generated set (default 100)
+  --save-image FILE      on exit, write the whole memory (65536 bytes) to FILE
+
+Logger faults (blocks of a dump are numbered from 0):
+  --corrupt-block K      block K goes out with a byte changed (bad checksum) the first
+                         time in each dump; the resend after n is good
+  --corrupt-block-always K   the same on every resend
+  --cut-block K,BYTES    only the first BYTES bytes of block K go out, the first time
+  --cut-block-always K,BYTES the same on every resend
+  --silent-after-block K after block K the dump hangs: y and n get no answer
+  --line-gone-after-block K  after block K the meter is gone: the pseudo-terminal is
+                         closed and the program ends (saving the memory if asked)
+  --no-echo-of LETTERS   withhold the echo of these commands only (any of C, P, W, R, E)
+  --wrong-read           R answers a wrong byte (the stored one inverted)
+
+The logger memory answers once C has opened it: P dumps it in 65-byte blocks (64 bytes and
+their sum), the next after y, the same again after n, none after Q; W HH LL VV writes a
+byte, R HH LL reads one, E E E erases; A or K closes it again.
+
 The client must put the line in raw mode (as any serial program does); with echo on, the
 line would send the meter's answers back to it.
 )";
@@ -84,6 +111,20 @@ struct Options {
     bool silent = false;
     bool noEcho = false;
     std::string linkPath;
+
+    std::string imagePath;
+    int sets = -1; // -1: the demo image
+    int records = 100;
+    std::string saveImagePath;
+    int corruptBlock = -1;
+    bool corruptAlways = false;
+    int cutBlock = -1;
+    int cutBytes = 40;
+    bool cutAlways = false;
+    int silentAfterBlock = -1;
+    int lineGoneAfterBlock = -1;
+    std::string noEchoOf;
+    bool wrongRead = false;
 };
 
 bool parseInt(const std::string& text, int* value) {
@@ -198,6 +239,43 @@ int parseOptions(int argc, char** argv, Options* o) {
         } else if (name == "--no-echo") {
             rc = noValue();
             o->noEcho = true;
+        } else if (name == "--image") {
+            if (!takeValue(&o->imagePath) || o->imagePath.empty())
+                return usageError("--image needs a file");
+        } else if (name == "--sets") {
+            rc = takeInt(&o->sets, 0);
+        } else if (name == "--records") {
+            rc = takeInt(&o->records, 0);
+            if (rc == 0 && o->records > 0xFFFF)
+                rc = usageError("--records must be 0..65535");
+        } else if (name == "--save-image") {
+            if (!takeValue(&o->saveImagePath) || o->saveImagePath.empty())
+                return usageError("--save-image needs a file");
+        } else if (name == "--corrupt-block" || name == "--corrupt-block-always") {
+            rc = takeInt(&o->corruptBlock, 0);
+            o->corruptAlways = name == "--corrupt-block-always";
+        } else if (name == "--cut-block" || name == "--cut-block-always") {
+            std::string text;
+            if (!takeValue(&text))
+                return usageError(name + " needs K,BYTES");
+            const auto comma = text.find(',');
+            if (comma == std::string::npos || !parseInt(text.substr(0, comma), &o->cutBlock) ||
+                !parseInt(text.substr(comma + 1), &o->cutBytes) || o->cutBlock < 0 ||
+                o->cutBytes < 0 || o->cutBytes > 64)
+                return usageError("bad value for " + name + ": '" + text +
+                                  "' (block 0 or more, bytes 0..64)");
+            o->cutAlways = name == "--cut-block-always";
+        } else if (name == "--silent-after-block") {
+            rc = takeInt(&o->silentAfterBlock, 0);
+        } else if (name == "--line-gone-after-block") {
+            rc = takeInt(&o->lineGoneAfterBlock, 0);
+        } else if (name == "--no-echo-of") {
+            if (!takeValue(&o->noEchoOf) || o->noEchoOf.empty() ||
+                o->noEchoOf.find_first_not_of("CPWRE") != std::string::npos)
+                return usageError("--no-echo-of takes letters of CPWRE");
+        } else if (name == "--wrong-read") {
+            rc = noValue();
+            o->wrongRead = true;
         } else if (name == "--link") {
             if (!takeValue(&o->linkPath) || o->linkPath.empty())
                 return usageError("--link needs a path");
@@ -207,6 +285,8 @@ int parseOptions(int argc, char** argv, Options* o) {
         if (rc != 0)
             return rc;
     }
+    if (!o->imagePath.empty() && o->sets >= 0)
+        return usageError("--image and --sets exclude each other");
     return 0;
 }
 
@@ -317,6 +397,40 @@ int main(int argc, char** argv) {
     emulator.faults().dropFrameEvery = opt.dropEvery;
     emulator.faults().silent = opt.silent;
     emulator.faults().withholdEcho = opt.noEcho;
+    emulator.faults().corruptBlock = opt.corruptBlock;
+    emulator.faults().corruptEveryTime = opt.corruptAlways;
+    emulator.faults().cutBlock = opt.cutBlock;
+    emulator.faults().cutBlockBytes = opt.cutBytes;
+    emulator.faults().cutEveryTime = opt.cutAlways;
+    emulator.faults().silentAfterBlock = opt.silentAfterBlock;
+    emulator.faults().lineGoneAfterBlock = opt.lineGoneAfterBlock;
+    emulator.faults().withholdEchoOf = QByteArray::fromStdString(opt.noEchoOf);
+    emulator.faults().wrongReadByte = opt.wrongRead;
+
+    std::string loggerText = "demo logger";
+    if (!opt.imagePath.empty()) {
+        QByteArray image;
+        QString error;
+        if (!LoggerImageBuilder::load(QString::fromLocal8Bit(opt.imagePath.c_str()), &image,
+                                      &error)) {
+            std::fprintf(stderr, "metersim: %s\n", qPrintable(error));
+            return 2;
+        }
+        emulator.setLoggerImage(image);
+        loggerText = "logger " + opt.imagePath;
+    } else if (opt.sets >= 0) {
+        const QByteArray image = LoggerImageBuilder::generatedImage(opt.sets, opt.records);
+        if (image.isEmpty()) {
+            std::fprintf(stderr, "metersim: %d sets of %d records do not fit in 64 KiB\n", opt.sets,
+                         opt.records);
+            return 2;
+        }
+        emulator.setLoggerImage(image);
+        loggerText =
+            "logger " + std::to_string(opt.sets) + " sets of " + std::to_string(opt.records);
+    } else {
+        emulator.setLoggerImage(LoggerImageBuilder::demoImage());
+    }
     std::string sourceText = "tour";
     switch (opt.source) {
     case Options::Source::Tour:
@@ -374,10 +488,10 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", slavePath.c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "metersim: model %d, %s, interval %d ms, %s%s%s%s on %s%s%s\n", opt.model,
-                 sourceText.c_str(), opt.intervalMs, opt.paced ? "paced" : "instant",
-                 opt.recording ? ", recording" : "", opt.silent ? ", silent" : "",
-                 opt.noEcho ? ", no echo" : "", slavePath.c_str(),
+    std::fprintf(stderr, "metersim: model %d, %s, %s, interval %d ms, %s%s%s%s on %s%s%s\n",
+                 opt.model, sourceText.c_str(), loggerText.c_str(), opt.intervalMs,
+                 opt.paced ? "paced" : "instant", opt.recording ? ", recording" : "",
+                 opt.silent ? ", silent" : "", opt.noEcho ? ", no echo" : "", slavePath.c_str(),
                  opt.linkPath.empty() ? "" : " as ", opt.linkPath.c_str());
 
     // Output the line could not take yet (nobody reading); capped like a real line would lose it.
@@ -385,6 +499,8 @@ int main(int argc, char** argv) {
     std::string pending;
     int status = 0;
     char buf[4096];
+    qint64 goneSince = -1;
+    bool lineGone = false;
 
     while (!g_stop) {
         const QByteArray out = emulator.read(monotonicMs());
@@ -397,9 +513,27 @@ int main(int argc, char** argv) {
         if (pending.size() > kMaxPending)
             pending.erase(0, pending.size() - kMaxPending);
 
+        // A gone meter: once the client has read what was on the line (at most 2 s more),
+        // the pseudo-terminal goes, as a device does when it is unplugged. The kernel hands
+        // written bytes to the slave side a little later, so an empty queue counts only after
+        // a short while.
+        if (emulator.lineGone() && pending.empty()) {
+            const qint64 now = monotonicMs();
+            if (goneSince < 0)
+                goneSince = now;
+            int waiting = 0;
+            const bool drained = ioctl(slaveFd, FIONREAD, &waiting) != 0 || waiting == 0;
+            if ((drained && now - goneSince >= 200) || now - goneSince > 2000) {
+                lineGone = true;
+                break;
+            }
+        }
+
         int timeout = -1;
         if (const qint64 next = emulator.nextOutputMs(); next >= 0)
             timeout = int(std::clamp<qint64>(next - monotonicMs(), 0, INT_MAX));
+        if (goneSince >= 0)
+            timeout = 10;
         pollfd fds[2] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
                          {wake[0], POLLIN, 0}};
         const pollfd& pfd = fds[0];
@@ -434,10 +568,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "metersim: sent %lld frames, received %lld acknowledgements\n",
                  static_cast<long long>(emulator.framesSent()),
                  static_cast<long long>(emulator.acksReceived()));
+    if (lineGone)
+        std::fprintf(stderr, "metersim: the line is gone after block %d\n", opt.lineGoneAfterBlock);
     if (!opt.linkPath.empty())
         removeLink(opt.linkPath, slavePath);
     close(slaveFd);
     close(master);
+    if (!opt.saveImagePath.empty()) {
+        QString error;
+        if (!LoggerImageBuilder::save(QString::fromLocal8Bit(opt.saveImagePath.c_str()),
+                                      emulator.loggerImage(), &error)) {
+            std::fprintf(stderr, "metersim: %s\n", qPrintable(error));
+            status = 1;
+        }
+    }
     g_wakeWrite = -1;
     close(wake[0]);
     close(wake[1]);

@@ -1,16 +1,11 @@
 // metersim as a program: started for real, talked to through the pseudo-terminal it prints,
-// with plain POSIX open/termios (no Qt serial code).
+// with plain POSIX open/termios (PtyClient).
+
+#include "ptyclient.h"
 
 #include <QtTest>
 
 #include <QProcess>
-
-#include <cerrno>
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,62 +31,6 @@ QString metersimPath() {
     return (dir.isEmpty() ? QCoreApplication::applicationDirPath() : QString::fromLocal8Bit(dir)) +
            "/metersim";
 }
-
-// A serial client the way any program opens a tty: raw, non-blocking.
-class Client {
-public:
-    ~Client() { close(); }
-
-    bool open(const QString& path) {
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_fd < 0)
-            return false;
-        termios tio{};
-        if (tcgetattr(m_fd, &tio) != 0)
-            return false;
-        cfmakeraw(&tio);
-        cfsetispeed(&tio, B9600);
-        cfsetospeed(&tio, B9600);
-        return tcsetattr(m_fd, TCSANOW, &tio) == 0;
-    }
-
-    void close() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-    bool send(const QByteArray& bytes) {
-        return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-
-    // Reads until `count` bytes have come or the time is up.
-    QByteArray receive(qsizetype count, int timeoutMs = 3000) {
-        using namespace std::chrono;
-        const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
-        QByteArray got;
-        while (got.size() < count) {
-            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-            if (left <= 0)
-                break;
-            pollfd pfd{m_fd, POLLIN, 0};
-            if (poll(&pfd, 1, int(left)) <= 0)
-                continue;
-            char buf[256];
-            const ssize_t n =
-                ::read(m_fd, buf, size_t(std::min<qsizetype>(count - got.size(), 256)));
-            if (n > 0)
-                got.append(buf, n);
-        }
-        return got;
-    }
-
-    // Whatever arrives within `ms` (to prove that nothing does).
-    QByteArray drain(int ms) { return receive(1 << 20, ms); }
-
-private:
-    int m_fd = -1;
-};
 
 // Runs metersim and reads the device path from its first line.
 class Metersim {
@@ -163,7 +102,7 @@ void TestMetersim::servesTheMeterOnAPty() {
     QVERIFY2(device.startsWith("/dev/"), qPrintable(device));
     QCOMPARE(QFileInfo(link).symLinkTarget(), device);
 
-    Client client;
+    PtyClient client;
     QVERIFY2(client.open(device), strerror(errno));
 
     // K: echo, then the identity.
@@ -189,7 +128,7 @@ void TestMetersim::servesTheMeterOnAPty() {
 
     // The device survives the client closing it; a command split over two writes still counts.
     client.close();
-    Client again;
+    PtyClient again;
     QVERIFY2(again.open(link), strerror(errno));
     const QByteArray k = command('K');
     QVERIFY(again.send(k.left(3)));
@@ -206,7 +145,7 @@ void TestMetersim::optionsReachTheMeter() {
         {"--instant", "--model", "120", "--no-echo", "--recording", "--steady", "3,2,1500"});
     const QString device = sim.devicePath();
     QVERIFY(!device.isEmpty());
-    Client client;
+    PtyClient client;
     QVERIFY(client.open(device));
 
     QVERIFY(client.send(command('K')));
@@ -223,14 +162,14 @@ void TestMetersim::optionsReachTheMeter() {
 
 void TestMetersim::pacedByDefault() {
     Metersim sim({"--silent"});
-    Client quiet;
+    PtyClient quiet;
     QVERIFY(quiet.open(sim.devicePath()));
     QVERIFY(quiet.send(command('K')));
     QCOMPARE(quiet.drain(200), QByteArray()); // --silent: nothing at all
     QVERIFY(sim.stop());
 
     Metersim paced({});
-    Client client;
+    PtyClient client;
     QVERIFY(client.open(paced.devicePath()));
     QElapsedTimer timer;
     timer.start();
