@@ -19,9 +19,19 @@ enum class DownloadResult {
     PortNotOpened = 25, // the logger port could not be opened on the live port's device
 };
 
-// True for the outcomes after which downloading again can help (the error dialog offers
-// "Try Again" for them).
+// True for the outcomes after which the user is asked what to do (the error dialog's "Fixed
+// the error ", "Try Again" and "Cancel"): the transfer or the memory went wrong, and another
+// try, perhaps after repairing the header, may mend it.
 inline bool IsRetryable(DownloadResult r) {
-    return r != DownloadResult::Loaded && r != DownloadResult::NoData &&
-           r != DownloadResult::Cancelled;
+    switch (r) {
+    case DownloadResult::TooShort:
+    case DownloadResult::Incomplete:
+    case DownloadResult::TooManySets:
+    case DownloadResult::BadDataSet:
+    case DownloadResult::TooManyErrors:
+    case DownloadResult::TimedOut:
+        return true;
+    default:
+        return false;
+    }
 }

@@ -39,6 +39,7 @@ struct LoggerDownload {
 // when the meter sends more than the memory holds. A transfer stopped that way still counts as
 // loaded when all the used memory had arrived; otherwise it reports why it stopped.
 //
+// `port` must have no receive handler that reads from it: the transfer polls the port itself.
 // Never throws: a port fault (EAbort or EComError from the port) ends it with PortLost. Waits
 // service events (Delay), so the caller must keep other logger and live work from starting
 // meanwhile (LoggerPortHandOver does). `today` (days since 30 Dec 1899) stands in for an

@@ -1,5 +1,6 @@
 #include "link/fakeport.h"
 #include "livelinkcontrol.h"
+#include "loadloggerdata.h"
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
 #include "loggerdownload.h"
@@ -117,6 +118,19 @@ public:
     bool cancelled() override { return cancelAt >= 0 && received >= cancelAt; }
 };
 
+// Answers the error dialog from a list, and remembers what it was told.
+class ScriptedUser : public LoadLoggerDataUser {
+public:
+    QList<LoggerErrorChoice> answers;
+    QList<DownloadResult> failures;
+    QList<bool> repairs;
+    LoggerErrorChoice downloadFailed(const LoggerDownload& d) override {
+        failures += d.Result;
+        return answers.isEmpty() ? LoggerErrorChoice::Cancel : answers.takeFirst();
+    }
+    void headerRepaired(bool confirmed) override { repairs += confirmed; }
+};
+
 LoggerTiming fastTiming() {
     LoggerTiming t;
     t.settleMs = 10;
@@ -202,6 +216,9 @@ private Q_SLOTS:
             << 2 << DownloadResult::TooManyErrors << QByteArray("CP") + QByteArray(21, 'n') + 'Q';
         QTest::newRow("user cancels") << 3 << DownloadResult::Cancelled << QByteArray("CPyyQ");
         QTest::newRow("port vanishes") << 4 << DownloadResult::PortLost << QByteArray("CPyyy");
+        // The whole memory arrived (its header holds no set); a further block is refused.
+        QTest::newRow("meter sends more than the memory")
+            << 5 << DownloadResult::NoData << QByteArray("CP") + QByteArray(1024, 'y') + 'Q';
     }
     void transfersThatEndShort() {
         QFETCH(int, fault);
@@ -228,6 +245,10 @@ private Q_SLOTS:
                     fake->device->open = false;
             };
             break;
+        case 5:
+            meter->memory =
+                LoggerImageBuilder().endAddress(0xFFFF).used().leftJustified(65536 + 64, 0);
+            break;
         }
         FakeLive live;
         LoggerDownload d;
@@ -239,6 +260,7 @@ private Q_SLOTS:
         QTEST(d.Result, "result");
         QTEST(meter->letters, "letters");
         QVERIFY(d.Parse.Sets.isEmpty());
+        QVERIFY(d.Image.size() <= LoggerImage::MemorySize);
         QCOMPARE(live.log, kTaken + kGivenBack);
     }
 
@@ -273,6 +295,35 @@ private Q_SLOTS:
             DownloadLoggerMemory(*port, again.commands(), nullptr, 0, fastTiming());
         QCOMPARE(d.Result, DownloadResult::Loaded);
         QCOMPARE(d.Parse.Sets.size(), 2);
+    }
+
+    // Load Data's loop over one hand-over: the user first tries again, then has the header
+    // fixed; a meter that stays silent is given up on Cancel.
+    void loadAsksUntilLoadedOrCancelled() {
+        LoggerImageBuilder b = threeSets();
+        b.addSet(10000, 0x10, 0, {1, 2, 3});
+        meter->memory = b.blocks();
+        meter->memory[701] = 0;
+        FakeLive live;
+        ScriptedUser user;
+        user.answers = {LoggerErrorChoice::TryAgain, LoggerErrorChoice::Fixed};
+        LoggerDownload d = LoadLoggerData(live, *port, nullptr, user, 0, fastTiming());
+        QCOMPARE(d.Result, DownloadResult::Loaded);
+        QCOMPARE(d.Parse.Sets.size(), 2);
+        QCOMPARE(user.failures,
+                 (QList<DownloadResult>{DownloadResult::BadDataSet, DownloadResult::BadDataSet}));
+        QCOMPARE(user.repairs, QList<bool>{true});
+        QCOMPARE(live.log, kTaken + kGivenBack);
+
+        meter->memory.clear();
+        live = FakeLive();
+        user = ScriptedUser();
+        user.answers = {LoggerErrorChoice::Fixed, LoggerErrorChoice::Cancel};
+        d = LoadLoggerData(live, *port, nullptr, user, 0, fastTiming());
+        QCOMPARE(d.Result, DownloadResult::TooShort);
+        QCOMPARE(user.failures.size(), 2);
+        QVERIFY(user.repairs.isEmpty()); // nothing to repair without a bad set
+        QCOMPARE(live.log, kTaken + kGivenBack);
     }
 
     // What the hand-over gives back when it could not take the device, or when an exception
