@@ -11,12 +11,14 @@ enum class DownloadResult {
     NoData = 6,      // the header counts no data set
     Loaded = 10,     // every data set is good
 
-    Cancelled = 20,     // the user cancelled; the meter was told to stop
-    TooManyErrors = 21, // more than 20 blocks were rejected; the meter was told to stop
-    TimedOut = 22,      // the transfer ran past its overall time limit; the meter was told to stop
-    PortLost = 23,      // the logger port failed or vanished during the operation
-    DeviceBusy = 24,    // the live side did not become idle in time; nothing was sent
-    PortNotOpened = 25, // the logger port could not be opened on the live port's device
+    Cancelled = 20,      // the user cancelled; the meter was told to stop
+    TooManyErrors = 21,  // more than 20 blocks were rejected; the meter was told to stop
+    TimedOut = 22,       // the transfer ran past its overall time limit; the meter was told to stop
+    PortLost = 23,       // the logger port failed or vanished during the operation
+    DeviceBusy = 24,     // the live side did not become idle in time; nothing was sent
+    PortNotOpened = 25,  // the logger port could not be opened on the live port's device
+    NotConnected = 26,   // no meter answers on the live link; nothing was sent
+    MeterRecording = 27, // the meter records on its own; nothing was sent
 };
 
 // True for the outcomes after which the user is asked what to do (the error dialog's "Fixed

@@ -18,6 +18,11 @@ class LiveLinkControl {
 public:
     virtual ~LiveLinkControl() = default;
 
+    // The live link's shared state: a meter answers (Connected), and the meter's last frame
+    // said it records on its own (MeterRecording of the current reading).
+    virtual bool connected() const = 0;
+    virtual bool meterRecording() const = 0;
+
     // The device name of the live port (Comm1.DeviceName()); the logger port opens the same.
     virtual QString deviceName() const = 0;
 

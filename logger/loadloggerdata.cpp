@@ -1,9 +1,16 @@
 #include "loadloggerdata.h"
 
+#include "livelinkcontrol.h"
 #include "loggerporthandover.h"
 
 LoggerDownload LoadLoggerData(LiveLinkControl& live, TComPort& loggerPort, LoggerProgress* progress,
                               LoadLoggerDataUser& user, double today, const LoggerTiming& timing) {
+    if (!live.connected() || live.meterRecording()) {
+        LoggerDownload refused;
+        refused.Result =
+            live.connected() ? DownloadResult::MeterRecording : DownloadResult::NotConnected;
+        return refused;
+    }
     LoggerPortHandOver handOver(live, loggerPort, timing);
     if (!handOver.taken()) {
         LoggerDownload refused;

@@ -24,15 +24,16 @@ public:
     virtual void headerRepaired(bool confirmed) = 0;
 };
 
-// Load Data without the window: borrows the device from the live side, downloads the logger
-// memory until it loads, holds no data, or the user gives up, and gives the device back.
+// Load Data without the window: refuses when no meter is connected (NotConnected) or the
+// meter records on its own (MeterRecording), sending nothing; otherwise borrows the device from the
+// live side, downloads the logger memory until it loads, holds no data, or the user gives up, and
+// gives the device back.
 //
 // A failed download goes to `user`: Fixed repairs the header first when a data set was bad and
 // downloads again, Try Again downloads again, Cancel ends with that failure. A cancelled
 // transfer, a lost port and a device the live side did not let go of end it at once (the
 // result tells which). Each try is one DownloadLoggerMemory over the one hand-over. Never
-// throws for port faults. The caller checks beforehand that the meter is connected and not
-// recording on its own.
+// throws for port faults.
 LoggerDownload LoadLoggerData(LiveLinkControl& live, TComPort& loggerPort, LoggerProgress* progress,
                               LoadLoggerDataUser& user, double today,
                               const LoggerTiming& timing = {});

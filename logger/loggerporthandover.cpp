@@ -33,6 +33,8 @@ LoggerPortHandOver::LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPo
     try {
         take();
     } catch (...) {
+        // No destructor runs for an object whose constructor throws: give back here, then let
+        // the error go on to the caller.
         giveBack();
         g_handOverAlive = false;
         throw;

@@ -54,7 +54,9 @@ struct ScriptedMeter {
 struct FakeLive : LiveLinkControl {
     QStringList log;
     QString device = QStringLiteral("/dev/fake");
-    bool timerBusy = false;
+    bool timerBusy = false, connectedFlag = true, recording = false;
+    bool connected() const override { return connectedFlag; }
+    bool meterRecording() const override { return recording; }
     QString deviceName() const override { return device; }
     bool waitTimerIdle(int) override {
         log += "waitTimer";
@@ -230,6 +232,15 @@ private Q_SLOTS:
         QCOMPARE(LoadLoggerData(live, *port, nullptr, user, 0, fastTiming()).Result,
                  DownloadResult::TooShort);
         QCOMPARE(user.repairs.size(), 1); // nothing to repair without a bad set
+
+        FakeLive recording, unconnected;
+        recording.recording = true;
+        unconnected.connectedFlag = false;
+        QCOMPARE(LoadLoggerData(recording, *port, nullptr, user, 0).Result,
+                 DownloadResult::MeterRecording);
+        QCOMPARE(LoadLoggerData(unconnected, *port, nullptr, user, 0).Result,
+                 DownloadResult::NotConnected);
+        QVERIFY(recording.log.isEmpty() && unconnected.log.isEmpty());
     }
 
     // Only what was taken is given back, also when an exception ends the operation.
