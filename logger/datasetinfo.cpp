@@ -1,0 +1,62 @@
+#include "datasetinfo.h"
+
+#include "clock.h"
+#include "loggertext.h"
+
+#include <QLocale>
+
+QString DataSetInfo::FunctionName() const {
+    switch (FunctionCode) {
+    case 1:
+        return QStringLiteral("Diode");
+    case 2:
+        return ModeBits / 4 != 0 ? QStringLiteral("RPM") : QStringLiteral("Frequecy");
+    case 3:
+        return QStringLiteral("Ohm");
+    case 4:
+        return QStringLiteral("Temperature");
+    case 5:
+        return QStringLiteral("Continuity");
+    case 6:
+        return QStringLiteral("Capacitance");
+    case 9:
+    case 13:
+    case 15:
+        switch (CouplingBits / 4) {
+        case 1:
+            return QStringLiteral("ACA");
+        case 2:
+            return QStringLiteral("DCA");
+        default:
+            return QStringLiteral("Current");
+        }
+    case 11:
+        switch (CouplingBits / 4) {
+        case 1:
+            return QStringLiteral("AC Volt");
+        case 2:
+            return QStringLiteral("DC Volt");
+        default:
+            return QStringLiteral("Voltage");
+        }
+    case 12:
+        return QStringLiteral("ADP1");
+    default: // 0, 7, 8, 10, 14
+        return QStringLiteral("ADP0");
+    }
+}
+
+QString DataSetInfo::RateText() const {
+    const auto twoDigits = [](int v) { return QString::number(v).rightJustified(2, u'0'); };
+    return twoDigits(IntervalSeconds / 60) + u':' + twoDigits(IntervalSeconds % 60);
+}
+
+QStringList DataSetInfo::ListRow(int index) const {
+    const QDateTime start = DaysToDateTime(StartTime);
+    return {QString::number(index + 1),
+            LoggerText::Date(start.date()),
+            LoggerText::Time(start.time()),
+            FunctionName(),
+            RateText(),
+            QString::number(RecordCount)};
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "datasetinfo.h"
+#include "loggerimage.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The records of one data set decoded for the record table, the chart and the MAX/MIN panels.
+//
+// Each 2-byte record holds a sign (bit 15), a range code (bits 14..12) and a magnitude
+// (bits 11..0); a magnitude of 4000 or more is an overload. A set may change range while it
+// records: the chart draws the whole set in the largest unit seen so far (BaseUnit), so when a
+// record arrives in a larger unit the points before it are scaled down into that unit.
+struct DecodedDataSet {
+    // One row of the record table per record: "NO" (1-based), "DATE", "TIME", "VALUE" (the
+    // value with the range's decimals, "OL"/"-OL" for an overload), "RANGE" (unit text).
+    QList<QStringList> Rows;
+    // One chart point per record: time stamp (days since 30 Dec 1899) and value in BaseUnit.
+    // Overloads get a point too (their magnitude scaled like any other).
+    QList<double> X;
+    QList<double> Y;
+    QList<bool> Overload;
+
+    QString BaseUnit;
+    int BaseDivisor = 1;
+    // The symmetric limit of the value axis for BaseDivisor 1, 10, 100 or 1000 (4000, 400, 40,
+    // 4); none for any other divisor (the axis keeps its previous limits).
+    std::optional<double> AxisLimit;
+
+    // Rows (1-based, as in the record table) of the largest and smallest value that is not an
+    // overload, the first of equal ones; 0 when every record is overloaded or there is none.
+    int MaxRow = 0;
+    int MinRow = 0;
+    // The MAX and MIN panels: "TIME", a tab, then "VALUE" and "RANGE" of the row with nothing
+    // between; empty when the row is 0.
+    QString MaxText;
+    QString MinText;
+
+    int count() const { return int(Rows.size()); }
+};
+
+// Decodes set `info` of `image` (its records are read with bounds checks: bytes missing from
+// the image read as 0).
+DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info);

@@ -1,0 +1,163 @@
+#include "loggerdownload.h"
+
+#include "comport.h"
+#include "delay.h"
+#include "loggerblock.h"
+#include "loggercommandbuffer.h"
+#include "loggerprogress.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+constexpr int kMaxErrors = 20;
+
+// Commands the meter does not echo: written only while the port is open.
+void writePlain(TComPort& port, const MeterCommand& command) {
+    if (port.Active())
+        port.Write(command.bytes());
+}
+
+int roundUpToBlocks(int bytes) {
+    return (bytes + LoggerBlock::DataSize - 1) / LoggerBlock::DataSize * LoggerBlock::DataSize;
+}
+
+// Why the block loop ended, when not by the meter falling silent.
+enum class Stop { Silence, TooManyErrors, Cancelled, TimedOut, Full };
+
+Stop receiveBlocks(TComPort& port, LoggerCommandBuffer& commands, LoggerProgress* progress,
+                   const LoggerTiming& timing, LoggerDownload& d) {
+    QByteArray& image = d.Image.bytes();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastBlock = clock.elapsed();
+    bool headerKnown = false;
+    while (clock.elapsed() - lastBlock < timing.silenceMs) {
+        Stop stop = Stop::Silence;
+        if (d.Errors > kMaxErrors)
+            stop = Stop::TooManyErrors;
+        else if (progress && progress->cancelled())
+            stop = Stop::Cancelled;
+        else if (clock.elapsed() > timing.transferLimitMs)
+            stop = Stop::TimedOut;
+        if (stop != Stop::Silence) {
+            writePlain(port, commands.DumpStop());
+            return stop;
+        }
+
+        const int n = port.InputCount();
+        if (n >= LoggerBlock::Size) {
+            QByteArray block;
+            port.Read(block, LoggerBlock::Size);
+            if (!LoggerBlock::IsGood(block)) {
+                ++d.Errors;
+                writePlain(port, commands.BlockReject());
+            } else if (image.size() + LoggerBlock::DataSize > LoggerImage::MemorySize) {
+                // The whole memory is already here: whatever this is, it is not logger data.
+                writePlain(port, commands.DumpStop());
+                return Stop::Full;
+            } else {
+                image += block.left(LoggerBlock::DataSize);
+                writePlain(port, commands.BlockAccept());
+                if (progress)
+                    progress->bytesReceived(int(image.size()));
+            }
+            if (!headerKnown && image.size() >= LoggerBlock::DataSize) {
+                const int used = d.Image.EndAddress() + 1;
+                d.ExpectedTotal = roundUpToBlocks(used);
+                headerKnown = true;
+                if (progress)
+                    progress->totalKnown(d.ExpectedTotal, used);
+            }
+            lastBlock = clock.elapsed();
+            continue;
+        }
+        if (n > 0 && clock.elapsed() - lastBlock > timing.partialMs) {
+            QByteArray discarded;
+            port.Read(discarded, n);
+            ++d.Errors;
+            writePlain(port, commands.BlockReject());
+            lastBlock = clock.elapsed();
+            continue;
+        }
+        Delay(unsigned(timing.pollMs));
+    }
+    return Stop::Silence;
+}
+
+DownloadResult stoppedResult(Stop stop) {
+    switch (stop) {
+    case Stop::TooManyErrors:
+        return DownloadResult::TooManyErrors;
+    case Stop::Cancelled:
+        return DownloadResult::Cancelled;
+    case Stop::TimedOut:
+        return DownloadResult::TimedOut;
+    case Stop::Silence:
+    case Stop::Full:
+        break;
+    }
+    return DownloadResult::TooShort;
+}
+
+} // namespace
+
+LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& commands,
+                                    LoggerProgress* progress, double today,
+                                    const LoggerTiming& timing) {
+    LoggerDownload d;
+    try {
+        Delay(unsigned(timing.settleMs));
+        port.ClearInput();
+        SendCommand(port, commands.Open());
+        Delay(unsigned(timing.settleMs));
+        port.ClearInput();
+        SendCommand(port, commands.Dump());
+
+        const Stop stop = receiveBlocks(port, commands, progress, timing, d);
+        d.Parse = ParseLoggerImage(d.Image, today);
+        d.Result = d.Parse.Result;
+        // A stop the user asked for always counts; a stop for errors or time counts only when
+        // it cost data.
+        const bool short_ =
+            d.Result == DownloadResult::TooShort || d.Result == DownloadResult::Incomplete;
+        if (stop == Stop::Cancelled || (short_ && stop != Stop::Silence && stop != Stop::Full)) {
+            d.Result = stoppedResult(stop);
+            d.Parse = {};
+        }
+    } catch (const EAbort&) {
+        d.Result = DownloadResult::PortLost;
+        d.Parse = {};
+    } catch (const EComError& e) {
+        d.Result = DownloadResult::PortLost;
+        d.PortError = e.Message;
+        d.Parse = {};
+    }
+    return d;
+}
+
+bool RepairLoggerHeader(TComPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+                        int lastGoodAddress) {
+    if (badSetIndex < 0 || badSetIndex > LoggerImage::MaxDataSets ||
+        lastGoodAddress < LoggerImage::HeaderSize - 1 || lastGoodAddress >= LoggerImage::MemorySize)
+        return false;
+    const struct {
+        int address;
+        quint8 value;
+    } writes[] = {{9, quint8(badSetIndex >> 8)},
+                  {10, quint8(badSetIndex)},
+                  {11, quint8(lastGoodAddress >> 8)},
+                  {12, quint8(lastGoodAddress)}};
+    bool ok = true;
+    try {
+        // All four are tried even after one failed: a header half written is worse than one
+        // written in full with a write that needs repeating.
+        for (const auto& w : writes)
+            ok = SendCommand(port, commands.MemoryWrite(w.address, w.value)) && ok;
+    } catch (const EAbort&) {
+        return false;
+    } catch (const EComError&) {
+        return false;
+    }
+    return ok;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "downloadresult.h"
+#include "loggerimage.h"
+#include "loggerparse.h"
+#include "loggertiming.h"
+
+#include <QString>
+
+class LoggerCommandBuffer;
+class LoggerProgress;
+class TComPort;
+
+// What one download of the logger memory brought.
+struct LoggerDownload {
+    DownloadResult Result = DownloadResult::TooShort;
+    // The image as it arrived (only blocks with a good checksum, in order, without gaps).
+    LoggerImage Image;
+    // The data sets; Sets is filled only when Result is Loaded, the bad set's index and the
+    // last good address only for BadDataSet.
+    LoggerParse Parse;
+    // The expected total (used bytes rounded up to whole blocks), 0 until the header arrived.
+    int ExpectedTotal = 0;
+    // Blocks rejected (bad checksum, or a partial block that stalled).
+    int Errors = 0;
+    // For PortLost: the port's error text when it gave one.
+    QString PortError;
+};
+
+// Reads the whole logger memory over `port` (the logger port, open on the meter's device; see
+// LoggerPortHandOver) and parses it.
+//
+// The exchange: clear the input, 'C' and 'P' with echo (a meter that does not answer shows up
+// as an empty transfer, TooShort), then blocks of 65 bytes. Each block is answered 'y' when
+// its checksum is right, 'n' when not (the meter sends it again); bytes of a partial block that
+// stalls for `partialMs` are discarded and answered 'n'. The transfer ends when the meter has
+// been silent for `silenceMs` after its last block, and stops the meter with 'Q' when more
+// than 20 blocks were rejected, when the user cancels, when the overall limit runs out, or
+// when the meter sends more than the memory holds. A transfer stopped that way still counts as
+// loaded when all the used memory had arrived; otherwise it reports why it stopped.
+//
+// `port` must have no receive handler that reads from it: the transfer polls the port itself.
+// Never throws: a port fault (EAbort or EComError from the port) ends it with PortLost. Waits
+// service events (Delay), so the caller must keep other logger and live work from starting
+// meanwhile (LoggerPortHandOver does). `today` (days since 30 Dec 1899) stands in for an
+// impossible start time in the header; `progress` may be nullptr.
+LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& commands,
+                                    LoggerProgress* progress, double today,
+                                    const LoggerTiming& timing = {});
+
+// Makes the meter's header agree with the good part of a damaged memory: DataSetCount :=
+// `badSetIndex` (bytes 9, 10) and EndAddress := `lastGoodAddress` (bytes 11, 12), four echoed
+// memory writes over `port`. The data from the bad set on is given up. Returns true only when
+// the meter echoed all four; false for values no parse can give (index above 4000, address
+// outside the memory behind the header) without sending anything, and on a port fault.
+bool RepairLoggerHeader(TComPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+                        int lastGoodAddress);

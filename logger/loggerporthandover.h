@@ -1,0 +1,59 @@
+#pragma once
+
+#include "downloadresult.h"
+#include "loggercommandbuffer.h"
+#include "loggertiming.h"
+
+class LiveLinkControl;
+class TComPort;
+
+// Borrows the meter's device from the live link for a logger operation and always gives it
+// back: the hand-back runs in the destructor, whatever ended the operation (success, cancel,
+// a port fault, an exception passing through).
+//
+// Taking the device: wait until the main-timer step has finished and stop MainTimer; pause
+// `quietMs` without servicing events (the meter finishes its current frame and the live
+// steps get no chance to start); wait until the receive step has finished; close the live
+// port and open the logger port on the same device after `settleMs`. The two ports never hold
+// the device at the same time.
+//
+// Giving it back: close the logger port; after `settleMs` open the live port; after
+// `settleMs` write the resume command (letter 'A' with the parameter bytes the operation's
+// last command left in commands()); after `settleMs` start MainTimer. Only what was taken
+// is given back: if taking stopped before the live port closed, only MainTimer restarts and
+// no resume command is sent.
+//
+// Only one hand-over can be alive at a time: one constructed while another is (for example
+// from a menu click serviced inside the first one's Delay) takes nothing and reports
+// DeviceBusy, without waiting.
+class LoggerPortHandOver {
+public:
+    LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPort,
+                       const LoggerTiming& timing = {});
+    ~LoggerPortHandOver();
+    LoggerPortHandOver(const LoggerPortHandOver&) = delete;
+    LoggerPortHandOver& operator=(const LoggerPortHandOver&) = delete;
+
+    // True when the logger port is open on the device and the live side is paused.
+    bool taken() const { return m_taken; }
+    // When not taken: DeviceBusy (a live step did not finish in time, or another hand-over is
+    // alive) or PortNotOpened (no device name, or the logger port failed to open).
+    DownloadResult failure() const { return m_failure; }
+
+    // The operation's command buffer; the resume command is built from it.
+    LoggerCommandBuffer& commands() { return m_commands; }
+
+private:
+    void take();
+    void giveBack();
+
+    LiveLinkControl& m_live;
+    TComPort& m_port;
+    LoggerTiming m_timing;
+    LoggerCommandBuffer m_commands;
+    bool m_owner = false; // this object holds the one-at-a-time claim
+    bool m_timerStopped = false;
+    bool m_liveClosed = false;
+    bool m_taken = false;
+    DownloadResult m_failure = DownloadResult::DeviceBusy;
+};

@@ -1,0 +1,22 @@
+#include "loggertext.h"
+
+#include <QLocale>
+
+namespace LoggerText {
+
+QString Date(QDate date) {
+    return QLocale().toString(date, QLocale::ShortFormat);
+}
+
+QString Time(QTime time) {
+    return QLocale().toString(time, QStringLiteral("HH:mm:ss"));
+}
+
+QString Value(float value, int decimals) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    // A negative zero (sign bit with magnitude 0) reads as plain zero.
+    return locale.toString(value == 0 ? 0.0 : double(value), 'f', decimals);
+}
+
+} // namespace LoggerText

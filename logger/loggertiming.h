@@ -1,0 +1,13 @@
+#pragma once
+
+// The waits and limits of the logger operations, in milliseconds on the monotonic clock.
+// Tests shorten them; the program uses the defaults, which suit the meter at 9600 baud.
+struct LoggerTiming {
+    int settleMs = 300;    // after closing or opening a port, and after the open command
+    int quietMs = 2000;    // the pause, without servicing events, before the live port closes
+    int idleWaitMs = 5000; // limit of each wait for a live step to finish
+    int silenceMs = 3000;  // a transfer ends when no block came for this long
+    int partialMs = 1500;  // a partial block older than this is discarded and asked again
+    int transferLimitMs = 300000; // limit of one whole transfer (a full memory takes ~70 s)
+    int pollMs = 2;               // pause between looks at the port
+};
