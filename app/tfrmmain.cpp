@@ -242,17 +242,16 @@ void TfrmMain::FormCreate() {
     StatusPanel1->setFixedWidth(half);
 
     // Start values.
-    link.PortIndex = 0;
-    link.RecordInterval = 2;
-    link.ScheduleInterval = 2;
-    link.ScheduleArmed = false;
+    link.recorder.setRecordInterval(2);
     const QDateTime now = QDateTime::currentDateTime();
-    link.ScheduleStartText = DateTimeText::Format(now); // reads back to the same second
-    link.ScheduleStopText = link.ScheduleStartText;
-    link.ScheduleStart = link.ScheduleStop = DateTimeToDays(now);
+    const QString nowText = DateTimeText::Format(now); // reads back to the same second
+    link.schedule.setInterval(2);
+    link.schedule.setArmed(false);
+    link.schedule.setTexts(nowText, nowText);
+    link.schedule.setTimes(DateTimeToDays(now), DateTimeToDays(now));
 
     // The port used last time.
-    link.PortIndex = ReadLastConnectedPort();
+    link.state.setPortIndex(ReadLastConnectedPort());
 
     // The port changes once the user has settled on a port: an item picked from the list, or
     // a typed name confirmed with Enter or by leaving the box. Never per keystroke: every
@@ -332,7 +331,7 @@ void TfrmMain::FormShow() {
 bool TfrmMain::FormCloseQuery() {
     // A close asked for while the timer or receive step runs (from a message loop inside it)
     // is put off until the step has finished, and made at the latest 3 seconds later.
-    if (m_closeDeferred || !(link.TimerBusy || link.RxBusy))
+    if (m_closeDeferred || !(link.TimerBusy() || link.RxBusy()))
         return true;
     m_closeDeferred = true;
     link.WhenIdle(
@@ -341,9 +340,8 @@ bool TfrmMain::FormCloseQuery() {
 }
 
 void TfrmMain::FormClose() {
-    link.PortIndex =
-        ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
-    WriteLastConnectedPort(link.PortIndex); // a failure is of no consequence
+    link.state.setPortIndex(ComboBoxDeviceName->currentIndex());
+    WriteLastConnectedPort(link.state.PortIndex()); // a failure is of no consequence
     link.MainTimer.stop();
     CloseQuietly(link.Comm1);
 }
@@ -389,14 +387,14 @@ void TfrmMain::createLcd() {
     sub->show();
     // A fresh panel paints every digit and symbol of the next reading.
     link.decoder.previous.PreviousDigits = BlankDigits;
-    frmLCD->SetNoConnection(!link.Connected);
+    frmLCD->SetNoConnection(!link.state.Connected());
 }
 
 void TfrmMain::createStatus(int top) {
     frmStatus = new TfrmStatus;
     frmStatus->OnReset = [this] {
         // Never under a running receive step: it may be halfway through the trackers.
-        LiveLink::RunWhenIdle(link.RxBusy, this, [this] { link.decoder.ResetStatistics(); });
+        link.WhenReceiveIdle(this, [this] { link.decoder.ResetStatistics(); });
     };
     QMdiSubWindow* sub = AddChildWindow(MdiArea, frmStatus, ChildWindowStyle::Captionless);
     sub->move(0, top);
@@ -425,7 +423,7 @@ void TfrmMain::RealTimeDataRecorder1Click() {
         return;
     }
     createRecorder(288);
-    if (link.Connected) {
+    if (link.state.Connected()) {
         if (frmLCD)
             frmLCD->SetNoConnection(false);
         frmRTC->SetButtons(true, true);

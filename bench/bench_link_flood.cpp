@@ -63,7 +63,7 @@ int floodOverPty(double seconds) {
                 acked / elapsed, static_cast<long long>(acked), elapsed);
     std::printf("link flood over pty: %.0f decoded frames/s, %lld rejected frames, %s\n",
                 decoded / elapsed, static_cast<long long>(link.FramesRejected),
-                link.Connected ? "link up" : "LINK DOWN");
+                link.state.Connected() ? "link up" : "LINK DOWN");
     // The meter's own count: every frame it sent must have been acknowledged by the link
     // (the last one may still be on its way when the meter is stopped).
     const QRegularExpression sentRe(QStringLiteral("sent (\\d+) frames"));

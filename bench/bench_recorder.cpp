@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     NullViews views;
     LiveLink link(views);
-    link.RecordInterval = 1;
+    link.recorder.setRecordInterval(1);
     Reading& reading = link.decoder.reading;
     reading.UnitText = QStringLiteral("mV");
     reading.Divisor = 10;

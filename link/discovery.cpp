@@ -71,9 +71,9 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
             // the port failed while the meter was called: no meter here
         }
         if (holdsIdentity(answer)) {
-            link.MeterModel = answer.contains("122\r") ? 122 : 120;
-            link.Connected = true;
-            link.PortIndex = i;
+            link.state.setMeterModel(answer.contains("122\r") ? 122 : 120);
+            link.state.setConnected(true);
+            link.state.setPortIndex(i);
             found = true;
             break;
         }
@@ -82,28 +82,28 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     }
 
     if (found) {
-        link.SavedModel = link.MeterModel;
+        link.state.setSavedModel(link.state.MeterModel());
         views.setStatusText(0, QStringLiteral("On Connection"));
         views.setStatusText(1, port.DeviceName());
         // Only the 122 has a logger memory.
-        views.setLoggerCommandsEnabled(link.MeterModel == 122);
+        views.setLoggerCommandsEnabled(link.state.HasLogger());
         if (views.hasLcd())
             views.lcdSetNoConnection(false);
         if (views.hasRecorder())
-            views.recorderSetButtons(!link.Recording, link.Recording);
+            views.recorderSetButtons(!link.recorder.Recording(), link.recorder.Recording());
     } else {
         CloseQuietly(port);
         Delay(150);
-        link.MeterModel = link.SavedModel == 120 || link.SavedModel == 122 ? link.SavedModel : 122;
+        link.state.setMeterModel(link.state.SavedModel() == 120 ? 120 : 122);
         // A stored index beyond the real ports is out of range, and so is the emulator's
         // (the last entry): a simulated reading must not pass for a real one, so the program
         // never preselects it.
-        if (link.PortIndex >= host.portCount() ||
-            host.portName(link.PortIndex) == TComPort::SimulatorName()) {
-            link.PortIndex = 0;
+        if (link.state.PortIndex() >= host.portCount() ||
+            host.portName(link.state.PortIndex()) == TComPort::SimulatorName()) {
+            link.state.setPortIndex(0);
         }
-        if (host.portName(link.PortIndex) != TComPort::SimulatorName())
-            host.selectPort(link.PortIndex);
+        if (host.portName(link.state.PortIndex()) != TComPort::SimulatorName())
+            host.selectPort(link.state.PortIndex());
         port.setDeviceName(TComPort::DevicePath(host.portText())); // the port is closed
         views.setStatusText(0, port.DeviceName());
         views.setStatusText(1, QStringLiteral("Off Connection"));

@@ -99,18 +99,28 @@ void LiveLink::RunWhenIdle(std::function<bool()> busy, QObject* context, std::fu
 
 void LiveLink::WhenIdle(QObject* context, std::function<void()> work, int limitMs,
                         OnTimeout onTimeout) {
-    RunWhenIdle([this] { return RxBusy || TimerBusy; }, context, std::move(work), limitMs,
+    RunWhenIdle([this] { return m_rxBusy || m_timerBusy; }, context, std::move(work), limitMs,
                 onTimeout);
+}
+
+void LiveLink::WhenReceiveIdle(QObject* context, std::function<void()> work, int limitMs,
+                               OnTimeout onTimeout) {
+    RunWhenIdle([this] { return m_rxBusy; }, context, std::move(work), limitMs, onTimeout);
+}
+
+void LiveLink::WhenTimerIdle(QObject* context, std::function<void()> work, int limitMs,
+                             OnTimeout onTimeout) {
+    RunWhenIdle([this] { return m_timerBusy; }, context, std::move(work), limitMs, onTimeout);
 }
 
 void LiveLink::Comm1RxChar() {
     // A notification that arrives while the step runs (through a nested message loop) makes
     // the running step go round once more instead of cutting into its buffer.
-    if (RxBusy) {
+    if (m_rxBusy) {
         m_rxAgain = true;
         return;
     }
-    BusyScope busy(RxBusy);
+    BusyScope busy(m_rxBusy);
     do {
         m_rxAgain = false;
         ErrorBoundary::Run([this] { receiveStep(); });
@@ -119,7 +129,7 @@ void LiveLink::Comm1RxChar() {
 
 void LiveLink::onComm1ActiveChanged(bool active) {
     // Bytes of another device, or of the time before the port closed, never make a frame.
-    RxBuffer.clear();
+    m_rxBuffer.clear();
     if (active)
         m_deviceLost = false;
     else if (Comm1.DeviceLost())
@@ -130,41 +140,41 @@ void LiveLink::takeInput() {
     const int n = Comm1.InputCount();
     if (n <= 0 || !Comm1.Active())
         return;
-    const qsizetype old = RxBuffer.size();
-    RxBuffer.resize(old + n);
-    const int got = Comm1.Read(RxBuffer.data() + old, n);
-    RxBuffer.resize(old + std::max(got, 0));
+    const qsizetype old = m_rxBuffer.size();
+    m_rxBuffer.resize(old + n);
+    const int got = Comm1.Read(m_rxBuffer.data() + old, n);
+    m_rxBuffer.resize(old + std::max(got, 0));
 }
 
 void LiveLink::answerIdentity() {
     // The meter answers only K, and K is sent only while the link is down: a live frame whose
     // last characters happen to read "122" is not an answer.
-    if (Connected)
+    if (state.Connected())
         return;
-    const qsizetype at122 = RxBuffer.indexOf("122\r");
-    const qsizetype at120 = RxBuffer.indexOf("120\r");
+    const qsizetype at122 = m_rxBuffer.indexOf("122\r");
+    const qsizetype at120 = m_rxBuffer.indexOf("120\r");
     if (at122 < 0 && at120 < 0)
         return;
     const qsizetype at = at122 < 0 ? at120 : at120 < 0 ? at122 : std::min(at120, at122);
-    MeterModel = at == at122 ? 122 : 120;
-    MissedTicks = 0;
+    state.setMeterModel(at == at122 ? 122 : 120);
+    m_missedTicks = 0;
     // The answer is handled once: it leaves the buffer, and A goes out once per notification.
-    RxBuffer.remove(0, at + 4);
+    m_rxBuffer.remove(0, at + 4);
     if (Comm1.Active())
         Comm1.Write(CmdA.bytes());
 }
 
 void LiveLink::linkUp() {
-    if (Connected)
+    if (state.Connected())
         return;
     if (m_views.hasLcd())
         m_views.lcdSetNoConnection(false);
     if (m_views.hasRecorder()) {
-        m_views.recorderSetButtons(!Recording, Recording);
+        m_views.recorderSetButtons(!recorder.Recording(), recorder.Recording());
         m_views.setStatusText(1, Comm1.DeviceName());
     }
-    m_views.setLoggerCommandsEnabled(MeterModel == 122);
-    Connected = true;
+    m_views.setLoggerCommandsEnabled(state.MeterModel() == 122);
+    state.setConnected(true);
 }
 
 void LiveLink::receiveStep() {
@@ -177,23 +187,23 @@ void LiveLink::receiveStep() {
     // over the new bytes and one shift of the buffer, however many frames arrived at once.
     qsizetype start = 0;
     for (;;) {
-        const qsizetype cr = RxBuffer.indexOf("\r\n", start);
+        const qsizetype cr = m_rxBuffer.indexOf("\r\n", start);
         if (cr < 0)
             break;
         if (cr - start >= 9) {
             linkUp();
-            MissedTicks = 0;
-            const QByteArray frame = RxBuffer.mid(cr - 9, 11);
+            m_missedTicks = 0;
+            const QByteArray frame = m_rxBuffer.mid(cr - 9, 11);
             if (IsValidFrame(frame)) {
                 if (Comm1.Active()) {
                     Comm1.Write(CmdY.bytes());
                     ++FramesAcknowledged;
                 }
                 if (anyViewExists()) {
-                    decoder.DecodeFrame(frame, MeterModel, m_views);
+                    decoder.DecodeFrame(frame, state.MeterModel(), m_views);
                     ++FramesDecoded;
                 }
-                NewReading = true;
+                m_newReading = true;
             } else {
                 ++FramesRejected;
             }
@@ -202,11 +212,11 @@ void LiveLink::receiveStep() {
         }
         start = cr + 2;
     }
-    RxBuffer.remove(0, start);
+    m_rxBuffer.remove(0, start);
     // A stretch without any CR LF is not a frame: keep only what could still end as one (nine
     // characters and a CR).
-    if (RxBuffer.size() >= 20)
-        RxBuffer = RxBuffer.right(10);
+    if (m_rxBuffer.size() >= 20)
+        m_rxBuffer = m_rxBuffer.right(10);
 }
 
 int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
@@ -217,73 +227,74 @@ int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
 }
 
 void LiveLink::MainTimerTimer() {
-    if (TimerBusy)
+    if (m_timerBusy)
         return; // a tick that arrives inside a running step is dropped
-    BusyScope busy(TimerBusy);
+    BusyScope busy(m_timerBusy);
     ErrorBoundary::Run([this] { timerStep(); });
 }
 
 void LiveLink::timerStep() {
     const double now = clock().now();
     const qint64 monotonic = clock().monotonicMs();
-    ++TickCounter;
+    ++m_tickCounter;
 
-    if (NewReading) {
-        NewReading = false;
-        MissedTicks = 0;
-        if (ScheduleArmed) {
-            if (now >= ScheduleStart && now <= ScheduleStop && !Recording) {
-                Recording = true;
-                TickCounter = ScheduleInterval;
-                RecordInterval = ScheduleInterval == 0 ? 2 : ScheduleInterval;
-                if (m_views.hasRecorder()) {
-                    m_views.recorderShowRate(RecordInterval);
-                    // A scheduled recording can be stopped early like any other.
-                    m_views.recorderSetButtons(false, true);
-                }
+    if (m_newReading) {
+        m_newReading = false;
+        m_missedTicks = 0;
+        switch (schedule.Tick(now, recorder.Recording())) {
+        case RecorderSchedule::Action::StartRecording:
+            recorder.setRecording(true);
+            m_tickCounter = schedule.Interval();
+            recorder.setRecordInterval(schedule.RecordInterval());
+            if (m_views.hasRecorder()) {
+                m_views.recorderShowRate(recorder.RecordInterval());
+                // A scheduled recording can be stopped early like any other.
+                m_views.recorderSetButtons(false, true);
             }
-            if (now > ScheduleStop) {
-                Recording = false;
-                ScheduleArmed = false;
-                if (m_views.hasRecorder())
-                    m_views.recorderSetButtons(true, false);
-            }
+            break;
+        case RecorderSchedule::Action::StopRecording:
+            recorder.setRecording(false);
+            if (m_views.hasRecorder())
+                m_views.recorderSetButtons(true, false);
+            break;
+        case RecorderSchedule::Action::None:
+            break;
         }
-        if (Recording && TickCounter >= RecordInterval) {
-            TickCounter = 0;
+        if (recorder.Recording() && m_tickCounter >= recorder.RecordInterval()) {
+            m_tickCounter = 0;
             if (m_views.hasRecorder())
                 m_views.recorderTakeSample(now);
         }
     } else {
-        ++MissedTicks;
-        if (MissedTicks >= NoConnectionLimit) {
+        ++m_missedTicks;
+        if (m_missedTicks >= NoConnectionLimit) {
             if (m_views.hasRecorder())
                 m_views.recorderSetButtons(false, false);
             if (m_views.hasLcd())
                 m_views.lcdSetNoConnection(true);
-            Connected = false;
+            state.setConnected(false);
             m_views.setLoggerCommandsEnabled(false);
-            TickCounter = 0;
-            MissedTicks = 0;
+            m_tickCounter = 0;
+            m_missedTicks = 0;
             m_views.setStatusText(1, QStringLiteral("No Connection"));
         }
     }
 
     // A device that vanished (an unplugged adapter) is looked for again at the same path
     // once a tick; when it is back, K finds the meter.
-    if (!Connected && m_deviceLost && !Comm1.Active() && Comm1.TryOpen())
+    if (!state.Connected() && m_deviceLost && !Comm1.Active() && Comm1.TryOpen())
         Comm1.ClearInput();
-    if (!Connected && Comm1.Active())
+    if (!state.Connected() && Comm1.Active())
         Comm1.Write(CmdK.bytes());
 
     // Keep the average tick period at one second.
-    if (TickReferenceReset) {
-        TickReference = monotonic;
-        TickReferenceReset = false;
+    if (m_tickReferenceReset) {
+        m_tickReference = monotonic;
+        m_tickReferenceReset = false;
     } else {
-        MainTimer.setInterval(CorrectedInterval(MainTimer.interval(), monotonic - TickReference));
-        TickReference = monotonic;
+        MainTimer.setInterval(CorrectedInterval(MainTimer.interval(), monotonic - m_tickReference));
+        m_tickReference = monotonic;
     }
-    if (!Connected)
+    if (!state.Connected())
         MainTimer.setInterval(1000);
 }

@@ -3,6 +3,9 @@
 #include "clock.h"
 #include "comport.h"
 #include "framedecoder.h"
+#include "linkstate.h"
+#include "recorderschedule.h"
+#include "recorderstate.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -14,7 +17,7 @@ class LiveViews;
 
 // The live link with the meter: the receive step run for every notification of received
 // characters on Comm1, and the one-second main-timer step that watches the link, calls the
-// meter while it is down, runs the recorder schedule and paces the recorder. Holds the state
+// meter while it is down, runs the recorder schedule and paces the recorder. Owns the state
 // the rest of the program shares about the link, the recorder and the schedule.
 class LiveLink : public QObject {
     Q_OBJECT
@@ -32,35 +35,24 @@ public:
     // The current reading, its statistics and the previous-frame memory.
     FrameDecoder decoder;
 
-    // Link state.
-    bool Connected = false;
-    int MeterModel = 122;
-    int SavedModel = 0;
-    int PortIndex = 0;
-    bool NewReading = false;
-    int MissedTicks = 0;
-    int TickCounter = 0;
-    qint64 TickReference = 0; // monotonic ms of the previous tick
-    bool TickReferenceReset = true;
-    QByteArray RxBuffer;
-    bool RxBusy = false;
-    bool TimerBusy = false;
+    // The meter at the other end; the recorder's state and its schedule. The link owns them
+    // for the whole run, so they outlive every window that shows or changes them.
+    LinkState state;
+    RecorderState recorder;
+    RecorderSchedule schedule;
+
+    // Ticks without a reading after which the link counts as down.
     static constexpr int NoConnectionLimit = 5;
 
-    // Recorder and schedule state.
-    bool Recording = false;
-    int RecordInterval = 2;
-    bool ScheduleArmed = false;
-    double ScheduleStart = 0;
-    double ScheduleStop = 0;
-    int ScheduleInterval = 2;
-    // The schedule's start and stop as date-time text, to fill its dialog when it opens again.
-    QString ScheduleStartText;
-    QString ScheduleStopText;
-    // Samples per span of the recorder's time axis, and that span in days (computed when the
-    // recorder is created and on Clear).
-    static constexpr int RecorderPoints = 100;
-    double RecorderSpan = RecorderPoints * 2 / 86400.0;
+    // The steps' own state, for reading (tests, the logger's hand-over).
+    bool RxBusy() const { return m_rxBusy; }
+    bool TimerBusy() const { return m_timerBusy; }
+    bool NewReading() const { return m_newReading; }
+    int MissedTicks() const { return m_missedTicks; }
+    int TickCounter() const { return m_tickCounter; }
+    const QByteArray& RxBuffer() const { return m_rxBuffer; }
+    // The next tick measures its lateness from a fresh reference (after the timer was stopped).
+    void RestartTickReference() { m_tickReferenceReset = true; }
 
     // Receive step (Comm1's receive handler).
     void Comm1RxChar();
@@ -83,13 +75,14 @@ public:
     static void RunWhenIdle(std::function<bool()> busy, QObject* context,
                             std::function<void()> work, int limitMs = 3000,
                             OnTimeout onTimeout = OnTimeout::Drop);
-    static void RunWhenIdle(const bool& flag, QObject* context, std::function<void()> work,
-                            int limitMs = 3000, OnTimeout onTimeout = OnTimeout::Drop) {
-        RunWhenIdle([&flag] { return flag; }, context, std::move(work), limitMs, onTimeout);
-    }
-    // The same, once neither the receive step nor the timer step runs.
+    // The same, once neither the receive step nor the timer step runs; once the receive step
+    // does not run; once the timer step does not run.
     void WhenIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
                   OnTimeout onTimeout = OnTimeout::Drop);
+    void WhenReceiveIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+                         OnTimeout onTimeout = OnTimeout::Drop);
+    void WhenTimerIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+                       OnTimeout onTimeout = OnTimeout::Drop);
 
     // The clock used by the timer step; the link does not own it. nullptr: the system clock.
     void setClock(const Clock* clock);
@@ -115,6 +108,14 @@ private:
     LiveViews& m_views;
     const Clock* m_clock = nullptr;
     Clock m_systemClock;
+    bool m_rxBusy = false;
+    bool m_timerBusy = false;
+    bool m_newReading = false;
+    int m_missedTicks = 0;
+    int m_tickCounter = 0;
+    qint64 m_tickReference = 0; // monotonic ms of the previous tick
+    bool m_tickReferenceReset = true;
+    QByteArray m_rxBuffer;
     bool m_rxAgain = false;
     bool m_deviceLost = false; // Comm1 closed itself because its device vanished
 };

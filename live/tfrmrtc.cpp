@@ -161,7 +161,7 @@ TfrmRTC::~TfrmRTC() = default;
 double TfrmRTC::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
     // RecorderPoints seconds (a span of zero would never let the axis grow).
-    return LiveLink::RecorderPoints * std::max(mLink.RecordInterval, 1) / 86400.0;
+    return RecorderState::SpanFor(mLink.recorder.RecordInterval());
 }
 
 void TfrmRTC::redraw() {
@@ -179,9 +179,9 @@ void TfrmRTC::emptyTable() {
 void TfrmRTC::SetupChart() {
     mSampleCount = 0;
     mSamples.clear();
-    mLink.RecorderSpan = span();
+    mLink.recorder.resetSpan();
     const double now = mLink.clock().now();
-    SetupTimeChart(PESGraph1, LiveLink::RecorderPoints, now, now + mLink.RecorderSpan);
+    SetupTimeChart(PESGraph1, RecorderState::Points, now, now + mLink.recorder.Span());
     PESGraph1->setAllowPopup(false);
 }
 
@@ -189,15 +189,15 @@ void TfrmRTC::SetupChart() {
 
 void TfrmRTC::MaskEdit1Change() {
     const RateText rate = RateText::Parse(MaskEdit1->rateText());
-    mLink.RecordInterval = rate.Interval();
+    mLink.recorder.setRecordInterval(rate.Interval());
     if (rate.Corrected)
         MaskEdit1->setRateText(rate.Text);
 }
 
 void TfrmRTC::ShowRate() {
-    if (mLink.RecordInterval == 0)
-        mLink.RecordInterval = 2;
-    MaskEdit1->setRateText(RateText::Format(mLink.RecordInterval));
+    if (mLink.recorder.RecordInterval() == 0)
+        mLink.recorder.setRecordInterval(2);
+    MaskEdit1->setRateText(RateText::Format(mLink.recorder.RecordInterval()));
 }
 
 // ---- buttons -------------------------------------------------------------------------------
@@ -210,38 +210,38 @@ void TfrmRTC::SetButtons(bool startEnabled, bool stopEnabled) {
 void TfrmRTC::btnStartClick() {
     // The counter stays: the first sample comes with the first tick that has a reading once
     // the counter has reached the interval.
-    mLink.Recording = true;
+    mLink.recorder.setRecording(true);
     SetButtons(false, true);
 }
 
 void TfrmRTC::btnStopClick() {
-    mLink.Recording = false;
-    mLink.ScheduleArmed = false;
+    // Stop also ends a schedule, running or waiting.
+    mLink.recorder.setRecording(false);
+    mLink.schedule.setArmed(false);
     SetButtons(true, false);
 }
 
 void TfrmRTC::btnClearClick() {
     // Not under a running timer step, which may be taking a sample.
-    if (mLink.TimerBusy) {
-        LiveLink::RunWhenIdle(mLink.TimerBusy, this,
-                              ErrorBoundary::Guard([this] { btnClearClick(); }));
+    if (mLink.TimerBusy()) {
+        mLink.WhenTimerIdle(this, ErrorBoundary::Guard([this] { btnClearClick(); }));
         return;
     }
     mSampleCount = 0;
     mSamples.clear();
-    mLink.RecorderSpan = span();
+    mLink.recorder.resetSpan();
     const double maxY = PESGraph1->ManualMaxY();
     const double minY = PESGraph1->ManualMinY();
     const double now = mLink.clock().now();
     std::optional<ChartError> failure;
     try {
-        SetupTimeChart(PESGraph1, LiveLink::RecorderPoints, now, now + mLink.RecorderSpan);
+        SetupTimeChart(PESGraph1, RecorderState::Points, now, now + mLink.recorder.Span());
     } catch (const ChartError& e) {
         // The chart keeps its settings, but the samples go all the same: table, chart and
         // count must agree, or the next sample would overwrite row 1 of the old table.
         failure = e;
         PESGraph1->setYData(0, -1, 0);
-        PESGraph1->setPoints(LiveLink::RecorderPoints);
+        PESGraph1->setPoints(RecorderState::Points);
     }
     PESGraph1->setManualMaxY(maxY);
     PESGraph1->setManualMinY(minY);
@@ -295,9 +295,8 @@ void TfrmRTC::extendTimeAxis(double when) {
     const double end = PESGraph1->ManualMaxX();
     if (end > when + kHalfMillisecond || PESGraph1->ZoomMode())
         return;
-    const double step = mLink.RecorderSpan > 0 ? mLink.RecorderSpan : span();
-    const double spans = std::max(std::floor((when + kHalfMillisecond - end) / step), 0.0) + 1;
-    PESGraph1->setManualMaxX(end + spans * step);
+    const double step = mLink.recorder.Span() > 0 ? mLink.recorder.Span() : span();
+    PESGraph1->setManualMaxX(RecorderState::AxisEndFor(end, when, step, kHalfMillisecond));
     PESGraph1->setManualMinX(PESGraph1->XDataII(0, 0));
 }
 
@@ -372,10 +371,10 @@ void TfrmRTC::showEvent(QShowEvent* event) {
 
 void TfrmRTC::closeEvent(QCloseEvent* event) {
     // A receive step in progress may still feed the window: it closes once the step is over.
-    if (mLink.RxBusy) {
+    if (mLink.RxBusy()) {
         event->ignore();
-        LiveLink::RunWhenIdle(
-            mLink.RxBusy, this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
+        mLink.WhenReceiveIdle(
+            this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
         return;
     }
     QWidget::closeEvent(event);

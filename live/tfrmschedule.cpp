@@ -102,67 +102,50 @@ void TfrmSchedule::MaskEdit1Change() {
 void TfrmSchedule::Recompute() {
     const QDateTime start = wholeSeconds(DPTimerStartDate->date(), DPTimerStartTime->time());
     const QDateTime stop = wholeSeconds(DPTimerStopDate->date(), DPTimerStopTime->time());
-    mLink.ScheduleStart = DateTimeToDays(start);
-    mLink.ScheduleStop = DateTimeToDays(stop);
-    // Whole seconds of wall-clock time between the two; counted on the dates and times
-    // themselves, so that no rounding of day fractions can cost a second.
-    const auto asUtc = [](const QDateTime& dt) { return QDateTime(dt.date(), dt.time(), Qt::UTC); };
-    const qint64 duration = asUtc(start).secsTo(asUtc(stop));
+    mEdit.setTimes(DateTimeToDays(start), DateTimeToDays(stop));
 
     const RateText rate = RateText::Parse(MaskEdit1->rateText());
     if (rate.Corrected)
         MaskEdit1->setRateText(rate.Text);
     const int interval = rate.Interval();
-    mLink.ScheduleInterval = interval == 0 ? 1 : interval;
+    mEdit.setInterval(interval == 0 ? 1 : interval);
 
-    qint64 records = 0;
-    if (interval != 0 && duration > 0)
-        records = duration / interval;
+    const qint64 records =
+        RecorderSchedule::RecordCount(RecorderSchedule::DurationSeconds(start, stop), interval);
     Label5->setText(QString::number(records));
 }
 
 void TfrmSchedule::FormShow() {
-    mSavedStart = mLink.ScheduleStart;
-    mSavedStop = mLink.ScheduleStop;
-    mSavedInterval = mLink.ScheduleInterval;
-
-    if (mLink.ScheduleInterval == 0)
-        mLink.ScheduleInterval = 2;
-    MaskEdit1->setRateText(RateText::Format(mLink.ScheduleInterval));
-    if (const auto start = DateTimeText::Parse(mLink.ScheduleStartText)) {
+    // The dialog works on a copy; the live link's schedule changes only on OK.
+    mEdit = mLink.schedule;
+    if (mEdit.Interval() == 0)
+        mEdit.setInterval(2);
+    MaskEdit1->setRateText(RateText::Format(mEdit.Interval()));
+    if (const auto start = DateTimeText::Parse(mEdit.StartText())) {
         DPTimerStartDate->setDate(start->date());
         DPTimerStartTime->setTime(start->time());
-        if (const auto stop = DateTimeText::Parse(mLink.ScheduleStopText)) {
+        if (const auto stop = DateTimeText::Parse(mEdit.StopText())) {
             DPTimerStopDate->setDate(stop->date());
             DPTimerStopTime->setTime(stop->time());
         }
     }
     Recompute();
-    CheckBox1->setChecked(mLink.ScheduleArmed);
+    CheckBox1->setChecked(mEdit.Armed());
 }
 
 void TfrmSchedule::BitBtn1Click() {
-    mLink.ScheduleStartText = DateTimeText::DateString(DPTimerStartDate->date()) + u' ' +
-                              DateTimeText::TimeString(DPTimerStartTime->time());
-    mLink.ScheduleStopText = DateTimeText::DateString(DPTimerStopDate->date()) + u' ' +
-                             DateTimeText::TimeString(DPTimerStopTime->time());
-    mLink.ScheduleArmed = CheckBox1->isChecked();
+    Recompute();
+    mEdit.setTexts(DateTimeText::DateString(DPTimerStartDate->date()) + u' ' +
+                       DateTimeText::TimeString(DPTimerStartTime->time()),
+                   DateTimeText::DateString(DPTimerStopDate->date()) + u' ' +
+                       DateTimeText::TimeString(DPTimerStopTime->time()));
+    mEdit.setArmed(CheckBox1->isChecked());
+    mLink.schedule = mEdit;
     accept();
 }
 
 void TfrmSchedule::BitBtn2Click() {
     reject();
-}
-
-void TfrmSchedule::done(int result) {
-    // Every way out but OK (Cancel, Escape, the close box) leaves the schedule as it was:
-    // the pickers have been changing it while the dialog was open.
-    if (result != QDialog::Accepted) {
-        mLink.ScheduleStart = mSavedStart;
-        mLink.ScheduleStop = mSavedStop;
-        mLink.ScheduleInterval = mSavedInterval;
-    }
-    QDialog::done(result);
 }
 
 void TfrmSchedule::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recorderschedule.h"
+
 #include <QDialog>
 
 class LiveLink;
@@ -23,12 +25,13 @@ public:
     static constexpr int ClientWidth = 296;
     static constexpr int ClientHeight = 162;
 
-    // ScheduleStart, ScheduleStop and ScheduleInterval from the controls, and the number of
+    // The edited schedule's start, stop and interval from the controls, and the number of
     // records they make shown in Label5. Runs on every change of a picker or of the rate.
     void Recompute();
-    // OK: keeps the start and stop as text, arms the schedule as "Execute" says, closes.
+    // OK: keeps the start and stop as text, arms the schedule as "Execute" says, hands the
+    // edited schedule to the live link and closes.
     void BitBtn1Click();
-    // Cancel: closes; the schedule stays as it was before the dialog was shown.
+    // Cancel: closes; the live link's schedule was never touched.
     void BitBtn2Click();
 
     QDateEdit* DPTimerStartDate;
@@ -37,11 +40,11 @@ public:
     QTimeEdit* DPTimerStopTime;
     RateEditor* MaskEdit1;
     QLabel* Label5;
+    // The schedule as edited so far (the live link's changes only on OK).
+    const RecorderSchedule& Edited() const { return mEdit; }
     QCheckBox* CheckBox1;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
-
-    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,9 +55,7 @@ private:
     void MaskEdit1Change();
 
     LiveLink& mLink;
-    // The schedule as it was when the dialog was shown, for Cancel.
-    double mSavedStart = 0;
-    double mSavedStop = 0;
-    int mSavedInterval = 2;
+    // The schedule being edited, a copy of the live link's.
+    RecorderSchedule mEdit;
     bool mCentred = false;
 };

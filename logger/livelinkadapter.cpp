@@ -3,7 +3,7 @@
 #include "livelink.h"
 
 bool LiveLinkAdapter::connected() const {
-    return m_link.Connected;
+    return m_link.state.Connected();
 }
 
 bool LiveLinkAdapter::meterRecording() const {
@@ -15,7 +15,7 @@ QString LiveLinkAdapter::deviceName() const {
 }
 
 bool LiveLinkAdapter::waitTimerIdle(int) {
-    return !m_link.TimerBusy;
+    return !m_link.TimerBusy();
 }
 
 void LiveLinkAdapter::stopMainTimer() {
@@ -23,7 +23,7 @@ void LiveLinkAdapter::stopMainTimer() {
 }
 
 bool LiveLinkAdapter::waitReceiveIdle(int) {
-    return !m_link.RxBusy;
+    return !m_link.RxBusy();
 }
 
 void LiveLinkAdapter::closeLivePort() {
@@ -47,6 +47,6 @@ void LiveLinkAdapter::writeLivePort(const QByteArray& command) {
 
 void LiveLinkAdapter::startMainTimer() {
     // The tick after a pause measures its lateness from a fresh reference.
-    m_link.TickReferenceReset = true;
+    m_link.RestartTickReference();
     m_link.MainTimer.start();
 }

@@ -131,7 +131,7 @@ void TestMainWindow::startupWithoutMeter() {
     startWindow();
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
     QCOMPARE(panel(0), QStringLiteral("ComPort"));
-    QVERIFY(!window->link.Connected);
+    QVERIFY(!window->link.state.Connected());
     QVERIFY(window->DataLogger1->isEnabled());
     QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
     QVERIFY(window->frmLCD->NoConnectionVisible());
@@ -173,8 +173,8 @@ void TestMainWindow::meterOnThirdPortOfThree() {
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
     QCOMPARE(panel(1), sims[2]->path);
-    QCOMPARE(window->link.PortIndex, 2);
-    QCOMPARE(window->link.MeterModel, 122);
+    QCOMPARE(window->link.state.PortIndex(), 2);
+    QCOMPARE(window->link.state.MeterModel(), 122);
     QVERIFY(window->DataLogger1->isEnabled());
     QVERIFY(!window->frmLCD->NoConnectionVisible());
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
@@ -184,7 +184,7 @@ void TestMainWindow::model120LeavesLoggerDisabled() {
     servePorts({{"--model", "120"}});
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
-    QCOMPARE(window->link.MeterModel, 120);
+    QCOMPARE(window->link.state.MeterModel(), 120);
     QVERIFY(!window->DataLogger1->isEnabled());
     // Frames keep the logger commands off for a 120.
     QTRY_VERIFY(window->link.FramesDecoded > 2);
@@ -267,20 +267,20 @@ void TestMainWindow::linkLostAndBack() {
     QTest::qWait(100);
     // (A reading that arrived just before the pause may still count on the first tick.)
     int ticks = 0;
-    while (window->link.Connected && ticks < 10) {
+    while (window->link.state.Connected() && ticks < 10) {
         tick();
         ++ticks;
     }
-    QVERIFY(!window->link.Connected);
+    QVERIFY(!window->link.state.Connected());
     QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
     QCOMPARE(panel(1), QStringLiteral("No Connection"));
     QVERIFY(window->frmLCD->NoConnectionVisible());
     QVERIFY(!window->DataLogger1->isEnabled());
     // It comes back: K, identity, A, frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
-    for (int i = 0; i < 50 && !window->link.Connected; ++i)
+    for (int i = 0; i < 50 && !window->link.state.Connected(); ++i)
         tick();
-    QVERIFY(window->link.Connected);
+    QVERIFY(window->link.state.Connected());
     QVERIFY(!window->frmLCD->NoConnectionVisible());
     QVERIFY(window->DataLogger1->isEnabled());
 }
@@ -300,7 +300,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     // Exit ends the program without the close steps.
     window.reset();
     startWindow();
-    QCOMPARE(window->link.PortIndex, 1); // read at start
+    QCOMPARE(window->link.state.PortIndex(), 1); // read at start
     {
         const QSignalBlocker block(window->ComboBoxDeviceName);
         window->ComboBoxDeviceName->setCurrentIndex(0);
@@ -329,7 +329,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     window.reset();
     TfrmMain::WriteLastConnectedPort(2);
     startWindow();
-    QCOMPARE(window->link.PortIndex, 0);
+    QCOMPARE(window->link.state.PortIndex(), 0);
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
 }
@@ -417,7 +417,7 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
     for (int i = 0; i < 100 && window->link.FramesDecoded < 2; ++i)
         tick();
-    QVERIFY(window->link.Connected);
+    QVERIFY(window->link.state.Connected());
     QVERIFY(window->link.FramesDecoded >= 2);
 }
 
@@ -443,12 +443,12 @@ void TestMainWindow::recorderFollowsTheLink() {
     QVERIFY(rtc->btnStart->isEnabled());
     QVERIFY(!rtc->btnStop->isEnabled());
     QTest::mouseClick(rtc->btnStart, Qt::LeftButton);
-    QVERIFY(window->link.Recording);
+    QVERIFY(window->link.recorder.Recording());
     QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
 
     // Ticks with readings take samples at the recorder's rate (2 s: every second tick).
     for (int i = 0; i < 6; ++i) {
-        QTRY_VERIFY(window->link.NewReading);
+        QTRY_VERIFY(window->link.NewReading());
         tick();
     }
     QCOMPARE(rtc->SampleCount(), 3);
@@ -457,15 +457,15 @@ void TestMainWindow::recorderFollowsTheLink() {
     // the port shown in the status bar.
     ::kill(pid_t(sims[0]->process.processId()), SIGSTOP);
     QTest::qWait(50);
-    for (int i = 0; i < 10 && window->link.Connected; ++i)
+    for (int i = 0; i < 10 && window->link.state.Connected(); ++i)
         tick();
     QVERIFY(!rtc->btnStart->isEnabled() && !rtc->btnStop->isEnabled());
-    QVERIFY(window->link.Recording);
+    QVERIFY(window->link.recorder.Recording());
     window->StatusPanel1->clear();
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
-    for (int i = 0; i < 50 && !window->link.Connected; ++i)
+    for (int i = 0; i < 50 && !window->link.state.Connected(); ++i)
         tick();
-    QVERIFY(window->link.Connected);
+    QVERIFY(window->link.state.Connected());
     QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
     QCOMPARE(panel(1), sims[0]->path);
 
@@ -486,7 +486,7 @@ void TestMainWindow::scheduleButtonOpensOneDialog() {
     QPointer<TfrmSchedule> first = window->frmSchedule;
     QVERIFY(first && first->isVisible());
     // Opened for the first time it shows the program's start-up time in all four pickers.
-    const auto started = DateTimeText::Parse(window->link.ScheduleStartText);
+    const auto started = DateTimeText::Parse(window->link.schedule.StartText());
     QVERIFY(started);
     QCOMPARE(first->DPTimerStartDate->date(), started->date());
     QCOMPARE(first->DPTimerStopTime->time().toString(), started->time().toString());

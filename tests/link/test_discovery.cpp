@@ -67,10 +67,10 @@ void TestDiscovery::meterOnThirdPort() {
     QCOMPARE(b->opens, 1);
     QVERIFY(!a->open && !b->open);
     QCOMPARE(a->writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
-    QVERIFY(link.Connected);
-    QCOMPARE(link.PortIndex, 2);
-    QCOMPARE(link.MeterModel, 122);
-    QCOMPARE(link.SavedModel, 122);
+    QVERIFY(link.state.Connected());
+    QCOMPARE(link.state.PortIndex(), 2);
+    QCOMPARE(link.state.MeterModel(), 122);
+    QCOMPARE(link.state.SavedModel(), 122);
     QCOMPARE(views.panel0, QStringLiteral("On Connection"));
     QCOMPARE(views.panel1, QStringLiteral("/dev/c"));
     QVERIFY(views.loggerEnabled);
@@ -92,8 +92,8 @@ void TestDiscovery::model120() {
     FakeHost host;
     host.ports = {"/dev/a"};
     DiscoverMeter(link, host);
-    QVERIFY(link.Connected);
-    QCOMPARE(link.MeterModel, 120);
+    QVERIFY(link.state.Connected());
+    QCOMPARE(link.state.MeterModel(), 120);
     QVERIFY(!views.loggerEnabled);
     QVERIFY(!views.calls.contains("logger 1"));
 }
@@ -106,21 +106,21 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     LiveLink link(views);
     FakeHost host;
     host.ports = {"/dev/a", "/dev/b"};
-    link.PortIndex = 1;
+    link.state.setPortIndex(1);
     DiscoverMeter(link, host);
-    QVERIFY(!link.Connected);
+    QVERIFY(!link.state.Connected());
     QCOMPARE(host.selected, 1);
     QCOMPARE(views.panel0, QStringLiteral("/dev/b"));
     QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
-    QCOMPARE(link.MeterModel, 122);
+    QCOMPARE(link.state.MeterModel(), 122);
     QVERIFY(!views.calls.contains("logger 1"));
 
     // A stored index beyond the list falls back to the first port.
     RecordingViews views2;
     LiveLink link2(views2);
-    link2.PortIndex = 5;
+    link2.state.setPortIndex(5);
     DiscoverMeter(link2, host);
-    QCOMPARE(link2.PortIndex, 0);
+    QCOMPARE(link2.state.PortIndex(), 0);
     QCOMPARE(host.selected, 0);
     QCOMPARE(views2.panel0, QStringLiteral("/dev/a"));
     QVERIFY(a->open);
@@ -133,9 +133,9 @@ void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     LiveLink link(views);
     FakeHost host;
     host.ports = {TComPort::SimulatorName()};
-    link.PortIndex = 0;
+    link.state.setPortIndex(0);
     DiscoverMeter(link, host);
-    QVERIFY(!link.Connected);
+    QVERIFY(!link.state.Connected());
     QCOMPARE(host.selected, -1); // never selected
     QVERIFY(link.Comm1.DeviceName() != TComPort::SimulatorName());
     QVERIFY(!link.Comm1.Active());

@@ -90,8 +90,8 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     // never comes), the link goes down after five ticks and comes back through K and A.
     QVERIFY(tickUntil(
         link, [&] { return decoded.size() >= 12; }, 20, 20000));
-    QVERIFY(link.Connected);
-    QCOMPARE(link.MeterModel, 122);
+    QVERIFY(link.state.Connected());
+    QCOMPARE(link.state.MeterModel(), 122);
     QCOMPARE(decoded.mid(0, 12), kExpected + kExpected);
     QVERIFY(link.FramesRejected >= 3);
     // One Y for every valid frame and none for an invalid one.
@@ -102,7 +102,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     sim.kill();
     const qint64 decodedBefore = link.FramesDecoded;
     QVERIFY(tickUntil(
-        link, [&] { return !link.Connected; }, 20, 3000));
+        link, [&] { return !link.state.Connected(); }, 20, 3000));
     QCOMPARE(views.panel1, QStringLiteral("No Connection"));
     QVERIFY(!link.Comm1.Active());
     QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
@@ -123,7 +123,8 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
         link, [&] { return link.Comm1.Active(); }, 20, 3000));
     QVERIFY(errors <= 1); // looking for the device again is quiet
     QVERIFY(tickUntil(
-        link, [&] { return link.Connected && link.FramesDecoded > decodedBefore + 3; }, 20, 5000));
+        link, [&] { return link.state.Connected() && link.FramesDecoded > decodedBefore + 3; }, 20,
+        5000));
     QCOMPARE(link.decoder.reading.UnitText, QStringLiteral("V"));
 }
 

@@ -86,27 +86,30 @@ private:
 };
 
 void TestLiveLink::identityAndFrameInOneRead() {
-    link->MeterModel = 120;
+    link->state.setMeterModel(120);
     dev().send("122\r" + kFrame);
-    QCOMPARE(link->MeterModel, 122);
+    QCOMPARE(link->state.MeterModel(), 122);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdA.bytes(), CmdY.bytes()}));
     QCOMPARE(link->decoder.reading.Count, 1234);
-    QVERIFY(link->NewReading);
-    QVERIFY(link->RxBuffer.isEmpty());
-    QVERIFY(link->Connected);
+    QVERIFY(link->NewReading());
+    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(link->state.Connected());
 }
 
 void TestLiveLink::invalidFrameIsDroppedButKeepsLinkAlive() {
-    link->MissedTicks = 3;
+    for (int i = 0; i < 3; ++i)
+        tick(); // three ticks without a reading
+    QCOMPARE(link->MissedTicks(), 3);
+    dev().writes.clear();
     QByteArray bad = kFrame;
     bad[5] = 0x4B; // sixth character with high bits 4
     dev().send(bad + "123");
     QVERIFY(dev().writes.isEmpty()); // no Y
     QVERIFY(views->calls.filter("lcdShow").isEmpty());
-    QVERIFY(!link->NewReading);
-    QCOMPARE(link->RxBuffer, QByteArray("123"));
-    QCOMPARE(link->MissedTicks, 0);
-    QVERIFY(link->Connected);
+    QVERIFY(!link->NewReading());
+    QCOMPARE(link->RxBuffer(), QByteArray("123"));
+    QCOMPARE(link->MissedTicks(), 0);
+    QVERIFY(link->state.Connected());
     QCOMPARE(link->FramesRejected, 1);
 }
 
@@ -115,7 +118,7 @@ void TestLiveLink::frameAtStartOfBuffer() {
     dev().send(kFrame);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
     QCOMPARE(link->decoder.reading.Count, 1234);
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(link->RxBuffer().isEmpty());
 }
 
 void TestLiveLink::noLineEndKeepsLastTenCharacters() {
@@ -123,10 +126,10 @@ void TestLiveLink::noLineEndKeepsLastTenCharacters() {
     // characters and a CR).
     const QByteArray text = "abcdefghijklmnopqrstuvwxy"; // 25 characters
     dev().send(text.left(10));
-    QCOMPARE(link->RxBuffer, text.left(10)); // fewer than 20: unchanged
+    QCOMPARE(link->RxBuffer(), text.left(10)); // fewer than 20: unchanged
     dev().send(text.mid(10));
-    QCOMPARE(link->RxBuffer, text.right(10));
-    QVERIFY(!link->Connected);
+    QCOMPARE(link->RxBuffer(), text.right(10));
+    QVERIFY(!link->state.Connected());
 }
 
 void TestLiveLink::frameFollowedByHalfOfNext() {
@@ -134,12 +137,12 @@ void TestLiveLink::frameFollowedByHalfOfNext() {
     // after the CR LF may be lost.
     dev().send(CmdY.bytes() + kFrame + kFrame2.left(5));
     QCOMPARE(link->decoder.reading.Count, 1234);
-    QCOMPARE(link->RxBuffer, kFrame2.left(5));
+    QCOMPARE(link->RxBuffer(), kFrame2.left(5));
     dev().send(kFrame2.mid(5));
     QCOMPARE(link->decoder.reading.Count, 2345);
     QCOMPARE(link->FramesDecoded, 2);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdY.bytes(), CmdY.bytes()}));
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(link->RxBuffer().isEmpty());
 }
 
 void TestLiveLink::twoFramesInOneRead() {
@@ -153,15 +156,15 @@ void TestLiveLink::twoFramesInOneRead() {
 void TestLiveLink::framesWithoutViewsOnlySetNewReading() {
     views->recorder = views->lcd = views->status = views->gauge = false;
     dev().send(kFrame);
-    QVERIFY(link->NewReading);
+    QVERIFY(link->NewReading());
     QCOMPARE(link->FramesDecoded, 0);
     QCOMPARE(link->decoder.reading.Count, 0);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()}); // still acknowledged
 }
 
 void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
-    link->Recording = true;
-    link->MeterModel = 120;
+    link->recorder.setRecording(true);
+    link->state.setMeterModel(120);
     dev().send(kFrame);
     QVERIFY(!views->noConnectionVisible);
     QVERIFY(!views->startEnabled);
@@ -172,8 +175,8 @@ void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
     // Down again (the first tick still has the reading), then up with a 122.
     for (int i = 0; i < 6; ++i)
         tick();
-    QVERIFY(!link->Connected);
-    link->MeterModel = 122;
+    QVERIFY(!link->state.Connected());
+    link->state.setMeterModel(122);
     views->recorder = false; // no recorder: the port path is not shown
     views->panel1.clear();
     dev().send(kFrame);
@@ -184,8 +187,8 @@ void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
 void TestLiveLink::closedPortEndsStepSilently() {
     link->Comm1.setActive(false);
     link->Comm1RxChar(); // InputCount on a closed port aborts the step
-    QVERIFY(!link->RxBusy);
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(!link->RxBusy());
+    QVERIFY(link->RxBuffer().isEmpty());
 }
 
 void TestLiveLink::reentrantNotificationIsNotLost() {
@@ -215,7 +218,7 @@ void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
     dev().send("345;0\r\n" + kFrame + kFrame2);
     QCOMPARE(link->FramesDecoded, 4);
     QCOMPARE(dev().writes.count(CmdY.bytes()), 4);
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(link->RxBuffer().isEmpty());
 
     // Nor does a live frame whose status characters read "122" pass for an identity answer
     // (which would start the stream again with A).
@@ -227,10 +230,10 @@ void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
     // A closed and reopened port starts with an empty buffer.
     dev().send("1123", false);
     link->Comm1RxChar();
-    QVERIFY(!link->RxBuffer.isEmpty());
+    QVERIFY(!link->RxBuffer().isEmpty());
     link->Comm1.setActive(false);
     link->Comm1.setActive(true);
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(link->RxBuffer().isEmpty());
 }
 
 void TestLiveLink::manyFramesInOneNotificationAreLinear() {
@@ -282,19 +285,19 @@ void TestLiveLink::notificationInsideAWriteIsNotNested() {
 
 void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
     dev().send(kFrame);
-    link->Recording = true;
+    link->recorder.setRecording(true);
     tick(); // a tick with a reading
-    QVERIFY(link->Connected);
+    QVERIFY(link->state.Connected());
     views->calls.clear();
     for (int i = 0; i < 4; ++i)
         tick();
-    QVERIFY(link->Connected);
-    QCOMPARE(link->MissedTicks, 4);
+    QVERIFY(link->state.Connected());
+    QCOMPARE(link->MissedTicks(), 4);
     tick();
-    QVERIFY(!link->Connected);
-    QCOMPARE(link->MissedTicks, 0);
-    QCOMPARE(link->TickCounter, 0);
-    QVERIFY(link->Recording); // a recording resumes with the next frames
+    QVERIFY(!link->state.Connected());
+    QCOMPARE(link->MissedTicks(), 0);
+    QCOMPARE(link->TickCounter(), 0);
+    QVERIFY(link->recorder.Recording()); // a recording resumes with the next frames
     QCOMPARE(views->panel1, QStringLiteral("No Connection"));
     QVERIFY(views->noConnectionVisible);
     QVERIFY(!views->startEnabled && !views->stopEnabled);
@@ -303,7 +306,7 @@ void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
 
     // Frames resume: the link comes back.
     dev().send(kFrame);
-    QVERIFY(link->Connected);
+    QVERIFY(link->state.Connected());
     QVERIFY(!views->noConnectionVisible);
 }
 
@@ -314,13 +317,13 @@ void TestLiveLink::kPollingWhileDown() {
     dev().writes.clear();
     dev().send("122\r");
     QCOMPARE(dev().writes, QList<QByteArray>{CmdA.bytes()});
-    QCOMPARE(link->MissedTicks, 0);
+    QCOMPARE(link->MissedTicks(), 0);
     // The identity is handled once: more bytes before the first frame send no second A.
     dev().send("x");
     QCOMPARE(dev().writes.count(CmdA.bytes()), 1);
     dev().send(kFrame);
-    QVERIFY(link->Connected);
-    QVERIFY(link->RxBuffer.isEmpty());
+    QVERIFY(link->state.Connected());
+    QVERIFY(link->RxBuffer().isEmpty());
     dev().writes.clear();
     tick();
     QVERIFY(dev().writes.isEmpty()); // no K while connected
@@ -359,9 +362,8 @@ void TestLiveLink::timerIntervalFollowsTicks() {
 }
 
 void TestLiveLink::samplesOnlyOnTicksWithReadings() {
-    link->RecordInterval = 3;
-    link->Recording = true;
-    link->TickCounter = 0;
+    link->recorder.setRecordInterval(3);
+    link->recorder.setRecording(true);
     // Ticks 1..2 with readings: the counter has not reached the interval.
     for (int i = 0; i < 2; ++i) {
         dev().send(kFrame);
@@ -371,14 +373,14 @@ void TestLiveLink::samplesOnlyOnTicksWithReadings() {
     // Tick 3 without a reading: no sample, none made up later.
     tick();
     QCOMPARE(views->samples, 0);
-    QCOMPARE(link->TickCounter, 3);
+    QCOMPARE(link->TickCounter(), 3);
     // Tick 4 with a reading: the sample comes now and the counter restarts.
     dev().send(kFrame);
     tick();
     QCOMPARE(views->samples, 1);
-    QCOMPARE(link->TickCounter, 0);
+    QCOMPARE(link->TickCounter(), 0);
     // Interval 0: a sample on every tick with a reading.
-    link->RecordInterval = 0;
+    link->recorder.setRecordInterval(0);
     for (int i = 0; i < 3; ++i) {
         dev().send(kFrame);
         tick();
@@ -388,19 +390,19 @@ void TestLiveLink::samplesOnlyOnTicksWithReadings() {
 }
 
 void TestLiveLink::scheduleStartsAndStopsRecording() {
-    link->ScheduleArmed = true;
-    link->ScheduleStart = clock.days + 2.5 / 86400;
-    link->ScheduleStop = clock.days + 5.5 / 86400;
-    link->ScheduleInterval = 2;
+    link->schedule.setArmed(true);
+    link->schedule.setTimes(clock.days + 2.5 / 86400, link->schedule.Stop());
+    link->schedule.setTimes(link->schedule.Start(), clock.days + 5.5 / 86400);
+    link->schedule.setInterval(2);
     dev().send(kFrame);
     tick(); // before the start
-    QVERIFY(!link->Recording);
+    QVERIFY(!link->recorder.Recording());
     tick(); // no reading: the schedule waits
-    QVERIFY(!link->Recording);
+    QVERIFY(!link->recorder.Recording());
     dev().send(kFrame);
     tick(); // +3 s: starts, and samples on this tick
-    QVERIFY(link->Recording);
-    QCOMPARE(link->RecordInterval, 2);
+    QVERIFY(link->recorder.Recording());
+    QCOMPARE(link->recorder.RecordInterval(), 2);
     QCOMPARE(views->samples, 1);
     QVERIFY(views->calls.contains("recorderShowRate 2"));
     dev().send(kFrame);
@@ -410,8 +412,8 @@ void TestLiveLink::scheduleStartsAndStopsRecording() {
     QCOMPARE(views->samples, 2);
     dev().send(kFrame);
     tick(); // +6 s: after the stop
-    QVERIFY(!link->Recording);
-    QVERIFY(!link->ScheduleArmed);
+    QVERIFY(!link->recorder.Recording());
+    QVERIFY(!link->schedule.Armed());
     QCOMPARE(views->samples, 2);
 }
 

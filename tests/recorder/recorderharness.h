@@ -6,6 +6,7 @@
 
 #include "clock.h"
 #include "common/noviews.h"
+#include "link/fakeport.h"
 #include "livelink.h"
 #include "tfrmrtc.h"
 
@@ -63,13 +64,16 @@ inline QByteArray LiveFrame(int range, int count, char function) {
 
 struct RecorderRig {
     TestClock clock;
+    FakeDeviceScope meter; // the meter's frames reach the link through its receive step
     RecorderViews views;
     LiveLink link{views};
     std::unique_ptr<TfrmRTC> rtc;
 
     RecorderRig() {
         link.setClock(&clock);
-        link.Connected = true;
+        link.Comm1.setDeviceName(QStringLiteral("/dev/fake"));
+        link.Comm1.setActive(true);
+        link.state.setConnected(true);
         rtc = std::make_unique<TfrmRTC>(link);
         views.rtc = rtc.get();
         rtc->show();
@@ -77,10 +81,7 @@ struct RecorderRig {
     }
 
     // A frame from the meter: decoded, and a new reading for the next tick.
-    void Receive(const QByteArray& frame) {
-        link.decoder.DecodeFrame(frame, 122, views);
-        link.NewReading = true;
-    }
+    void Receive(const QByteArray& frame) { meter.device->send(frame); }
     // One main-timer tick, a second after the previous one.
     void Tick() {
         ++clock.seconds;

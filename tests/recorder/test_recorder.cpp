@@ -122,7 +122,7 @@ void TestRecorder::createdAsDesigned() {
     QCOMPARE(g.ColWidths(3), g.DefaultColWidth());
 
     // The chart spans RecorderPoints samples from now.
-    QCOMPARE(w.PESGraph1->Points(), LiveLink::RecorderPoints);
+    QCOMPARE(w.PESGraph1->Points(), RecorderState::Points);
     QCOMPARE(w.PESGraph1->ManualMinX(), rig->clock.at(0));
     QVERIFY(SameTime(w.PESGraph1->ManualMaxX(), rig->clock.at(200)));
 }
@@ -151,7 +151,7 @@ void TestRecorder::rateEditor() {
     edit->setFocus();
     edit->setCursorPosition(position);
     QTest::keyClicks(edit, keys);
-    QCOMPARE(rig->link.RecordInterval, interval);
+    QCOMPARE(rig->link.recorder.RecordInterval(), interval);
     QCOMPARE(edit->rateText(), text);
 }
 
@@ -168,30 +168,30 @@ void TestRecorder::showRate() {
     QFETCH(int, interval);
     QFETCH(int, shown);
     QFETCH(QString, text);
-    rig->link.RecordInterval = interval;
+    rig->link.recorder.setRecordInterval(interval);
     rig->rtc->ShowRate();
-    QCOMPARE(rig->link.RecordInterval, shown);
+    QCOMPARE(rig->link.recorder.RecordInterval(), shown);
     QCOMPARE(rig->rtc->MaskEdit1->rateText(), text);
 }
 
 void TestRecorder::startAndStop() {
     TfrmRTC& w = *rig->rtc;
-    rig->link.ScheduleArmed = true;
+    rig->link.schedule.setArmed(true);
     w.SetButtons(true, false);
     QTest::mouseClick(w.btnStart, Qt::LeftButton);
-    QVERIFY(rig->link.Recording);
+    QVERIFY(rig->link.recorder.Recording());
     QVERIFY(!w.btnStart->isEnabled());
     QVERIFY(w.btnStop->isEnabled());
-    QVERIFY(rig->link.ScheduleArmed);
+    QVERIFY(rig->link.schedule.Armed());
     QTest::mouseClick(w.btnStop, Qt::LeftButton);
-    QVERIFY(!rig->link.Recording);
-    QVERIFY(!rig->link.ScheduleArmed);
+    QVERIFY(!rig->link.recorder.Recording());
+    QVERIFY(!rig->link.schedule.Armed());
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
 }
 
 void TestRecorder::samplesOnlyOnTicksWithAReading() {
-    rig->link.RecordInterval = 5;
+    rig->link.recorder.setRecordInterval(5);
     rig->rtc->SetButtons(true, false);
     rig->rtc->btnStartClick();
     QList<qint64> sampledAt;
@@ -217,7 +217,7 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
 }
 
 void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
-    rig->link.RecordInterval = 5;
+    rig->link.recorder.setRecordInterval(5);
     for (int i = 0; i < 3; ++i)
         rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 0); // not recording
@@ -240,7 +240,7 @@ void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
 void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
     rig->rtc->MaskEdit1->setRateText(QStringLiteral("  00 : 00  "));
     rig->rtc->MaskEdit1Change();
-    QCOMPARE(rig->link.RecordInterval, 0);
+    QCOMPARE(rig->link.recorder.RecordInterval(), 0);
     rig->rtc->btnStartClick();
     for (int i = 0; i < 3; ++i)
         rig->TickWithReading(kMilliVolts);
@@ -295,10 +295,10 @@ void TestRecorder::timeAxisGrowsBySpans() {
     QCOMPARE(rig->rtc->SampleCount(), 100);
     QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(400)));
-    QVERIFY(qAbs(seconds(rig->link.RecorderSpan) - 200.0) < 1e-6);
+    QVERIFY(qAbs(seconds(rig->link.recorder.Span()) - 200.0) < 1e-6);
 
     // The rate changed afterwards does not change the span.
-    rig->link.RecordInterval = 10;
+    rig->link.recorder.setRecordInterval(10);
     while (rig->clock.seconds < 400)
         rig->TickWithReading(kMilliVolts);
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(600)));
@@ -354,12 +354,12 @@ void TestRecorder::clearEmptiesTableAndChart() {
     w.btnStartClick();
     for (int i = 1; i <= 150; ++i)
         w.TakeSample(rig->clock.at(i));
-    rig->link.RecordInterval = 5;
+    rig->link.recorder.setRecordInterval(5);
     rig->clock.seconds = 1000;
 
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
     QCOMPARE(w.SampleCount(), 0);
-    QVERIFY(rig->link.Recording);
+    QVERIFY(rig->link.recorder.Recording());
     QCOMPARE(w.Grid1->RowCount(), 2);
     for (int c = 0; c < 6; ++c)
         QCOMPARE(w.Grid1->Cells(c, 1), QString());

@@ -80,9 +80,9 @@ void TestSchedule::init() {
     rig = std::make_unique<RecorderRig>();
     // Start-up values, as the main window sets them.
     const QDateTime now = DaysToDateTime(rig->clock.now());
-    rig->link.ScheduleStartText = DateTimeText::Format(now);
-    rig->link.ScheduleStopText = rig->link.ScheduleStartText;
-    rig->link.ScheduleStart = rig->link.ScheduleStop = rig->clock.now();
+    rig->link.schedule.setTexts(DateTimeText::Format(now), rig->link.schedule.StopText());
+    rig->link.schedule.setTexts(rig->link.schedule.StartText(), rig->link.schedule.StartText());
+    rig->link.schedule.setTimes(rig->clock.now(), rig->clock.now());
 }
 
 void TestSchedule::cleanup() {
@@ -106,7 +106,7 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
     QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->link.ScheduleArmed);
+    QVERIFY(rig->link.schedule.Armed());
 }
 
 void TestSchedule::dialogAsDesigned() {
@@ -169,9 +169,9 @@ void TestSchedule::recordsNumber() {
     setStop(d, stop);
     setRate(d, rate);
     QCOMPARE(d->Label5->text(), records);
-    QCOMPARE(rig->link.ScheduleInterval, interval);
-    QCOMPARE(rig->link.ScheduleStart, DateTimeToDays(start));
-    QCOMPARE(rig->link.ScheduleStop, DateTimeToDays(stop));
+    QCOMPARE(d->Edited().Interval(), interval);
+    QCOMPARE(d->Edited().Start(), DateTimeToDays(start));
+    QCOMPARE(d->Edited().Stop(), DateTimeToDays(stop));
 }
 
 void TestSchedule::typedRateIsCorrected() {
@@ -182,7 +182,7 @@ void TestSchedule::typedRateIsCorrected() {
     d->MaskEdit1->setCursorPosition(2);
     QTest::keyClicks(d->MaskEdit1, QStringLiteral("0075"));
     QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 60  "));
-    QCOMPARE(rig->link.ScheduleInterval, 60);
+    QCOMPARE(d->Edited().Interval(), 60);
     QCOMPARE(d->Label5->text(), QStringLiteral("10"));
 }
 
@@ -190,9 +190,10 @@ void TestSchedule::firstOpenShowsTheStartUpTime() {
     // The start-up texts in the locale's own short date (two-digit year) and long time.
     const QLocale l;
     const QDateTime startUp(QDate(2025, 3, 7), QTime(9, 41, 27));
-    rig->link.ScheduleStartText = l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
-                                  l.toString(startUp.time(), QLocale::LongFormat);
-    rig->link.ScheduleStopText = rig->link.ScheduleStartText;
+    rig->link.schedule.setTexts(l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
+                                    l.toString(startUp.time(), QLocale::LongFormat),
+                                rig->link.schedule.StopText());
+    rig->link.schedule.setTexts(rig->link.schedule.StartText(), rig->link.schedule.StartText());
     TfrmSchedule* d = open();
     for (QDateEdit* p : {d->DPTimerStartDate, d->DPTimerStopDate})
         QCOMPARE(p->date(), startUp.date());
@@ -222,10 +223,10 @@ void TestSchedule::okKeepsTextsThatReadBack() {
     QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->link.ScheduleArmed); // "Execute" was shown ticked and stayed so
-    QCOMPARE(DateTimeText::Parse(rig->link.ScheduleStartText), std::optional(start));
-    QCOMPARE(DateTimeText::Parse(rig->link.ScheduleStopText), std::optional(stop));
-    QCOMPARE(rig->link.ScheduleInterval, 135);
+    QVERIFY(rig->link.schedule.Armed()); // "Execute" was shown ticked and stayed so
+    QCOMPARE(DateTimeText::Parse(rig->link.schedule.StartText()), std::optional(start));
+    QCOMPARE(DateTimeText::Parse(rig->link.schedule.StopText()), std::optional(stop));
+    QCOMPARE(rig->link.schedule.Interval(), 135);
 
     // Opened again, the dialog shows what OK kept.
     d = open();
@@ -241,20 +242,24 @@ void TestSchedule::okWithoutExecuteDisarms() {
     TfrmSchedule* d = open();
     d->CheckBox1->setChecked(false);
     QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
-    QVERIFY(!rig->link.ScheduleArmed);
+    QVERIFY(!rig->link.schedule.Armed());
 }
 
 void TestSchedule::cancelLeavesTheScheduleAsItWas() {
     arm(10, 20, QStringLiteral("  00 : 03  "));
-    const double start = rig->link.ScheduleStart, stop = rig->link.ScheduleStop;
-    const QString startText = rig->link.ScheduleStartText, stopText = rig->link.ScheduleStopText;
+    const double start = rig->link.schedule.Start(), stop = rig->link.schedule.Stop();
+    const QString startText = rig->link.schedule.StartText(),
+                  stopText = rig->link.schedule.StopText();
     for (int way = 0; way < 3; ++way) {
         TfrmSchedule* d = open();
         setStart(d, kTen.addSecs(3600));
         setStop(d, kTen.addSecs(7200));
         setRate(d, QStringLiteral("  05 : 00  "));
         d->CheckBox1->setChecked(false);
-        QCOMPARE(rig->link.ScheduleInterval, 300); // the dialog recomputes as it goes
+        QCOMPARE(d->Edited().Interval(), 300); // the dialog recomputes as it goes...
+        // ...on its own copy: the armed schedule never runs on half-edited values.
+        QCOMPARE(rig->link.schedule.Interval(), 3);
+        QCOMPARE(rig->link.schedule.Start(), start);
         if (way == 0)
             QTest::mouseClick(d->BitBtn2, Qt::LeftButton);
         else if (way == 1)
@@ -263,20 +268,20 @@ void TestSchedule::cancelLeavesTheScheduleAsItWas() {
             d->close();
         processDeletes();
         QVERIFY2(!dialog, "the dialog deletes itself");
-        QVERIFY(rig->link.ScheduleArmed);
-        QCOMPARE(rig->link.ScheduleStart, start);
-        QCOMPARE(rig->link.ScheduleStop, stop);
-        QCOMPARE(rig->link.ScheduleInterval, 3);
-        QCOMPARE(rig->link.ScheduleStartText, startText);
-        QCOMPARE(rig->link.ScheduleStopText, stopText);
+        QVERIFY(rig->link.schedule.Armed());
+        QCOMPARE(rig->link.schedule.Start(), start);
+        QCOMPARE(rig->link.schedule.Stop(), stop);
+        QCOMPARE(rig->link.schedule.Interval(), 3);
+        QCOMPARE(rig->link.schedule.StartText(), startText);
+        QCOMPARE(rig->link.schedule.StopText(), stopText);
     }
 }
 
 void TestSchedule::intervalZeroShowsAsTwo() {
-    rig->link.ScheduleInterval = 0;
+    rig->link.schedule.setInterval(0);
     TfrmSchedule* d = open();
     QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
-    QCOMPARE(rig->link.ScheduleInterval, 2);
+    QCOMPARE(d->Edited().Interval(), 2);
 }
 
 void TestSchedule::startsAndStopsOnTicks() {
@@ -291,19 +296,19 @@ void TestSchedule::startsAndStopsOnTicks() {
         if (w.SampleCount() != before)
             sampledAt << rig->clock.seconds;
         if (rig->clock.seconds == 9)
-            QVERIFY(!rig->link.Recording);
+            QVERIFY(!rig->link.recorder.Recording());
         if (rig->clock.seconds == 10) {
-            startedAt10 = rig->link.Recording;
-            QCOMPARE(rig->link.RecordInterval, 3);
+            startedAt10 = rig->link.recorder.Recording();
+            QCOMPARE(rig->link.recorder.RecordInterval(), 3);
             QCOMPARE(w.MaskEdit1->rateText(), QStringLiteral("  00 : 03  "));
         }
         if (rig->clock.seconds == 20)
-            QVERIFY(rig->link.Recording); // the stop time itself still records
+            QVERIFY(rig->link.recorder.Recording()); // the stop time itself still records
     }
     QVERIFY(startedAt10);
     QCOMPARE(sampledAt, (QList<qint64>{10, 13, 16, 19}));
-    QVERIFY(!rig->link.Recording);
-    QVERIFY(!rig->link.ScheduleArmed);
+    QVERIFY(!rig->link.recorder.Recording());
+    QVERIFY(!rig->link.schedule.Armed());
     // The schedule leaves the recorder's buttons alone.
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
@@ -315,9 +320,9 @@ void TestSchedule::manualRecordingKeepsItsInterval() {
     w.btnStartClick(); // by hand, at the recorder's 2 s
     while (rig->clock.seconds < 30)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QCOMPARE(rig->link.RecordInterval, 2);
-    QVERIFY(!rig->link.Recording); // stopped at the stop time all the same
-    QVERIFY(!rig->link.ScheduleArmed);
+    QCOMPARE(rig->link.recorder.RecordInterval(), 2);
+    QVERIFY(!rig->link.recorder.Recording()); // stopped at the stop time all the same
+    QVERIFY(!rig->link.schedule.Armed());
     QCOMPARE(w.SampleCount(), 10); // seconds 2, 4, ..., 20
 }
 
@@ -325,12 +330,12 @@ void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
     arm(20, 10, QStringLiteral("  00 : 03  "));
     while (rig->clock.seconds < 10)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(rig->link.ScheduleArmed);
+    QVERIFY(rig->link.schedule.Armed());
     rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(!rig->link.ScheduleArmed);
+    QVERIFY(!rig->link.schedule.Armed());
     while (rig->clock.seconds < 30)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(!rig->link.Recording);
+    QVERIFY(!rig->link.recorder.Recording());
     QCOMPARE(rig->rtc->SampleCount(), 0);
 }
 
