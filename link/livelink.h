@@ -58,7 +58,7 @@ public:
     // Samples per span of the recorder's time axis, and that span in days (computed when the
     // recorder is created and on Clear).
     static constexpr int RecorderPoints = 100;
-    double RecorderSpan = RecorderPoints * 2 / 86400.0;
+    double RecorderSpan = SecondsToDays(RecorderPoints * 2);
 
     // Receive step (Comm1's receive handler).
     void Comm1RxChar();

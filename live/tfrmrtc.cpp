@@ -1,10 +1,11 @@
 #include "tfrmrtc.h"
 
 #include "charterror.h"
-#include "clock.h"
 #include "datetimetext.h"
+#include "daycount.h"
 #include "livelink.h"
 #include "pesgraph.h"
+#include "rangetable.h"
 #include "rateeditor.h"
 #include "ratetext.h"
 #include "stringgrid.h"
@@ -32,7 +33,7 @@ constexpr int kBusyWaitMs = 500;
 constexpr int kGlyphSize = 20;
 // Sample times carry whole milliseconds: a sample within half of one of the axis end has
 // reached it (the end is a sum of spans and may differ from the sample time in the last bit).
-constexpr double kHalfMillisecond = 0.0005 / 86400.0;
+constexpr double kHalfMillisecond = SecondsToDays(0.0005);
 
 enum class Glyph { Play, Stop, Erase };
 
@@ -160,7 +161,7 @@ TfrmRTC::~TfrmRTC() = default;
 double TfrmRTC::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
     // RecorderPoints seconds (a span of zero would never let the axis grow).
-    return LiveLink::RecorderPoints * std::max(mLink.RecordInterval, 1) / 86400.0;
+    return SecondsToDays(LiveLink::RecorderPoints * std::max(mLink.RecordInterval, 1));
 }
 
 void TfrmRTC::redraw() {
@@ -331,23 +332,8 @@ void TfrmRTC::RangeChange(int previousMultiplier, int multiplier) {
 }
 
 void TfrmRTC::ScaleChange() {
-    double limit = 0;
-    switch (mLink.decoder.reading.Divisor) {
-    case 1:
-        limit = 4000;
-        break;
-    case 10:
-        limit = 400;
-        break;
-    case 100:
-        limit = 40;
-        break;
-    case 1000:
-        limit = 4;
-        break;
-    default:
-        break;
-    }
+    const DivisorScale* scale = RangeTable::ForDivisor(mLink.decoder.reading.Divisor);
+    const double limit = scale ? scale->fullScale : 0;
     if (limit > 0) {
         PESGraph1->setManualMaxY(limit);
         PESGraph1->setManualMinY(-limit);

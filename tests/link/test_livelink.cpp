@@ -17,7 +17,7 @@ public:
     double now() const override { return days; }
     void advance(qint64 step) {
         ms += step;
-        days += step / 86400000.0;
+        days += step / kMsPerDay;
     }
 };
 
@@ -306,8 +306,8 @@ void TestLiveLink::samplesOnlyOnTicksWithReadings() {
 
 void TestLiveLink::scheduleStartsAndStopsRecording() {
     link->ScheduleArmed = true;
-    link->ScheduleStart = clock.days + 2.5 / 86400;
-    link->ScheduleStop = clock.days + 5.5 / 86400;
+    link->ScheduleStart = clock.days + SecondsToDays(2.5);
+    link->ScheduleStop = clock.days + SecondsToDays(5.5);
     link->ScheduleInterval = 2;
     dev().send(kFrame);
     tick(); // before the start

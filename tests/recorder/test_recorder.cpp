@@ -1,6 +1,7 @@
 // The real-time recorder driven by the main-timer step, the decoder and its own controls.
 
 #include "datetimetext.h"
+#include "daycount.h"
 #include "pesgraph.h"
 #include "rateeditor.h"
 #include "recorderharness.h"
@@ -18,7 +19,7 @@ namespace {
 const QByteArray kMilliVolts = LiveFrame(0, 1234, ';'); // 123.4 mV
 
 double seconds(double days) {
-    return days * 86400.0;
+    return DaysToSeconds(days);
 }
 
 // Drags a zoom band over the middle of the chart's plot area.
