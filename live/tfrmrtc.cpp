@@ -12,11 +12,13 @@
 #include "timechartsetup.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -143,6 +145,20 @@ TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link)
     Grid1->setCells(3, 0, QStringLiteral("Value"));
     Grid1->setCells(4, 0, QStringLiteral("Range"));
 
+    // The smallest chart whose axis labels stay apart: six time or date labels side by side
+    // right of the value labels, and five value labels one above the other over the two-line
+    // time labels and the axis caption. The table keeps its caption and two rows.
+    const QFontMetrics metrics(PESGraph1->font());
+    const int em = metrics.averageCharWidth();
+    const int timeLabel =
+        std::max(metrics.horizontalAdvance(DateTimeText::TimeString(QTime(23, 58, 58))),
+                 metrics.horizontalAdvance(DateTimeText::DateString(QDate(2026, 12, 28))));
+    const int valueLabels = metrics.horizontalAdvance(QStringLiteral("-4000")) + 4 * em;
+    PESGraph1->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em), 11 * metrics.lineSpacing());
+    Grid1->setMinimumHeight(3 * Grid1->DefaultRowHeight() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                            2 * Grid1->frameWidth());
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -157,6 +173,10 @@ TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link)
 }
 
 TfrmRTC::~TfrmRTC() = default;
+
+QSize TfrmRTC::sizeHint() const {
+    return QSize(ClientWidth, ClientHeight);
+}
 
 double TfrmRTC::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
