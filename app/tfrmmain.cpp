@@ -38,6 +38,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QString kMainCaption = QStringLiteral("QL350");
@@ -305,7 +307,7 @@ void TfrmMain::FormShow() {
     const int lcdHeight = ChildWindowOf(frmLCD)->height();
     createStatus(lcdHeight);
     createGauge(lcdHeight + ChildWindowOf(frmStatus)->height());
-    createRecorder(ChildWindowOf(frmLCD)->width());
+    createRecorder(std::max(ChildWindowOf(frmLCD)->width(), ChildWindowOf(frmStatus)->width()));
 
     // The LCD digit pictures.
     TfrmLCD::LoadDigitGlyphs();

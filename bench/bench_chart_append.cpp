@@ -4,6 +4,7 @@
 // full-height stroke, the most a redraw can paint) and a steady reading. Prints one line per
 // figure, and the process's resident memory at 10^3 and 10^6 points of the wave.
 
+#include "daycount.h"
 #include "pesgraph.h"
 #include "timechartsetup.h"
 
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr double kInterval = 2.0 / 86400; // a sample every 2 seconds
+constexpr double kInterval = SecondsToDays(2); // a sample every 2 seconds
 constexpr int kSpanPoints = 100;
 constexpr int kMeasured = 300; // samples timed at each size
 

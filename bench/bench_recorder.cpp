@@ -7,6 +7,7 @@
 // Each sample is timed twice: the CPU time of this thread (what the sample costs; the machine
 // may be shared, and time spent running other processes is not the recorder's) and the wall
 // time.
+#include "daycount.h"
 #include "framedecoder.h"
 #include "livelink.h"
 #include "nullviews.h"
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
     rtc.ScaleChange();
     processAll();
     const double start = link.clock().now();
-    const auto when = [start](int n) { return start + n / 86400.0; };
+    const auto when = [start](int n) { return start + SecondsToDays(n); };
 
     const std::initializer_list<int> sizes = {1000, 10000, 100000, 1000000};
     int n = 0;

@@ -1,5 +1,7 @@
 #include "chartseries.h"
 
+#include "daycount.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -14,9 +16,6 @@ const float kUnset = std::bit_cast<float>(kUnsetBits);
 bool isUnset(float v) {
     return std::bit_cast<std::uint32_t>(v) == kUnsetBits;
 }
-
-constexpr double kDaysTo1970 = 25569.0; // 30 Dec 1899 .. 1 Jan 1970
-constexpr double kSecondsPerDay = 86400.0;
 
 } // namespace
 
@@ -81,11 +80,11 @@ void ChartSeries::truncate(int count) {
 
 double ChartSeries::keyFor(const Rule& rule, int point, double x) {
     const double v = rule.useX ? x : double(point) + 1.0;
-    return rule.dateTime ? (v - kDaysTo1970) * kSecondsPerDay : v;
+    return rule.dateTime ? DaysToEpochSeconds(v) : v;
 }
 
 double ChartSeries::xForKey(const Rule& rule, double key) {
-    return rule.dateTime ? key / kSecondsPerDay + kDaysTo1970 : key;
+    return rule.dateTime ? EpochSecondsToDays(key) : key;
 }
 
 bool ChartSeries::drawnPoint(const Rule& rule, int point, float nullValue,

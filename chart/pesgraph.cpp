@@ -1,6 +1,7 @@
 #include "pesgraph.h"
 
 #include "charterror.h"
+#include "daycount.h"
 #include "decimatedgraph.h"
 
 #include <qcustomplot.h>
@@ -79,11 +80,6 @@ QCPRange usableRange(double lower, double upper, double halfSpanIfZero) {
 QString withoutTimeZone(QString format) {
     static const QRegularExpression zone(QStringLiteral("\\s*t+"));
     return format.remove(zone).trimmed();
-}
-
-QDateTime dateTimeOfDays(double days) {
-    const qint64 ms = qint64(std::llround(days * 86400000.0));
-    return QDateTime(QDate(1899, 12, 30), QTime(0, 0), QTimeZone::utc()).addMSecs(ms);
 }
 
 } // namespace
@@ -528,9 +524,9 @@ void PESGraph::updateTickFormat() {
     const QString time = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
     const QString date = locale.dateFormat(QLocale::ShortFormat);
     QString format;
-    if (span <= 86400.0)
+    if (span <= kSecondsPerDay)
         format = time;
-    else if (span <= 60 * 86400.0)
+    else if (span <= 60 * kSecondsPerDay)
         format =
             date + QLatin1Char('\n') + withoutTimeZone(locale.timeFormat(QLocale::ShortFormat));
     else
@@ -733,7 +729,7 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
     const ChartSeries::Rule rule = ruleFor(mBuilt);
     QString xText;
     if (rule.dateTime) {
-        const QDateTime t = dateTimeOfDays(ChartSeries::xForKey(rule, bestKey));
+        const QDateTime t = DaysToUtcDateTime(ChartSeries::xForKey(rule, bestKey));
         xText = locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                 locale.toString(t.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
     } else {

@@ -1,6 +1,7 @@
 #include "framedecoder.h"
 
 #include "liveviews.h"
+#include "rangetable.h"
 
 #include <QLocale>
 
@@ -12,36 +13,12 @@ constexpr std::uint32_t bit(unsigned n) {
     return std::uint32_t(1) << n;
 }
 
-// One range of a function: unit, divisor, multiplier.
-struct RangeEntry {
-    const char* unit;
-    std::int32_t divisor;
-    std::int32_t multiplier;
-};
-
-constexpr RangeEntry kFrequency[] = {{"KHz", 1000, 1},    {"KHz", 100, 1},    {"KHz", 10, 1},
-                                     {"MHz", 1000, 1000}, {"MHz", 100, 1000}, {"MHz", 10, 1000}};
-constexpr RangeEntry kRpm[] = {{"KRPM", 100, 1},    {"KRPM", 10, 1},    {"MRPM", 1000, 1000},
-                               {"MRPM", 100, 1000}, {"MRPM", 10, 1000}, {"MRPM", 1, 1000}};
-constexpr RangeEntry kOhm[] = {{"Ohm", 10, 1},     {"KOhm", 1000, 1000},    {"KOhm", 100, 1000},
-                               {"KOhm", 10, 1000}, {"MOhm", 1000, 1000000}, {"MOhm", 100, 1000000}};
-constexpr RangeEntry kCapacitance[] = {{"nF", 1000, 1},       {"nF", 100, 1},      {"nF", 10, 1},
-                                       {"uF", 1000, 1000},    {"uF", 100, 1000},   {"uF", 10, 1000},
-                                       {"mF", 1000, 1000000}, {"mF", 100, 1000000}};
-constexpr RangeEntry kVoltage[] = {
-    {"mV", 10, 1}, {"V", 1000, 1000}, {"V", 100, 1000}, {"V", 10, 1000}, {"V", 1, 1000}};
+// The decimal point lit for each number of decimals (none, then from the right).
+constexpr std::uint32_t kPointBits[] = {0, bit(annPoint3), bit(annPoint2), bit(annPoint1)};
 
 std::uint32_t pointBit(std::int32_t divisor) {
-    switch (divisor) {
-    case 1000:
-        return bit(annPoint1);
-    case 100:
-        return bit(annPoint2);
-    case 10:
-        return bit(annPoint3);
-    default:
-        return 0;
-    }
+    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    return scale ? kPointBits[scale->decimals] : 0;
 }
 
 std::uint32_t prefixUnitBit(const QString& unit) {
@@ -87,18 +64,8 @@ void FrameDecoder::resetPeak() {
 }
 
 int FrameDecoder::DecimalsFor(int divisor) {
-    switch (divisor) {
-    case 1:
-        return 0;
-    case 10:
-        return 1;
-    case 100:
-        return 2;
-    case 1000:
-        return 3;
-    default:
-        return -1;
-    }
+    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    return scale ? scale->decimals : -1;
 }
 
 QString FrameDecoder::FixedText(double value, int decimals) {
@@ -111,10 +78,11 @@ void FrameDecoder::decodeFunction(int meterModel) {
     Reading& r = reading;
     // A range the row lists sets unit, divisor, multiplier and the decimal point; an unlisted
     // one leaves all three as they were.
-    auto applyRange = [&r](const RangeEntry* table, unsigned size) {
-        if (r.RangeCode >= size)
+    auto applyRange = [&r](RangeTable::Ranged function) {
+        const auto ranges = RangeTable::Ranges(function);
+        if (r.RangeCode >= ranges.size())
             return;
-        const RangeEntry& e = table[r.RangeCode];
+        const MeterRange& e = ranges[r.RangeCode];
         r.UnitText = QString::fromLatin1(e.unit);
         r.Divisor = e.divisor;
         r.Multiplier = e.multiplier;
@@ -129,7 +97,7 @@ void FrameDecoder::decodeFunction(int meterModel) {
     if (meterModel == 120 && r.FrequencyMode) {
         r.FunctionName = QStringLiteral("Freuqency");
         r.UnitAnnunciators |= bit(unitHz);
-        applyRange(kFrequency, std::size(kFrequency));
+        applyRange(RangeTable::Ranged::Frequency);
         return;
     }
 
@@ -145,17 +113,17 @@ void FrameDecoder::decodeFunction(int meterModel) {
         if (!r.AltMode) {
             r.FunctionName = QStringLiteral("Freuqency");
             r.UnitAnnunciators |= bit(unitHz);
-            applyRange(kFrequency, std::size(kFrequency));
+            applyRange(RangeTable::Ranged::Frequency);
         } else {
             r.FunctionName = QStringLiteral("RPM");
             r.Annunciators |= bit(annRPM);
-            applyRange(kRpm, std::size(kRpm));
+            applyRange(RangeTable::Ranged::Rpm);
         }
         break;
     case 3:
         r.FunctionName = QStringLiteral("OHM");
         r.UnitAnnunciators |= bit(unitOhm);
-        applyRange(kOhm, std::size(kOhm));
+        applyRange(RangeTable::Ranged::Ohm);
         break;
     case 4:
         r.FunctionName = QStringLiteral("Temperature");
@@ -179,8 +147,8 @@ void FrameDecoder::decodeFunction(int meterModel) {
     case 6:
         r.FunctionName = QStringLiteral("Capacitance");
         r.Annunciators |= bit(annFara);
-        applyRange(kCapacitance, std::size(kCapacitance));
-        if (r.RangeCode < std::size(kCapacitance))
+        applyRange(RangeTable::Ranged::Capacitance);
+        if (r.RangeCode < RangeTable::Ranges(RangeTable::Ranged::Capacitance).size())
             r.Annunciators |= capacitanceBit(r.UnitText);
         break;
     case 9:
@@ -197,7 +165,7 @@ void FrameDecoder::decodeFunction(int meterModel) {
     case 11:
         r.FunctionName = QStringLiteral("Voltage");
         r.Annunciators |= bit(annVoltage);
-        applyRange(kVoltage, std::size(kVoltage));
+        applyRange(RangeTable::Ranged::Voltage);
         if (r.RangeCode == 0)
             r.Annunciators |= bit(annmVA);
         break;
@@ -231,21 +199,9 @@ void FrameDecoder::blankDigits() {
         d = {DigitBlank, 0, DigitL, DigitBlank};
         return;
     }
-    int blankable = 0; // leading positions that may turn blank
-    switch (reading.Divisor) {
-    case 1:
-        blankable = 3;
-        break;
-    case 10:
-        blankable = 2;
-        break;
-    case 100:
-        blankable = 1;
-        break;
-    default:
-        blankable = 0;
-        break;
-    }
+    // Leading positions that may turn blank; none for a divisor the meter never reports.
+    const DivisorScale* scale = RangeTable::ForDivisor(reading.Divisor);
+    const int blankable = scale ? scale->blankableDigits() : 0;
     for (int k = 0; k < blankable; ++k) {
         if (d[k] != 0)
             break;

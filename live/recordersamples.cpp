@@ -1,5 +1,7 @@
 #include "recordersamples.h"
 
+#include "rangetable.h"
+
 #include <algorithm>
 
 void RecorderSamples::clear() {
@@ -31,17 +33,5 @@ float RecorderSamples::convert(float value, int from, int to) {
 }
 
 int RecorderSamples::UnitSize(const QString& unitText) {
-    static const struct {
-        const char16_t* unit;
-        int size;
-    } sizes[] = {
-        // Every other unit, the smallest of its kind among them, has size 1.
-        {u"V", 1000},       {u"MHz", 1000}, {u"MRPM", 1000},  {u"KOhm", 1000},
-        {u"MOhm", 1000000}, {u"uF", 1000},  {u"mF", 1000000},
-    };
-    for (const auto& s : sizes) {
-        if (unitText == QStringView(s.unit))
-            return s.size;
-    }
-    return 1;
+    return RangeTable::UnitSize(unitText);
 }

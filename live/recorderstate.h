@@ -1,5 +1,7 @@
 #pragma once
 
+#include "daycount.h"
+
 #include <algorithm>
 
 // Whether the recorder records, at which rate, and the rules of its time axis: a value the
@@ -23,7 +25,7 @@ public:
     void resetSpan() { m_span = SpanFor(m_interval); }
 
     // Points samples at `interval` seconds, in days; the rate 0 samples about once a second.
-    static double SpanFor(int interval) { return Points * std::max(interval, 1) / 86400.0; }
+    static double SpanFor(int interval) { return SecondsToDays(Points * std::max(interval, 1)); }
     // The end of the time axis once a sample at `when` has been added to an axis ending at
     // `end`: unchanged while the sample fits, else grown by as many whole spans of `step` as
     // it takes to hold it again (after a pause in the readings that is more than one). All in

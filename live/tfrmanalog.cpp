@@ -2,6 +2,7 @@
 
 #include "childwindow.h"
 #include "dragmover.h"
+#include "rangetable.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -21,21 +22,16 @@ constexpr double kStep = kHalfTurn * 0.6666666666666666 * 0.025;
 // Steps a needle can go past either end; far beyond anything the meter can show.
 constexpr double kStepLimit = 1e6;
 constexpr double kStepTolerance = 1e-4;
+// Needle steps between two labels of the scale.
+constexpr int kStepsPerLabel = 10;
 
 constexpr std::array<QPoint, 5> kLabelPos{QPoint(6, 87), QPoint(47, 34), QPoint(127, 12),
                                           QPoint(219, 32), QPoint(260, 111)};
 
-struct ScaleLabels {
-    int divisor;
-    std::array<const char*, 5> texts;
-    float scale;
-};
-constexpr std::array<ScaleLabels, 4> kScales{{
-    {1, {"0", "1000", "2000", "3000", "4000"}, 100.0f},
-    {10, {"0", "100", "200", "300", "400"}, 10.0f},
-    {100, {"0", "10", "20", "30", "40"}, 1.0f},
-    {1000, {"0", "1", "2", "3", "4"}, 0.1f},
-}};
+// Label i of the scale's five: the full scale divided into quarters.
+QString scaleLabel(const DivisorScale& scale, std::size_t i) {
+    return QString::number(scale.fullScale * int(i) / 4);
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, int left) {
     auto* button = new QPushButton(text, parent);
@@ -69,7 +65,7 @@ TfrmAnalog::TfrmAnalog(float& analogScale, int& needlePosition, QWidget* parent)
     QFont labelFont = font();
     labelFont.setPixelSize(11);
     for (std::size_t i = 0; i < Labels.size(); ++i) {
-        auto* label = new QLabel(QLatin1String(kScales[0].texts[i]), this);
+        auto* label = new QLabel(scaleLabel(*RangeTable::ForDivisor(1), i), this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setFont(labelFont);
         label->move(kLabelPos[i]);
@@ -140,16 +136,15 @@ void TfrmAnalog::ShowCanvas() {
 }
 
 void TfrmAnalog::Relabel(int divisor) {
-    const auto found =
-        std::find_if(kScales.begin(), kScales.end(),
-                     [divisor](const ScaleLabels& s) { return s.divisor == divisor; });
-    if (found == kScales.end())
+    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    if (!scale)
         return;
     for (std::size_t i = 0; i < Labels.size(); ++i) {
-        Labels[i]->setText(QLatin1String(found->texts[i]));
+        Labels[i]->setText(scaleLabel(*scale, i));
         Labels[i]->adjustSize();
     }
-    m_analogScale = found->scale;
+    // A needle step is a tenth of the distance between two labels.
+    m_analogScale = float(scale->fullScale) / float(4 * kStepsPerLabel);
 }
 
 void TfrmAnalog::ShowValue(double magnitude, const QString& sign) {

@@ -1,22 +1,25 @@
 #include "tfrmrtc.h"
 
 #include "charterror.h"
-#include "clock.h"
 #include "datetimetext.h"
+#include "daycount.h"
 #include "errorboundary.h"
 #include "livelink.h"
 #include "pesgraph.h"
+#include "rangetable.h"
 #include "rateeditor.h"
 #include "ratetext.h"
 #include "stringgrid.h"
 #include "timechartsetup.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -32,7 +35,7 @@ namespace {
 constexpr int kGlyphSize = 20;
 // Sample times carry whole milliseconds: a sample within half of one of the axis end has
 // reached it (the end is a sum of spans and may differ from the sample time in the last bit).
-constexpr double kHalfMillisecond = 0.0005 / 86400.0;
+constexpr double kHalfMillisecond = SecondsToDays(0.0005);
 
 enum class Glyph { Play, Stop, Erase };
 
@@ -142,6 +145,20 @@ TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link)
     Grid1->setCells(3, 0, QStringLiteral("Value"));
     Grid1->setCells(4, 0, QStringLiteral("Range"));
 
+    // The smallest chart whose axis labels stay apart: six time or date labels side by side
+    // right of the value labels, and five value labels one above the other over the two-line
+    // time labels and the axis caption. The table keeps its caption and two rows.
+    const QFontMetrics metrics(PESGraph1->font());
+    const int em = metrics.averageCharWidth();
+    const int timeLabel =
+        std::max(metrics.horizontalAdvance(DateTimeText::TimeString(QTime(23, 58, 58))),
+                 metrics.horizontalAdvance(DateTimeText::DateString(QDate(2026, 12, 28))));
+    const int valueLabels = metrics.horizontalAdvance(QStringLiteral("-4000")) + 4 * em;
+    PESGraph1->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em), 11 * metrics.lineSpacing());
+    Grid1->setMinimumHeight(3 * Grid1->DefaultRowHeight() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                            2 * Grid1->frameWidth());
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -157,6 +174,10 @@ TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link)
 }
 
 TfrmRTC::~TfrmRTC() = default;
+
+QSize TfrmRTC::sizeHint() const {
+    return QSize(ClientWidth, ClientHeight);
+}
 
 double TfrmRTC::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
@@ -332,23 +353,8 @@ void TfrmRTC::RangeChange(int previousMultiplier, int multiplier) {
 }
 
 void TfrmRTC::ScaleChange() {
-    double limit = 0;
-    switch (mLink.decoder.reading.Divisor) {
-    case 1:
-        limit = 4000;
-        break;
-    case 10:
-        limit = 400;
-        break;
-    case 100:
-        limit = 40;
-        break;
-    case 1000:
-        limit = 4;
-        break;
-    default:
-        break;
-    }
+    const DivisorScale* scale = RangeTable::ForDivisor(mLink.decoder.reading.Divisor);
+    const double limit = scale ? scale->fullScale : 0;
     if (limit > 0) {
         PESGraph1->setManualMaxY(limit);
         PESGraph1->setManualMinY(-limit);

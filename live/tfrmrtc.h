@@ -29,6 +29,10 @@ public:
     static constexpr int ClientHeight = 500;
     static constexpr int BarHeight = 32;
 
+    // The window's own size, which the main window's Cascade gives it back. Its minimum size
+    // keeps the chart's axis labels apart and the table's first rows in view.
+    QSize sizeHint() const override;
+
     // No samples; RecorderSpan from the current rate; the chart's time axis from now to now +
     // RecorderSpan for RecorderPoints points; no pop-up menu. Throws ChartError when the chart
     // template exists but cannot be read.

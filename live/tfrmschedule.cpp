@@ -1,7 +1,7 @@
 #include "tfrmschedule.h"
 
-#include "clock.h"
 #include "datetimetext.h"
+#include "daycount.h"
 #include "livelink.h"
 #include "rateeditor.h"
 #include "ratetext.h"

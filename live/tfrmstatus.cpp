@@ -4,10 +4,14 @@
 #include "childwindow.h"
 #include "dragmover.h"
 #include "framedecoder.h"
+#include "rangetable.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -16,6 +20,10 @@ constexpr int kColumnLeft[2] = {8, 144};
 // Offsets of the value box and the unit label from the name label.
 constexpr int kBoxOffset = 41;
 constexpr int kUnitOffset = 91;
+// The unit box at its narrowest, and the room left beside its centred text.
+constexpr int kUnitWidth = 36;
+constexpr int kUnitPadding = 3;
+constexpr int kDesignWidth = 285;
 
 QFont labelFont() {
     QFont font(QStringLiteral("Arial"));
@@ -35,6 +43,15 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     pal.setColor(QPalette::WindowText, colour);
     label->setPalette(pal);
     return label;
+}
+
+// Wide enough for the widest unit the meter can show, in the font the box shows it in.
+int unitBoxWidth(const QFont& font) {
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& unit : RangeTable::UnitTexts())
+        widest = std::max(widest, metrics.horizontalAdvance(unit));
+    return std::max(kUnitWidth, widest + 2 * kUnitPadding);
 }
 
 // Yellow on black.
@@ -61,14 +78,20 @@ QLabel* makeValueBox(QWidget* parent, const char* name, const QString& text,
 
 TfrmStatus::TfrmStatus(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Status"));
-    resize(ClientWidth, ClientHeight);
+    // A unit box wider than its narrowest moves the right column, the buttons and the right
+    // edge along by the difference.
+    const int unitWidth = unitBoxWidth(labelFont());
+    const int extra = unitWidth - kUnitWidth;
+    const int columnLeft[2] = {kColumnLeft[0], kColumnLeft[1] + extra};
+    const int clientWidth = kDesignWidth + 2 * extra;
+    resize(clientWidth, ClientHeight);
 
     auto* panel = new BevelPanel(this, BevelPanel::Bevel::Raised, 2, true);
     panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setGeometry(0, 0, ClientWidth, ClientHeight);
+    panel->setGeometry(0, 0, clientWidth, ClientHeight);
 
-    auto place = [](int row, int column, int offset, int width) {
-        return QRect(kColumnLeft[column] + offset, kRowTop[row], width, 25);
+    auto place = [&columnLeft](int row, int column, int offset, int width) {
+        return QRect(columnLeft[column] + offset, kRowTop[row], width, 25);
     };
     makeCaption(panel, "Label1", QStringLiteral("MAX"), place(0, 0, 0, 41));
     makeCaption(panel, "Label2", QStringLiteral("MIN"), place(0, 1, 0, 41));
@@ -80,18 +103,18 @@ TfrmStatus::TfrmStatus(QWidget* parent) : QWidget(parent) {
     lblPMAX = makeValueBox(panel, "lblPMAX", QString(), place(1, 0, kBoxOffset, 49));
     lblPMIN = makeValueBox(panel, "lblPMIN", QString(), place(1, 1, kBoxOffset, 49));
     const QString unit = QStringLiteral("mV");
-    lblRange1 = makeCaption(panel, "lblRange1", unit, place(0, 0, kUnitOffset, 36));
-    lblRange2 = makeCaption(panel, "lblRange2", unit, place(0, 1, kUnitOffset, 36));
-    lblRange3 = makeCaption(panel, "lblRange3", unit, place(1, 0, kUnitOffset, 36));
-    lblRange4 = makeCaption(panel, "lblRange4", unit, place(1, 1, kUnitOffset, 36));
+    lblRange1 = makeCaption(panel, "lblRange1", unit, place(0, 0, kUnitOffset, unitWidth));
+    lblRange2 = makeCaption(panel, "lblRange2", unit, place(0, 1, kUnitOffset, unitWidth));
+    lblRange3 = makeCaption(panel, "lblRange3", unit, place(1, 0, kUnitOffset, unitWidth));
+    lblRange4 = makeCaption(panel, "lblRange4", unit, place(1, 1, kUnitOffset, unitWidth));
 
     BitBtn1 = new QPushButton(QStringLiteral("Reset"), panel);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(104, 72, 75, 25);
+    BitBtn1->setGeometry(104 + 2 * extra, 72, 75, 25);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmStatus::BitBtn1Click);
     BitBtn2 = new QPushButton(QStringLiteral("Close"), panel);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(192, 72, 75, 25);
+    BitBtn2->setGeometry(192 + 2 * extra, 72, 75, 25);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmStatus::BitBtn2Click);
 
     DragMover::Attach(this);

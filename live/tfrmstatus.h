@@ -30,7 +30,8 @@ public:
     // receive step has finished).
     std::function<void()> OnReset;
 
-    static constexpr int ClientWidth = 285;
+    // The width is 285 when the widest unit fits a 36-pixel box, and grows with the unit boxes
+    // in a wider font.
     static constexpr int ClientHeight = 104;
 
 private:

@@ -60,12 +60,16 @@ QMdiSubWindow* AddChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle
     area->addSubWindow(sub, flags);
 
     // The window around the content at its present size.
+    const QSize minimum = content->minimumSize();
     content->setFixedSize(client);
     sub->adjustSize();
     if (style == ChildWindowStyle::Sizeable) {
         const QSize outer = sub->size();
-        content->setMinimumSize(0, 0);
+        content->setMinimumSize(minimum);
         content->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        // The frame never gets smaller than the content's minimum (its layout's, when it sets
+        // none): the area's Tile and Cascade and the user's dragging all stop there.
+        sub->setMinimumSize(sub->minimumSizeHint());
         sub->resize(outer);
     } else {
         sub->setFixedSize(sub->size());

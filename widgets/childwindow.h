@@ -13,7 +13,8 @@ enum class ChildWindowStyle {
 
 // Wraps the content into a child window of the area, with a client area of exactly the
 // content's size, and shows it. The child window is deleted when closed (and the content with
-// it). The caption is the content's window title.
+// it). The caption is the content's window title. A sizeable child window keeps the content's
+// minimum size (or its layout's minimum) as its own.
 QMdiSubWindow* AddChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle style);
 
 // The child window that holds the widget, or nullptr when it lies in none.

@@ -53,6 +53,17 @@ StringGrid::StringGrid(QWidget* parent)
         viewport()->update();
     });
     connect(mHeader, &QHeaderView::sectionCountChanged, this, [this] { updateGeometries(); });
+    // QAbstractItemView neither repaints nor lays out again when rows go (only when they are
+    // written), so rows cut off would stay on screen and in the scroll range. Rows added need
+    // neither: they are written next, and setTopRow brings the scroll range up to date.
+    const auto relayout = [this] {
+        updateGeometries();
+        viewport()->update();
+    };
+    connect(mModel, &QAbstractItemModel::rowsRemoved, this, relayout);
+    connect(mModel, &QAbstractItemModel::columnsRemoved, this, relayout);
+    connect(mModel, &QAbstractItemModel::modelReset, this, relayout);
+    connect(mModel, &QAbstractItemModel::layoutChanged, this, relayout);
     setDefaultRowHeight(mRowHeight);
     setFixedRows(0);
 }

@@ -339,8 +339,11 @@ void TestMainWindow::viewsCloseAndReopen() {
     startWindow();
     QMdiArea* area = window->MdiArea;
     QCOMPARE(area->subWindowList().size(), 4);
+    // Beside the widest live view (the status window widens with its unit boxes).
     QCOMPARE(ChildWindowOf(window->frmRTC)->pos(),
-             QPoint(ChildWindowOf(window->frmLCD)->width(), 0));
+             QPoint(std::max(ChildWindowOf(window->frmLCD)->width(),
+                             ChildWindowOf(window->frmStatus)->width()),
+                    0));
     QCOMPARE(window->frmRTC->size(), QSize(800, 500));
 
     ChildWindowOf(window->frmLCD)->close();

@@ -2,6 +2,7 @@
 // date-time axis and annotations.
 
 #include "chartimage.h"
+#include "daycount.h"
 #include "pesgraph.h"
 
 #include <qcustomplot.h>
@@ -344,7 +345,7 @@ void TestPESGraph::resetSubsetWithMinusOne() {
 // A chart filled one sample and one redraw at a time draws the same as one filled at once.
 void TestPESGraph::appendPathDrawsLikeRebuild() {
     PESGraph once;
-    const auto x = [](int p) { return 45000.0 + p / 86400.0; };
+    const auto x = [](int p) { return 45000.0 + SecondsToDays(p); };
     const auto y = [](int p) { return float(std::sin(p * 0.1) * 100); };
     g->setDateTimeMode(sgVBDateTime);
     once.setDateTimeMode(sgVBDateTime);
@@ -525,8 +526,8 @@ void TestPESGraph::dateTimeLabels_data() {
     QTest::addColumn<double>("spanSeconds");
     QTest::addColumn<QString>("kind");
     QTest::newRow("minutes") << 200.0 << "time";
-    QTest::newRow("days") << 10 * 86400.0 << "date and time";
-    QTest::newRow("months") << 200 * 86400.0 << "date";
+    QTest::newRow("days") << DaysToSeconds(10) << "date and time";
+    QTest::newRow("months") << DaysToSeconds(200) << "date";
 }
 
 // The axis counts days since 30 Dec 1899; labels show the real date and time.
@@ -537,7 +538,7 @@ void TestPESGraph::dateTimeLabels() {
     g->setDateTimeMode(sgVBDateTime);
     g->setManualScaleControlX(sgManualMinAndMax);
     g->setManualMinX(start);
-    g->setManualMaxX(start + spanSeconds / 86400);
+    g->setManualMaxX(start + SecondsToDays(spanSeconds));
     redraw(*g);
     const QVector<QString> labels = g->plot()->xAxis->tickVectorLabels();
     QVERIFY(labels.size() >= 2);
@@ -623,7 +624,7 @@ void TestPESGraph::verticalLineAnnotations() {
     auto* line = qobject_cast<QCPItemStraightLine*>(plot->item(0));
     auto* text = qobject_cast<QCPItemText*>(plot->item(1));
     QVERIFY(line && text);
-    const double noon = (46357.5 - 25569.0) * 86400.0; // seconds since 1970
+    const double noon = DaysToEpochSeconds(46357.5);
     QCOMPARE(line->point1->key(), noon);
     QCOMPARE(line->point2->key(), noon);
     QCOMPARE(line->pen().color(), QColor(0, 255, 0));

@@ -2,6 +2,7 @@
 
 #include "charterror.h"
 #include "chartimage.h"
+#include "daycount.h"
 #include "pesgraph.h"
 #include "timechartsetup.h"
 
@@ -13,10 +14,8 @@
 namespace {
 
 constexpr double kStart = 46357.0 + 10.0 / 24; // 1 Dec 2026 10:00
-constexpr double kSecondsTo1899 = 25569.0 * 86400.0;
-
 double keyOf(double days) {
-    return days * 86400.0 - kSecondsTo1899;
+    return DaysToEpochSeconds(days);
 }
 
 void writeTemplate(const QString& path, quint32 announced, int present) {
@@ -65,7 +64,7 @@ void TestTimeChartSetup::resultingState_data() {
     QTest::addColumn<int>("points");
     QTest::addColumn<double>("start");
     QTest::addColumn<double>("end");
-    QTest::newRow("recorder, 200 s") << 100 << kStart << kStart + 200.0 / 86400;
+    QTest::newRow("recorder, 200 s") << 100 << kStart << kStart + SecondsToDays(200);
     QTest::newRow("zero span") << 4 << 0.0 << 0.0;
     QTest::newRow("one-row list") << 1 << kStart << kStart;
 }
@@ -135,7 +134,7 @@ void TestTimeChartSetup::replacesEarlierData() {
     SetupTimeChart(g, 100, kStart, kStart + 0.01, dir.filePath("none.ghf"));
     g->setPoints(300);
     for (int p = 0; p < 300; ++p) {
-        g->setXDataII(0, p, kStart + p / 86400.0);
+        g->setXDataII(0, p, kStart + SecondsToDays(p));
         g->setYData(0, p, 5.0f);
     }
     g->setPEactions(sgResetImage);

@@ -1,5 +1,6 @@
 #include "common/liveframe.h"
 #include "framedecoder.h"
+#include "rangetable.h"
 #include "recordingviews.h"
 
 #include <QLocale>
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void celsiusFahrenheitIsScaleChangeOnly();
     void rangeChangeReportsMultipliers();
     void statusResetClearsTrackers();
+    void everyDecodedUnitAndDivisorIsTabled();
 
 private:
     void decode(const QByteArray& f, int model = 122) { decoder.DecodeFrame(f, model, views); }
@@ -389,6 +391,38 @@ void TestFrameDecoder::statusResetClearsTrackers() {
     views.calls.clear();
     decode(LiveFrame(1, "0100", ';', 0, 4));
     QCOMPARE(views.callsStarting("statusShow"), QStringList{"statusShow 1111"});
+}
+
+// Whatever the codes, the unit and divisor a frame decodes to are ones the shared tables know:
+// the status window sizes its unit boxes from the unit list, and decimals, blanking, the
+// recorder's y limits and the gauge's labels come from the divisor rows.
+void TestFrameDecoder::everyDecodedUnitAndDivisorIsTabled() {
+    const QStringList units = RangeTable::UnitTexts();
+    for (const int model : {120, 122}) {
+        for (int function = 0; function < 16; ++function) {
+            for (int range = 0; range < 16; ++range) {
+                for (const int c7 : {0, 8}) {
+                    for (const int c8 : {0, 1}) {
+                        decoder.Reset();
+                        decode(LiveFrame(range, "1234", char(0x30 | function), c7, c8), model);
+                        const Reading& r = decoder.reading;
+                        const QByteArray where =
+                            QStringLiteral("model %1 function %2 range %3 unit %4")
+                                .arg(model)
+                                .arg(function)
+                                .arg(range)
+                                .arg(r.UnitText)
+                                .toLatin1();
+                        QVERIFY2(r.UnitText.isEmpty() || units.contains(r.UnitText),
+                                 where.constData());
+                        QVERIFY2(RangeTable::ForDivisor(r.Divisor), where.constData());
+                        if (!r.UnitText.isEmpty() && r.Multiplier > 1) // within a ranged function
+                            QCOMPARE(RangeTable::UnitSize(r.UnitText), r.Multiplier);
+                    }
+                }
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFrameDecoder)

@@ -17,7 +17,7 @@ public:
     double now() const override { return days; }
     void advance(qint64 step) {
         ms += step;
-        days += step / 86400000.0;
+        days += step / kMsPerDay;
     }
 };
 
@@ -391,8 +391,7 @@ void TestLiveLink::samplesOnlyOnTicksWithReadings() {
 
 void TestLiveLink::scheduleStartsAndStopsRecording() {
     link->schedule.setArmed(true);
-    link->schedule.setTimes(clock.days + 2.5 / 86400, link->schedule.Stop());
-    link->schedule.setTimes(link->schedule.Start(), clock.days + 5.5 / 86400);
+    link->schedule.setTimes(clock.days + SecondsToDays(2.5), clock.days + SecondsToDays(5.5));
     link->schedule.setInterval(2);
     dev().send(kFrame);
     tick(); // before the start

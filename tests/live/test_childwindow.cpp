@@ -62,14 +62,16 @@ void TestChildWindow::styles_data() {
     QTest::addColumn<QSize>("client");
     QTest::addColumn<bool>("caption");
     QTest::addColumn<bool>("fixed");
+    // The status window is as wide as its unit boxes need in the font at hand.
+    const QSize status = TfrmStatus().size();
     QTest::newRow("LCD") << int(ChildWindowStyle::FixedSingle) << "LCD" << QSize(280, 179) << true
                          << true;
-    QTest::newRow("Status") << int(ChildWindowStyle::Captionless) << "Status" << QSize(285, 104)
-                            << false << true;
+    QTest::newRow("Status") << int(ChildWindowStyle::Captionless) << "Status" << status << false
+                            << true;
     QTest::newRow("Analog") << int(ChildWindowStyle::Captionless) << "Analog" << QSize(289, 184)
                             << false << true;
-    QTest::newRow("sizeable") << int(ChildWindowStyle::Sizeable) << "Status" << QSize(285, 104)
-                              << true << false;
+    QTest::newRow("sizeable") << int(ChildWindowStyle::Sizeable) << "Status" << status << true
+                              << false;
 }
 
 void TestChildWindow::styles() {

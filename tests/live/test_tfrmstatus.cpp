@@ -1,4 +1,5 @@
 #include "childwindow.h"
+#include "rangetable.h"
 #include "wiredviews.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ private Q_SLOTS:
 
     void layout_data();
     void layout();
+    void unitBoxesFitEveryUnit();
     void statisticText_data();
     void statisticText();
     void showsChangedTrackersInTheUnit();
@@ -49,37 +51,79 @@ private:
 void TestTfrmStatus::layout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<int>("shift"); // moves right by this many times the unit boxes' growth
+    QTest::addColumn<bool>("unitBox");
     QTest::addColumn<QString>("text");
     struct Row {
         const char* name;
         QRect geometry;
+        int shift;
         const char* text;
     };
     const Row rows[] = {
-        {"lblMAX", {49, 8, 49, 25}, "0.00"},     {"lblMIN", {185, 8, 49, 25}, "0.00"},
-        {"lblPMAX", {49, 40, 49, 25}, ""},       {"lblPMIN", {185, 40, 49, 25}, ""},
-        {"lblRange1", {99, 8, 36, 25}, "mV"},    {"lblRange2", {235, 8, 36, 25}, "mV"},
-        {"lblRange3", {99, 40, 36, 25}, "mV"},   {"lblRange4", {235, 40, 36, 25}, "mV"},
-        {"BitBtn1", {104, 72, 75, 25}, "Reset"}, {"BitBtn2", {192, 72, 75, 25}, "Close"},
+        {"lblMAX", {49, 8, 49, 25}, 0, "0.00"},     {"lblMIN", {185, 8, 49, 25}, 1, "0.00"},
+        {"lblPMAX", {49, 40, 49, 25}, 0, ""},       {"lblPMIN", {185, 40, 49, 25}, 1, ""},
+        {"lblRange1", {99, 8, 36, 25}, 0, "mV"},    {"lblRange2", {235, 8, 36, 25}, 1, "mV"},
+        {"lblRange3", {99, 40, 36, 25}, 0, "mV"},   {"lblRange4", {235, 40, 36, 25}, 1, "mV"},
+        {"BitBtn1", {104, 72, 75, 25}, 2, "Reset"}, {"BitBtn2", {192, 72, 75, 25}, 2, "Close"},
     };
     for (const Row& r : rows)
-        QTest::newRow(r.name) << QString::fromLatin1(r.name) << r.geometry
+        QTest::newRow(r.name) << QString::fromLatin1(r.name) << r.geometry << r.shift
+                              << QByteArray(r.name).startsWith("lblRange")
                               << QString::fromLatin1(r.text);
 }
 
+// The window's own layout, with unit boxes of at least 36 pixels; wider ones (a font in which
+// "MRPM" needs more) move what lies right of them along and widen the window.
 void TestTfrmStatus::layout() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
+    QFETCH(int, shift);
+    QFETCH(bool, unitBox);
     QFETCH(QString, text);
-    QCOMPARE(status->size(), QSize(285, 104));
+    const int growth = status->findChild<QLabel*>("lblRange1")->width() - 36;
+    QVERIFY(growth >= 0);
+    QCOMPARE(status->size(), QSize(285 + 2 * growth, 104));
     QCOMPARE(status->windowTitle(), QStringLiteral("Status"));
     QWidget* widget = status->findChild<QWidget*>(name);
     QVERIFY(widget);
+    geometry.translate(shift * growth, 0);
+    if (unitBox)
+        geometry.setWidth(geometry.width() + growth);
     QCOMPARE(widget->geometry(), geometry);
     if (auto* label = qobject_cast<QLabel*>(widget))
         QCOMPARE(label->text(), text);
     else
         QCOMPARE(qobject_cast<QPushButton*>(widget)->text(), text);
+}
+
+// Every unit a reading can carry fits the unit boxes whole, and the boxes stay clear of the
+// captions right of them and of the window's edge.
+void TestTfrmStatus::unitBoxesFitEveryUnit() {
+    const QStringList units = RangeTable::UnitTexts();
+    QVERIFY(units.contains(QStringLiteral("MRPM")));
+    QVERIFY(units.contains(QStringLiteral("KOhm")));
+    for (const QString& unit : units) {
+        Reading r;
+        r.UnitText = unit;
+        status->ShowStatistics(r, Statistics{}, false, false, false, false);
+        for (const char* name : {"lblRange1", "lblRange2", "lblRange3", "lblRange4"}) {
+            const auto* box = status->findChild<QLabel*>(name);
+            QCOMPARE(box->text(), unit);
+            QVERIFY2(box->fontMetrics().horizontalAdvance(unit) <= box->contentsRect().width(),
+                     qPrintable(unit + u' ' + QLatin1String(name)));
+        }
+    }
+    const auto right = [this](const char* name) {
+        return status->findChild<QWidget*>(name)->geometry().right();
+    };
+    const auto left = [this](const char* name) {
+        return status->findChild<QWidget*>(name)->geometry().left();
+    };
+    QVERIFY(right("lblRange1") < left("Label2"));
+    QVERIFY(right("lblRange3") < left("Label4"));
+    QVERIFY(right("lblRange2") < status->width() - 2); // inside the raised bevel
+    QVERIFY(right("BitBtn2") < status->width() - 2);
 }
 
 void TestTfrmStatus::statisticText_data() {

@@ -29,7 +29,7 @@ public:
 
 // Two date-times (days) within a millisecond of each other.
 inline bool SameTime(double a, double b) {
-    return qAbs(a - b) * 86400.0 < 1e-3;
+    return DaysToSeconds(qAbs(a - b)) < 1e-3;
 }
 
 class RecorderViews : public NoViews {

@@ -1,6 +1,8 @@
 // The real-time recorder driven by the main-timer step, the decoder and its own controls.
 
+#include "childwindow.h"
 #include "datetimetext.h"
+#include "daycount.h"
 #include "pesgraph.h"
 #include "rateeditor.h"
 #include "recorderharness.h"
@@ -9,6 +11,8 @@
 
 #include <qcustomplot.h>
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPrinter>
 #include <QToolButton>
 #include <QtTest>
@@ -18,7 +22,7 @@ namespace {
 const QByteArray kMilliVolts = LiveFrame(0, 1234, ';'); // 123.4 mV
 
 double seconds(double days) {
-    return days * 86400.0;
+    return DaysToSeconds(days);
 }
 
 // Drags a zoom band over the middle of the chart's plot area.
@@ -35,6 +39,32 @@ void zoomIn(PESGraph* chart) {
         QApplication::sendEvent(plot, &move);
     }
     QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+}
+
+// Adjacent tick labels of an axis, as drawn, do not run into each other.
+bool tickLabelsApart(QCPAxis* axis) {
+    const QFontMetrics metrics(axis->tickLabelFont());
+    const QVector<double> ticks = axis->tickVector();
+    const QVector<QString> labels = axis->tickVectorLabels();
+    const bool across = axis->orientation() == Qt::Horizontal;
+    double previousPos = 0, previousExtent = 0;
+    bool first = true;
+    for (int i = 0; i < ticks.size(); ++i) {
+        if (!axis->range().contains(ticks[i]))
+            continue;
+        const QSize size = metrics.boundingRect(QRect(), Qt::AlignLeft, labels[i]).size();
+        const double extent = across ? size.width() : size.height();
+        const double pos = axis->coordToPixel(ticks[i]);
+        if (!first && std::abs(pos - previousPos) < (extent + previousExtent) / 2) {
+            qWarning("tick labels %s and %s overlap", qPrintable(labels[i - 1]),
+                     qPrintable(labels[i]));
+            return false;
+        }
+        first = false;
+        previousPos = pos;
+        previousExtent = extent;
+    }
+    return true;
 }
 
 } // namespace
@@ -71,6 +101,7 @@ private slots:
     void scaleChangeLimits();
 
     void printsTheChart();
+    void keepsAMinimumSizeUnderCascadeAndTile();
 
 private:
     std::unique_ptr<RecorderRig> rig;
@@ -556,6 +587,47 @@ void TestRecorder::printsTheChart() {
         for (int x = ink.left(); x <= ink.right(); ++x)
             yellowLow += isYellow(page.pixel(x, y));
     QCOMPARE(yellowLow, 0);
+}
+
+// The main window's Cascade and Tile never squeeze the recorder below a size at which its
+// chart's axis labels stay apart; that size is still well below the window's own.
+void TestRecorder::keepsAMinimumSizeUnderCascadeAndTile() {
+    QMdiArea area;
+    area.resize(640, 360);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QMdiSubWindow* sub = AddChildWindow(&area, rig->rtc.release(), ChildWindowStyle::Sizeable);
+    auto* other = new QWidget;
+    other->resize(200, 100);
+    AddChildWindow(&area, other, ChildWindowStyle::Sizeable);
+    TfrmRTC* rtc = rig->views.rtc;
+    rtc->btnStartClick();
+    for (int i = 0; i < 400; ++i) // past the first span, so the time axis has grown
+        rig->TickWithReading(kMilliVolts);
+    QCOMPARE(rtc->SampleCount(), 200);
+
+    const QSize minimum = sub->minimumSize();
+    QVERIFY(minimum.width() < TfrmRTC::ClientWidth && minimum.height() < TfrmRTC::ClientHeight);
+    for (const auto& arrange : {std::function<void()>([&] { area.cascadeSubWindows(); }),
+                                std::function<void()>([&] { area.tileSubWindows(); })}) {
+        sub->resize(TfrmRTC::ClientWidth, TfrmRTC::ClientHeight);
+        arrange();
+        QCoreApplication::processEvents();
+        QVERIFY(sub->width() >= minimum.width() && sub->height() >= minimum.height());
+        QVERIFY(rtc->width() >= rtc->minimumSizeHint().width());
+        QVERIFY(rtc->height() >= rtc->minimumSizeHint().height());
+        QCustomPlot* plot = rtc->PESGraph1->plot();
+        plot->replot();
+        QVERIFY(tickLabelsApart(plot->xAxis));
+        QVERIFY(tickLabelsApart(plot->yAxis));
+    }
+    // Minimised and restored, the window keeps its minimum.
+    sub->showMinimized();
+    QCoreApplication::processEvents();
+    QVERIFY(sub->height() < minimum.height());
+    sub->showNormal();
+    QCoreApplication::processEvents();
+    QCOMPARE(sub->minimumSize(), minimum);
 }
 
 QTEST_MAIN(TestRecorder)

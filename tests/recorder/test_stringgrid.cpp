@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -48,6 +49,8 @@ private slots:
     void viewFindsCellsByPosition();
     void viewSelectsRows();
     void viewScrollsToTheCurrentRow();
+    void viewForgetsRowsCutOff_data();
+    void viewForgetsRowsCutOff();
 };
 
 void TestStringGrid::cells() {
@@ -336,6 +339,54 @@ void TestStringGrid::viewScrollsToTheCurrentRow() {
     QCOMPARE(g->TopRow(), 1);
     g->scrollTo(g->model()->index(50, 1), QAbstractItemView::PositionAtTop);
     QCOMPARE(g->TopRow(), 51);
+}
+
+namespace {
+
+// The viewport as it is on screen: the window's painted pixels, stale ones included (a
+// QWidget::grab paints afresh and would not show what was left behind).
+QImage onScreen(StringGrid& g) {
+    const QRect area(g.viewport()->mapTo(&g, QPoint(0, 0)), g.viewport()->size());
+    return g.screen()->grabWindow(g.winId()).toImage().copy(area);
+}
+
+} // namespace
+
+void TestStringGrid::viewForgetsRowsCutOff_data() {
+    QTest::addColumn<int>("rows");
+    QTest::newRow("scrolled to the end") << 100;
+    QTest::newRow("all rows in view") << 8;
+}
+
+// Clear and a function change cut the recorder's grid back to its first rows. The view must
+// forget the rows cut off: on screen it shows the rows left at the top with their grid lines
+// and nothing of the old ones below, exactly as a grid that never had more, and its scroll
+// range ends with the rows left.
+void TestStringGrid::viewForgetsRowsCutOff() {
+    QFETCH(int, rows);
+    // What a grid that only ever had the rows left looks like. Taken first and closed: showing
+    // another window would repaint the grid under test and hide what it left on screen.
+    QImage expectedOnScreen, expectedGrab;
+    {
+        auto fresh = shownGrid(3);
+        QVERIFY(QTest::qWaitForWindowActive(fresh.get()));
+        QTest::qWait(20);
+        expectedOnScreen = onScreen(*fresh);
+        expectedGrab = fresh->viewport()->grab().toImage();
+    }
+
+    auto g = shownGrid(rows);
+    QVERIFY(QTest::qWaitForWindowActive(g.get()));
+    g->setTopRow(rows);
+    QTest::qWait(20);
+    QCOMPARE(g->verticalScrollBar()->maximum(), std::max(rows - 10, 0));
+    QVERIFY(onScreen(*g) != expectedOnScreen);
+
+    g->setRowCount(4);
+    QCOMPARE(g->verticalScrollBar()->maximum(), 0);
+    QCOMPARE(g->TopRow(), 1);
+    QTRY_COMPARE(g->viewport()->grab().toImage(), expectedGrab);
+    QTRY_COMPARE(onScreen(*g), expectedOnScreen);
 }
 
 QTEST_MAIN(TestStringGrid)
