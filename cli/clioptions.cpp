@@ -35,7 +35,8 @@ bool isFlag(const QString& name) {
 
 std::optional<quint32> CliOptions::parseInterval(const QString& text) {
     static const QRegularExpression form(
-        QStringLiteral(R"(^\s*(\d{1,4})\s*(s|sec|secs|second|seconds|m|min|mins|minute|minutes)\s*$)"),
+        QStringLiteral(
+            R"(^\s*(\d{1,4})\s*(s|sec|secs|second|seconds|m|min|mins|minute|minutes)\s*$)"),
         QRegularExpression::CaseInsensitiveOption);
     const auto match = form.match(text);
     if (!match.hasMatch())
@@ -154,8 +155,8 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
                 const QDateTime t = QDateTime::fromString(*value, Qt::ISODate);
                 if (!t.isValid() || t.date().year() < 2000 || t.date().year() > 2099 ||
                     t.time().msec() != 0)
-                    return fail(QStringLiteral(
-                        "--time needs \"now\" or a date and time YYYY-MM-DDThh:mm:ss (2000..2099)"));
+                    return fail(QStringLiteral("--time needs \"now\" or a date and time "
+                                               "YYYY-MM-DDThh:mm:ss (2000..2099)"));
                 o.time = t;
             }
         }

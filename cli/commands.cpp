@@ -1,9 +1,9 @@
 #include "commands.h"
 
 #include "clilivelinkcontrol.h"
+#include "loggersettings.h"
 #include "metersession.h"
 #include "stopsignals.h"
-#include "loggersettings.h"
 
 #include <loggerporthandover.h>
 
@@ -67,7 +67,8 @@ ExitCode RunPorts(const CliOptions& options) {
         }
         QStringList fields{name, TComPort::DevicePath(name), description};
         if (options.probe) {
-            const auto probe = MeterSession::ProbePort(port, TComPort::DevicePath(name), ProbeWaitMs);
+            const auto probe =
+                MeterSession::ProbePort(port, TComPort::DevicePath(name), ProbeWaitMs);
             CloseQuietly(port);
             if (probe.model)
                 fields += QStringLiteral("meter %1").arg(probe.model);

@@ -171,15 +171,16 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
         Tell(QStringLiteral("cannot create the folder %1").arg(folder));
         return ExitCode::FileError;
     }
-    const QString suffix = options.format == CliOptions::Format::Csv ? QStringLiteral("csv")
-                                                                     : QStringLiteral("txt");
+    const QString suffix =
+        options.format == CliOptions::Format::Csv ? QStringLiteral("csv") : QStringLiteral("txt");
     qint64 records = 0;
     for (int i = 0; i < d.Parse.Sets.size(); ++i) {
         StringGridModel grid;
         fillGrid(grid, DecodeDataSet(d.Image, d.Parse.Sets[i]));
-        const QString path =
-            QDir(folder).filePath(QStringLiteral("set%1.%2").arg(i + 1, 3, 10, QChar(u'0')).arg(suffix));
-        const auto saved = DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.RowCount()));
+        const QString path = QDir(folder).filePath(
+            QStringLiteral("set%1.%2").arg(i + 1, 3, 10, QChar(u'0')).arg(suffix));
+        const auto saved =
+            DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.RowCount()));
         if (!saved.saved()) {
             Tell(QStringLiteral("cannot write %1: %2").arg(path, saved.error));
             return ExitCode::FileError;
@@ -218,10 +219,9 @@ ExitCode RunDownload(const CliOptions& options) {
     }
     session.close();
 
-    const bool wholeImage = d.Result == DownloadResult::Loaded ||
-                            d.Result == DownloadResult::NoData ||
-                            d.Result == DownloadResult::BadDataSet ||
-                            d.Result == DownloadResult::TooManySets;
+    const bool wholeImage =
+        d.Result == DownloadResult::Loaded || d.Result == DownloadResult::NoData ||
+        d.Result == DownloadResult::BadDataSet || d.Result == DownloadResult::TooManySets;
     if (!options.rawFile.isEmpty() && wholeImage) {
         // The raw image is what the meter holds, damaged or not: it is what a repair by hand
         // starts from.

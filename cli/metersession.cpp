@@ -113,9 +113,9 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             const QString refusal = m_printer.statusText(0);
             const bool refused = !refusal.isEmpty() && refusal != port.DeviceName();
             close();
-            *message = refused ? QStringLiteral("no meter found; a port could not be opened: ") +
-                                     refusal
-                               : QStringLiteral("no meter answers on any serial port");
+            *message =
+                refused ? QStringLiteral("no meter found; a port could not be opened: ") + refusal
+                        : QStringLiteral("no meter answers on any serial port");
             return refused ? ExitCode::PortRefused : ExitCode::NoMeter;
         }
     } else {

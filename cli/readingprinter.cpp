@@ -82,9 +82,9 @@ void ReadingPrinter::gaugeShow(double, const QString&) {
     bool written = true;
     if (m_out && m_decoder) {
         const QByteArray line = Line(m_decoder->reading, QDateTime::currentDateTime(), m_format);
-        written = std::fwrite(line.constData(), 1, size_t(line.size()), m_out) ==
-                      size_t(line.size()) &&
-                  std::fflush(m_out) == 0;
+        written =
+            std::fwrite(line.constData(), 1, size_t(line.size()), m_out) == size_t(line.size()) &&
+            std::fflush(m_out) == 0;
     }
     if (onReading)
         onReading(written);

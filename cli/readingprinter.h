@@ -32,7 +32,8 @@ public:
     QString statusText(int panel) const { return panel == 0 ? m_status0 : m_status1; }
 
     // One reading as a line (with its line end) at the given time.
-    static QByteArray Line(const Reading& reading, const QDateTime& when, CliOptions::Format format);
+    static QByteArray Line(const Reading& reading, const QDateTime& when,
+                           CliOptions::Format format);
 
     bool hasRecorder() const override { return false; }
     bool hasLcd() const override { return false; }

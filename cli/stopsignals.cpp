@@ -2,8 +2,8 @@
 
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
