@@ -4,6 +4,7 @@
 
 #include "link/metersimprocess.h"
 #include "loggerimagebuilder.h"
+#include "metersession.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -85,7 +86,8 @@ private slots:
     void damagedMemoryStopsOrIsRepaired();
     void setupAndEraseChangeTheMemory();
     void refusalsHaveTheirExitCodes();
-    void signalEndsLiveAndFreesThePort();
+    void searchSkipsTheSimulator();
+    void signalEndsLiveAndDownloadAndFreesThePort();
 
 private:
     QTemporaryDir m_dir;
@@ -276,7 +278,29 @@ void TestCli::refusalsHaveTheirExitCodes() {
     QVERIFY(r.out.startsWith("122\t"));
 }
 
-void TestCli::signalEndsLiveAndFreesThePort() {
+void TestCli::searchSkipsTheSimulator() {
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant"}));
+    QString message;
+    TComPort::SetPortListOverride(
+        QStringList{TComPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
+    {
+        MeterSession session;
+        QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
+        QCOMPARE(session.link().Comm1.DeviceName(), sim.path);
+        QVERIFY(session.waitForReading(3000));
+    }
+    // The built-in meter alone is no meter to the search.
+    TComPort::SetPortListOverride(QStringList{TComPort::SimulatorName()});
+    {
+        MeterSession session;
+        QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
+        QVERIFY(!session.link().Comm1.Active());
+    }
+    TComPort::SetPortListOverride(std::nullopt);
+}
+
+void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant", "--interval", "20"}));
     for (int sig : {SIGINT, SIGTERM}) {
@@ -295,6 +319,24 @@ void TestCli::signalEndsLiveAndFreesThePort() {
     }
     // The port was closed: the next run opens it and reads again.
     QCOMPARE(runCli({"live", "--port", sim.path, "--count", "3"}).code, 0);
+
+    // A download of about 40 s at the line's pace, interrupted once its transfer has begun:
+    // the meter is told to stop, the live link is given back, and the meter answers again.
+    MeterSimProcess big;
+    QVERIFY(big.start({"--paced", "--sets", "10", "--records", "2000"}));
+    QProcess download;
+    download.setProcessEnvironment(cliEnvironment());
+    download.start(cliProgram(), {"download", "--port", big.path, "--out", m_dir.filePath("cut")});
+    QVERIFY(download.waitForStarted());
+    QTest::qWait(7000);
+    QCOMPARE(download.state(), QProcess::Running);
+    ::kill(pid_t(download.processId()), SIGINT);
+    QVERIFY(download.waitForFinished(10000));
+    QCOMPARE(download.exitCode(), 8);
+    QVERIFY(!QDir(m_dir.filePath("cut")).exists());
+    const CliResult again = runCli({"identify", "--port", big.path});
+    QCOMPARE(again.code, 0);
+    QVERIFY(again.out.startsWith("122\t"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
