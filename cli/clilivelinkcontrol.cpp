@@ -1,7 +1,7 @@
 #include "clilivelinkcontrol.h"
 
-#include <delay.h>
-#include <livelink.h>
+#include "delay.h"
+#include "livelink.h"
 
 #include <QElapsedTimer>
 

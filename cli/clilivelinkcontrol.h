@@ -1,6 +1,6 @@
 #pragma once
 
-#include <livelinkcontrol.h>
+#include "livelinkcontrol.h"
 
 class LiveLink;
 

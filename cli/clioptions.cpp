@@ -191,7 +191,9 @@ Commands:
   download [--port P] [--out DIR | --raw FILE] [--format txt|csv] [--repair] [--retries N]
                          the logger memory: one data file per data set in DIR (default: the
                          current folder), set001.txt, set002.txt, ... (TAB separated, or
-                         set001.csv with --format csv), or the raw memory image in FILE.
+                         set001.csv with --format csv; files of these names are replaced),
+                         or the raw memory image in FILE (written even when a data set is
+                         damaged).
                          A transfer that goes wrong is tried N more times (default 2). A
                          damaged data set stops the download; --repair cuts the meter's
                          header back to the good sets and downloads again

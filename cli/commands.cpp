@@ -5,7 +5,7 @@
 #include "metersession.h"
 #include "stopsignals.h"
 
-#include <loggerporthandover.h>
+#include "loggerporthandover.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -4,12 +4,12 @@
 #include "metersession.h"
 #include "stopsignals.h"
 
-#include <clock.h>
-#include <datafilewriter.h>
-#include <decodeddataset.h>
-#include <loadloggerdata.h>
-#include <loggerprogress.h>
-#include <stringgridmodel.h>
+#include "clock.h"
+#include "datafilewriter.h"
+#include "decodeddataset.h"
+#include "loadloggerdata.h"
+#include "loggerprogress.h"
+#include "stringgridmodel.h"
 
 #include <QDateTime>
 #include <QDir>

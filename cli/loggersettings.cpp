@@ -1,9 +1,9 @@
 #include "loggersettings.h"
 
-#include <comerror.h>
-#include <comport.h>
-#include <delay.h>
-#include <loggercommandbuffer.h>
+#include "comerror.h"
+#include "comport.h"
+#include "delay.h"
+#include "loggercommandbuffer.h"
 
 #include <QList>
 #include <QPair>

@@ -1,8 +1,8 @@
 #include "metersession.h"
 
-#include <delay.h>
-#include <discovery.h>
-#include <metercommand.h>
+#include "delay.h"
+#include "discovery.h"
+#include "metercommand.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

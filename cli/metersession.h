@@ -3,7 +3,7 @@
 #include "exitcode.h"
 #include "readingprinter.h"
 
-#include <livelink.h>
+#include "livelink.h"
 
 #include <QString>
 

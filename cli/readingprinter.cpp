@@ -1,7 +1,7 @@
 #include "readingprinter.h"
 
-#include <framedecoder.h>
-#include <reading.h>
+#include "framedecoder.h"
+#include "reading.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -91,8 +91,13 @@ void ReadingPrinter::gaugeShow(double, const QString&) {
 }
 
 void ReadingPrinter::setStatusText(int panel, const QString& text) {
-    if (panel == 0)
+    if (panel == 0) {
         m_status0 = text;
-    else if (panel == 1)
+    } else if (panel == 1) {
+        // The link watch gave up on the meter and calls it again once a second: while lines
+        // are printed, the user hears why they stopped.
+        if (m_out && text == QLatin1String("No Connection") && m_status1 != text)
+            std::fprintf(stderr, "ql350-cli: No Connection; calling the meter again\n");
         m_status1 = text;
+    }
 }

@@ -2,7 +2,7 @@
 
 #include "clioptions.h"
 
-#include <liveviews.h>
+#include "liveviews.h"
 
 #include <QByteArray>
 #include <QDateTime>
