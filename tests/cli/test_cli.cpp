@@ -1,6 +1,7 @@
 // ql350-cli against metersim over a real pseudo-terminal: live lines in step with the meter's
 // script, the logger memory as data files, a damaged memory and its repair, setup and erase
-// seen in the meter's saved memory, refusals with their exit codes, and a stop by signal.
+// seen in the meter's saved memory, refusals with their exit codes, the meter search, and a
+// stop by signal that frees the port.
 
 #include "link/metersimprocess.h"
 #include "loggerimagebuilder.h"
@@ -310,6 +311,8 @@ void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {
         QVERIFY(live.waitForStarted());
         QByteArray out;
         QTRY_VERIFY_WITH_TIMEOUT((out += live.readAllStandardOutput()).count('\n') >= 5, 10000);
+        // The port is held while the stream runs: another run is refused.
+        QCOMPARE(runCli({"identify", "--port", sim.path}).code, 4);
         ::kill(pid_t(live.processId()), sig);
         QVERIFY(live.waitForFinished(5000));
         QCOMPARE(live.exitStatus(), QProcess::NormalExit);
