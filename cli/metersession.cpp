@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
