@@ -1,0 +1,241 @@
+#include "commands.h"
+
+#include "clilivelinkcontrol.h"
+#include "metersession.h"
+#include "stopsignals.h"
+
+#include "clock.h"
+#include "datafilewriter.h"
+#include "decodeddataset.h"
+#include "loadloggerdata.h"
+#include "loggerprogress.h"
+#include "stringgridmodel.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSaveFile>
+
+#include <unistd.h>
+
+namespace {
+
+void abortOnError(TComPort*, const EComError&, TComAction& action) {
+    action = caAbort;
+}
+
+QString resultText(const LoggerDownload& d) {
+    switch (d.Result) {
+    case DownloadResult::TooShort:
+        return QStringLiteral("the meter sent no memory image");
+    case DownloadResult::Incomplete:
+        return QStringLiteral("the memory image arrived incomplete");
+    case DownloadResult::TooManySets:
+        return QStringLiteral("the logger header counts more than 4000 data sets: the memory "
+                              "header is damaged");
+    case DownloadResult::BadDataSet:
+        return QStringLiteral("data set %1 is damaged; the %2 set(s) before it are good "
+                              "(--repair cuts the meter's header back to them)")
+            .arg(d.Parse.BadSetIndex + 1)
+            .arg(d.Parse.BadSetIndex);
+    case DownloadResult::NoData:
+        return QStringLiteral("the logger memory holds no data set");
+    case DownloadResult::Loaded:
+        return QString();
+    case DownloadResult::Cancelled:
+        return QStringLiteral("interrupted; the meter was told to stop sending");
+    case DownloadResult::TooManyErrors:
+        return QStringLiteral("more than 20 blocks arrived damaged");
+    case DownloadResult::TimedOut:
+        return QStringLiteral("the transfer took too long");
+    case DownloadResult::PortLost:
+        return QStringLiteral("the port failed during the transfer") +
+               (d.PortError.isEmpty() ? QString() : QStringLiteral(": ") + d.PortError);
+    case DownloadResult::DeviceBusy:
+        return QStringLiteral("the live link did not let go of the port");
+    case DownloadResult::PortNotOpened:
+        return QStringLiteral("the port could not be opened for the transfer");
+    case DownloadResult::NotConnected:
+        return QStringLiteral("no meter answers");
+    case DownloadResult::MeterRecording:
+        return QStringLiteral("the meter is recording data; stop its recording first");
+    }
+    return QStringLiteral("the download failed");
+}
+
+ExitCode exitCodeFor(DownloadResult r) {
+    switch (r) {
+    case DownloadResult::Loaded:
+    case DownloadResult::NoData:
+        return ExitCode::Ok;
+    case DownloadResult::TooManySets:
+    case DownloadResult::BadDataSet:
+        return ExitCode::BadData;
+    case DownloadResult::Cancelled:
+        return ExitCode::Interrupted;
+    case DownloadResult::PortNotOpened:
+        return ExitCode::PortRefused;
+    case DownloadResult::NotConnected:
+        return ExitCode::NoMeter;
+    case DownloadResult::MeterRecording:
+        return ExitCode::MeterRefused;
+    default:
+        return ExitCode::TransferFailed;
+    }
+}
+
+// The user's answers after a failed download, given up front on the command line: a transfer
+// that went wrong is tried again up to --retries times; a damaged data set is repaired once
+// with --repair and otherwise ends the download (another try reads the same memory).
+class OptionsUser : public LoadLoggerDataUser {
+public:
+    OptionsUser(bool repair, int retries) : m_repair(repair), m_retriesLeft(retries) {}
+
+    LoggerErrorChoice downloadFailed(const LoggerDownload& download) override {
+        if (StopSignals::requested())
+            return LoggerErrorChoice::Cancel;
+        if (download.Result == DownloadResult::BadDataSet) {
+            if (!m_repair || m_repaired)
+                return LoggerErrorChoice::Cancel;
+            Tell(resultText(download).section(u'(', 0, 0).trimmed() +
+                 QStringLiteral("; repairing the header"));
+            m_repaired = true;
+            return LoggerErrorChoice::Fixed;
+        }
+        if (download.Result == DownloadResult::TooManySets || m_retriesLeft <= 0)
+            return LoggerErrorChoice::Cancel;
+        --m_retriesLeft;
+        Tell(resultText(download) + QStringLiteral("; trying again"));
+        return LoggerErrorChoice::TryAgain;
+    }
+
+    void headerRepaired(bool confirmed) override {
+        Tell(confirmed ? QStringLiteral("the header now holds the good sets only; switch the "
+                                        "meter off and on before it records again")
+                       : QStringLiteral("the meter did not confirm the header repair"));
+    }
+
+private:
+    bool m_repair;
+    int m_retriesLeft;
+    bool m_repaired = false;
+};
+
+// Progress on standard error, only when that is a terminal; SIGINT and SIGTERM cancel.
+class TerminalProgress : public LoggerProgress {
+public:
+    TerminalProgress() : m_show(::isatty(2) != 0) {}
+    ~TerminalProgress() override {
+        if (m_shown)
+            std::fputc('\n', stderr);
+    }
+    void totalKnown(int expectedTotal, int) override { m_total = expectedTotal; }
+    void bytesReceived(int received) override {
+        if (!m_show || m_total <= 0)
+            return;
+        std::fprintf(stderr, "\rdownloading: %d of %d bytes (%d%%)", received, m_total,
+                     int(qint64(received) * 100 / m_total));
+        m_shown = true;
+    }
+    bool cancelled() override { return StopSignals::requested(); }
+
+private:
+    bool m_show;
+    bool m_shown = false;
+    int m_total = 0;
+};
+
+bool writeRaw(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+// The rows of one data set as the data-logger window's record table holds them: row 0 the
+// captions, column 0 the record number, then date, time, value and unit.
+void fillGrid(StringGridModel& grid, const DecodedDataSet& set) {
+    grid.setColCount(5);
+    grid.setRowCount(set.count() + 1);
+    grid.setFixedRows(1);
+    grid.setFixedCols(1);
+    grid.setRow(0, {QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
+                    QStringLiteral("VALUE"), QStringLiteral("RANGE")});
+    for (int i = 0; i < set.count(); ++i)
+        grid.setRow(i + 1, set.Rows[i]);
+}
+
+ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
+    const QString folder = options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir;
+    if (!QDir().mkpath(folder)) {
+        Tell(QStringLiteral("cannot create the folder %1").arg(folder));
+        return ExitCode::FileError;
+    }
+    const QString suffix =
+        options.format == CliOptions::Format::Csv ? QStringLiteral("csv") : QStringLiteral("txt");
+    qint64 records = 0;
+    for (int i = 0; i < d.Parse.Sets.size(); ++i) {
+        StringGridModel grid;
+        fillGrid(grid, DecodeDataSet(d.Image, d.Parse.Sets[i]));
+        const QString path = QDir(folder).filePath(
+            QStringLiteral("set%1.%2").arg(i + 1, 3, 10, QChar(u'0')).arg(suffix));
+        const auto saved =
+            DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.RowCount()));
+        if (!saved.saved()) {
+            Tell(QStringLiteral("cannot write %1: %2").arg(path, saved.error));
+            return ExitCode::FileError;
+        }
+        records += saved.rows;
+    }
+    Tell(QStringLiteral("%1 data set(s), %2 record(s) written to %3")
+             .arg(d.Parse.Sets.size())
+             .arg(records)
+             .arg(QDir::toNativeSeparators(folder)));
+    return ExitCode::Ok;
+}
+
+} // namespace
+
+ExitCode RunDownload(const CliOptions& options) {
+    StopSignals stop;
+    MeterSession session;
+    if (const ExitCode code = ConnectForLogger(
+            session, options.port,
+            QStringLiteral("the meter is recording data; stop its recording first"));
+        code != ExitCode::Ok)
+        return code;
+    if (StopSignals::requested())
+        return ExitCode::Interrupted;
+
+    CliLiveLinkControl control(session.link());
+    TComPort loggerPort;
+    loggerPort.OnError = abortOnError;
+    OptionsUser user(options.repair, options.retries);
+    LoggerDownload d;
+    {
+        TerminalProgress progress;
+        d = LoadLoggerData(control, loggerPort, &progress, user,
+                           DateTimeToDays(QDateTime::currentDateTime()));
+    }
+    session.close();
+
+    const bool wholeImage =
+        d.Result == DownloadResult::Loaded || d.Result == DownloadResult::NoData ||
+        d.Result == DownloadResult::BadDataSet || d.Result == DownloadResult::TooManySets;
+    if (!options.rawFile.isEmpty() && wholeImage) {
+        // The raw image is what the meter holds, damaged or not: it is what a repair by hand
+        // starts from.
+        QString error;
+        if (!writeRaw(options.rawFile, d.Image.bytes(), &error)) {
+            Tell(QStringLiteral("cannot write %1: %2").arg(options.rawFile, error));
+            return ExitCode::FileError;
+        }
+        if (d.Result != DownloadResult::Loaded)
+            Tell(resultText(d));
+        return ExitCode::Ok;
+    }
+    if (d.Result == DownloadResult::Loaded)
+        return writeSets(d, options);
+    Tell(resultText(d));
+    return exitCodeFor(d.Result);
+}

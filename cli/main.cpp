@@ -1,0 +1,47 @@
+// ql350-cli: the meter's live readings, logger memory and logger settings from the command
+// line, over the same widget-free core as the program.
+
+#include "clioptions.h"
+#include "commands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ql350-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    if (arguments.value(0) == QLatin1String("--version")) {
+        std::printf("ql350-cli %s\n", PROJECT_VERSION);
+        return 0;
+    }
+    const CliOptions::Parsed parsed = CliOptions::parse(arguments);
+    if (!parsed.error.isEmpty()) {
+        Tell(parsed.error);
+        std::fputs("Try 'ql350-cli --help'.\n", stderr);
+        return ToInt(ExitCode::Usage);
+    }
+    const CliOptions& o = parsed.options;
+    switch (o.command) {
+    case CliOptions::Command::Help:
+        std::fputs(CliUsage().toUtf8().constData(), stdout);
+        return 0;
+    case CliOptions::Command::Ports:
+        return ToInt(RunPorts(o));
+    case CliOptions::Command::Identify:
+        return ToInt(RunIdentify(o));
+    case CliOptions::Command::Live:
+        return ToInt(RunLive(o));
+    case CliOptions::Command::Download:
+        return ToInt(RunDownload(o));
+    case CliOptions::Command::Setup:
+        return ToInt(RunSetup(o));
+    case CliOptions::Command::Erase:
+        return ToInt(RunErase(o));
+    }
+    return ToInt(ExitCode::Usage);
+}

@@ -1,0 +1,162 @@
+#include "metersession.h"
+
+#include "delay.h"
+#include "discovery.h"
+#include "metercommand.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// How long a port named by the user is given to answer K: longer than the search's wait,
+// since only one port is called and a wrong "no meter" costs the user a second try.
+constexpr int NamedPortWaitMs = 500;
+
+void abortOnError(TComPort*, const EComError&, TComAction& action) {
+    action = caAbort;
+}
+
+int modelIn(const QByteArray& answer) {
+    const qsizetype at122 = answer.indexOf("122\r");
+    const qsizetype at120 = answer.indexOf("120\r");
+    if (at122 < 0 && at120 < 0)
+        return 0;
+    if (at122 < 0)
+        return 120;
+    if (at120 < 0)
+        return 122;
+    return at120 < at122 ? 120 : 122;
+}
+
+// The search's view of the port list: the system's ports, no port box and no start-up screen.
+class PortListHost : public DiscoveryHost {
+public:
+    PortListHost() { TComPort::EnumeratePorts(m_ports); }
+    void showProgress(const QString& text) override {
+        if (::isatty(2))
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+    int portCount() const override { return int(m_ports.size()); }
+    QString portName(int index) const override { return m_ports.value(index); }
+    void selectPort(int index) override { m_current = index; }
+    QString portText() const override { return m_ports.value(m_current); }
+
+private:
+    QStringList m_ports;
+    int m_current = 0;
+};
+
+} // namespace
+
+MeterSession::MeterSession() : m_link(m_printer) {
+    m_printer.setDecoder(&m_link.decoder);
+}
+
+MeterSession::~MeterSession() {
+    close();
+}
+
+MeterSession::Probe MeterSession::ProbePort(TComPort& port, const QString& path, int waitMs) {
+    Probe probe;
+    port.OnRxChar = nullptr;
+    CloseQuietly(port);
+    port.setDeviceName(path);
+    if (!port.TryOpen()) {
+        probe.refused = port.LastOpenRefused();
+        probe.failure = port.LastOpenFailure();
+        return probe;
+    }
+    probe.opened = true;
+    const TComPort::ErrorHandler previous = port.OnError;
+    port.OnError = abortOnError;
+    QByteArray answer;
+    try {
+        port.ClearInput();
+        port.Write(CmdK.bytes());
+        port.Write(CmdK.bytes());
+        QElapsedTimer waited;
+        waited.start();
+        while (port.Active() && !modelIn(answer) && waited.elapsed() < waitMs) {
+            if (const int n = port.InputCount(); n > 0) {
+                QByteArray got;
+                port.Read(got, n);
+                answer += got;
+            } else {
+                Delay(5);
+            }
+        }
+    } catch (const EAbort&) {
+        // the port failed while the meter was called: no meter there
+    }
+    port.OnError = previous;
+    probe.model = port.Active() ? modelIn(answer) : 0;
+    if (!probe.model)
+        CloseQuietly(port);
+    return probe;
+}
+
+ExitCode MeterSession::connect(const QString& portOption, QString* message) {
+    TComPort& port = m_link.Comm1;
+    if (portOption.isEmpty()) {
+        PortListHost host;
+        if (host.portCount() == 0) {
+            *message = QStringLiteral("no serial port found; name one with --port");
+            return ExitCode::NoMeter;
+        }
+        DiscoverMeter(m_link, host);
+        if (!m_link.Connected) {
+            // The search leaves the reason a port could not be opened in the status bar's
+            // first panel in place of the device name.
+            const QString refusal = m_printer.statusText(0);
+            const bool refused = !refusal.isEmpty() && refusal != port.DeviceName();
+            close();
+            *message =
+                refused ? QStringLiteral("no meter found; a port could not be opened: ") + refusal
+                        : QStringLiteral("no meter answers on any serial port");
+            return refused ? ExitCode::PortRefused : ExitCode::NoMeter;
+        }
+    } else {
+        const QString path = TComPort::DevicePath(portOption);
+        const Probe probe = ProbePort(port, path, NamedPortWaitMs);
+        if (!probe.opened) {
+            *message = QStringLiteral("cannot open %1: %2").arg(path, probe.failure);
+            return probe.refused ? ExitCode::PortRefused : ExitCode::NoMeter;
+        }
+        if (!probe.model) {
+            *message = QStringLiteral("no meter answers on %1").arg(path);
+            return ExitCode::NoMeter;
+        }
+        // As the search hands the line over: the receive step attached, A sent.
+        m_link.MeterModel = probe.model;
+        m_link.SavedModel = probe.model;
+        m_link.Connected = true;
+        port.OnRxChar = [this](TComPort*) { m_link.Comm1RxChar(); };
+        try {
+            port.ClearInput();
+            if (port.Active())
+                port.Write(CmdA.bytes());
+        } catch (const EAbort&) {
+            // the port failed at once: the main timer's link watch takes over
+        }
+    }
+    m_link.MainTimer.start();
+    return ExitCode::Ok;
+}
+
+bool MeterSession::waitForReading(int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (m_printer.readings() == 0 && waited.elapsed() < timeoutMs)
+        Delay(5);
+    return m_printer.readings() > 0;
+}
+
+void MeterSession::close() {
+    m_link.MainTimer.stop();
+    CloseQuietly(m_link.Comm1);
+    CloseQuietly(m_link.Comm3);
+}

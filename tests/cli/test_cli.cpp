@@ -1,0 +1,346 @@
+// ql350-cli against metersim over a real pseudo-terminal: live lines in step with the meter's
+// script, the logger memory as data files, a damaged memory and its repair, setup and erase
+// seen in the meter's saved memory, refusals with their exit codes, the meter search, and a
+// stop by signal that frees the port.
+
+#include "link/metersimprocess.h"
+#include "loggerimagebuilder.h"
+#include "metersession.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct CliResult {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QProcessEnvironment cliEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Dates in the data files are in the user's short date format: pin it.
+    env.insert("LC_ALL", "C");
+    env.insert("LANG", "C");
+    return env;
+}
+
+QString cliProgram() {
+    return qEnvironmentVariable("QL_BIN_DIR") + "/ql350-cli";
+}
+
+CliResult runCli(const QStringList& arguments, int timeoutMs = 60000) {
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment());
+    p.start(cliProgram(), arguments);
+    CliResult r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "timed out";
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Two sets from 19 Jul 2016 10:30:00: DC volts (a value, a negative one, an overload) at 1 s,
+// then ohms at 2 s, which starts where the first one ended.
+QByteArray twoSetImage() {
+    LoggerImageBuilder builder;
+    builder.setTimeLabel(QDateTime(QDate(2016, 7, 19), QTime(10, 30, 0)));
+    LoggerDataSet volts;
+    volts.function = 11;
+    volts.coupling = 2;
+    volts.interval = 10000;
+    volts.records = {LoggerDataSet::record(1, 1234), LoggerDataSet::record(1, -567),
+                     LoggerDataSet::overload(1)};
+    LoggerDataSet ohms;
+    ohms.function = 3;
+    ohms.coupling = 0;
+    ohms.interval = 20000;
+    ohms.records = {LoggerDataSet::record(0, 1005), LoggerDataSet::record(0, 7)};
+    builder.addSet(volts);
+    builder.addSet(ohms);
+    return builder.image();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void liveFollowsTheScript();
+    void downloadWritesTheSets();
+    void damagedMemoryStopsOrIsRepaired();
+    void setupAndEraseChangeTheMemory();
+    void refusalsHaveTheirExitCodes();
+    void searchSkipsTheSimulator();
+    void signalEndsLiveAndDownloadAndFreesThePort();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestCli::liveFollowsTheScript() {
+    // Seven frames: volts DC auto, negative, AC, manual range, peak hold, overload, ohms.
+    const QList<QByteArray> frames{"11234;00:", "10567;40:", "20123;006", "12000;008",
+                                   "10042;04:", "10000;10:", "010053002"};
+    const QList<QStringList> expected{
+        {"1.234", "V", "Voltage", "DC", "auto", "", ""},
+        {"-0.567", "V", "Voltage", "DC", "auto", "", ""},
+        {"1.23", "V", "Voltage", "AC", "auto", "", ""},
+        {"2.000", "V", "Voltage", "DC", "manual", "", ""},
+        {"0.042", "V", "Voltage", "DC", "auto", "hold", ""},
+        {"OL", "V", "Voltage", "DC", "auto", "", "OL"},
+        {"100.5", "Ohm", "OHM", "", "auto", "", ""},
+    };
+    const QString script = m_dir.filePath("live.txt");
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# a frame a line\n" + frames.join('\n') + '\n');
+    }
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--interval", "20", "--script", script}));
+
+    const CliResult r = runCli({"live", "--port", sim.path, "--count", "20"});
+    QCOMPARE(r.code, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines.size(), 21); // 20 lines, each ending in a line feed
+    QVERIFY(lines.last().isEmpty());
+    // The meter plays the script in a loop; the first line shown may be any of its frames.
+    int offset = -1;
+    QDateTime previous;
+    for (int i = 0; i < 20; ++i) {
+        const QStringList fields = QString::fromUtf8(lines[i]).split('\t');
+        QCOMPARE(fields.size(), 8);
+        const QDateTime when = QDateTime::fromString(fields[0], Qt::ISODateWithMs);
+        QVERIFY2(when.isValid() && fields[0].contains('.'), qPrintable(fields[0]));
+        QVERIFY(!previous.isValid() || when >= previous);
+        previous = when;
+        if (offset < 0)
+            offset = int(expected.indexOf(fields.mid(1)));
+        QVERIFY2(offset >= 0, lines[i].constData());
+        QCOMPARE(fields.mid(1), expected[(offset + i) % expected.size()]);
+    }
+    QVERIFY(qAbs(previous.msecsTo(QDateTime::currentDateTime())) < 60000);
+
+    // JSON: the overload has no value, the others a number.
+    const CliResult j = runCli({"live", "--port", sim.path, "--count", "7", "--format", "json"});
+    QCOMPARE(j.code, 0);
+    int overloads = 0;
+    for (const QByteArray& line : j.out.trimmed().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QVERIFY2(o.contains("time") && o.contains("unit"), line.constData());
+        if (o.value("overload").toBool()) {
+            QVERIFY(o.value("value").isNull());
+            ++overloads;
+        } else {
+            QVERIFY(o.value("value").isDouble());
+        }
+    }
+    QCOMPARE(overloads, 1);
+}
+
+void TestCli::downloadWritesTheSets() {
+    const QByteArray image = twoSetImage();
+    QString error;
+    QVERIFY(LoggerImageBuilder::save(m_dir.filePath("two.bin"), image, &error));
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--image", m_dir.filePath("two.bin")}));
+
+    const QString txt = m_dir.filePath("txt");
+    CliResult r = runCli({"download", "--port", sim.path, "--out", txt});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(QDir(txt).entryList(QDir::Files), QStringList({"set001.txt", "set002.txt"}));
+    QCOMPARE(readFile(txt + "/set001.txt"), QByteArray("19 Jul 2016\t10:30:00\t1.234\tV\t\r\n"
+                                                       "19 Jul 2016\t10:30:01\t-0.567\tV\t\r\n"
+                                                       "19 Jul 2016\t10:30:02\tOL\tV\t\r\n"));
+    QCOMPARE(readFile(txt + "/set002.txt"), QByteArray("19 Jul 2016\t10:30:03\t100.5\tOhm\t\r\n"
+                                                       "19 Jul 2016\t10:30:05\t0.7\tOhm\t\r\n"));
+
+    const QString csv = m_dir.filePath("csv");
+    r = runCli({"download", "--port", sim.path, "--out", csv, "--format", "csv"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readFile(csv + "/set002.csv"), QByteArray("19 Jul 2016,10:30:03,100.5,Ohm,\r\n"
+                                                       "19 Jul 2016,10:30:05,0.7,Ohm,\r\n"));
+
+    // The raw image: the used memory in whole blocks, as the meter holds it.
+    r = runCli({"download", "--port", sim.path, "--raw", m_dir.filePath("raw.bin")});
+    QCOMPARE(r.code, 0);
+    const QByteArray raw = readFile(m_dir.filePath("raw.bin"));
+    const int used = (uchar(image[11]) << 8 | uchar(image[12])) + 1;
+    QCOMPARE(raw.size(), (used + 63) / 64 * 64);
+    QCOMPARE(raw, image.left(raw.size()));
+}
+
+void TestCli::damagedMemoryStopsOrIsRepaired() {
+    QByteArray image = twoSetImage();
+    // The second set's start marker is gone: the first set is good, the second damaged.
+    const int second = 256 + 10 + 2 * 3 + 2;
+    QCOMPARE(uchar(image[second]), uchar(0xA5));
+    image[second] = 0x00;
+    QString error;
+    QVERIFY(LoggerImageBuilder::save(m_dir.filePath("bad.bin"), image, &error));
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--image", m_dir.filePath("bad.bin"), "--save-image",
+                       m_dir.filePath("bad-after.bin")}));
+
+    const QString out = m_dir.filePath("bad");
+    CliResult r = runCli({"download", "--port", sim.path, "--out", out});
+    QCOMPARE(r.code, 6);
+    QVERIFY2(r.err.contains("data set 2 is damaged"), r.err.constData());
+    QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
+
+    r = runCli({"download", "--port", sim.path, "--out", out, "--repair"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"set001.txt"}));
+    sim.stop();
+    // The header now counts one set, ending with the first set's end marker.
+    const QByteArray after = readFile(m_dir.filePath("bad-after.bin"));
+    QCOMPARE(after.mid(9, 4), QByteArray::fromHex("0001") + char(0x01) + char(second - 1 - 256));
+}
+
+void TestCli::setupAndEraseChangeTheMemory() {
+    QString error;
+    QVERIFY(LoggerImageBuilder::save(m_dir.filePath("setup.bin"), twoSetImage(), &error));
+    MeterSimProcess sim;
+    const QString saved = m_dir.filePath("setup-after.bin");
+    QVERIFY(
+        sim.start({"--instant", "--image", m_dir.filePath("setup.bin"), "--save-image", saved}));
+
+    QCOMPARE(runCli({"erase", "--port", sim.path}).code, 2); // no --yes: nothing sent
+    QCOMPARE(runCli({"setup", "--port", sim.path, "--interval", "7s"}).code, 2);
+    CliResult r =
+        runCli({"setup", "--port", sim.path, "--interval", "10m", "--time", "2016-03-07T09:05:30"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.isEmpty());
+    // The live link is back after the setup: the meter still answers readings.
+    QCOMPARE(runCli({"live", "--port", sim.path, "--count", "1"}).code, 0);
+    sim.stop();
+    QByteArray after = readFile(saved);
+    QCOMPARE(after.mid(2, 7), QByteArray::fromHex("1410030709051e"));
+    QCOMPARE(after.mid(13, 3), QByteArray::fromHex("5b8d80"));
+    QCOMPARE(after.mid(9, 2), QByteArray::fromHex("0002")); // the sets are still there
+
+    QVERIFY(sim.start({"--instant", "--image", saved, "--save-image", saved}));
+    QCOMPARE(runCli({"setup", "--port", sim.path, "--interval", "1 minute"}).code, 0);
+    r = runCli({"erase", "--port", sim.path, "--yes"});
+    QCOMPARE(r.code, 0);
+    sim.stop();
+    after = readFile(saved);
+    QCOMPARE(after.mid(9, 4), QByteArray::fromHex("000000ff"));
+    QCOMPARE(after.mid(13, 3), QByteArray::fromHex("0927c0")); // interval only; time kept
+    QCOMPARE(after.mid(2, 7), QByteArray::fromHex("1410030709051e"));
+}
+
+void TestCli::refusalsHaveTheirExitCodes() {
+    QCOMPARE(runCli({"live", "--count", "0"}).code, 2);
+    QCOMPARE(runCli({"download", "--probe"}).code, 2);
+    QCOMPARE(runCli({"identify", "--port", m_dir.filePath("no-such-device")}).code, 3);
+    {
+        MeterSimProcess silent;
+        QVERIFY(silent.start({"--instant", "--silent"}));
+        const CliResult r = runCli({"identify", "--port", silent.path});
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.out.isEmpty());
+    }
+    {
+        MeterSimProcess recording;
+        QVERIFY(recording.start({"--instant", "--recording"}));
+        QCOMPARE(runCli({"download", "--port", recording.path, "--out", m_dir.path()}).code, 7);
+        QCOMPARE(runCli({"erase", "--port", recording.path, "--yes"}).code, 7);
+    }
+    {
+        MeterSimProcess model120;
+        QVERIFY(model120.start({"--instant", "--model", "120"}));
+        const CliResult r = runCli({"identify", "--port", model120.path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith("120\t"));
+        QCOMPARE(runCli({"setup", "--port", model120.path, "--time", "now"}).code, 7);
+    }
+    // The built-in meter answers as a 122.
+    const CliResult r = runCli({"identify", "--port", "Simulator"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith("122\t"));
+}
+
+void TestCli::searchSkipsTheSimulator() {
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant"}));
+    QString message;
+    TComPort::SetPortListOverride(
+        QStringList{TComPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
+    {
+        MeterSession session;
+        QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
+        QCOMPARE(session.link().Comm1.DeviceName(), sim.path);
+        QVERIFY(session.waitForReading(3000));
+    }
+    // The built-in meter alone is no meter to the search.
+    TComPort::SetPortListOverride(QStringList{TComPort::SimulatorName()});
+    {
+        MeterSession session;
+        QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
+        QVERIFY(!session.link().Comm1.Active());
+    }
+    TComPort::SetPortListOverride(std::nullopt);
+}
+
+void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--interval", "20"}));
+    for (int sig : {SIGINT, SIGTERM}) {
+        QProcess live;
+        live.setProcessEnvironment(cliEnvironment());
+        live.start(cliProgram(), {"live", "--port", sim.path, "--format", "csv"});
+        QVERIFY(live.waitForStarted());
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += live.readAllStandardOutput()).count('\n') >= 5, 10000);
+        // The port is held while the stream runs: another run is refused.
+        QCOMPARE(runCli({"identify", "--port", sim.path}).code, 4);
+        ::kill(pid_t(live.processId()), sig);
+        QVERIFY(live.waitForFinished(5000));
+        QCOMPARE(live.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(live.exitCode(), 0);
+        out += live.readAllStandardOutput();
+        QVERIFY(out.endsWith('\n')); // no line cut short
+    }
+    // The port was closed: the next run opens it and reads again.
+    QCOMPARE(runCli({"live", "--port", sim.path, "--count", "3"}).code, 0);
+
+    // A download of about 40 s at the line's pace, interrupted once its transfer has begun:
+    // the meter is told to stop, the live link is given back, and the meter answers again.
+    MeterSimProcess big;
+    QVERIFY(big.start({"--paced", "--sets", "10", "--records", "2000"}));
+    QProcess download;
+    download.setProcessEnvironment(cliEnvironment());
+    download.start(cliProgram(), {"download", "--port", big.path, "--out", m_dir.filePath("cut")});
+    QVERIFY(download.waitForStarted());
+    QTest::qWait(7000);
+    QCOMPARE(download.state(), QProcess::Running);
+    ::kill(pid_t(download.processId()), SIGINT);
+    QVERIFY(download.waitForFinished(10000));
+    QCOMPARE(download.exitCode(), 8);
+    QVERIFY(!QDir(m_dir.filePath("cut")).exists());
+    const CliResult again = runCli({"identify", "--port", big.path});
+    QCOMPARE(again.code, 0);
+    QVERIFY(again.out.startsWith("122\t"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
