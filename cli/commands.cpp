@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "clilivelinkcontrol.h"
+#include "livelinkadapter.h"
 #include "loggersettings.h"
 #include "metersession.h"
 #include "stopsignals.h"
@@ -92,7 +92,7 @@ ExitCode RunIdentify(const CliOptions& options) {
         Tell(message);
         return code;
     }
-    printLine({QString::number(session.link().MeterModel), session.link().Comm1.DeviceName()});
+    printLine({QString::number(session.link().state.MeterModel()), session.link().Comm1.DeviceName()});
     session.close();
     return ExitCode::Ok;
 }
@@ -140,9 +140,9 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
         Tell(message);
         return code;
     }
-    if (session.link().MeterModel != 122) {
+    if (session.link().state.MeterModel() != 122) {
         Tell(QStringLiteral("the meter is a model %1, which has no logger memory")
-                 .arg(session.link().MeterModel));
+                 .arg(session.link().state.MeterModel()));
         return ExitCode::MeterRefused;
     }
     // Whether the meter records on its own is known from its live frames.
@@ -168,7 +168,7 @@ ExitCode RunSetup(const CliOptions& options) {
         return code;
     if (StopSignals::requested())
         return ExitCode::Interrupted;
-    CliLiveLinkControl control(session.link());
+    LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
     LoggerSetupResult result;
@@ -211,7 +211,7 @@ ExitCode RunErase(const CliOptions& options) {
         return code;
     if (StopSignals::requested())
         return ExitCode::Interrupted;
-    CliLiveLinkControl control(session.link());
+    LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
     bool erased = false;

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "clilivelinkcontrol.h"
+#include "livelinkadapter.h"
 #include "metersession.h"
 #include "stopsignals.h"
 
@@ -207,7 +207,7 @@ ExitCode RunDownload(const CliOptions& options) {
     if (StopSignals::requested())
         return ExitCode::Interrupted;
 
-    CliLiveLinkControl control(session.link());
+    LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
     OptionsUser user(options.repair, options.retries);

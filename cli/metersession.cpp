@@ -108,7 +108,7 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             return ExitCode::NoMeter;
         }
         DiscoverMeter(m_link, host);
-        if (!m_link.Connected) {
+        if (!m_link.state.Connected()) {
             // The search leaves the reason a port could not be opened in the status bar's
             // first panel in place of the device name.
             const QString refusal = m_printer.statusText(0);
@@ -131,9 +131,9 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             return ExitCode::NoMeter;
         }
         // As the search hands the line over: the receive step attached, A sent.
-        m_link.MeterModel = probe.model;
-        m_link.SavedModel = probe.model;
-        m_link.Connected = true;
+        m_link.state.setMeterModel(probe.model);
+        m_link.state.setSavedModel(probe.model);
+        m_link.state.setConnected(true);
         port.OnRxChar = [this](TComPort*) { m_link.Comm1RxChar(); };
         try {
             port.ClearInput();

@@ -160,11 +160,14 @@ void LiveLink::answerIdentity() {
     m_missedTicks = 0;
     // The answer is handled once: it leaves the buffer, and A goes out once per notification.
     m_rxBuffer.remove(0, at + 4);
-    if (Comm1.Active())
+    if (Comm1.Active()) {
         Comm1.Write(CmdA.bytes());
+        m_streamRequested = true;
+    }
 }
 
 void LiveLink::linkUp() {
+    m_streamRequested = false;
     if (state.Connected())
         return;
     if (m_views.hasLcd())
@@ -284,8 +287,14 @@ void LiveLink::timerStep() {
     // once a tick; when it is back, K finds the meter.
     if (!state.Connected() && m_deviceLost && !Comm1.Active() && Comm1.TryOpen())
         Comm1.ClearInput();
-    if (!state.Connected() && Comm1.Active())
-        Comm1.Write(CmdK.bytes());
+    // K stops a running stream: the tick right after an A that answered the identity leaves
+    // the meter its moment to start sending.
+    if (!state.Connected() && Comm1.Active()) {
+        if (m_streamRequested)
+            m_streamRequested = false;
+        else
+            Comm1.Write(CmdK.bytes());
+    }
 
     // Keep the average tick period at one second.
     if (m_tickReferenceReset) {

@@ -117,5 +117,6 @@ private:
     bool m_tickReferenceReset = true;
     QByteArray m_rxBuffer;
     bool m_rxAgain = false;
-    bool m_deviceLost = false; // Comm1 closed itself because its device vanished
+    bool m_streamRequested = false; // A went out in answer to the identity; no frame yet
+    bool m_deviceLost = false;      // Comm1 closed itself because its device vanished
 };

@@ -87,6 +87,7 @@ bool SerialBackend::open(Failure* failure) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.clear(QSerialPort::AllDirections);
     m_port.clearError();
+    m_readErrorsInARow = 0;
     return true;
 }
 
@@ -153,6 +154,7 @@ void SerialBackend::clearInput() {
 }
 
 void SerialBackend::onReadyReadSignal() {
+    m_readErrorsInARow = 0;
     if (onReadyRead)
         onReadyRead();
 }
@@ -163,6 +165,15 @@ void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error) {
     case QSerialPort::TimeoutError: // from the zero-wait pull: nothing was pending
         return;
     case QSerialPort::ReadError:
+        // QSerialPort also reports a read that found nothing as a read error (with whatever
+        // errno an earlier call left behind): a readiness notification whose bytes the zero-wait
+        // pull had already taken. Harmless while the device is there; only a device node that
+        // has gone, or read errors that keep coming with no byte between them, mean it failed.
+        if (QFile::exists(m_port.portName()) && ++m_readErrorsInARow < kReadErrorLimit) {
+            m_port.clearError();
+            return;
+        }
+        [[fallthrough]];
     case QSerialPort::ResourceError:
     case QSerialPort::WriteError: {
         // The device has gone (adapter unplugged, pseudo-terminal closed): QSerialPort would

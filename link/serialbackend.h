@@ -29,4 +29,7 @@ private:
     void onErrorSignal(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    // Read errors since the last byte arrived (see onErrorSignal).
+    int m_readErrorsInARow = 0;
+    static constexpr int kReadErrorLimit = 20;
 };

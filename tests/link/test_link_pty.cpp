@@ -75,7 +75,8 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
         decoded << link.decoder.reading.ValueText + " " + link.decoder.reading.UnitText;
     };
     int errors = 0;
-    link.Comm1.OnError = [&](TComPort*, const EComError&, TComAction& action) {
+    link.Comm1.OnError = [&](TComPort*, const EComError& e, TComAction& action) {
+        qWarning("port error %d: %s", e.Code, qPrintable(e.Message));
         ++errors;
         action = caAbort;
     };
