@@ -53,7 +53,6 @@ public:
     // Makes the drawn container show points 0 .. points - 1 under `rule`.
     void update(const Rule& rule, int points);
     // Points carried into the drawn container by the last update().
-    int drawnPoints() const { return mBuilt; }
     // Whether the last update() had to rebuild the container instead of appending.
     bool lastUpdateRebuilt() const { return mLastRebuilt; }
 

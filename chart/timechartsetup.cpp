@@ -67,7 +67,7 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end) {
 
 void SetupTimeChart(PESGraph* chart, int points, double start, double end,
                     const QString& templatePath) {
-    // 1. Template, overridden by everything below.
+    // Template, overridden by everything below.
     if (QFileInfo::exists(templatePath))
         ApplyChartTemplate(chart, templatePath);
 
@@ -87,7 +87,7 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
     chart->setXAxisLabel(QStringLiteral("Time"));
     // 5.
     chart->setNullDataValueY(9999.0);
-    // 6. No data in any series.
+    // No data in any series.
     for (int s = 0; s < chart->Subsets(); ++s)
         chart->setYData(s, -1, 0);
     // 7.
@@ -120,7 +120,7 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
     chart->setAllowPointsPlusSpline(false);
     chart->setNoHelp(true);
     chart->setModalDialogs(true);
-    // 12. Redraw.
+    // Redraw.
     chart->setPEnarg1(0);
     chart->setPEnarg2(0);
     chart->setPEactions(sgResetImage);

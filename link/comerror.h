@@ -29,6 +29,5 @@ public:
 namespace ComErrorText {
 inline const QString ClosedPort = QStringLiteral("Can't perform this operation on a closed port");
 inline const QString OpenPort = QStringLiteral("Can't perform this operation on an open port");
-inline const QString NoThread = QStringLiteral("Can't create thread");
 inline const QString Timeout = QStringLiteral("Timeout");
 } // namespace ComErrorText

@@ -215,11 +215,11 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
         return position - 1 < frame.size() ? std::uint8_t(frame[position - 1]) : 0u;
     };
 
-    // 1. Masks start empty.
+    // Masks start empty.
     r.Annunciators = 0;
     r.UnitAnnunciators = 0;
 
-    // 2. Status bits.
+    // Status bits.
     const unsigned c7 = ch(7), c8 = ch(8), c9 = ch(9);
     r.Overload = c7 & 1;
     r.LowBattery = c7 & 2;
@@ -232,7 +232,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     r.AC = c9 & 4;
     r.DC = c9 & 8;
 
-    // 3. Digits; a character that is no decimal digit stops the conversion, and it and the
+    // Digits; a character that is no decimal digit stops the conversion, and it and the
     // digits after it keep their previous codes.
     for (int k = 0; k < 4; ++k) {
         const unsigned c = ch(2 + k);
@@ -241,20 +241,20 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
         r.Digits[k] = std::uint8_t(c - '0');
     }
 
-    // 4. Codes.
+    // Codes.
     r.RangeCode = ch(1) & 0x0F;
     r.FunctionCode = ch(6) & 0x0F;
 
-    // 5. Count.
+    // Count.
     r.Count = r.Digits[0] * 1000 + r.Digits[1] * 100 + r.Digits[2] * 10 + r.Digits[3];
     if (r.Negative)
         r.Count = -r.Count;
 
-    // 6. Mode key.
+    // Mode key.
     r.ModeKey = unsigned(r.FrequencyMode) | unsigned(r.AltMode) << 1 | unsigned(r.AC) << 2 |
                 unsigned(r.DC) << 3;
 
-    // 7. Peak hold bookkeeping.
+    // Peak hold bookkeeping.
     if (r.PeakHold) {
         stats.PeakActive = true;
     } else if (stats.PeakActive) {
@@ -264,7 +264,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
             views.statusPeakEnded();
     }
 
-    // 8. Status annunciators.
+    // Status annunciators.
     r.Annunciators |= bit(annRS232);
     if (r.Overload)
         r.Annunciators |= bit(annBarOL);
@@ -280,10 +280,10 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     if (r.DC)
         r.Annunciators |= bit(annDC);
 
-    // 9. Function, unit, divisor, multiplier.
+    // Function, unit, divisor, multiplier.
     decodeFunction(meterModel);
 
-    // 10. Function change (a change of mode counts, except Celsius/Fahrenheit).
+    // Function change (a change of mode counts, except Celsius/Fahrenheit).
     if (r.FunctionCode != previous.PreviousFunctionCode ||
         (r.ModeKey != previous.PreviousModeKey && r.FunctionCode != 4)) {
         r.Multiplier = 1;
@@ -294,7 +294,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
             views.gaugeRelabel();
     }
 
-    // 11. Range change within the same function (or the very first frame).
+    // Range change within the same function (or the very first frame).
     if ((r.FunctionCode == previous.PreviousFunctionCode &&
          r.RangeCode != previous.PreviousRangeCode) ||
         previous.PreviousFunctionCode == 99) {
@@ -304,7 +304,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
             previous.PreviousMultiplier = r.Multiplier;
     }
 
-    // 12. Scale change: the statistics start again.
+    // Scale change: the statistics start again.
     if (r.FunctionCode != previous.PreviousFunctionCode ||
         r.RangeCode != previous.PreviousRangeCode || r.AltMode != previous.PreviousAltMode) {
         ResetStatistics();
@@ -314,10 +314,10 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
             views.gaugeRelabel();
     }
 
-    // 13. Leading zeros become blank.
+    // Leading zeros become blank.
     blankDigits();
 
-    // 14. Statistics.
+    // Statistics.
     const float count = float(r.Count);
     bool maxChanged = false, pmaxChanged = false, minChanged = false, pminChanged = false;
     if (count > stats.MaxCount) {
@@ -342,7 +342,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     if (views.hasStatus())
         views.statusShow(maxChanged, pmaxChanged, minChanged, pminChanged);
 
-    // 15. LCD panel: in peak hold it shows the held maximum.
+    // LCD panel: in peak hold it shows the held maximum.
     if (views.hasLcd()) {
         if (r.PeakHold) {
             r.Digits = stats.PeakDigits;
@@ -352,14 +352,14 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
         views.lcdShow();
     }
 
-    // 16. Remember this frame.
+    // Remember this frame.
     previous.PreviousFunctionCode = r.FunctionCode;
     previous.PreviousRangeCode = r.RangeCode;
     previous.PreviousAltMode = r.AltMode;
     previous.PreviousModeKey = r.ModeKey;
     previous.PreviousDigits = r.Digits;
 
-    // 17. Value and its text.
+    // Value and its text.
     r.Value = float(r.Count) / float(r.Divisor);
     if (r.Overload) {
         r.ValueText = r.Negative ? QStringLiteral("-OL") : QStringLiteral("OL");
@@ -367,7 +367,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
         r.ValueText = FixedText(r.Value, decimals);
     }
 
-    // 18. Analog gauge.
+    // Analog gauge.
     if (views.hasGauge()) {
         if (r.PeakHold)
             views.gaugeShow(std::abs(stats.PeakValue),

@@ -128,7 +128,7 @@ void TfrmLCD::SetDigit(int index, std::uint8_t code) {
 }
 
 void TfrmLCD::ShowReading(const Reading& r, const DigitCodes& previousDigits) {
-    // 1. Digits whose code changed. A position that does not show what the previous frame
+    // Digits whose code changed. A position that does not show what the previous frame
     // left there is painted as well.
     for (int k = 0; k < 4; ++k) {
         const auto i = std::size_t(k);
@@ -139,7 +139,7 @@ void TfrmLCD::ShowReading(const Reading& r, const DigitCodes& previousDigits) {
             SetDigit(k, code);
     }
 
-    // 2. Annunciators whose bit changed.
+    // Annunciators whose bit changed.
     for (std::size_t i = 0; i < AnnunciatorSlots.size(); ++i) {
         QLabel* image = AnnunciatorSlots[i];
         if (!image)
@@ -155,7 +155,7 @@ void TfrmLCD::ShowReading(const Reading& r, const DigitCodes& previousDigits) {
     ShownAnnunciators = r.Annunciators;
     ShownUnitAnnunciators = r.UnitAnnunciators;
 
-    // 3. Bar graph: one 6-pixel step per 100 counts, the first one from 0.
+    // Bar graph: one 6-pixel step per 100 counts, the first one from 0.
     const long long steps = std::llabs(static_cast<long long>(r.Count)) / 100 + 1;
     const int width = int(std::min<long long>(BarSegmentsWidth, BarSegmentPitch * steps));
     LCDBar->resize(width, BarSegmentsHeight);

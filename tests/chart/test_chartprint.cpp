@@ -188,4 +188,4 @@ void TestChartPrint::unwritableOutputRaises() {
 }
 
 QTEST_MAIN(TestChartPrint)
-#include "tst_chartprint.moc"
+#include "test_chartprint.moc"

@@ -235,4 +235,4 @@ void TestChartSeries::dateTimeKeys() {
 }
 
 QTEST_APPLESS_MAIN(TestChartSeries)
-#include "tst_chartseries.moc"
+#include "test_chartseries.moc"

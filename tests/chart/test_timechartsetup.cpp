@@ -206,7 +206,7 @@ void TestTimeChartSetup::badTemplateEndsTheSetup() {
         QVERIFY2(e.message().contains(path), qPrintable(e.message()));
         QVERIFY(QString::fromUtf8(e.what()).contains(path));
     }
-    // Nothing after step 1 ran.
+    // Nothing after the template was read ran.
     QCOMPARE(g->Points(), 7);
     QCOMPARE(g->DeskColor(), PEColor(0x123456));
     QCOMPARE(g->DateTimeMode(), 0);
@@ -215,4 +215,4 @@ void TestTimeChartSetup::badTemplateEndsTheSetup() {
 }
 
 QTEST_MAIN(TestTimeChartSetup)
-#include "tst_timechartsetup.moc"
+#include "test_timechartsetup.moc"

@@ -369,4 +369,4 @@ void TestReadingSource::steadyStaysOnItsFunction() {
 }
 
 QTEST_GUILESS_MAIN(TestReadingSource)
-#include "tst_readingsource.moc"
+#include "test_readingsource.moc"

@@ -471,4 +471,4 @@ void TestMeterEmulator::settingsAreKept() {
 }
 
 QTEST_GUILESS_MAIN(TestMeterEmulator)
-#include "tst_meteremulator.moc"
+#include "test_meteremulator.moc"

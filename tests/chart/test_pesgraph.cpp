@@ -664,4 +664,4 @@ void TestPESGraph::popupMenu() {
 }
 
 QTEST_MAIN(TestPESGraph)
-#include "tst_pesgraph.moc"
+#include "test_pesgraph.moc"

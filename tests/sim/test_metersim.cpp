@@ -214,4 +214,4 @@ void TestMetersim::help() {
 }
 
 QTEST_GUILESS_MAIN(TestMetersim)
-#include "tst_metersim.moc"
+#include "test_metersim.moc"

@@ -283,4 +283,4 @@ void TestDecimatedGraph::sparseDataIsDrawnOneToOne() {
 }
 
 QTEST_MAIN(TestDecimatedGraph)
-#include "tst_decimatedgraph.moc"
+#include "test_decimatedgraph.moc"
