@@ -15,6 +15,13 @@ double DateTimeToDays(const QDateTime& dateTime) {
 }
 
 QDateTime DaysToDateTime(double days) {
+    QDate date;
+    QTime time;
+    DaysToDateAndTime(days, &date, &time);
+    return QDateTime(date, time);
+}
+
+void DaysToDateAndTime(double days, QDate* date, QTime* time) {
     const double whole = std::floor(days);
     qint64 ms = qint64(std::llround((days - whole) * kMsPerDay));
     qint64 julian = kEpochJulianDay + qint64(whole);
@@ -22,7 +29,8 @@ QDateTime DaysToDateTime(double days) {
         ms -= qint64(kMsPerDay);
         ++julian;
     }
-    return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    *date = QDate::fromJulianDay(julian);
+    *time = QTime::fromMSecsSinceStartOfDay(int(ms));
 }
 
 qint64 Clock::monotonicMs() const {
