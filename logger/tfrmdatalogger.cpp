@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -116,9 +117,7 @@ TfrmDataLogger::TfrmDataLogger(QWidget* parent) : QWidget(parent) {
     Grid2->viewport()->setCursor(Qt::PointingHandCursor);
     Grid2->setRow(0, {QStringLiteral("Set"), QStringLiteral("DATE"), QStringLiteral("TIME"),
                       QStringLiteral("Function"), QStringLiteral("Rate"), QStringLiteral("Nums")});
-    const int listWidths[] = {25, 60, 60, 65, 40, 40};
-    for (int col = 0; col < 6; ++col)
-        Grid2->setColWidths(col, listWidths[col] * 3 / 2);
+    fitListColumns();
     Grid2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
     auto* summary = new QWidget(left);
@@ -225,11 +224,32 @@ void TfrmDataLogger::showEvent(QShowEvent* event) {
     // The chart takes the upper half of the right pane, the list two thirds of the left.
     const int h = height();
     Splitter1->setSizes({kLeftWidth, std::max(width() - kLeftWidth, 100)});
+    fitListColumns();
     Splitter2->setSizes({h / 2, h - h / 2});
     Grid2->setMinimumHeight(std::min(h / 3 * 2, h - 120) - kCaptionHeight);
 }
 
 // ---- data ----------------------------------------------------------------------------------
+
+void TfrmDataLogger::fitListColumns() {
+    // The list's least widths, widened to its longest text (dates in the user's short format
+    // differ in length from one region to another).
+    static constexpr int kLeastWidths[] = {25, 60, 60, 65, 40, 40};
+    const QFontMetrics metrics(Grid2->font());
+    int total = 0;
+    for (int col = 0; col < Grid2->ColCount(); ++col) {
+        int width = kLeastWidths[col];
+        for (int row = 0; row < Grid2->RowCount(); ++row)
+            width = std::max(width, metrics.horizontalAdvance(Grid2->Cells(col, row)) + 12);
+        Grid2->setColWidths(col, width);
+        total += width;
+    }
+    // The left pane shows the whole list when the window is wide enough for it.
+    const int wanted = total + Grid2->verticalScrollBar()->sizeHint().width() + 4;
+    const QList<int> sizes = Splitter1->sizes();
+    if (sizes.size() == 2 && sizes[0] < wanted && sizes[0] + sizes[1] > wanted + 300)
+        Splitter1->setSizes({wanted, sizes[0] + sizes[1] - wanted});
+}
 
 void TfrmDataLogger::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
     mImage = image;
@@ -241,6 +261,7 @@ void TfrmDataLogger::ShowLoggerData(const LoggerImage& image, const QList<DataSe
     for (int k = 0; k < sets.size(); ++k)
         Grid2->setRow(k + 1, sets[k].ListRow(k));
     Grid2->setTopRow(1);
+    fitListColumns();
     if (sets.isEmpty())
         return;
     Grid2->SelectRow(1, 0, 4);

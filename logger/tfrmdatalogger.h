@@ -106,6 +106,7 @@ protected:
 
 private:
     void redrawChart();
+    void fitListColumns();
 
     LoggerImage mImage;
     QList<DataSetInfo> mSets;

