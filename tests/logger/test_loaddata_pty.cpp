@@ -101,13 +101,7 @@ private:
         if (!link->Comm1.Active())
             return false;
         link->Comm1.Write(command('A'));
-        const bool up =
-            tickUntil([&] { return link->Connected && link->FramesAcknowledged > 2; }, 5000);
-        if (!up)
-            qWarning("live link on %s: open %d, frames %lld, rejected %lld, connected %d",
-                     qPrintable(path), link->Comm1.Active(), link->FramesAcknowledged,
-                     link->FramesRejected, link->Connected);
-        return up;
+        return tickUntil([&] { return link->Connected && link->FramesAcknowledged > 2; }, 5000);
     }
     bool tickUntil(const std::function<bool()>& done, int limitMs) {
         QElapsedTimer t;

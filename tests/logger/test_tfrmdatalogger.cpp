@@ -152,24 +152,23 @@ void TestTfrmDataLogger::closingQuestion() {
         asked << r.text;
         return answer;
     });
-    auto w = windowWithSets();
     int saves = 0;
     bool saveSucceeds = false;
-    w->OnSaveRequested = [&] {
-        ++saves;
-        return saveSucceeds;
+    const auto open = [&](bool loaded) {
+        auto w = windowWithSets();
+        w->LoggerDataLoaded = loaded;
+        w->OnSaveRequested = [&] {
+            ++saves;
+            return saveSucceeds;
+        };
+        return w;
     };
 
     // Nothing loaded yet: no question.
-    QVERIFY(w->close());
+    QVERIFY(open(false)->close());
     QVERIFY(asked.isEmpty());
 
-    w = windowWithSets();
-    w->OnSaveRequested = [&] {
-        ++saves;
-        return saveSucceeds;
-    };
-    w->LoggerDataLoaded = true;
+    auto w = open(true);
     QVERIFY(!w->close()); // Cancel
     QCOMPARE(asked, QStringList{"Save DataLogger Data ?"});
     QVERIFY(w->isVisible());
@@ -181,14 +180,8 @@ void TestTfrmDataLogger::closingQuestion() {
     QVERIFY(w->close());
     QCOMPARE(saves, 2);
 
-    w = windowWithSets();
-    w->LoggerDataLoaded = true;
-    w->OnSaveRequested = [&] {
-        ++saves;
-        return true;
-    };
     answer = QMessageBox::No;
-    QVERIFY(w->close());
+    QVERIFY(open(true)->close());
     QCOMPARE(saves, 2);
     QCOMPARE(asked.size(), 4);
     Dialogs::SetAnswerer(nullptr);
