@@ -6,6 +6,7 @@
 #include "delay.h"
 #include "dialogs.h"
 #include "errorboundary.h"
+#include "loggercommands.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
@@ -73,6 +74,12 @@ TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash) {
     buildMenu();
     buildToolBar();
     buildStatusBar();
+    Logger = new LoggerCommands(link, MdiArea, this);
+    const auto loadData = ErrorBoundary::Guard([this] {
+        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { Logger->LoadData1Click(); }); });
+    });
+    connect(LoadData1, &QAction::triggered, this, loadData);
+    connect(btnLoadData, &QToolButton::clicked, this, loadData);
     FormCreate();
     // Failures of commands are shown as the program's error message.
     ErrorBoundary::SetReporter(
@@ -698,4 +705,6 @@ void TfrmMain::setLoggerCommandsEnabled(bool enabled) {
     // The menu follows the meter; its commands are offered once their work exists.
     DataLogger1->setEnabled(enabled);
     DataLogger1->menuAction()->setEnabled(enabled);
+    LoadData1->setEnabled(enabled);
+    btnLoadData->setEnabled(enabled);
 }

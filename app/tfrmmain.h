@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+class LoggerCommands;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -82,6 +83,8 @@ public:
     QPointer<TfrmStatus> frmStatus;
     QPointer<TfrmAnalog> frmAnalog;
     QPointer<TfrmRTC> frmRTC;
+    // Load Data: the logger port Comm2 and the data-logger window.
+    LoggerCommands* Logger = nullptr;
     // The schedule dialog while it is open.
     QPointer<TfrmSchedule> frmSchedule;
 

@@ -32,6 +32,12 @@ QDateTime DaysToDateTime(double days) {
     return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(ms));
 }
 
+void DaysToDateAndTime(double days, QDate* date, QTime* time) {
+    const auto [julian, ms] = splitDays(days);
+    *date = QDate::fromJulianDay(julian);
+    *time = QTime::fromMSecsSinceStartOfDay(ms);
+}
+
 QDateTime DaysToUtcDateTime(double days) {
     const auto [julian, ms] = splitDays(days);
     return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(ms),

@@ -28,6 +28,9 @@ double DateTimeToDays(const QDateTime& dateTime);
 // A day count as local date and time, rounded to the nearest millisecond. A time of day that
 // rounds up to midnight becomes the start of the next day.
 QDateTime DaysToDateTime(double days);
+// The date and the time of day alone, without the local date-time's time-zone lookup (which
+// costs more than formatting both): for tables of many time stamps.
+void DaysToDateAndTime(double days, QDate* date, QTime* time);
 
 // The same wall-clock date and time, but in UTC: free of summer-time gaps, for labels of a
 // time axis whose keys come from DaysToEpochSeconds.

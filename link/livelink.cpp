@@ -127,6 +127,12 @@ void LiveLink::Comm1RxChar() {
     } while (m_rxAgain && Comm1.Active());
 }
 
+void LiveLink::ReopenComm1() {
+    OpenQuietly(Comm1);
+    if (!Comm1.Active())
+        m_deviceLost = true;
+}
+
 void LiveLink::onComm1ActiveChanged(bool active) {
     // Bytes of another device, or of the time before the port closed, never make a frame.
     m_rxBuffer.clear();

@@ -56,6 +56,10 @@ public:
 
     // Receive step (Comm1's receive handler).
     void Comm1RxChar();
+    // Opens Comm1 again on its device after another port object borrowed it. When the device
+    // is gone meanwhile (unplugged during the loan), the main-timer step looks for it again
+    // once a tick, as it does for a device that vanished under Comm1.
+    void ReopenComm1();
     // Main-timer step (MainTimer's timeout).
     void MainTimerTimer();
 

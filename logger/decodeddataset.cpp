@@ -45,6 +45,8 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
     bool inRange = false;
     QList<float> chart;
     chart.reserve(n);
+    QDate textDate;
+    QString dateText;
 
     for (int i = 0; i < n; ++i) {
         const qsizetype at = LoggerImage::HeaderSize + info.RecordOffset(i);
@@ -89,9 +91,15 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
         chart.append(value * float(multiplier) / float(baseMultiplier));
 
         const double t = info.StartTime + i * step;
-        const QDateTime when = DaysToDateTime(t);
-        d.Rows.append({QString::number(i + 1), LoggerText::Date(when.date()),
-                       LoggerText::Time(when.time()), text, unit.Unit});
+        QDate date;
+        QTime time;
+        DaysToDateAndTime(t, &date, &time);
+        // Records of one day share the date's text.
+        if (date != textDate) {
+            textDate = date;
+            dateText = LoggerText::Date(date);
+        }
+        d.Rows.append({QString::number(i + 1), dateText, LoggerText::Time(time), text, unit.Unit});
         d.X.append(t);
         d.Overload.append(overload);
     }

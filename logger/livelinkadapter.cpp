@@ -31,7 +31,7 @@ void LiveLinkAdapter::closeLivePort() {
 }
 
 void LiveLinkAdapter::reopenLivePort() {
-    OpenQuietly(m_link.Comm1);
+    m_link.ReopenComm1();
 }
 
 void LiveLinkAdapter::writeLivePort(const QByteArray& command) {

@@ -173,7 +173,8 @@ QRect StringGrid::visualRect(const QModelIndex& index) const {
 
 QModelIndex StringGrid::indexAt(const QPoint& point) const {
     const int row = rowAtY(point.y());
-    const int col = mHeader->logicalIndexAt(point.x());
+    const int fixed = fixedColAt(point.x());
+    const int col = fixed >= 0 ? fixed : mHeader->logicalIndexAt(point.x());
     if (point.y() < 0 || row >= mModel->rowCount() || col < 0)
         return QModelIndex();
     return mModel->index(row, col);
@@ -382,5 +383,80 @@ void StringGrid::paintEvent(QPaintEvent* event) {
         const int x = mHeader->sectionViewportPosition(col) + mHeader->sectionSize(col) - 1;
         if (x >= area.left() && x <= area.right())
             painter.drawLine(x, area.top(), x, bottom);
+    }
+}
+
+// ---- row selection and fixed columns ------------------------------------------------------
+
+int StringGrid::Row() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() + FixedRows() : -1;
+}
+
+void StringGrid::SelectRow(int row, int fromCol, int toCol) {
+    const int modelRow = row - FixedRows();
+    const int cols = mModel->columnCount();
+    if (modelRow < 0 || modelRow >= mModel->rowCount() || cols == 0)
+        return;
+    fromCol = std::clamp(fromCol, 0, cols - 1);
+    toCol = std::clamp(toCol, fromCol, cols - 1);
+    selectionModel()->setCurrentIndex(mModel->index(modelRow, fromCol),
+                                      QItemSelectionModel::NoUpdate);
+    selectionModel()->select(
+        QItemSelection(mModel->index(modelRow, fromCol), mModel->index(modelRow, toCol)),
+        QItemSelectionModel::ClearAndSelect);
+}
+
+int StringGrid::fixedColsWidth() const {
+    int width = 0;
+    for (int col = 0; col < std::min(FixedCols(), ColCount()); ++col)
+        width += mHeader->sectionSize(col);
+    return width;
+}
+
+int StringGrid::fixedColAt(int x) const {
+    if (horizontalOffset() == 0 || x < 0 || x >= fixedColsWidth())
+        return -1;
+    for (int col = 0, left = 0; col < FixedCols(); ++col) {
+        left += mHeader->sectionSize(col);
+        if (x < left)
+            return col;
+    }
+    return -1;
+}
+
+bool StringGrid::viewportEvent(QEvent* event) {
+    const bool handled = QAbstractItemView::viewportEvent(event);
+    if (event->type() == QEvent::Paint && horizontalOffset() > 0 && FixedCols() > 0)
+        paintFixedCols(static_cast<QPaintEvent*>(event)->rect());
+    return handled;
+}
+
+void StringGrid::paintFixedCols(const QRect& area) {
+    const int width = fixedColsWidth();
+    if (area.left() >= width)
+        return;
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int rows = mModel->rowCount();
+    const int first = std::max(rowAtY(area.top()), 0);
+    const int last = std::min(rowAtY(area.bottom()), rows - 1);
+    const QColor line =
+        QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    painter.fillRect(QRect(0, area.top(), width, area.height()), palette().base());
+    for (int row = first; row <= last; ++row) {
+        for (int col = 0, left = 0; col < FixedCols(); left += mHeader->sectionSize(col), ++col) {
+            const QRect cell(left, (row - topModelRow()) * mRowHeight, mHeader->sectionSize(col),
+                             mRowHeight);
+            QStyleOptionViewItem o = option;
+            o.rect = mShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+            itemDelegate()->paint(&painter, o, mModel->index(row, col));
+            if (mShowGrid) {
+                painter.setPen(line);
+                painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
+                painter.drawLine(cell.left(), cell.bottom(), cell.right(), cell.bottom());
+            }
+        }
     }
 }

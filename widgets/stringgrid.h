@@ -63,6 +63,14 @@ public:
     bool showGrid() const { return mShowGrid; }
     void setShowGrid(bool show);
 
+    // The row of the current cell in grid-row numbers (the first data row is FixedRows), or
+    // -1 when no cell is current.
+    int Row() const;
+    // Makes columns fromCol..toCol of grid row `row` the selection and its first cell the
+    // current one; rows outside the data rows are ignored. Scrolls as little as the view
+    // would for the current cell; callers that want the row elsewhere set TopRow afterwards.
+    void SelectRow(int row, int fromCol, int toCol);
+
     // QAbstractItemView
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -78,8 +86,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
+    // Fixed columns stay at the left edge while the others scroll sideways: they are drawn
+    // again over the scrolled cells, and clicks on them find them there.
+    int fixedColsWidth() const;
+    int fixedColAt(int x) const;
+    void paintFixedCols(const QRect& area);
+
     void applyHeaderLook();
     int topModelRow() const;
     // Model rows that fit completely (at least 1).

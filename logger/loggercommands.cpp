@@ -1,0 +1,115 @@
+#include "loggercommands.h"
+
+#include "childwindow.h"
+#include "clock.h"
+#include "delay.h"
+#include "dialogs.h"
+#include "livelink.h"
+#include "livelinkadapter.h"
+#include "loadloggerdata.h"
+#include "loggerdownloadwindows.h"
+#include "tfrmdatalogger.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+void Comm2Error(TComPort*, const EComError&, TComAction& action) {
+    action = caAbort;
+}
+
+// Failures that end LoadLoggerData before the user was asked: the port failed or vanished
+// during the transfer, or could not be taken from the live link.
+bool askedAfterwards(DownloadResult r) {
+    return r == DownloadResult::PortLost || r == DownloadResult::PortNotOpened ||
+           r == DownloadResult::DeviceBusy;
+}
+} // namespace
+
+LoggerCommands::LoggerCommands(LiveLink& link, QMdiArea* area, QObject* parent)
+    : QObject(parent), mLink(link), mArea(area) {
+    Comm2.setObjectName(QStringLiteral("Comm2"));
+    Comm2.OnError = Comm2Error;
+}
+
+LoggerCommands::~LoggerCommands() = default;
+
+TfrmDataLogger* LoggerCommands::ShowDataLogger() {
+    if (frmDataLogger) {
+        if (QMdiSubWindow* sub = ChildWindowOf(frmDataLogger))
+            sub->showNormal();
+        return frmDataLogger;
+    }
+    auto* w = new TfrmDataLogger;
+    w->LoggerDataLoaded = LoggerDataLoaded;
+    w->OnSaveRequested = [this, w] { return SaveWindow && SaveWindow(w); };
+    if (mArea) {
+        const QSize client = mArea->viewport()->size();
+        w->resize(client.width(), std::max(client.height() - 60, 200));
+        QMdiSubWindow* sub = AddChildWindow(mArea, w, ChildWindowStyle::Sizeable);
+        sub->move(0, 0);
+        sub->resize(client.width(), std::max(client.height() - 60, 200));
+        sub->showNormal();
+    } else {
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+    }
+    frmDataLogger = w;
+    return w;
+}
+
+void LoggerCommands::LoadData1Click() {
+    const bool created = !frmDataLogger;
+    TfrmDataLogger* window = ShowDataLogger();
+    if (created)
+        Delay(unsigned(Timing.settleMs));
+    if (!mLink.state.Connected()) {
+        mLastResult = DownloadResult::NotConnected;
+        Dialogs::ShowMessage(window, QStringLiteral("There is no connection with multimeter !"));
+        return;
+    }
+    if (mLink.decoder.reading.MeterRecording) {
+        mLastResult = DownloadResult::MeterRecording;
+        Dialogs::ShowMessage(
+            window, QStringLiteral(
+                        "The meter is recording data, please stop recording before loading data."));
+        return;
+    }
+
+    LiveLinkAdapter live(mLink);
+    LoggerDownload d;
+    for (;;) {
+        LoggerDownloadWindows windows(window);
+        d = LoadLoggerData(live, Comm2, &windows, windows, mLink.clock().now(), Timing);
+        if (!askedAfterwards(d.Result) || windows.askAfterFailure() == LoggerErrorChoice::Cancel)
+            break;
+    }
+    mLastResult = d.Result;
+
+    switch (d.Result) {
+    case DownloadResult::Loaded:
+        LoggerDataLoaded = true;
+        if (frmDataLogger) {
+            frmDataLogger->LoggerDataLoaded = true;
+            frmDataLogger->ShowLoggerData(d.Image, d.Parse.Sets);
+        }
+        break;
+    case DownloadResult::NoData:
+        Dialogs::ShowMessage(
+            frmDataLogger, QStringLiteral("There was not any data recorded in momery of meter !"));
+        break;
+    case DownloadResult::NotConnected:
+        Dialogs::ShowMessage(frmDataLogger,
+                             QStringLiteral("There is no connection with multimeter !"));
+        break;
+    case DownloadResult::MeterRecording:
+        Dialogs::ShowMessage(
+            frmDataLogger,
+            QStringLiteral(
+                "The meter is recording data, please stop recording before loading data."));
+        break;
+    default:
+        // The user cancelled, in the error dialog or the progress window.
+        break;
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "loadloggerdata.h"
+#include "loggerprogress.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class TfrmErr;
+class TfrmMSG;
+class TfrmScope;
+class UserInputBlocker;
+
+// What the user sees of one Load Data while LoadLoggerData runs: the hourglass and the busy
+// window "Reading data from multimer....." until the meter starts sending, the progress window
+// "Data Retriving Progress" during each transfer, the error dialog after a failed download
+// and the power-cycle message after a repair. Windows repaint throughout, but the user's input
+// is only taken by the error dialog, message boxes and the progress window (whose close box
+// or Escape cancels the transfer).
+//
+// Create it right before LoadLoggerData and let it go right after: it starts the busy window
+// and the hourglass at once, and takes every window it opened down with it.
+class LoggerDownloadWindows : public LoadLoggerDataUser, public LoggerProgress {
+public:
+    // `owner` is the data-logger window (parent of the dialogs, repainted once before each
+    // transfer).
+    explicit LoggerDownloadWindows(QWidget* owner);
+    ~LoggerDownloadWindows() override;
+    LoggerDownloadWindows(const LoggerDownloadWindows&) = delete;
+    LoggerDownloadWindows& operator=(const LoggerDownloadWindows&) = delete;
+
+    // LoadLoggerDataUser
+    LoggerErrorChoice downloadFailed(const LoggerDownload& download) override;
+    void headerRepaired(bool confirmed) override;
+
+    // LoggerProgress. The first call of a transfer ends the busy phase and opens the
+    // progress window.
+    void totalKnown(int expectedTotal, int usedBytes) override;
+    void bytesReceived(int received) override;
+    bool cancelled() override;
+
+    // The error dialog on its own, for failures that end LoadLoggerData itself (a port that
+    // failed or could not be opened); the busy and progress windows are closed first.
+    LoggerErrorChoice askAfterFailure();
+
+    // The progress window while a transfer runs (tests and screenshots look at it).
+    TfrmScope* progressWindow() const { return mProgress.get(); }
+
+    static QString ErrorText();
+
+private:
+    void beginBusy();
+    void endBusy();
+    void beginTransfer();
+    void endTransfer();
+
+    QPointer<QWidget> mOwner;
+    std::unique_ptr<UserInputBlocker> mBlocker;
+    std::unique_ptr<TfrmMSG> mBusy;
+    std::unique_ptr<TfrmScope> mProgress;
+    std::unique_ptr<TfrmErr> mErr;
+    bool mCursorSet = false;
+    int mUsedBytes = 0;
+};

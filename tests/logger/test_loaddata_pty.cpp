@@ -1,0 +1,361 @@
+// Load Data end to end: the data-logger window, its busy, progress and error windows and the
+// live link, against metersim (and a silent meter the test plays) through pseudo-terminals.
+#include "../common/noviews.h"
+#include "../link/metersimprocess.h"
+#include "../support/ptypair.h"
+#include "dialogs.h"
+#include "livelink.h"
+#include "loggercommands.h"
+#include "loggerimagebuilder.h"
+#include "metercommand.h"
+#include "pesgraph.h"
+#include "stringgrid.h"
+#include "tfrmdatalogger.h"
+#include "tfrmerr.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArray command(char letter) {
+    return QByteArray("\x02", 1) + letter + QByteArray(3, '\0') + '\x03';
+}
+
+// Answers the error dialog from a list ('F' fixed, 'R' try again, 'C' cancel; Cancel when the
+// list is used up) and every message box with OK, and keeps what they said.
+class Answers : public QObject {
+public:
+    Answers() {
+        Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
+            messages << r.text;
+            return QMessageBox::Ok;
+        });
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto* err = qobject_cast<TfrmErr*>(QApplication::activeModalWidget());
+            if (!err)
+                return;
+            errors << err->Label1->text();
+            if (onError)
+                onError();
+            const char a = choices.isEmpty() ? 'C' : choices.takeFirst();
+            (a == 'F' ? err->btnFixed : a == 'R' ? err->btnRetry : err->btnCancel)->click();
+        });
+        timer.start(10);
+    }
+    ~Answers() override { Dialogs::SetAnswerer(nullptr); }
+    QStringList messages;
+    QStringList errors;
+    QList<char> choices;
+    std::function<void()> onError;
+    QTimer timer;
+};
+
+const QString kErrorText = QStringLiteral("There was error when reading data from meter");
+
+} // namespace
+
+class TestLoadDataPty : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(dir.isValid());
+        linkPath = dir.filePath("meter");
+    }
+    void init() {
+        link = std::make_unique<LiveLink>(views);
+        area = std::make_unique<QMdiArea>();
+        area->resize(1000, 760);
+        area->show();
+        commands = std::make_unique<LoggerCommands>(*link, area.get());
+        commands->Timing.settleMs = 30;
+        commands->Timing.quietMs = 50;
+        commands->Timing.idleWaitMs = 1000;
+        commands->Timing.silenceMs = 400;
+        commands->Timing.partialMs = 200;
+    }
+    void cleanup() {
+        commands.reset();
+        area.reset();
+        link.reset();
+    }
+
+    void multiSetImageShownExactlyAndLinkBack();
+    void repairsHeaderAfterBadSet();
+    void failuresEndWithTheDialogAndTheLinkBack();
+    void silentMeterCancelHandsBack();
+    void meterUnpluggedWhileTheDialogIsUp();
+
+private:
+    // The live link on metersim, up and decoding.
+    bool connectLive(const QString& path) {
+        link->Comm1.setDeviceName(path);
+        OpenQuietly(link->Comm1);
+        if (!link->Comm1.Active())
+            return false;
+        link->Comm1.Write(command('A'));
+        return tickUntil([&] { return link->state.Connected() && link->FramesAcknowledged > 2; }, 5000);
+    }
+    bool tickUntil(const std::function<bool()>& done, int limitMs) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < limitMs) {
+            QTest::qWait(20);
+            link->MainTimerTimer();
+        }
+        return done();
+    }
+    // After a logger command: the device is back with the live side, which decodes again.
+    void verifyLinkBack() {
+        QVERIFY(link->MainTimer.isActive());
+        link->MainTimer.stop();
+        QVERIFY(!commands->Comm2.Active());
+        const qint64 before = link->FramesAcknowledged;
+        QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
+        QVERIFY(link->state.Connected());
+    }
+    QString imageFile(const QByteArray& bytes) {
+        const QString path = dir.filePath(QStringLiteral("image%1.bin").arg(++files));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    QTemporaryDir dir;
+    QString linkPath;
+    int files = 0;
+    NoViews views;
+    std::unique_ptr<LiveLink> link;
+    std::unique_ptr<QMdiArea> area;
+    std::unique_ptr<LoggerCommands> commands;
+};
+
+void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
+    LoggerImageBuilder b;
+    // DC volts at 1 s: 1.234 V, -29.1 mV (sign, range 0), OL.
+    b.addSet(10000, 0xB0, 0x08, {0x14D2, 0x8123, 0x1FA0});
+    // Ohm at 2 s, changing from KOhm to MOhm.
+    b.addSet(20000, 0x30, 0x00, {0x15DC, 0x47D0});
+    // Celsius at 100 s.
+    b.addSet(1000000, 0x48, 0x00, {250});
+    Answers answers;
+    MeterSimProcess sim;
+    // Block 1 goes out damaged once: rejected, and its resend accepted.
+    QVERIFY2(sim.start({"--image", imageFile(b.blocks()), "--instant", "--interval", "20",
+                        "--corrupt-block", "1", "--link", linkPath}),
+             qPrintable(sim.process.readAllStandardError()));
+
+    // Without a connection the window opens first, then says why nothing happens.
+    commands->LoadData1Click();
+    QVERIFY(commands->frmDataLogger);
+    QCOMPARE(answers.messages, QStringList{"There is no connection with multimeter !"});
+    QCOMPARE(commands->LastResult(), DownloadResult::NotConnected);
+
+    QVERIFY(connectLive(linkPath));
+    commands->LoadData1Click();
+    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
+    QCOMPARE(answers.errors, QStringList{});
+    QVERIFY(commands->LoggerDataLoaded);
+    TfrmDataLogger* w = commands->frmDataLogger;
+    QVERIFY(w && w->LoggerDataLoaded);
+
+    auto row = [](StringGrid* g, int r) {
+        QStringList cells;
+        for (int c = 0; c < g->ColCount(); ++c)
+            cells << g->Cells(c, r);
+        while (!cells.isEmpty() && cells.last().isEmpty())
+            cells.removeLast();
+        return cells;
+    };
+    QCOMPARE(w->Grid2->RowCount(), 4);
+    QCOMPARE(row(w->Grid2, 1), (QStringList{"1", "7/19/16", "10:30:00", "DC Volt", "00:01", "3"}));
+    QCOMPARE(row(w->Grid2, 2), (QStringList{"2", "7/19/16", "10:30:03", "Ohm", "00:02", "2"}));
+    QCOMPARE(row(w->Grid2, 3),
+             (QStringList{"3", "7/19/16", "10:30:07", "Temperature", "01:40", "1"}));
+
+    QCOMPARE(w->ShownSet(), 0);
+    QCOMPARE(w->Grid1->RowCount(), 4);
+    QCOMPARE(row(w->Grid1, 1), (QStringList{"1", "7/19/16", "10:30:00", "1.234", "V"}));
+    QCOMPARE(row(w->Grid1, 2), (QStringList{"2", "7/19/16", "10:30:01", "-29.1", "mV"}));
+    QCOMPARE(row(w->Grid1, 3), (QStringList{"3", "7/19/16", "10:30:02", "OL", "V"}));
+    QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:00\t1.234V"));
+    QCOMPARE(w->lblRHMIN->text(), QStringLiteral("10:30:01\t-29.1mV"));
+    QCOMPARE(w->PESGraph1->Points(), 3);
+    QCOMPARE(w->PESGraph1->YData(0, 1), -0.0291f);
+    QCOMPARE(w->PESGraph1->YAxisLabel(), QStringLiteral("V"));
+    QCOMPARE(w->PESGraph1->VertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
+
+    // The second set through a click in the list: drawn in MOhm, the KOhm point scaled down.
+    w->Grid2->SelectRow(2, 0, 4);
+    w->Grid2Click();
+    QCOMPARE(w->ShownSet(), 1);
+    QCOMPARE(row(w->Grid1, 1), (QStringList{"1", "7/19/16", "10:30:03", "1.500", "KOhm"}));
+    QCOMPARE(row(w->Grid1, 2), (QStringList{"2", "7/19/16", "10:30:05", "2.000", "MOhm"}));
+    QCOMPARE(w->PESGraph1->YAxisLabel(), QStringLiteral("MOhm"));
+    QCOMPARE(w->PESGraph1->YData(0, 0), 0.0015f);
+    QCOMPARE(w->PESGraph1->ManualMaxY(), 4.0);
+    QCOMPARE(w->MaxRow, 2);
+    QCOMPARE(w->MinRow, 1);
+    QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:05\t2.000MOhm"));
+
+    verifyLinkBack();
+    // A second Load Data reuses the window.
+    commands->LoadData1Click();
+    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
+    QCOMPARE(commands->frmDataLogger.data(), w);
+    QCOMPARE(w->ShownSet(), 0);
+    verifyLinkBack();
+}
+
+void TestLoadDataPty::repairsHeaderAfterBadSet() {
+    LoggerImageBuilder b;
+    b.addSet(10000, 0xB0, 0x08, QList<quint16>(100, 0x1100));
+    b.addSet(10000, 0xB0, 0x08, QList<quint16>(110, 0x1200));
+    b.addSet(10000, 0xB0, 0x08, QList<quint16>(5, 0x1300));
+    QCOMPARE(b.setAddress[2], 700);
+    QByteArray image = b.blocks();
+    image[700 + 10 + 2 * 5] = 0; // the third set's end marker
+    const QString saved = dir.filePath("saved.bin");
+    Answers answers;
+    answers.choices = {'F'};
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--image", imageFile(image), "--instant", "--interval", "20", "--save-image",
+                       saved, "--link", linkPath}));
+    QVERIFY(connectLive(linkPath));
+
+    commands->LoadData1Click();
+    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QCOMPARE(answers.messages,
+             QStringList{"Please power off and power on meter before recording data!"});
+    // The download after the repair finds the two good sets.
+    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
+    QCOMPARE(commands->frmDataLogger->DataSets().size(), 2);
+    verifyLinkBack();
+
+    sim.stop();
+    QFile f(saved);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll().mid(9, 4).toHex(), QByteArray("000202bb"));
+}
+
+void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
+    {
+        // Every resend of block 2 is damaged: after 21 rejections the meter is stopped.
+        Answers answers;
+        answers.choices = {'R', 'C'};
+        MeterSimProcess sim;
+        QVERIFY(sim.start({"--sets", "3", "--records", "200", "--instant", "--interval", "20",
+                           "--corrupt-block-always", "2", "--link", linkPath}));
+        QVERIFY(connectLive(linkPath));
+        commands->LoadData1Click();
+        QCOMPARE(answers.errors, (QStringList{kErrorText, kErrorText}));
+        QCOMPARE(commands->LastResult(), DownloadResult::TooManyErrors);
+        QVERIFY(!commands->frmDataLogger->LoggerDataLoaded);
+        QCOMPARE(commands->frmDataLogger->DataSets().size(), 0);
+        verifyLinkBack();
+    }
+    {
+        Answers answers;
+        MeterSimProcess sim;
+        QVERIFY(sim.start({"--sets", "0", "--instant", "--interval", "20", "--link", linkPath}));
+        QVERIFY(connectLive(linkPath));
+        commands->LoadData1Click();
+        QCOMPARE(commands->LastResult(), DownloadResult::NoData);
+        QCOMPARE(answers.errors, QStringList{});
+        QCOMPARE(answers.messages,
+                 QStringList{"There was not any data recorded in momery of meter !"});
+        verifyLinkBack();
+    }
+    {
+        // The meter goes away in the middle of the dump.
+        Answers answers;
+        MeterSimProcess sim;
+        QVERIFY(sim.start({"--sets", "3", "--records", "400", "--instant", "--interval", "20",
+                           "--line-gone-after-block", "5", "--link", linkPath}));
+        QVERIFY(connectLive(linkPath));
+        commands->LoadData1Click();
+        QCOMPARE(commands->LastResult(), DownloadResult::PortLost);
+        QCOMPARE(answers.errors, QStringList{kErrorText});
+        QVERIFY(link->MainTimer.isActive());
+        link->MainTimer.stop();
+        QVERIFY(!commands->Comm2.Active());
+        QVERIFY(tickUntil([&] { return !link->state.Connected(); }, 8000));
+
+        // It comes back at the same place: the live link finds it by itself.
+        MeterSimProcess again;
+        QVERIFY(again.start({"--instant", "--interval", "20", "--link", linkPath}));
+        QVERIFY(tickUntil([&] { return link->Comm1.Active() && link->state.Connected(); }, 10000));
+        const qint64 before = link->FramesAcknowledged;
+        QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
+    }
+}
+
+void TestLoadDataPty::silentMeterCancelHandsBack() {
+    // The test is a meter that answers nothing.
+    PtyPair meter;
+    QVERIFY(meter.isValid());
+    link->Comm1.setDeviceName(meter.path());
+    OpenQuietly(link->Comm1);
+    QVERIFY(link->Comm1.Active());
+    link->state.setConnected(true);
+    QByteArray sent;
+    QTimer collect;
+    connect(&collect, &QTimer::timeout, this, [&] { sent += meter.receive(0); });
+    collect.start(5);
+    Answers answers;
+    QElapsedTimer t;
+    t.start();
+    commands->LoadData1Click();
+    QCOMPARE(commands->LastResult(), DownloadResult::TooShort);
+    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QVERIFY(link->MainTimer.isActive());
+    QVERIFY(link->Comm1.Active());
+    QTest::qWait(50);
+    sent += meter.receive(50);
+    // C and P were each tried three times (no echo); after Cancel the meter was told to resume.
+    QCOMPARE(sent.count(command('C')), 3);
+    QCOMPARE(sent.count(command('P')), 3);
+    QVERIFY(sent.lastIndexOf(command('A')) > sent.lastIndexOf(command('P')));
+    QVERIFY(!sent.contains(command('y')));
+    link->MainTimer.stop();
+}
+
+void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
+    // A meter that does not answer, unplugged while the error dialog is up: the live port
+    // cannot open again at once, and the live link finds the meter plugged in later.
+    auto meter = std::make_unique<PtyPair>();
+    QVERIFY(meter->isValid());
+    QFile::remove(linkPath);
+    QVERIFY(QFile::link(meter->path(), linkPath));
+    link->Comm1.setDeviceName(linkPath);
+    OpenQuietly(link->Comm1);
+    QVERIFY(link->Comm1.Active());
+    link->state.setConnected(true);
+    Answers answers;
+    answers.onError = [&] {
+        meter.reset();
+        QFile::remove(linkPath);
+    };
+    commands->LoadData1Click();
+    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QVERIFY(!link->Comm1.Active());
+    QVERIFY(link->MainTimer.isActive());
+    link->MainTimer.stop();
+
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--interval", "20", "--link", linkPath}));
+    QVERIFY(tickUntil([&] { return link->Comm1.Active() && link->state.Connected(); }, 10000));
+    const qint64 before = link->FramesAcknowledged;
+    QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
+}
+
+QTEST_MAIN(TestLoadDataPty)
+#include "test_loaddata_pty.moc"
