@@ -83,9 +83,11 @@ void LoggerPortHandOver::giveBack() {
         Delay(unsigned(m_timing.settleMs));
         runStep("reopening the live port", [this] { m_live.reopenLivePort(); });
         Delay(unsigned(m_timing.settleMs));
-        runStep("resuming live readings",
-                [this] { m_live.writeLivePort(m_commands.Resume().bytes()); });
-        Delay(unsigned(m_timing.settleMs));
+        if (m_resume) {
+            runStep("resuming live readings",
+                    [this] { m_live.writeLivePort(m_commands.Resume().bytes()); });
+            Delay(unsigned(m_timing.settleMs));
+        }
         m_liveClosed = false;
     }
     if (m_timerStopped) {

@@ -43,6 +43,11 @@ public:
     // The operation's command buffer; the resume command is built from it.
     LoggerCommandBuffer& commands() { return m_commands; }
 
+    // Whether the hand-back writes the resume command (it does unless told otherwise). An
+    // operation that stops because the meter did not take part leaves the meter as it is:
+    // the link watch calls it again once the live port is back.
+    void setResume(bool resume) { m_resume = resume; }
+
 private:
     void take();
     void giveBack();
@@ -55,5 +60,6 @@ private:
     bool m_timerStopped = false;
     bool m_liveClosed = false;
     bool m_taken = false;
+    bool m_resume = true;
     DownloadResult m_failure = DownloadResult::DeviceBusy;
 };
