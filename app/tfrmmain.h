@@ -18,6 +18,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class TfrmAbout;
+class LoggerSetupCommands;
 class TfrmAnalog;
 class TfrmLCD;
 class TfrmRTC;
@@ -84,6 +85,9 @@ public:
     QPointer<TfrmRTC> frmRTC;
     // The schedule dialog while it is open.
     QPointer<TfrmSchedule> frmSchedule;
+
+    // The logger's Setup and Erase Memory and the factory check (N6).
+    LoggerSetupCommands* loggerSetupCommands = nullptr;
 
     // The start-up screen (or the hidden box that takes the search's texts once it is gone).
     QPointer<TfrmAbout> frmAbout;
