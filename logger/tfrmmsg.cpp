@@ -27,6 +27,5 @@ void TfrmMSG::ShowText(const QString& text) {
         move(frame.topLeft());
     }
     show();
-    raise();
     repaint();
 }
