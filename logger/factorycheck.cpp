@@ -136,6 +136,10 @@ Outcome Run(LiveLinkControl& live, TComPort& loggerPort, View& view, const Clock
         view.tell(RecordingMessage());
         return Outcome::MeterRecording;
     }
+    // While another logger operation holds the device the check does not start, and the
+    // window keeps what it shows.
+    if (LoggerPortHandOver::InUse())
+        return Outcome::DeviceBusy;
     view.clear();
     view.addLine(ReadingLine());
 

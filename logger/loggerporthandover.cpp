@@ -23,6 +23,10 @@ template <typename Step> void runStep(const char* what, Step step) {
 }
 } // namespace
 
+bool LoggerPortHandOver::InUse() {
+    return g_handOverAlive;
+}
+
 LoggerPortHandOver::LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPort,
                                        const LoggerTiming& timing)
     : m_live(live), m_port(loggerPort), m_timing(timing) {

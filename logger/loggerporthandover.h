@@ -34,6 +34,10 @@ public:
     LoggerPortHandOver(const LoggerPortHandOver&) = delete;
     LoggerPortHandOver& operator=(const LoggerPortHandOver&) = delete;
 
+    // True while a hand-over is alive: a logger operation holds the device, and another one
+    // started now (from inside its waits) would get nothing.
+    static bool InUse();
+
     // True when the logger port is open on the device and the live side is paused.
     bool taken() const { return m_taken; }
     // When not taken: DeviceBusy (a live step did not finish in time, or another hand-over is

@@ -149,6 +149,8 @@ LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, TComPort& loggerPort,
         user.tell(LoggerSetupMessage(refused));
         return refused;
     }
+    if (LoggerPortHandOver::InUse())
+        return LoggerSetupOutcome::DeviceBusy;
     BusyNote busy(user);
     busy.show(LoggerMessages::ReadingData);
     LoggerPortHandOver handOver(live, loggerPort, timing);

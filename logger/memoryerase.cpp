@@ -40,6 +40,8 @@ MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, TComPort& loggerPort,
         user.tell(MemoryEraseMessage(refused));
         return refused;
     }
+    if (LoggerPortHandOver::InUse())
+        return MemoryEraseOutcome::DeviceBusy;
     if (!user.confirmErase())
         return MemoryEraseOutcome::Declined;
 

@@ -2,6 +2,7 @@
 // bytes it leaves in the memory, and when it resumes the live readings.
 
 #include "factorycheck.h"
+#include "loggerporthandover.h"
 #include "metersession.h"
 
 #include <QElapsedTimer>
@@ -118,6 +119,15 @@ private Q_SLOTS:
         live.connectedFlag = false;
         QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),
                  FactoryCheck::Outcome::NotConnected);
+        {
+            // Started from inside another logger operation's waits: the window keeps its lines.
+            RecordingLive other;
+            const LoggerPortHandOver holding(other, port, fastTiming());
+            live.connectedFlag = true;
+            live.recording = false;
+            QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),
+                     FactoryCheck::Outcome::DeviceBusy);
+        }
         QCOMPARE(view.messages, QStringList({"請先停止記憶", "未能偵測到電表"}));
         QCOMPARE(view.clears, 0);
         QCOMPARE(live.log, QStringList());
