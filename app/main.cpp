@@ -56,6 +56,9 @@ int main(int argc, char* argv[]) {
     QApplication::processEvents();
 
     TfrmMain frmMain(splash);
+    // For production: the factory memory check's menu item, otherwise hidden.
+    if (QApplication::arguments().contains(QStringLiteral("--factory-check")))
+        frmMain.N6->setVisible(true);
     // Maximised; without a window manager that honours it, at least the whole screen.
     if (const QScreen* screen = QApplication::primaryScreen())
         frmMain.setGeometry(screen->availableGeometry());

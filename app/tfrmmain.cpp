@@ -7,6 +7,7 @@
 #include "dialogs.h"
 #include "errorboundary.h"
 #include "loggercommands.h"
+#include "loggersetupcommands.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
@@ -120,8 +121,7 @@ void TfrmMain::buildMenu() {
     LoadData1 = DataLogger1->addAction(QStringLiteral("&Load Data"));
     Setup1 = DataLogger1->addAction(QStringLiteral("&Setup"));
     EraseMemory1 = DataLogger1->addAction(QStringLiteral("&Erase Memory"));
-    for (QAction* a : {LoadData1, Setup1, EraseMemory1})
-        a->setEnabled(false);
+    LoadData1->setEnabled(false);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     RealTimeDataRecorder1 = view->addAction(QStringLiteral("&Real Time Data Recorder"));
@@ -157,9 +157,23 @@ void TfrmMain::buildMenu() {
     connect(Content1, &QAction::triggered, this, ErrorBoundary::Guard([this] { btnHelpClick(); }));
     connect(About1, &QAction::triggered, this, ErrorBoundary::Guard([this] { About1Click(); }));
 
-    // The factory memory check has a hidden menu item.
-    N6 = bar->addAction(QStringLiteral("N6"));
+    // The factory memory check has a hidden menu item (ql350 --factory-check shows it).
+    N6 = bar->addAction(QStringLiteral("出廠記憶體檢查"));
+    N6->setObjectName(QStringLiteral("N6"));
     N6->setVisible(false);
+
+    // The logger commands start once neither live step runs.
+    loggerSetupCommands = new LoggerSetupCommands(link, MdiArea, this);
+    auto whenIdle = [this](void (LoggerSetupCommands::*handler)()) {
+        return [this, handler] {
+            link.WhenIdle(
+                this, ErrorBoundary::Guard([this, handler] { (loggerSetupCommands->*handler)(); }));
+        };
+    };
+    connect(Setup1, &QAction::triggered, this, whenIdle(&LoggerSetupCommands::Setup2Click));
+    connect(EraseMemory1, &QAction::triggered, this,
+            whenIdle(&LoggerSetupCommands::EraseMemory1Click));
+    connect(N6, &QAction::triggered, this, whenIdle(&LoggerSetupCommands::N6Click));
 }
 
 void TfrmMain::buildToolBar() {

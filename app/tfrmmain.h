@@ -19,6 +19,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class TfrmAbout;
+class LoggerSetupCommands;
 class TfrmAnalog;
 class TfrmLCD;
 class TfrmRTC;
@@ -87,6 +88,9 @@ public:
     LoggerCommands* Logger = nullptr;
     // The schedule dialog while it is open.
     QPointer<TfrmSchedule> frmSchedule;
+
+    // The logger's Setup and Erase Memory and the factory check (N6).
+    LoggerSetupCommands* loggerSetupCommands = nullptr;
 
     // The start-up screen (or the hidden box that takes the search's texts once it is gone).
     QPointer<TfrmAbout> frmAbout;

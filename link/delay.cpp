@@ -21,6 +21,10 @@ void Delay(unsigned milliseconds) {
 }
 
 bool SendCommand(TComPort& port, const MeterCommand& command) {
+    return SendCommand(port, command, 500);
+}
+
+bool SendCommand(TComPort& port, const MeterCommand& command, unsigned echoWaitMs) {
     const QByteArray sent = command.bytes();
     port.ClearInput();
     int attempts = 0;
@@ -29,7 +33,7 @@ bool SendCommand(TComPort& port, const MeterCommand& command) {
     while (!ok && attempts < 3) {
         if (port.Active())
             port.Write(sent);
-        Delay(500);
+        Delay(echoWaitMs);
         if (port.InputCount() >= MeterCommand::Size) {
             QByteArray got;
             port.Read(got, MeterCommand::Size);

@@ -11,3 +11,6 @@ void Delay(unsigned milliseconds);
 // 500 ms for the meter to send the same six bytes back. Bytes beyond the first six stay in
 // the port. Throws EAbort (through the port's error handler) when the port is closed.
 bool SendCommand(TComPort& port, const MeterCommand& command);
+// The same with another wait for each echo than 500 ms (tests against an emulator that
+// answers at once shorten it).
+bool SendCommand(TComPort& port, const MeterCommand& command, unsigned echoWaitMs);

@@ -23,6 +23,10 @@ public:
     const MeterCommand& MemoryWrite(int address, quint8 value) {
         return set('W', quint8(address >> 8), quint8(address), value);
     }
+    // 'R': the meter sends the byte at memory address `address` after its echo.
+    const MeterCommand& MemoryRead(int address) {
+        return set('R', quint8(address >> 8), quint8(address), 0);
+    }
     // 'E' 45 45 00: erase the logger memory (echoed).
     const MeterCommand& MemoryErase() { return set('E', 0x45, 0x45, 0x00); }
     // 'A' with the parameter bytes left by the last command: live readings resume.

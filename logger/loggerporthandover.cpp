@@ -23,6 +23,10 @@ template <typename Step> void runStep(const char* what, Step step) {
 }
 } // namespace
 
+bool LoggerPortHandOver::InUse() {
+    return g_handOverAlive;
+}
+
 LoggerPortHandOver::LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPort,
                                        const LoggerTiming& timing)
     : m_live(live), m_port(loggerPort), m_timing(timing) {
@@ -83,9 +87,11 @@ void LoggerPortHandOver::giveBack() {
         Delay(unsigned(m_timing.settleMs));
         runStep("reopening the live port", [this] { m_live.reopenLivePort(); });
         Delay(unsigned(m_timing.settleMs));
-        runStep("resuming live readings",
-                [this] { m_live.writeLivePort(m_commands.Resume().bytes()); });
-        Delay(unsigned(m_timing.settleMs));
+        if (m_resume) {
+            runStep("resuming live readings",
+                    [this] { m_live.writeLivePort(m_commands.Resume().bytes()); });
+            Delay(unsigned(m_timing.settleMs));
+        }
         m_liveClosed = false;
     }
     if (m_timerStopped) {

@@ -34,6 +34,10 @@ public:
     LoggerPortHandOver(const LoggerPortHandOver&) = delete;
     LoggerPortHandOver& operator=(const LoggerPortHandOver&) = delete;
 
+    // True while a hand-over is alive: a logger operation holds the device, and another one
+    // started now (from inside its waits) would get nothing.
+    static bool InUse();
+
     // True when the logger port is open on the device and the live side is paused.
     bool taken() const { return m_taken; }
     // When not taken: DeviceBusy (a live step did not finish in time, or another hand-over is
@@ -42,6 +46,11 @@ public:
 
     // The operation's command buffer; the resume command is built from it.
     LoggerCommandBuffer& commands() { return m_commands; }
+
+    // Whether the hand-back writes the resume command (it does unless told otherwise). An
+    // operation that stops because the meter did not take part leaves the meter as it is:
+    // the link watch calls it again once the live port is back.
+    void setResume(bool resume) { m_resume = resume; }
 
 private:
     void take();
@@ -55,5 +64,6 @@ private:
     bool m_timerStopped = false;
     bool m_liveClosed = false;
     bool m_taken = false;
+    bool m_resume = true;
     DownloadResult m_failure = DownloadResult::DeviceBusy;
 };

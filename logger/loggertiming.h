@@ -10,4 +10,6 @@ struct LoggerTiming {
     int partialMs = 1500;  // a partial block older than this is discarded and asked again
     int transferLimitMs = 300000; // limit of one whole transfer (a full memory takes ~70 s)
     int pollMs = 2;               // pause between looks at the port
+    int echoWaitMs = 500;         // wait for the echo of each try of an echoed command
+    int headerLimitMs = 30000;    // limit of a read of the header blocks alone
 };

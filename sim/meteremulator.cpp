@@ -214,11 +214,14 @@ struct MeterEmulator::Impl {
         const char letter = command.at(1);
         // The answers to a block are never echoed: the PC reads what follows as a block.
         const bool blockAnswer = letter == 'y' || letter == 'n' || letter == 'Q';
-        if (!faults.withholdEcho && !blockAnswer && !faults.withholdEchoOf.contains(letter))
-            send(command, now);
         const uchar p1 = uchar(command.at(2));
         const uchar p2 = uchar(command.at(3));
         const uchar p3 = uchar(command.at(4));
+        const bool withheldHere =
+            (letter == 'W' || letter == 'R') && p1 * 256 + p2 == faults.withholdEchoAt;
+        if (!faults.withholdEcho && !blockAnswer && !faults.withholdEchoOf.contains(letter) &&
+            !withheldHere)
+            send(command, now);
         dispatch(letter, p1, p2, p3, now);
     }
 
@@ -262,7 +265,9 @@ struct MeterEmulator::Impl {
             if (loggerOpen()) {
                 mode = Mode::LoggerOpen;
                 const char stored = memory().at(address);
-                send(QByteArray(1, faults.wrongReadByte ? char(~stored) : stored), now);
+                const bool wrong = faults.wrongReadByte || address == faults.wrongReadAt;
+                if (!faults.readSendsNothing)
+                    send(QByteArray(1, wrong ? char(~stored) : stored), now);
             }
             break;
         case 'E':

@@ -64,6 +64,9 @@ public:
         QByteArray withholdEchoOf;     // letters (of "CPWRE") whose echo is withheld; the
                                        //   command is still carried out
         bool wrongReadByte = false;    // R answers with the stored byte's bits inverted
+        int wrongReadAt = -1;          //   the same for R of this address only
+        bool readSendsNothing = false; // R is echoed but its byte never comes
+        int withholdEchoAt = -1;       // W and R of this address are carried out, not echoed
     };
 
     explicit MeterEmulator(int model = 122);

@@ -87,6 +87,11 @@ Logger faults (blocks of a dump are numbered from 0):
                          closed and the program ends (saving the memory if asked)
   --no-echo-of LETTERS   withhold the echo of these commands only (any of C, P, W, R, E)
   --wrong-read           R answers a wrong byte (the stored one inverted)
+  --wrong-read-at ADDR   the same for R of address ADDR only (decimal, or hex with 0x)
+  --no-read-byte         R is echoed but its byte never comes
+  --no-echo-at ADDR      W and R of address ADDR are carried out but not echoed
+  --print-header         on exit, print the memory header's time label, recording interval,
+                         set count and last used byte
 
 The logger memory answers once C has opened it: P dumps it in 65-byte blocks (64 bytes and
 their sum), the next after y, the same again after n, none after Q; W HH LL VV writes a
@@ -125,7 +130,24 @@ struct Options {
     int lineGoneAfterBlock = -1;
     std::string noEchoOf;
     bool wrongRead = false;
+    int wrongReadAt = -1;
+    bool noReadByte = false;
+    int noEchoAt = -1;
+    bool printHeader = false;
 };
+
+// A memory address, decimal or hexadecimal with 0x.
+bool parseAddress(const std::string& text, int* value) {
+    if (text.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || v < 0 || v > 0xFFFF)
+        return false;
+    *value = int(v);
+    return true;
+}
 
 bool parseInt(const std::string& text, int* value) {
     if (text.empty())
@@ -276,6 +298,17 @@ int parseOptions(int argc, char** argv, Options* o) {
         } else if (name == "--wrong-read") {
             rc = noValue();
             o->wrongRead = true;
+        } else if (name == "--wrong-read-at" || name == "--no-echo-at") {
+            std::string text;
+            int* address = name == "--no-echo-at" ? &o->noEchoAt : &o->wrongReadAt;
+            if (!takeValue(&text) || !parseAddress(text, address))
+                return usageError(name + " needs an address 0..65535");
+        } else if (name == "--no-read-byte") {
+            rc = noValue();
+            o->noReadByte = true;
+        } else if (name == "--print-header") {
+            rc = noValue();
+            o->printHeader = true;
         } else if (name == "--link") {
             if (!takeValue(&o->linkPath) || o->linkPath.empty())
                 return usageError("--link needs a path");
@@ -406,6 +439,9 @@ int main(int argc, char** argv) {
     emulator.faults().lineGoneAfterBlock = opt.lineGoneAfterBlock;
     emulator.faults().withholdEchoOf = QByteArray::fromStdString(opt.noEchoOf);
     emulator.faults().wrongReadByte = opt.wrongRead;
+    emulator.faults().wrongReadAt = opt.wrongReadAt;
+    emulator.faults().readSendsNothing = opt.noReadByte;
+    emulator.faults().withholdEchoAt = opt.noEchoAt;
 
     std::string loggerText = "demo logger";
     if (!opt.imagePath.empty()) {
@@ -581,6 +617,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "metersim: %s\n", qPrintable(error));
             status = 1;
         }
+    }
+    if (opt.printHeader) {
+        // What the setup and the factory check leave in the header, for a person to see.
+        const QByteArray m = emulator.loggerImage();
+        const auto b = [&m](int address) { return int(uchar(m.at(address))); };
+        const int interval = b(13) << 16 | b(14) << 8 | b(15);
+        std::printf("time label %02d%02d-%02d-%02d %02d:%02d:%02d\n"
+                    "recording interval %d (%d s)\n"
+                    "sets %d, last used byte %d\n",
+                    b(2), b(3), b(4), b(5), b(6), b(7), b(8), interval, interval / 10000,
+                    b(9) << 8 | b(10), b(11) << 8 | b(12));
+        std::fflush(stdout);
     }
     g_wakeWrite = -1;
     close(wake[0]);

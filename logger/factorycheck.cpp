@@ -1,0 +1,164 @@
+#include "factorycheck.h"
+
+#include "clock.h"
+#include "comport.h"
+#include "delay.h"
+#include "livelinkcontrol.h"
+#include "loggercommandbuffer.h"
+#include "loggerheaderread.h"
+#include "loggerimage.h"
+#include "loggerporthandover.h"
+#include "loggersetup.h"
+#include "recordinginterval.h"
+
+#include <QLocale>
+
+#include <optional>
+
+namespace FactoryCheck {
+
+namespace {
+
+QString hex(int byte) {
+    return QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// The answer to a read: the first byte that arrives within `silenceMs`, if any.
+std::optional<quint8> awaitByte(TComPort& port, const Clock& clock, const LoggerTiming& timing) {
+    const qint64 start = clock.monotonicMs();
+    while (clock.monotonicMs() - start < timing.silenceMs) {
+        if (const int n = port.InputCount(); n > 0) {
+            QByteArray bytes;
+            port.Read(bytes, n);
+            return quint8(bytes.at(0));
+        }
+        Delay(unsigned(timing.pollMs));
+    }
+    return std::nullopt;
+}
+
+Outcome check(TComPort& port, LoggerPortHandOver& handOver, View& view, const Clock& clock,
+              const LoggerTiming& timing) {
+    LoggerCommandBuffer& commands = handOver.commands();
+    const auto echoWait = unsigned(timing.echoWaitMs);
+    if (!SendCommand(port, commands.Open(), echoWait) ||
+        !SendCommand(port, commands.Dump(), echoWait)) {
+        view.addLine(OpenFailedLine());
+        return Outcome::OpenFailed;
+    }
+    const LoggerImage header(ReadLoggerHeaderBlocks(port, commands, clock, timing));
+    if (!header.holds(0, 64)) {
+        view.addLine(NoHeaderLine());
+        return Outcome::NoHeader;
+    }
+    const int interval = header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond);
+    view.showHeader(IntervalText(interval),
+                    TimeLabelText(DaysToDateTime(header.TimeLabel(clock.now()))));
+
+    for (int step = 1; step <= Steps; ++step) {
+        const int high = 16 * step;
+        const int address = high << 8 | 0xF0;
+        const auto testByte = quint8(DaysToDateTime(clock.now()).time().msec() % 256);
+        const QString line = StepLine(high, testByte);
+        view.addLine(line);
+        if (!SendCommand(port, commands.MemoryWrite(address, testByte), echoWait)) {
+            view.addLine(WriteFailedLine(high));
+            return Outcome::WriteFailed;
+        }
+        if (!SendCommand(port, commands.MemoryRead(address), echoWait) ||
+            awaitByte(port, clock, timing) != testByte) {
+            view.addLine(ReadFailedLine(high));
+            return Outcome::ReadFailed;
+        }
+        view.rewriteLastLine(line + PassSuffix());
+    }
+    const bool settingsRight = interval == 1 || interval == 2;
+    view.addLine(settingsRight ? PassedLine() : WrongSettingsLine());
+    handOver.setResume(true);
+    return settingsRight ? Outcome::Passed : Outcome::WrongSettings;
+}
+
+} // namespace
+
+QString ReadingLine() {
+    return QStringLiteral("讀取電表資料中.....");
+}
+QString OpenFailedLine() {
+    return QStringLiteral("讀取電表資料失敗,停止測試");
+}
+QString NoHeaderLine() {
+    return QStringLiteral("電表記憶體資料表頭讀取失敗,停止測試");
+}
+QString StepLine(int high, quint8 testByte) {
+    return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0讀寫") + hex(testByte);
+}
+QString PassSuffix() {
+    return QStringLiteral("....pass");
+}
+QString WriteFailedLine(int high) {
+    return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0寫入失敗,停止測試");
+}
+QString ReadFailedLine(int high) {
+    return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0讀取失敗,停止測試");
+}
+QString PassedLine() {
+    return QStringLiteral("測試成功");
+}
+QString WrongSettingsLine() {
+    return QStringLiteral("電表時間或時間間隔錯誤,測試失敗");
+}
+QString NotConnectedMessage() {
+    return QStringLiteral("未能偵測到電表");
+}
+QString RecordingMessage() {
+    return QStringLiteral("請先停止記憶");
+}
+
+QString IntervalText(int seconds) {
+    return QString::number(seconds) + QStringLiteral("秒");
+}
+
+QString TimeLabelText(const QDateTime& timeLabel) {
+    const QLocale locale;
+    const QString date = locale.toString(timeLabel.date(), QLocale::ShortFormat);
+    if (timeLabel.time() == QTime(0, 0))
+        return date;
+    return date + u' ' + locale.toString(timeLabel.time(), LocaleTimeFormatWithSeconds());
+}
+
+Outcome Run(LiveLinkControl& live, TComPort& loggerPort, View& view, const Clock& clock,
+            const LoggerTiming& timing) {
+    if (!live.connected()) {
+        view.tell(NotConnectedMessage());
+        return Outcome::NotConnected;
+    }
+    if (live.meterRecording()) {
+        view.tell(RecordingMessage());
+        return Outcome::MeterRecording;
+    }
+    // While another logger operation holds the device the check does not start, and the
+    // window keeps what it shows.
+    if (LoggerPortHandOver::InUse())
+        return Outcome::DeviceBusy;
+    view.clear();
+    view.addLine(ReadingLine());
+
+    LoggerTiming bench = timing;
+    bench.quietMs = 0;
+    LoggerPortHandOver handOver(live, loggerPort, bench);
+    handOver.setResume(false);
+    if (!handOver.taken()) {
+        if (handOver.failure() == DownloadResult::DeviceBusy)
+            return Outcome::DeviceBusy;
+        view.addLine(OpenFailedLine());
+        return Outcome::OpenFailed;
+    }
+    try {
+        return check(loggerPort, handOver, view, clock, bench);
+    } catch (const EAbort&) {
+    } catch (const EComError&) {
+    }
+    return Outcome::PortLost;
+}
+
+} // namespace FactoryCheck

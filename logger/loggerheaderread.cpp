@@ -1,0 +1,51 @@
+#include "loggerheaderread.h"
+
+#include "clock.h"
+#include "comport.h"
+#include "delay.h"
+#include "loggerblock.h"
+#include "loggercommandbuffer.h"
+
+namespace {
+
+// Answers to blocks are not echoed: written only while the port is open.
+void writePlain(TComPort& port, const MeterCommand& command) {
+    if (port.Active())
+        port.Write(command.bytes());
+}
+
+} // namespace
+
+QByteArray ReadLoggerHeaderBlocks(TComPort& port, LoggerCommandBuffer& commands, const Clock& clock,
+                                  const LoggerTiming& timing) {
+    QByteArray image;
+    const qint64 start = clock.monotonicMs();
+    qint64 lastBlock = start;
+    for (;;) {
+        const qint64 now = clock.monotonicMs();
+        if (now - lastBlock >= timing.silenceMs || now - start >= timing.headerLimitMs)
+            break;
+        const int n = port.InputCount();
+        if (n >= LoggerBlock::Size) {
+            QByteArray block;
+            port.Read(block, LoggerBlock::Size);
+            if (LoggerBlock::IsGood(block)) {
+                image += block.left(LoggerBlock::DataSize);
+                writePlain(port, commands.DumpStop());
+            } else {
+                writePlain(port, commands.BlockReject());
+            }
+            lastBlock = clock.monotonicMs();
+            continue;
+        }
+        if (n > 0 && now - lastBlock > timing.partialMs) {
+            QByteArray discarded;
+            port.Read(discarded, n);
+            writePlain(port, commands.BlockReject());
+            lastBlock = clock.monotonicMs();
+            continue;
+        }
+        Delay(unsigned(timing.pollMs));
+    }
+    return image;
+}

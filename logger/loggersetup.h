@@ -1,0 +1,106 @@
+#pragma once
+
+#include "loggertiming.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+#include <QtGlobal>
+
+#include <optional>
+
+class Clock;
+class LiveLinkControl;
+class LoggerCommandBuffer;
+class TComPort;
+
+// The logger's settings as the meter keeps them in its memory header: the start time it gives
+// its next recording (bytes 2..8) and the recording interval (bytes 13..15, in whole seconds).
+struct LoggerSettings {
+    QDateTime TimeLabel;
+    int IntervalSeconds = 0;
+};
+
+// What the user chose in the setup dialog: the interval box's text as typed or picked, and the
+// start time's date and time.
+struct LoggerSetupChoice {
+    QString IntervalText;
+    QDate Date;
+    QTime Time;
+};
+
+// How a setup ended.
+enum class LoggerSetupOutcome {
+    Written,         // every write of the new settings was echoed
+    NotWritten,      // a write was not echoed (the others were still sent)
+    Cancelled,       // the user cancelled the dialog; nothing was written
+    IntervalRefused, // the interval text was refused; nothing was written
+    NotOpened,       // the meter did not echo the open command (or the port would not open)
+    DumpRefused,     // the meter did not echo the dump command
+    NoHeader,        // fewer than 64 bytes of the memory image arrived
+    PortLost,        // the logger port failed
+    DeviceBusy,      // another logger operation holds the device, or the live side did not stop
+    NotConnected,    // no meter answers on the live link; nothing was sent
+    MeterRecording,  // the meter records on its own; nothing was sent
+};
+
+// The program's words for each outcome the user is told about; empty for the ones that pass
+// in silence (Cancelled, DumpRefused, PortLost, DeviceBusy) and for IntervalRefused, whose
+// words say what was wrong with the text (RecordingInterval::Parse).
+QString LoggerSetupMessage(LoggerSetupOutcome outcome);
+
+// The result of reading the settings: the settings when the meter sent them, otherwise why
+// not (NotOpened, DumpRefused or NoHeader).
+struct LoggerSettingsRead {
+    std::optional<LoggerSettings> Settings;
+    LoggerSetupOutcome Failure = LoggerSetupOutcome::NotOpened;
+};
+
+// Reads the settings over `port` (the logger port, open on the meter's device): the open and
+// dump commands with echo, then the header block (ReadLoggerHeaderBlocks). A time label that
+// is no valid date or time is replaced by `today`'s (days since 30 Dec 1899). Port faults are
+// thrown as the port throws them.
+LoggerSettingsRead ReadLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, double today,
+                                   const Clock& clock, const LoggerTiming& timing = {});
+
+// Writes the settings over `port` with ten echoed memory writes: the interval `units` (100-us
+// units, at most 24 bits) to 13, 14, 15, then the date's century, year in the century, month
+// and day to 2..5 and the time's hour, minute and second to 6..8. All ten are sent even when
+// one is not echoed; true only when every one was. The command buffer is left holding the last
+// write (address 8 and the seconds). Port faults are thrown as the port throws them.
+bool WriteLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
+                      QTime time, const LoggerTiming& timing = {});
+
+// Whoever answers for the user during RunLoggerSetup: the setup dialog, the busy note and the
+// message boxes, or a command-line tool.
+class LoggerSetupUser {
+public:
+    virtual ~LoggerSetupUser() = default;
+    // Shows the busy note with `text` ("Reading data from multimer.....", "Writing data to
+    // multimer....."); an empty text hides it. RunLoggerSetup always hides it before it returns.
+    virtual void showBusy(const QString& text) = 0;
+    // The settings read from the meter; the user's new ones, or std::nullopt for Cancel.
+    virtual std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) = 0;
+    // A message the user must see.
+    virtual void tell(const QString& message) = 0;
+};
+
+// The DataLogger menu's Setup without the windows: refuses without a connection or while the
+// meter records (telling why, sending nothing); otherwise borrows the device from the live side
+// over `loggerPort`, reads the settings, lets `user` change them, writes them, and gives the
+// device back.
+//
+// The live readings are resumed (the resume command carrying the last write's parameter bytes,
+// or zeros) once the meter has shown its settings, whatever the user chose; when the meter did
+// not take part (no echo of the open or dump command, no header) the device is given back
+// without it. An interval text that RecordingInterval::Parse refuses is told to the user with
+// its reason, and nothing is written. Never throws for port faults (PortLost); the device is
+// given back on every path. `clock` gives today's date and the monotonic times.
+LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, TComPort& loggerPort,
+                                  LoggerSetupUser& user, const Clock& clock,
+                                  const LoggerTiming& timing = {});
+
+// The time format of the user's locale with seconds and without a time zone (the long format
+// less its zone), for time pickers and texts that show a meter's clock to the second.
+QString LocaleTimeFormatWithSeconds();

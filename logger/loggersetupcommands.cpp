@@ -1,0 +1,159 @@
+#include "loggersetupcommands.h"
+
+#include "childwindow.h"
+#include "clock.h"
+#include "dialogs.h"
+#include "livelink.h"
+#include "livelinkadapter.h"
+#include "memoryerase.h"
+#include "tfrmchipset.h"
+#include "tfrmdefault.h"
+#include "tfrmmsg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+
+// The hourglass for the lifetime of the scope; nested scopes may show another cursor.
+class CursorScope {
+public:
+    explicit CursorScope(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
+    ~CursorScope() { QApplication::restoreOverrideCursor(); }
+    CursorScope(const CursorScope&) = delete;
+    CursorScope& operator=(const CursorScope&) = delete;
+};
+
+void tellUser(QWidget* window, const QString& message) {
+    if (message.isEmpty())
+        return;
+    const CursorScope normal(Qt::ArrowCursor);
+    Dialogs::ShowMessage(window, message);
+}
+
+class SetupUser : public LoggerSetupUser {
+public:
+    explicit SetupUser(QWidget* window) : m_window(window) {}
+    ~SetupUser() override { delete m_busy; }
+    SetupUser(const SetupUser&) = delete;
+    SetupUser& operator=(const SetupUser&) = delete;
+
+    void showBusy(const QString& text) override {
+        if (text.isEmpty()) {
+            delete m_busy;
+            return;
+        }
+        if (!m_busy)
+            m_busy = new TfrmMSG(text, m_window);
+        m_busy->Label1->setText(text);
+        m_busy->showNow();
+    }
+    std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
+        const CursorScope normal(Qt::ArrowCursor);
+        return TfrmChipSet::Ask(m_window, current);
+    }
+    void tell(const QString& message) override { tellUser(m_window, message); }
+
+private:
+    QWidget* m_window;
+    QPointer<TfrmMSG> m_busy;
+};
+
+class EraseUser : public MemoryEraseUser {
+public:
+    explicit EraseUser(QWidget* window) : m_window(window) {}
+    bool confirmErase() override {
+        return Dialogs::Ask(m_window,
+                            {QMessageBox::Question, QString(), QStringLiteral("Erase Memory ?"),
+                             QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+    }
+    void tell(const QString& message) override { tellUser(m_window, message); }
+
+private:
+    QWidget* m_window;
+};
+
+// The check window as the check sees it: the user may close the window while the check waits,
+// so every call looks whether it is still there.
+class GuardedView : public FactoryCheck::View {
+public:
+    explicit GuardedView(TfrmDefault* window) : m_window(window) {}
+    void clear() override {
+        if (m_window)
+            m_window->clear();
+    }
+    void showHeader(const QString& interval, const QString& timeLabel) override {
+        if (m_window)
+            m_window->showHeader(interval, timeLabel);
+    }
+    void addLine(const QString& line) override {
+        if (m_window)
+            m_window->addLine(line);
+    }
+    void rewriteLastLine(const QString& line) override {
+        if (m_window)
+            m_window->rewriteLastLine(line);
+    }
+    void tell(const QString& message) override {
+        if (m_window)
+            tellUser(m_window, message);
+    }
+
+private:
+    QPointer<TfrmDefault> m_window;
+};
+
+} // namespace
+
+LoggerSetupCommands::LoggerSetupCommands(LiveLink& link, QMdiArea* area, QWidget* window)
+    : LoggerSetupCommands(*new LiveLinkAdapter(link), link.Comm3, area, window) {
+    m_ownLive.reset(&m_live);
+}
+
+LoggerSetupCommands::LoggerSetupCommands(LiveLinkControl& live, TComPort& loggerPort,
+                                         QMdiArea* area, QWidget* window)
+    : QObject(window), m_live(live), m_port(loggerPort), m_area(area), m_window(window),
+      m_systemClock(std::make_unique<Clock>()), m_clock(m_systemClock.get()) {
+    setObjectName(QStringLiteral("loggerSetupCommands"));
+}
+
+LoggerSetupCommands::~LoggerSetupCommands() = default;
+
+void LoggerSetupCommands::setClock(const Clock* clock) {
+    m_clock = clock ? clock : m_systemClock.get();
+}
+
+void LoggerSetupCommands::Setup2Click() {
+    SetupUser user(m_window);
+    const CursorScope hourglass(Qt::WaitCursor);
+    RunLoggerSetup(m_live, m_port, user, *m_clock, m_timing);
+}
+
+void LoggerSetupCommands::EraseMemory1Click() {
+    EraseUser user(m_window);
+    const CursorScope hourglass(Qt::WaitCursor);
+    RunMemoryErase(m_live, m_port, user, m_timing);
+}
+
+void LoggerSetupCommands::N6Click() {
+    if (frmDefault) {
+        if (QMdiSubWindow* sub = ChildWindowOf(frmDefault))
+            sub->showNormal();
+    } else {
+        frmDefault = new TfrmDefault;
+        if (m_area) {
+            QMdiSubWindow* sub = AddChildWindow(m_area, frmDefault, ChildWindowStyle::FixedSingle);
+            QRect frame = sub->geometry();
+            frame.moveCenter(m_area->viewport()->rect().center());
+            sub->move(std::max(0, frame.left()), std::max(0, frame.top()));
+        } else {
+            frmDefault->setAttribute(Qt::WA_DeleteOnClose);
+            frmDefault->show();
+        }
+    }
+    GuardedView view(frmDefault);
+    const CursorScope hourglass(Qt::WaitCursor);
+    FactoryCheck::Run(m_live, m_port, view, *m_clock, m_timing);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "loggertiming.h"
+
+#include <QString>
+
+class LiveLinkControl;
+class LoggerCommandBuffer;
+class TComPort;
+
+// How an erase of the logger memory ended.
+enum class MemoryEraseOutcome {
+    Erased,         // the meter echoed the erase command
+    NotErased,      // it did not (or the logger port would not open)
+    Declined,       // the user answered No; nothing was sent
+    PortLost,       // the logger port failed
+    DeviceBusy,     // another logger operation holds the device, or the live side did not stop
+    NotConnected,   // no meter answers on the live link; nothing was sent
+    MeterRecording, // the meter records on its own; nothing was sent
+};
+
+// The program's words for each outcome the user is told about; empty for the silent ones.
+QString MemoryEraseMessage(MemoryEraseOutcome outcome);
+
+// The erase exchange over `port` (the logger port, open on the meter's device): the open
+// command, whose echo is not required, then the erase command 'E' 45 45 00. True when the meter
+// echoed the erase command. The buffer is left holding the erase command, so the resume command
+// that follows carries its parameter bytes (02 41 45 45 00 03), as the meter expects. Port
+// faults are thrown as the port throws them.
+bool SendMemoryErase(TComPort& port, LoggerCommandBuffer& commands,
+                     const LoggerTiming& timing = {});
+
+// Whoever answers for the user during RunMemoryErase.
+class MemoryEraseUser {
+public:
+    virtual ~MemoryEraseUser() = default;
+    // "Erase Memory ?": true for Yes.
+    virtual bool confirmErase() = 0;
+    // A message the user must see.
+    virtual void tell(const QString& message) = 0;
+};
+
+// The DataLogger menu's Erase Memory without the windows: refuses without a connection or while
+// the meter records (telling why, sending nothing), asks for confirmation, borrows the device
+// from the live side over `loggerPort`, erases, tells the result and gives the device back with
+// the resume command, whatever the meter answered. Never throws for port faults (PortLost).
+MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, TComPort& loggerPort,
+                                  MemoryEraseUser& user, const LoggerTiming& timing = {});

@@ -1,0 +1,249 @@
+// The setup and the erase over a pseudo-terminal against metersim, with the memory read back
+// afterwards; the header read and the interval text without a meter.
+
+#include "link/fakeport.h"
+#include "loggerblock.h"
+#include "loggercommandbuffer.h"
+#include "loggerheaderread.h"
+#include "loggersetup.h"
+#include "memoryerase.h"
+#include "metersession.h"
+#include "recordinginterval.h"
+
+#include <QTest>
+
+namespace {
+
+// Answers for the user from the test's script and records what it was shown.
+struct ScriptedUser : LoggerSetupUser, MemoryEraseUser {
+    std::optional<LoggerSetupChoice> choice;
+    bool confirm = true;
+    std::optional<LoggerSettings> shown;
+    QStringList busy, messages;
+    void showBusy(const QString& text) override { busy += text; }
+    std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
+        shown = current;
+        return choice;
+    }
+    bool confirmErase() override { return confirm; }
+    void tell(const QString& message) override { messages += message; }
+};
+
+const QString kWritten = QStringLiteral("Setup successfully! Please power off and power on the "
+                                        "meter again to make this setup valid. ");
+
+} // namespace
+
+Q_DECLARE_METATYPE(LoggerSetupOutcome)
+Q_DECLARE_METATYPE(MemoryEraseOutcome)
+
+class TestLoggerSetup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // The interval read from the header chooses the dialog's item; Cancel writes nothing but
+    // gives the live readings back.
+    void preselectsAndCancels_data() {
+        QTest::addColumn<quint32>("interval");
+        QTest::addColumn<int>("item");
+        QTest::newRow("00 27 10: 1 second") << 0x002710u << 0;
+        QTest::newRow("2D C6 C0: 5 minutes") << 0x2DC6C0u << 6;
+        QTest::newRow("0F 42 40 (100 s): 5 minutes") << 0x0F4240u << 6;
+        QTest::newRow("5B 8D 80: 10 minutes") << 0x5B8D80u << 7;
+        QTest::newRow("7A 12 00 (800 s): none") << 0x7A1200u << -1;
+    }
+    void preselectsAndCancels() {
+        QFETCH(quint32, interval);
+        QFETCH(int, item);
+        MeterSession s;
+        QVERIFY(s.start(headerImage(interval)));
+        ScriptedUser user;
+        QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
+                 LoggerSetupOutcome::Cancelled);
+        QVERIFY(user.shown);
+        QCOMPARE(RecordingInterval::ItemFor(user.shown->IntervalSeconds), item);
+        QCOMPARE(user.shown->TimeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
+        QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", ""}));
+        QCOMPARE(user.messages, QStringList());
+        QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
+        QCOMPARE(s.stop().left(256), headerImage(interval));
+    }
+
+    // "10 minutes" and 7 Mar 2016 09:05:30 land in the header; the resume command carries the
+    // last write's address and value. A write the meter does not echo fails the setup, but
+    // the writes after it are still sent.
+    void writesTheSettings_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("all echoed") << QStringList() << kWritten;
+        QTest::newRow("day not echoed") << QStringList{"--no-echo-at", "5"}
+                                        << QStringLiteral("Fail to save settins form multimeter!");
+    }
+    void writesTheSettings() {
+        QFETCH(QStringList, faults);
+        QFETCH(QString, message);
+        MeterSession s;
+        QVERIFY(s.start(headerImage(0x002710), faults));
+        ScriptedUser user;
+        user.choice = LoggerSetupChoice{"10 minutes", QDate(2016, 3, 7), QTime(9, 5, 30)};
+        RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming());
+        QCOMPARE(user.messages, QStringList{message});
+        QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", "",
+                                         "Writing data to multimer.....", ""}));
+        QCOMPARE(s.live.log, handedBack("02 41 00 08 1e 03"));
+        const QByteArray memory = s.stop();
+        QCOMPARE(memory.mid(13, 3).toHex(' '), "5b 8d 80");
+        QCOMPARE(memory.mid(2, 7), QByteArray::fromHex("14100307"
+                                                       "09051e"));
+    }
+
+    // A text the box holds that is no interval the meter can keep: refused with its reason,
+    // nothing written, and the live readings back as after Cancel.
+    void refusesIntervalTexts() {
+        MeterSession s;
+        QVERIFY(s.start(headerImage(0x002710)));
+        const QStringList texts{"30 minutes", "1678 seconds", "0 seconds",  "10", "ten seconds",
+                                "5 hours",    "1.5 seconds",  "-5 seconds", "",   "10 seconds x"};
+        for (const QString& text : texts) {
+            ScriptedUser user;
+            s.live.log.clear();
+            user.choice = LoggerSetupChoice{text, QDate(2020, 1, 1), QTime(1, 2, 3)};
+            QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
+                     LoggerSetupOutcome::IntervalRefused);
+            QCOMPARE(user.messages.size(), 1);
+            QVERIFY2(user.messages[0].contains("Nothing was written"), qPrintable(text));
+            QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
+        }
+        QCOMPARE(s.stop().left(256), headerImage(0x002710));
+    }
+
+    void acceptsIntervalTexts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint32>("units");
+        QTest::newRow("item") << "20 minutes" << 12000000u;
+        QTest::newRow("typed") << " 7 Seconds " << 70000u;
+        QTest::newRow("one minute") << "1 minute" << 600000u;
+        QTest::newRow("longest in minutes") << "27 minutes" << 16200000u;
+        QTest::newRow("longest") << "1677 seconds" << 16770000u;
+    }
+    void acceptsIntervalTexts() {
+        QFETCH(QString, text);
+        QFETCH(quint32, units);
+        QCOMPARE(RecordingInterval::Parse(text), std::optional<quint32>(units));
+    }
+
+    // A meter that does not take part gets no resume command; a port that fails mid-way
+    // still has the device handed back.
+    void setupFailures_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<LoggerSetupOutcome>("outcome");
+        QTest::addColumn<QString>("message");
+        using O = LoggerSetupOutcome;
+        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << O::NotOpened
+                                      << "Setup error, please check the connection and try again !";
+        QTest::newRow("P not echoed") << QStringList{"--no-echo-of", "P"} << O::DumpRefused << "";
+        QTest::newRow("header block never whole")
+            << QStringList{"--cut-block-always", "0,40"} << O::NoHeader
+            << "Fail to load settins form multimeter!";
+        QTest::newRow("line gone")
+            << QStringList{"--line-gone-after-block", "0"} << O::PortLost << "";
+    }
+    void setupFailures() {
+        QFETCH(QStringList, faults);
+        QFETCH(LoggerSetupOutcome, outcome);
+        QFETCH(QString, message);
+        MeterSession s;
+        QVERIFY(s.start(headerImage(0x002710), faults));
+        ScriptedUser user;
+        user.choice = LoggerSetupChoice{"2 seconds", QDate(2020, 1, 1), QTime(1, 2, 3)};
+        QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()), outcome);
+        QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(user.busy.last(), QString()); // the busy note is gone
+        if (outcome == LoggerSetupOutcome::PortLost) {
+            QVERIFY(s.live.log.contains("openLive") && s.live.log.last() == "startTimer");
+        } else {
+            QCOMPARE(s.live.log, handedBack());
+            QCOMPARE(s.stop().left(256), headerImage(0x002710));
+        }
+    }
+
+    // Erase: the open command's echo is not needed; the resume command carries the erase's
+    // parameter bytes whatever the meter answered.
+    void erases_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<MemoryEraseOutcome>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("C not echoed")
+            << QStringList{"--no-echo-of", "C"} << MemoryEraseOutcome::Erased
+            << "Memory erase successfully !";
+        QTest::newRow("nothing echoed") << QStringList{"--no-echo"} << MemoryEraseOutcome::NotErased
+                                        << "Fail to erase memory !";
+    }
+    void erases() {
+        QFETCH(QStringList, faults);
+        QFETCH(MemoryEraseOutcome, outcome);
+        QFETCH(QString, message);
+        MeterSession s;
+        QByteArray image = headerImage(0x002710);
+        image[10] = 1; // one set of one record, bytes 256..269
+        image[11] = 1;
+        image[12] = char(0x0D);
+        image += QByteArray::fromHex("a55a00271070080000010123"
+                                     "5aa5");
+        QVERIFY(s.start(image, faults));
+        ScriptedUser user;
+        QCOMPARE(RunMemoryErase(s.live, s.port, user, fastTiming()), outcome);
+        QCOMPARE(user.messages, QStringList{message});
+        QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
+        const QByteArray memory = s.stop();
+        if (outcome == MemoryEraseOutcome::Erased) {
+            QCOMPARE(memory.mid(9, 4).toHex(' '), "00 00 00 ff");
+            QCOMPARE(memory.mid(256, 16), QByteArray(16, '\xFF'));
+        }
+    }
+
+    // Refusals send nothing at all.
+    void refusesWithoutSending() {
+        RecordingLive live;
+        TComPort port;
+        ScriptedUser user;
+        user.confirm = false;
+        QCOMPARE(RunMemoryErase(live, port, user), MemoryEraseOutcome::Declined);
+        live.recording = true;
+        QCOMPARE(RunMemoryErase(live, port, user), MemoryEraseOutcome::MeterRecording);
+        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerSetupOutcome::MeterRecording);
+        live.connectedFlag = false;
+        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerSetupOutcome::NotConnected);
+        QCOMPARE(user.messages,
+                 QStringList({"The meter is recording data, please stop recording before erasing "
+                              "memory.",
+                              "The meter is recording data, please stop recording before setting "
+                              "up.",
+                              "There is no connection with multimeter !"}));
+        QCOMPARE(live.log, QStringList());
+    }
+
+    // The header read: a bad block is rejected, two good ones are both kept and each answered
+    // with Q.
+    void headerReadKeepsGoodBlocks() {
+        FakeDeviceScope fake;
+        auto block = [](char fill) -> QByteArray {
+            QByteArray b(64, fill);
+            return b + char(LoggerBlock::Checksum(b.constData()));
+        };
+        QByteArray bad = block('a');
+        bad[64] = char(bad[64] + 1);
+        TComPort port;
+        port.setDeviceName("/dev/fake");
+        port.setActive(true);
+        fake.device->input = bad + block('b') + block('c');
+        LoggerCommandBuffer commands;
+        const QByteArray image = ReadLoggerHeaderBlocks(port, commands, Clock(), fastTiming());
+        QCOMPARE(image, QByteArray(64, 'b') + QByteArray(64, 'c'));
+        QCOMPARE(fake.device->written(), QByteArray::fromHex("026e00000003"
+                                                             "025100000003"
+                                                             "025100000003"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoggerSetup)
+#include "test_loggersetup.moc"
