@@ -3,6 +3,8 @@
 #include "tfrmmain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -40,13 +42,42 @@ private:
     }
 };
 
+void setApplicationNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("QL350"));
+    QCoreApplication::setOrganizationName(QStringLiteral("QL350"));
+    QCoreApplication::setApplicationVersion(TfrmAbout::VersionText());
+}
+
+// Reads the command line before any window exists, so that --help and --version work without
+// a display; both print and end the process. Options this parser does not know are left to
+// QApplication, which takes its own (-platform, -style, ...) from the same command line. A new
+// option of the program is added to the parser here; what it asks of the start-up is handed
+// back to main().
+void readCommandLine(int argc, char* argv[]) {
+    QCoreApplication commandLine(argc, argv);
+    setApplicationNames();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Live readings, recordings and logger memory of a handheld digital "
+                       "multimeter (models 120 and 122) on a serial port."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    readCommandLine(argc, argv);
     Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QL350"));
-    QApplication::setOrganizationName(QStringLiteral("QL350"));
-    QApplication::setApplicationVersion(TfrmAbout::VersionText());
+    setApplicationNames();
+    // The program's own icon for its windows (and the desktop entry that started it).
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ql350.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ql350.QL350"));
 
     // The start-up screen, painted at once.
     auto* splash = new TfrmAbout;
