@@ -3,6 +3,8 @@
 #include "tfrmmain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -40,13 +42,53 @@ private:
     }
 };
 
+void setApplicationNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("QL350"));
+    QCoreApplication::setOrganizationName(QStringLiteral("QL350"));
+    QCoreApplication::setApplicationVersion(TfrmAbout::VersionText());
+}
+
+// Reads the command line before any window exists, so that --help and --version work without
+// a display; both print and end the process. Options this parser does not know are left to
+// QApplication, which takes its own (-platform, -style, ...) from the same command line. A new
+// option of the program is added to the parser here; what it asks of the start-up is handed
+// back to main().
+struct StartOptions {
+    bool factoryCheck = false; // the factory memory check's menu item is shown
+};
+
+StartOptions readCommandLine(int argc, char* argv[]) {
+    QCoreApplication commandLine(argc, argv);
+    setApplicationNames();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Live readings, recordings and logger memory of a handheld digital "
+                       "multimeter (models 120 and 122) on a serial port."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption factoryCheck(
+        QStringLiteral("factory-check"),
+        QStringLiteral("Show the factory memory check in the menu (for production)."));
+    parser.addOption(factoryCheck);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    StartOptions options;
+    options.factoryCheck = parser.isSet(factoryCheck);
+    return options;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const StartOptions options = readCommandLine(argc, argv);
     Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QL350"));
-    QApplication::setOrganizationName(QStringLiteral("QL350"));
-    QApplication::setApplicationVersion(TfrmAbout::VersionText());
+    setApplicationNames();
+    // The program's own icon for its windows (and the desktop entry that started it).
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ql350.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ql350.QL350"));
 
     // The start-up screen, painted at once.
     auto* splash = new TfrmAbout;
@@ -57,7 +99,7 @@ int main(int argc, char* argv[]) {
 
     TfrmMain frmMain(splash);
     // For production: the factory memory check's menu item, otherwise hidden.
-    if (QApplication::arguments().contains(QStringLiteral("--factory-check")))
+    if (options.factoryCheck)
         frmMain.N6->setVisible(true);
     // Maximised; without a window manager that honours it, at least the whole screen.
     if (const QScreen* screen = QApplication::primaryScreen())

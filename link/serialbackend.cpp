@@ -1,15 +1,19 @@
 #include "serialbackend.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QStringList>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
 #endif
 
 #include <cerrno>
 #include <cstring>
 
-SerialBackend::SerialBackend(const QString& path) {
+SerialBackend::SerialBackend(const QString& path) : m_path(path) {
     m_port.setPortName(path);
     QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] { onReadyReadSignal(); });
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
@@ -23,8 +27,52 @@ SerialBackend::~SerialBackend() {
         m_port.close();
 }
 
+qint64 SerialBackend::lockHolder(const QString& path) {
+#ifdef Q_OS_UNIX
+    // The lock file is named after the device below /dev ("/dev/ttyUSB0" -> LCK..ttyUSB0,
+    // "/dev/pts/3" -> LCK..pts_3), and other paths after the whole path.
+    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    name.replace(u'/', u'_');
+    name.prepend(QLatin1String("LCK.."));
+    const QStringList directories = {
+        QStringLiteral("/var/lock"),
+        QStringLiteral("/run/lock"),
+        QStringLiteral("/etc/locks"),
+        QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"),
+        QStringLiteral("/tmp"),
+        QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"),
+        QDir::tempPath(),
+    };
+    for (const QString& directory : directories) {
+        QFile lock(directory + u'/' + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        // The first line is the holder's process id, as text (Qt writes it plain, UUCP-style
+        // programs right-aligned in ten characters).
+        bool ok = false;
+        const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0 || pid == QCoreApplication::applicationPid())
+            continue;
+        // A lock left behind by a process that is gone holds nothing (QSerialPort removes it
+        // on the next open). EPERM: the process exists but belongs to another user.
+        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+            return pid;
+    }
+#else
+    Q_UNUSED(path)
+#endif
+    return 0;
+}
+
 QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error, const QString& path,
-                                           const QString& systemText) {
+                                           const QString& systemText, bool busy, qint64 holderPid) {
+    if (busy)
+        return holderPid > 0 ? QStringLiteral("%1 is in use by another program (pid %2)")
+                                   .arg(path)
+                                   .arg(holderPid)
+                             : QStringLiteral("%1 is in use by another program").arg(path);
     switch (error) {
     case QSerialPort::PermissionError:
 #ifdef Q_OS_LINUX
@@ -42,6 +90,7 @@ QString SerialBackend::describeOpenFailure(QSerialPort::SerialPortError error, c
 }
 
 void SerialBackend::setPath(const QString& path) {
+    m_path = path;
     m_port.setPortName(path);
 }
 
@@ -70,11 +119,24 @@ bool SerialBackend::open(Failure* failure) {
             // QSerialPort keeps the errno of the failed open in its error text; keep the code
             // of the most useful kinds.
             const auto error = m_port.error();
-            // (Qt reports a port locked by another program as a permission error too.)
-            failure->code = error == QSerialPort::PermissionError       ? EACCES
+            const QString systemText = m_port.errorString();
+            // Qt reports a port held by another program as a permission error too: the
+            // holder's lock file (Qt's own text says the lock failed), or a device opened for
+            // exclusive use (EBUSY), tell it apart.
+            qint64 holder = 0;
+            bool busy = false;
+            if (error == QSerialPort::PermissionError) {
+                holder = lockHolder(m_path);
+                busy = holder > 0 || systemText == qt_error_string(EBUSY) ||
+                       systemText ==
+                           QCoreApplication::translate("QSerialPort",
+                                                       "Permission error while locking the device");
+            }
+            failure->code = busy                                        ? EBUSY
+                            : error == QSerialPort::PermissionError     ? EACCES
                             : error == QSerialPort::DeviceNotFoundError ? ENOENT
                                                                         : 0;
-            failure->text = describeOpenFailure(error, m_port.portName(), m_port.errorString());
+            failure->text = describeOpenFailure(error, m_path, systemText, busy, holder);
         }
         m_port.clearError();
         return false;

@@ -21,8 +21,16 @@ public:
     void clearInput() override;
 
     // Explains a failed open in words a user can act on (missing permission, port busy).
+    // QSerialPort reports a port that another program holds as a permission error too;
+    // `busy` tells that case apart, with the holder's process id when known (else 0).
     static QString describeOpenFailure(QSerialPort::SerialPortError error, const QString& path,
-                                       const QString& systemText);
+                                       const QString& systemText, bool busy = false,
+                                       qint64 holderPid = 0);
+
+    // The process that holds the device at `path` through a lock file (LCK..<name> in the
+    // system's lock directory, as QSerialPort and the UUCP tradition write it), when that
+    // process is still alive; 0 when there is no such lock or its holder is gone.
+    static qint64 lockHolder(const QString& path);
 
 private:
     void onReadyReadSignal();
@@ -32,4 +40,6 @@ private:
     // Read errors since the last byte arrived (see onErrorSignal).
     int m_readErrorsInARow = 0;
     static constexpr int kReadErrorLimit = 20;
+    // The device path as given (QSerialPort keeps a shortened name: "/dev/pts/3" -> "pts/3").
+    QString m_path;
 };

@@ -34,9 +34,10 @@ static void answerK(const std::shared_ptr<FakeDevice>& d, const QByteArray& iden
     // The backend calls write(); answer once both K commands were written.
     d->writes.clear();
     d->input.clear();
-    d->onWrite = [d, identity](const QByteArray& bytes) {
+    // (The device owns the function: a shared_ptr to itself in it would never be freed.)
+    d->onWrite = [device = d.get(), identity](const QByteArray& bytes) {
         if (bytes == CmdK.bytes())
-            d->input += bytes + identity;
+            device->input += bytes + identity;
     };
 }
 
