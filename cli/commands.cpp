@@ -1,7 +1,9 @@
 #include "commands.h"
 
+#include "clock.h"
 #include "livelinkadapter.h"
-#include "loggersettings.h"
+#include "loggersetup.h"
+#include "memoryerase.h"
 #include "metersession.h"
 #include "stopsignals.h"
 
@@ -41,6 +43,32 @@ ExitCode handOverFailed(DownloadResult failure) {
     Tell(QStringLiteral("the live link did not let go of the port"));
     return ExitCode::TransferFailed;
 }
+
+// The setup's answers from the command line: the interval and start time given there, the
+// meter's own for what is not.
+class SetupAnswers : public LoggerSetupUser {
+public:
+    SetupAnswers(std::optional<quint32> interval, std::optional<QDateTime> time)
+        : m_interval(interval), m_time(std::move(time)) {}
+    void showBusy(const QString&) override {}
+    std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
+        const qint64 seconds = m_interval ? qint64(*m_interval / 10000) : current.IntervalSeconds;
+        const QDateTime label = m_time ? *m_time : current.TimeLabel;
+        return LoggerSetupChoice{QStringLiteral("%1 seconds").arg(seconds), label.date(),
+                                 label.time()};
+    }
+    void tell(const QString& message) override { Tell(message); }
+
+private:
+    std::optional<quint32> m_interval;
+    std::optional<QDateTime> m_time;
+};
+
+class EraseAnswers : public MemoryEraseUser {
+public:
+    bool confirmErase() override { return true; }
+    void tell(const QString& message) override { Tell(message); }
+};
 
 } // namespace
 
@@ -92,7 +120,8 @@ ExitCode RunIdentify(const CliOptions& options) {
         Tell(message);
         return code;
     }
-    printLine({QString::number(session.link().state.MeterModel()), session.link().Comm1.DeviceName()});
+    printLine(
+        {QString::number(session.link().state.MeterModel()), session.link().Comm1.DeviceName()});
     session.close();
     return ExitCode::Ok;
 }
@@ -171,32 +200,37 @@ ExitCode RunSetup(const CliOptions& options) {
     LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
-    LoggerSetupResult result;
-    {
-        LoggerPortHandOver handOver(control, loggerPort);
-        if (!handOver.taken())
-            return handOverFailed(handOver.failure());
-        std::optional<QDateTime> time = options.time;
-        if (options.timeNow)
-            time = QDateTime::currentDateTime();
-        result = WriteLoggerSettings(loggerPort, handOver.commands(), options.interval, time);
-    }
+    std::optional<QDateTime> time = options.time;
+    if (options.timeNow)
+        time = QDateTime::currentDateTime();
+    // The same setup as the program's menu command; the command line answers for the dialog.
+    // What is not given on the command line is written back as the meter had it.
+    SetupAnswers answers(options.interval, time);
+    const Clock clock;
+    const LoggerSetupOutcome outcome = RunLoggerSetup(control, loggerPort, answers, clock);
     session.close();
-    switch (result) {
-    case LoggerSetupResult::Written:
-        Tell(QStringLiteral("Setup successfully! Please power off and power on the meter again "
-                            "to make this setup valid."));
+    switch (outcome) {
+    case LoggerSetupOutcome::Written:
         return ExitCode::Ok;
-    case LoggerSetupResult::NotOpened:
-        Tell(QStringLiteral("Setup error, please check the connection and try again !"));
+    case LoggerSetupOutcome::IntervalRefused:
+    case LoggerSetupOutcome::Cancelled:
+        return ExitCode::Usage;
+    case LoggerSetupOutcome::NotConnected:
+        return ExitCode::NoMeter;
+    case LoggerSetupOutcome::MeterRecording:
+        return ExitCode::MeterRefused;
+    case LoggerSetupOutcome::DeviceBusy:
+        Tell(QStringLiteral("the live link did not let go of the port"));
         return ExitCode::TransferFailed;
-    case LoggerSetupResult::NotConfirmed:
-        Tell(QStringLiteral("Fail to save settins form multimeter!"));
+    case LoggerSetupOutcome::PortLost:
+        Tell(QStringLiteral("the port failed during the setup"));
         return ExitCode::TransferFailed;
-    case LoggerSetupResult::PortLost:
+    case LoggerSetupOutcome::NotWritten:
+    case LoggerSetupOutcome::NotOpened:
+    case LoggerSetupOutcome::DumpRefused:
+    case LoggerSetupOutcome::NoHeader:
         break;
     }
-    Tell(QStringLiteral("the port failed during the setup"));
     return ExitCode::TransferFailed;
 }
 
@@ -214,18 +248,26 @@ ExitCode RunErase(const CliOptions& options) {
     LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
-    bool erased = false;
-    {
-        LoggerPortHandOver handOver(control, loggerPort);
-        if (!handOver.taken())
-            return handOverFailed(handOver.failure());
-        erased = EraseLoggerMemory(loggerPort, handOver.commands());
-    }
+    // The program's erase; --yes has answered its question already.
+    EraseAnswers answers;
+    const MemoryEraseOutcome outcome = RunMemoryErase(control, loggerPort, answers);
     session.close();
-    if (!erased) {
-        Tell(QStringLiteral("Fail to erase memory !"));
+    switch (outcome) {
+    case MemoryEraseOutcome::Erased:
+        return ExitCode::Ok;
+    case MemoryEraseOutcome::NotConnected:
+        return ExitCode::NoMeter;
+    case MemoryEraseOutcome::MeterRecording:
+        return ExitCode::MeterRefused;
+    case MemoryEraseOutcome::PortLost:
+        Tell(QStringLiteral("the port failed during the erase"));
         return ExitCode::TransferFailed;
+    case MemoryEraseOutcome::DeviceBusy:
+        Tell(QStringLiteral("the live link did not let go of the port"));
+        return ExitCode::TransferFailed;
+    case MemoryEraseOutcome::Declined:
+    case MemoryEraseOutcome::NotErased:
+        break;
     }
-    Tell(QStringLiteral("Memory erase successfully !"));
-    return ExitCode::Ok;
+    return ExitCode::TransferFailed;
 }
