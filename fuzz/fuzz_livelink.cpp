@@ -3,10 +3,10 @@
 // with a notification, bytes that arrive silently (no event loop ran), ticks of the main timer
 // and runs of the posted events.
 
-#include "fakeport.h"
+#include "support/fakeport.h"
 #include "fuzzinput.h"
 #include "livelink.h"
-#include "noviews.h"
+#include "support/noviews.h"
 
 #include <cstdio>
 #include <cstdlib>

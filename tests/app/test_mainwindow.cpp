@@ -1,5 +1,5 @@
 // The main window with its real views, offscreen, against metersim over pseudo-terminals.
-#include "../link/metersimprocess.h"
+#include "support/metersimprocess.h"
 #include "childwindow.h"
 #include "datetimetext.h"
 #include "dialogs.h"

@@ -3,7 +3,7 @@
 // seen in the meter's saved memory, refusals with their exit codes, the meter search, and a
 // stop by signal that frees the port.
 
-#include "link/metersimprocess.h"
+#include "support/metersimprocess.h"
 #include "loggerimagebuilder.h"
 #include "metersession.h"
 

@@ -1,8 +1,8 @@
 #include "discovery.h"
-#include "fakeport.h"
+#include "support/fakeport.h"
 #include "livelink.h"
 #include "metercommand.h"
-#include "recordingviews.h"
+#include "support/recordingviews.h"
 #include "serialbackend.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "common/liveframe.h"
+#include "support/liveframe.h"
 #include "framedecoder.h"
 #include "rangetable.h"
-#include "recordingviews.h"
+#include "support/recordingviews.h"
 
 #include <QLocale>
 #include <QTest>

@@ -2,8 +2,8 @@
 #include "delay.h"
 #include "livelink.h"
 #include "metercommand.h"
-#include "metersimprocess.h"
-#include "recordingviews.h"
+#include "support/metersimprocess.h"
+#include "support/recordingviews.h"
 #include "support/ptypair.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "delay.h"
-#include "fakeport.h"
+#include "support/fakeport.h"
 #include "livelink.h"
 #include "metercommand.h"
-#include "recordingviews.h"
+#include "support/recordingviews.h"
 #include "support/sanitizedbuild.h"
 
 #include <QElapsedTimer>

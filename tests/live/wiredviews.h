@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/liveframe.h"
-#include "common/noviews.h"
+#include "support/liveframe.h"
+#include "support/noviews.h"
 #include "framedecoder.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"

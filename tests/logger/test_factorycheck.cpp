@@ -3,7 +3,7 @@
 
 #include "factorycheck.h"
 #include "loggerporthandover.h"
-#include "metersession.h"
+#include "support/loggermetersession.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,7 +1,7 @@
 // Load Data end to end: the data-logger window, its busy, progress and error windows and the
 // live link, against metersim (and a silent meter the test plays) through pseudo-terminals.
-#include "../common/noviews.h"
-#include "../link/metersimprocess.h"
+#include "support/noviews.h"
+#include "support/metersimprocess.h"
 #include "../support/ptypair.h"
 #include "dialogs.h"
 #include "livelink.h"

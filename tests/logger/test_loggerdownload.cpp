@@ -1,4 +1,4 @@
-#include "link/fakeport.h"
+#include "support/fakeport.h"
 #include "livelinkcontrol.h"
 #include "loadloggerdata.h"
 #include "loggerblock.h"

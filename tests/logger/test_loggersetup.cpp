@@ -1,13 +1,13 @@
 // The setup and the erase over a pseudo-terminal against metersim, with the memory read back
 // afterwards; the header read and the interval text without a meter.
 
-#include "link/fakeport.h"
+#include "support/fakeport.h"
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
 #include "loggerheaderread.h"
 #include "loggersetup.h"
 #include "memoryerase.h"
-#include "metersession.h"
+#include "support/loggermetersession.h"
 #include "recordinginterval.h"
 
 #include <QTest>

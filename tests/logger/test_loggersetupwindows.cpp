@@ -4,7 +4,7 @@
 #include "childwindow.h"
 #include "dialogs.h"
 #include "loggersetupcommands.h"
-#include "metersession.h"
+#include "support/loggermetersession.h"
 #include "tfrmchipset.h"
 #include "tfrmdefault.h"
 

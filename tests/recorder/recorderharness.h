@@ -5,8 +5,8 @@
 // a real TfrmRTC.
 
 #include "clock.h"
-#include "common/noviews.h"
-#include "link/fakeport.h"
+#include "support/noviews.h"
+#include "support/fakeport.h"
 #include "livelink.h"
 #include "tfrmrtc.h"
 

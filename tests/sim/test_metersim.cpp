@@ -1,7 +1,7 @@
 // metersim as a program: started for real, talked to through the pseudo-terminal it prints,
 // with plain POSIX open/termios (PtyClient).
 
-#include "ptyclient.h"
+#include "support/ptyclient.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // metersim's logger options through its pseudo-terminal: an image file in, a dump with a
 // corrupted block, an erase and a write, the memory saved on exit; and a line that goes away.
 
-#include "link/metersimprocess.h"
+#include "support/metersimprocess.h"
 #include "loggerimagebuilder.h"
-#include "ptyclient.h"
+#include "support/ptyclient.h"
 
 #include <QtTest>
 

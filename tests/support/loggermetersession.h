@@ -2,7 +2,7 @@
 
 #include "clock.h"
 #include "comport.h"
-#include "link/metersimprocess.h"
+#include "support/metersimprocess.h"
 #include "livelinkcontrol.h"
 #include "loggertiming.h"
 
