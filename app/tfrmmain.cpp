@@ -6,6 +6,7 @@
 #include "delay.h"
 #include "dialogs.h"
 #include "errorboundary.h"
+#include "filecommands.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"
@@ -71,6 +72,7 @@ TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash) {
     buildMenu();
     buildToolBar();
     buildStatusBar();
+    buildFileCommands();
     FormCreate();
     // Failures of commands are shown as the program's error message.
     ErrorBoundary::SetReporter(
@@ -221,6 +223,14 @@ void TfrmMain::buildStatusBar() {
         panel->setMinimumWidth(0);
         bar->addPermanentWidget(panel);
     }
+}
+
+void TfrmMain::buildFileCommands() {
+    Files = new FileCommands(MdiArea, this);
+    Files->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
+    Files->setRecorderChart([this]() -> PESGraph* { return frmRTC ? frmRTC->PESGraph1 : nullptr; });
+    Files->attach({Open1, Save1, Print1, PrinterSetup1, Scale1, SpeedButton4, SpeedButton2,
+                   SpeedButton3, btnOutputGraph, SpeedButton7});
 }
 
 void TfrmMain::FormCreate() {

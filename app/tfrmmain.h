@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+class FileCommands;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -76,6 +77,9 @@ public:
     QLabel* StatusPanel1 = nullptr;
 
     QMdiArea* MdiArea = nullptr;
+
+    // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
+    FileCommands* Files = nullptr;
 
     // The live views; each clears itself when its window closes.
     QPointer<TfrmLCD> frmLCD;
@@ -154,6 +158,7 @@ private:
     void buildMenu();
     void buildToolBar();
     void buildStatusBar();
+    void buildFileCommands();
     void updateCaption();
     void updateWindowMenu();
     void createRecorder(int left);
