@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     const qint64 saveMs = t.elapsed();
     const qint64 saveCpu = cpuMs() - cpu;
     okRange.stop();
-    std::printf("save 10^6 rows (TXT, command): %lld ms, %lld bytes\n", saveMs, QFile(next).size());
+    std::printf("save 10^6 rows (TXT, command): %lld ms CPU, %lld ms wall, %lld bytes\n", saveCpu,
+                saveMs, QFile(next).size());
 
     const qint64 before = residentKb();
     TfrmList* list = nullptr;
