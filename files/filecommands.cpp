@@ -171,8 +171,8 @@ QMdiSubWindow* FileCommands::addChild(QWidget* content) {
 void FileCommands::Save1Click() {
     if (mBusy)
         return;
-    QWidget* window = activeMdiChild();
-    StringGrid* table = partsOf(window).table;
+    // The window may be closed while a dialog of the save is up.
+    QPointer<StringGrid> table = partsOf(activeMdiChild()).table;
     if (!table)
         return;
     const QScopedValueRollback busy(mBusy, true);
@@ -181,7 +181,7 @@ void FileCommands::Save1Click() {
     const QString path = Dialogs::AskFile(mMain, {Dialogs::FileRequest::Kind::Save, QString(),
                                                   QCoreApplication::applicationDirPath(),
                                                   FileFilter, QStringLiteral("txt")});
-    if (path.isEmpty())
+    if (path.isEmpty() || !table)
         return;
 
     DataFileWriter::RowRange range;
@@ -196,8 +196,7 @@ void FileCommands::Save1Click() {
         picker.radAll->setChecked(true);
         if (picker.exec() != QDialog::Accepted)
             return;
-        // The table may have been closed while the dialog was up.
-        if (!table || partsOf(activeMdiChild()).table != table)
+        if (!table)
             return;
         if (picker.radAll->isChecked()) {
             range = DataFileWriter::allRows(lastRow + 1);
