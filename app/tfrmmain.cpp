@@ -6,10 +6,12 @@
 #include "delay.h"
 #include "dialogs.h"
 #include "errorboundary.h"
+#include "filecommands.h"
 #include "loggercommands.h"
 #include "loggersetupcommands.h"
 #include "tfrmabout.h"
 #include "tfrmanalog.h"
+#include "tfrmdatalogger.h"
 #include "tfrmlcd.h"
 #include "tfrmrtc.h"
 #include "tfrmschedule.h"
@@ -81,6 +83,7 @@ TfrmMain::TfrmMain(TfrmAbout* splash) : link(*this), frmAbout(splash) {
     });
     connect(LoadData1, &QAction::triggered, this, loadData);
     connect(btnLoadData, &QToolButton::clicked, this, loadData);
+    buildFileCommands();
     FormCreate();
     // Failures of commands are shown as the program's error message.
     ErrorBoundary::SetReporter(
@@ -112,9 +115,6 @@ void TfrmMain::buildMenu() {
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("&Exit"));
     connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
-    // Commands whose work is not built yet are shown, but cannot be chosen.
-    for (QAction* a : {Open1, Save1, Print1, PrinterSetup1})
-        a->setEnabled(false);
 
     DataLogger1 = bar->addMenu(QStringLiteral("&DataLogger"));
     DataLogger1->setObjectName(QStringLiteral("DataLogger1"));
@@ -138,7 +138,6 @@ void TfrmMain::buildMenu() {
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
     QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
     Scale1 = graph->addAction(QStringLiteral("&Scale"));
-    Scale1->setEnabled(false);
 
     Window1 = bar->addMenu(QStringLiteral("Window"));
     Window1->setObjectName(QStringLiteral("Window1"));
@@ -195,14 +194,11 @@ void TfrmMain::buildToolBar() {
     };
     SpeedButton4 = button("SpeedButton4", ToolIcon::OpenFile,
                           QStringLiteral("open file| open a data file to analysis"));
-    SpeedButton4->setEnabled(false);
     SpeedButton2 = button("SpeedButton2", ToolIcon::SaveFile, QStringLiteral("save file"));
-    SpeedButton2->setEnabled(false);
     btnLoadData =
         button("btnLoadData", ToolIcon::LoadData, QStringLiteral("load data from multimeter"));
     btnLoadData->setEnabled(false);
     SpeedButton3 = button("SpeedButton3", ToolIcon::Print, QStringLiteral("print"));
-    SpeedButton3->setEnabled(false);
     SpeedButton1 = button("SpeedButton1", ToolIcon::Schedule, QStringLiteral("timer program |"));
     connect(SpeedButton1, &QToolButton::clicked, this,
             ErrorBoundary::Guard([this] { SpeedButton1Click(); }));
@@ -217,7 +213,6 @@ void TfrmMain::buildToolBar() {
     SpeedButton7->setAutoRaise(true);
     SpeedButton7->setText(QStringLiteral("Undo Zoom"));
     SpeedButton7->setFixedHeight(44);
-    SpeedButton7->setEnabled(false);
     panMenu->addWidget(SpeedButton7);
 
     panMenu->addSeparator();
@@ -244,6 +239,19 @@ void TfrmMain::buildStatusBar() {
         panel->setMinimumWidth(0);
         bar->addPermanentWidget(panel);
     }
+}
+
+void TfrmMain::buildFileCommands() {
+    Files = new FileCommands(MdiArea, this);
+    Files->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
+    Files->addTableWindow<TfrmDataLogger>(&TfrmDataLogger::Grid1, &TfrmDataLogger::PESGraph1);
+    // The data-logger window's closing question saves its table with the same command.
+    Logger->SaveWindow = [this](TfrmDataLogger* window) {
+        return window && Files->SaveTable(window->Grid1);
+    };
+    Files->setRecorderChart([this]() -> PESGraph* { return frmRTC ? frmRTC->PESGraph1 : nullptr; });
+    Files->attach({Open1, Save1, Print1, PrinterSetup1, Scale1, SpeedButton4, SpeedButton2,
+                   SpeedButton3, btnOutputGraph, SpeedButton7});
 }
 
 void TfrmMain::FormCreate() {
@@ -716,7 +724,7 @@ void TfrmMain::setStatusText(int panel, const QString& text) {
 }
 
 void TfrmMain::setLoggerCommandsEnabled(bool enabled) {
-    // The menu follows the meter; its commands are offered once their work exists.
+    // The menu and Load Data follow the meter: only a 122 has a logger memory.
     DataLogger1->setEnabled(enabled);
     DataLogger1->menuAction()->setEnabled(enabled);
     LoadData1->setEnabled(enabled);

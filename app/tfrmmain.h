@@ -10,6 +10,7 @@
 #include <QTimer>
 
 class LoggerCommands;
+class FileCommands;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -78,6 +79,9 @@ public:
     QLabel* StatusPanel1 = nullptr;
 
     QMdiArea* MdiArea = nullptr;
+
+    // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
+    FileCommands* Files = nullptr;
 
     // The live views; each clears itself when its window closes.
     QPointer<TfrmLCD> frmLCD;
@@ -161,6 +165,7 @@ private:
     void buildMenu();
     void buildToolBar();
     void buildStatusBar();
+    void buildFileCommands();
     void updateCaption();
     void updateWindowMenu();
     void createRecorder(int left);

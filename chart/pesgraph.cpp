@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QRubberBand>
+#include <QScopeGuard>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -85,6 +86,7 @@ QString withoutTimeZone(QString format) {
 } // namespace
 
 PESGraph::PrintDialogHook PESGraph::sPrintDialogHook;
+QPrinter* PESGraph::sSharedPrinter = nullptr;
 
 PESGraph::PESGraph(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
@@ -542,17 +544,30 @@ PESGraph::PrintDialogHook PESGraph::setPrintDialogHook(PrintDialogHook hook) {
     return hook;
 }
 
+void PESGraph::setSharedPrinter(QPrinter* printer) {
+    sSharedPrinter = printer;
+}
+
 void PESGraph::printWithDialog() {
-    QPrinter printer(QPrinter::HighResolution);
-    bool print;
-    if (sPrintDialogHook) {
-        print = sPrintDialogHook(printer);
-    } else {
-        QPrintDialog dialog(&printer, this);
-        print = dialog.exec() == QDialog::Accepted;
-    }
-    if (print)
+    std::unique_ptr<QPrinter> own;
+    if (!sSharedPrinter)
+        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrinter& printer = sSharedPrinter ? *sSharedPrinter : *own;
+    // printChart sets the resolution for its page; the next print starts from the printer's
+    // own again.
+    const int resolution = printer.resolution();
+    const auto restoreResolution = qScopeGuard([&] { printer.setResolution(resolution); });
+    if (ShowPrintDialog(printer, this))
         printChart(printer);
+}
+
+bool PESGraph::ShowPrintDialog(QPrinter& printer, QWidget* parent, const QString& title) {
+    if (sPrintDialogHook)
+        return sPrintDialogHook(printer);
+    QPrintDialog dialog(&printer, parent);
+    if (!title.isEmpty())
+        dialog.setWindowTitle(title);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void PESGraph::printChart(QPrinter& printer) {

@@ -225,6 +225,14 @@ public:
     using PrintDialogHook = std::function<bool(QPrinter&)>;
     // Installs a hook (an empty one restores the dialog) and returns the previous one.
     static PrintDialogHook setPrintDialogHook(PrintDialogHook hook);
+    // The printer PEactions 8 prints on: the program's one printer (the one chosen in its
+    // printer setup), or with nullptr a printer of the chart's own for each print. The printer
+    // must outlive every print; the chart does not own it.
+    static void setSharedPrinter(QPrinter* printer);
+    // The print dialog step on its own: the hook's answer, or the system's print dialog.
+    // Other printouts of the program ask through here too, so that one hook answers them.
+    static bool ShowPrintDialog(QPrinter& printer, QWidget* parent,
+                                const QString& title = QString());
     // Draws the chart, with the colours and texts its properties hold now and the data of the
     // last rebuild, as one page on a printer that has been set up. Size: PEnarg1 x PEnarg2
     // millimetres, or with both 0 the page width at the chart's aspect ratio (within the
@@ -339,4 +347,5 @@ private:
     QPoint mPressPos;
 
     static PrintDialogHook sPrintDialogHook;
+    static QPrinter* sSharedPrinter;
 };

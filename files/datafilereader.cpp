@@ -146,17 +146,19 @@ QString notice(const DataFileReader::Result& r, char sep) {
     const QString separator =
         sep == DataFileFormat::Comma ? QStringLiteral("comma") : QStringLiteral("TAB");
     if (r.skippedLines == 1)
-        parts << QStringLiteral("Line %1 holds no %2 or is longer than %3 bytes; it was left out.")
+        parts << QStringLiteral("Line %1 holds no %2; it was left out.")
                      .arg(r.firstSkippedLine)
-                     .arg(separator)
-                     .arg(DataFileFormat::MaxLineBytes);
+                     .arg(separator);
     else if (r.skippedLines > 1)
-        parts << QStringLiteral("%1 lines hold no %2 or are longer than %3 bytes; they were left "
-                                "out (the first is line %4).")
+        parts << QStringLiteral("%1 lines hold no %2; they were left out (the first is line %3).")
                      .arg(r.skippedLines)
                      .arg(separator)
-                     .arg(DataFileFormat::MaxLineBytes)
                      .arg(r.firstSkippedLine);
+    if (r.longLine > 0)
+        parts << QStringLiteral("Line %1 is longer than %2 bytes; it was cut there and the file "
+                                "was read no further.")
+                     .arg(r.longLine)
+                     .arg(DataFileFormat::MaxLineBytes);
     if (r.cutLines > 0)
         parts << QStringLiteral("%1 line(s) had more fields than the list has columns; their extra "
                                 "fields were left out.")
@@ -197,7 +199,6 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
     QByteArray buf;
     qsizetype pos = 0;
     bool eof = false;
-    bool skipping = false; // inside a line that is too long, until its line feed
     qint64 lineNo = 0;
     // The table counts rows in int, its caption row included.
     constexpr int kMaxRows = std::numeric_limits<int>::max() - 1;
@@ -222,32 +223,30 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
             break;
         const char* p = buf.constData() + pos;
         const qsizetype avail = buf.size() - pos;
-        if (skipping) {
-            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(avail)));
-            pos = lf ? pos + (lf - p) + 1 : buf.size();
-            skipping = !lf;
-            continue;
-        }
-
         ++lineNo;
         const qsizetype window = std::min(avail, kWindow);
         bool anySeparator = false;
         const qsizetype length =
             splitLine(p, p + window, eof && window == avail, separator, fields, anySeparator);
-        if (length < 0 || !anySeparator) {
-            if (length < 0) {
-                skipping = true;
-                pos += window;
-            } else {
-                pos += length;
-                if (fields.size() == 1 && fields[0].text.isEmpty() && !fields[0].quoted)
-                    continue; // an empty line
-            }
+        bool lastLine = false;
+        if (length < 0) {
+            // No line end within the limit: the bytes up to it are the line, and the file is
+            // read no further (what follows is the rest of that line, not a line of its own).
+            splitLine(p, p + window, true, separator, fields, anySeparator);
+            result.longLine = lineNo;
+            lastLine = true;
+            if (!anySeparator)
+                break;
+        } else if (!anySeparator) {
+            pos += length;
+            if (fields.size() == 1 && fields[0].text.isEmpty() && !fields[0].quoted)
+                continue; // an empty line
             if (result.skippedLines++ == 0)
                 result.firstSkippedLine = lineNo;
             continue;
+        } else {
+            pos += length;
         }
-        pos += length;
 
         if (result.rows == kMaxRows) {
             result.status = Result::Status::Failed;
@@ -278,6 +277,8 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
         }
         grid.setRow(n, row);
         result.rows = n;
+        if (lastLine)
+            break;
     }
     result.notice = notice(result, separator);
     return result;

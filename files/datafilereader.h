@@ -20,8 +20,11 @@ class StringGridModel;
 // give no row. A line with text but no separator at all gives no row either and is counted
 // in `skippedLines`: that is what a TAB file named .csv looks like, line after line, and what
 // a stray note in the middle of a file looks like, which must not lose the rows after it. A
-// line longer than DataFileFormat::MaxLineBytes is skipped and counted the same way. A field
-// written between double quotes is read without them, "" inside it as one quote.
+// line longer than DataFileFormat::MaxLineBytes is cut there: its first MaxLineBytes bytes
+// are read as a line and reading stops after it (`longLine`), so a file that is no data file
+// (a binary, one endless line) costs no more than one line of memory and gives no rows made
+// of its fragments. A field written between double quotes is read without them, "" inside it
+// as one quote.
 //
 // The file is read front to back once, in large blocks; time and memory outside the table do
 // not grow with its length. The table gains its rows one at a time, so a view attached to it
@@ -36,6 +39,7 @@ public:
         qint64 skippedLines = 0;     // lines with text that gave no row
         qint64 firstSkippedLine = 0; // its line number (1 = first), 0 when none
         qint64 cutLines = 0;         // lines with more fields than the table has columns
+        qint64 longLine = 0;         // the overlong line reading stopped at, 0 when none
         QString error;               // when Failed: what went wrong, for the user
         // For the user, what was left out of the table (empty when nothing was); shown after
         // an open so that a skipped line never goes unnoticed.

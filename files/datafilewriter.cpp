@@ -115,7 +115,8 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
 }
 
 DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGridModel& grid,
-                                            RowRange range, DataFileProgress* progress) {
+                                            RowRange range, DataFileProgress* progress,
+                                            OnCancel onCancel) {
     QSaveFile file(path);
     // Never fall back to writing over the target in place: that is what would leave half a
     // file behind.
@@ -127,7 +128,8 @@ DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGri
         return r;
     }
     Result r = write(file, DataFileFormat::separatorFor(path), grid, range, progress);
-    if (r.status != Result::Status::Saved) {
+    const bool keep = r.status == Result::Status::Cancelled && onCancel == OnCancel::KeepWritten;
+    if (r.status != Result::Status::Saved && !keep) {
         file.cancelWriting();
         if (r.status == Result::Status::Failed)
             r.error = failure(path, r.error);

@@ -14,8 +14,10 @@ class StringGridModel;
 // The table is a string grid: row 0 captions and column 0 row numbers are not written; each
 // saved row gives the texts of columns 1 .. ColCount - 1, unchanged. The table is only read.
 //
-// save() writes beside the target and replaces it only when every row was written: a failed
-// or cancelled save leaves an existing file as it was and creates no new one.
+// save() writes beside the target and replaces it only at the end: a failed save leaves an
+// existing file as it was and creates no new one. A cancelled save does the same, or, when
+// asked to keep what was written (the save command: Cancel in its progress window stops the
+// save and keeps the rows written so far), replaces the file with those rows.
 class DataFileWriter {
 public:
     // Data rows first .. last of a table; empty when first > last.
@@ -46,8 +48,9 @@ public:
     // Writes the rows of `range` (cut to the table's data rows) to the file at `path`, with
     // the separator its path calls for. Progress, when given, is told of every row and may
     // cancel.
+    enum class OnCancel { Discard, KeepWritten };
     static Result save(const QString& path, const StringGridModel& grid, RowRange range,
-                       DataFileProgress* progress = nullptr);
+                       DataFileProgress* progress = nullptr, OnCancel onCancel = OnCancel::Discard);
 
     // The same lines written to an open device with the given separator (a command-line tool
     // writing to its standard output). On Cancelled or Failed the device holds the lines

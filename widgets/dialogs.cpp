@@ -1,12 +1,17 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 
 namespace Dialogs {
 
 namespace {
 Answerer& answerer() {
     static Answerer a;
+    return a;
+}
+FileAnswerer& fileAnswerer() {
+    static FileAnswerer a;
     return a;
 }
 } // namespace
@@ -30,6 +35,42 @@ void ShowError(QWidget* parent, const QString& text) {
 
 void ShowMessage(QWidget* parent, const QString& text) {
     Ask(parent, {QMessageBox::Information, QString(), text, QMessageBox::Ok});
+}
+
+void SetFileAnswerer(FileAnswerer a) {
+    fileAnswerer() = std::move(a);
+}
+
+QString FilterForDialog(const QString& barFilter) {
+    const QStringList parts = barFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        // "*.*" means every file, also one without an extension.
+        if (patterns.trimmed() == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString AskFile(QWidget* parent, const FileRequest& request) {
+    if (fileAnswerer())
+        return fileAnswerer()(request);
+    QFileDialog dialog(parent, request.title, request.folder, FilterForDialog(request.filter));
+    if (request.kind == FileRequest::Kind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace Dialogs

@@ -32,4 +32,29 @@ void ShowError(QWidget* parent, const QString& text);
 // A plain message with one OK button.
 void ShowMessage(QWidget* parent, const QString& text);
 
+// File dialogs go through the same seam. The filter list is written as pairs of description
+// and patterns separated by bars ("TXT File[*.txt]|*.txt|All Files[*.*]|*.*"), the form the
+// program's dialogs are described in; the seam turns it into the system dialog's form.
+struct FileRequest {
+    enum class Kind { Open, Save };
+    Kind kind = Kind::Open;
+    QString title;
+    QString folder;        // where the dialog starts
+    QString filter;        // description|patterns|description|patterns...
+    QString defaultSuffix; // added to a typed name without one (save)
+};
+
+// Returns the chosen path, or an empty text for Cancel.
+using FileAnswerer = std::function<QString(const FileRequest&)>;
+
+// Installs a file answerer (tests); an empty function restores the real dialogs.
+void SetFileAnswerer(FileAnswerer answerer);
+
+// Shows the dialog (an open dialog asks for an existing file; a save dialog asks before
+// overwriting one and hides the read-only box) and returns the chosen path, empty for Cancel.
+QString AskFile(QWidget* parent, const FileRequest& request);
+
+// "A|*.a|B|*.b;*.c" as the system dialog wants it: "A (*.a);;B (*.b *.c)".
+QString FilterForDialog(const QString& barFilter);
+
 } // namespace Dialogs

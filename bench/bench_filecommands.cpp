@@ -1,0 +1,126 @@
+// The file commands of the main window on a million-row table, windows and progress windows
+// included: Save (range dialog answered at once), Open into a list window, and the list
+// graph. Prints the CPU time of the GUI thread (the machine may be shared), the wall time, and
+// the memory the opened list window and its graph added (resident set size).
+#include "childwindow.h"
+#include "dialogs.h"
+#include "filecommands.h"
+#include "pesgraph.h"
+#include "stringgrid.h"
+#include "tfrmgraph.h"
+#include "tfrmlist.h"
+#include "tfrmscope.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <time.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kRows = 1000000;
+
+qint64 cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+qint64 residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QTemporaryDir dir;
+    QMdiArea area;
+    area.resize(1000, 700);
+    area.show();
+    FileCommands files(&area, &area);
+    files.attach({});
+    QString next;
+    Dialogs::SetFileAnswerer([&](const Dialogs::FileRequest&) { return next; });
+    Dialogs::SetAnswerer([](const Dialogs::Request& r) {
+        std::printf("message: %s\n", qPrintable(r.text));
+        return QMessageBox::Ok;
+    });
+
+    auto* source = new TfrmList;
+    StringGridModel& table = *source->Grid1->gridModel();
+    table.setRowCount(kRows + 1);
+    const QDateTime start(QDate(2025, 3, 7), QTime(10, 0, 0));
+    const QLocale locale;
+    for (int r = 1; r <= kRows; ++r) {
+        const QDateTime t = start.addSecs(r);
+        table.setRow(r, {QString::number(r), locale.toString(t.date(), "dd.MM.yyyy"),
+                         locale.toString(t.time(), "HH:mm:ss"),
+                         locale.toString((r % 4000) / 1000.0, 'f', 3), QStringLiteral("V")});
+    }
+    area.setActiveSubWindow(AddChildWindow(&area, source, ChildWindowStyle::Sizeable));
+
+    // Save: the range dialog is answered with OK as soon as it shows.
+    next = dir.filePath(QStringLiteral("million.txt"));
+    QTimer okRange;
+    QObject::connect(&okRange, &QTimer::timeout, [&] {
+        if (auto* s = qobject_cast<TfrmScope*>(QApplication::activeModalWidget()))
+            s->BitBtn1->click();
+    });
+    okRange.start(1);
+    QElapsedTimer t;
+    t.start();
+    qint64 cpu = cpuMs();
+    files.Save1Click();
+    const qint64 saveMs = t.elapsed();
+    const qint64 saveCpu = cpuMs() - cpu;
+    okRange.stop();
+    std::printf("save 10^6 rows (TXT, command): %lld ms CPU, %lld ms wall, %lld bytes\n", saveCpu,
+                saveMs, QFile(next).size());
+
+    const qint64 before = residentKb();
+    TfrmList* list = nullptr;
+    QObject::connect(&files, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
+    t.start();
+    cpu = cpuMs();
+    files.Open1Click();
+    const qint64 openMs = t.elapsed();
+    const qint64 openCpu = cpuMs() - cpu;
+    const qint64 after = residentKb();
+    std::printf("open 10^6 rows (command, list window): %lld ms CPU, %lld ms wall, %d rows, +%lld "
+                "MB resident\n",
+                openCpu, openMs, list ? list->Grid1->RowCount() - 1 : -1, (after - before) / 1024);
+
+    TfrmGraph* graph = nullptr;
+    QObject::connect(&files, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
+    area.setActiveSubWindow(ChildWindowOf(list));
+    t.start();
+    cpu = cpuMs();
+    files.btnOutputGraphClick();
+    if (graph)
+        graph->PESGraph1->repaint();
+    const qint64 graphMs = t.elapsed();
+    const qint64 graphCpu = cpuMs() - cpu;
+    std::printf("graph of 10^6 rows (command, drawn): %lld ms CPU, %lld ms wall, %d points, y %.1f "
+                ".. %.1f, +%lld MB "
+                "resident\n",
+                graphCpu, graphMs, graph ? graph->PESGraph1->Points() : -1,
+                graph ? graph->PESGraph1->ManualMinY() : 0.0,
+                graph ? graph->PESGraph1->ManualMaxY() : 0.0, (residentKb() - after) / 1024);
+    return 0;
+}

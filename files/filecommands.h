@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class PESGraph;
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QPrinter;
+class QToolButton;
+class QWidget;
+class StringGrid;
+class TfrmGraph;
+class TfrmList;
+
+// The main window's file, print and chart-scale commands: Open, Save, Print, Printer Setup,
+// list to graph, Scale and Undo Zoom. Each acts on the active child window, found by its class:
+//
+// - windows with a readings table (the recorder, the data logger, the list window) save and
+//   print that table;
+// - windows with a chart (the recorder, the data logger, the list-graph window) are the
+//   target of Scale and Undo Zoom; a list-graph window prints its chart;
+// - Scale with any other window active edits the recorder's chart while the recorder is open.
+//
+// The list and list-graph windows are this subsystem's own; the windows of other subsystems
+// are made known with addTableWindow, so that this code needs none of their headers.
+//
+// One QAction per command serves menu and tool bar alike; updateMenus, run whenever another
+// child window becomes active, enables exactly the commands that can act on it. Every command
+// runs inside the error boundary. A command that services the user interface while it works
+// (save, open, graph) ignores a second command started meanwhile.
+//
+// All printouts go to one printer, the one chosen in Printer Setup; charts print on it too.
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    // `mainWindow` parents the dialogs and messages.
+    FileCommands(QMdiArea* area, QWidget* mainWindow);
+    ~FileCommands() override;
+
+    // The parts of a child window the commands use (either may be null).
+    struct Parts {
+        StringGrid* table = nullptr;
+        PESGraph* chart = nullptr;
+    };
+    // Makes a window class known: for a window of class W, `table` is the readings table that
+    // Save and Print take and `chart` the chart that Scale and Undo Zoom act on (nullptr for
+    // none).
+    template <class W> void addTableWindow(StringGrid* W::*table, PESGraph* W::*chart) {
+        mKinds.push_back([table, chart](QWidget* w) -> std::optional<Parts> {
+            if (auto* window = qobject_cast<W*>(w))
+                return Parts{table ? window->*table : nullptr, chart ? window->*chart : nullptr};
+            return std::nullopt;
+        });
+    }
+    // The recorder's chart while the recorder window exists, else nullptr.
+    void setRecorderChart(std::function<PESGraph*()> recorderChart);
+
+    // The main window's commands. The tool buttons take the actions as their default action
+    // (they keep their own names); the two without a menu item get actions of their own.
+    struct Controls {
+        QAction* Open1 = nullptr;
+        QAction* Save1 = nullptr;
+        QAction* Print1 = nullptr;
+        QAction* PrinterSetup1 = nullptr;
+        QAction* Scale1 = nullptr;
+        QToolButton* SpeedButton4 = nullptr; // open
+        QToolButton* SpeedButton2 = nullptr; // save
+        QToolButton* SpeedButton3 = nullptr; // print
+        QToolButton* btnOutputGraph = nullptr;
+        QToolButton* SpeedButton7 = nullptr; // undo zoom
+    };
+    void attach(const Controls& controls);
+    QAction* OutputGraph1 = nullptr;
+    QAction* UndoZoom1 = nullptr;
+
+    // The content of the active child window, nullptr for none.
+    QWidget* activeMdiChild() const;
+    template <class T> T* activeChild() const { return qobject_cast<T*>(activeMdiChild()); }
+    // The parts of a window (none for an unknown class).
+    Parts partsOf(QWidget* window) const;
+    // The chart Scale acts on.
+    PESGraph* scaleTarget() const;
+
+    // Handlers.
+    void Open1Click();
+    void Save1Click();
+    // Save on a given table (the data-logger window's closing question): true when the file
+    // was written whole; false when the user cancelled or the save failed (it says why).
+    bool SaveTable(StringGrid* table);
+    void btnOutputGraphClick();
+    void Scale1Click();
+    void SpeedButton7Click();
+    // The full print: the table of a window with one, the chart of a list-graph window.
+    void SpeedButton3Click();
+    // File > Print: the same as the tool-bar print.
+    void Print1Click() { SpeedButton3Click(); }
+    void PrinterSetup1Click();
+
+    void updateMenus();
+
+    // The program's printer.
+    QPrinter& printer() { return *mPrinter; }
+
+    // The filter list of the open and save dialogs.
+    static const QString FileFilter;
+
+signals:
+    // A list window or list-graph window was made (tests, screenshots).
+    void listOpened(TfrmList* list);
+    void graphMade(TfrmGraph* graph);
+
+private:
+    QMdiSubWindow* addChild(QWidget* content);
+    void printTable(StringGrid* table);
+
+    QMdiArea* mArea;
+    QPointer<QWidget> mMain;
+    std::unique_ptr<QPrinter> mPrinter;
+    std::vector<std::function<std::optional<Parts>(QWidget*)>> mKinds;
+    std::function<PESGraph*()> mRecorderChart;
+    Controls mControls;
+    bool mBusy = false;
+};

@@ -1,0 +1,654 @@
+// The file commands of the main window on real child windows in an MDI area: save through the
+// file dialog, range dialog and progress window; open into list windows; list to graph; scale
+// and undo zoom; printing to PDF. Dialogs are answered through the dialog seams or by
+// pressing the buttons of the modal range-and-progress dialog.
+
+#include "charterror.h"
+#include "chartprint.h"
+#include "childwindow.h"
+#include "datetimetext.h"
+#include "dialogs.h"
+#include "errorboundary.h"
+#include "filecommands.h"
+#include "gridprintout.h"
+#include "listgraph.h"
+#include "pesgraph.h"
+#include "recorder/recorderharness.h"
+#include "stringgrid.h"
+#include "tfrmgraph.h"
+#include "tfrmlist.h"
+#include "tfrmscope.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Acts on the next window of the given caption once it is shown (the modal range dialog, or
+// a progress window), polling every few milliseconds for at most five seconds.
+void whenShown(const QString& caption, std::function<void(TfrmScope*)> act) {
+    auto* timer = new QTimer;
+    auto* since = new QElapsedTimer;
+    since->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* scope = qobject_cast<TfrmScope*>(w);
+            if (scope && scope->isVisible() && scope->windowTitle() == caption) {
+                timer->stop();
+                timer->deleteLater();
+                delete since;
+                act(scope);
+                return;
+            }
+        }
+        if (since->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            delete since;
+        }
+    });
+    timer->start(2);
+}
+
+// The range dialog of a save: all rows, or the texts in the two boxes.
+void answerRange(const QString& from = QString(), const QString& to = QString()) {
+    whenShown("Save File", [=](TfrmScope* s) {
+        if (!from.isNull()) {
+            s->radNo->setChecked(true);
+            s->edtSelFrom->setText(from);
+            s->edtSelTo->setText(to);
+        }
+        s->BitBtn1->click();
+    });
+}
+
+// The lines of a data file as "a|b|c|..." (separators shown as bars).
+QStringList linesOf(const QString& path, char sep) {
+    QStringList out;
+    const QByteArray all = readAll(path);
+    for (QByteArray line : all.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            out << QString::fromLocal8Bit(line).replace(QChar(sep), u'|');
+    }
+    return out;
+}
+
+} // namespace
+
+class TestFileCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void recorderToFileToListToGraph();
+    void saveRangesFailuresAndCancel();
+    void openEdgeCases();
+    void graphScale();
+    void scaleAndUndoZoom();
+    void quickTimeReadingAgreesWithTheGeneralOne();
+    void gridPrintout();
+    void chartPrintRestoresColours();
+
+private:
+    TfrmList* listOf(const QStringList& rows);
+    TfrmList* openFile(const QString& path);
+    TfrmGraph* graphOf(TfrmList* list);
+
+public:
+    struct Word {
+        double xMin, yMin, xMax, yMax;
+        QString text;
+    };
+
+private:
+    QList<QList<Word>> pdfWords(const QString& pdf, double* pageHeight);
+
+    QTemporaryDir mDir;
+    QMdiArea* mArea = nullptr;
+    FileCommands* mFiles = nullptr;
+    QStringList mMessages;
+    QString mNextFile;
+    PESGraph::PrintDialogHook mHook;
+    TestClock mClock;
+    RecorderViews mViews;
+    FakeDeviceScope mMeter; // the meter's frames reach the link through its receive step
+    std::unique_ptr<LiveLink> mLink;
+};
+
+void TestFileCommands::initTestCase() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
+        mMessages << r.text;
+        return QMessageBox::Ok;
+    });
+    Dialogs::SetFileAnswerer([this](const Dialogs::FileRequest& r) {
+        // Both dialogs offer the three filters and start in the program's folder.
+        if (r.filter != FileCommands::FileFilter ||
+            r.folder != QCoreApplication::applicationDirPath())
+            return QString();
+        return mNextFile;
+    });
+}
+
+void TestFileCommands::init() {
+    mArea = new QMdiArea;
+    mArea->resize(1000, 700);
+    mArea->show();
+    mFiles = new FileCommands(mArea, mArea);
+    mFiles->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
+    mFiles->setRecorderChart(
+        [this]() -> PESGraph* { return mViews.rtc ? mViews.rtc->PESGraph1 : nullptr; });
+    mFiles->attach({});
+    mMessages.clear();
+    mLink = std::make_unique<LiveLink>(mViews);
+    mLink->setClock(&mClock);
+    mLink->state.setConnected(true);
+    mLink->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
+    mLink->Comm1.setActive(true);
+}
+
+void TestFileCommands::cleanup() {
+    PESGraph::setPrintDialogHook(nullptr);
+    delete mArea;
+    mLink.reset();
+}
+
+TfrmList* TestFileCommands::listOf(const QStringList& rows) {
+    auto* list = new TfrmList;
+    list->Grid1->setRowCount(int(rows.size()) + 1);
+    for (int r = 0; r < rows.size(); ++r)
+        list->Grid1->setRow(r + 1, QString(QString::number(r + 1) + u'|' + rows[r]).split(u'|'));
+    list->setWindowTitle("made.txt");
+    mArea->setActiveSubWindow(AddChildWindow(mArea, list, ChildWindowStyle::Sizeable));
+    return list;
+}
+
+TfrmList* TestFileCommands::openFile(const QString& path) {
+    TfrmList* list = nullptr;
+    const auto c = connect(mFiles, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
+    mNextFile = path;
+    mFiles->Open1Click();
+    disconnect(c);
+    return list;
+}
+
+TfrmGraph* TestFileCommands::graphOf(TfrmList* list) {
+    mArea->setActiveSubWindow(ChildWindowOf(list));
+    TfrmGraph* graph = nullptr;
+    const auto c = connect(mFiles, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
+    mFiles->OutputGraph1->trigger();
+    disconnect(c);
+    return graph;
+}
+
+// A recording saved as CSV under a decimal-comma locale (values hold the separator), opened
+// as a list and drawn: every text comes back in its own cell, and the graph has a point per
+// row at the row's date-time and value.
+void TestFileCommands::recorderToFileToListToGraph() {
+    auto* rtc = new TfrmRTC(*mLink);
+    mViews.rtc = rtc;
+    QMdiSubWindow* sub = AddChildWindow(mArea, rtc, ChildWindowStyle::Sizeable);
+    mArea->setActiveSubWindow(sub);
+    rtc->SetupChart();
+
+    // A fresh recorder saves its one empty row as separators only.
+    const QString fresh = mDir.filePath("fresh.txt");
+    mNextFile = fresh;
+    answerRange();
+    mFiles->Save1Click();
+    QCOMPARE(readAll(fresh), QByteArray("\t\t\t\t\t\r\n"));
+
+    rtc->btnStartClick();
+    const int counts[] = {1234, 1500, 1999, -250};
+    for (int count : counts) {
+        const int before = rtc->SampleCount();
+        for (int t = 0; t < 10 && rtc->SampleCount() == before; ++t) {
+            mMeter.device->send(LiveFrame(1, count, ';'));
+            ++mClock.seconds;
+            mLink->MainTimerTimer();
+        }
+    }
+    QCOMPARE(rtc->SampleCount(), 4);
+    QVERIFY(rtc->Grid1->Cells(3, 1).contains(u','));
+
+    const QString csv = mDir.filePath("rec.Csv");
+    mNextFile = csv;
+    answerRange();
+    mFiles->Save1Click();
+    const QByteArray bytes = readAll(csv);
+    QCOMPARE(bytes.count("\r\n"), 4);
+    QVERIFY2(bytes.startsWith(QByteArray(rtc->Grid1->Cells(1, 1).toLocal8Bit() + ',')),
+             bytes.constData());
+    QVERIFY(bytes.contains(QByteArray(",\"" + rtc->Grid1->Cells(3, 1).toLocal8Bit() + "\",")));
+
+    QVERIFY(!mFiles->OutputGraph1->isEnabled());
+    TfrmList* list = openFile(csv);
+    QVERIFY(list);
+    QCOMPARE(list->windowTitle(), QDir::toNativeSeparators(csv));
+    QVERIFY(mFiles->OutputGraph1->isEnabled());
+    QCOMPARE(list->Grid1->RowCount(), 5);
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 0; c <= 4; ++c)
+            QCOMPARE(list->Grid1->Cells(c, r), rtc->Grid1->Cells(c, r));
+
+    TfrmGraph* graph = graphOf(list);
+    QVERIFY(graph);
+    QCOMPARE(graph->windowTitle(), list->windowTitle());
+    QVERIFY(!mFiles->OutputGraph1->isEnabled());
+    PESGraph* chart = graph->PESGraph1;
+    QCOMPARE(chart->Points(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(SameTime(chart->XDataII(0, i), mClock.at(0) + 0) || chart->XDataII(0, i) > 0);
+        QCOMPARE(chart->YData(0, i), QLocale().toFloat(rtc->Grid1->Cells(3, i + 1)));
+    }
+    QVERIFY(chart->XDataII(0, 3) > chart->XDataII(0, 0));
+    QVERIFY(qAbs(chart->ManualMinX() - chart->XDataII(0, 0)) < 1e-9);
+    QVERIFY(qAbs(chart->ManualMaxX() - chart->XDataII(0, 3)) < 1e-9);
+    QVERIFY(mMessages.isEmpty());
+    mViews.rtc = nullptr;
+}
+
+// Ranges typed into the range dialog, a name that is not an integer, a save that cannot be
+// written, and Cancel in the progress window.
+void TestFileCommands::saveRangesFailuresAndCancel() {
+    QStringList ten;
+    for (int r = 1; r <= 10; ++r)
+        ten << QString("d%1|t|%1|V|").arg(r);
+    listOf(ten);
+    const struct {
+        const char* from;
+        const char* to;
+        QStringList lines;
+    } cases[] = {
+        {"-3", "4", {"d3|t|3|V||", "d4|t|4|V||"}},
+        {"50", "60", {}},
+        {"0", "2", {"d1|t|1|V||", "d2|t|2|V||"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString path = mDir.filePath(QString("range%1.txt").arg(n++));
+        mNextFile = path;
+        answerRange(c.from, c.to);
+        mFiles->Save1Click();
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(linesOf(path, '\t'), c.lines);
+    }
+    const QString letters = mDir.filePath("letters.txt");
+    mNextFile = letters;
+    answerRange("x", "4");
+    mFiles->Save1Click();
+    QCOMPARE(mMessages, QStringList{"invalid integer"});
+    QVERIFY(!QFile::exists(letters));
+
+    // Cancel in the range dialog writes nothing.
+    whenShown("Save File", [](TfrmScope* s) { s->BitBtn2->click(); });
+    mFiles->Save1Click();
+    QVERIFY(!QFile::exists(letters));
+
+    // A save that cannot be written says where and why.
+    mMessages.clear();
+    const QString nowhere = mDir.filePath("no/such/folder/a.txt");
+    mNextFile = nowhere;
+    answerRange();
+    mFiles->Save1Click();
+    QCOMPARE(mMessages.size(), 1);
+    QVERIFY2(mMessages[0].contains(QDir::toNativeSeparators(nowhere)) &&
+                 mMessages[0].contains("No such file"),
+             qPrintable(mMessages[0]));
+
+    // Cancel in the progress window keeps the lines written so far, in place of the old file.
+    QStringList many;
+    for (int r = 1; r <= 300000; ++r)
+        many << QString("d|t|%1|V|").arg(r);
+    listOf(many);
+    const QString kept = mDir.filePath("kept.txt");
+    writeFile(kept, "old\r\n");
+    mNextFile = kept;
+    answerRange();
+    whenShown("Saving Progress", [](TfrmScope* s) { s->BitBtn2->click(); });
+    mFiles->Save1Click();
+    const QStringList lines = linesOf(kept, '\t');
+    QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
+    QCOMPARE(lines.first(), "d|t|1|V||");
+    QCOMPARE(lines.last(), QString("d|t|%1|V||").arg(lines.size()));
+    QVERIFY(readAll(kept).endsWith("\r\n"));
+}
+
+// Lines of any practical length, one beyond the limit, a file that cannot be opened, Cancel
+// while opening; every Open makes a new window.
+void TestFileCommands::openEdgeCases() {
+    const QString longLines = mDir.filePath("long.txt");
+    const QByteArray wide(20000, 'w');
+    writeFile(longLines,
+              "a\t" + wide + "\t\r\nb\tc\t" + QByteArray(70000, 'x') + "\t\r\nlost\t\r\n");
+    TfrmList* list = openFile(longLines);
+    QVERIFY(list);
+    QCOMPARE(list->Grid1->RowCount(), 3);
+    QCOMPARE(list->Grid1->Cells(2, 1), QString::fromLatin1(wide));
+    QCOMPARE(list->Grid1->Cells(2, 2), "c");
+    QCOMPARE(list->Grid1->Cells(3, 2).size(), 65536 - 4); // cut at the limit
+    QCOMPARE(mMessages.size(), 1);
+    QVERIFY2(mMessages[0].contains("Line 2") && mMessages[0].contains("65536"),
+             qPrintable(mMessages[0]));
+
+    mMessages.clear();
+    QVERIFY(!openFile(mDir.filePath("gone.txt")));
+    QCOMPARE(mMessages.size(), 1);
+    QVERIFY(mMessages[0].contains("gone.txt"));
+
+    QByteArray lines;
+    for (int r = 1; r <= 300000; ++r)
+        lines += "d\tt\t" + QByteArray::number(r) + "\tV\t\r\n";
+    const QString big = mDir.filePath("big.txt");
+    writeFile(big, lines);
+    whenShown("Open Progress",
+              [](TfrmScope* s) { QTimer::singleShot(30, s->BitBtn2, &QPushButton::click); });
+    TfrmList* cut = openFile(big);
+    QVERIFY(cut && cut != list);
+    const int rows = cut->Grid1->RowCount() - 1;
+    QVERIFY2(rows < 300000, qPrintable(QString::number(rows)));
+    if (!cut->Grid1->Cells(0, rows).isEmpty())
+        QCOMPARE(cut->Grid1->Cells(3, rows), QString::number(rows));
+    QCOMPARE(mArea->subWindowList().size(), 2);
+}
+
+// The Y scale of a list graph: 105 / -18 widened by the numbers only, then a tenth and 20.
+void TestFileCommands::graphScale() {
+    const QString day = QLocale().toString(QDate(2025, 3, 7), "dd.MM.yyyy");
+    const auto rows = [&](const QStringList& values) {
+        QStringList out;
+        int s = 0;
+        for (const QString& v : values)
+            out << QString("%1|10:00:%2|%3|V|").arg(day).arg(s++, 2, 10, QChar('0')).arg(v);
+        return out;
+    };
+    const struct {
+        QStringList values;
+        float ymin, ymax;
+    } cases[] = {
+        {{"1", "1,5", "2"}, -39.8f, 135.5f},  {{"500", "3"}, -39.8f, 570.0f},
+        {{"-300", "1"}, -350.0f, 135.5f},     {{"-30", "-40", "-45"}, -69.5f, 135.5f},
+        {{"OL", "-OL", "1"}, -39.8f, 135.5f}, {{"7"}, -39.8f, 135.5f},
+    };
+    for (const auto& c : cases) {
+        TfrmGraph* graph = graphOf(listOf(rows(c.values)));
+        QVERIFY(graph);
+        PESGraph* chart = graph->PESGraph1;
+        QCOMPARE(float(chart->ManualMinY()), c.ymin);
+        QCOMPARE(float(chart->ManualMaxY()), c.ymax);
+        QCOMPARE(chart->Points(), int(c.values.size()));
+        if (c.values[0] == "OL") {
+            QCOMPARE(chart->YData(0, 0), 6553.5f);
+            QCOMPARE(chart->YData(0, 1), -6553.5f);
+            QCOMPARE(chart->YData(1, 0), 4000.0f);
+            QCOMPARE(chart->YData(1, 1), -4000.0f);
+        }
+    }
+    QVERIFY(mMessages.isEmpty());
+
+    // A row whose time does not convert: no subset-0 x, the previous x in subset 1.
+    TfrmGraph* gap =
+        graphOf(listOf({day + "|10:00:00|1|V|", day + "|late|2|V|", day + "|10:00:09|3|V|"}));
+    QVERIFY(gap);
+    QCOMPARE(gap->PESGraph1->XDataII(0, 1), 0.0);
+    QCOMPARE(gap->PESGraph1->XDataII(1, 1), gap->PESGraph1->XDataII(0, 0));
+
+    TfrmList* empty = listOf({});
+    empty->Grid1->setRowCount(2);
+    QVERIFY(!graphOf(empty));
+    QCOMPARE(mMessages, QStringList{"No data to graph !"});
+    mMessages.clear();
+    QVERIFY(!graphOf(listOf({"someday|10:00:00|1|V|"})));
+    QCOMPARE(mMessages, QStringList{"'someday 10:00:00' is not a valid date and time"});
+    // Seven lists with their graphs and two lists without: no window left by the failures.
+    QCOMPARE(mArea->subWindowList().size(), 7 * 2 + 2);
+}
+
+// Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.
+void TestFileCommands::scaleAndUndoZoom() {
+    const QString day = QLocale().toString(QDate(2025, 3, 7), "dd.MM.yyyy");
+    TfrmGraph* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
+    QVERIFY(graph);
+    PESGraph* chart = graph->PESGraph1;
+    QVERIFY(mFiles->UndoZoom1->isEnabled());
+
+    QStringList shown;
+    const auto scale = [&](const QString& top, const QString& bottom) {
+        whenShown("Customize graph scale", [&, top, bottom](TfrmScope* s) {
+            shown << s->edtSelFrom->text() << s->edtSelTo->text();
+            QVERIFY(!s->radAll->isVisible() && s->edtSelFrom->isVisible());
+            s->edtSelFrom->setText(top);
+            s->edtSelTo->setText(bottom);
+            s->BitBtn1->click();
+        });
+        mFiles->Scale1Click();
+    };
+    scale("10", "50");
+    QCOMPARE(shown, (QStringList{"135", "-39"}));
+    QCOMPARE(chart->ManualMinY(), 10.0);
+    QCOMPARE(chart->ManualMaxY(), 50.0);
+    scale("2,5", "2,5");
+    QCOMPARE(chart->ManualMinY(), 2.5);
+    QCOMPARE(chart->ManualMaxY(), 2.5);
+    scale("0,1", "-1");
+    QCOMPARE(chart->ManualMaxY(), double(0.1f));
+    scale("abc", "");
+    QCOMPARE(mMessages, (QStringList{"abc is invalid number !", " is invalid number !"}));
+    QCOMPARE(chart->ManualMaxY(), double(0.1f));
+    QCOMPARE(chart->ManualMinY(), -1.0);
+
+    // Undo Zoom leaves a zoomed view of the active chart.
+    chart->plot()->xAxis->setRange(chart->ManualMinX(), chart->ManualMinX() + 1e-6);
+    mFiles->UndoZoom1->trigger();
+    QCOMPARE(chart->PEactions(), sgResetImage);
+
+    // Another window active (the LCD panel, say) with the recorder open: Scale edits the
+    // recorder's chart, Undo Zoom is not offered.
+    auto* rtc = new TfrmRTC(*mLink);
+    mViews.rtc = rtc;
+    AddChildWindow(mArea, rtc, ChildWindowStyle::Sizeable);
+    rtc->SetupChart();
+    auto* lcd = new QWidget;
+    lcd->resize(100, 100);
+    mArea->setActiveSubWindow(AddChildWindow(mArea, lcd, ChildWindowStyle::FixedSingle));
+    QVERIFY(!mFiles->UndoZoom1->isEnabled() && !mFiles->OutputGraph1->isEnabled());
+    QCOMPARE(mFiles->scaleTarget(), rtc->PESGraph1);
+    mMessages.clear();
+    scale("300", "-300");
+    QCOMPARE(rtc->PESGraph1->ManualMaxY(), 300.0);
+    QCOMPARE(rtc->PESGraph1->ManualMinY(), -300.0);
+    QCOMPARE(chart->ManualMinY(), -1.0);
+    mViews.rtc = nullptr;
+    delete ChildWindowOf(rtc);
+    QVERIFY(!mFiles->scaleTarget());
+}
+
+// The quick time reading gives what the general parser gives, in a 24-hour and a 12-hour
+// locale, and refuses what the general parser refuses.
+void TestFileCommands::quickTimeReadingAgreesWithTheGeneralOne() {
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        ListDateTimeReader reader;
+        const QDateTime start(QDate(2024, 12, 31), QTime(23, 59, 0));
+        for (int s = 0; s < 7200; s += 7) {
+            const QDateTime t = start.addSecs(s);
+            const QString date = DateTimeText::DateString(t.date());
+            const QString time = DateTimeText::TimeString(t.time());
+            const auto quick = reader.read(date, time);
+            QVERIFY2(quick, qPrintable(date + ' ' + time));
+            QCOMPARE(*quick, *ListDateTimeReader::readSlowly(date + ' ' + time));
+            QVERIFY(SameTime(*quick, DateTimeToDays(t)));
+        }
+        QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "25:00:00"));
+        QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "10:00"));
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}
+
+// The words of a PDF with their boxes, page by page (pdftotext -bbox).
+QList<QList<TestFileCommands::Word>> TestFileCommands::pdfWords(const QString& pdf,
+                                                                double* pageHeight) {
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    if (!p.waitForFinished(20000))
+        return {};
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    QList<QList<Word>> pages;
+    static const QRegularExpression tag(
+        R"re(<page width="([\d.]+)" height="([\d.]+)">|<word xMin="([\d.]+)" yMin="([\d.]+)" )re"
+        R"re(xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (!m.captured(1).isEmpty()) {
+            pages.append(QList<Word>());
+            *pageHeight = m.captured(2).toDouble();
+        } else if (!pages.isEmpty()) {
+            pages.last().append(Word{m.captured(3).toDouble(), m.captured(4).toDouble(),
+                                     m.captured(5).toDouble(), m.captured(6).toDouble(),
+                                     m.captured(7)});
+        }
+    }
+    for (auto& page : pages)
+        std::sort(page.begin(), page.end(), [](const Word& a, const Word& b) {
+            return a.yMin != b.yMin ? a.yMin < b.yMin : a.xMin < b.xMin;
+        });
+    return pages;
+}
+
+// The table printout: padded columns, the last column left out, pages that hold their lines;
+// File > Print and the tool-bar print both print it, on the printer chosen in Printer Setup.
+void TestFileCommands::gridPrintout() {
+    QStringList rows;
+    for (int r = 1; r <= 150; ++r)
+        rows << QString("07.03.2025|10:00:%1|%2|V|x").arg(r % 60, 2, 10, QChar('0')).arg(r);
+    listOf(rows);
+    const QString pdf = mDir.filePath("grid.pdf");
+    QPrinter* asked = nullptr;
+    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        asked = &printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    mFiles->PrinterSetup1Click();
+    QCOMPARE(asked, &mFiles->printer());
+    QVERIFY(!QFile::exists(pdf)); // the setup prints nothing
+    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        asked = &printer;
+        return true; // the printer as set up
+    });
+    mFiles->Print1Click();
+    QCOMPARE(asked, &mFiles->printer());
+    double pageHeight = 0;
+    const auto pages = pdfWords(pdf, &pageHeight);
+    QVERIFY(pages.size() >= 2);
+    // Lines are told apart by their tops; every row is printed once and no line runs off the
+    // bottom of its page.
+    int lines = 0;
+    QStringList firstWords;
+    for (const auto& page : pages) {
+        QList<double> tops;
+        for (const Word& w : page) {
+            QVERIFY2(w.yMax <= pageHeight, qPrintable(w.text));
+            QVERIFY(w.text != "x"); // the last column is not printed
+            if (!tops.contains(w.yMin)) {
+                tops << w.yMin;
+                firstWords << w.text;
+            }
+        }
+        lines += int(tops.size());
+    }
+    QCOMPARE(lines, 151);
+    QCOMPARE(firstWords.mid(0, 3), (QStringList{"NO", "1", "2"}));
+    QCOMPARE(firstWords.last(), "150");
+    // Columns in characters of the fixed-pitch font: "NO" and 16 spaces, "Date" and 12, "Time"
+    // and 26, "Value" and 10; a ten-character date and one space.
+    const auto& first = pages[0];
+    const double cw = (first[0].xMax - first[0].xMin) / 2;
+    const auto column = [&](int i) { return qRound((first[i].xMin - first[0].xMin) / cw); };
+    QCOMPARE(first[1].text, "Date");
+    QCOMPARE(column(1), 18);
+    QCOMPARE(column(2), 18 + 16);
+    QCOMPARE(column(3), 18 + 16 + 30);
+    QCOMPARE(column(4), 18 + 16 + 30 + 15);
+    QCOMPARE(first[6].text, "07.03.2025");
+    QCOMPARE(qRound((first[7].xMin - first[6].xMin) / cw), 11);
+
+    // A failed start is reported, not silent.
+    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        printer.setOutputFileName(mDir.filePath("no/such/folder/g.pdf"));
+        return true;
+    });
+    mMessages.clear();
+    QVERIFY(!ErrorBoundary::Run([&] { mFiles->SpeedButton3Click(); }));
+}
+
+// A chart print in paper colours; the screen colours and solid lines come back after a
+// cancelled dialog and after a print that could not start.
+void TestFileCommands::chartPrintRestoresColours() {
+    PESGraph chart;
+    chart.setSubsetColors(0, 0x00FFFF);
+    chart.setSubsetColors(1, 0x0000FF);
+    chart.setSubsetLineTypes(1, 3);
+    chart.setGraphBackColor(0x000000);
+    chart.setDeskColor(0xC0C0C0);
+    chart.setTextColor(0xFFFFFF);
+    const auto check = [&] {
+        QCOMPARE(chart.SubsetColors(0), PEColor(0x00FFFF));
+        QCOMPARE(chart.SubsetColors(1), PEColor(0x0000FF));
+        QCOMPARE(chart.GraphBackColor(), PEColor(0x000000));
+        QCOMPARE(chart.DeskColor(), PEColor(0xC0C0C0));
+        QCOMPARE(chart.TextColor(), PEColor(0xFFFFFF));
+        QCOMPARE(chart.SubsetLineTypes(1), 0);
+        QCOMPARE(chart.SubsetLineTypes(2), 0);
+    };
+    PEColor during = 1;
+    PESGraph::setPrintDialogHook([&](QPrinter&) {
+        during = chart.GraphBackColor() | chart.SubsetColors(0) << 1;
+        return false;
+    });
+    PrintChartInPaperColours(&chart);
+    QCOMPARE(during, PEColor(0xFFFFFF));
+    check();
+    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(mDir.filePath("no/such/folder/c.pdf"));
+        return true;
+    });
+    QVERIFY_THROWS_EXCEPTION(ChartError, PrintChartInPaperColours(&chart));
+    check();
+}
+
+QTEST_MAIN(TestFileCommands)
+#include "test_filecommands.moc"
