@@ -40,25 +40,25 @@ qint64 processCpuNs() {
 // the transfer loop asks cancelled() on every pass from its start to its end.
 class TimedProgress : public LoggerProgress {
 public:
-    explicit TimedProgress(LoggerProgress& windows) : mWindows(windows) { mClock.start(); }
+    explicit TimedProgress(LoggerProgress& windows) : m_windows(windows) { m_clock.start(); }
     void totalKnown(int expectedTotal, int usedBytes) override {
-        mWindows.totalKnown(expectedTotal, usedBytes);
+        m_windows.totalKnown(expectedTotal, usedBytes);
     }
-    void bytesReceived(int received) override { mWindows.bytesReceived(received); }
+    void bytesReceived(int received) override { m_windows.bytesReceived(received); }
     bool cancelled() override {
         if (firstNs < 0) {
-            firstNs = mClock.nsecsElapsed();
+            firstNs = m_clock.nsecsElapsed();
             firstCpuNs = processCpuNs();
         }
-        lastNs = mClock.nsecsElapsed();
+        lastNs = m_clock.nsecsElapsed();
         lastCpuNs = processCpuNs();
-        return mWindows.cancelled();
+        return m_windows.cancelled();
     }
     qint64 firstNs = -1, lastNs = -1, firstCpuNs = 0, lastCpuNs = 0;
 
 private:
-    LoggerProgress& mWindows;
-    QElapsedTimer mClock;
+    LoggerProgress& m_windows;
+    QElapsedTimer m_clock;
 };
 
 // One set of 32,000 DC-volt records and a small one that fills the memory to its last byte.

@@ -19,63 +19,63 @@ bool isUnset(float v) {
 
 } // namespace
 
-ChartSeries::ChartSeries() : mData(new QCPGraphDataContainer) {}
+ChartSeries::ChartSeries() : m_data(new QCPGraphDataContainer) {}
 
 float ChartSeries::y(int point) const {
-    if (point < 0 || point >= size() || isUnset(mY[point]))
+    if (point < 0 || point >= size() || isUnset(m_y[point]))
         return 0.0f;
-    return mY[point];
+    return m_y[point];
 }
 
 double ChartSeries::x(int point) const {
     if (point < 0 || point >= size())
         return 0.0;
-    return mX[point];
+    return m_x[point];
 }
 
 bool ChartSeries::hasY(int point) const {
-    return point >= 0 && point < size() && !isUnset(mY[point]);
+    return point >= 0 && point < size() && !isUnset(m_y[point]);
 }
 
 void ChartSeries::setY(int point, float value) {
     if (point < 0)
         return;
     if (point >= size()) {
-        mX.resize(point + 1, 0.0);
-        mY.resize(point + 1, kUnset);
+        m_x.resize(point + 1, 0.0);
+        m_y.resize(point + 1, kUnset);
     }
-    mY[point] = std::isnan(value) ? std::numeric_limits<float>::quiet_NaN() : value;
-    mDirtyFrom = std::min(mDirtyFrom, point);
+    m_y[point] = std::isnan(value) ? std::numeric_limits<float>::quiet_NaN() : value;
+    m_dirtyFrom = std::min(m_dirtyFrom, point);
 }
 
 void ChartSeries::setX(int point, double value) {
     if (point < 0)
         return;
     if (point >= size()) {
-        mX.resize(point + 1, 0.0);
-        mY.resize(point + 1, kUnset);
+        m_x.resize(point + 1, 0.0);
+        m_y.resize(point + 1, kUnset);
     }
-    mX[point] = value;
-    mDirtyFrom = std::min(mDirtyFrom, point);
+    m_x[point] = value;
+    m_dirtyFrom = std::min(m_dirtyFrom, point);
 }
 
 void ChartSeries::clear() {
-    std::vector<double>().swap(mX);
-    std::vector<float>().swap(mY);
-    mDirtyFrom = 0;
+    std::vector<double>().swap(m_x);
+    std::vector<float>().swap(m_y);
+    m_dirtyFrom = 0;
 }
 
 void ChartSeries::truncate(int count) {
     count = std::max(count, 0);
     if (count >= size())
         return;
-    mX.resize(count);
-    mY.resize(count);
+    m_x.resize(count);
+    m_y.resize(count);
     if (count == 0) {
         clear();
         return;
     }
-    mDirtyFrom = std::min(mDirtyFrom, count);
+    m_dirtyFrom = std::min(m_dirtyFrom, count);
 }
 
 double ChartSeries::keyFor(const Rule& rule, int point, double x) {
@@ -89,10 +89,10 @@ double ChartSeries::xForKey(const Rule& rule, double key) {
 
 bool ChartSeries::drawnPoint(const Rule& rule, int point, float nullValue,
                              QCPGraphData& out) const {
-    const float yv = mY[point];
+    const float yv = m_y[point];
     if (isUnset(yv))
         return false;
-    out.key = keyFor(rule, point, mX[point]);
+    out.key = keyFor(rule, point, m_x[point]);
     if (!std::isfinite(out.key))
         return false;
     // A null value stays in the container as a NaN, which QCPGraph draws as a gap.
@@ -102,25 +102,25 @@ bool ChartSeries::drawnPoint(const Rule& rule, int point, float nullValue,
 }
 
 void ChartSeries::widenRanges(const QCPGraphData& d) {
-    mKeyLow = mHasKeys ? std::min(mKeyLow, d.key) : d.key;
-    mKeyHigh = mHasKeys ? std::max(mKeyHigh, d.key) : d.key;
-    mHasKeys = true;
+    m_keyLow = m_hasKeys ? std::min(m_keyLow, d.key) : d.key;
+    m_keyHigh = m_hasKeys ? std::max(m_keyHigh, d.key) : d.key;
+    m_hasKeys = true;
     if (std::isnan(d.value))
         return;
-    mValueLow = mHasValues ? std::min(mValueLow, d.value) : d.value;
-    mValueHigh = mHasValues ? std::max(mValueHigh, d.value) : d.value;
-    mHasValues = true;
+    m_valueLow = m_hasValues ? std::min(m_valueLow, d.value) : d.value;
+    m_valueHigh = m_hasValues ? std::max(m_valueHigh, d.value) : d.value;
+    m_hasValues = true;
 }
 
 void ChartSeries::update(const Rule& rule, int points) {
     const int limit = std::clamp(points, 0, size());
     const float nullValue = float(rule.nullValue);
     QCPGraphData d;
-    mLastRebuilt = !(rule == mRule) || mDirtyFrom < mBuilt || limit < mBuilt;
-    if (mLastRebuilt) {
-        mRule = rule;
-        mData->clear();
-        mHasKeys = mHasValues = false;
+    m_lastRebuilt = !(rule == m_rule) || m_dirtyFrom < m_built || limit < m_built;
+    if (m_lastRebuilt) {
+        m_rule = rule;
+        m_data->clear();
+        m_hasKeys = m_hasValues = false;
         QVector<QCPGraphData> drawn;
         drawn.reserve(limit);
         for (int p = 0; p < limit; ++p) {
@@ -135,39 +135,39 @@ void ChartSeries::update(const Rule& rule, int points) {
         };
         if (!std::is_sorted(drawn.begin(), drawn.end(), byKey))
             std::stable_sort(drawn.begin(), drawn.end(), byKey);
-        mData->set(drawn, true);
-        mBlocks.invalidateFrom(0);
+        m_data->set(drawn, true);
+        m_blocks.invalidateFrom(0);
     } else {
         // Appending is O(1) amortized while keys do not fall; an earlier key is inserted in
         // order, which moves the later points.
-        for (int p = mBuilt; p < limit; ++p) {
+        for (int p = m_built; p < limit; ++p) {
             if (!drawnPoint(rule, p, nullValue, d))
                 continue;
-            if (!mData->isEmpty() && d.key < (mData->constEnd() - 1)->key) {
+            if (!m_data->isEmpty() && d.key < (m_data->constEnd() - 1)->key) {
                 const auto at =
-                    std::lower_bound(mData->constBegin(), mData->constEnd(), d.key,
+                    std::lower_bound(m_data->constBegin(), m_data->constEnd(), d.key,
                                      [](const QCPGraphData& e, double key) { return e.key < key; });
-                mBlocks.invalidateFrom(int(at - mData->constBegin()));
+                m_blocks.invalidateFrom(int(at - m_data->constBegin()));
             }
-            mData->add(d);
+            m_data->add(d);
             widenRanges(d);
         }
     }
-    mBlocks.sync(*mData);
-    mBuilt = limit;
-    mDirtyFrom = std::numeric_limits<int>::max();
+    m_blocks.sync(*m_data);
+    m_built = limit;
+    m_dirtyFrom = std::numeric_limits<int>::max();
 }
 
 bool ChartSeries::keyRange(double& lower, double& upper) const {
-    lower = mKeyLow;
-    upper = mKeyHigh;
-    return mHasKeys;
+    lower = m_keyLow;
+    upper = m_keyHigh;
+    return m_hasKeys;
 }
 
 bool ChartSeries::valueRange(double& lower, double& upper) const {
-    lower = mValueLow;
-    upper = mValueHigh;
-    return mHasValues;
+    lower = m_valueLow;
+    upper = m_valueHigh;
+    return m_hasValues;
 }
 
 int ChartSeries::pointNear(const Rule& rule, const QCPAxis* keyAxis, const QCPAxis* valueAxis,
@@ -177,11 +177,11 @@ int ChartSeries::pointNear(const Rule& rule, const QCPAxis* keyAxis, const QCPAx
     int best = -1;
     double bestDist = tolerance;
     const float nullValue = float(rule.nullValue);
-    for (int p = 0; p < mBuilt; ++p) {
-        const float yv = mY[p];
+    for (int p = 0; p < m_built; ++p) {
+        const float yv = m_y[p];
         if (isUnset(yv) || !std::isfinite(yv) || yv == nullValue)
             continue;
-        const double px = keyAxis->coordToPixel(keyFor(rule, p, mX[p]));
+        const double px = keyAxis->coordToPixel(keyFor(rule, p, m_x[p]));
         const double py = valueAxis->coordToPixel(double(yv));
         const double d = std::hypot(px - pos.x(), py - pos.y());
         if (d <= bestDist) {

@@ -32,9 +32,9 @@ public:
     ChartSeries();
 
     // The container the subset's graph draws; shared with the graph, changed only by update().
-    QSharedPointer<QCPGraphDataContainer> data() const { return mData; }
+    QSharedPointer<QCPGraphDataContainer> data() const { return m_data; }
     // Value spans of the drawn container, kept in step by update().
-    const MinMaxBlocks* blocks() const { return &mBlocks; }
+    const MinMaxBlocks* blocks() const { return &m_blocks; }
 
     // Written values. Points never written, or beyond size(), read as 0.
     float y(int point) const;
@@ -43,7 +43,7 @@ public:
     void setY(int point, float value);
     void setX(int point, double value);
     // One more than the highest point written.
-    int size() const { return int(mY.size()); }
+    int size() const { return int(m_y.size()); }
 
     // Forgets every written point and releases the memory.
     void clear();
@@ -54,7 +54,7 @@ public:
     void update(const Rule& rule, int points);
     // Points carried into the drawn container by the last update().
     // Whether the last update() had to rebuild the container instead of appending.
-    bool lastUpdateRebuilt() const { return mLastRebuilt; }
+    bool lastUpdateRebuilt() const { return m_lastRebuilt; }
 
     // The key a written x (or point number) gets on the drawing's x axis, and back.
     static double keyFor(const Rule& rule, int point, double x);
@@ -73,14 +73,14 @@ private:
     bool drawnPoint(const Rule& rule, int point, float nullValue, QCPGraphData& out) const;
     void widenRanges(const QCPGraphData& d);
 
-    std::vector<double> mX;
-    std::vector<float> mY; // unwritten points hold a NaN with a payload of its own (kUnset)
-    QSharedPointer<QCPGraphDataContainer> mData;
-    MinMaxBlocks mBlocks;
-    Rule mRule;
-    int mBuilt = 0;                                   // points 0 .. mBuilt - 1 are in mData
-    int mDirtyFrom = std::numeric_limits<int>::max(); // lowest point written since update()
-    bool mLastRebuilt = false;
-    double mKeyLow = 0, mKeyHigh = 0, mValueLow = 0, mValueHigh = 0;
-    bool mHasKeys = false, mHasValues = false;
+    std::vector<double> m_x;
+    std::vector<float> m_y; // unwritten points hold a NaN with a payload of its own (kUnset)
+    QSharedPointer<QCPGraphDataContainer> m_data;
+    MinMaxBlocks m_blocks;
+    Rule m_rule;
+    int m_built = 0;                                   // points 0 .. m_built - 1 are in m_data
+    int m_dirtyFrom = std::numeric_limits<int>::max(); // lowest point written since update()
+    bool m_lastRebuilt = false;
+    double m_keyLow = 0, m_keyHigh = 0, m_valueLow = 0, m_valueHigh = 0;
+    bool m_hasKeys = false, m_hasValues = false;
 };

@@ -7,7 +7,7 @@
 #include <limits>
 
 DecimatedGraph::DecimatedGraph(QCPAxis* keyAxis, QCPAxis* valueAxis, const MinMaxBlocks* blocks)
-    : QCPGraph(keyAxis, valueAxis), mBlocks(blocks) {
+    : QCPGraph(keyAxis, valueAxis), m_blocks(blocks) {
     setAdaptiveSampling(true);
 }
 
@@ -16,8 +16,8 @@ void DecimatedGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
                                           const QCPGraphDataContainer::const_iterator& end) const {
     const QCPAxis* keyAxis = mKeyAxis.data();
     const QCPGraphDataContainer& data = *mDataContainer;
-    const bool usable = lineData && keyAxis && mAdaptiveSampling && mBlocks &&
-                        mBlocks->summarised() == data.size() &&
+    const bool usable = lineData && keyAxis && mAdaptiveSampling && m_blocks &&
+                        m_blocks->summarised() == data.size() &&
                         keyAxis->scaleType() == QCPAxis::stLinear && !keyAxis->rangeReversed() &&
                         keyAxis->orientation() == Qt::Horizontal && begin != end;
     if (!usable) {
@@ -52,7 +52,7 @@ void DecimatedGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
         if (stop - it == 1) {
             lineData->append(*it);
         } else {
-            const MinMaxBlocks::Span s = mBlocks->span(data, int(it - origin), int(stop - origin));
+            const MinMaxBlocks::Span s = m_blocks->span(data, int(it - origin), int(stop - origin));
             const double width = lastIt->key - it->key;
             lineData->append(*it);
             // An extreme already shown by the first or last point needs no point of its own.

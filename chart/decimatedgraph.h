@@ -25,5 +25,5 @@ protected:
                               const QCPGraphDataContainer::const_iterator& end) const override;
 
 private:
-    const MinMaxBlocks* mBlocks;
+    const MinMaxBlocks* m_blocks;
 };

@@ -29,43 +29,43 @@ void MinMaxBlocks::take(Span& s, const Span& other) {
 
 void MinMaxBlocks::invalidateFrom(int index) {
     // Restart at the largest block holding `index`: there every level's blocks are complete.
-    const int start = std::clamp(index, 0, mValid) / kLarge * kLarge;
-    mValid = start;
+    const int start = std::clamp(index, 0, m_valid) / kLarge * kLarge;
+    m_valid = start;
     for (int k = 0; k < kLevels; ++k)
-        mLevel[k].resize(start / kBlock[k]);
+        m_level[k].resize(start / kBlock[k]);
 }
 
 void MinMaxBlocks::sync(const QCPGraphDataContainer& data) {
     const int size = data.size();
-    if (size < mValid)
+    if (size < m_valid)
         invalidateFrom(size);
-    auto it = data.constBegin() + mValid;
-    for (int i = mValid; i < size; ++i, ++it) {
+    auto it = data.constBegin() + m_valid;
+    for (int i = m_valid; i < size; ++i, ++it) {
         if (i % kSmall == 0)
-            mLevel[0].emplace_back();
-        take(mLevel[0].back(), it->value);
+            m_level[0].emplace_back();
+        take(m_level[0].back(), it->value);
         // Each block completed here goes into the block of the next level up.
         const int done = i + 1;
         for (int k = 1; k < kLevels && done % kBlock[k - 1] == 0; ++k) {
             if ((done - kBlock[k - 1]) % kBlock[k] == 0)
-                mLevel[k].emplace_back();
-            take(mLevel[k].back(), mLevel[k - 1].back());
+                m_level[k].emplace_back();
+            take(m_level[k].back(), m_level[k - 1].back());
         }
     }
-    mValid = size;
+    m_valid = size;
 }
 
 MinMaxBlocks::Span MinMaxBlocks::span(const QCPGraphDataContainer& data, int from, int to) const {
     Span s;
     from = std::max(from, 0);
-    to = std::min(to, mValid);
+    to = std::min(to, m_valid);
     const auto first = data.constBegin();
     // Whole blocks of level k from `from` on, while they fit and `from` is not yet at a
     // boundary of the next level's blocks. Inlined with k constant, the divisions are shifts.
     const auto blocksUp = [&](int k) {
         const int stop = kBlock[k + 1];
         const int size = kBlock[k];
-        const std::vector<Span>& level = mLevel[k];
+        const std::vector<Span>& level = m_level[k];
         while (from + size <= to && from % stop != 0) {
             take(s, level[from / size]);
             from += size;
@@ -79,13 +79,13 @@ MinMaxBlocks::Span MinMaxBlocks::span(const QCPGraphDataContainer& data, int fro
     blocksUp(1);
     blocksUp(2);
     for (; from + kBlock[3] <= to; from += kBlock[3])
-        take(s, mLevel[3][from / kBlock[3]]);
+        take(s, m_level[3][from / kBlock[3]]);
     for (; from + kBlock[2] <= to; from += kBlock[2])
-        take(s, mLevel[2][from / kBlock[2]]);
+        take(s, m_level[2][from / kBlock[2]]);
     for (; from + kBlock[1] <= to; from += kBlock[1])
-        take(s, mLevel[1][from / kBlock[1]]);
+        take(s, m_level[1][from / kBlock[1]]);
     for (; from + kBlock[0] <= to; from += kBlock[0])
-        take(s, mLevel[0][from / kBlock[0]]);
+        take(s, m_level[0][from / kBlock[0]]);
     while (from < to)
         take(s, (first + from++)->value);
     return s;

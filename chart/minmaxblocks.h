@@ -24,7 +24,7 @@ public:
     void invalidateFrom(int index);
     // Takes in the entries of `data` not yet summarised.
     void sync(const QCPGraphDataContainer& data);
-    int summarised() const { return mValid; }
+    int summarised() const { return m_valid; }
 
     struct Span {
         double low = 0, high = 0;
@@ -38,9 +38,9 @@ private:
     static void take(Span& s, double v);
     static void take(Span& s, const Span& other);
 
-    // mLevel[k][j] spans entries [j * kBlock[k], (j + 1) * kBlock[k]). Every block but the last
+    // m_level[k][j] spans entries [j * kBlock[k], (j + 1) * kBlock[k]). Every block but the last
     // of a level is complete; the last may still be filling, and is then not read. A level's
     // last block takes in a finer block only once that one is complete.
-    std::array<std::vector<Span>, kLevels> mLevel;
-    int mValid = 0; // entries summarised
+    std::array<std::vector<Span>, kLevels> m_level;
+    int m_valid = 0; // entries summarised
 };

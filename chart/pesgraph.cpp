@@ -91,42 +91,42 @@ QPrinter* PESGraph::sSharedPrinter = nullptr;
 PESGraph::PESGraph(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    mPlot = new QCustomPlot(this);
-    layout->addWidget(mPlot);
-    mPlot->setInteractions(QCP::Interactions());
-    mPlot->setMouseTracking(true);
-    mPlot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
-    mPlot->setLocale(QLocale());
+    m_plot = new QCustomPlot(this);
+    layout->addWidget(m_plot);
+    m_plot->setInteractions(QCP::Interactions());
+    m_plot->setMouseTracking(true);
+    m_plot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+    m_plot->setLocale(QLocale());
 
-    mDateTicker.reset(new QCPAxisTickerDateTime);
-    mDateTicker->setTimeZone(QTimeZone::utc());
-    mNumberTicker.reset(new QCPAxisTicker);
+    m_dateTicker.reset(new QCPAxisTickerDateTime);
+    m_dateTicker->setTimeZone(QTimeZone::utc());
+    m_numberTicker.reset(new QCPAxisTicker);
 
-    mBand = new QRubberBand(QRubberBand::Rectangle, mPlot);
-    mBand->hide();
-    mPrompt = new QLabel(mPlot);
-    mPrompt->setAutoFillBackground(true);
-    mPrompt->setStyleSheet(QStringLiteral(
+    m_band = new QRubberBand(QRubberBand::Rectangle, m_plot);
+    m_band->hide();
+    m_prompt = new QLabel(m_plot);
+    m_prompt->setAutoFillBackground(true);
+    m_prompt->setStyleSheet(QStringLiteral(
         "QLabel { background: #ffffe1; color: black; border: 1px solid black; padding: 1px; }"));
-    mPrompt->setAttribute(Qt::WA_TransparentForMouseEvents);
-    mPrompt->hide();
+    m_prompt->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_prompt->hide();
 
-    mPlot->installEventFilter(this); // to hide the cursor prompt when the mouse leaves
-    connect(mPlot, &QCustomPlot::mousePress, this, &PESGraph::mousePressed);
-    connect(mPlot, &QCustomPlot::mouseMove, this, &PESGraph::mouseMoved);
-    connect(mPlot, &QCustomPlot::mouseRelease, this, &PESGraph::mouseReleased);
-    connect(mPlot, &QCustomPlot::mouseDoubleClick, this, &PESGraph::mouseDoubleClicked);
-    connect(mPlot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+    m_plot->installEventFilter(this); // to hide the cursor prompt when the mouse leaves
+    connect(m_plot, &QCustomPlot::mousePress, this, &PESGraph::mousePressed);
+    connect(m_plot, &QCustomPlot::mouseMove, this, &PESGraph::mouseMoved);
+    connect(m_plot, &QCustomPlot::mouseRelease, this, &PESGraph::mouseReleased);
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &PESGraph::mouseDoubleClicked);
+    connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &PESGraph::updateTickFormat);
 
     rebuild();
-    mPlot->replot(QCustomPlot::rpQueuedReplot);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 PESGraph::~PESGraph() {
     // The graphs read the series' summaries while drawing: let them go first.
-    delete mPlot;
-    mPlot = nullptr;
+    delete m_plot;
+    m_plot = nullptr;
 }
 
 // ---- data -------------------------------------------------------------------------------
@@ -134,36 +134,36 @@ PESGraph::~PESGraph() {
 ChartSeries* PESGraph::series(int subset) {
     if (subset < 0 || subset >= kMaxSubsets)
         return nullptr;
-    if (subset >= int(mSeries.size()))
-        mSeries.resize(subset + 1);
-    if (!mSeries[subset])
-        mSeries[subset] = std::make_unique<ChartSeries>();
-    return mSeries[subset].get();
+    if (subset >= int(m_series.size()))
+        m_series.resize(subset + 1);
+    if (!m_series[subset])
+        m_series[subset] = std::make_unique<ChartSeries>();
+    return m_series[subset].get();
 }
 
 const ChartSeries* PESGraph::series(int subset) const {
-    if (subset < 0 || subset >= int(mSeries.size()))
+    if (subset < 0 || subset >= int(m_series.size()))
         return nullptr;
-    return mSeries[subset].get();
+    return m_series[subset].get();
 }
 
 void PESGraph::setSubsets(int n) {
-    mSet.Subsets = std::clamp(n, 0, int(kMaxSubsets));
+    m_set.Subsets = std::clamp(n, 0, int(kMaxSubsets));
 }
 
 void PESGraph::setPoints(int n) {
     n = std::max(n, 0);
-    if (n < mSet.Points) {
-        for (auto& s : mSeries)
+    if (n < m_set.Points) {
+        for (auto& s : m_series)
             if (s)
                 s->truncate(n);
     }
-    mSet.Points = n;
+    m_set.Points = n;
 }
 
 float PESGraph::YData(int subset, int point) const {
     const ChartSeries* s = series(subset);
-    return s && point < mSet.Points ? s->y(point) : 0.0f;
+    return s && point < m_set.Points ? s->y(point) : 0.0f;
 }
 
 void PESGraph::setYData(int subset, int point, float value) {
@@ -172,7 +172,7 @@ void PESGraph::setYData(int subset, int point, float value) {
             s->clear();
         return;
     }
-    if (point < 0 || point >= mSet.Points)
+    if (point < 0 || point >= m_set.Points)
         return;
     if (ChartSeries* s = series(subset))
         s->setY(point, value);
@@ -180,11 +180,11 @@ void PESGraph::setYData(int subset, int point, float value) {
 
 double PESGraph::XDataII(int subset, int point) const {
     const ChartSeries* s = series(subset);
-    return s && point < mSet.Points ? s->x(point) : 0.0;
+    return s && point < m_set.Points ? s->x(point) : 0.0;
 }
 
 void PESGraph::setXDataII(int subset, int point, double value) {
-    if (point < 0 || point >= mSet.Points)
+    if (point < 0 || point >= m_set.Points)
         return;
     if (ChartSeries* s = series(subset))
         s->setX(point, value);
@@ -201,43 +201,43 @@ ChartSeries::Rule PESGraph::ruleFor(const Settings& s) const {
 // ---- indexed look properties ----------------------------------------------------------
 
 QString PESGraph::SubsetLabels(int subset) const {
-    return indexed(mSet.SubsetLabels, subset, QString());
+    return indexed(m_set.SubsetLabels, subset, QString());
 }
 
 void PESGraph::setSubsetLabels(int subset, const QString& t) {
-    setIndexed(mSet.SubsetLabels, subset, t, QString(), kMaxSubsets);
+    setIndexed(m_set.SubsetLabels, subset, t, QString(), kMaxSubsets);
 }
 
 PEColor PESGraph::SubsetColors(int subset) const {
-    return subsetColor(mSet.SubsetColors, subset);
+    return subsetColor(m_set.SubsetColors, subset);
 }
 
 void PESGraph::setSubsetColors(int subset, PEColor c) {
     if (subset < 0 || subset >= kMaxSubsets)
         return;
-    while (int(mSet.SubsetColors.size()) < subset)
-        mSet.SubsetColors.push_back(SubsetColors(int(mSet.SubsetColors.size())));
-    setIndexed(mSet.SubsetColors, subset, c, PEColor(0), kMaxSubsets);
+    while (int(m_set.SubsetColors.size()) < subset)
+        m_set.SubsetColors.push_back(SubsetColors(int(m_set.SubsetColors.size())));
+    setIndexed(m_set.SubsetColors, subset, c, PEColor(0), kMaxSubsets);
 }
 
 int PESGraph::SubsetLineTypes(int subset) const {
-    return indexed(mSet.SubsetLineTypes, subset, 0);
+    return indexed(m_set.SubsetLineTypes, subset, 0);
 }
 
 void PESGraph::setSubsetLineTypes(int subset, int type) {
-    setIndexed(mSet.SubsetLineTypes, subset, type, 0, kMaxSubsets);
+    setIndexed(m_set.SubsetLineTypes, subset, type, 0, kMaxSubsets);
 }
 
 PESGraph::VertLine* PESGraph::vertLine(int i) {
     if (i < 0 || i >= kMaxIndexed)
         return nullptr;
-    if (i >= int(mSet.VertLines.size()))
-        mSet.VertLines.resize(i + 1);
-    return &mSet.VertLines[i];
+    if (i >= int(m_set.VertLines.size()))
+        m_set.VertLines.resize(i + 1);
+    return &m_set.VertLines[i];
 }
 
 const PESGraph::VertLine* PESGraph::vertLine(int i) const {
-    return i >= 0 && i < int(mSet.VertLines.size()) ? &mSet.VertLines[i] : nullptr;
+    return i >= 0 && i < int(m_set.VertLines.size()) ? &m_set.VertLines[i] : nullptr;
 }
 
 double PESGraph::VertLineAnnotation(int i) const {
@@ -293,18 +293,18 @@ PEColor PESGraph::fromQColor(const QColor& c) {
 // ---- commands -----------------------------------------------------------------------------
 
 void PESGraph::setPEactions(int code) {
-    mLastAction = code;
+    m_lastAction = code;
     switch (code) {
     case sgReinitAndReset:
-        mZoomed = false;
+        m_zoomed = false;
         rebuild();
-        mPlot->replot(QCustomPlot::rpQueuedReplot);
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
         break;
     case sgResetImage:
         rebuild();
         break;
     case sgInvalidateImage:
-        mPlot->replot(QCustomPlot::rpQueuedReplot);
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
         break;
     case sgPrintDialog:
         printWithDialog();
@@ -318,30 +318,30 @@ void PESGraph::setPEactions(int code) {
 }
 
 void PESGraph::rebuild() {
-    if (!mEverBuilt || !(mSet == mBuilt))
-        applyLook(mSet);
-    const ChartSeries::Rule rule = ruleFor(mSet);
-    for (int s = 0; s < int(mGraphs.size()); ++s)
-        series(s)->update(rule, mSet.Points);
-    mBuilt = mSet;
-    mEverBuilt = true;
-    if (!mZoomed)
+    if (!m_everBuilt || !(m_set == m_built))
+        applyLook(m_set);
+    const ChartSeries::Rule rule = ruleFor(m_set);
+    for (int s = 0; s < int(m_graphs.size()); ++s)
+        series(s)->update(rule, m_set.Points);
+    m_built = m_set;
+    m_everBuilt = true;
+    if (!m_zoomed)
         applyRanges();
 }
 
 void PESGraph::leaveZoom() {
-    mZoomed = false;
-    mPrompt->hide(); // it names a point that may have moved
+    m_zoomed = false;
+    m_prompt->hide(); // it names a point that may have moved
     applyRanges();
-    mPlot->replot(QCustomPlot::rpQueuedReplot);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 // Puts the look of `s` on the plot: colours, texts, grid, ticker, graphs and annotations.
 // Data and axis ranges are not touched.
 void PESGraph::applyLook(const Settings& s) {
     const QColor text = toQColor(s.TextColor);
-    mPlot->setBackground(QBrush(toQColor(s.DeskColor)));
-    QCPAxisRect* rect = mPlot->axisRect();
+    m_plot->setBackground(QBrush(toQColor(s.DeskColor)));
+    QCPAxisRect* rect = m_plot->axisRect();
     rect->setBackground(QBrush(toQColor(s.GraphBackColor)));
 
     QPen grid(QColor(128, 128, 128), 0, Qt::SolidLine);
@@ -351,7 +351,7 @@ void PESGraph::applyLook(const Settings& s) {
         grid.setStyle(Qt::DotLine);
     else if (s.GridStyle == 3)
         grid.setStyle(Qt::DashLine);
-    for (QCPAxis* axis : {mPlot->xAxis, mPlot->yAxis}) {
+    for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
         axis->setBasePen(QPen(text));
         axis->setTickPen(QPen(text));
         axis->setSubTickPen(QPen(text));
@@ -360,45 +360,45 @@ void PESGraph::applyLook(const Settings& s) {
         axis->grid()->setPen(grid);
         axis->grid()->setZeroLinePen(grid);
     }
-    mPlot->xAxis->setLabel(s.XAxisLabel);
-    mPlot->yAxis->setLabel(s.YAxisLabel);
+    m_plot->xAxis->setLabel(s.XAxisLabel);
+    m_plot->yAxis->setLabel(s.YAxisLabel);
     const bool dateTime = s.DateTimeMode == sgVBDateTime;
-    if (dateTime != (mPlot->xAxis->ticker() == mDateTicker)) {
-        mPlot->xAxis->setTicker(dateTime ? QSharedPointer<QCPAxisTicker>(mDateTicker)
-                                         : mNumberTicker);
+    if (dateTime != (m_plot->xAxis->ticker() == m_dateTicker)) {
+        m_plot->xAxis->setTicker(dateTime ? QSharedPointer<QCPAxisTicker>(m_dateTicker)
+                                          : m_numberTicker);
         updateTickFormat();
     }
 
     const int graphs = std::clamp(s.Subsets, 0, int(kMaxSubsets));
-    while (int(mGraphs.size()) > graphs) {
-        mPlot->removeGraph(mGraphs.back());
-        mGraphs.pop_back();
+    while (int(m_graphs.size()) > graphs) {
+        m_plot->removeGraph(m_graphs.back());
+        m_graphs.pop_back();
     }
-    while (int(mGraphs.size()) < graphs) {
-        const ChartSeries* data = series(int(mGraphs.size()));
-        auto* g = new DecimatedGraph(mPlot->xAxis, mPlot->yAxis, data->blocks());
+    while (int(m_graphs.size()) < graphs) {
+        const ChartSeries* data = series(int(m_graphs.size()));
+        auto* g = new DecimatedGraph(m_plot->xAxis, m_plot->yAxis, data->blocks());
         g->setData(data->data());
         g->setAntialiased(false);
-        mGraphs.push_back(g);
+        m_graphs.push_back(g);
     }
     bool anyLabel = false;
     for (int i = 0; i < graphs; ++i) {
         QPen pen(toQColor(subsetColor(s.SubsetColors, i)));
         pen.setStyle(penStyleFor(indexed(s.SubsetLineTypes, i, 0)));
-        mGraphs[i]->setPen(pen);
+        m_graphs[i]->setPen(pen);
         const QString label = indexed(s.SubsetLabels, i, QString());
-        mGraphs[i]->setName(label);
+        m_graphs[i]->setName(label);
         anyLabel = anyLabel || !label.isEmpty();
     }
-    mPlot->legend->setVisible(anyLabel);
-    mPlot->legend->setBrush(QBrush(toQColor(s.GraphBackColor)));
-    mPlot->legend->setBorderPen(QPen(text));
-    mPlot->legend->setTextColor(text);
+    m_plot->legend->setVisible(anyLabel);
+    m_plot->legend->setBrush(QBrush(toQColor(s.GraphBackColor)));
+    m_plot->legend->setBorderPen(QPen(text));
+    m_plot->legend->setTextColor(text);
     for (int i = 0; i < graphs; ++i) {
-        if (mGraphs[i]->name().isEmpty())
-            mGraphs[i]->removeFromLegend();
+        if (m_graphs[i]->name().isEmpty())
+            m_graphs[i]->removeFromLegend();
         else
-            mGraphs[i]->addToLegend();
+            m_graphs[i]->addToLegend();
     }
 
     applyTitles(s);
@@ -406,12 +406,12 @@ void PESGraph::applyLook(const Settings& s) {
 }
 
 void PESGraph::applyTitles(const Settings& s) {
-    QCPLayoutGrid* layout = mPlot->plotLayout();
-    const QString title = mTitle ? mTitle->text() : QString();
-    const QString subTitle = mSubTitle ? mSubTitle->text() : QString();
-    if (title != s.MainTitle || subTitle != s.SubTitle || bool(mTitle) != !s.MainTitle.isEmpty() ||
-        bool(mSubTitle) != !s.SubTitle.isEmpty()) {
-        for (QCPTextElement** e : {&mTitle, &mSubTitle}) {
+    QCPLayoutGrid* layout = m_plot->plotLayout();
+    const QString title = m_title ? m_title->text() : QString();
+    const QString subTitle = m_subTitle ? m_subTitle->text() : QString();
+    if (title != s.MainTitle || subTitle != s.SubTitle || bool(m_title) != !s.MainTitle.isEmpty() ||
+        bool(m_subTitle) != !s.SubTitle.isEmpty()) {
+        for (QCPTextElement** e : {&m_title, &m_subTitle}) {
             if (*e) {
                 layout->remove(*e);
                 *e = nullptr;
@@ -420,52 +420,52 @@ void PESGraph::applyTitles(const Settings& s) {
         layout->simplify();
         int row = 0;
         if (!s.MainTitle.isEmpty()) {
-            QFont font = mPlot->font();
+            QFont font = m_plot->font();
             font.setPointSizeF(font.pointSizeF() * 1.4);
             font.setBold(true);
             layout->insertRow(row);
-            mTitle = new QCPTextElement(mPlot, s.MainTitle, font);
-            layout->addElement(row++, 0, mTitle);
+            m_title = new QCPTextElement(m_plot, s.MainTitle, font);
+            layout->addElement(row++, 0, m_title);
         }
         if (!s.SubTitle.isEmpty()) {
-            QFont font = mPlot->font();
+            QFont font = m_plot->font();
             font.setPointSizeF(font.pointSizeF() * 1.1);
             layout->insertRow(row);
-            mSubTitle = new QCPTextElement(mPlot, s.SubTitle, font);
-            layout->addElement(row, 0, mSubTitle);
+            m_subTitle = new QCPTextElement(m_plot, s.SubTitle, font);
+            layout->addElement(row, 0, m_subTitle);
         }
     }
     const QColor text = toQColor(s.TextColor);
-    if (mTitle)
-        mTitle->setTextColor(text);
-    if (mSubTitle)
-        mSubTitle->setTextColor(text);
+    if (m_title)
+        m_title->setTextColor(text);
+    if (m_subTitle)
+        m_subTitle->setTextColor(text);
 }
 
 void PESGraph::applyAnnotations(const Settings& s) {
-    for (QCPAbstractItem* item : std::as_const(mAnnotationItems))
-        mPlot->removeItem(item);
-    mAnnotationItems.clear();
+    for (QCPAbstractItem* item : std::as_const(m_annotationItems))
+        m_plot->removeItem(item);
+    m_annotationItems.clear();
     if (!s.ShowVertLineAnnotations)
         return;
     // Annotations are always placed by x value.
     ChartSeries::Rule xRule = ruleFor(s);
     xRule.useX = true;
-    QFont font = mPlot->font();
+    QFont font = m_plot->font();
     font.setPointSizeF(std::max(1.0, font.pointSizeF() * s.LineAnnotationTextSize / 100.0));
     for (const VertLine& v : s.VertLines) {
         if (!v.placed)
             continue;
         const double key = ChartSeries::keyFor(xRule, 0, v.x);
         const QColor color = toQColor(v.color);
-        auto* line = new QCPItemStraightLine(mPlot);
+        auto* line = new QCPItemStraightLine(m_plot);
         line->setPen(QPen(color, 1, penStyleFor(v.type)));
         line->point1->setCoords(key, 0);
         line->point2->setCoords(key, 1);
-        mAnnotationItems.append(line);
+        m_annotationItems.append(line);
         if (v.text.isEmpty())
             continue;
-        auto* label = new QCPItemText(mPlot);
+        auto* label = new QCPItemText(m_plot);
         label->position->setTypeX(QCPItemPosition::ptPlotCoords);
         label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
         label->position->setCoords(key, 0.02);
@@ -474,17 +474,17 @@ void PESGraph::applyAnnotations(const Settings& s) {
         label->setColor(color);
         label->setFont(font);
         label->setText(v.text);
-        mAnnotationItems.append(label);
+        m_annotationItems.append(label);
     }
 }
 
 // Axis ranges of the last rebuild: manual values, or the data where the scale is automatic.
 void PESGraph::applyRanges() {
-    const Settings& s = mBuilt;
+    const Settings& s = m_built;
     const ChartSeries::Rule rule = ruleFor(s);
     bool haveKeys = false, haveValues = false;
     double kLow = 0, kHigh = 1, vLow = 0, vHigh = 1;
-    for (int i = 0; i < int(mGraphs.size()); ++i) {
+    for (int i = 0; i < int(m_graphs.size()); ++i) {
         double lo, hi;
         if (series(i)->keyRange(lo, hi)) {
             kLow = haveKeys ? std::min(kLow, lo) : lo;
@@ -514,14 +514,14 @@ void PESGraph::applyRanges() {
     double xl, xh, yl, yh;
     pick(s.ManualScaleControlX, minX, maxX, kLow, kHigh, xl, xh);
     pick(s.ManualScaleControlY, s.ManualMinY, s.ManualMaxY, vLow, vHigh, yl, yh);
-    mPlot->xAxis->setRange(
+    m_plot->xAxis->setRange(
         usableRange(xl, xh, rule.dateTime ? kZeroSpanDateTime : kZeroSpanNumber));
-    mPlot->yAxis->setRange(usableRange(yl, yh, kZeroSpanNumber));
+    m_plot->yAxis->setRange(usableRange(yl, yh, kZeroSpanNumber));
 }
 
 // Date-time labels in the user's formats, coarser as the visible span grows.
 void PESGraph::updateTickFormat() {
-    const double span = mPlot->xAxis->range().size(); // seconds
+    const double span = m_plot->xAxis->range().size(); // seconds
     const QLocale locale;
     const QString time = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
     const QString date = locale.dateFormat(QLocale::ShortFormat);
@@ -533,8 +533,8 @@ void PESGraph::updateTickFormat() {
             date + QLatin1Char('\n') + withoutTimeZone(locale.timeFormat(QLocale::ShortFormat));
     else
         format = date;
-    if (mDateTicker->dateTimeFormat() != format)
-        mDateTicker->setDateTimeFormat(format);
+    if (m_dateTicker->dateTimeFormat() != format)
+        m_dateTicker->setDateTimeFormat(format);
 }
 
 // ---- printing -------------------------------------------------------------------------------
@@ -574,11 +574,11 @@ void PESGraph::printChart(QPrinter& printer) {
     printer.setResolution(int(kScreenDpi));
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     const double perMm = kScreenDpi / 25.4;
-    const double aspect = mPlot->width() > 0 && mPlot->height() > 0
-                              ? double(mPlot->height()) / mPlot->width()
+    const double aspect = m_plot->width() > 0 && m_plot->height() > 0
+                              ? double(m_plot->height()) / m_plot->width()
                               : 2.0 / 3.0;
-    double w = mEnarg1 > 0 ? mEnarg1 * perMm : 0;
-    double h = mEnarg2 > 0 ? mEnarg2 * perMm : 0;
+    double w = m_enarg1 > 0 ? m_enarg1 * perMm : 0;
+    double h = m_enarg2 > 0 ? m_enarg2 * perMm : 0;
     if (w <= 0 && h <= 0)
         w = page.width();
     if (w <= 0)
@@ -597,25 +597,25 @@ void PESGraph::printChart(QPrinter& printer) {
                                               file + QLatin1Char('.'));
     }
     painter.setMode(QCPPainter::pmVectorized);
-    const bool written = !(mSet == mBuilt);
+    const bool written = !(m_set == m_built);
     if (written)
-        applyLook(mSet);
-    mPlot->toPainter(&painter, int(w), int(h));
+        applyLook(m_set);
+    m_plot->toPainter(&painter, int(w), int(h));
     painter.end();
     if (written)
-        applyLook(mBuilt);
+        applyLook(m_built);
     // The print laid the plot out for the page; lay it out for the screen again.
-    mPlot->replot(QCustomPlot::rpQueuedReplot);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 // ---- mouse --------------------------------------------------------------------------------
 
 QRect PESGraph::bandRect(QPoint to) const {
-    const QRect area = mPlot->axisRect()->rect();
-    QRect band = QRect(mPressPos, to).normalized();
-    if (mSet.AllowZooming == sgHorzZooming)
+    const QRect area = m_plot->axisRect()->rect();
+    QRect band = QRect(m_pressPos, to).normalized();
+    if (m_set.AllowZooming == sgHorzZooming)
         band = QRect(band.left(), area.top(), band.width(), area.height());
-    else if (mSet.AllowZooming == sgVertZooming)
+    else if (m_set.AllowZooming == sgVertZooming)
         band = QRect(area.left(), band.top(), area.width(), band.height());
     return band.intersected(area);
 }
@@ -623,77 +623,77 @@ QRect PESGraph::bandRect(QPoint to) const {
 void PESGraph::mousePressed(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton)
         return;
-    mPressed = true;
-    mDragging = false;
-    mPressPos = e->position().toPoint();
+    m_pressed = true;
+    m_dragging = false;
+    m_pressPos = e->position().toPoint();
 }
 
 void PESGraph::mouseMoved(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
-    if (mPressed && !mDragging && mSet.AllowZooming >= sgHorzZooming &&
-        mSet.AllowZooming <= sgHorzPlusVertZooming &&
-        mPlot->axisRect()->rect().contains(mPressPos)) {
-        const QPoint d = pos - mPressPos;
-        mDragging = std::abs(d.x()) >= kDragThreshold || std::abs(d.y()) >= kDragThreshold;
+    if (m_pressed && !m_dragging && m_set.AllowZooming >= sgHorzZooming &&
+        m_set.AllowZooming <= sgHorzPlusVertZooming &&
+        m_plot->axisRect()->rect().contains(m_pressPos)) {
+        const QPoint d = pos - m_pressPos;
+        m_dragging = std::abs(d.x()) >= kDragThreshold || std::abs(d.y()) >= kDragThreshold;
     }
-    if (mDragging) {
-        mBand->setGeometry(bandRect(pos));
-        mBand->show();
+    if (m_dragging) {
+        m_band->setGeometry(bandRect(pos));
+        m_band->show();
     }
     updateCursorPrompt(pos);
 }
 
 void PESGraph::mouseReleased(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !mPressed)
+    if (e->button() != Qt::LeftButton || !m_pressed)
         return;
-    mPressed = false;
+    m_pressed = false;
     const QPoint pos = e->position().toPoint();
-    if (mDragging) {
-        mDragging = false;
-        mBand->hide();
+    if (m_dragging) {
+        m_dragging = false;
+        m_band->hide();
         zoomTo(bandRect(pos));
         return;
     }
     emit OnClick(this);
     int subset, point;
-    if (mSet.AllowDataHotSpots && hotSpotAt(pos, subset, point))
+    if (m_set.AllowDataHotSpots && hotSpotAt(pos, subset, point))
         emit OnDataHotSpot(this, false, subset, point);
 }
 
 void PESGraph::mouseDoubleClicked(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton)
         return;
-    mPressed = false;
-    mDragging = false;
+    m_pressed = false;
+    m_dragging = false;
     int subset, point;
-    if (mSet.AllowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
+    if (m_set.AllowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
         emit OnDataHotSpot(this, true, subset, point);
 }
 
 void PESGraph::zoomTo(QRect band) {
-    const bool horizontal = mSet.AllowZooming != sgVertZooming;
-    const bool vertical = mSet.AllowZooming != sgHorzZooming;
+    const bool horizontal = m_set.AllowZooming != sgVertZooming;
+    const bool vertical = m_set.AllowZooming != sgHorzZooming;
     if ((horizontal && band.width() < kDragThreshold) ||
         (vertical && band.height() < kDragThreshold))
         return;
-    QCPAxis* x = mPlot->xAxis;
-    QCPAxis* y = mPlot->yAxis;
+    QCPAxis* x = m_plot->xAxis;
+    QCPAxis* y = m_plot->yAxis;
     if (horizontal)
         x->setRange(x->pixelToCoord(band.left()), x->pixelToCoord(band.right()));
     if (vertical)
         y->setRange(y->pixelToCoord(band.bottom()), y->pixelToCoord(band.top()));
-    mZoomed = true;
-    mPrompt->hide(); // it names a point that has moved
-    mPlot->replot(QCustomPlot::rpQueuedReplot);
+    m_zoomed = true;
+    m_prompt->hide(); // it names a point that has moved
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool PESGraph::hotSpotAt(QPoint pos, int& subset, int& point) const {
-    const ChartSeries::Rule rule = ruleFor(mBuilt);
+    const ChartSeries::Rule rule = ruleFor(m_built);
     double best = kHotSpotRadius;
     subset = point = -1;
-    for (int s = 0; s < int(mGraphs.size()); ++s) {
+    for (int s = 0; s < int(m_graphs.size()); ++s) {
         double d;
-        const int p = series(s)->pointNear(rule, mPlot->xAxis, mPlot->yAxis, pos, best, &d);
+        const int p = series(s)->pointNear(rule, m_plot->xAxis, m_plot->yAxis, pos, best, &d);
         if (p >= 0 && (point < 0 || d < best)) {
             subset = s;
             point = p;
@@ -704,18 +704,18 @@ bool PESGraph::hotSpotAt(QPoint pos, int& subset, int& point) const {
 }
 
 void PESGraph::updateCursorPrompt(QPoint pos) {
-    const Settings& s = mSet;
+    const Settings& s = m_set;
     const int style = s.CursorPromptStyle;
     const bool on = s.CursorMode == sgFloatingXY && s.MouseCursorControl && style >= sgXValue &&
-                    style <= sgXYValues && mPlot->axisRect()->rect().contains(pos);
+                    style <= sgXYValues && m_plot->axisRect()->rect().contains(pos);
     // The nearest drawn point, found by key in each graph's sorted container.
-    const QCPAxis* xAxis = mPlot->xAxis;
-    const QCPAxis* yAxis = mPlot->yAxis;
+    const QCPAxis* xAxis = m_plot->xAxis;
+    const QCPAxis* yAxis = m_plot->yAxis;
     const double key = xAxis->pixelToCoord(pos.x());
     bool found = false;
     double bestDist = 0, bestKey = 0, bestValue = 0;
-    for (int g = 0; on && g < int(mGraphs.size()); ++g) {
-        const QSharedPointer<QCPGraphDataContainer> data = mGraphs[g]->data();
+    for (int g = 0; on && g < int(m_graphs.size()); ++g) {
+        const QSharedPointer<QCPGraphDataContainer> data = m_graphs[g]->data();
         if (data->isEmpty())
             continue;
         auto it = std::lower_bound(data->constBegin(), data->constEnd(), key,
@@ -737,11 +737,11 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
         }
     }
     if (!found) {
-        mPrompt->hide();
+        m_prompt->hide();
         return;
     }
     const QLocale locale;
-    const ChartSeries::Rule rule = ruleFor(mBuilt);
+    const ChartSeries::Rule rule = ruleFor(m_built);
     QString xText;
     if (rule.dateTime) {
         const QDateTime t = DaysToUtcDateTime(ChartSeries::xForKey(rule, bestKey));
@@ -754,35 +754,35 @@ void PESGraph::updateCursorPrompt(QPoint pos) {
     QString text = style == sgXValue   ? xText
                    : style == sgYValue ? yText
                                        : xText + QLatin1Char('\n') + yText;
-    mPrompt->setText(text);
-    mPrompt->adjustSize();
-    const QRect area = mPlot->axisRect()->rect();
+    m_prompt->setText(text);
+    m_prompt->adjustSize();
+    const QRect area = m_plot->axisRect()->rect();
     QPoint at = s.CursorPromptTracking ? pos + QPoint(12, 12) : area.topLeft() + QPoint(4, 4);
-    at.setX(std::min(at.x(), area.right() - mPrompt->width()));
-    at.setY(std::min(at.y(), area.bottom() - mPrompt->height()));
-    mPrompt->move(at);
-    mPrompt->show();
-    mPrompt->raise();
+    at.setX(std::min(at.x(), area.right() - m_prompt->width()));
+    at.setY(std::min(at.y(), area.bottom() - m_prompt->height()));
+    m_prompt->move(at);
+    m_prompt->show();
+    m_prompt->raise();
 }
 
 bool PESGraph::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mPlot && event->type() == QEvent::Leave)
-        mPrompt->hide();
+    if (watched == m_plot && event->type() == QEvent::Leave)
+        m_prompt->hide();
     return QWidget::eventFilter(watched, event);
 }
 
 QString PESGraph::cursorPromptText() const {
-    return mPrompt->isHidden() ? QString() : mPrompt->text();
+    return m_prompt->isHidden() ? QString() : m_prompt->text();
 }
 
 // ---- pop-up -------------------------------------------------------------------------------
 
 QMenu* PESGraph::createPopupMenu() {
-    if (!mSet.AllowPopup)
+    if (!m_set.AllowPopup)
         return nullptr;
     auto* menu = new QMenu(this);
     QAction* undo = menu->addAction(QStringLiteral("Undo Zoom"));
-    undo->setEnabled(mZoomed);
+    undo->setEnabled(m_zoomed);
     connect(undo, &QAction::triggered, this, [this] { setPEactions(sgUndoZoom); });
     return menu;
 }

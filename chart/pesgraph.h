@@ -109,97 +109,97 @@ public:
     static constexpr int kMaxIndexed = 1024; // annotations
 
     // Data
-    int Subsets() const { return mSet.Subsets; }
+    int Subsets() const { return m_set.Subsets; }
     void setSubsets(int n);
-    int Points() const { return mSet.Points; }
+    int Points() const { return m_set.Points; }
     void setPoints(int n);
     float YData(int subset, int point) const;
     void setYData(int subset, int point, float value);
     double XDataII(int subset, int point) const;
     void setXDataII(int subset, int point, double value);
-    bool UsingXDataII() const { return mSet.UsingXDataII; }
-    void setUsingXDataII(bool on) { mSet.UsingXDataII = on; }
-    double NullDataValueY() const { return mSet.NullDataValueY; }
-    void setNullDataValueY(double v) { mSet.NullDataValueY = v; }
+    bool UsingXDataII() const { return m_set.UsingXDataII; }
+    void setUsingXDataII(bool on) { m_set.UsingXDataII = on; }
+    double NullDataValueY() const { return m_set.NullDataValueY; }
+    void setNullDataValueY(double v) { m_set.NullDataValueY = v; }
 
     // Axes
-    int DateTimeMode() const { return mSet.DateTimeMode; }
-    void setDateTimeMode(int mode) { mSet.DateTimeMode = mode; }
-    int ManualScaleControlX() const { return mSet.ManualScaleControlX; }
-    void setManualScaleControlX(int v) { mSet.ManualScaleControlX = v; }
-    int ManualScaleControlY() const { return mSet.ManualScaleControlY; }
-    void setManualScaleControlY(int v) { mSet.ManualScaleControlY = v; }
-    double ManualMinX() const { return mSet.ManualMinX; }
-    void setManualMinX(double v) { mSet.ManualMinX = v; }
-    double ManualMaxX() const { return mSet.ManualMaxX; }
-    void setManualMaxX(double v) { mSet.ManualMaxX = v; }
-    double ManualMinY() const { return mSet.ManualMinY; }
-    void setManualMinY(double v) { mSet.ManualMinY = v; }
-    double ManualMaxY() const { return mSet.ManualMaxY; }
-    void setManualMaxY(double v) { mSet.ManualMaxY = v; }
-    QString MainTitle() const { return mSet.MainTitle; }
-    void setMainTitle(const QString& t) { mSet.MainTitle = t; }
-    QString SubTitle() const { return mSet.SubTitle; }
-    void setSubTitle(const QString& t) { mSet.SubTitle = t; }
-    QString XAxisLabel() const { return mSet.XAxisLabel; }
-    void setXAxisLabel(const QString& t) { mSet.XAxisLabel = t; }
-    QString YAxisLabel() const { return mSet.YAxisLabel; }
-    void setYAxisLabel(const QString& t) { mSet.YAxisLabel = t; }
+    int DateTimeMode() const { return m_set.DateTimeMode; }
+    void setDateTimeMode(int mode) { m_set.DateTimeMode = mode; }
+    int ManualScaleControlX() const { return m_set.ManualScaleControlX; }
+    void setManualScaleControlX(int v) { m_set.ManualScaleControlX = v; }
+    int ManualScaleControlY() const { return m_set.ManualScaleControlY; }
+    void setManualScaleControlY(int v) { m_set.ManualScaleControlY = v; }
+    double ManualMinX() const { return m_set.ManualMinX; }
+    void setManualMinX(double v) { m_set.ManualMinX = v; }
+    double ManualMaxX() const { return m_set.ManualMaxX; }
+    void setManualMaxX(double v) { m_set.ManualMaxX = v; }
+    double ManualMinY() const { return m_set.ManualMinY; }
+    void setManualMinY(double v) { m_set.ManualMinY = v; }
+    double ManualMaxY() const { return m_set.ManualMaxY; }
+    void setManualMaxY(double v) { m_set.ManualMaxY = v; }
+    QString MainTitle() const { return m_set.MainTitle; }
+    void setMainTitle(const QString& t) { m_set.MainTitle = t; }
+    QString SubTitle() const { return m_set.SubTitle; }
+    void setSubTitle(const QString& t) { m_set.SubTitle = t; }
+    QString XAxisLabel() const { return m_set.XAxisLabel; }
+    void setXAxisLabel(const QString& t) { m_set.XAxisLabel = t; }
+    QString YAxisLabel() const { return m_set.YAxisLabel; }
+    void setYAxisLabel(const QString& t) { m_set.YAxisLabel = t; }
     QString SubsetLabels(int subset) const;
     void setSubsetLabels(int subset, const QString& t);
 
     // Look
-    PEColor GraphBackColor() const { return mSet.GraphBackColor; }
-    void setGraphBackColor(PEColor c) { mSet.GraphBackColor = c; }
-    PEColor DeskColor() const { return mSet.DeskColor; }
-    void setDeskColor(PEColor c) { mSet.DeskColor = c; }
-    PEColor TextColor() const { return mSet.TextColor; }
-    void setTextColor(PEColor c) { mSet.TextColor = c; }
+    PEColor GraphBackColor() const { return m_set.GraphBackColor; }
+    void setGraphBackColor(PEColor c) { m_set.GraphBackColor = c; }
+    PEColor DeskColor() const { return m_set.DeskColor; }
+    void setDeskColor(PEColor c) { m_set.DeskColor = c; }
+    PEColor TextColor() const { return m_set.TextColor; }
+    void setTextColor(PEColor c) { m_set.TextColor = c; }
     PEColor SubsetColors(int subset) const;
     void setSubsetColors(int subset, PEColor c);
     int SubsetLineTypes(int subset) const;
     void setSubsetLineTypes(int subset, int type);
-    int GridStyle() const { return mSet.GridStyle; }
-    void setGridStyle(int s) { mSet.GridStyle = s; }
-    int CurveGranularity() const { return mSet.CurveGranularity; }
-    void setCurveGranularity(int g) { mSet.CurveGranularity = g; }
-    bool AllowSpline() const { return mSet.AllowSpline; }
-    void setAllowSpline(bool on) { mSet.AllowSpline = on; }
-    bool AllowPointsPlusSpline() const { return mSet.AllowPointsPlusSpline; }
-    void setAllowPointsPlusSpline(bool on) { mSet.AllowPointsPlusSpline = on; }
-    bool PrepareImages() const { return mSet.PrepareImages; }
-    void setPrepareImages(bool on) { mSet.PrepareImages = on; }
+    int GridStyle() const { return m_set.GridStyle; }
+    void setGridStyle(int s) { m_set.GridStyle = s; }
+    int CurveGranularity() const { return m_set.CurveGranularity; }
+    void setCurveGranularity(int g) { m_set.CurveGranularity = g; }
+    bool AllowSpline() const { return m_set.AllowSpline; }
+    void setAllowSpline(bool on) { m_set.AllowSpline = on; }
+    bool AllowPointsPlusSpline() const { return m_set.AllowPointsPlusSpline; }
+    void setAllowPointsPlusSpline(bool on) { m_set.AllowPointsPlusSpline = on; }
+    bool PrepareImages() const { return m_set.PrepareImages; }
+    void setPrepareImages(bool on) { m_set.PrepareImages = on; }
 
     // Interaction
-    int AllowZooming() const { return mSet.AllowZooming; }
-    void setAllowZooming(int z) { mSet.AllowZooming = z; }
-    bool ZoomMode() const { return mZoomed; }
-    int CursorMode() const { return mSet.CursorMode; }
-    void setCursorMode(int m) { mSet.CursorMode = m; }
-    int CursorPromptStyle() const { return mSet.CursorPromptStyle; }
-    void setCursorPromptStyle(int s) { mSet.CursorPromptStyle = s; }
-    bool MouseCursorControl() const { return mSet.MouseCursorControl; }
-    void setMouseCursorControl(bool on) { mSet.MouseCursorControl = on; }
-    bool CursorPromptTracking() const { return mSet.CursorPromptTracking; }
-    void setCursorPromptTracking(bool on) { mSet.CursorPromptTracking = on; }
-    bool AllowDataHotSpots() const { return mSet.AllowDataHotSpots; }
-    void setAllowDataHotSpots(bool on) { mSet.AllowDataHotSpots = on; }
-    bool AllowPopup() const { return mSet.AllowPopup; }
-    void setAllowPopup(bool on) { mSet.AllowPopup = on; }
-    bool NoHelp() const { return mSet.NoHelp; }
-    void setNoHelp(bool on) { mSet.NoHelp = on; }
-    bool ModalDialogs() const { return mSet.ModalDialogs; }
-    void setModalDialogs(bool on) { mSet.ModalDialogs = on; }
-    bool AllowCustomization() const { return mSet.AllowCustomization; }
-    void setAllowCustomization(bool on) { mSet.AllowCustomization = on; }
-    bool AllowExporting() const { return mSet.AllowExporting; }
-    void setAllowExporting(bool on) { mSet.AllowExporting = on; }
-    bool AllowMaximization() const { return mSet.AllowMaximization; }
-    void setAllowMaximization(bool on) { mSet.AllowMaximization = on; }
+    int AllowZooming() const { return m_set.AllowZooming; }
+    void setAllowZooming(int z) { m_set.AllowZooming = z; }
+    bool ZoomMode() const { return m_zoomed; }
+    int CursorMode() const { return m_set.CursorMode; }
+    void setCursorMode(int m) { m_set.CursorMode = m; }
+    int CursorPromptStyle() const { return m_set.CursorPromptStyle; }
+    void setCursorPromptStyle(int s) { m_set.CursorPromptStyle = s; }
+    bool MouseCursorControl() const { return m_set.MouseCursorControl; }
+    void setMouseCursorControl(bool on) { m_set.MouseCursorControl = on; }
+    bool CursorPromptTracking() const { return m_set.CursorPromptTracking; }
+    void setCursorPromptTracking(bool on) { m_set.CursorPromptTracking = on; }
+    bool AllowDataHotSpots() const { return m_set.AllowDataHotSpots; }
+    void setAllowDataHotSpots(bool on) { m_set.AllowDataHotSpots = on; }
+    bool AllowPopup() const { return m_set.AllowPopup; }
+    void setAllowPopup(bool on) { m_set.AllowPopup = on; }
+    bool NoHelp() const { return m_set.NoHelp; }
+    void setNoHelp(bool on) { m_set.NoHelp = on; }
+    bool ModalDialogs() const { return m_set.ModalDialogs; }
+    void setModalDialogs(bool on) { m_set.ModalDialogs = on; }
+    bool AllowCustomization() const { return m_set.AllowCustomization; }
+    void setAllowCustomization(bool on) { m_set.AllowCustomization = on; }
+    bool AllowExporting() const { return m_set.AllowExporting; }
+    void setAllowExporting(bool on) { m_set.AllowExporting = on; }
+    bool AllowMaximization() const { return m_set.AllowMaximization; }
+    void setAllowMaximization(bool on) { m_set.AllowMaximization = on; }
 
     // Annotations (index 0 .. kMaxIndexed - 1; a line is drawn once its x was written)
-    bool ShowVertLineAnnotations() const { return mSet.ShowVertLineAnnotations; }
-    void setShowVertLineAnnotations(bool on) { mSet.ShowVertLineAnnotations = on; }
+    bool ShowVertLineAnnotations() const { return m_set.ShowVertLineAnnotations; }
+    void setShowVertLineAnnotations(bool on) { m_set.ShowVertLineAnnotations = on; }
     double VertLineAnnotation(int i) const;
     void setVertLineAnnotation(int i, double x);
     int VertLineAnnotationType(int i) const;
@@ -208,15 +208,15 @@ public:
     void setVertLineAnnotationColor(int i, PEColor c);
     QString VertLineAnnotationText(int i) const;
     void setVertLineAnnotationText(int i, const QString& t);
-    int LineAnnotationTextSize() const { return mSet.LineAnnotationTextSize; }
-    void setLineAnnotationTextSize(int percent) { mSet.LineAnnotationTextSize = percent; }
+    int LineAnnotationTextSize() const { return m_set.LineAnnotationTextSize; }
+    void setLineAnnotationTextSize(int percent) { m_set.LineAnnotationTextSize = percent; }
 
     // Commands
-    int PEnarg1() const { return mEnarg1; }
-    void setPEnarg1(int v) { mEnarg1 = v; }
-    int PEnarg2() const { return mEnarg2; }
-    void setPEnarg2(int v) { mEnarg2 = v; }
-    int PEactions() const { return mLastAction; }
+    int PEnarg1() const { return m_enarg1; }
+    void setPEnarg1(int v) { m_enarg1 = v; }
+    int PEnarg2() const { return m_enarg2; }
+    void setPEnarg2(int v) { m_enarg2 = v; }
+    int PEactions() const { return m_lastAction; }
     // Performs the command. Code 8 throws ChartError when the printer cannot be started.
     void setPEactions(int code);
 
@@ -249,7 +249,7 @@ public:
 
     // Inside view for tests and tools: the plot being drawn, and the text of the cursor
     // prompt (empty while hidden).
-    QCustomPlot* plot() const { return mPlot; }
+    QCustomPlot* plot() const { return m_plot; }
     QString cursorPromptText() const;
 
 signals:
@@ -325,26 +325,26 @@ private:
     void updateCursorPrompt(QPoint pos);
     bool hotSpotAt(QPoint pos, int& subset, int& point) const;
 
-    QCustomPlot* mPlot = nullptr;
-    QRubberBand* mBand = nullptr;
-    QLabel* mPrompt = nullptr;
-    QCPTextElement* mTitle = nullptr;
-    QCPTextElement* mSubTitle = nullptr;
-    QList<QCPAbstractItem*> mAnnotationItems;
-    QSharedPointer<QCPAxisTickerDateTime> mDateTicker;
-    QSharedPointer<QCPAxisTicker> mNumberTicker;
+    QCustomPlot* m_plot = nullptr;
+    QRubberBand* m_band = nullptr;
+    QLabel* m_prompt = nullptr;
+    QCPTextElement* m_title = nullptr;
+    QCPTextElement* m_subTitle = nullptr;
+    QList<QCPAbstractItem*> m_annotationItems;
+    QSharedPointer<QCPAxisTickerDateTime> m_dateTicker;
+    QSharedPointer<QCPAxisTicker> m_numberTicker;
 
-    Settings mSet;   // as written
-    Settings mBuilt; // as last drawn
-    bool mEverBuilt = false;
-    std::vector<std::unique_ptr<ChartSeries>> mSeries;
-    std::vector<DecimatedGraph*> mGraphs;
+    Settings m_set;   // as written
+    Settings m_built; // as last drawn
+    bool m_everBuilt = false;
+    std::vector<std::unique_ptr<ChartSeries>> m_series;
+    std::vector<DecimatedGraph*> m_graphs;
 
-    int mEnarg1 = 0, mEnarg2 = 0, mLastAction = 0;
-    bool mZoomed = false;
-    bool mPressed = false;
-    bool mDragging = false;
-    QPoint mPressPos;
+    int m_enarg1 = 0, m_enarg2 = 0, m_lastAction = 0;
+    bool m_zoomed = false;
+    bool m_pressed = false;
+    bool m_dragging = false;
+    QPoint m_pressPos;
 
     static PrintDialogHook sPrintDialogHook;
     static QPrinter* sSharedPrinter;

@@ -58,14 +58,14 @@ struct ProgressWindow {
 } // namespace
 
 FileCommands::FileCommands(QMdiArea* area, QWidget* mainWindow)
-    : QObject(mainWindow), mArea(area), mMain(mainWindow),
-      mPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : QObject(mainWindow), m_area(area), m_main(mainWindow),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     addTableWindow<TfrmList>(&TfrmList::Grid1, nullptr);
     addTableWindow<TfrmGraph>(nullptr, &TfrmGraph::PESGraph1);
-    PESGraph::setSharedPrinter(mPrinter.get());
+    PESGraph::setSharedPrinter(m_printer.get());
     OutputGraph1 = new QAction(QStringLiteral("output list to graph"), this);
     UndoZoom1 = new QAction(QStringLiteral("Undo Zoom"), this);
-    connect(mArea, &QMdiArea::subWindowActivated, this, &FileCommands::updateMenus);
+    connect(m_area, &QMdiArea::subWindowActivated, this, &FileCommands::updateMenus);
 }
 
 FileCommands::~FileCommands() {
@@ -73,11 +73,11 @@ FileCommands::~FileCommands() {
 }
 
 void FileCommands::setRecorderChart(std::function<PESGraph*()> recorderChart) {
-    mRecorderChart = std::move(recorderChart);
+    m_recorderChart = std::move(recorderChart);
 }
 
 void FileCommands::attach(const Controls& c) {
-    mControls = c;
+    m_controls = c;
     const auto wire = [this](QAction* action, void (FileCommands::*handler)()) {
         if (action)
             connect(action, &QAction::triggered, this,
@@ -125,13 +125,13 @@ void FileCommands::attach(const Controls& c) {
 QWidget* FileCommands::activeMdiChild() const {
     // The current child window stays current while another top-level window (a dialog, a
     // message) is active, where activeSubWindow() would be none.
-    const QMdiSubWindow* sub = mArea ? mArea->currentSubWindow() : nullptr;
+    const QMdiSubWindow* sub = m_area ? m_area->currentSubWindow() : nullptr;
     return sub ? sub->widget() : nullptr;
 }
 
 FileCommands::Parts FileCommands::partsOf(QWidget* window) const {
     if (window)
-        for (const auto& kind : mKinds)
+        for (const auto& kind : m_kinds)
             if (const auto parts = kind(window))
                 return *parts;
     return {};
@@ -141,7 +141,7 @@ PESGraph* FileCommands::scaleTarget() const {
     QWidget* active = activeMdiChild();
     if (PESGraph* chart = partsOf(active).chart)
         return chart;
-    return mRecorderChart ? mRecorderChart() : nullptr;
+    return m_recorderChart ? m_recorderChart() : nullptr;
 }
 
 void FileCommands::updateMenus() {
@@ -150,19 +150,19 @@ void FileCommands::updateMenus() {
         if (a)
             a->setEnabled(on);
     };
-    enable(mControls.Open1, true);
-    enable(mControls.PrinterSetup1, true);
-    enable(mControls.Save1, parts.table != nullptr);
-    enable(mControls.Print1, parts.table != nullptr || activeChild<TfrmGraph>() != nullptr);
+    enable(m_controls.Open1, true);
+    enable(m_controls.PrinterSetup1, true);
+    enable(m_controls.Save1, parts.table != nullptr);
+    enable(m_controls.Print1, parts.table != nullptr || activeChild<TfrmGraph>() != nullptr);
     enable(OutputGraph1, activeChild<TfrmList>() != nullptr);
-    enable(mControls.Scale1, scaleTarget() != nullptr);
+    enable(m_controls.Scale1, scaleTarget() != nullptr);
     enable(UndoZoom1, parts.chart != nullptr);
 }
 
 QMdiSubWindow* FileCommands::addChild(QWidget* content) {
-    QMdiSubWindow* sub = AddChildWindow(mArea, content, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* sub = AddChildWindow(m_area, content, ChildWindowStyle::Sizeable);
     // The commands follow the window that just appeared even before the system activates it.
-    mArea->setActiveSubWindow(sub);
+    m_area->setActiveSubWindow(sub);
     return sub;
 }
 
@@ -173,24 +173,24 @@ void FileCommands::Save1Click() {
 }
 
 bool FileCommands::SaveTable(StringGrid* grid) {
-    if (mBusy)
+    if (m_busy)
         return false;
     // The window may be closed while a dialog of the save is up.
     QPointer<StringGrid> table = grid;
     if (!table)
         return false;
-    const QScopedValueRollback busy(mBusy, true);
+    const QScopedValueRollback busy(m_busy, true);
     const int lastRow = table->RowCount() - 1;
 
-    const QString path = Dialogs::AskFile(mMain, {Dialogs::FileRequest::Kind::Save, QString(),
-                                                  QCoreApplication::applicationDirPath(),
-                                                  FileFilter, QStringLiteral("txt")});
+    const QString path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Save, QString(),
+                                                   QCoreApplication::applicationDirPath(),
+                                                   FileFilter, QStringLiteral("txt")});
     if (path.isEmpty() || !table)
         return false;
 
     DataFileWriter::RowRange range;
     {
-        TfrmScope picker(mMain);
+        TfrmScope picker(m_main);
         picker.setWindowTitle(QStringLiteral("Save File"));
         picker.GroupBox1->show();
         picker.BitBtn1->show();
@@ -208,14 +208,14 @@ bool FileCommands::SaveTable(StringGrid* grid) {
             const auto chosen = DataFileWriter::rangeFromTexts(picker.edtSelFrom->text(),
                                                                picker.edtSelTo->text(), lastRow);
             if (!chosen) {
-                Dialogs::ShowMessage(mMain, QStringLiteral("invalid integer"));
+                Dialogs::ShowMessage(m_main, QStringLiteral("invalid integer"));
                 return false;
             }
             range = *chosen;
         }
     }
 
-    ProgressWindow progress(mMain);
+    ProgressWindow progress(m_main);
     TfrmScope* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Saving Progress"));
     scope->Progress1->show();
@@ -232,23 +232,23 @@ bool FileCommands::SaveTable(StringGrid* grid) {
                                              DataFileWriter::OnCancel::KeepWritten);
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
-        Dialogs::ShowError(mMain, result.error);
+        Dialogs::ShowError(m_main, result.error);
     return result.status == DataFileWriter::Result::Status::Saved;
 }
 
 // ---- open -------------------------------------------------------------------------------------
 
 void FileCommands::Open1Click() {
-    if (mBusy)
+    if (m_busy)
         return;
-    const QScopedValueRollback busy(mBusy, true);
+    const QScopedValueRollback busy(m_busy, true);
     const QString path =
-        Dialogs::AskFile(mMain, {Dialogs::FileRequest::Kind::Open, QString(),
-                                 QCoreApplication::applicationDirPath(), FileFilter, QString()});
+        Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
+                                  QCoreApplication::applicationDirPath(), FileFilter, QString()});
     if (path.isEmpty())
         return;
 
-    ProgressWindow progress(mMain);
+    ProgressWindow progress(m_main);
     TfrmScope* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Open Progress"));
     scope->SText1->show();
@@ -259,8 +259,8 @@ void FileCommands::Open1Click() {
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Dialogs::ShowError(mMain, QStringLiteral("Could not open %1: %2")
-                                      .arg(QDir::toNativeSeparators(path), file.errorString()));
+        Dialogs::ShowError(m_main, QStringLiteral("Could not open %1: %2")
+                                       .arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
     auto* list = new TfrmList;
@@ -280,24 +280,24 @@ void FileCommands::Open1Click() {
     grid->viewport()->update();
     emit listOpened(list);
     if (result.status == DataFileReader::Result::Status::Failed)
-        Dialogs::ShowError(mMain, QStringLiteral("Could not read %1: %2")
-                                      .arg(QDir::toNativeSeparators(path), result.error));
+        Dialogs::ShowError(m_main, QStringLiteral("Could not read %1: %2")
+                                       .arg(QDir::toNativeSeparators(path), result.error));
     else if (!result.notice.isEmpty())
-        Dialogs::ShowMessage(mMain, result.notice);
+        Dialogs::ShowMessage(m_main, result.notice);
 }
 
 // ---- list to graph ----------------------------------------------------------------------------
 
 void FileCommands::btnOutputGraphClick() {
-    if (mBusy)
+    if (m_busy)
         return;
     auto* list = activeChild<TfrmList>();
     if (!list)
         return;
-    const QScopedValueRollback busy(mBusy, true);
+    const QScopedValueRollback busy(m_busy, true);
     const StringGridModel& table = *list->Grid1->gridModel();
     if (table.Cells(1, 1).isEmpty()) {
-        Dialogs::ShowMessage(mMain, QStringLiteral("No data to graph !"));
+        Dialogs::ShowMessage(m_main, QStringLiteral("No data to graph !"));
         return;
     }
     const int last = table.RowCount() - 1;
@@ -307,7 +307,7 @@ void FileCommands::btnOutputGraphClick() {
     const auto end = start ? ListDateTimeReader::readSlowly(lastText) : std::nullopt;
     if (!start || !end) {
         Dialogs::ShowError(
-            mMain,
+            m_main,
             QStringLiteral("'%1' is not a valid date and time").arg(start ? lastText : firstText));
         return;
     }
@@ -324,7 +324,7 @@ void FileCommands::btnOutputGraphClick() {
     SetupTimeChart(chart, last, *start, *end);
     QMdiSubWindow* sub = addChild(graph);
 
-    ProgressWindow progress(mMain);
+    ProgressWindow progress(m_main);
     TfrmScope* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Graphing Progress"));
     scope->SText1->show();
@@ -345,7 +345,7 @@ void FileCommands::btnOutputGraphClick() {
         return;
     sub->showNormal();
     sub->raise();
-    mArea->setActiveSubWindow(sub);
+    m_area->setActiveSubWindow(sub);
     const ListGraph::Bounds scale = ListGraph::WithMargins(b);
     chart->setManualMaxY(scale.Ymax);
     chart->setManualMinY(scale.Ymin);
@@ -362,7 +362,7 @@ void FileCommands::Scale1Click() {
     QPointer<PESGraph> chart = scaleTarget();
     if (!chart)
         return;
-    TfrmScope editor(mMain);
+    TfrmScope editor(m_main);
     editor.GroupBox1->show();
     editor.BitBtn1->show();
     editor.BitBtn2->show();
@@ -378,11 +378,11 @@ void FileCommands::Scale1Click() {
     bool topOk = false, bottomOk = false;
     float top = locale.toFloat(editor.edtSelFrom->text(), &topOk);
     if (!topOk)
-        Dialogs::ShowMessage(mMain,
+        Dialogs::ShowMessage(m_main,
                              editor.edtSelFrom->text() + QStringLiteral(" is invalid number !"));
     float bottom = locale.toFloat(editor.edtSelTo->text(), &bottomOk);
     if (!bottomOk)
-        Dialogs::ShowMessage(mMain,
+        Dialogs::ShowMessage(m_main,
                              editor.edtSelTo->text() + QStringLiteral(" is invalid number !"));
     if (!topOk || !bottomOk || !chart)
         return;
@@ -407,7 +407,7 @@ void FileCommands::SpeedButton7Click() {
 // ---- printing ---------------------------------------------------------------------------------
 
 void FileCommands::SpeedButton3Click() {
-    if (mBusy)
+    if (m_busy)
         return;
     QWidget* window = activeMdiChild();
     if (StringGrid* table = partsOf(window).table) {
@@ -420,12 +420,12 @@ void FileCommands::SpeedButton3Click() {
 
 void FileCommands::printTable(StringGrid* table) {
     QPointer<StringGrid> alive = table;
-    if (!PESGraph::ShowPrintDialog(*mPrinter, mMain) || !alive)
+    if (!PESGraph::ShowPrintDialog(*m_printer, m_main) || !alive)
         return;
-    GridPrintout::Print(*mPrinter, *table->gridModel());
+    GridPrintout::Print(*m_printer, *table->gridModel());
 }
 
 void FileCommands::PrinterSetup1Click() {
     // Only the printer and its settings are chosen here; nothing is printed.
-    PESGraph::ShowPrintDialog(*mPrinter, mMain, QStringLiteral("Printer Setup"));
+    PESGraph::ShowPrintDialog(*m_printer, m_main, QStringLiteral("Printer Setup"));
 }

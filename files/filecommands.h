@@ -53,7 +53,7 @@ public:
     // Save and Print take and `chart` the chart that Scale and Undo Zoom act on (nullptr for
     // none).
     template <class W> void addTableWindow(StringGrid* W::*table, PESGraph* W::*chart) {
-        mKinds.push_back([table, chart](QWidget* w) -> std::optional<Parts> {
+        m_kinds.push_back([table, chart](QWidget* w) -> std::optional<Parts> {
             if (auto* window = qobject_cast<W*>(w))
                 return Parts{table ? window->*table : nullptr, chart ? window->*chart : nullptr};
             return std::nullopt;
@@ -106,7 +106,7 @@ public:
     void updateMenus();
 
     // The program's printer.
-    QPrinter& printer() { return *mPrinter; }
+    QPrinter& printer() { return *m_printer; }
 
     // The filter list of the open and save dialogs.
     static const QString FileFilter;
@@ -120,11 +120,11 @@ private:
     QMdiSubWindow* addChild(QWidget* content);
     void printTable(StringGrid* table);
 
-    QMdiArea* mArea;
-    QPointer<QWidget> mMain;
-    std::unique_ptr<QPrinter> mPrinter;
-    std::vector<std::function<std::optional<Parts>(QWidget*)>> mKinds;
-    std::function<PESGraph*()> mRecorderChart;
-    Controls mControls;
-    bool mBusy = false;
+    QMdiArea* m_area;
+    QPointer<QWidget> m_main;
+    std::unique_ptr<QPrinter> m_printer;
+    std::vector<std::function<std::optional<Parts>(QWidget*)>> m_kinds;
+    std::function<PESGraph*()> m_recorderChart;
+    Controls m_controls;
+    bool m_busy = false;
 };

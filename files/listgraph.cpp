@@ -19,11 +19,11 @@ double toDays(QDate date, int msecs) {
 
 ListDateTimeReader::ListDateTimeReader() {
     const QLocale locale;
-    mAm = locale.amText();
-    mPm = locale.pmText();
+    m_am = locale.amText();
+    m_pm = locale.pmText();
     const QString format = DateTimeText::TimeFormat();
     const bool twelveHour = format.contains(u'a', Qt::CaseInsensitive);
-    mQuick = true;
+    m_quick = true;
     for (qsizetype i = 0; i < format.size();) {
         const QChar c = format[i];
         qsizetype j = i;
@@ -31,19 +31,19 @@ ListDateTimeReader::ListDateTimeReader() {
             ++j;
         const qsizetype run = j - i;
         if (c == u'h' && run <= 2)
-            mTokens.push_back({twelveHour ? Token::Hour12 : Token::Hour24, {}});
+            m_tokens.push_back({twelveHour ? Token::Hour12 : Token::Hour24, {}});
         else if (c == u'H' && run <= 2)
-            mTokens.push_back({Token::Hour24, {}});
+            m_tokens.push_back({Token::Hour24, {}});
         else if (c == u'm' && run <= 2)
-            mTokens.push_back({Token::Minute, {}});
+            m_tokens.push_back({Token::Minute, {}});
         else if (c == u's' && run <= 2)
-            mTokens.push_back({Token::Second, {}});
+            m_tokens.push_back({Token::Second, {}});
         else if ((c == u'a' || c == u'A') && run <= 2)
-            mTokens.push_back({Token::AmPm, {}});
+            m_tokens.push_back({Token::AmPm, {}});
         else if (c.isLetter() || c == u'\'')
-            mQuick = false; // milliseconds, quoted text: left to the general parser
+            m_quick = false; // milliseconds, quoted text: left to the general parser
         else
-            mTokens.push_back({Token::Literal, format.mid(i, run)});
+            m_tokens.push_back({Token::Literal, format.mid(i, run)});
         i = j;
     }
 }
@@ -63,7 +63,7 @@ std::optional<int> ListDateTimeReader::quickTime(const QString& time) const {
         return digits > 0;
     };
     bool twelve = false;
-    for (const Token& t : mTokens) {
+    for (const Token& t : m_tokens) {
         switch (t.kind) {
         case Token::Hour12:
         case Token::Hour24:
@@ -80,12 +80,12 @@ std::optional<int> ListDateTimeReader::quickTime(const QString& time) const {
                 return std::nullopt;
             break;
         case Token::AmPm:
-            if (QStringView(time).mid(at).startsWith(mAm, Qt::CaseInsensitive)) {
+            if (QStringView(time).mid(at).startsWith(m_am, Qt::CaseInsensitive)) {
                 pm = 0;
-                at += mAm.size();
-            } else if (QStringView(time).mid(at).startsWith(mPm, Qt::CaseInsensitive)) {
+                at += m_am.size();
+            } else if (QStringView(time).mid(at).startsWith(m_pm, Qt::CaseInsensitive)) {
                 pm = 1;
-                at += mPm.size();
+                at += m_pm.size();
             } else {
                 return std::nullopt;
             }
@@ -117,29 +117,29 @@ std::optional<double> ListDateTimeReader::readSlowly(const QString& text) {
 }
 
 std::optional<double> ListDateTimeReader::read(const QString& date, const QString& time) {
-    if (!mQuick)
+    if (!m_quick)
         return readSlowly(date + u' ' + time);
-    if (date != mLastDate || mLastDate.isNull()) {
+    if (date != m_lastDate || m_lastDate.isNull()) {
         // A new date text: read the row the general way, and check the quick time reading
         // against it.
-        mLastDate = date;
-        mLastDateValue.reset();
+        m_lastDate = date;
+        m_lastDateValue.reset();
         const auto dt = DateTimeText::Parse(date + u' ' + time);
         if (!dt) {
             // The date may be sound and the time not: the next row tells.
-            mLastDate = QString();
+            m_lastDate = QString();
             return std::nullopt;
         }
-        mLastDateValue = dt->date();
+        m_lastDateValue = dt->date();
         const int ms = dt->time().msecsSinceStartOfDay();
         if (quickTime(time) != ms)
-            mQuick = false;
+            m_quick = false;
         return toDays(dt->date(), ms);
     }
     const auto ms = quickTime(time);
-    if (!ms || !mLastDateValue)
+    if (!ms || !m_lastDateValue)
         return readSlowly(date + u' ' + time);
-    return toDays(*mLastDateValue, *ms);
+    return toDays(*m_lastDateValue, *ms);
 }
 
 ListGraph::Bounds ListGraph::Fill(const StringGridModel& table, PESGraph* chart,

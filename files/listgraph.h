@@ -35,11 +35,11 @@ private:
     };
     std::optional<int> quickTime(const QString& time) const; // ms since midnight
 
-    std::vector<Token> mTokens;
-    bool mQuick = false;
-    QString mAm, mPm;
-    QString mLastDate;
-    std::optional<QDate> mLastDateValue;
+    std::vector<Token> m_tokens;
+    bool m_quick = false;
+    QString m_am, m_pm;
+    QString m_lastDate;
+    std::optional<QDate> m_lastDateValue;
 };
 
 // Fills a list-graph chart from a list window's table: per data row i (1 .. L), point i - 1

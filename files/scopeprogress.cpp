@@ -6,32 +6,32 @@
 
 ScopeProgress::ScopeProgress(TfrmScope* scope, QObject* watched, std::function<void(qint64)> show,
                              bool cancellable)
-    : mScope(scope), mWatched(watched), mShow(std::move(show)), mCancellable(cancellable) {}
+    : m_scope(scope), m_watched(watched), m_show(std::move(show)), m_cancellable(cancellable) {}
 
 bool ScopeProgress::cancelled() const {
-    return !mWatched || (mCancellable && (!mScope || mScope->ProgressCancelled()));
+    return !m_watched || (m_cancellable && (!m_scope || m_scope->ProgressCancelled()));
 }
 
 bool ScopeProgress::advance(qint64 done) {
-    mLast = done;
+    m_last = done;
     if (cancelled()) {
-        mStopped = true;
+        m_stopped = true;
         return false;
     }
-    if (mSince.isValid() && mSince.elapsed() < IntervalMs)
+    if (m_since.isValid() && m_since.elapsed() < IntervalMs)
         return true;
-    mSince.start();
-    if (mScope && mShow)
-        mShow(done);
+    m_since.start();
+    if (m_scope && m_show)
+        m_show(done);
     QCoreApplication::processEvents();
     if (cancelled()) {
-        mStopped = true;
+        m_stopped = true;
         return false;
     }
     return true;
 }
 
 void ScopeProgress::finish() {
-    if (mScope && mShow && mWatched)
-        mShow(mLast);
+    if (m_scope && m_show && m_watched)
+        m_show(m_last);
 }

@@ -30,16 +30,16 @@ public:
     bool advance(qint64 done) override;
     // Shows the last count (the step ends between two services).
     void finish();
-    bool stopped() const { return mStopped; }
+    bool stopped() const { return m_stopped; }
 
 private:
     bool cancelled() const;
 
-    QPointer<TfrmScope> mScope;
-    QPointer<QObject> mWatched;
-    std::function<void(qint64)> mShow;
-    bool mCancellable;
-    bool mStopped = false;
-    qint64 mLast = 0;
-    QElapsedTimer mSince;
+    QPointer<TfrmScope> m_scope;
+    QPointer<QObject> m_watched;
+    std::function<void(qint64)> m_show;
+    bool m_cancellable;
+    bool m_stopped = false;
+    qint64 m_last = 0;
+    QElapsedTimer m_since;
 };

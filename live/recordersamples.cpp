@@ -6,20 +6,20 @@
 
 void RecorderSamples::clear() {
     // Give the memory back: a recording may have held millions of samples.
-    std::vector<float>().swap(mValues);
-    std::vector<Run>().swap(mRuns);
+    std::vector<float>().swap(m_values);
+    std::vector<Run>().swap(m_runs);
 }
 
 void RecorderSamples::append(float value, int unitSize) {
-    if (mRuns.empty() || mRuns.back().unitSize != unitSize)
-        mRuns.push_back({size(), unitSize});
-    mValues.push_back(value);
+    if (m_runs.empty() || m_runs.back().unitSize != unitSize)
+        m_runs.push_back({size(), unitSize});
+    m_values.push_back(value);
 }
 
 int RecorderSamples::unitSizeAt(int index) const {
-    const auto after = std::upper_bound(mRuns.begin(), mRuns.end(), index,
+    const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), index,
                                         [](int i, const Run& run) { return i < run.first; });
-    return after == mRuns.begin() ? 1 : std::prev(after)->unitSize;
+    return after == m_runs.begin() ? 1 : std::prev(after)->unitSize;
 }
 
 float RecorderSamples::converted(int index, int displayUnit) const {

@@ -24,8 +24,8 @@ public:
     // Adds a sample taken in a unit of the given size (> 0).
     void append(float value, int unitSize);
 
-    int size() const { return int(mValues.size()); }
-    float value(int index) const { return mValues[std::size_t(index)]; }
+    int size() const { return int(m_values.size()); }
+    float value(int index) const { return m_values[std::size_t(index)]; }
     // The unit size sample `index` was taken in.
     int unitSizeAt(int index) const;
     // Sample `index` converted into a unit of size `displayUnit`, in single precision.
@@ -34,7 +34,7 @@ public:
     template <typename F> void forEachConverted(int displayUnit, F f) const;
 
     // Number of runs of one unit (for tests).
-    int runCount() const { return int(mRuns.size()); }
+    int runCount() const { return int(m_runs.size()); }
 
     // The size of a unit as the live reading names it (UnitText); 1 for any unit that has no
     // larger or smaller relative (currents are separate functions; C and F are not multiples).
@@ -47,14 +47,14 @@ private:
     };
     static float convert(float value, int from, int to);
 
-    std::vector<float> mValues;
-    std::vector<Run> mRuns;
+    std::vector<float> m_values;
+    std::vector<Run> m_runs;
 };
 
 template <typename F> void RecorderSamples::forEachConverted(int displayUnit, F f) const {
-    for (std::size_t r = 0; r < mRuns.size(); ++r) {
-        const int end = r + 1 < mRuns.size() ? mRuns[r + 1].first : size();
-        for (int i = mRuns[r].first; i < end; ++i)
-            f(i, convert(mValues[std::size_t(i)], mRuns[r].unitSize, displayUnit));
+    for (std::size_t r = 0; r < m_runs.size(); ++r) {
+        const int end = r + 1 < m_runs.size() ? m_runs[r + 1].first : size();
+        for (int i = m_runs[r].first; i < end; ++i)
+            f(i, convert(m_values[std::size_t(i)], m_runs[r].unitSize, displayUnit));
     }
 }

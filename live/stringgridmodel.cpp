@@ -36,7 +36,7 @@ StringGridModel::~StringGridModel() = default;
 // ---- records -------------------------------------------------------------------------------
 
 const char* StringGridModel::record(Locator at) const {
-    return mBlocks[std::size_t(at >> 32)].bytes.get() + (at & 0xFFFFFFFFu);
+    return m_blocks[std::size_t(at >> 32)].bytes.get() + (at & 0xFFFFFFFFu);
 }
 
 std::uint32_t StringGridModel::recordSize(const char* rec) {
@@ -66,7 +66,7 @@ QByteArrayView StringGridModel::cellOf(const char* rec, int col) {
 
 void StringGridModel::cellsOf(int row, std::vector<QByteArrayView>& out) const {
     out.clear();
-    const Locator at = mRows[std::size_t(row)];
+    const Locator at = m_rows[std::size_t(row)];
     if (at == kNoRecord)
         return;
     const char* p = record(at);
@@ -87,64 +87,64 @@ void StringGridModel::encode(const std::vector<QByteArrayView>& cells) {
     std::size_t n = cells.size();
     while (n > 0 && cells[n - 1].isEmpty())
         --n;
-    mScratch.clear();
-    putVarint(mScratch, std::uint32_t(n));
+    m_scratch.clear();
+    putVarint(m_scratch, std::uint32_t(n));
     for (std::size_t i = 0; i < n; ++i)
-        putVarint(mScratch, std::uint32_t(cells[i].size()));
+        putVarint(m_scratch, std::uint32_t(cells[i].size()));
     for (std::size_t i = 0; i < n; ++i)
-        mScratch.append(cells[i].data(), cells[i].size());
+        m_scratch.append(cells[i].data(), cells[i].size());
 }
 
 void StringGridModel::release(int row) {
-    const Locator at = mRows[std::size_t(row)];
+    const Locator at = m_rows[std::size_t(row)];
     if (at == kNoRecord)
         return;
     const std::uint32_t size = recordSize(record(at));
     const std::size_t block = std::size_t(at >> 32);
     const std::uint32_t offset = std::uint32_t(at & 0xFFFFFFFFu);
-    mLiveBytes -= size;
-    if (block + 1 == mBlocks.size() && offset + size == mBlocks[block].used)
-        mBlocks[block].used = offset; // the newest record: its space is reused at once
+    m_liveBytes -= size;
+    if (block + 1 == m_blocks.size() && offset + size == m_blocks[block].used)
+        m_blocks[block].used = offset; // the newest record: its space is reused at once
     else
-        mGarbageBytes += size;
-    mRows[std::size_t(row)] = kNoRecord;
+        m_garbageBytes += size;
+    m_rows[std::size_t(row)] = kNoRecord;
 }
 
 StringGridModel::Locator StringGridModel::append(const char* bytes, std::uint32_t size) {
-    if (mBlocks.empty() || mBlocks.back().size - mBlocks.back().used < size) {
+    if (m_blocks.empty() || m_blocks.back().size - m_blocks.back().used < size) {
         Block b;
         b.size = std::max(kBlockSize, size);
         b.bytes = std::make_unique<char[]>(b.size);
-        mBlocks.push_back(std::move(b));
+        m_blocks.push_back(std::move(b));
     }
-    Block& b = mBlocks.back();
+    Block& b = m_blocks.back();
     std::memcpy(b.bytes.get() + b.used, bytes, size);
-    const Locator at = (Locator(mBlocks.size() - 1) << 32) | b.used;
+    const Locator at = (Locator(m_blocks.size() - 1) << 32) | b.used;
     b.used += size;
-    mLiveBytes += size;
+    m_liveBytes += size;
     return at;
 }
 
 void StringGridModel::store(int row) {
     release(row);
-    if (mScratch.size() > 1) // more than a cell count of 0
-        mRows[std::size_t(row)] = append(mScratch.constData(), std::uint32_t(mScratch.size()));
+    if (m_scratch.size() > 1) // more than a cell count of 0
+        m_rows[std::size_t(row)] = append(m_scratch.constData(), std::uint32_t(m_scratch.size()));
     compactIfWasteful();
 }
 
 void StringGridModel::compactIfWasteful() {
-    if (mLiveBytes == 0 && !mBlocks.empty())
+    if (m_liveBytes == 0 && !m_blocks.empty())
         compact();
-    else if (mGarbageBytes > kCompactAbove && mGarbageBytes > mLiveBytes)
+    else if (m_garbageBytes > kCompactAbove && m_garbageBytes > m_liveBytes)
         compact();
 }
 
 void StringGridModel::compact() {
     std::vector<Block> old;
-    old.swap(mBlocks);
-    mLiveBytes = 0;
-    mGarbageBytes = 0;
-    for (Locator& at : mRows) {
+    old.swap(m_blocks);
+    m_liveBytes = 0;
+    m_garbageBytes = 0;
+    for (Locator& at : m_rows) {
         if (at == kNoRecord)
             continue;
         const char* rec = old[std::size_t(at >> 32)].bytes.get() + (at & 0xFFFFFFFFu);
@@ -159,12 +159,12 @@ void StringGridModel::setRowCount(int rows) {
     const int old = RowCount();
     if (rows == old)
         return;
-    const int viewBefore = std::max(old - mFixedRows, 0);
-    const int viewAfter = std::max(rows - mFixedRows, 0);
+    const int viewBefore = std::max(old - m_fixedRows, 0);
+    const int viewAfter = std::max(rows - m_fixedRows, 0);
     if (rows > old) {
         if (viewAfter > viewBefore)
             beginInsertRows(QModelIndex(), viewBefore, viewAfter - 1);
-        mRows.resize(std::size_t(rows), kNoRecord);
+        m_rows.resize(std::size_t(rows), kNoRecord);
         if (viewAfter > viewBefore)
             endInsertRows();
         return;
@@ -173,24 +173,24 @@ void StringGridModel::setRowCount(int rows) {
         beginRemoveRows(QModelIndex(), viewAfter, viewBefore - 1);
     for (int r = old - 1; r >= rows; --r) // newest first, so their space is reused
         release(r);
-    mRows.resize(std::size_t(rows));
-    if (mRows.capacity() > 2 * mRows.size() + 4096)
-        mRows.shrink_to_fit();
+    m_rows.resize(std::size_t(rows));
+    if (m_rows.capacity() > 2 * m_rows.size() + 4096)
+        m_rows.shrink_to_fit();
     compactIfWasteful();
     if (viewAfter < viewBefore)
         endRemoveRows();
-    if (rows < mFixedRows && mColCount > 0)
-        emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
+    if (rows < m_fixedRows && m_colCount > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
 }
 
 void StringGridModel::setColCount(int cols) {
     cols = std::max(cols, 0);
-    const int old = mColCount;
+    const int old = m_colCount;
     if (cols == old)
         return;
     if (cols > old) {
         beginInsertColumns(QModelIndex(), old, cols - 1);
-        mColCount = cols;
+        m_colCount = cols;
         endInsertColumns();
         return;
     }
@@ -204,32 +204,32 @@ void StringGridModel::setColCount(int cols) {
         encode(cells);
         store(r);
     }
-    mColCount = cols;
+    m_colCount = cols;
     endRemoveColumns();
 }
 
 void StringGridModel::setFixedRows(int rows) {
     rows = std::clamp(rows, 0, 1);
-    if (rows == mFixedRows)
+    if (rows == m_fixedRows)
         return;
     beginResetModel();
-    mFixedRows = rows;
+    m_fixedRows = rows;
     endResetModel();
 }
 
 void StringGridModel::setFixedCols(int cols) {
     cols = std::max(cols, 0);
-    if (cols == mFixedCols)
+    if (cols == m_fixedCols)
         return;
     beginResetModel();
-    mFixedCols = cols;
+    m_fixedCols = cols;
     endResetModel();
 }
 
 QString StringGridModel::Cells(int col, int row) const {
-    if (col < 0 || col >= mColCount || row < 0 || row >= RowCount())
+    if (col < 0 || col >= m_colCount || row < 0 || row >= RowCount())
         return QString();
-    const Locator at = mRows[std::size_t(row)];
+    const Locator at = m_rows[std::size_t(row)];
     if (at == kNoRecord)
         return QString();
     const QByteArrayView cell = cellOf(record(at), col);
@@ -237,19 +237,19 @@ QString StringGridModel::Cells(int col, int row) const {
 }
 
 void StringGridModel::setCells(int col, int row, const QString& text) {
-    if (col < 0 || col >= mColCount || row < 0 || row >= RowCount())
+    if (col < 0 || col >= m_colCount || row < 0 || row >= RowCount())
         return;
     const QByteArray utf8 = text.toUtf8();
-    cellsOf(row, mCells);
+    cellsOf(row, m_cells);
     const QByteArrayView old =
-        std::size_t(col) < mCells.size() ? mCells[std::size_t(col)] : QByteArrayView();
+        std::size_t(col) < m_cells.size() ? m_cells[std::size_t(col)] : QByteArrayView();
     if (old.size() == utf8.size() &&
         (old.isEmpty() || std::memcmp(old.data(), utf8.constData(), std::size_t(old.size())) == 0))
         return;
-    if (mCells.size() <= std::size_t(col))
-        mCells.resize(std::size_t(col) + 1);
-    mCells[std::size_t(col)] = utf8;
-    encode(mCells);
+    if (m_cells.size() <= std::size_t(col))
+        m_cells.resize(std::size_t(col) + 1);
+    m_cells[std::size_t(col)] = utf8;
+    encode(m_cells);
     store(row);
     notifyChanged(col, row);
 }
@@ -257,22 +257,22 @@ void StringGridModel::setCells(int col, int row, const QString& text) {
 void StringGridModel::setRow(int row, const QStringList& cells) {
     if (row < 0 || row >= RowCount())
         return;
-    const int n = std::min(int(cells.size()), mColCount);
+    const int n = std::min(int(cells.size()), m_colCount);
     std::vector<QByteArray> utf8;
     utf8.resize(std::size_t(n));
-    mCells.assign(std::size_t(n), QByteArrayView());
+    m_cells.assign(std::size_t(n), QByteArrayView());
     for (int i = 0; i < n; ++i) {
         utf8[std::size_t(i)] = cells[i].toUtf8();
-        mCells[std::size_t(i)] = utf8[std::size_t(i)];
+        m_cells[std::size_t(i)] = utf8[std::size_t(i)];
     }
-    encode(mCells);
+    encode(m_cells);
     store(row);
-    if (mColCount == 0)
+    if (m_colCount == 0)
         return;
-    if (row < mFixedRows)
-        emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
+    if (row < m_fixedRows)
+        emit headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
     else
-        emit dataChanged(index(row - mFixedRows, 0), index(row - mFixedRows, mColCount - 1));
+        emit dataChanged(index(row - m_fixedRows, 0), index(row - m_fixedRows, m_colCount - 1));
 }
 
 void StringGridModel::clearRow(int row) {
@@ -280,17 +280,17 @@ void StringGridModel::clearRow(int row) {
 }
 
 void StringGridModel::notifyChanged(int col, int row) {
-    if (row < mFixedRows)
+    if (row < m_fixedRows)
         emit headerDataChanged(Qt::Horizontal, col, col);
     else {
-        const QModelIndex i = index(row - mFixedRows, col);
+        const QModelIndex i = index(row - m_fixedRows, col);
         emit dataChanged(i, i);
     }
 }
 
 qint64 StringGridModel::memoryBytes() const {
-    qint64 bytes = qint64(mRows.capacity() * sizeof(Locator)) + mScratch.capacity();
-    for (const Block& b : mBlocks)
+    qint64 bytes = qint64(m_rows.capacity() * sizeof(Locator)) + m_scratch.capacity();
+    for (const Block& b : m_blocks)
         bytes += b.size;
     return bytes;
 }
@@ -298,21 +298,21 @@ qint64 StringGridModel::memoryBytes() const {
 // ---- model interface -----------------------------------------------------------------------
 
 int StringGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : std::max(RowCount() - mFixedRows, 0);
+    return parent.isValid() ? 0 : std::max(RowCount() - m_fixedRows, 0);
 }
 
 int StringGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : mColCount;
+    return parent.isValid() ? 0 : m_colCount;
 }
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
-    return Cells(index.column(), index.row() + mFixedRows);
+    return Cells(index.column(), index.row() + m_fixedRows);
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || mFixedRows == 0)
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || m_fixedRows == 0)
         return QVariant();
     return Cells(section, 0);
 }
@@ -320,7 +320,7 @@ QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.column() < mFixedCols)
+    if (index.column() < m_fixedCols)
         return Qt::ItemIsEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }

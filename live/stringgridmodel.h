@@ -29,16 +29,16 @@ public:
     explicit StringGridModel(QObject* parent = nullptr);
     ~StringGridModel() override;
 
-    int RowCount() const { return int(mRows.size()); }
+    int RowCount() const { return int(m_rows.size()); }
     // New rows are empty; rows cut off lose their texts.
     void setRowCount(int rows);
-    int ColCount() const { return mColCount; }
+    int ColCount() const { return m_colCount; }
     // New columns are empty; columns cut off lose their texts.
     void setColCount(int cols);
     // 0 or 1.
-    int FixedRows() const { return mFixedRows; }
+    int FixedRows() const { return m_fixedRows; }
     void setFixedRows(int rows);
-    int FixedCols() const { return mFixedCols; }
+    int FixedCols() const { return m_fixedCols; }
     void setFixedCols(int cols);
 
     // The text of a cell; empty outside the grid.
@@ -75,9 +75,9 @@ private:
     static QByteArrayView cellOf(const char* rec, int col);
     // The cells of a row as byte views into its record (valid until the next write).
     void cellsOf(int row, std::vector<QByteArrayView>& out) const;
-    // Encodes cells (trailing empty ones dropped) into mScratch.
+    // Encodes cells (trailing empty ones dropped) into m_scratch.
     void encode(const std::vector<QByteArrayView>& cells);
-    // Replaces the record of a row with mScratch.
+    // Replaces the record of a row with m_scratch.
     void store(int row);
     void release(int row);
     Locator append(const char* bytes, std::uint32_t size);
@@ -85,13 +85,13 @@ private:
     void compact();
     void notifyChanged(int col, int row);
 
-    std::vector<Locator> mRows;
-    std::vector<Block> mBlocks;
-    qint64 mLiveBytes = 0;
-    qint64 mGarbageBytes = 0;
-    int mColCount = 0;
-    int mFixedRows = 0;
-    int mFixedCols = 0;
-    QByteArray mScratch;
-    mutable std::vector<QByteArrayView> mCells;
+    std::vector<Locator> m_rows;
+    std::vector<Block> m_blocks;
+    qint64 m_liveBytes = 0;
+    qint64 m_garbageBytes = 0;
+    int m_colCount = 0;
+    int m_fixedRows = 0;
+    int m_fixedCols = 0;
+    QByteArray m_scratch;
+    mutable std::vector<QByteArrayView> m_cells;
 };

@@ -86,7 +86,7 @@ QToolButton* pictureButton(QWidget* parent, Glyph glyph, const QString& hint) {
 
 } // namespace
 
-TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), mLink(link) {
+TfrmRTC::TfrmRTC(LiveLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
     setWindowTitle(QStringLiteral("Real Time Data Recorder"));
 
     auto* bar = new QWidget(this);
@@ -182,7 +182,7 @@ QSize TfrmRTC::sizeHint() const {
 double TfrmRTC::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
     // RecorderPoints seconds (a span of zero would never let the axis grow).
-    return RecorderState::SpanFor(mLink.recorder.RecordInterval());
+    return RecorderState::SpanFor(m_link.recorder.RecordInterval());
 }
 
 void TfrmRTC::redraw() {
@@ -198,11 +198,11 @@ void TfrmRTC::emptyTable() {
 }
 
 void TfrmRTC::SetupChart() {
-    mSampleCount = 0;
-    mSamples.clear();
-    mLink.recorder.resetSpan();
-    const double now = mLink.clock().now();
-    SetupTimeChart(PESGraph1, RecorderState::Points, now, now + mLink.recorder.Span());
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_link.recorder.resetSpan();
+    const double now = m_link.clock().now();
+    SetupTimeChart(PESGraph1, RecorderState::Points, now, now + m_link.recorder.Span());
     PESGraph1->setAllowPopup(false);
 }
 
@@ -210,15 +210,15 @@ void TfrmRTC::SetupChart() {
 
 void TfrmRTC::MaskEdit1Change() {
     const RateText rate = RateText::Parse(MaskEdit1->rateText());
-    mLink.recorder.setRecordInterval(rate.Interval());
+    m_link.recorder.setRecordInterval(rate.Interval());
     if (rate.Corrected)
         MaskEdit1->setRateText(rate.Text);
 }
 
 void TfrmRTC::ShowRate() {
-    if (mLink.recorder.RecordInterval() == 0)
-        mLink.recorder.setRecordInterval(2);
-    MaskEdit1->setRateText(RateText::Format(mLink.recorder.RecordInterval()));
+    if (m_link.recorder.RecordInterval() == 0)
+        m_link.recorder.setRecordInterval(2);
+    MaskEdit1->setRateText(RateText::Format(m_link.recorder.RecordInterval()));
 }
 
 // ---- buttons -------------------------------------------------------------------------------
@@ -231,32 +231,32 @@ void TfrmRTC::SetButtons(bool startEnabled, bool stopEnabled) {
 void TfrmRTC::btnStartClick() {
     // The counter stays: the first sample comes with the first tick that has a reading once
     // the counter has reached the interval.
-    mLink.recorder.setRecording(true);
+    m_link.recorder.setRecording(true);
     SetButtons(false, true);
 }
 
 void TfrmRTC::btnStopClick() {
     // Stop also ends a schedule, running or waiting.
-    mLink.recorder.setRecording(false);
-    mLink.schedule.setArmed(false);
+    m_link.recorder.setRecording(false);
+    m_link.schedule.setArmed(false);
     SetButtons(true, false);
 }
 
 void TfrmRTC::btnClearClick() {
     // Not under a running timer step, which may be taking a sample.
-    if (mLink.TimerBusy()) {
-        mLink.WhenTimerIdle(this, ErrorBoundary::Guard([this] { btnClearClick(); }));
+    if (m_link.TimerBusy()) {
+        m_link.WhenTimerIdle(this, ErrorBoundary::Guard([this] { btnClearClick(); }));
         return;
     }
-    mSampleCount = 0;
-    mSamples.clear();
-    mLink.recorder.resetSpan();
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_link.recorder.resetSpan();
     const double maxY = PESGraph1->ManualMaxY();
     const double minY = PESGraph1->ManualMinY();
-    const double now = mLink.clock().now();
+    const double now = m_link.clock().now();
     std::optional<ChartError> failure;
     try {
-        SetupTimeChart(PESGraph1, RecorderState::Points, now, now + mLink.recorder.Span());
+        SetupTimeChart(PESGraph1, RecorderState::Points, now, now + m_link.recorder.Span());
     } catch (const ChartError& e) {
         // The chart keeps its settings, but the samples go all the same: table, chart and
         // count must agree, or the next sample would overwrite row 1 of the old table.
@@ -276,8 +276,8 @@ void TfrmRTC::btnClearClick() {
 // ---- sampling ------------------------------------------------------------------------------
 
 void TfrmRTC::TakeSample(double when) {
-    const Reading& reading = mLink.decoder.reading;
-    const int n = ++mSampleCount;
+    const Reading& reading = m_link.decoder.reading;
+    const int n = ++m_sampleCount;
     if (Grid1->RowCount() < n + 1)
         Grid1->setRowCount(n + 1);
     // The newest row is shown at the bottom.
@@ -285,9 +285,9 @@ void TfrmRTC::TakeSample(double when) {
     if (visible < Grid1->RowCount())
         Grid1->setTopRow(Grid1->RowCount() - visible);
     const QString number = QString::number(n);
-    if (number.size() > mNumberDigits) {
+    if (number.size() > m_numberDigits) {
         // Column 0 widens when the row numbers would no longer fit.
-        mNumberDigits = int(number.size());
+        m_numberDigits = int(number.size());
         const int needed = Grid1->fontMetrics().horizontalAdvance(number) + 8;
         if (Grid1->ColWidths(0) < needed)
             Grid1->setColWidths(0, needed);
@@ -300,10 +300,10 @@ void TfrmRTC::TakeSample(double when) {
     while (PESGraph1->Points() < n)
         PESGraph1->setPoints(PESGraph1->Points() + 100);
     const int unit = RecorderSamples::UnitSize(reading.UnitText);
-    mSamples.append(reading.Value, unit);
+    m_samples.append(reading.Value, unit);
     followUnit(unit);
     PESGraph1->setXDataII(0, n - 1, when);
-    PESGraph1->setYData(0, n - 1, mSamples.converted(n - 1, mDisplayUnit));
+    PESGraph1->setYData(0, n - 1, m_samples.converted(n - 1, m_displayUnit));
     extendTimeAxis(when);
     redraw();
 }
@@ -316,7 +316,7 @@ void TfrmRTC::extendTimeAxis(double when) {
     const double end = PESGraph1->ManualMaxX();
     if (end > when + kHalfMillisecond || PESGraph1->ZoomMode())
         return;
-    const double step = mLink.recorder.Span() > 0 ? mLink.recorder.Span() : span();
+    const double step = m_link.recorder.Span() > 0 ? m_link.recorder.Span() : span();
     PESGraph1->setManualMaxX(RecorderState::AxisEndFor(end, when, step, kHalfMillisecond));
     PESGraph1->setManualMinX(PESGraph1->XDataII(0, 0));
 }
@@ -324,17 +324,17 @@ void TfrmRTC::extendTimeAxis(double when) {
 // ---- reactions to the meter -----------------------------------------------------------------
 
 void TfrmRTC::followUnit(int unitSize) {
-    if (unitSize == mDisplayUnit)
+    if (unitSize == m_displayUnit)
         return;
-    mDisplayUnit = unitSize;
-    mSamples.forEachConverted(unitSize, [this](int i, float v) { PESGraph1->setYData(0, i, v); });
+    m_displayUnit = unitSize;
+    m_samples.forEachConverted(unitSize, [this](int i, float v) { PESGraph1->setYData(0, i, v); });
 }
 
 void TfrmRTC::FunctionChange() {
     // Called by the receive step, which never runs inside the timer step.
-    mSampleCount = 0;
-    mSamples.clear();
-    mDisplayUnit = RecorderSamples::UnitSize(mLink.decoder.reading.UnitText);
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_displayUnit = RecorderSamples::UnitSize(m_link.decoder.reading.UnitText);
     PESGraph1->setPoints(0);
     redraw();
     emptyTable();
@@ -348,12 +348,12 @@ void TfrmRTC::FunctionChange() {
 void TfrmRTC::RangeChange(int previousMultiplier, int multiplier) {
     Q_UNUSED(previousMultiplier);
     Q_UNUSED(multiplier);
-    followUnit(RecorderSamples::UnitSize(mLink.decoder.reading.UnitText));
+    followUnit(RecorderSamples::UnitSize(m_link.decoder.reading.UnitText));
     redraw();
 }
 
 void TfrmRTC::ScaleChange() {
-    const DivisorScale* scale = RangeTable::ForDivisor(mLink.decoder.reading.Divisor);
+    const DivisorScale* scale = RangeTable::ForDivisor(m_link.decoder.reading.Divisor);
     const double limit = scale ? scale->fullScale : 0;
     if (limit > 0) {
         PESGraph1->setManualMaxY(limit);
@@ -366,9 +366,9 @@ void TfrmRTC::ScaleChange() {
 
 void TfrmRTC::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (mShown || event->spontaneous())
+    if (m_shown || event->spontaneous())
         return;
-    mShown = true;
+    m_shown = true;
     Grid1->setColWidths(0, int(Grid1->ColWidths(0) * 0.7));
     Grid1->setColWidths(1, int(Grid1->ColWidths(1) * 1.5));
     Grid1->setColWidths(2, int(Grid1->ColWidths(2) * 1.5));
@@ -377,9 +377,9 @@ void TfrmRTC::showEvent(QShowEvent* event) {
 
 void TfrmRTC::closeEvent(QCloseEvent* event) {
     // A receive step in progress may still feed the window: it closes once the step is over.
-    if (mLink.RxBusy()) {
+    if (m_link.RxBusy()) {
         event->ignore();
-        mLink.WhenReceiveIdle(
+        m_link.WhenReceiveIdle(
             this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
         return;
     }

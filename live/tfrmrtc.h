@@ -58,9 +58,9 @@ public:
     void btnStopClick();
     void btnClearClick();
 
-    int SampleCount() const { return mSampleCount; }
+    int SampleCount() const { return m_sampleCount; }
     // The unit the chart shows its values in, as a RecorderSamples unit size.
-    int DisplayUnit() const { return mDisplayUnit; }
+    int DisplayUnit() const { return m_displayUnit; }
 
     // The window's controls.
     RateEditor* MaskEdit1;
@@ -85,10 +85,10 @@ private:
     void followUnit(int unitSize);
     void extendTimeAxis(double when);
 
-    LiveLink& mLink;
-    RecorderSamples mSamples;
-    int mSampleCount = 0;
-    int mDisplayUnit = 1;
-    int mNumberDigits = 0;
-    bool mShown = false;
+    LiveLink& m_link;
+    RecorderSamples m_samples;
+    int m_sampleCount = 0;
+    int m_displayUnit = 1;
+    int m_numberDigits = 0;
+    bool m_shown = false;
 };

@@ -35,7 +35,7 @@ QDateTime wholeSeconds(QDate date, QTime time) {
 TfrmSchedule::TfrmSchedule(LiveLink& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      mLink(link) {
+      m_link(link) {
     setWindowTitle(QStringLiteral("Real Time Data Recorder Schedle"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -44,7 +44,7 @@ TfrmSchedule::TfrmSchedule(LiveLink& link, QWidget* parent)
     setFont(small);
     setFixedSize(ClientWidth, ClientHeight);
 
-    const QDateTime now = DaysToDateTime(mLink.clock().now());
+    const QDateTime now = DaysToDateTime(m_link.clock().now());
     const auto datePicker = [this, &now](int x, int y) {
         auto* p = new QDateEdit(now.date(), this);
         p->setDisplayFormat(DateTimeText::DateFormat());
@@ -102,13 +102,13 @@ void TfrmSchedule::MaskEdit1Change() {
 void TfrmSchedule::Recompute() {
     const QDateTime start = wholeSeconds(DPTimerStartDate->date(), DPTimerStartTime->time());
     const QDateTime stop = wholeSeconds(DPTimerStopDate->date(), DPTimerStopTime->time());
-    mEdit.setTimes(DateTimeToDays(start), DateTimeToDays(stop));
+    m_edit.setTimes(DateTimeToDays(start), DateTimeToDays(stop));
 
     const RateText rate = RateText::Parse(MaskEdit1->rateText());
     if (rate.Corrected)
         MaskEdit1->setRateText(rate.Text);
     const int interval = rate.Interval();
-    mEdit.setInterval(interval == 0 ? 1 : interval);
+    m_edit.setInterval(interval == 0 ? 1 : interval);
 
     const qint64 records =
         RecorderSchedule::RecordCount(RecorderSchedule::DurationSeconds(start, stop), interval);
@@ -117,30 +117,30 @@ void TfrmSchedule::Recompute() {
 
 void TfrmSchedule::FormShow() {
     // The dialog works on a copy; the live link's schedule changes only on OK.
-    mEdit = mLink.schedule;
-    if (mEdit.Interval() == 0)
-        mEdit.setInterval(2);
-    MaskEdit1->setRateText(RateText::Format(mEdit.Interval()));
-    if (const auto start = DateTimeText::Parse(mEdit.StartText())) {
+    m_edit = m_link.schedule;
+    if (m_edit.Interval() == 0)
+        m_edit.setInterval(2);
+    MaskEdit1->setRateText(RateText::Format(m_edit.Interval()));
+    if (const auto start = DateTimeText::Parse(m_edit.StartText())) {
         DPTimerStartDate->setDate(start->date());
         DPTimerStartTime->setTime(start->time());
-        if (const auto stop = DateTimeText::Parse(mEdit.StopText())) {
+        if (const auto stop = DateTimeText::Parse(m_edit.StopText())) {
             DPTimerStopDate->setDate(stop->date());
             DPTimerStopTime->setTime(stop->time());
         }
     }
     Recompute();
-    CheckBox1->setChecked(mEdit.Armed());
+    CheckBox1->setChecked(m_edit.Armed());
 }
 
 void TfrmSchedule::BitBtn1Click() {
     Recompute();
-    mEdit.setTexts(DateTimeText::DateString(DPTimerStartDate->date()) + u' ' +
-                       DateTimeText::TimeString(DPTimerStartTime->time()),
-                   DateTimeText::DateString(DPTimerStopDate->date()) + u' ' +
-                       DateTimeText::TimeString(DPTimerStopTime->time()));
-    mEdit.setArmed(CheckBox1->isChecked());
-    mLink.schedule = mEdit;
+    m_edit.setTexts(DateTimeText::DateString(DPTimerStartDate->date()) + u' ' +
+                        DateTimeText::TimeString(DPTimerStartTime->time()),
+                    DateTimeText::DateString(DPTimerStopDate->date()) + u' ' +
+                        DateTimeText::TimeString(DPTimerStopTime->time()));
+    m_edit.setArmed(CheckBox1->isChecked());
+    m_link.schedule = m_edit;
     accept();
 }
 
@@ -152,8 +152,8 @@ void TfrmSchedule::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (!mCentred) {
-        mCentred = true;
+    if (!m_centred) {
+        m_centred = true;
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - rect().center());
     }

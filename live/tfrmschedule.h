@@ -41,7 +41,7 @@ public:
     RateEditor* MaskEdit1;
     QLabel* Label5;
     // The schedule as edited so far (the live link's changes only on OK).
-    const RecorderSchedule& Edited() const { return mEdit; }
+    const RecorderSchedule& Edited() const { return m_edit; }
     QCheckBox* CheckBox1;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
@@ -54,8 +54,8 @@ private:
     void FormShow();
     void MaskEdit1Change();
 
-    LiveLink& mLink;
+    LiveLink& m_link;
     // The schedule being edited, a copy of the live link's.
-    RecorderSchedule mEdit;
-    bool mCentred = false;
+    RecorderSchedule m_edit;
+    bool m_centred = false;
 };

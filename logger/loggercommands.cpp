@@ -27,7 +27,7 @@ bool askedAfterwards(DownloadResult r) {
 } // namespace
 
 LoggerCommands::LoggerCommands(LiveLink& link, QMdiArea* area, QObject* parent)
-    : QObject(parent), mLink(link), mArea(area) {
+    : QObject(parent), m_link(link), m_area(area) {
     Comm2.setObjectName(QStringLiteral("Comm2"));
     Comm2.OnError = Comm2Error;
 }
@@ -43,10 +43,10 @@ TfrmDataLogger* LoggerCommands::ShowDataLogger() {
     auto* w = new TfrmDataLogger;
     w->LoggerDataLoaded = LoggerDataLoaded;
     w->OnSaveRequested = [this, w] { return SaveWindow && SaveWindow(w); };
-    if (mArea) {
-        const QSize client = mArea->viewport()->size();
+    if (m_area) {
+        const QSize client = m_area->viewport()->size();
         w->resize(client.width(), std::max(client.height() - 60, 200));
-        QMdiSubWindow* sub = AddChildWindow(mArea, w, ChildWindowStyle::Sizeable);
+        QMdiSubWindow* sub = AddChildWindow(m_area, w, ChildWindowStyle::Sizeable);
         sub->move(0, 0);
         sub->resize(client.width(), std::max(client.height() - 60, 200));
         sub->showNormal();
@@ -63,28 +63,28 @@ void LoggerCommands::LoadData1Click() {
     TfrmDataLogger* window = ShowDataLogger();
     if (created)
         Delay(unsigned(Timing.settleMs));
-    if (!mLink.state.Connected()) {
-        mLastResult = DownloadResult::NotConnected;
+    if (!m_link.state.Connected()) {
+        m_lastResult = DownloadResult::NotConnected;
         Dialogs::ShowMessage(window, QStringLiteral("There is no connection with multimeter !"));
         return;
     }
-    if (mLink.decoder.reading.MeterRecording) {
-        mLastResult = DownloadResult::MeterRecording;
+    if (m_link.decoder.reading.MeterRecording) {
+        m_lastResult = DownloadResult::MeterRecording;
         Dialogs::ShowMessage(
             window, QStringLiteral(
                         "The meter is recording data, please stop recording before loading data."));
         return;
     }
 
-    LiveLinkAdapter live(mLink);
+    LiveLinkAdapter live(m_link);
     LoggerDownload d;
     for (;;) {
         LoggerDownloadWindows windows(window);
-        d = LoadLoggerData(live, Comm2, &windows, windows, mLink.clock().now(), Timing);
+        d = LoadLoggerData(live, Comm2, &windows, windows, m_link.clock().now(), Timing);
         if (!askedAfterwards(d.Result) || windows.askAfterFailure() == LoggerErrorChoice::Cancel)
             break;
     }
-    mLastResult = d.Result;
+    m_lastResult = d.Result;
 
     switch (d.Result) {
     case DownloadResult::Loaded:

@@ -51,13 +51,13 @@ public:
     // The command.
     void LoadData1Click();
     // How the last Load Data ended (tests, the screenshot script).
-    DownloadResult LastResult() const { return mLastResult; }
+    DownloadResult LastResult() const { return m_lastResult; }
 
     // Creates the data-logger window if there is none and shows it in its normal state.
     TfrmDataLogger* ShowDataLogger();
 
 private:
-    LiveLink& mLink;
-    QPointer<QMdiArea> mArea;
-    DownloadResult mLastResult = DownloadResult::TooShort;
+    LiveLink& m_link;
+    QPointer<QMdiArea> m_area;
+    DownloadResult m_lastResult = DownloadResult::TooShort;
 };

@@ -13,9 +13,9 @@
 #include <algorithm>
 
 LoggerDownloadWindows::LoggerDownloadWindows(QWidget* owner)
-    : mOwner(owner), mBlocker(std::make_unique<UserInputBlocker>()),
-      mErr(std::make_unique<TfrmErr>(owner)) {
-    mErr->hide();
+    : m_owner(owner), m_blocker(std::make_unique<UserInputBlocker>()),
+      m_err(std::make_unique<TfrmErr>(owner)) {
+    m_err->hide();
     beginBusy();
 }
 
@@ -29,78 +29,78 @@ QString LoggerDownloadWindows::ErrorText() {
 }
 
 void LoggerDownloadWindows::beginBusy() {
-    if (!mCursorSet) {
+    if (!m_cursorSet) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        mCursorSet = true;
+        m_cursorSet = true;
     }
-    mBusy = std::make_unique<TfrmMSG>(QStringLiteral("Reading data from multimer....."));
-    mBusy->showNow();
+    m_busy = std::make_unique<TfrmMSG>(QStringLiteral("Reading data from multimer....."));
+    m_busy->showNow();
 }
 
 void LoggerDownloadWindows::endBusy() {
-    mBusy.reset();
-    if (mCursorSet) {
+    m_busy.reset();
+    if (m_cursorSet) {
         QGuiApplication::restoreOverrideCursor();
-        mCursorSet = false;
+        m_cursorSet = false;
     }
 }
 
 void LoggerDownloadWindows::beginTransfer() {
-    if (mProgress)
+    if (m_progress)
         return;
     endBusy();
-    if (mOwner)
-        mOwner->repaint();
-    mProgress = std::make_unique<TfrmScope>(mOwner);
-    mProgress->setObjectName(QStringLiteral("frmScope"));
-    mProgress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
-    mProgress->setWindowFlag(Qt::WindowStaysOnTopHint);
-    mProgress->Progress1->setRange(0, 65536);
-    mProgress->Progress1->setValue(0);
-    mProgress->Progress1->show();
-    mProgress->SText1->setText(QStringLiteral("bytes received"));
-    mProgress->SText1->show();
-    mProgress->SText2->setText(QStringLiteral("total bytes"));
-    mProgress->SText2->show();
-    mProgress->lblBytesReceived->setText(QStringLiteral("0"));
-    mProgress->lblBytesReceived->show();
-    mProgress->lblTotalBytes->clear();
-    mProgress->lblTotalBytes->show();
-    mProgress->ClearResult();
-    mProgress->show();
-    mProgress->repaint();
-    mBlocker->setAllowed(mProgress.get());
-    mUsedBytes = 0;
+    if (m_owner)
+        m_owner->repaint();
+    m_progress = std::make_unique<TfrmScope>(m_owner);
+    m_progress->setObjectName(QStringLiteral("frmScope"));
+    m_progress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
+    m_progress->setWindowFlag(Qt::WindowStaysOnTopHint);
+    m_progress->Progress1->setRange(0, 65536);
+    m_progress->Progress1->setValue(0);
+    m_progress->Progress1->show();
+    m_progress->SText1->setText(QStringLiteral("bytes received"));
+    m_progress->SText1->show();
+    m_progress->SText2->setText(QStringLiteral("total bytes"));
+    m_progress->SText2->show();
+    m_progress->lblBytesReceived->setText(QStringLiteral("0"));
+    m_progress->lblBytesReceived->show();
+    m_progress->lblTotalBytes->clear();
+    m_progress->lblTotalBytes->show();
+    m_progress->ClearResult();
+    m_progress->show();
+    m_progress->repaint();
+    m_blocker->setAllowed(m_progress.get());
+    m_usedBytes = 0;
 }
 
 void LoggerDownloadWindows::endTransfer() {
-    mProgress.reset();
+    m_progress.reset();
 }
 
 void LoggerDownloadWindows::totalKnown(int expectedTotal, int usedBytes) {
     beginTransfer();
-    mUsedBytes = usedBytes;
-    mProgress->lblTotalBytes->setText(QString::number(expectedTotal));
-    mProgress->Progress1->setMaximum(std::max(usedBytes, 1));
-    mProgress->repaint();
+    m_usedBytes = usedBytes;
+    m_progress->lblTotalBytes->setText(QString::number(expectedTotal));
+    m_progress->Progress1->setMaximum(std::max(usedBytes, 1));
+    m_progress->repaint();
 }
 
 void LoggerDownloadWindows::bytesReceived(int received) {
     beginTransfer();
-    mProgress->lblBytesReceived->setText(QString::number(received));
-    mProgress->Progress1->setValue(std::min(received, mProgress->Progress1->maximum()));
-    mProgress->repaint();
+    m_progress->lblBytesReceived->setText(QString::number(received));
+    m_progress->Progress1->setValue(std::min(received, m_progress->Progress1->maximum()));
+    m_progress->repaint();
 }
 
 bool LoggerDownloadWindows::cancelled() {
     beginTransfer();
-    return mProgress->ProgressCancelled();
+    return m_progress->ProgressCancelled();
 }
 
 LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {
     endTransfer();
     endBusy();
-    const LoggerErrorChoice choice = mErr->Ask(ErrorText());
+    const LoggerErrorChoice choice = m_err->Ask(ErrorText());
     // The next download starts with the busy window again.
     if (choice != LoggerErrorChoice::Cancel)
         beginBusy();
@@ -110,16 +110,16 @@ LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {
 LoggerErrorChoice LoggerDownloadWindows::askAfterFailure() {
     endTransfer();
     endBusy();
-    return mErr->Ask(ErrorText());
+    return m_err->Ask(ErrorText());
 }
 
 void LoggerDownloadWindows::headerRepaired(bool confirmed) {
     endBusy();
     if (confirmed)
         Dialogs::ShowMessage(
-            mOwner, QStringLiteral("Please power off and power on meter before recording data!"));
+            m_owner, QStringLiteral("Please power off and power on meter before recording data!"));
     else
-        Dialogs::ShowError(mOwner, QStringLiteral("The meter did not confirm the repair of its "
-                                                  "memory header."));
+        Dialogs::ShowError(m_owner, QStringLiteral("The meter did not confirm the repair of its "
+                                                   "memory header."));
     beginBusy();
 }

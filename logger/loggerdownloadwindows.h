@@ -46,7 +46,7 @@ public:
     LoggerErrorChoice askAfterFailure();
 
     // The progress window while a transfer runs (tests and screenshots look at it).
-    TfrmScope* progressWindow() const { return mProgress.get(); }
+    TfrmScope* progressWindow() const { return m_progress.get(); }
 
     static QString ErrorText();
 
@@ -56,11 +56,11 @@ private:
     void beginTransfer();
     void endTransfer();
 
-    QPointer<QWidget> mOwner;
-    std::unique_ptr<UserInputBlocker> mBlocker;
-    std::unique_ptr<TfrmMSG> mBusy;
-    std::unique_ptr<TfrmScope> mProgress;
-    std::unique_ptr<TfrmErr> mErr;
-    bool mCursorSet = false;
-    int mUsedBytes = 0;
+    QPointer<QWidget> m_owner;
+    std::unique_ptr<UserInputBlocker> m_blocker;
+    std::unique_ptr<TfrmMSG> m_busy;
+    std::unique_ptr<TfrmScope> m_progress;
+    std::unique_ptr<TfrmErr> m_err;
+    bool m_cursorSet = false;
+    int m_usedBytes = 0;
 };

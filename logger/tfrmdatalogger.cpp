@@ -56,36 +56,36 @@ QLabel* summaryPanel(QWidget* parent, int tag) {
 // ShowDataSet.
 class DecodingProgress {
 public:
-    explicit DecodingProgress(QWidget* owner, int records) : mScope(new TfrmScope(owner)) {
-        mScope->setWindowTitle(QStringLiteral("data decoding progress"));
-        mScope->SText1->setText(QStringLiteral("Now is decoding data,please wait !"));
-        mScope->SText1->show();
-        mScope->Progress1->setRange(0, std::max(records, 1));
-        mScope->Progress1->setValue(0);
-        mScope->Progress1->show();
-        mScope->ClearResult();
-        mScope->show();
+    explicit DecodingProgress(QWidget* owner, int records) : m_scope(new TfrmScope(owner)) {
+        m_scope->setWindowTitle(QStringLiteral("data decoding progress"));
+        m_scope->SText1->setText(QStringLiteral("Now is decoding data,please wait !"));
+        m_scope->SText1->show();
+        m_scope->Progress1->setRange(0, std::max(records, 1));
+        m_scope->Progress1->setValue(0);
+        m_scope->Progress1->show();
+        m_scope->ClearResult();
+        m_scope->show();
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~DecodingProgress() { QGuiApplication::restoreOverrideCursor(); }
     DecodingProgress(const DecodingProgress&) = delete;
     DecodingProgress& operator=(const DecodingProgress&) = delete;
-    void position(int i) { mScope->Progress1->setValue(i); }
+    void position(int i) { m_scope->Progress1->setValue(i); }
 
 private:
-    std::unique_ptr<TfrmScope> mScope;
+    std::unique_ptr<TfrmScope> m_scope;
 };
 
 // Shows the table again however its filling ends.
 class ShowOnExit {
 public:
-    explicit ShowOnExit(QWidget* w) : mWidget(w) {}
-    ~ShowOnExit() { mWidget->show(); }
+    explicit ShowOnExit(QWidget* w) : m_widget(w) {}
+    ~ShowOnExit() { m_widget->show(); }
     ShowOnExit(const ShowOnExit&) = delete;
     ShowOnExit& operator=(const ShowOnExit&) = delete;
 
 private:
-    QWidget* mWidget;
+    QWidget* m_widget;
 };
 
 } // namespace
@@ -218,9 +218,9 @@ TfrmDataLogger::~TfrmDataLogger() = default;
 
 void TfrmDataLogger::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (mShown)
+    if (m_shown)
         return;
-    mShown = true;
+    m_shown = true;
     // The chart takes the upper half of the right pane, the list two thirds of the left.
     const int h = height();
     Splitter1->setSizes({kLeftWidth, std::max(width() - kLeftWidth, 100)});
@@ -252,9 +252,9 @@ void TfrmDataLogger::fitListColumns() {
 }
 
 void TfrmDataLogger::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
-    mImage = image;
-    mSets = sets;
-    mShownSet = -1;
+    m_image = image;
+    m_sets = sets;
+    m_shownSet = -1;
     Grid2->setRowCount(int(sets.size()) + 1);
     if (sets.isEmpty())
         Grid2->clearRow(1);
@@ -269,22 +269,22 @@ void TfrmDataLogger::ShowLoggerData(const LoggerImage& image, const QList<DataSe
 }
 
 void TfrmDataLogger::ShowDataSet(int index) {
-    if (index < 0 || index >= mSets.size())
+    if (index < 0 || index >= m_sets.size())
         return;
-    const DataSetInfo& info = mSets[index];
+    const DataSetInfo& info = m_sets[index];
     const int n = info.RecordCount;
     DecodingProgress progress(this, n);
     ShowOnExit showTable(Grid1);
     Grid1->hide();
     Grid1->setRowCount(2);
     Grid1->clearRow(1);
-    mShownSet = index;
+    m_shownSet = index;
     MaxRow = 0;
     MinRow = 0;
     lblRHMAX->clear();
     lblRHMIN->clear();
 
-    const DecodedDataSet set = DecodeDataSet(mImage, info);
+    const DecodedDataSet set = DecodeDataSet(m_image, info);
     Grid1->setRowCount(std::max(n, 1) + 1);
     for (int i = 0; i < set.count(); ++i) {
         if (i % kProgressStep == 0)
@@ -323,7 +323,7 @@ void TfrmDataLogger::ShowDataSet(int index) {
 // ---- panes, marker and selection -----------------------------------------------------------
 
 void TfrmDataLogger::HighlightPane(Pane pane) {
-    mPane = pane;
+    m_pane = pane;
     const std::pair<QLabel*, Pane> bars[] = {
         {StaticText1, Pane::DataSets}, {StaticText3, Pane::Graph}, {StaticText4, Pane::Tabular}};
     for (const auto& [bar, which] : bars) {
@@ -356,7 +356,7 @@ void TfrmDataLogger::MarkChartPoint(int p) {
 }
 
 void TfrmDataLogger::SelectTableRow(int r) {
-    if (mShownSet < 0 || r < 1 || r >= Grid1->RowCount())
+    if (m_shownSet < 0 || r < 1 || r >= Grid1->RowCount())
         return;
     Grid1->SelectRow(r, 1, Grid1->ColCount() - 1);
     const int visible = Grid1->VisibleRowCount();
@@ -376,7 +376,7 @@ void TfrmDataLogger::Grid2Click() {
 
 void TfrmDataLogger::Grid1Click() {
     HighlightPane(Pane::Tabular);
-    if (mShownSet >= 0)
+    if (m_shownSet >= 0)
         MarkChartPoint(Grid1->Row() - 1);
 }
 

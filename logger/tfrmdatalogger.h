@@ -58,7 +58,7 @@ public:
 
     // Colours `pane`'s caption bar white on blue and the other two as normal.
     void HighlightPane(Pane pane);
-    Pane HighlightedPane() const { return mPane; }
+    Pane HighlightedPane() const { return m_pane; }
     // Puts the chart's marker on point `p` and labels it with the TIME, VALUE and RANGE of
     // table row p + 1.
     void MarkChartPoint(int p);
@@ -80,9 +80,9 @@ public:
     // successful save, or No, or not asked).
     bool FormCloseQuery();
 
-    const QList<DataSetInfo>& DataSets() const { return mSets; }
+    const QList<DataSetInfo>& DataSets() const { return m_sets; }
     // The set the table and chart show, -1 before any.
-    int ShownSet() const { return mShownSet; }
+    int ShownSet() const { return m_shownSet; }
     // Rows of the shown set's largest and smallest value, 0 when there is none.
     int MaxRow = 0;
     int MinRow = 0;
@@ -108,9 +108,9 @@ private:
     void redrawChart();
     void fitListColumns();
 
-    LoggerImage mImage;
-    QList<DataSetInfo> mSets;
-    int mShownSet = -1;
-    Pane mPane = Pane::DataSets;
-    bool mShown = false;
+    LoggerImage m_image;
+    QList<DataSetInfo> m_sets;
+    int m_shownSet = -1;
+    Pane m_pane = Pane::DataSets;
+    bool m_shown = false;
 };

@@ -45,7 +45,7 @@ bool UserInputBlocker::eventFilter(QObject* watched, QEvent* event) {
     if (const QWidget* modal = QApplication::activeModalWidget();
         modal && (window == modal || modal->isAncestorOf(widget)))
         return false;
-    if (mAllowed && (window == mAllowed || mAllowed->isAncestorOf(widget)))
+    if (m_allowed && (window == m_allowed || m_allowed->isAncestorOf(widget)))
         return false;
     event->ignore();
     return true;

@@ -17,11 +17,11 @@ public:
     UserInputBlocker(const UserInputBlocker&) = delete;
     UserInputBlocker& operator=(const UserInputBlocker&) = delete;
 
-    void setAllowed(QWidget* window) { mAllowed = window; }
+    void setAllowed(QWidget* window) { m_allowed = window; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QPointer<QWidget> mAllowed;
+    QPointer<QWidget> m_allowed;
 };

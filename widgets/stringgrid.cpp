@@ -13,17 +13,17 @@ namespace {
 // Fixed columns are drawn in the grid's fixed colour.
 class FixedColumnDelegate : public QStyledItemDelegate {
 public:
-    explicit FixedColumnDelegate(StringGrid* grid) : QStyledItemDelegate(grid), mGrid(grid) {}
+    explicit FixedColumnDelegate(StringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        if (index.column() < mGrid->FixedCols())
-            painter->fillRect(option.rect, mGrid->FixedColor());
+        if (index.column() < m_grid->FixedCols())
+            painter->fillRect(option.rect, m_grid->FixedColor());
         QStyledItemDelegate::paint(painter, option, index);
     }
 
 private:
-    StringGrid* mGrid;
+    StringGrid* m_grid;
 };
 
 constexpr int kDefaultColWidth = 64;
@@ -31,28 +31,28 @@ constexpr int kDefaultColWidth = 64;
 } // namespace
 
 StringGrid::StringGrid(QWidget* parent)
-    : QAbstractItemView(parent), mModel(new StringGridModel(this)),
-      mHeader(new QHeaderView(Qt::Horizontal, this)) {
-    setModel(mModel);
-    mHeader->setModel(mModel);
+    : QAbstractItemView(parent), m_model(new StringGridModel(this)),
+      m_header(new QHeaderView(Qt::Horizontal, this)) {
+    setModel(m_model);
+    m_header->setModel(m_model);
     setItemDelegate(new FixedColumnDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
-    mHeader->setMinimumSectionSize(1);
-    mHeader->setSectionResizeMode(QHeaderView::Interactive);
-    mHeader->setDefaultSectionSize(kDefaultColWidth);
-    mHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    mHeader->setHighlightSections(false);
-    mHeader->setSectionsClickable(false);
-    mHeader->setSectionsMovable(false);
-    connect(mHeader, &QHeaderView::sectionResized, this, [this] {
+    m_header->setMinimumSectionSize(1);
+    m_header->setSectionResizeMode(QHeaderView::Interactive);
+    m_header->setDefaultSectionSize(kDefaultColWidth);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_header->setHighlightSections(false);
+    m_header->setSectionsClickable(false);
+    m_header->setSectionsMovable(false);
+    connect(m_header, &QHeaderView::sectionResized, this, [this] {
         updateGeometries();
         viewport()->update();
     });
-    connect(mHeader, &QHeaderView::sectionCountChanged, this, [this] { updateGeometries(); });
+    connect(m_header, &QHeaderView::sectionCountChanged, this, [this] { updateGeometries(); });
     // QAbstractItemView neither repaints nor lays out again when rows go (only when they are
     // written), so rows cut off would stay on screen and in the scroll range. Rows added need
     // neither: they are written next, and setTopRow brings the scroll range up to date.
@@ -60,11 +60,11 @@ StringGrid::StringGrid(QWidget* parent)
         updateGeometries();
         viewport()->update();
     };
-    connect(mModel, &QAbstractItemModel::rowsRemoved, this, relayout);
-    connect(mModel, &QAbstractItemModel::columnsRemoved, this, relayout);
-    connect(mModel, &QAbstractItemModel::modelReset, this, relayout);
-    connect(mModel, &QAbstractItemModel::layoutChanged, this, relayout);
-    setDefaultRowHeight(mRowHeight);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, relayout);
+    connect(m_model, &QAbstractItemModel::columnsRemoved, this, relayout);
+    connect(m_model, &QAbstractItemModel::modelReset, this, relayout);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, relayout);
+    setDefaultRowHeight(m_rowHeight);
     setFixedRows(0);
 }
 
@@ -73,25 +73,25 @@ StringGrid::~StringGrid() = default;
 // ---- properties ----------------------------------------------------------------------------
 
 void StringGrid::setFixedRows(int rows) {
-    mModel->setFixedRows(rows);
-    mHeader->setVisible(mModel->FixedRows() > 0);
+    m_model->setFixedRows(rows);
+    m_header->setVisible(m_model->FixedRows() > 0);
     updateGeometries();
 }
 
 void StringGrid::setFixedCols(int cols) {
-    mModel->setFixedCols(cols);
+    m_model->setFixedCols(cols);
     viewport()->update();
 }
 
 void StringGrid::setFixedColor(const QColor& color) {
-    mFixedColor = color;
+    m_fixedColor = color;
     applyHeaderLook();
     viewport()->update();
 }
 
 void StringGrid::setDefaultRowHeight(int height) {
-    mRowHeight = std::max(height, 1);
-    mHeader->setFixedHeight(mRowHeight);
+    m_rowHeight = std::max(height, 1);
+    m_header->setFixedHeight(m_rowHeight);
     applyHeaderLook();
     updateGeometries();
     viewport()->update();
@@ -99,31 +99,31 @@ void StringGrid::setDefaultRowHeight(int height) {
 
 void StringGrid::applyHeaderLook() {
     // The caption row looks like the fixed cells: the fixed colour, grid lines, no relief.
-    mHeader->setStyleSheet(
+    m_header->setStyleSheet(
         QStringLiteral("QHeaderView::section { background-color: %1; color: black;"
                        " border: none; border-right: 1px solid #a0a0a0;"
                        " border-bottom: 1px solid #a0a0a0; padding: 0px 2px; }")
-            .arg(mFixedColor.name()));
+            .arg(m_fixedColor.name()));
 }
 
 int StringGrid::DefaultColWidth() const {
-    return mHeader->defaultSectionSize();
+    return m_header->defaultSectionSize();
 }
 
 void StringGrid::setDefaultColWidth(int width) {
-    mHeader->setDefaultSectionSize(std::max(width, 1));
+    m_header->setDefaultSectionSize(std::max(width, 1));
 }
 
 int StringGrid::ColWidths(int col) const {
-    return mHeader->sectionSize(col);
+    return m_header->sectionSize(col);
 }
 
 void StringGrid::setColWidths(int col, int width) {
-    mHeader->resizeSection(col, std::max(width, 0));
+    m_header->resizeSection(col, std::max(width, 0));
 }
 
 void StringGrid::setShowGrid(bool show) {
-    mShowGrid = show;
+    m_showGrid = show;
     viewport()->update();
 }
 
@@ -144,7 +144,7 @@ void StringGrid::setTopRow(int row) {
 }
 
 int StringGrid::VisibleRowCount() const {
-    return viewport()->height() / mRowHeight;
+    return viewport()->height() / m_rowHeight;
 }
 
 int StringGrid::fullRows() const {
@@ -152,21 +152,21 @@ int StringGrid::fullRows() const {
 }
 
 int StringGrid::rowAtY(int y) const {
-    return topModelRow() + (y >= 0 ? y / mRowHeight : -((mRowHeight - 1 - y) / mRowHeight));
+    return topModelRow() + (y >= 0 ? y / m_rowHeight : -((m_rowHeight - 1 - y) / m_rowHeight));
 }
 
 // ---- geometry ------------------------------------------------------------------------------
 
 QRect StringGrid::cellRect(int row, int col) const {
-    return QRect(mHeader->sectionViewportPosition(col), (row - topModelRow()) * mRowHeight,
-                 mHeader->sectionSize(col), mRowHeight);
+    return QRect(m_header->sectionViewportPosition(col), (row - topModelRow()) * m_rowHeight,
+                 m_header->sectionSize(col), m_rowHeight);
 }
 
 QRect StringGrid::visualRect(const QModelIndex& index) const {
-    if (!index.isValid() || index.model() != mModel)
+    if (!index.isValid() || index.model() != m_model)
         return QRect();
     QRect r = cellRect(index.row(), index.column());
-    if (mShowGrid)
+    if (m_showGrid)
         r.adjust(0, 0, -1, -1); // the grid lines lie on the right and bottom edges
     return r;
 }
@@ -174,10 +174,10 @@ QRect StringGrid::visualRect(const QModelIndex& index) const {
 QModelIndex StringGrid::indexAt(const QPoint& point) const {
     const int row = rowAtY(point.y());
     const int fixed = fixedColAt(point.x());
-    const int col = fixed >= 0 ? fixed : mHeader->logicalIndexAt(point.x());
-    if (point.y() < 0 || row >= mModel->rowCount() || col < 0)
+    const int col = fixed >= 0 ? fixed : m_header->logicalIndexAt(point.x());
+    if (point.y() < 0 || row >= m_model->rowCount() || col < 0)
         return QModelIndex();
-    return mModel->index(row, col);
+    return m_model->index(row, col);
 }
 
 void StringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
@@ -206,8 +206,8 @@ void StringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
     }
     setTopRow(newTop + FixedRows());
 
-    const int x = mHeader->sectionPosition(index.column());
-    const int w = mHeader->sectionSize(index.column());
+    const int x = m_header->sectionPosition(index.column());
+    const int w = m_header->sectionSize(index.column());
     QScrollBar* h = horizontalScrollBar();
     if (x < h->value())
         h->setValue(x);
@@ -220,7 +220,7 @@ int StringGrid::horizontalOffset() const {
 }
 
 int StringGrid::verticalOffset() const {
-    return topModelRow() * mRowHeight;
+    return topModelRow() * m_rowHeight;
 }
 
 bool StringGrid::isIndexHidden(const QModelIndex&) const {
@@ -228,46 +228,46 @@ bool StringGrid::isIndexHidden(const QModelIndex&) const {
 }
 
 void StringGrid::updateGeometries() {
-    if (mInGeometryUpdate)
+    if (m_inGeometryUpdate)
         return;
-    mInGeometryUpdate = true;
-    const int headerHeight = mHeader->isHidden() ? 0 : mRowHeight;
+    m_inGeometryUpdate = true;
+    const int headerHeight = m_header->isHidden() ? 0 : m_rowHeight;
     setViewportMargins(0, headerHeight, 0, 0);
     const QRect vg = viewport()->geometry();
-    mHeader->setGeometry(vg.left(), vg.top() - headerHeight, vg.width(), headerHeight);
+    m_header->setGeometry(vg.left(), vg.top() - headerHeight, vg.width(), headerHeight);
 
     const int full = fullRows();
     QScrollBar* v = verticalScrollBar();
     v->setSingleStep(1);
     v->setPageStep(full);
-    v->setRange(0, std::max(mModel->rowCount() - full, 0));
+    v->setRange(0, std::max(m_model->rowCount() - full, 0));
     QScrollBar* h = horizontalScrollBar();
     h->setSingleStep(20);
     h->setPageStep(std::max(viewport()->width(), 1));
-    h->setRange(0, std::max(mHeader->length() - viewport()->width(), 0));
-    mHeader->setOffset(h->value());
+    h->setRange(0, std::max(m_header->length() - viewport()->width(), 0));
+    m_header->setOffset(h->value());
 
     QAbstractItemView::updateGeometries();
-    mInGeometryUpdate = false;
+    m_inGeometryUpdate = false;
 }
 
 void StringGrid::scrollContentsBy(int dx, int) {
     if (dx != 0)
-        mHeader->setOffset(horizontalScrollBar()->value());
+        m_header->setOffset(horizontalScrollBar()->value());
     viewport()->update();
 }
 
 // ---- keyboard and selection ----------------------------------------------------------------
 
 QModelIndex StringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers) {
-    const int rows = mModel->rowCount();
-    const int cols = mModel->columnCount();
+    const int rows = m_model->rowCount();
+    const int cols = m_model->columnCount();
     if (rows == 0 || cols == 0)
         return QModelIndex();
     const int firstCol = FixedCols() < cols ? FixedCols() : 0;
     const QModelIndex current = currentIndex();
     if (!current.isValid())
-        return mModel->index(0, firstCol);
+        return m_model->index(0, firstCol);
     int row = current.row(), col = current.column();
     switch (cursorAction) {
     case MoveUp:
@@ -297,17 +297,17 @@ QModelIndex StringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifi
         row = rows - 1;
         break;
     }
-    return mModel->index(std::clamp(row, 0, rows - 1), std::clamp(col, firstCol, cols - 1));
+    return m_model->index(std::clamp(row, 0, rows - 1), std::clamp(col, firstCol, cols - 1));
 }
 
 void StringGrid::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
-    const int rows = mModel->rowCount();
-    const int cols = mModel->columnCount();
+    const int rows = m_model->rowCount();
+    const int cols = m_model->columnCount();
     if (rows == 0 || cols == 0)
         return;
     const QRect r = rect.normalized();
     const auto columnAt = [this, cols](int x) {
-        const int c = mHeader->logicalIndexAt(x);
+        const int c = m_header->logicalIndexAt(x);
         if (c >= 0)
             return c;
         return x < 0 ? 0 : cols - 1;
@@ -316,8 +316,8 @@ void StringGrid::setSelection(const QRect& rect, QItemSelectionModel::SelectionF
     const int bottom = std::clamp(rowAtY(r.bottom()), 0, rows - 1);
     const int left = columnAt(r.left());
     const int right = columnAt(r.right());
-    selectionModel()->select(QItemSelection(mModel->index(top, std::min(left, right)),
-                                            mModel->index(bottom, std::max(left, right))),
+    selectionModel()->select(QItemSelection(m_model->index(top, std::min(left, right)),
+                                            m_model->index(bottom, std::max(left, right))),
                              command);
 }
 
@@ -330,10 +330,10 @@ QRegion StringGrid::visualRegionForSelection(const QItemSelection& selection) co
         const int bottom = std::min(range.bottom(), last);
         if (top > bottom)
             continue;
-        const int x1 = mHeader->sectionViewportPosition(range.left());
+        const int x1 = m_header->sectionViewportPosition(range.left());
         const int x2 =
-            mHeader->sectionViewportPosition(range.right()) + mHeader->sectionSize(range.right());
-        region += QRect(x1, (top - first) * mRowHeight, x2 - x1, (bottom - top + 1) * mRowHeight);
+            m_header->sectionViewportPosition(range.right()) + m_header->sectionSize(range.right());
+        region += QRect(x1, (top - first) * m_rowHeight, x2 - x1, (bottom - top + 1) * m_rowHeight);
     }
     return region;
 }
@@ -343,8 +343,8 @@ QRegion StringGrid::visualRegionForSelection(const QItemSelection& selection) co
 void StringGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QRect area = event->rect();
-    const int rows = mModel->rowCount();
-    const int cols = mModel->columnCount();
+    const int rows = m_model->rowCount();
+    const int cols = m_model->columnCount();
     const int first = std::max(rowAtY(area.top()), 0);
     const int last = std::min(rowAtY(area.bottom()), rows - 1);
 
@@ -357,9 +357,9 @@ void StringGrid::paintEvent(QPaintEvent* event) {
             QRect cell = cellRect(row, col);
             if (cell.right() < area.left() || cell.left() > area.right() || cell.width() == 0)
                 continue;
-            const QModelIndex index = mModel->index(row, col);
+            const QModelIndex index = m_model->index(row, col);
             QStyleOptionViewItem o = option;
-            o.rect = mShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+            o.rect = m_showGrid ? cell.adjusted(0, 0, -1, -1) : cell;
             if (selection && selection->isSelected(index))
                 o.state |= QStyle::State_Selected;
             if (index == current && hasFocus())
@@ -368,19 +368,19 @@ void StringGrid::paintEvent(QPaintEvent* event) {
         }
     }
 
-    if (!mShowGrid || rows == 0)
+    if (!m_showGrid || rows == 0)
         return;
     const QColor line =
         QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
     painter.setPen(line);
-    const int right = std::min(mHeader->length() - horizontalOffset(), area.right() + 1) - 1;
-    const int bottom = std::min((rows - topModelRow()) * mRowHeight, area.bottom() + 1) - 1;
+    const int right = std::min(m_header->length() - horizontalOffset(), area.right() + 1) - 1;
+    const int bottom = std::min((rows - topModelRow()) * m_rowHeight, area.bottom() + 1) - 1;
     for (int row = first; row <= last; ++row) {
-        const int y = (row - topModelRow() + 1) * mRowHeight - 1;
+        const int y = (row - topModelRow() + 1) * m_rowHeight - 1;
         painter.drawLine(area.left(), y, right, y);
     }
     for (int col = 0; col < cols; ++col) {
-        const int x = mHeader->sectionViewportPosition(col) + mHeader->sectionSize(col) - 1;
+        const int x = m_header->sectionViewportPosition(col) + m_header->sectionSize(col) - 1;
         if (x >= area.left() && x <= area.right())
             painter.drawLine(x, area.top(), x, bottom);
     }
@@ -395,22 +395,22 @@ int StringGrid::Row() const {
 
 void StringGrid::SelectRow(int row, int fromCol, int toCol) {
     const int modelRow = row - FixedRows();
-    const int cols = mModel->columnCount();
-    if (modelRow < 0 || modelRow >= mModel->rowCount() || cols == 0)
+    const int cols = m_model->columnCount();
+    if (modelRow < 0 || modelRow >= m_model->rowCount() || cols == 0)
         return;
     fromCol = std::clamp(fromCol, 0, cols - 1);
     toCol = std::clamp(toCol, fromCol, cols - 1);
-    selectionModel()->setCurrentIndex(mModel->index(modelRow, fromCol),
+    selectionModel()->setCurrentIndex(m_model->index(modelRow, fromCol),
                                       QItemSelectionModel::NoUpdate);
     selectionModel()->select(
-        QItemSelection(mModel->index(modelRow, fromCol), mModel->index(modelRow, toCol)),
+        QItemSelection(m_model->index(modelRow, fromCol), m_model->index(modelRow, toCol)),
         QItemSelectionModel::ClearAndSelect);
 }
 
 int StringGrid::fixedColsWidth() const {
     int width = 0;
     for (int col = 0; col < std::min(FixedCols(), ColCount()); ++col)
-        width += mHeader->sectionSize(col);
+        width += m_header->sectionSize(col);
     return width;
 }
 
@@ -418,7 +418,7 @@ int StringGrid::fixedColAt(int x) const {
     if (horizontalOffset() == 0 || x < 0 || x >= fixedColsWidth())
         return -1;
     for (int col = 0, left = 0; col < FixedCols(); ++col) {
-        left += mHeader->sectionSize(col);
+        left += m_header->sectionSize(col);
         if (x < left)
             return col;
     }
@@ -439,20 +439,20 @@ void StringGrid::paintFixedCols(const QRect& area) {
     QPainter painter(viewport());
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    const int rows = mModel->rowCount();
+    const int rows = m_model->rowCount();
     const int first = std::max(rowAtY(area.top()), 0);
     const int last = std::min(rowAtY(area.bottom()), rows - 1);
     const QColor line =
         QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
     painter.fillRect(QRect(0, area.top(), width, area.height()), palette().base());
     for (int row = first; row <= last; ++row) {
-        for (int col = 0, left = 0; col < FixedCols(); left += mHeader->sectionSize(col), ++col) {
-            const QRect cell(left, (row - topModelRow()) * mRowHeight, mHeader->sectionSize(col),
-                             mRowHeight);
+        for (int col = 0, left = 0; col < FixedCols(); left += m_header->sectionSize(col), ++col) {
+            const QRect cell(left, (row - topModelRow()) * m_rowHeight, m_header->sectionSize(col),
+                             m_rowHeight);
             QStyleOptionViewItem o = option;
-            o.rect = mShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
-            itemDelegate()->paint(&painter, o, mModel->index(row, col));
-            if (mShowGrid) {
+            o.rect = m_showGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+            itemDelegate()->paint(&painter, o, m_model->index(row, col));
+            if (m_showGrid) {
                 painter.setPen(line);
                 painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
                 painter.drawLine(cell.left(), cell.bottom(), cell.right(), cell.bottom());

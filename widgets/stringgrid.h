@@ -23,29 +23,29 @@ public:
     explicit StringGrid(QWidget* parent = nullptr);
     ~StringGrid() override;
 
-    StringGridModel* gridModel() const { return mModel; }
+    StringGridModel* gridModel() const { return m_model; }
     // The caption row.
-    QHeaderView* horizontalHeader() const { return mHeader; }
+    QHeaderView* horizontalHeader() const { return m_header; }
 
-    int RowCount() const { return mModel->RowCount(); }
-    void setRowCount(int rows) { mModel->setRowCount(rows); }
-    int ColCount() const { return mModel->ColCount(); }
-    void setColCount(int cols) { mModel->setColCount(cols); }
-    QString Cells(int col, int row) const { return mModel->Cells(col, row); }
-    void setCells(int col, int row, const QString& text) { mModel->setCells(col, row, text); }
-    void setRow(int row, const QStringList& cells) { mModel->setRow(row, cells); }
-    void clearRow(int row) { mModel->clearRow(row); }
+    int RowCount() const { return m_model->RowCount(); }
+    void setRowCount(int rows) { m_model->setRowCount(rows); }
+    int ColCount() const { return m_model->ColCount(); }
+    void setColCount(int cols) { m_model->setColCount(cols); }
+    QString Cells(int col, int row) const { return m_model->Cells(col, row); }
+    void setCells(int col, int row, const QString& text) { m_model->setCells(col, row, text); }
+    void setRow(int row, const QStringList& cells) { m_model->setRow(row, cells); }
+    void clearRow(int row) { m_model->clearRow(row); }
 
     // 0 or 1; with 1, row 0 is the caption row at the top.
-    int FixedRows() const { return mModel->FixedRows(); }
+    int FixedRows() const { return m_model->FixedRows(); }
     void setFixedRows(int rows);
-    int FixedCols() const { return mModel->FixedCols(); }
+    int FixedCols() const { return m_model->FixedCols(); }
     void setFixedCols(int cols);
-    QColor FixedColor() const { return mFixedColor; }
+    QColor FixedColor() const { return m_fixedColor; }
     void setFixedColor(const QColor& color);
 
     // Height of every row (the caption row included), in pixels.
-    int DefaultRowHeight() const { return mRowHeight; }
+    int DefaultRowHeight() const { return m_rowHeight; }
     void setDefaultRowHeight(int height);
     // Width of columns not sized individually.
     int DefaultColWidth() const;
@@ -60,7 +60,7 @@ public:
     // Data rows that fit into the grid completely.
     int VisibleRowCount() const;
 
-    bool showGrid() const { return mShowGrid; }
+    bool showGrid() const { return m_showGrid; }
     void setShowGrid(bool show);
 
     // The row of the current cell in grid-row numbers (the first data row is FixedRows), or
@@ -103,10 +103,10 @@ private:
     int rowAtY(int y) const;
     QRect cellRect(int row, int col) const;
 
-    StringGridModel* mModel;
-    QHeaderView* mHeader;
-    QColor mFixedColor = Qt::white;
-    int mRowHeight = 24;
-    bool mShowGrid = true;
-    bool mInGeometryUpdate = false;
+    StringGridModel* m_model;
+    QHeaderView* m_header;
+    QColor m_fixedColor = Qt::white;
+    int m_rowHeight = 24;
+    bool m_showGrid = true;
+    bool m_inGeometryUpdate = false;
 };

@@ -69,21 +69,21 @@ TfrmScope::TfrmScope(QWidget* parent)
 TfrmScope::~TfrmScope() = default;
 
 void TfrmScope::ClearResult() {
-    mCancelled = false;
+    m_cancelled = false;
     setResult(0);
 }
 
 int TfrmScope::exec() {
-    mModal = true;
+    m_modal = true;
     const int result = QDialog::exec();
-    mModal = false;
+    m_modal = false;
     return result;
 }
 
 void TfrmScope::done(int result) {
     if (result == QDialog::Rejected)
-        mCancelled = true;
-    if (mModal) {
+        m_cancelled = true;
+    if (m_modal) {
         QDialog::done(result);
         return;
     }
@@ -93,9 +93,9 @@ void TfrmScope::done(int result) {
 
 void TfrmScope::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (mCentred || event->spontaneous())
+    if (m_centred || event->spontaneous())
         return;
-    mCentred = true;
+    m_centred = true;
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
 }

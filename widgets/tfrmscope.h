@@ -32,7 +32,7 @@ public:
     // Forgets a recorded OK or Cancel.
     void ClearResult();
     // Whether Cancel was pressed since the last ClearResult.
-    bool ProgressCancelled() const { return mCancelled; }
+    bool ProgressCancelled() const { return m_cancelled; }
 
     int exec() override;
     void done(int result) override;
@@ -56,7 +56,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    bool mCancelled = false;
-    bool mModal = false;
-    bool mCentred = false;
+    bool m_cancelled = false;
+    bool m_modal = false;
+    bool m_centred = false;
 };

@@ -71,7 +71,7 @@ private slots:
     void anyTextRoundTrips();
 
 private:
-    QTemporaryDir mDir;
+    QTemporaryDir m_dir;
 };
 
 void TestDataFile::roundTrip_data() {
@@ -109,7 +109,7 @@ void TestDataFile::roundTrip() {
     recorder.setRow(4, {"4", DateTimeText::DateString(day.addDays(1)),
                         DateTimeText::TimeString({0, 0, 1}), "-OL", "mV"});
 
-    const QString path = mDir.filePath(name);
+    const QString path = m_dir.filePath(name);
     StopAt never(0);
     const auto saved =
         DataFileWriter::save(path, recorder, DataFileWriter::allRows(recorder.RowCount()), &never);
@@ -183,7 +183,7 @@ void TestDataFile::filesNotFromASave() {
     QFETCH(int, skipped);
     QFETCH(int, firstSkipped);
     QFETCH(int, cut);
-    const QString path = mDir.filePath(name);
+    const QString path = m_dir.filePath(name);
     writeFile(path, bytes);
     StringGridModel list;
     layOutList(list);
@@ -257,7 +257,7 @@ void TestDataFile::anyTextRoundTrips() {
         table.setRow(r, cells);
     }
     for (const QString name : {"any.txt", "any.csv"}) {
-        const QString path = mDir.filePath(name);
+        const QString path = m_dir.filePath(name);
         QVERIFY(DataFileWriter::save(path, table, {1, rows}).saved());
         QVERIFY(QFileInfo(path).size() > (1 << 20));
         StringGridModel list;

@@ -133,22 +133,22 @@ public:
 private:
     QList<QList<Word>> pdfWords(const QString& pdf, double* pageHeight);
 
-    QTemporaryDir mDir;
-    QMdiArea* mArea = nullptr;
-    FileCommands* mFiles = nullptr;
-    QStringList mMessages;
-    QString mNextFile;
-    PESGraph::PrintDialogHook mHook;
-    TestClock mClock;
-    RecorderViews mViews;
-    FakeDeviceScope mMeter; // the meter's frames reach the link through its receive step
-    std::unique_ptr<LiveLink> mLink;
+    QTemporaryDir m_dir;
+    QMdiArea* m_area = nullptr;
+    FileCommands* m_files = nullptr;
+    QStringList m_messages;
+    QString m_nextFile;
+    PESGraph::PrintDialogHook m_hook;
+    TestClock m_clock;
+    RecorderViews m_views;
+    FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
+    std::unique_ptr<LiveLink> m_link;
 };
 
 void TestFileCommands::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
-        mMessages << r.text;
+        m_messages << r.text;
         return QMessageBox::Ok;
     });
     Dialogs::SetFileAnswerer([this](const Dialogs::FileRequest& r) {
@@ -156,31 +156,31 @@ void TestFileCommands::initTestCase() {
         if (r.filter != FileCommands::FileFilter ||
             r.folder != QCoreApplication::applicationDirPath())
             return QString();
-        return mNextFile;
+        return m_nextFile;
     });
 }
 
 void TestFileCommands::init() {
-    mArea = new QMdiArea;
-    mArea->resize(1000, 700);
-    mArea->show();
-    mFiles = new FileCommands(mArea, mArea);
-    mFiles->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
-    mFiles->setRecorderChart(
-        [this]() -> PESGraph* { return mViews.rtc ? mViews.rtc->PESGraph1 : nullptr; });
-    mFiles->attach({});
-    mMessages.clear();
-    mLink = std::make_unique<LiveLink>(mViews);
-    mLink->setClock(&mClock);
-    mLink->state.setConnected(true);
-    mLink->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
-    mLink->Comm1.setActive(true);
+    m_area = new QMdiArea;
+    m_area->resize(1000, 700);
+    m_area->show();
+    m_files = new FileCommands(m_area, m_area);
+    m_files->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
+    m_files->setRecorderChart(
+        [this]() -> PESGraph* { return m_views.rtc ? m_views.rtc->PESGraph1 : nullptr; });
+    m_files->attach({});
+    m_messages.clear();
+    m_link = std::make_unique<LiveLink>(m_views);
+    m_link->setClock(&m_clock);
+    m_link->state.setConnected(true);
+    m_link->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
+    m_link->Comm1.setActive(true);
 }
 
 void TestFileCommands::cleanup() {
     PESGraph::setPrintDialogHook(nullptr);
-    delete mArea;
-    mLink.reset();
+    delete m_area;
+    m_link.reset();
 }
 
 TfrmList* TestFileCommands::listOf(const QStringList& rows) {
@@ -189,24 +189,24 @@ TfrmList* TestFileCommands::listOf(const QStringList& rows) {
     for (int r = 0; r < rows.size(); ++r)
         list->Grid1->setRow(r + 1, QString(QString::number(r + 1) + u'|' + rows[r]).split(u'|'));
     list->setWindowTitle("made.txt");
-    mArea->setActiveSubWindow(AddChildWindow(mArea, list, ChildWindowStyle::Sizeable));
+    m_area->setActiveSubWindow(AddChildWindow(m_area, list, ChildWindowStyle::Sizeable));
     return list;
 }
 
 TfrmList* TestFileCommands::openFile(const QString& path) {
     TfrmList* list = nullptr;
-    const auto c = connect(mFiles, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
-    mNextFile = path;
-    mFiles->Open1Click();
+    const auto c = connect(m_files, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
+    m_nextFile = path;
+    m_files->Open1Click();
     disconnect(c);
     return list;
 }
 
 TfrmGraph* TestFileCommands::graphOf(TfrmList* list) {
-    mArea->setActiveSubWindow(ChildWindowOf(list));
+    m_area->setActiveSubWindow(ChildWindowOf(list));
     TfrmGraph* graph = nullptr;
-    const auto c = connect(mFiles, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
-    mFiles->OutputGraph1->trigger();
+    const auto c = connect(m_files, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
+    m_files->OutputGraph1->trigger();
     disconnect(c);
     return graph;
 }
@@ -215,17 +215,17 @@ TfrmGraph* TestFileCommands::graphOf(TfrmList* list) {
 // as a list and drawn: every text comes back in its own cell, and the graph has a point per
 // row at the row's date-time and value.
 void TestFileCommands::recorderToFileToListToGraph() {
-    auto* rtc = new TfrmRTC(*mLink);
-    mViews.rtc = rtc;
-    QMdiSubWindow* sub = AddChildWindow(mArea, rtc, ChildWindowStyle::Sizeable);
-    mArea->setActiveSubWindow(sub);
+    auto* rtc = new TfrmRTC(*m_link);
+    m_views.rtc = rtc;
+    QMdiSubWindow* sub = AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
+    m_area->setActiveSubWindow(sub);
     rtc->SetupChart();
 
     // A fresh recorder saves its one empty row as separators only.
-    const QString fresh = mDir.filePath("fresh.txt");
-    mNextFile = fresh;
+    const QString fresh = m_dir.filePath("fresh.txt");
+    m_nextFile = fresh;
     answerRange();
-    mFiles->Save1Click();
+    m_files->Save1Click();
     QCOMPARE(readAll(fresh), QByteArray("\t\t\t\t\t\r\n"));
 
     rtc->btnStartClick();
@@ -233,29 +233,29 @@ void TestFileCommands::recorderToFileToListToGraph() {
     for (int count : counts) {
         const int before = rtc->SampleCount();
         for (int t = 0; t < 10 && rtc->SampleCount() == before; ++t) {
-            mMeter.device->send(LiveFrame(1, count, ';'));
-            ++mClock.seconds;
-            mLink->MainTimerTimer();
+            m_meter.device->send(LiveFrame(1, count, ';'));
+            ++m_clock.seconds;
+            m_link->MainTimerTimer();
         }
     }
     QCOMPARE(rtc->SampleCount(), 4);
     QVERIFY(rtc->Grid1->Cells(3, 1).contains(u','));
 
-    const QString csv = mDir.filePath("rec.Csv");
-    mNextFile = csv;
+    const QString csv = m_dir.filePath("rec.Csv");
+    m_nextFile = csv;
     answerRange();
-    mFiles->Save1Click();
+    m_files->Save1Click();
     const QByteArray bytes = readAll(csv);
     QCOMPARE(bytes.count("\r\n"), 4);
     QVERIFY2(bytes.startsWith(QByteArray(rtc->Grid1->Cells(1, 1).toLocal8Bit() + ',')),
              bytes.constData());
     QVERIFY(bytes.contains(QByteArray(",\"" + rtc->Grid1->Cells(3, 1).toLocal8Bit() + "\",")));
 
-    QVERIFY(!mFiles->OutputGraph1->isEnabled());
+    QVERIFY(!m_files->OutputGraph1->isEnabled());
     TfrmList* list = openFile(csv);
     QVERIFY(list);
     QCOMPARE(list->windowTitle(), QDir::toNativeSeparators(csv));
-    QVERIFY(mFiles->OutputGraph1->isEnabled());
+    QVERIFY(m_files->OutputGraph1->isEnabled());
     QCOMPARE(list->Grid1->RowCount(), 5);
     for (int r = 1; r <= 4; ++r)
         for (int c = 0; c <= 4; ++c)
@@ -264,18 +264,18 @@ void TestFileCommands::recorderToFileToListToGraph() {
     TfrmGraph* graph = graphOf(list);
     QVERIFY(graph);
     QCOMPARE(graph->windowTitle(), list->windowTitle());
-    QVERIFY(!mFiles->OutputGraph1->isEnabled());
+    QVERIFY(!m_files->OutputGraph1->isEnabled());
     PESGraph* chart = graph->PESGraph1;
     QCOMPARE(chart->Points(), 4);
     for (int i = 0; i < 4; ++i) {
-        QVERIFY(SameTime(chart->XDataII(0, i), mClock.at(0) + 0) || chart->XDataII(0, i) > 0);
+        QVERIFY(SameTime(chart->XDataII(0, i), m_clock.at(0) + 0) || chart->XDataII(0, i) > 0);
         QCOMPARE(chart->YData(0, i), QLocale().toFloat(rtc->Grid1->Cells(3, i + 1)));
     }
     QVERIFY(chart->XDataII(0, 3) > chart->XDataII(0, 0));
     QVERIFY(qAbs(chart->ManualMinX() - chart->XDataII(0, 0)) < 1e-9);
     QVERIFY(qAbs(chart->ManualMaxX() - chart->XDataII(0, 3)) < 1e-9);
-    QVERIFY(mMessages.isEmpty());
-    mViews.rtc = nullptr;
+    QVERIFY(m_messages.isEmpty());
+    m_views.rtc = nullptr;
 }
 
 // Ranges typed into the range dialog, a name that is not an integer, a save that cannot be
@@ -296,47 +296,47 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     };
     int n = 0;
     for (const auto& c : cases) {
-        const QString path = mDir.filePath(QString("range%1.txt").arg(n++));
-        mNextFile = path;
+        const QString path = m_dir.filePath(QString("range%1.txt").arg(n++));
+        m_nextFile = path;
         answerRange(c.from, c.to);
-        mFiles->Save1Click();
+        m_files->Save1Click();
         QVERIFY(QFile::exists(path));
         QCOMPARE(linesOf(path, '\t'), c.lines);
     }
-    const QString letters = mDir.filePath("letters.txt");
-    mNextFile = letters;
+    const QString letters = m_dir.filePath("letters.txt");
+    m_nextFile = letters;
     answerRange("x", "4");
-    mFiles->Save1Click();
-    QCOMPARE(mMessages, QStringList{"invalid integer"});
+    m_files->Save1Click();
+    QCOMPARE(m_messages, QStringList{"invalid integer"});
     QVERIFY(!QFile::exists(letters));
 
     // Cancel in the range dialog writes nothing.
     whenShown("Save File", [](TfrmScope* s) { s->BitBtn2->click(); });
-    mFiles->Save1Click();
+    m_files->Save1Click();
     QVERIFY(!QFile::exists(letters));
 
     // A save that cannot be written says where and why.
-    mMessages.clear();
-    const QString nowhere = mDir.filePath("no/such/folder/a.txt");
-    mNextFile = nowhere;
+    m_messages.clear();
+    const QString nowhere = m_dir.filePath("no/such/folder/a.txt");
+    m_nextFile = nowhere;
     answerRange();
-    mFiles->Save1Click();
-    QCOMPARE(mMessages.size(), 1);
-    QVERIFY2(mMessages[0].contains(QDir::toNativeSeparators(nowhere)) &&
-                 mMessages[0].contains("No such file"),
-             qPrintable(mMessages[0]));
+    m_files->Save1Click();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains(QDir::toNativeSeparators(nowhere)) &&
+                 m_messages[0].contains("No such file"),
+             qPrintable(m_messages[0]));
 
     // Cancel in the progress window keeps the lines written so far, in place of the old file.
     QStringList many;
     for (int r = 1; r <= 300000; ++r)
         many << QString("d|t|%1|V|").arg(r);
     listOf(many);
-    const QString kept = mDir.filePath("kept.txt");
+    const QString kept = m_dir.filePath("kept.txt");
     writeFile(kept, "old\r\n");
-    mNextFile = kept;
+    m_nextFile = kept;
     answerRange();
     whenShown("Saving Progress", [](TfrmScope* s) { s->BitBtn2->click(); });
-    mFiles->Save1Click();
+    m_files->Save1Click();
     const QStringList lines = linesOf(kept, '\t');
     QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
     QCOMPARE(lines.first(), "d|t|1|V||");
@@ -347,7 +347,7 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
 // Lines of any practical length, one beyond the limit, a file that cannot be opened, Cancel
 // while opening; every Open makes a new window.
 void TestFileCommands::openEdgeCases() {
-    const QString longLines = mDir.filePath("long.txt");
+    const QString longLines = m_dir.filePath("long.txt");
     const QByteArray wide(20000, 'w');
     writeFile(longLines,
               "a\t" + wide + "\t\r\nb\tc\t" + QByteArray(70000, 'x') + "\t\r\nlost\t\r\n");
@@ -357,19 +357,19 @@ void TestFileCommands::openEdgeCases() {
     QCOMPARE(list->Grid1->Cells(2, 1), QString::fromLatin1(wide));
     QCOMPARE(list->Grid1->Cells(2, 2), "c");
     QCOMPARE(list->Grid1->Cells(3, 2).size(), 65536 - 4); // cut at the limit
-    QCOMPARE(mMessages.size(), 1);
-    QVERIFY2(mMessages[0].contains("Line 2") && mMessages[0].contains("65536"),
-             qPrintable(mMessages[0]));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("Line 2") && m_messages[0].contains("65536"),
+             qPrintable(m_messages[0]));
 
-    mMessages.clear();
-    QVERIFY(!openFile(mDir.filePath("gone.txt")));
-    QCOMPARE(mMessages.size(), 1);
-    QVERIFY(mMessages[0].contains("gone.txt"));
+    m_messages.clear();
+    QVERIFY(!openFile(m_dir.filePath("gone.txt")));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].contains("gone.txt"));
 
     QByteArray lines;
     for (int r = 1; r <= 300000; ++r)
         lines += "d\tt\t" + QByteArray::number(r) + "\tV\t\r\n";
-    const QString big = mDir.filePath("big.txt");
+    const QString big = m_dir.filePath("big.txt");
     writeFile(big, lines);
     whenShown("Open Progress",
               [](TfrmScope* s) { QTimer::singleShot(30, s->BitBtn2, &QPushButton::click); });
@@ -379,7 +379,7 @@ void TestFileCommands::openEdgeCases() {
     QVERIFY2(rows < 300000, qPrintable(QString::number(rows)));
     if (!cut->Grid1->Cells(0, rows).isEmpty())
         QCOMPARE(cut->Grid1->Cells(3, rows), QString::number(rows));
-    QCOMPARE(mArea->subWindowList().size(), 2);
+    QCOMPARE(m_area->subWindowList().size(), 2);
 }
 
 // The Y scale of a list graph: 105 / -18 widened by the numbers only, then a tenth and 20.
@@ -414,7 +414,7 @@ void TestFileCommands::graphScale() {
             QCOMPARE(chart->YData(1, 1), -4000.0f);
         }
     }
-    QVERIFY(mMessages.isEmpty());
+    QVERIFY(m_messages.isEmpty());
 
     // A row whose time does not convert: no subset-0 x, the previous x in subset 1.
     TfrmGraph* gap =
@@ -426,12 +426,12 @@ void TestFileCommands::graphScale() {
     TfrmList* empty = listOf({});
     empty->Grid1->setRowCount(2);
     QVERIFY(!graphOf(empty));
-    QCOMPARE(mMessages, QStringList{"No data to graph !"});
-    mMessages.clear();
+    QCOMPARE(m_messages, QStringList{"No data to graph !"});
+    m_messages.clear();
     QVERIFY(!graphOf(listOf({"someday|10:00:00|1|V|"})));
-    QCOMPARE(mMessages, QStringList{"'someday 10:00:00' is not a valid date and time"});
+    QCOMPARE(m_messages, QStringList{"'someday 10:00:00' is not a valid date and time"});
     // Seven lists with their graphs and two lists without: no window left by the failures.
-    QCOMPARE(mArea->subWindowList().size(), 7 * 2 + 2);
+    QCOMPARE(m_area->subWindowList().size(), 7 * 2 + 2);
 }
 
 // Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.
@@ -440,7 +440,7 @@ void TestFileCommands::scaleAndUndoZoom() {
     TfrmGraph* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
     QVERIFY(graph);
     PESGraph* chart = graph->PESGraph1;
-    QVERIFY(mFiles->UndoZoom1->isEnabled());
+    QVERIFY(m_files->UndoZoom1->isEnabled());
 
     QStringList shown;
     const auto scale = [&](const QString& top, const QString& bottom) {
@@ -451,7 +451,7 @@ void TestFileCommands::scaleAndUndoZoom() {
             s->edtSelTo->setText(bottom);
             s->BitBtn1->click();
         });
-        mFiles->Scale1Click();
+        m_files->Scale1Click();
     };
     scale("10", "50");
     QCOMPARE(shown, (QStringList{"135", "-39"}));
@@ -463,34 +463,34 @@ void TestFileCommands::scaleAndUndoZoom() {
     scale("0,1", "-1");
     QCOMPARE(chart->ManualMaxY(), double(0.1f));
     scale("abc", "");
-    QCOMPARE(mMessages, (QStringList{"abc is invalid number !", " is invalid number !"}));
+    QCOMPARE(m_messages, (QStringList{"abc is invalid number !", " is invalid number !"}));
     QCOMPARE(chart->ManualMaxY(), double(0.1f));
     QCOMPARE(chart->ManualMinY(), -1.0);
 
     // Undo Zoom leaves a zoomed view of the active chart.
     chart->plot()->xAxis->setRange(chart->ManualMinX(), chart->ManualMinX() + 1e-6);
-    mFiles->UndoZoom1->trigger();
+    m_files->UndoZoom1->trigger();
     QCOMPARE(chart->PEactions(), sgResetImage);
 
     // Another window active (the LCD panel, say) with the recorder open: Scale edits the
     // recorder's chart, Undo Zoom is not offered.
-    auto* rtc = new TfrmRTC(*mLink);
-    mViews.rtc = rtc;
-    AddChildWindow(mArea, rtc, ChildWindowStyle::Sizeable);
+    auto* rtc = new TfrmRTC(*m_link);
+    m_views.rtc = rtc;
+    AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     rtc->SetupChart();
     auto* lcd = new QWidget;
     lcd->resize(100, 100);
-    mArea->setActiveSubWindow(AddChildWindow(mArea, lcd, ChildWindowStyle::FixedSingle));
-    QVERIFY(!mFiles->UndoZoom1->isEnabled() && !mFiles->OutputGraph1->isEnabled());
-    QCOMPARE(mFiles->scaleTarget(), rtc->PESGraph1);
-    mMessages.clear();
+    m_area->setActiveSubWindow(AddChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));
+    QVERIFY(!m_files->UndoZoom1->isEnabled() && !m_files->OutputGraph1->isEnabled());
+    QCOMPARE(m_files->scaleTarget(), rtc->PESGraph1);
+    m_messages.clear();
     scale("300", "-300");
     QCOMPARE(rtc->PESGraph1->ManualMaxY(), 300.0);
     QCOMPARE(rtc->PESGraph1->ManualMinY(), -300.0);
     QCOMPARE(chart->ManualMinY(), -1.0);
-    mViews.rtc = nullptr;
+    m_views.rtc = nullptr;
     delete ChildWindowOf(rtc);
-    QVERIFY(!mFiles->scaleTarget());
+    QVERIFY(!m_files->scaleTarget());
 }
 
 // The quick time reading gives what the general parser gives, in a 24-hour and a 12-hour
@@ -553,7 +553,7 @@ void TestFileCommands::gridPrintout() {
     for (int r = 1; r <= 150; ++r)
         rows << QString("07.03.2025|10:00:%1|%2|V|x").arg(r % 60, 2, 10, QChar('0')).arg(r);
     listOf(rows);
-    const QString pdf = mDir.filePath("grid.pdf");
+    const QString pdf = m_dir.filePath("grid.pdf");
     QPrinter* asked = nullptr;
     PESGraph::setPrintDialogHook([&](QPrinter& printer) {
         asked = &printer;
@@ -561,15 +561,15 @@ void TestFileCommands::gridPrintout() {
         printer.setOutputFileName(pdf);
         return true;
     });
-    mFiles->PrinterSetup1Click();
-    QCOMPARE(asked, &mFiles->printer());
+    m_files->PrinterSetup1Click();
+    QCOMPARE(asked, &m_files->printer());
     QVERIFY(!QFile::exists(pdf)); // the setup prints nothing
     PESGraph::setPrintDialogHook([&](QPrinter& printer) {
         asked = &printer;
         return true; // the printer as set up
     });
-    mFiles->Print1Click();
-    QCOMPARE(asked, &mFiles->printer());
+    m_files->Print1Click();
+    QCOMPARE(asked, &m_files->printer());
     double pageHeight = 0;
     const auto pages = pdfWords(pdf, &pageHeight);
     QVERIFY(pages.size() >= 2);
@@ -607,11 +607,11 @@ void TestFileCommands::gridPrintout() {
 
     // A failed start is reported, not silent.
     PESGraph::setPrintDialogHook([&](QPrinter& printer) {
-        printer.setOutputFileName(mDir.filePath("no/such/folder/g.pdf"));
+        printer.setOutputFileName(m_dir.filePath("no/such/folder/g.pdf"));
         return true;
     });
-    mMessages.clear();
-    QVERIFY(!ErrorBoundary::Run([&] { mFiles->SpeedButton3Click(); }));
+    m_messages.clear();
+    QVERIFY(!ErrorBoundary::Run([&] { m_files->SpeedButton3Click(); }));
 }
 
 // A chart print in paper colours; the screen colours and solid lines come back after a
@@ -643,7 +643,7 @@ void TestFileCommands::chartPrintRestoresColours() {
     check();
     PESGraph::setPrintDialogHook([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(mDir.filePath("no/such/folder/c.pdf"));
+        printer.setOutputFileName(m_dir.filePath("no/such/folder/c.pdf"));
         return true;
     });
     QVERIFY_THROWS_EXCEPTION(ChartError, PrintChartInPaperColours(&chart));

@@ -1,6 +1,6 @@
-#include "support/liveframe.h"
 #include "framedecoder.h"
 #include "rangetable.h"
+#include "support/liveframe.h"
 #include "support/recordingviews.h"
 
 #include <QLocale>
@@ -67,7 +67,7 @@ void TestFrameDecoder::functionTable_data() {
     QTest::addColumn<quint32>("unitAnnunciators");
 
     const std::uint32_t p1 = bit(annPoint1), p2 = bit(annPoint2), p3 = bit(annPoint3);
-    const std::uint32_t hz = bit(unitHz), kPre = bit(unitKOhmHz), mPre = bit(unitMOhmHz);
+    const std::uint32_t hz = bit(unitHz), kPre = bit(unitKOhmHz), m_pre = bit(unitMOhmHz);
     const std::uint32_t ohm = bit(unitOhm), cur = bit(unitCurrent);
     constexpr int alt = 8, freq = 1;
 
@@ -88,7 +88,7 @@ void TestFrameDecoder::functionTable_data() {
     const int fDiv[] = {1000, 100, 10, 1000, 100, 10};
     for (int r = 0; r < 6; ++r) {
         const int mult = r < 3 ? 1 : 1000;
-        const std::uint32_t pre = r < 3 ? kPre : mPre;
+        const std::uint32_t pre = r < 3 ? kPre : m_pre;
         const std::uint32_t point = fDiv[r] == 1000 ? p1 : fDiv[r] == 100 ? p2 : p3;
         row(qPrintable(QStringLiteral("frequency r%1").arg(r)), 122, LiveFrame(r, "1234", '2'),
             "Freuqency", fUnits[r], fDiv[r], mult, point, hz | pre);
@@ -106,15 +106,15 @@ void TestFrameDecoder::functionTable_data() {
                                     : rDiv[r] == 10  ? p3
                                                      : 0;
         row(qPrintable(QStringLiteral("rpm r%1").arg(r)), 122, LiveFrame(r, "1234", '2', alt),
-            "RPM", rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point, r < 2 ? kPre : mPre);
+            "RPM", rUnits[r], rDiv[r], r < 2 ? 1 : 1000, bit(annRPM) | point, r < 2 ? kPre : m_pre);
     }
 
     row("ohm r0", 122, LiveFrame(0, "1234", '3'), "OHM", "Ohm", 10, 1, p3, ohm);
     row("ohm r1", 122, LiveFrame(1, "1234", '3'), "OHM", "KOhm", 1000, 1000, p1, ohm | kPre);
     row("ohm r2", 122, LiveFrame(2, "1234", '3'), "OHM", "KOhm", 100, 1000, p2, ohm | kPre);
     row("ohm r3", 122, LiveFrame(3, "1234", '3'), "OHM", "KOhm", 10, 1000, p3, ohm | kPre);
-    row("ohm r4", 122, LiveFrame(4, "1234", '3'), "OHM", "MOhm", 1000, 1000000, p1, ohm | mPre);
-    row("ohm r5", 122, LiveFrame(5, "1234", '3'), "OHM", "MOhm", 100, 1000000, p2, ohm | mPre);
+    row("ohm r4", 122, LiveFrame(4, "1234", '3'), "OHM", "MOhm", 1000, 1000000, p1, ohm | m_pre);
+    row("ohm r5", 122, LiveFrame(5, "1234", '3'), "OHM", "MOhm", 100, 1000000, p2, ohm | m_pre);
 
     row("celsius", 122, LiveFrame(0, "0023", '4', alt), "Temperature", "C", 1, 1, bit(annC), 0);
     row("fahrenheit", 122, LiveFrame(3, "0073", '4'), "Temperature", "F", 1, 1, bit(annF), 0);
