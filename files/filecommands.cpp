@@ -35,6 +35,8 @@
 #include <QScopedValueRollback>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include <cmath>
 
 const QString FileCommands::FileFilter =
@@ -161,6 +163,17 @@ void FileCommands::updateMenus() {
 
 QMdiSubWindow* FileCommands::addChild(QWidget* content) {
     QMdiSubWindow* sub = AddChildWindow(m_area, content, ChildWindowStyle::Sizeable);
+    // The area places a new window in free space, which may leave most of it below the visible
+    // part: it is moved (and if need be shrunk) to lie wholly inside the area.
+    const QRect area = m_area->viewport()->rect();
+    if (!area.isEmpty()) {
+        QRect frame = sub->geometry();
+        frame.setWidth(std::min(frame.width(), area.width()));
+        frame.setHeight(std::min(frame.height(), area.height()));
+        frame.moveLeft(std::clamp(frame.left(), 0, area.width() - frame.width()));
+        frame.moveTop(std::clamp(frame.top(), 0, area.height() - frame.height()));
+        sub->setGeometry(frame);
+    }
     // The commands follow the window that just appeared even before the system activates it.
     m_area->setActiveSubWindow(sub);
     return sub;
