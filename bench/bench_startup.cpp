@@ -1,5 +1,5 @@
 // Time from the program's start to its main window on screen, and the first showing's own work
-// apart from the meter search's designed pauses (150 + 300 ms with no port to try).
+// apart from the meter search's fixed pauses (150 + 300 ms with no port to try).
 #include "tfrmabout.h"
 #include "tfrmmain.h"
 
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     splash->repaint();
     QApplication::processEvents();
 
-    // No serial port to search, so only the designed pauses of the search remain.
+    // No serial port to search, so only the search's own fixed pauses remain.
     TComPort::SetPortListOverride(QStringList{});
     TfrmMain window(splash);
     // The first paint of the main window marks "on screen".
@@ -57,16 +57,16 @@ int main(int argc, char** argv) {
     const qint64 ready = sinceStart.elapsed();
     const qint64 shown = painted >= 0 ? painted : showCalled;
     const qint64 firstShowing = ready - showCalled;
-    constexpr qint64 designedPauses = 150 + 300;
+    constexpr qint64 searchPauses = 150 + 300;
 
     std::printf("start-up: %lld ms from process start to the main window shown "
                 "(application object ready after %lld ms)\n",
                 static_cast<long long>(shown), static_cast<long long>(appReady));
     std::printf("start-up: %lld ms for the first showing's work (views, pictures, search, timer) "
-                "apart from the search's designed %lld ms of pauses\n",
-                static_cast<long long>(firstShowing - designedPauses),
-                static_cast<long long>(designedPauses));
-    std::printf("start-up: %lld ms from process start to ready, the designed pauses excluded\n",
-                static_cast<long long>(ready - designedPauses));
+                "apart from the search's fixed %lld ms of pauses\n",
+                static_cast<long long>(firstShowing - searchPauses),
+                static_cast<long long>(searchPauses));
+    std::printf("start-up: %lld ms from process start to ready, the search's fixed pauses excluded\n",
+                static_cast<long long>(ready - searchPauses));
     return 0;
 }

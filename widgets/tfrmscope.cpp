@@ -14,7 +14,7 @@ TfrmScope::TfrmScope(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Print Range"));
-    // Pixel sizes as designed, whatever the screen's text size.
+    // Fixed pixel sizes, whatever the screen's text size.
     setFixedSize(ClientWidth, ClientHeight);
 
     GroupBox1 = new QGroupBox(this);
