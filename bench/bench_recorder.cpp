@@ -1,7 +1,7 @@
 // The recorder's cost per sample as a recording grows: one sample is TakeSample (a table row,
 // a chart point, the redraw) plus processing the events it leaves behind (the chart's queued
 // replot, the table's repaint), timed over a window of samples around 10^3, 10^4, 10^5 and
-// 10^6 samples, with the window shown offscreen at its designed size. Then the process's
+// 10^6 samples, with the window shown offscreen at its default size. Then the process's
 // resident memory with a million samples held.
 //
 // Each sample is timed twice: the CPU time of this thread (what the sample costs; the machine
