@@ -71,26 +71,26 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
     if (QFileInfo::exists(templatePath))
         ApplyChartTemplate(chart, templatePath);
 
-    // 2.
+    // Drawing: one series of `points` points, vertical line annotations, hot spots.
     chart->setPrepareImages(true);
     chart->setPoints(points);
     chart->setSubsets(1);
     chart->setShowVertLineAnnotations(true);
     chart->setCurveGranularity(sgCoarseLines);
     chart->setAllowDataHotSpots(true);
-    // 3.
+    // No titles.
     chart->setMainTitle(QStringLiteral("  "));
     chart->setSubTitle(QString());
-    // 4.
+    // A date-time x axis read from the second x data array.
     chart->setDateTimeMode(sgVBDateTime);
     chart->setUsingXDataII(true);
     chart->setXAxisLabel(QStringLiteral("Time"));
-    // 5.
+    // The value that marks a missing point.
     chart->setNullDataValueY(9999.0);
     // No data in any series.
     for (int s = 0; s < chart->Subsets(); ++s)
         chart->setYData(s, -1, 0);
-    // 7.
+    // Dotted grid, rubber-band zoom in both directions, a floating y-value prompt.
     chart->setSubsetLabels(0, QString());
     chart->setGridStyle(sgDot);
     chart->setAllowZooming(sgHorzPlusVertZooming);
@@ -98,7 +98,7 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
     chart->setCursorMode(sgFloatingXY);
     chart->setCursorPromptTracking(true);
     chart->setCursorPromptStyle(sgYValue);
-    // 8.
+    // Colours: black plot on a silver surround; yellow, magenta, cyan series.
     chart->setGraphBackColor(kBlack);
     chart->setDeskColor(kSilver);
     chart->setTextColor(kBlack);
@@ -106,16 +106,16 @@ void SetupTimeChart(PESGraph* chart, int points, double start, double end,
     chart->setSubsetColors(1, kMagenta);
     chart->setSubsetColors(2, kCyan);
     chart->setSubsetLineTypes(0, 0);
-    // 9.
+    // y from 0 to 4000, fixed.
     chart->setYAxisLabel(QString());
     chart->setManualScaleControlY(sgManualMinAndMax);
     chart->setManualMinY(0);
     chart->setManualMaxY(4000);
-    // 10.
+    // x from start to end, fixed.
     chart->setManualScaleControlX(sgManualMinAndMax);
     chart->setManualMinX(start);
     chart->setManualMaxX(end);
-    // 11.
+    // No splines, no help, modal dialogs.
     chart->setAllowSpline(false);
     chart->setAllowPointsPlusSpline(false);
     chart->setNoHelp(true);

@@ -15,7 +15,7 @@
 class TestTfrmScope : public QObject {
     Q_OBJECT
 private slots:
-    void asDesigned();
+    void layoutAndControls();
     void controlsShowOneByOne();
     void modalOk();
     void modalCancel();
@@ -28,7 +28,7 @@ private:
     }
 };
 
-void TestTfrmScope::asDesigned() {
+void TestTfrmScope::layoutAndControls() {
     TfrmScope s;
     QCOMPARE(s.windowTitle(), QStringLiteral("Print Range"));
     QCOMPARE(s.size(), QSize(337, 134));

@@ -75,7 +75,7 @@ private slots:
     void initTestCase();
     void init();
 
-    void createdAsDesigned();
+    void createdWithItsLayoutAndControls();
     void rateEditor_data();
     void rateEditor();
     void showRate_data();
@@ -118,7 +118,7 @@ void TestRecorder::init() {
     QVERIFY(QTest::qWaitForWindowExposed(rig->rtc.get()));
 }
 
-void TestRecorder::createdAsDesigned() {
+void TestRecorder::createdWithItsLayoutAndControls() {
     TfrmRTC& w = *rig->rtc;
     QCOMPARE(w.windowTitle(), QStringLiteral("Real Time Data Recorder"));
     QCOMPARE(w.size(), QSize(800, 500));

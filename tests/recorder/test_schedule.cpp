@@ -46,7 +46,7 @@ private slots:
     void init();
     void cleanup();
 
-    void dialogAsDesigned();
+    void dialogLayoutAndControls();
     void recordsNumber_data();
     void recordsNumber();
     void typedRateIsCorrected();
@@ -109,7 +109,7 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
     QVERIFY(rig->link.schedule.Armed());
 }
 
-void TestSchedule::dialogAsDesigned() {
+void TestSchedule::dialogLayoutAndControls() {
     TfrmSchedule* d = open();
     QCOMPARE(d->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
     QVERIFY(d->isWindow());
