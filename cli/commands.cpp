@@ -35,15 +35,6 @@ void printLine(const QStringList& fields) {
     std::fputc('\n', stdout);
 }
 
-ExitCode handOverFailed(DownloadResult failure) {
-    if (failure == DownloadResult::PortNotOpened) {
-        Tell(QStringLiteral("the port could not be opened for the logger"));
-        return ExitCode::PortRefused;
-    }
-    Tell(QStringLiteral("the live link did not let go of the port"));
-    return ExitCode::TransferFailed;
-}
-
 // The setup's answers from the command line: the interval and start time given there, the
 // meter's own for what is not.
 class SetupAnswers : public LoggerSetupUser {
@@ -186,13 +177,10 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
     return ExitCode::Ok;
 }
 
-ExitCode RunSetup(const CliOptions& options) {
-    StopSignals stop;
+ExitCode WithLoggerPort(const CliOptions& options, const QString& recordingText,
+                        const std::function<void(LiveLinkControl&, TComPort&)>& operation) {
     MeterSession session;
-    if (const ExitCode code = ConnectForLogger(
-            session, options.port,
-            QStringLiteral(
-                "The meter is recording data, please stop recording before setting up."));
+    if (const ExitCode code = ConnectForLogger(session, options.port, recordingText);
         code != ExitCode::Ok)
         return code;
     if (StopSignals::requested())
@@ -200,15 +188,28 @@ ExitCode RunSetup(const CliOptions& options) {
     LiveLinkAdapter control(session.link());
     TComPort loggerPort;
     loggerPort.OnError = abortOnError;
+    operation(control, loggerPort);
+    session.close();
+    return ExitCode::Ok;
+}
+
+ExitCode RunSetup(const CliOptions& options) {
+    StopSignals stop;
     std::optional<QDateTime> time = options.time;
     if (options.timeNow)
         time = QDateTime::currentDateTime();
     // The same setup as the program's menu command; the command line answers for the dialog.
     // What is not given on the command line is written back as the meter had it.
     SetupAnswers answers(options.interval, time);
-    const Clock clock;
-    const LoggerSetupOutcome outcome = RunLoggerSetup(control, loggerPort, answers, clock);
-    session.close();
+    LoggerSetupOutcome outcome = LoggerSetupOutcome::NotOpened;
+    if (const ExitCode code = WithLoggerPort(
+            options,
+            QStringLiteral("The meter is recording data, please stop recording before setting up."),
+            [&](LiveLinkControl& live, TComPort& port) {
+                outcome = RunLoggerSetup(live, port, answers, Clock());
+            });
+        code != ExitCode::Ok)
+        return code;
     switch (outcome) {
     case LoggerSetupOutcome::Written:
         return ExitCode::Ok;
@@ -236,22 +237,18 @@ ExitCode RunSetup(const CliOptions& options) {
 
 ExitCode RunErase(const CliOptions& options) {
     StopSignals stop;
-    MeterSession session;
-    if (const ExitCode code = ConnectForLogger(
-            session, options.port,
-            QStringLiteral(
-                "The meter is recording data, please stop recording before erasing memory."));
-        code != ExitCode::Ok)
-        return code;
-    if (StopSignals::requested())
-        return ExitCode::Interrupted;
-    LiveLinkAdapter control(session.link());
-    TComPort loggerPort;
-    loggerPort.OnError = abortOnError;
     // The program's erase; --yes has answered its question already.
     EraseAnswers answers;
-    const MemoryEraseOutcome outcome = RunMemoryErase(control, loggerPort, answers);
-    session.close();
+    MemoryEraseOutcome outcome = MemoryEraseOutcome::NotErased;
+    if (const ExitCode code = WithLoggerPort(
+            options,
+            QStringLiteral(
+                "The meter is recording data, please stop recording before erasing memory."),
+            [&](LiveLinkControl& live, TComPort& port) {
+                outcome = RunMemoryErase(live, port, answers);
+            });
+        code != ExitCode::Ok)
+        return code;
     switch (outcome) {
     case MemoryEraseOutcome::Erased:
         return ExitCode::Ok;

@@ -5,7 +5,11 @@
 
 #include <QString>
 
+#include <functional>
+
+class LiveLinkControl;
 class MeterSession;
+class TComPort;
 
 // The commands of ql350-cli. Each returns the tool's exit status; data goes to standard
 // output, everything said to the user to standard error.
@@ -23,3 +27,12 @@ void Tell(const QString& message);
 // own. `recordingText` is what to say when it records. Anything but Ok has been told.
 ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
                           const QString& recordingText);
+
+// One logger operation: the meter found and live (ConnectForLogger, with `recordingText`),
+// then `operation` run with the live link as the hand-over borrows it and a logger port of the
+// tool's own (port faults abort silently); the live link closes afterwards. Returns the
+// connection's failure, Interrupted when a stop signal came first, or Ok once `operation` ran.
+// The caller keeps a StopSignals alive around it.
+ExitCode
+WithLoggerPort(const CliOptions& options, const QString& recordingText,
+               const std::function<void(LiveLinkControl& live, TComPort& loggerPort)>& operation);

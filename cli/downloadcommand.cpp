@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include "livelinkadapter.h"
 #include "metersession.h"
 #include "stopsignals.h"
 
@@ -18,10 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-void abortOnError(TComPort*, const EComError&, TComAction& action) {
-    action = caAbort;
-}
 
 QString resultText(const LoggerDownload& d) {
     switch (d.Result) {
@@ -198,26 +193,17 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
 
 ExitCode RunDownload(const CliOptions& options) {
     StopSignals stop;
-    MeterSession session;
-    if (const ExitCode code = ConnectForLogger(
-            session, options.port,
-            QStringLiteral("the meter is recording data; stop its recording first"));
-        code != ExitCode::Ok)
-        return code;
-    if (StopSignals::requested())
-        return ExitCode::Interrupted;
-
-    LiveLinkAdapter control(session.link());
-    TComPort loggerPort;
-    loggerPort.OnError = abortOnError;
     OptionsUser user(options.repair, options.retries);
     LoggerDownload d;
-    {
-        TerminalProgress progress;
-        d = LoadLoggerData(control, loggerPort, &progress, user,
-                           DateTimeToDays(QDateTime::currentDateTime()));
-    }
-    session.close();
+    if (const ExitCode code = WithLoggerPort(
+            options, QStringLiteral("the meter is recording data; stop its recording first"),
+            [&](LiveLinkControl& live, TComPort& port) {
+                TerminalProgress progress;
+                d = LoadLoggerData(live, port, &progress, user,
+                                   DateTimeToDays(QDateTime::currentDateTime()));
+            });
+        code != ExitCode::Ok)
+        return code;
 
     const bool wholeImage =
         d.Result == DownloadResult::Loaded || d.Result == DownloadResult::NoData ||
