@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/noviews.h"
+#include "noviews.h"
 
 // Every view "exists" and does nothing: measures the link and the decoder alone.
 class NullViews : public NoViews {

@@ -2,7 +2,7 @@
 
 #include "clioptions.h"
 
-#include "liveviews.h"
+#include "noviews.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -19,7 +19,7 @@ struct Reading;
 // gauge's needle last, once the reading's value has been worked out; so this object says it
 // has a gauge and prints there. It also keeps what the link tells the main window's status
 // bar, which the meter search uses to say why a port could not be opened.
-class ReadingPrinter : public LiveViews {
+class ReadingPrinter : public NoViews {
 public:
     // The decoder whose current reading is printed; nothing is printed without one.
     void setDecoder(const FrameDecoder* decoder) { m_decoder = decoder; }
@@ -35,24 +35,10 @@ public:
     static QByteArray Line(const Reading& reading, const QDateTime& when,
                            CliOptions::Format format);
 
-    bool hasRecorder() const override { return false; }
-    bool hasLcd() const override { return false; }
-    bool hasStatus() const override { return false; }
+    // The gauge is the one view: it is called once a reading's value is worked out.
     bool hasGauge() const override { return true; }
-    void recorderFunctionChange() override {}
-    void recorderRangeChange(int, int) override {}
-    void recorderScaleChange() override {}
-    void recorderTakeSample(double) override {}
-    void recorderShowRate(int) override {}
-    void recorderSetButtons(bool, bool) override {}
-    void gaugeRelabel() override {}
     void gaugeShow(double magnitude, const QString& sign) override;
-    void statusShow(bool, bool, bool, bool) override {}
-    void statusPeakEnded() override {}
-    void lcdShow() override {}
-    void lcdSetNoConnection(bool) override {}
     void setStatusText(int panel, const QString& text) override;
-    void setLoggerCommandsEnabled(bool) override {}
 
 private:
     const FrameDecoder* m_decoder = nullptr;

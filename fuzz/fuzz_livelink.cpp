@@ -6,7 +6,7 @@
 #include "support/fakeport.h"
 #include "fuzzinput.h"
 #include "livelink.h"
-#include "support/noviews.h"
+#include "noviews.h"
 
 #include <cstdio>
 #include <cstdlib>

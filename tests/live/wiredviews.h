@@ -1,7 +1,7 @@
 #pragma once
 
 #include "support/liveframe.h"
-#include "support/noviews.h"
+#include "noviews.h"
 #include "framedecoder.h"
 #include "tfrmanalog.h"
 #include "tfrmlcd.h"

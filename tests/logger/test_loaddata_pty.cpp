@@ -1,6 +1,6 @@
 // Load Data end to end: the data-logger window, its busy, progress and error windows and the
 // live link, against metersim (and a silent meter the test plays) through pseudo-terminals.
-#include "support/noviews.h"
+#include "noviews.h"
 #include "support/metersimprocess.h"
 #include "../support/ptypair.h"
 #include "dialogs.h"

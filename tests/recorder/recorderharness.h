@@ -5,7 +5,7 @@
 // a real TfrmRTC.
 
 #include "clock.h"
-#include "support/noviews.h"
+#include "noviews.h"
 #include "support/fakeport.h"
 #include "livelink.h"
 #include "tfrmrtc.h"

@@ -2,8 +2,8 @@
 
 #include "liveviews.h"
 
-// Live views that are all absent and ignore every call; tests and benchmarks derive from it
-// and override only the views they wire up.
+// Live views that are all absent and ignore every call: the command-line tool, tests and
+// benchmarks derive from it and override only the views they use.
 class NoViews : public LiveViews {
 public:
     bool hasRecorder() const override { return false; }
