@@ -1,6 +1,6 @@
-#include "comerror.h"
-#include "tfrmabout.h"
-#include "tfrmmain.h"
+#include "porterror.h"
+#include "aboutbox.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -22,7 +22,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
-        } catch (const EAbort&) {
+        } catch (const SilentAbort&) {
             // a silent abort that no boundary caught: still silent
         } catch (const std::exception& e) {
             lastResort(QString::fromLocal8Bit(e.what()));
@@ -45,7 +45,7 @@ private:
 void setApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("QL350"));
     QCoreApplication::setOrganizationName(QStringLiteral("QL350"));
-    QCoreApplication::setApplicationVersion(TfrmAbout::VersionText());
+    QCoreApplication::setApplicationVersion(AboutBox::VersionText());
 }
 
 // Reads the command line before any window exists, so that --help and --version work without
@@ -91,19 +91,19 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ql350.QL350"));
 
     // The start-up screen, painted at once.
-    auto* splash = new TfrmAbout;
+    auto* splash = new AboutBox;
     splash->BitBtn1->hide();
     splash->show();
     splash->repaint();
     QApplication::processEvents();
 
-    TfrmMain frmMain(splash);
+    MainWindow mainWindow(splash);
     // For production: the factory memory check's menu item, otherwise hidden.
     if (options.factoryCheck)
-        frmMain.N6->setVisible(true);
+        mainWindow.N6->setVisible(true);
     // Maximised; without a window manager that honours it, at least the whole screen.
     if (const QScreen* screen = QApplication::primaryScreen())
-        frmMain.setGeometry(screen->availableGeometry());
-    frmMain.showMaximized();
+        mainWindow.setGeometry(screen->availableGeometry());
+    mainWindow.showMaximized();
     return app.exec();
 }

@@ -5,7 +5,7 @@
 // figure, and the process's resident memory at 10^3 and 10^6 points of the wave.
 
 #include "daycount.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "timechartsetup.h"
 
 #include <qcustomplot.h>
@@ -29,7 +29,7 @@ enum class Signal { Wave, Steady };
 
 class Recorder {
 public:
-    Recorder(PESGraph& chart, Signal signal) : g(chart), shape(signal) {
+    Recorder(Chart& chart, Signal signal) : g(chart), shape(signal) {
         SetupTimeChart(&g, kSpanPoints, kStart, kStart + kSpanPoints * kInterval);
     }
 
@@ -58,7 +58,7 @@ public:
 
 private:
     static constexpr double kStart = 46357.0;
-    PESGraph& g;
+    Chart& g;
     Signal shape;
     int n = 0;
 };
@@ -81,7 +81,7 @@ double percentile(std::vector<double> v, double q) {
 
 // Runs one chart up to 10^6 points; false if a redraw did not happen.
 bool run(Signal signal, const char* name) {
-    PESGraph chart;
+    Chart chart;
     chart.resize(800, 312); // the recorder's chart: two thirds of a 500-pixel window
     chart.show();
     QApplication::processEvents();

@@ -5,11 +5,11 @@
 #include "childwindow.h"
 #include "dialogs.h"
 #include "filecommands.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "stringgrid.h"
-#include "tfrmgraph.h"
-#include "tfrmlist.h"
-#include "tfrmscope.h"
+#include "listgraphwindow.h"
+#include "listwindow.h"
+#include "rangeprogressdialog.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
         return QMessageBox::Ok;
     });
 
-    auto* source = new TfrmList;
-    StringGridModel& table = *source->Grid1->gridModel();
+    auto* source = new ListWindow;
+    StringGridModel& table = *source->recordTable->gridModel();
     table.setRowCount(kRows + 1);
     const QDateTime start(QDate(2025, 3, 7), QTime(10, 0, 0));
     const QLocale locale;
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     next = dir.filePath(QStringLiteral("million.txt"));
     QTimer okRange;
     QObject::connect(&okRange, &QTimer::timeout, [&] {
-        if (auto* s = qobject_cast<TfrmScope*>(QApplication::activeModalWidget()))
+        if (auto* s = qobject_cast<RangeProgressDialog*>(QApplication::activeModalWidget()))
             s->BitBtn1->click();
     });
     okRange.start(1);
@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
                 saveMs, QFile(next).size());
 
     const qint64 before = residentKb();
-    TfrmList* list = nullptr;
-    QObject::connect(&files, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
+    ListWindow* list = nullptr;
+    QObject::connect(&files, &FileCommands::listOpened, [&](ListWindow* l) { list = l; });
     t.start();
     cpu = cpuMs();
     files.Open1Click();
@@ -104,23 +104,23 @@ int main(int argc, char** argv) {
     const qint64 after = residentKb();
     std::printf("open 10^6 rows (command, list window): %lld ms CPU, %lld ms wall, %d rows, +%lld "
                 "MB resident\n",
-                openCpu, openMs, list ? list->Grid1->RowCount() - 1 : -1, (after - before) / 1024);
+                openCpu, openMs, list ? list->recordTable->RowCount() - 1 : -1, (after - before) / 1024);
 
-    TfrmGraph* graph = nullptr;
-    QObject::connect(&files, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
+    ListGraphWindow* graph = nullptr;
+    QObject::connect(&files, &FileCommands::graphMade, [&](ListGraphWindow* g) { graph = g; });
     area.setActiveSubWindow(ChildWindowOf(list));
     t.start();
     cpu = cpuMs();
     files.btnOutputGraphClick();
     if (graph)
-        graph->PESGraph1->repaint();
+        graph->chart->repaint();
     const qint64 graphMs = t.elapsed();
     const qint64 graphCpu = cpuMs() - cpu;
     std::printf("graph of 10^6 rows (command, drawn): %lld ms CPU, %lld ms wall, %d points, y %.1f "
                 ".. %.1f, +%lld MB "
                 "resident\n",
-                graphCpu, graphMs, graph ? graph->PESGraph1->Points() : -1,
-                graph ? graph->PESGraph1->ManualMinY() : 0.0,
-                graph ? graph->PESGraph1->ManualMaxY() : 0.0, (residentKb() - after) / 1024);
+                graphCpu, graphMs, graph ? graph->chart->Points() : -1,
+                graph ? graph->chart->ManualMinY() : 0.0,
+                graph ? graph->chart->ManualMaxY() : 0.0, (residentKb() - after) / 1024);
     return 0;
 }

@@ -33,13 +33,13 @@ int floodOverPty(double seconds) {
 
     NullViews views;
     LiveLink link(views);
-    link.Comm1.setDeviceName(path);
-    OpenQuietly(link.Comm1);
-    if (!link.Comm1.Active()) {
+    link.livePort.setDeviceName(path);
+    OpenQuietly(link.livePort);
+    if (!link.livePort.Active()) {
         std::fprintf(stderr, "bench_link_flood: cannot open %s\n", qPrintable(path));
         return 1;
     }
-    link.Comm1.Write(CmdA.bytes());
+    link.livePort.Write(CmdA.bytes());
 
     // Warm up, then measure.
     QElapsedTimer clock;

@@ -13,7 +13,7 @@
 #include "metercommand.h"
 #include "nullviews.h"
 #include "stringgrid.h"
-#include "tfrmdatalogger.h"
+#include "dataloggerwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
 
     // --show-only: only the parse and show, of the image as built (for profiling them).
     const bool showOnly = app.arguments().contains(QStringLiteral("--show-only"));
-    TfrmDataLogger window;
+    DataLoggerWindow window;
     window.show();
     LoggerDownload d;
     d.Image = LoggerImage(image);
@@ -108,12 +108,12 @@ int main(int argc, char** argv) {
 
         NullViews views;
         LiveLink link(views);
-        link.Comm1.setDeviceName(path);
-        OpenQuietly(link.Comm1);
-        link.Comm1.Write(CmdA.bytes());
+        link.livePort.setDeviceName(path);
+        OpenQuietly(link.livePort);
+        link.livePort.Write(CmdA.bytes());
         // The main timer's pace: every tick of a link that is down calls the meter with K, and a
         // paced meter answers each one.
-        link.MainTimer.start();
+        link.tickTimer.start();
         QElapsedTimer wait;
         wait.start();
         while (!link.state.Connected() && wait.elapsed() < 5000)
@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
             return 1;
         }
 
-        TComPort comm2;
-        comm2.OnError = [](TComPort*, const EComError&, TComAction& a) { a = caAbort; };
+        MeterPort comm2;
+        comm2.OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
         LiveLinkAdapter live(link);
         struct Cancel : LoadLoggerDataUser {
             LoggerErrorChoice downloadFailed(const LoggerDownload&) override {
@@ -164,6 +164,6 @@ int main(int argc, char** argv) {
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     std::printf("logger parse and show: %d records in %.1f ms (target <= 100 ms)\n",
-                window.Grid1->RowCount() - 1, best);
+                window.recordTable->RowCount() - 1, best);
     return 0;
 }

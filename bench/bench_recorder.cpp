@@ -11,9 +11,9 @@
 #include "framedecoder.h"
 #include "livelink.h"
 #include "nullviews.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "stringgrid.h"
-#include "tfrmrtc.h"
+#include "recorderwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     reading.UnitText = QStringLiteral("mV");
     reading.Divisor = 10;
 
-    TfrmRTC rtc(link);
+    RecorderWindow rtc(link);
     rtc.show();
     processAll();
     rtc.SetupChart();
@@ -124,6 +124,6 @@ int main(int argc, char** argv) {
     std::printf("recorder resident memory at %d samples: %.1f MB\n", n,
                 double(residentKb()) / 1024.0);
     std::printf("recorder table texts at %d samples: %.1f bytes per row\n", n,
-                double(rtc.Grid1->gridModel()->memoryBytes()) / n);
+                double(rtc.recordTable->gridModel()->memoryBytes()) / n);
     return rtc.SampleCount() == n ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 // Time from the program's start to its main window on screen, and the first showing's own work
 // apart from the meter search's fixed pauses (150 + 300 ms with no port to try).
-#include "tfrmabout.h"
-#include "tfrmmain.h"
+#include "aboutbox.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -34,15 +34,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const qint64 appReady = sinceStart.elapsed();
 
-    auto* splash = new TfrmAbout;
+    auto* splash = new AboutBox;
     splash->BitBtn1->hide();
     splash->show();
     splash->repaint();
     QApplication::processEvents();
 
     // No serial port to search, so only the search's own fixed pauses remain.
-    TComPort::SetPortListOverride(QStringList{});
-    TfrmMain window(splash);
+    MeterPort::SetPortListOverride(QStringList{});
+    MainWindow window(splash);
     // The first paint of the main window marks "on screen".
     qint64 painted = -1;
     PaintWatch watch([&] {

@@ -1,7 +1,7 @@
 #include "timechartsetup.h"
 
 #include "charterror.h"
-#include "pesgraph.h"
+#include "chart.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -35,7 +35,7 @@ void SetChartTemplatePath(const QString& path) {
     templatePathOverride() = path;
 }
 
-QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {
+QByteArray ApplyChartTemplate(Chart* chart, const QString& path) {
     (void)chart; // nothing in the template maps onto this chart's settings
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -61,11 +61,11 @@ QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path) {
     return blob;
 }
 
-void SetupTimeChart(PESGraph* chart, int points, double start, double end) {
+void SetupTimeChart(Chart* chart, int points, double start, double end) {
     SetupTimeChart(chart, points, start, end, ChartTemplatePath());
 }
 
-void SetupTimeChart(PESGraph* chart, int points, double start, double end,
+void SetupTimeChart(Chart* chart, int points, double start, double end,
                     const QString& templatePath) {
     // Template, overridden by everything below.
     if (QFileInfo::exists(templatePath))

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-class PESGraph;
+class Chart;
 
 // Every chart of the program plots values against date and time. SetupTimeChart puts a chart
 // into that state: a black plot area on a silver surround, a yellow first series, a "Time"
@@ -14,8 +14,8 @@ class PESGraph;
 // First it applies the chart template at `templatePath` if that file exists, so that the
 // settings above override the template. A template that exists but cannot be read throws
 // ChartError before anything else is changed: the chart keeps its previous settings.
-void SetupTimeChart(PESGraph* chart, int points, double start, double end);
-void SetupTimeChart(PESGraph* chart, int points, double start, double end,
+void SetupTimeChart(Chart* chart, int points, double start, double end);
+void SetupTimeChart(Chart* chart, int points, double start, double end,
                     const QString& templatePath);
 
 // The template file: "template/graph.ghf" in the program's folder.
@@ -27,4 +27,4 @@ void SetChartTemplatePath(const QString& path);
 // returns those bytes. The chart has no settings of its own to take from them, so it is left
 // as it is: the file is only checked. Throws ChartError, naming the file, when it cannot be
 // opened (also when it does not exist) or is shorter than its length field says.
-QByteArray ApplyChartTemplate(PESGraph* chart, const QString& path);
+QByteArray ApplyChartTemplate(Chart* chart, const QString& path);

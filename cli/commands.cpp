@@ -26,7 +26,7 @@ constexpr int FirstReadingWaitMs = 3000;
 // How long the probe of `ports --probe` listens on each port.
 constexpr int ProbeWaitMs = 300;
 
-void abortOnError(TComPort*, const EComError&, TComAction& action) {
+void abortOnError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
@@ -69,13 +69,13 @@ void Tell(const QString& message) {
 
 ExitCode RunPorts(const CliOptions& options) {
     QStringList names;
-    TComPort::EnumeratePorts(names);
-    names += TComPort::SimulatorName();
-    TComPort port;
+    MeterPort::EnumeratePorts(names);
+    names += MeterPort::SimulatorName();
+    MeterPort port;
     port.OnError = abortOnError;
     for (const QString& name : names) {
         QString description = QStringLiteral("built-in meter emulator");
-        if (name != TComPort::SimulatorName()) {
+        if (name != MeterPort::SimulatorName()) {
             const QSerialPortInfo info(name);
             QStringList parts;
             for (const QString& part : {info.description(), info.manufacturer()}) {
@@ -84,10 +84,10 @@ ExitCode RunPorts(const CliOptions& options) {
             }
             description = parts.join(QStringLiteral(", "));
         }
-        QStringList fields{name, TComPort::DevicePath(name), description};
+        QStringList fields{name, MeterPort::DevicePath(name), description};
         if (options.probe) {
             const auto probe =
-                MeterSession::ProbePort(port, TComPort::DevicePath(name), ProbeWaitMs);
+                MeterSession::ProbePort(port, MeterPort::DevicePath(name), ProbeWaitMs);
             CloseQuietly(port);
             if (probe.model)
                 fields += QStringLiteral("meter %1").arg(probe.model);
@@ -112,7 +112,7 @@ ExitCode RunIdentify(const CliOptions& options) {
         return code;
     }
     printLine(
-        {QString::number(session.link().state.MeterModel()), session.link().Comm1.DeviceName()});
+        {QString::number(session.link().state.MeterModel()), session.link().livePort.DeviceName()});
     session.close();
     return ExitCode::Ok;
 }
@@ -178,7 +178,7 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
 }
 
 ExitCode WithLoggerPort(const CliOptions& options, const QString& recordingText,
-                        const std::function<void(LiveLinkControl&, TComPort&)>& operation) {
+                        const std::function<void(LiveLinkControl&, MeterPort&)>& operation) {
     MeterSession session;
     if (const ExitCode code = ConnectForLogger(session, options.port, recordingText);
         code != ExitCode::Ok)
@@ -186,7 +186,7 @@ ExitCode WithLoggerPort(const CliOptions& options, const QString& recordingText,
     if (StopSignals::requested())
         return ExitCode::Interrupted;
     LiveLinkAdapter control(session.link());
-    TComPort loggerPort;
+    MeterPort loggerPort;
     loggerPort.OnError = abortOnError;
     operation(control, loggerPort);
     session.close();
@@ -205,7 +205,7 @@ ExitCode RunSetup(const CliOptions& options) {
     if (const ExitCode code = WithLoggerPort(
             options,
             QStringLiteral("The meter is recording data, please stop recording before setting up."),
-            [&](LiveLinkControl& live, TComPort& port) {
+            [&](LiveLinkControl& live, MeterPort& port) {
                 outcome = RunLoggerSetup(live, port, answers, Clock());
             });
         code != ExitCode::Ok)
@@ -244,7 +244,7 @@ ExitCode RunErase(const CliOptions& options) {
             options,
             QStringLiteral(
                 "The meter is recording data, please stop recording before erasing memory."),
-            [&](LiveLinkControl& live, TComPort& port) {
+            [&](LiveLinkControl& live, MeterPort& port) {
                 outcome = RunMemoryErase(live, port, answers);
             });
         code != ExitCode::Ok)

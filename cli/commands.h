@@ -9,7 +9,7 @@
 
 class LiveLinkControl;
 class MeterSession;
-class TComPort;
+class MeterPort;
 
 // The commands of ql350-cli. Each returns the tool's exit status; data goes to standard
 // output, everything said to the user to standard error.
@@ -35,4 +35,4 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
 // The caller keeps a StopSignals alive around it.
 ExitCode
 WithLoggerPort(const CliOptions& options, const QString& recordingText,
-               const std::function<void(LiveLinkControl& live, TComPort& loggerPort)>& operation);
+               const std::function<void(LiveLinkControl& live, MeterPort& loggerPort)>& operation);

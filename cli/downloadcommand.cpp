@@ -197,7 +197,7 @@ ExitCode RunDownload(const CliOptions& options) {
     LoggerDownload d;
     if (const ExitCode code = WithLoggerPort(
             options, QStringLiteral("the meter is recording data; stop its recording first"),
-            [&](LiveLinkControl& live, TComPort& port) {
+            [&](LiveLinkControl& live, MeterPort& port) {
                 TerminalProgress progress;
                 d = LoadLoggerData(live, port, &progress, user,
                                    DateTimeToDays(QDateTime::currentDateTime()));

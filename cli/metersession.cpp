@@ -16,7 +16,7 @@ namespace {
 // since only one port is called and a wrong "no meter" costs the user a second try.
 constexpr int NamedPortWaitMs = 500;
 
-void abortOnError(TComPort*, const EComError&, TComAction& action) {
+void abortOnError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
@@ -35,7 +35,7 @@ int modelIn(const QByteArray& answer) {
 // The search's view of the port list: the system's ports, no port box and no start-up screen.
 class PortListHost : public DiscoveryHost {
 public:
-    PortListHost() { TComPort::EnumeratePorts(m_ports); }
+    PortListHost() { MeterPort::EnumeratePorts(m_ports); }
     void showProgress(const QString& text) override {
         if (::isatty(2))
             std::fprintf(stderr, "%s\n", qPrintable(text));
@@ -60,7 +60,7 @@ MeterSession::~MeterSession() {
     close();
 }
 
-MeterSession::Probe MeterSession::ProbePort(TComPort& port, const QString& path, int waitMs) {
+MeterSession::Probe MeterSession::ProbePort(MeterPort& port, const QString& path, int waitMs) {
     Probe probe;
     port.OnRxChar = nullptr;
     CloseQuietly(port);
@@ -71,7 +71,7 @@ MeterSession::Probe MeterSession::ProbePort(TComPort& port, const QString& path,
         return probe;
     }
     probe.opened = true;
-    const TComPort::ErrorHandler previous = port.OnError;
+    const MeterPort::ErrorHandler previous = port.OnError;
     port.OnError = abortOnError;
     QByteArray answer;
     try {
@@ -89,7 +89,7 @@ MeterSession::Probe MeterSession::ProbePort(TComPort& port, const QString& path,
                 Delay(5);
             }
         }
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         // the port failed while the meter was called: no meter there
     }
     port.OnError = previous;
@@ -100,7 +100,7 @@ MeterSession::Probe MeterSession::ProbePort(TComPort& port, const QString& path,
 }
 
 ExitCode MeterSession::connect(const QString& portOption, QString* message) {
-    TComPort& port = m_link.Comm1;
+    MeterPort& port = m_link.livePort;
     if (portOption.isEmpty()) {
         PortListHost host;
         if (host.portCount() == 0) {
@@ -120,7 +120,7 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             return refused ? ExitCode::PortRefused : ExitCode::NoMeter;
         }
     } else {
-        const QString path = TComPort::DevicePath(portOption);
+        const QString path = MeterPort::DevicePath(portOption);
         const Probe probe = ProbePort(port, path, NamedPortWaitMs);
         if (!probe.opened) {
             *message = QStringLiteral("cannot open %1: %2").arg(path, probe.failure);
@@ -134,16 +134,16 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         m_link.state.setMeterModel(probe.model);
         m_link.state.setSavedModel(probe.model);
         m_link.state.setConnected(true);
-        port.OnRxChar = [this](TComPort*) { m_link.Comm1RxChar(); };
+        port.OnRxChar = [this](MeterPort*) { m_link.onBytesReceived(); };
         try {
             port.ClearInput();
             if (port.Active())
                 port.Write(CmdA.bytes());
-        } catch (const EAbort&) {
+        } catch (const SilentAbort&) {
             // the port failed at once: the main timer's link watch takes over
         }
     }
-    m_link.MainTimer.start();
+    m_link.tickTimer.start();
     return ExitCode::Ok;
 }
 
@@ -156,7 +156,7 @@ bool MeterSession::waitForReading(int timeoutMs) {
 }
 
 void MeterSession::close() {
-    m_link.MainTimer.stop();
-    CloseQuietly(m_link.Comm1);
-    CloseQuietly(m_link.Comm3);
+    m_link.tickTimer.stop();
+    CloseQuietly(m_link.livePort);
+    CloseQuietly(m_link.setupPort);
 }

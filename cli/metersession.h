@@ -33,7 +33,7 @@ public:
     // Opens `port` on `path` and calls the meter with K, listening up to `waitMs` for its
     // answer. Leaves the port open (and without a receive handler) when a meter answered,
     // closed otherwise.
-    static Probe ProbePort(TComPort& port, const QString& path, int waitMs);
+    static Probe ProbePort(MeterPort& port, const QString& path, int waitMs);
 
     // Finds the meter on `portOption` (empty: the search) and starts the live link. On failure
     // *message says why and the port is closed.

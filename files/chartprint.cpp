@@ -1,10 +1,10 @@
 #include "chartprint.h"
 
-#include "pesgraph.h"
+#include "chart.h"
 
 #include <QScopeGuard>
 
-void PrintChartInPaperColours(PESGraph* chart) {
+void PrintChartInPaperColours(Chart* chart) {
     const PEColor subset[3] = {chart->SubsetColors(0), chart->SubsetColors(1),
                                chart->SubsetColors(2)};
     const PEColor back = chart->GraphBackColor();

@@ -1,10 +1,10 @@
 #pragma once
 
-class PESGraph;
+class Chart;
 
 // Prints a chart in colours for paper: black series on white, with series 1 and 2 drawn
 // dotted and dashed so that three series stay apart in black, through the chart's own print
 // command (its print dialog, then the print). Afterwards the chart has its screen colours
 // back and series 1 and 2 are drawn solid, whatever happened: a cancelled dialog, a printer
 // that could not be started (that error is passed on after the colours are back).
-void PrintChartInPaperColours(PESGraph* chart);
+void PrintChartInPaperColours(Chart* chart);

@@ -9,12 +9,12 @@
 #include "errorboundary.h"
 #include "gridprintout.h"
 #include "listgraph.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "scopeprogress.h"
 #include "stringgrid.h"
-#include "tfrmgraph.h"
-#include "tfrmlist.h"
-#include "tfrmscope.h"
+#include "listgraphwindow.h"
+#include "listwindow.h"
+#include "rangeprogressdialog.h"
 #include "timechartsetup.h"
 
 #include <QAction>
@@ -47,14 +47,14 @@ namespace {
 
 // A progress window that is discarded when the command ends, however it ends.
 struct ProgressWindow {
-    explicit ProgressWindow(QWidget* parent) : scope(new TfrmScope(parent)) {}
+    explicit ProgressWindow(QWidget* parent) : scope(new RangeProgressDialog(parent)) {}
     ~ProgressWindow() {
         if (scope) {
             scope->hide();
             delete scope;
         }
     }
-    QPointer<TfrmScope> scope;
+    QPointer<RangeProgressDialog> scope;
 };
 
 } // namespace
@@ -62,19 +62,19 @@ struct ProgressWindow {
 FileCommands::FileCommands(QMdiArea* area, QWidget* mainWindow)
     : QObject(mainWindow), m_area(area), m_main(mainWindow),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
-    addTableWindow<TfrmList>(&TfrmList::Grid1, nullptr);
-    addTableWindow<TfrmGraph>(nullptr, &TfrmGraph::PESGraph1);
-    PESGraph::setSharedPrinter(m_printer.get());
+    addTableWindow<ListWindow>(&ListWindow::recordTable, nullptr);
+    addTableWindow<ListGraphWindow>(nullptr, &ListGraphWindow::chart);
+    Chart::setSharedPrinter(m_printer.get());
     OutputGraph1 = new QAction(QStringLiteral("output list to graph"), this);
     UndoZoom1 = new QAction(QStringLiteral("Undo Zoom"), this);
     connect(m_area, &QMdiArea::subWindowActivated, this, &FileCommands::updateMenus);
 }
 
 FileCommands::~FileCommands() {
-    PESGraph::setSharedPrinter(nullptr);
+    Chart::setSharedPrinter(nullptr);
 }
 
-void FileCommands::setRecorderChart(std::function<PESGraph*()> recorderChart) {
+void FileCommands::setRecorderChart(std::function<Chart*()> recorderChart) {
     m_recorderChart = std::move(recorderChart);
 }
 
@@ -139,9 +139,9 @@ FileCommands::Parts FileCommands::partsOf(QWidget* window) const {
     return {};
 }
 
-PESGraph* FileCommands::scaleTarget() const {
+Chart* FileCommands::scaleTarget() const {
     QWidget* active = activeMdiChild();
-    if (PESGraph* chart = partsOf(active).chart)
+    if (Chart* chart = partsOf(active).chart)
         return chart;
     return m_recorderChart ? m_recorderChart() : nullptr;
 }
@@ -155,8 +155,8 @@ void FileCommands::updateMenus() {
     enable(m_controls.Open1, true);
     enable(m_controls.PrinterSetup1, true);
     enable(m_controls.Save1, parts.table != nullptr);
-    enable(m_controls.Print1, parts.table != nullptr || activeChild<TfrmGraph>() != nullptr);
-    enable(OutputGraph1, activeChild<TfrmList>() != nullptr);
+    enable(m_controls.Print1, parts.table != nullptr || activeChild<ListGraphWindow>() != nullptr);
+    enable(OutputGraph1, activeChild<ListWindow>() != nullptr);
     enable(m_controls.Scale1, scaleTarget() != nullptr);
     enable(UndoZoom1, parts.chart != nullptr);
 }
@@ -203,7 +203,7 @@ bool FileCommands::SaveTable(StringGrid* grid) {
 
     DataFileWriter::RowRange range;
     {
-        TfrmScope picker(m_main);
+        RangeProgressDialog picker(m_main);
         picker.setWindowTitle(QStringLiteral("Save File"));
         picker.GroupBox1->show();
         picker.BitBtn1->show();
@@ -229,7 +229,7 @@ bool FileCommands::SaveTable(StringGrid* grid) {
     }
 
     ProgressWindow progress(m_main);
-    TfrmScope* scope = progress.scope;
+    RangeProgressDialog* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Saving Progress"));
     scope->Progress1->show();
     scope->SText1->show();
@@ -262,7 +262,7 @@ void FileCommands::Open1Click() {
         return;
 
     ProgressWindow progress(m_main);
-    TfrmScope* scope = progress.scope;
+    RangeProgressDialog* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Open Progress"));
     scope->SText1->show();
     scope->BitBtn2->show();
@@ -276,10 +276,10 @@ void FileCommands::Open1Click() {
                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
-    auto* list = new TfrmList;
+    auto* list = new ListWindow;
     list->setWindowTitle(QDir::toNativeSeparators(path));
     addChild(list);
-    QPointer<StringGrid> grid = list->Grid1;
+    QPointer<StringGrid> grid = list->recordTable;
     grid->setUpdatesEnabled(false);
     ScopeProgress rows(scope, grid->gridModel(),
                        [scope](qint64 done) { scope->SText1->setText(QString::number(done)); });
@@ -304,11 +304,11 @@ void FileCommands::Open1Click() {
 void FileCommands::btnOutputGraphClick() {
     if (m_busy)
         return;
-    auto* list = activeChild<TfrmList>();
+    auto* list = activeChild<ListWindow>();
     if (!list)
         return;
     const QScopedValueRollback busy(m_busy, true);
-    const StringGridModel& table = *list->Grid1->gridModel();
+    const StringGridModel& table = *list->recordTable->gridModel();
     if (table.Cells(1, 1).isEmpty()) {
         Dialogs::ShowMessage(m_main, QStringLiteral("No data to graph !"));
         return;
@@ -325,20 +325,20 @@ void FileCommands::btnOutputGraphClick() {
         return;
     }
 
-    auto* graph = new TfrmGraph;
+    auto* graph = new ListGraphWindow;
     graph->setWindowTitle(list->windowTitle());
-    QPointer<TfrmGraph> alive = graph;
+    QPointer<ListGraphWindow> alive = graph;
     const auto discard = qScopeGuard([&] {
         // A failure below leaves no half-made window behind.
         if (alive && !alive->parentWidget())
             delete alive;
     });
-    PESGraph* chart = graph->PESGraph1;
+    Chart* chart = graph->chart;
     SetupTimeChart(chart, last, *start, *end);
     QMdiSubWindow* sub = addChild(graph);
 
     ProgressWindow progress(m_main);
-    TfrmScope* scope = progress.scope;
+    RangeProgressDialog* scope = progress.scope;
     scope->setWindowTitle(QStringLiteral("Graphing Progress"));
     scope->SText1->show();
     scope->Progress1->show();
@@ -347,7 +347,7 @@ void FileCommands::btnOutputGraphClick() {
     scope->Progress1->setValue(0);
     scope->show();
     ScopeProgress rows(
-        scope, list->Grid1->gridModel(),
+        scope, list->recordTable->gridModel(),
         [scope](qint64 done) { scope->Progress1->setValue(int(done)); }, false);
     const ListGraph::Bounds b = ListGraph::Fill(table, chart, [&](int i) {
         // Both windows may be closed while the user interface is serviced.
@@ -372,10 +372,10 @@ void FileCommands::btnOutputGraphClick() {
 // ---- scale and undo zoom ----------------------------------------------------------------------
 
 void FileCommands::Scale1Click() {
-    QPointer<PESGraph> chart = scaleTarget();
+    QPointer<Chart> chart = scaleTarget();
     if (!chart)
         return;
-    TfrmScope editor(m_main);
+    RangeProgressDialog editor(m_main);
     editor.GroupBox1->show();
     editor.BitBtn1->show();
     editor.BitBtn2->show();
@@ -408,7 +408,7 @@ void FileCommands::Scale1Click() {
 }
 
 void FileCommands::SpeedButton7Click() {
-    PESGraph* chart = partsOf(activeMdiChild()).chart;
+    Chart* chart = partsOf(activeMdiChild()).chart;
     if (!chart)
         return;
     chart->setPEactions(sgUndoZoom);
@@ -427,18 +427,18 @@ void FileCommands::SpeedButton3Click() {
         printTable(table);
         return;
     }
-    if (auto* graph = qobject_cast<TfrmGraph*>(window))
-        PrintChartInPaperColours(graph->PESGraph1);
+    if (auto* graph = qobject_cast<ListGraphWindow*>(window))
+        PrintChartInPaperColours(graph->chart);
 }
 
 void FileCommands::printTable(StringGrid* table) {
     QPointer<StringGrid> alive = table;
-    if (!PESGraph::ShowPrintDialog(*m_printer, m_main) || !alive)
+    if (!Chart::ShowPrintDialog(*m_printer, m_main) || !alive)
         return;
     GridPrintout::Print(*m_printer, *table->gridModel());
 }
 
 void FileCommands::PrinterSetup1Click() {
     // Only the printer and its settings are chosen here; nothing is printed.
-    PESGraph::ShowPrintDialog(*m_printer, m_main, QStringLiteral("Printer Setup"));
+    Chart::ShowPrintDialog(*m_printer, m_main, QStringLiteral("Printer Setup"));
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-class PESGraph;
+class Chart;
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
@@ -16,8 +16,8 @@ class QPrinter;
 class QToolButton;
 class QWidget;
 class StringGrid;
-class TfrmGraph;
-class TfrmList;
+class ListGraphWindow;
+class ListWindow;
 
 // The main window's file, print and chart-scale commands: Open, Save, Print, Printer Setup,
 // list to graph, Scale and Undo Zoom. Each acts on the active child window, found by its class:
@@ -47,12 +47,12 @@ public:
     // The parts of a child window the commands use (either may be null).
     struct Parts {
         StringGrid* table = nullptr;
-        PESGraph* chart = nullptr;
+        Chart* chart = nullptr;
     };
     // Makes a window class known: for a window of class W, `table` is the readings table that
     // Save and Print take and `chart` the chart that Scale and Undo Zoom act on (nullptr for
     // none).
-    template <class W> void addTableWindow(StringGrid* W::*table, PESGraph* W::*chart) {
+    template <class W> void addTableWindow(StringGrid* W::*table, Chart* W::*chart) {
         m_kinds.push_back([table, chart](QWidget* w) -> std::optional<Parts> {
             if (auto* window = qobject_cast<W*>(w))
                 return Parts{table ? window->*table : nullptr, chart ? window->*chart : nullptr};
@@ -60,7 +60,7 @@ public:
         });
     }
     // The recorder's chart while the recorder window exists, else nullptr.
-    void setRecorderChart(std::function<PESGraph*()> recorderChart);
+    void setRecorderChart(std::function<Chart*()> recorderChart);
 
     // The main window's commands. The tool buttons take the actions as their default action
     // (they keep their own names); the two without a menu item get actions of their own.
@@ -86,7 +86,7 @@ public:
     // The parts of a window (none for an unknown class).
     Parts partsOf(QWidget* window) const;
     // The chart Scale acts on.
-    PESGraph* scaleTarget() const;
+    Chart* scaleTarget() const;
 
     // Handlers.
     void Open1Click();
@@ -113,8 +113,8 @@ public:
 
 signals:
     // A list window or list-graph window was made (tests, screenshots).
-    void listOpened(TfrmList* list);
-    void graphMade(TfrmGraph* graph);
+    void listOpened(ListWindow* list);
+    void graphMade(ListGraphWindow* graph);
 
 private:
     QMdiSubWindow* addChild(QWidget* content);
@@ -124,7 +124,7 @@ private:
     QPointer<QWidget> m_main;
     std::unique_ptr<QPrinter> m_printer;
     std::vector<std::function<std::optional<Parts>(QWidget*)>> m_kinds;
-    std::function<PESGraph*()> m_recorderChart;
+    std::function<Chart*()> m_recorderChart;
     Controls m_controls;
     bool m_busy = false;
 };

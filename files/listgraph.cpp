@@ -1,7 +1,7 @@
 #include "listgraph.h"
 
 #include "datetimetext.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "stringgridmodel.h"
 
 #include <QLocale>
@@ -142,7 +142,7 @@ std::optional<double> ListDateTimeReader::read(const QString& date, const QStrin
     return toDays(*m_lastDateValue, *ms);
 }
 
-ListGraph::Bounds ListGraph::Fill(const StringGridModel& table, PESGraph* chart,
+ListGraph::Bounds ListGraph::Fill(const StringGridModel& table, Chart* chart,
                                   const std::function<bool(int)>& step) {
     const QLocale locale;
     ListDateTimeReader reader;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-class PESGraph;
+class Chart;
 class StringGridModel;
 
 // Reads the date and time texts of a list's rows (written in the user's regional formats,
@@ -57,7 +57,7 @@ public:
 
     // `step` is told of every row (1 .. L) before it is drawn and may stop the fill by
     // returning false. The chart must have been set up for L points.
-    static Bounds Fill(const StringGridModel& table, PESGraph* chart,
+    static Bounds Fill(const StringGridModel& table, Chart* chart,
                        const std::function<bool(int)>& step);
     // The scale the chart gets: both bounds moved out by a tenth and 20.
     static Bounds WithMargins(Bounds b);

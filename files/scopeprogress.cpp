@@ -1,10 +1,10 @@
 #include "scopeprogress.h"
 
-#include "tfrmscope.h"
+#include "rangeprogressdialog.h"
 
 #include <QCoreApplication>
 
-ScopeProgress::ScopeProgress(TfrmScope* scope, QObject* watched, std::function<void(qint64)> show,
+ScopeProgress::ScopeProgress(RangeProgressDialog* scope, QObject* watched, std::function<void(qint64)> show,
                              bool cancellable)
     : m_scope(scope), m_watched(watched), m_show(std::move(show)), m_cancellable(cancellable) {}
 

@@ -8,7 +8,7 @@
 #include <functional>
 
 class QObject;
-class TfrmScope;
+class RangeProgressDialog;
 
 // A range-and-progress dialog as the progress of a long step that runs on the GUI thread (a
 // save, an open, a list graph).
@@ -22,7 +22,7 @@ class ScopeProgress : public DataFileProgress {
 public:
     // `show` writes a count into the dialog; `watched` is the object whose data the step
     // reads or fills. Without `cancellable`, Cancel is not offered and not honoured.
-    ScopeProgress(TfrmScope* scope, QObject* watched, std::function<void(qint64)> show,
+    ScopeProgress(RangeProgressDialog* scope, QObject* watched, std::function<void(qint64)> show,
                   bool cancellable = true);
 
     static constexpr int IntervalMs = 40;
@@ -35,7 +35,7 @@ public:
 private:
     bool cancelled() const;
 
-    QPointer<TfrmScope> m_scope;
+    QPointer<RangeProgressDialog> m_scope;
     QPointer<QObject> m_watched;
     std::function<void(qint64)> m_show;
     bool m_cancellable;

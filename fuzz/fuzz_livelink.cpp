@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         LiveLink link(views);
         link.setClock(&clock);
-        link.Comm1.setDeviceName(QStringLiteral("/dev/fuzz"));
-        link.Comm1.setActive(true);
+        link.livePort.setDeviceName(QStringLiteral("/dev/fuzz"));
+        link.livePort.setActive(true);
 
         FuzzInput in(data, size);
         while (!in.empty()) {
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 6: // a tick of the main timer, a little late or early
                 clock.ms += 500 + in.byte() * 8;
                 clock.days += 1.0 / 86400;
-                link.MainTimerTimer();
+                link.onTick();
                 break;
             case 7:
                 QCoreApplication::sendPostedEvents();

@@ -1,6 +1,6 @@
 #include "delay.h"
 
-#include "comport.h"
+#include "meterport.h"
 #include "metercommand.h"
 
 #include <QElapsedTimer>
@@ -20,11 +20,11 @@ void Delay(unsigned milliseconds) {
     }
 }
 
-bool SendCommand(TComPort& port, const MeterCommand& command) {
+bool SendCommand(MeterPort& port, const MeterCommand& command) {
     return SendCommand(port, command, 500);
 }
 
-bool SendCommand(TComPort& port, const MeterCommand& command, unsigned echoWaitMs) {
+bool SendCommand(MeterPort& port, const MeterCommand& command, unsigned echoWaitMs) {
     const QByteArray sent = command.bytes();
     port.ClearInput();
     int attempts = 0;

@@ -14,8 +14,8 @@ bool holdsIdentity(const QByteArray& answer) {
 }
 
 // Two K commands, then whatever the port has received, waiting at most IdentityWaitMs for an
-// identity answer. Throws EAbort when the port fails in between.
-QByteArray callMeter(TComPort& port) {
+// identity answer. Throws SilentAbort when the port fails in between.
+QByteArray callMeter(MeterPort& port) {
     QByteArray answer;
     if (port.Active())
         port.Write(CmdK.bytes());
@@ -43,7 +43,7 @@ QByteArray callMeter(TComPort& port) {
 
 void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     LiveViews& views = link.views();
-    TComPort& port = link.Comm1;
+    MeterPort& port = link.livePort;
     host.showProgress(QStringLiteral("Initializing COM Port ...."));
 
     // Answers must stay in the port for the search to read.
@@ -52,12 +52,12 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     bool found = false;
     QString refusal; // why a port could not be opened, for the status bar
     for (int i = 0; i < host.portCount(); ++i) {
-        if (host.portName(i) == TComPort::SimulatorName())
+        if (host.portName(i) == MeterPort::SimulatorName())
             continue;
         CloseQuietly(port);
         Delay(150);
         host.selectPort(i);
-        port.setDeviceName(TComPort::DevicePath(host.portText())); // the port is closed
+        port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
         Delay(150);
         host.showProgress(QStringLiteral("Searching Multimeter on ") + port.DeviceName());
         OpenQuietly(port);
@@ -67,7 +67,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         QByteArray answer;
         try {
             answer = callMeter(port);
-        } catch (const EAbort&) {
+        } catch (const SilentAbort&) {
             // the port failed while the meter was called: no meter here
         }
         if (holdsIdentity(answer)) {
@@ -99,19 +99,19 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         // (the last entry): a simulated reading must not pass for a real one, so the program
         // never preselects it.
         if (link.state.PortIndex() >= host.portCount() ||
-            host.portName(link.state.PortIndex()) == TComPort::SimulatorName()) {
+            host.portName(link.state.PortIndex()) == MeterPort::SimulatorName()) {
             link.state.setPortIndex(0);
         }
-        if (host.portName(link.state.PortIndex()) != TComPort::SimulatorName())
+        if (host.portName(link.state.PortIndex()) != MeterPort::SimulatorName())
             host.selectPort(link.state.PortIndex());
-        port.setDeviceName(TComPort::DevicePath(host.portText())); // the port is closed
+        port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
         views.setStatusText(0, port.DeviceName());
         views.setStatusText(1, QStringLiteral("Off Connection"));
     }
 
     CloseQuietly(port);
     Delay(300);
-    port.OnRxChar = [&link](TComPort*) { link.Comm1RxChar(); };
+    port.OnRxChar = [&link](MeterPort*) { link.onBytesReceived(); };
     OpenQuietly(port);
     if (!port.Active() && port.LastOpenRefused())
         refusal = port.LastOpenFailure();
@@ -119,7 +119,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
         port.ClearInput();
         if (port.Active())
             port.Write(CmdA.bytes());
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         // the port failed at once: the main timer's link watch takes over
     }
     // A port the user may not open must not look like a missing meter.

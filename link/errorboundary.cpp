@@ -1,6 +1,6 @@
 #include "errorboundary.h"
 
-#include "comerror.h"
+#include "porterror.h"
 
 #include <QtGlobal>
 
@@ -40,9 +40,9 @@ bool Run(const std::function<void()>& work) {
     try {
         work();
         return true;
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         // ended on purpose, without a message
-    } catch (const EComError& e) {
+    } catch (const PortError& e) {
         Report(e.Message);
     } catch (const std::bad_alloc&) {
         Report(QStringLiteral("Out of memory"));

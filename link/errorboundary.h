@@ -8,7 +8,7 @@
 // The one wrapper every entry point of the program runs its work in: menu items, buttons,
 // timer and receive handlers. Nothing may throw through a signal-slot connection or out of
 // the event loop, so each entry point ends here:
-// - EAbort (a port failure that the port's error handler turned into a silent abort) ends the
+// - SilentAbort (a port failure that the port's error handler turned into a silent abort) ends the
 //   work without a word;
 // - any other std::exception (a port error, a damaged chart template, a file that cannot be
 //   written) is an expected failure of the command and is reported, once, to the reporter;

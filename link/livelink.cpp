@@ -23,28 +23,28 @@ private:
     bool& m_flag;
 };
 
-void abortOnError(TComPort*, const EComError&, TComAction& action) {
+void abortOnError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
 } // namespace
 
 LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views(views) {
-    Comm1.OnError = abortOnError;
-    Comm3.OnError = abortOnError;
-    Comm1.OnRxChar = [this](TComPort*) { Comm1RxChar(); };
-    connect(&Comm1, &TComPort::activeChanged, this, &LiveLink::onComm1ActiveChanged);
-    MainTimer.setInterval(1000);
-    MainTimer.setTimerType(Qt::PreciseTimer);
-    connect(&MainTimer, &QTimer::timeout, this, &LiveLink::MainTimerTimer);
+    livePort.OnError = abortOnError;
+    setupPort.OnError = abortOnError;
+    livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
+    connect(&livePort, &MeterPort::activeChanged, this, &LiveLink::onLivePortActiveChanged);
+    tickTimer.setInterval(1000);
+    tickTimer.setTimerType(Qt::PreciseTimer);
+    connect(&tickTimer, &QTimer::timeout, this, &LiveLink::onTick);
     decoder.Reset();
 }
 
 LiveLink::~LiveLink() {
-    MainTimer.stop();
-    Comm1.OnRxChar = nullptr;
-    CloseQuietly(Comm1);
-    CloseQuietly(Comm3);
+    tickTimer.stop();
+    livePort.OnRxChar = nullptr;
+    CloseQuietly(livePort);
+    CloseQuietly(setupPort);
 }
 
 void LiveLink::setClock(const Clock* clock) {
@@ -113,7 +113,7 @@ void LiveLink::WhenTimerIdle(QObject* context, std::function<void()> work, int l
     RunWhenIdle([this] { return m_timerBusy; }, context, std::move(work), limitMs, onTimeout);
 }
 
-void LiveLink::Comm1RxChar() {
+void LiveLink::onBytesReceived() {
     // A notification that arrives while the step runs (through a nested message loop) makes
     // the running step go round once more instead of cutting into its buffer.
     if (m_rxBusy) {
@@ -124,31 +124,31 @@ void LiveLink::Comm1RxChar() {
     do {
         m_rxAgain = false;
         ErrorBoundary::Run([this] { receiveStep(); });
-    } while (m_rxAgain && Comm1.Active());
+    } while (m_rxAgain && livePort.Active());
 }
 
-void LiveLink::ReopenComm1() {
-    OpenQuietly(Comm1);
-    if (!Comm1.Active())
+void LiveLink::reopenLivePort() {
+    OpenQuietly(livePort);
+    if (!livePort.Active())
         m_deviceLost = true;
 }
 
-void LiveLink::onComm1ActiveChanged(bool active) {
+void LiveLink::onLivePortActiveChanged(bool active) {
     // Bytes of another device, or of the time before the port closed, never make a frame.
     m_rxBuffer.clear();
     if (active)
         m_deviceLost = false;
-    else if (Comm1.DeviceLost())
+    else if (livePort.DeviceLost())
         m_deviceLost = true;
 }
 
 void LiveLink::takeInput() {
-    const int n = Comm1.InputCount();
-    if (n <= 0 || !Comm1.Active())
+    const int n = livePort.InputCount();
+    if (n <= 0 || !livePort.Active())
         return;
     const qsizetype old = m_rxBuffer.size();
     m_rxBuffer.resize(old + n);
-    const int got = Comm1.Read(m_rxBuffer.data() + old, n);
+    const int got = livePort.Read(m_rxBuffer.data() + old, n);
     m_rxBuffer.resize(old + std::max(got, 0));
 }
 
@@ -166,8 +166,8 @@ void LiveLink::answerIdentity() {
     m_missedTicks = 0;
     // The answer is handled once: it leaves the buffer, and A goes out once per notification.
     m_rxBuffer.remove(0, at + 4);
-    if (Comm1.Active()) {
-        Comm1.Write(CmdA.bytes());
+    if (livePort.Active()) {
+        livePort.Write(CmdA.bytes());
         m_streamRequested = true;
     }
 }
@@ -180,7 +180,7 @@ void LiveLink::linkUp() {
         m_views.lcdSetNoConnection(false);
     if (m_views.hasRecorder()) {
         m_views.recorderSetButtons(!recorder.Recording(), recorder.Recording());
-        m_views.setStatusText(1, Comm1.DeviceName());
+        m_views.setStatusText(1, livePort.DeviceName());
     }
     m_views.setLoggerCommandsEnabled(state.MeterModel() == 122);
     state.setConnected(true);
@@ -204,8 +204,8 @@ void LiveLink::receiveStep() {
             m_missedTicks = 0;
             const QByteArray frame = m_rxBuffer.mid(cr - 9, 11);
             if (IsValidFrame(frame)) {
-                if (Comm1.Active()) {
-                    Comm1.Write(CmdY.bytes());
+                if (livePort.Active()) {
+                    livePort.Write(CmdY.bytes());
                     ++FramesAcknowledged;
                 }
                 if (anyViewExists()) {
@@ -235,7 +235,7 @@ int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
     return n > 500 ? int(qMin<qint64>(n, 60000)) : 500;
 }
 
-void LiveLink::MainTimerTimer() {
+void LiveLink::onTick() {
     if (m_timerBusy)
         return; // a tick that arrives inside a running step is dropped
     BusyScope busy(m_timerBusy);
@@ -291,15 +291,15 @@ void LiveLink::timerStep() {
 
     // A device that vanished (an unplugged adapter) is looked for again at the same path
     // once a tick; when it is back, K finds the meter.
-    if (!state.Connected() && m_deviceLost && !Comm1.Active() && Comm1.TryOpen())
-        Comm1.ClearInput();
+    if (!state.Connected() && m_deviceLost && !livePort.Active() && livePort.TryOpen())
+        livePort.ClearInput();
     // K stops a running stream: the tick right after an A that answered the identity leaves
     // the meter its moment to start sending.
-    if (!state.Connected() && Comm1.Active()) {
+    if (!state.Connected() && livePort.Active()) {
         if (m_streamRequested)
             m_streamRequested = false;
         else
-            Comm1.Write(CmdK.bytes());
+            livePort.Write(CmdK.bytes());
     }
 
     // Keep the average tick period at one second.
@@ -307,9 +307,9 @@ void LiveLink::timerStep() {
         m_tickReference = monotonic;
         m_tickReferenceReset = false;
     } else {
-        MainTimer.setInterval(CorrectedInterval(MainTimer.interval(), monotonic - m_tickReference));
+        tickTimer.setInterval(CorrectedInterval(tickTimer.interval(), monotonic - m_tickReference));
         m_tickReference = monotonic;
     }
     if (!state.Connected())
-        MainTimer.setInterval(1000);
+        tickTimer.setInterval(1000);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clock.h"
-#include "comport.h"
+#include "meterport.h"
 #include "framedecoder.h"
 #include "linkstate.h"
 #include "recorderschedule.h"
@@ -16,7 +16,7 @@
 class LiveViews;
 
 // The live link with the meter: the receive step run for every notification of received
-// characters on Comm1, and the one-second main-timer step that watches the link, calls the
+// characters on livePort, and the one-second main-timer step that watches the link, calls the
 // meter while it is down, runs the recorder schedule and paces the recorder. Owns the state
 // the rest of the program shares about the link, the recorder and the schedule.
 class LiveLink : public QObject {
@@ -27,10 +27,10 @@ public:
 
     // The live port (with the receive handler) and the port for command transactions while
     // the live port is closed. Both end actions silently on port errors.
-    TComPort Comm1;
-    TComPort Comm3;
+    MeterPort livePort;
+    MeterPort setupPort;
     // About once a second; starts disabled with 1000 ms.
-    QTimer MainTimer;
+    QTimer tickTimer;
 
     // The current reading, its statistics and the previous-frame memory.
     FrameDecoder decoder;
@@ -54,14 +54,14 @@ public:
     // The next tick measures its lateness from a fresh reference (after the timer was stopped).
     void RestartTickReference() { m_tickReferenceReset = true; }
 
-    // Receive step (Comm1's receive handler).
-    void Comm1RxChar();
-    // Opens Comm1 again on its device after another port object borrowed it. When the device
+    // Receive step (livePort's receive handler).
+    void onBytesReceived();
+    // Opens livePort again on its device after another port object borrowed it. When the device
     // is gone meanwhile (unplugged during the loan), the main-timer step looks for it again
-    // once a tick, as it does for a device that vanished under Comm1.
-    void ReopenComm1();
-    // Main-timer step (MainTimer's timeout).
-    void MainTimerTimer();
+    // once a tick, as it does for a device that vanished under livePort.
+    void reopenLivePort();
+    // Main-timer step (tickTimer's timeout).
+    void onTick();
 
     // The next timer interval after a tick that came `elapsedMs` after the previous one.
     static int CorrectedInterval(int currentInterval, qint64 elapsedMs);
@@ -106,7 +106,7 @@ private:
     void takeInput();
     void answerIdentity();
     void linkUp();
-    void onComm1ActiveChanged(bool active);
+    void onLivePortActiveChanged(bool active);
     bool anyViewExists() const;
 
     LiveViews& m_views;
@@ -122,5 +122,5 @@ private:
     QByteArray m_rxBuffer;
     bool m_rxAgain = false;
     bool m_streamRequested = false; // A went out in answer to the identity; no frame yet
-    bool m_deviceLost = false;      // Comm1 closed itself because its device vanished
+    bool m_deviceLost = false;      // livePort closed itself because its device vanished
 };

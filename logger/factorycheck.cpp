@@ -1,7 +1,7 @@
 #include "factorycheck.h"
 
 #include "clock.h"
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 #include "loggercommandbuffer.h"
@@ -24,7 +24,7 @@ QString hex(int byte) {
 }
 
 // The answer to a read: the first byte that arrives within `silenceMs`, if any.
-std::optional<quint8> awaitByte(TComPort& port, const Clock& clock, const LoggerTiming& timing) {
+std::optional<quint8> awaitByte(MeterPort& port, const Clock& clock, const LoggerTiming& timing) {
     const qint64 start = clock.monotonicMs();
     while (clock.monotonicMs() - start < timing.silenceMs) {
         if (const int n = port.InputCount(); n > 0) {
@@ -37,7 +37,7 @@ std::optional<quint8> awaitByte(TComPort& port, const Clock& clock, const Logger
     return std::nullopt;
 }
 
-Outcome check(TComPort& port, LoggerPortHandOver& handOver, View& view, const Clock& clock,
+Outcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, const Clock& clock,
               const LoggerTiming& timing) {
     LoggerCommandBuffer& commands = handOver.commands();
     const auto echoWait = unsigned(timing.echoWaitMs);
@@ -126,7 +126,7 @@ QString TimeLabelText(const QDateTime& timeLabel) {
     return date + u' ' + locale.toString(timeLabel.time(), LocaleTimeFormatWithSeconds());
 }
 
-Outcome Run(LiveLinkControl& live, TComPort& loggerPort, View& view, const Clock& clock,
+Outcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
             const LoggerTiming& timing) {
     if (!live.connected()) {
         view.tell(NotConnectedMessage());
@@ -155,8 +155,8 @@ Outcome Run(LiveLinkControl& live, TComPort& loggerPort, View& view, const Clock
     }
     try {
         return check(loggerPort, handOver, view, clock, bench);
-    } catch (const EAbort&) {
-    } catch (const EComError&) {
+    } catch (const SilentAbort&) {
+    } catch (const PortError&) {
     }
     return Outcome::PortLost;
 }

@@ -8,7 +8,7 @@
 
 class Clock;
 class LiveLinkControl;
-class TComPort;
+class MeterPort;
 
 // The factory check of the meter's logger memory: reads the memory header to show the logging
 // interval and the stored start time, then writes a test byte to fifteen addresses (0x10F0,
@@ -73,7 +73,7 @@ public:
 // resumes the live readings (its resume command carrying the last read's parameter bytes,
 // 02 41 F0 F0 00 03). Never throws for port faults (PortLost); the device is given back on
 // every path.
-Outcome Run(LiveLinkControl& live, TComPort& loggerPort, View& view, const Clock& clock,
+Outcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
             const LoggerTiming& timing = {});
 
 } // namespace FactoryCheck

@@ -11,7 +11,7 @@ bool LiveLinkAdapter::meterRecording() const {
 }
 
 QString LiveLinkAdapter::deviceName() const {
-    return m_link.Comm1.DeviceName();
+    return m_link.livePort.DeviceName();
 }
 
 bool LiveLinkAdapter::waitTimerIdle(int) {
@@ -19,7 +19,7 @@ bool LiveLinkAdapter::waitTimerIdle(int) {
 }
 
 void LiveLinkAdapter::stopMainTimer() {
-    m_link.MainTimer.stop();
+    m_link.tickTimer.stop();
 }
 
 bool LiveLinkAdapter::waitReceiveIdle(int) {
@@ -27,26 +27,26 @@ bool LiveLinkAdapter::waitReceiveIdle(int) {
 }
 
 void LiveLinkAdapter::closeLivePort() {
-    CloseQuietly(m_link.Comm1);
+    CloseQuietly(m_link.livePort);
 }
 
 void LiveLinkAdapter::reopenLivePort() {
-    m_link.ReopenComm1();
+    m_link.reopenLivePort();
 }
 
 void LiveLinkAdapter::writeLivePort(const QByteArray& command) {
-    if (!m_link.Comm1.Active())
+    if (!m_link.livePort.Active())
         return;
     try {
-        m_link.Comm1.Write(command);
-    } catch (const EAbort&) {
+        m_link.livePort.Write(command);
+    } catch (const SilentAbort&) {
         // the port failed; the link watch notices it
-    } catch (const EComError&) {
+    } catch (const PortError&) {
     }
 }
 
 void LiveLinkAdapter::startMainTimer() {
     // The tick after a pause measures its lateness from a fresh reference.
     m_link.RestartTickReference();
-    m_link.MainTimer.start();
+    m_link.tickTimer.start();
 }

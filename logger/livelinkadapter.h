@@ -4,7 +4,7 @@
 
 class LiveLink;
 
-// The live link as a logger operation borrows it: its live port Comm1, its main timer and its
+// The live link as a logger operation borrows it: its live port livePort, its main timer and its
 // busy flags.
 //
 // Everything runs on one thread, so a busy flag that is set while this is called means the

@@ -4,8 +4,8 @@
 #include <QString>
 
 // What a logger operation needs from the live link to borrow the meter's device and give it
-// back (see LoggerPortHandOver). The live link implements it over its live port Comm1, its
-// MainTimer and its busy flags TimerBusy and RxBusy.
+// back (see LoggerPortHandOver). The live link implements it over its live port livePort, its
+// tickTimer and its busy flags TimerBusy and RxBusy.
 //
 // Contract, for every method:
 // - Called on the thread that owns the live link, possibly from inside a nested event loop
@@ -23,18 +23,18 @@ public:
     virtual bool connected() const = 0;
     virtual bool meterRecording() const = 0;
 
-    // The device name of the live port (Comm1.DeviceName()); the logger port opens the same.
+    // The device name of the live port (livePort.DeviceName()); the logger port opens the same.
     virtual QString deviceName() const = 0;
 
     // Waits until the main-timer step is not running (TimerBusy clear), at most `timeoutMs`.
     // Returns whether it is clear.
     virtual bool waitTimerIdle(int timeoutMs) = 0;
-    // Stops MainTimer, so that no main-timer step starts until startMainTimer.
+    // Stops tickTimer, so that no main-timer step starts until startMainTimer.
     virtual void stopMainTimer() = 0;
     // Waits until the live receive step is not running (RxBusy clear), at most `timeoutMs`.
     // Returns whether it is clear.
     virtual bool waitReceiveIdle(int timeoutMs) = 0;
-    // Closes the live port (Comm1), releasing the device.
+    // Closes the live port (livePort), releasing the device.
     virtual void closeLivePort() = 0;
 
     // Opens the live port again on its device (errors ignored; the link watch of the main
@@ -43,6 +43,6 @@ public:
     // Writes `command` on the live port as a plain write without waiting for an echo, when the
     // port is open (the resume command that restarts live readings).
     virtual void writeLivePort(const QByteArray& command) = 0;
-    // Starts MainTimer again.
+    // Starts tickTimer again.
     virtual void startMainTimer() = 0;
 };

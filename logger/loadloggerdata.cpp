@@ -3,7 +3,7 @@
 #include "livelinkcontrol.h"
 #include "loggerporthandover.h"
 
-LoggerDownload LoadLoggerData(LiveLinkControl& live, TComPort& loggerPort, LoggerProgress* progress,
+LoggerDownload LoadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, LoggerProgress* progress,
                               LoadLoggerDataUser& user, double today, const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
         LoggerDownload refused;

@@ -5,7 +5,7 @@
 
 class LiveLinkControl;
 class LoggerProgress;
-class TComPort;
+class MeterPort;
 
 // What the user chooses after a failed download ("Fixed the error ", "Try Again", "Cancel").
 enum class LoggerErrorChoice { Fixed, TryAgain, Cancel };
@@ -34,6 +34,6 @@ public:
 // transfer, a lost port and a device the live side did not let go of end it at once (the
 // result tells which). Each try is one DownloadLoggerMemory over the one hand-over. Never
 // throws for port faults.
-LoggerDownload LoadLoggerData(LiveLinkControl& live, TComPort& loggerPort, LoggerProgress* progress,
+LoggerDownload LoadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, LoggerProgress* progress,
                               LoadLoggerDataUser& user, double today,
                               const LoggerTiming& timing = {});

@@ -8,13 +8,13 @@
 #include "livelinkadapter.h"
 #include "loadloggerdata.h"
 #include "loggerdownloadwindows.h"
-#include "tfrmdatalogger.h"
+#include "dataloggerwindow.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
 namespace {
-void Comm2Error(TComPort*, const EComError&, TComAction& action) {
+void onLoggerPortError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
@@ -28,19 +28,19 @@ bool askedAfterwards(DownloadResult r) {
 
 LoggerCommands::LoggerCommands(LiveLink& link, QMdiArea* area, QObject* parent)
     : QObject(parent), m_link(link), m_area(area) {
-    Comm2.setObjectName(QStringLiteral("Comm2"));
-    Comm2.OnError = Comm2Error;
+    loggerPort.setObjectName(QStringLiteral("loggerPort"));
+    loggerPort.OnError = onLoggerPortError;
 }
 
 LoggerCommands::~LoggerCommands() = default;
 
-TfrmDataLogger* LoggerCommands::ShowDataLogger() {
-    if (frmDataLogger) {
-        if (QMdiSubWindow* sub = ChildWindowOf(frmDataLogger))
+DataLoggerWindow* LoggerCommands::ShowDataLogger() {
+    if (dataLoggerWindow) {
+        if (QMdiSubWindow* sub = ChildWindowOf(dataLoggerWindow))
             sub->showNormal();
-        return frmDataLogger;
+        return dataLoggerWindow;
     }
-    auto* w = new TfrmDataLogger;
+    auto* w = new DataLoggerWindow;
     w->LoggerDataLoaded = LoggerDataLoaded;
     w->OnSaveRequested = [this, w] { return SaveWindow && SaveWindow(w); };
     if (m_area) {
@@ -54,13 +54,13 @@ TfrmDataLogger* LoggerCommands::ShowDataLogger() {
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->show();
     }
-    frmDataLogger = w;
+    dataLoggerWindow = w;
     return w;
 }
 
 void LoggerCommands::LoadData1Click() {
-    const bool created = !frmDataLogger;
-    TfrmDataLogger* window = ShowDataLogger();
+    const bool created = !dataLoggerWindow;
+    DataLoggerWindow* window = ShowDataLogger();
     if (created)
         Delay(unsigned(Timing.settleMs));
     if (!m_link.state.Connected()) {
@@ -80,7 +80,7 @@ void LoggerCommands::LoadData1Click() {
     LoggerDownload d;
     for (;;) {
         LoggerDownloadWindows windows(window);
-        d = LoadLoggerData(live, Comm2, &windows, windows, m_link.clock().now(), Timing);
+        d = LoadLoggerData(live, loggerPort, &windows, windows, m_link.clock().now(), Timing);
         if (!askedAfterwards(d.Result) || windows.askAfterFailure() == LoggerErrorChoice::Cancel)
             break;
     }
@@ -89,22 +89,22 @@ void LoggerCommands::LoadData1Click() {
     switch (d.Result) {
     case DownloadResult::Loaded:
         LoggerDataLoaded = true;
-        if (frmDataLogger) {
-            frmDataLogger->LoggerDataLoaded = true;
-            frmDataLogger->ShowLoggerData(d.Image, d.Parse.Sets);
+        if (dataLoggerWindow) {
+            dataLoggerWindow->LoggerDataLoaded = true;
+            dataLoggerWindow->ShowLoggerData(d.Image, d.Parse.Sets);
         }
         break;
     case DownloadResult::NoData:
         Dialogs::ShowMessage(
-            frmDataLogger, QStringLiteral("There was not any data recorded in momery of meter !"));
+            dataLoggerWindow, QStringLiteral("There was not any data recorded in momery of meter !"));
         break;
     case DownloadResult::NotConnected:
-        Dialogs::ShowMessage(frmDataLogger,
+        Dialogs::ShowMessage(dataLoggerWindow,
                              QStringLiteral("There is no connection with multimeter !"));
         break;
     case DownloadResult::MeterRecording:
         Dialogs::ShowMessage(
-            frmDataLogger,
+            dataLoggerWindow,
             QStringLiteral(
                 "The meter is recording data, please stop recording before loading data."));
         break;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comport.h"
+#include "meterport.h"
 #include "loggerdownload.h"
 #include "loggertiming.h"
 
@@ -11,17 +11,17 @@
 
 class LiveLink;
 class QMdiArea;
-class TfrmDataLogger;
+class DataLoggerWindow;
 
 // The DataLogger menu's Load Data (menu item LoadData1, tool-bar button btnLoadData): owns
-// the logger port Comm2 and the program's one reference to the data-logger window.
+// the logger port loggerPort and the program's one reference to the data-logger window.
 //
 // Load Data creates the window when there is none (sized to the main window's client area,
 // 60 pixels short) or brings it back to its normal state, then borrows the meter's device from
 // the live link and reads the logger memory (LoadLoggerData) with the busy, progress and
 // error windows of LoggerDownloadWindows. A good download replaces what the window shows and
 // sets LoggerDataLoaded for good. However the command ends, the device has been handed back
-// to the live link, the resume command sent when its port opened again and MainTimer started.
+// to the live link, the resume command sent when its port opened again and tickTimer started.
 // Start it through LiveLink::WhenIdle so that it begins when neither live step runs.
 class LoggerCommands : public QObject {
     Q_OBJECT
@@ -31,11 +31,11 @@ public:
     ~LoggerCommands() override;
 
     // The logger port: 9600 8N1, closed between commands; a fault on it ends the running
-    // operation silently (Comm2Error sets the abort action).
-    TComPort Comm2;
+    // operation silently (onLoggerPortError sets the abort action).
+    MeterPort loggerPort;
 
     // The data-logger window while one is open; cleared when it closes.
-    QPointer<TfrmDataLogger> frmDataLogger;
+    QPointer<DataLoggerWindow> dataLoggerWindow;
     // Set by the first successful download and never cleared: from then on closing a
     // data-logger window asks whether to save.
     bool LoggerDataLoaded = false;
@@ -43,7 +43,7 @@ public:
     // Given to every data-logger window as its OnSaveRequested: runs the program's Save
     // command on that window; false when the save was cancelled or failed. Set by the main
     // window; while it is empty, answering Yes to the closing question keeps the window open.
-    std::function<bool(TfrmDataLogger*)> SaveWindow;
+    std::function<bool(DataLoggerWindow*)> SaveWindow;
 
     // Waits and limits (tests shorten them).
     LoggerTiming Timing;
@@ -54,7 +54,7 @@ public:
     DownloadResult LastResult() const { return m_lastResult; }
 
     // Creates the data-logger window if there is none and shows it in its normal state.
-    TfrmDataLogger* ShowDataLogger();
+    DataLoggerWindow* ShowDataLogger();
 
 private:
     LiveLink& m_link;

@@ -1,6 +1,6 @@
 #include "loggerdownload.h"
 
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
@@ -13,7 +13,7 @@ namespace {
 constexpr int kMaxErrors = 20;
 
 // Commands the meter does not echo: written only while the port is open.
-void writePlain(TComPort& port, const MeterCommand& command) {
+void writePlain(MeterPort& port, const MeterCommand& command) {
     if (port.Active())
         port.Write(command.bytes());
 }
@@ -25,7 +25,7 @@ int roundUpToBlocks(int bytes) {
 // Why the block loop ended, when not by the meter falling silent.
 enum class Stop { Silence, TooManyErrors, Cancelled, TimedOut, Full };
 
-Stop receiveBlocks(TComPort& port, LoggerCommandBuffer& commands, LoggerProgress* progress,
+Stop receiveBlocks(MeterPort& port, LoggerCommandBuffer& commands, LoggerProgress* progress,
                    const LoggerTiming& timing, LoggerDownload& d) {
     QByteArray& image = d.Image.bytes();
     QElapsedTimer clock;
@@ -102,7 +102,7 @@ DownloadResult stoppedResult(Stop stop) {
 
 } // namespace
 
-LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& commands,
+LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
                                     LoggerProgress* progress, double today,
                                     const LoggerTiming& timing) {
     LoggerDownload d;
@@ -125,10 +125,10 @@ LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& command
             d.Result = stoppedResult(stop);
             d.Parse = {};
         }
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         d.Result = DownloadResult::PortLost;
         d.Parse = {};
-    } catch (const EComError& e) {
+    } catch (const PortError& e) {
         d.Result = DownloadResult::PortLost;
         d.PortError = e.Message;
         d.Parse = {};
@@ -136,7 +136,7 @@ LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& command
     return d;
 }
 
-bool RepairLoggerHeader(TComPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
                         int lastGoodAddress) {
     if (badSetIndex < 0 || badSetIndex > LoggerImage::MaxDataSets ||
         lastGoodAddress < LoggerImage::HeaderSize - 1 || lastGoodAddress >= LoggerImage::MemorySize)
@@ -154,9 +154,9 @@ bool RepairLoggerHeader(TComPort& port, LoggerCommandBuffer& commands, int badSe
         // written in full with a write that needs repeating.
         for (const auto& w : writes)
             ok = SendCommand(port, commands.MemoryWrite(w.address, w.value)) && ok;
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         return false;
-    } catch (const EComError&) {
+    } catch (const PortError&) {
         return false;
     }
     return ok;

@@ -9,7 +9,7 @@
 
 class LoggerCommandBuffer;
 class LoggerProgress;
-class TComPort;
+class MeterPort;
 
 // What one download of the logger memory brought.
 struct LoggerDownload {
@@ -40,11 +40,11 @@ struct LoggerDownload {
 // loaded when all the used memory had arrived; otherwise it reports why it stopped.
 //
 // `port` must have no receive handler that reads from it: the transfer polls the port itself.
-// Never throws: a port fault (EAbort or EComError from the port) ends it with PortLost. Waits
+// Never throws: a port fault (SilentAbort or PortError from the port) ends it with PortLost. Waits
 // service events (Delay), so the caller must keep other logger and live work from starting
 // meanwhile (LoggerPortHandOver does). `today` (days since 30 Dec 1899) stands in for an
 // impossible start time in the header; `progress` may be nullptr.
-LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& commands,
+LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
                                     LoggerProgress* progress, double today,
                                     const LoggerTiming& timing = {});
 
@@ -53,5 +53,5 @@ LoggerDownload DownloadLoggerMemory(TComPort& port, LoggerCommandBuffer& command
 // memory writes over `port`. The data from the bad set on is given up. Returns true only when
 // the meter echoed all four; false for values no parse can give (index above 4000, address
 // outside the memory behind the header) without sending anything, and on a port fault.
-bool RepairLoggerHeader(TComPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
                         int lastGoodAddress);

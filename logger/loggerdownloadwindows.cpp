@@ -1,9 +1,9 @@
 #include "loggerdownloadwindows.h"
 
 #include "dialogs.h"
-#include "tfrmerr.h"
-#include "tfrmmsg.h"
-#include "tfrmscope.h"
+#include "loggererrordialog.h"
+#include "busynote.h"
+#include "rangeprogressdialog.h"
 #include "userinputblocker.h"
 
 #include <QGuiApplication>
@@ -14,7 +14,7 @@
 
 LoggerDownloadWindows::LoggerDownloadWindows(QWidget* owner)
     : m_owner(owner), m_blocker(std::make_unique<UserInputBlocker>()),
-      m_err(std::make_unique<TfrmErr>(owner)) {
+      m_err(std::make_unique<LoggerErrorDialog>(owner)) {
     m_err->hide();
     beginBusy();
 }
@@ -33,7 +33,7 @@ void LoggerDownloadWindows::beginBusy() {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         m_cursorSet = true;
     }
-    m_busy = std::make_unique<TfrmMSG>(QStringLiteral("Reading data from multimer....."));
+    m_busy = std::make_unique<BusyNote>(QStringLiteral("Reading data from multimer....."));
     m_busy->showNow();
 }
 
@@ -51,7 +51,7 @@ void LoggerDownloadWindows::beginTransfer() {
     endBusy();
     if (m_owner)
         m_owner->repaint();
-    m_progress = std::make_unique<TfrmScope>(m_owner);
+    m_progress = std::make_unique<RangeProgressDialog>(m_owner);
     m_progress->setObjectName(QStringLiteral("frmScope"));
     m_progress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
     m_progress->setWindowFlag(Qt::WindowStaysOnTopHint);

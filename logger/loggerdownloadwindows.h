@@ -8,9 +8,9 @@
 
 #include <memory>
 
-class TfrmErr;
-class TfrmMSG;
-class TfrmScope;
+class LoggerErrorDialog;
+class BusyNote;
+class RangeProgressDialog;
 class UserInputBlocker;
 
 // What the user sees of one Load Data while LoadLoggerData runs: the hourglass and the busy
@@ -46,7 +46,7 @@ public:
     LoggerErrorChoice askAfterFailure();
 
     // The progress window while a transfer runs (tests and screenshots look at it).
-    TfrmScope* progressWindow() const { return m_progress.get(); }
+    RangeProgressDialog* progressWindow() const { return m_progress.get(); }
 
     static QString ErrorText();
 
@@ -58,9 +58,9 @@ private:
 
     QPointer<QWidget> m_owner;
     std::unique_ptr<UserInputBlocker> m_blocker;
-    std::unique_ptr<TfrmMSG> m_busy;
-    std::unique_ptr<TfrmScope> m_progress;
-    std::unique_ptr<TfrmErr> m_err;
+    std::unique_ptr<BusyNote> m_busy;
+    std::unique_ptr<RangeProgressDialog> m_progress;
+    std::unique_ptr<LoggerErrorDialog> m_err;
     bool m_cursorSet = false;
     int m_usedBytes = 0;
 };

@@ -1,7 +1,7 @@
 #include "loggerheaderread.h"
 
 #include "clock.h"
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
@@ -9,14 +9,14 @@
 namespace {
 
 // Answers to blocks are not echoed: written only while the port is open.
-void writePlain(TComPort& port, const MeterCommand& command) {
+void writePlain(MeterPort& port, const MeterCommand& command) {
     if (port.Active())
         port.Write(command.bytes());
 }
 
 } // namespace
 
-QByteArray ReadLoggerHeaderBlocks(TComPort& port, LoggerCommandBuffer& commands, const Clock& clock,
+QByteArray ReadLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands, const Clock& clock,
                                   const LoggerTiming& timing) {
     QByteArray image;
     const qint64 start = clock.monotonicMs();

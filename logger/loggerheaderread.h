@@ -6,7 +6,7 @@
 
 class Clock;
 class LoggerCommandBuffer;
-class TComPort;
+class MeterPort;
 
 // Reads the first block of the memory image for the operations that need only its header (the
 // setup and the factory check), after the dump command 'P' was echoed on `port`.
@@ -20,6 +20,6 @@ class TComPort;
 //
 // Returns the data bytes of the good blocks in order, 64 a block; fewer than 64 means no
 // header arrived. Times come from `clock`'s monotonic count. Port faults are thrown as the port
-// throws them (EAbort, EComError). Waits service events (Delay).
-QByteArray ReadLoggerHeaderBlocks(TComPort& port, LoggerCommandBuffer& commands, const Clock& clock,
+// throws them (SilentAbort, PortError). Waits service events (Delay).
+QByteArray ReadLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands, const Clock& clock,
                                   const LoggerTiming& timing = {});

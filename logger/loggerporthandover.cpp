@@ -1,6 +1,6 @@
 #include "loggerporthandover.h"
 
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 
@@ -15,7 +15,7 @@ bool g_handOverAlive = false;
 template <typename Step> void runStep(const char* what, Step step) {
     try {
         step();
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         // The port's own handler ended it silently.
     } catch (const std::exception& e) {
         qWarning("logger hand-back: %s failed: %s", what, e.what());
@@ -27,7 +27,7 @@ bool LoggerPortHandOver::InUse() {
     return g_handOverAlive;
 }
 
-LoggerPortHandOver::LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPort,
+LoggerPortHandOver::LoggerPortHandOver(LiveLinkControl& live, MeterPort& loggerPort,
                                        const LoggerTiming& timing)
     : m_live(live), m_port(loggerPort), m_timing(timing) {
     if (g_handOverAlive)
@@ -68,9 +68,9 @@ void LoggerPortHandOver::take() {
     CloseQuietly(m_port);
     try {
         m_port.setDeviceName(device);
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         return;
-    } catch (const EComError&) {
+    } catch (const PortError&) {
         return;
     }
     m_live.closeLivePort();

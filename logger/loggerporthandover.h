@@ -5,13 +5,13 @@
 #include "loggertiming.h"
 
 class LiveLinkControl;
-class TComPort;
+class MeterPort;
 
 // Borrows the meter's device from the live link for a logger operation and always gives it
 // back: the hand-back runs in the destructor, whatever ended the operation (success, cancel,
 // a port fault, an exception passing through).
 //
-// Taking the device: wait until the main-timer step has finished and stop MainTimer; pause
+// Taking the device: wait until the main-timer step has finished and stop tickTimer; pause
 // `quietMs` without servicing events (the meter finishes its current frame and the live
 // steps get no chance to start); wait until the receive step has finished; close the live
 // port and open the logger port on the same device after `settleMs`. The two ports never hold
@@ -19,8 +19,8 @@ class TComPort;
 //
 // Giving it back: close the logger port; after `settleMs` open the live port; after
 // `settleMs` write the resume command (letter 'A' with the parameter bytes the operation's
-// last command left in commands()); after `settleMs` start MainTimer. Only what was taken
-// is given back: if taking stopped before the live port closed, only MainTimer restarts and
+// last command left in commands()); after `settleMs` start tickTimer. Only what was taken
+// is given back: if taking stopped before the live port closed, only tickTimer restarts and
 // no resume command is sent.
 //
 // Only one hand-over can be alive at a time: one constructed while another is (for example
@@ -28,7 +28,7 @@ class TComPort;
 // DeviceBusy, without waiting.
 class LoggerPortHandOver {
 public:
-    LoggerPortHandOver(LiveLinkControl& live, TComPort& loggerPort,
+    LoggerPortHandOver(LiveLinkControl& live, MeterPort& loggerPort,
                        const LoggerTiming& timing = {});
     ~LoggerPortHandOver();
     LoggerPortHandOver(const LoggerPortHandOver&) = delete;
@@ -57,7 +57,7 @@ private:
     void giveBack();
 
     LiveLinkControl& m_live;
-    TComPort& m_port;
+    MeterPort& m_port;
     LoggerTiming m_timing;
     LoggerCommandBuffer m_commands;
     bool m_owner = false; // this object holds the one-at-a-time claim

@@ -1,7 +1,7 @@
 #include "loggersetup.h"
 
 #include "clock.h"
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 #include "loggercommandbuffer.h"
@@ -38,7 +38,7 @@ private:
     bool m_shown = false;
 };
 
-LoggerSetupOutcome setUp(TComPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
+LoggerSetupOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
                          BusyNote& busy, const Clock& clock, const LoggerTiming& timing) {
     LoggerCommandBuffer& commands = handOver.commands();
     const LoggerSettingsRead read = ReadLoggerSetup(port, commands, clock.now(), clock, timing);
@@ -99,7 +99,7 @@ QString LoggerSetupMessage(LoggerSetupOutcome outcome) {
     return QString();
 }
 
-LoggerSettingsRead ReadLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, double today,
+LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing) {
     LoggerSettingsRead read;
     if (!SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs))) {
@@ -121,7 +121,7 @@ LoggerSettingsRead ReadLoggerSetup(TComPort& port, LoggerCommandBuffer& commands
     return read;
 }
 
-bool WriteLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
+bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
                       QTime time, const LoggerTiming& timing) {
     const struct {
         int address;
@@ -140,7 +140,7 @@ bool WriteLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, quint32 uni
     return all;
 }
 
-LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, TComPort& loggerPort,
+LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort,
                                   LoggerSetupUser& user, const Clock& clock,
                                   const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
@@ -165,8 +165,8 @@ LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, TComPort& loggerPort,
     }
     try {
         return setUp(loggerPort, handOver, user, busy, clock, timing);
-    } catch (const EAbort&) {
-    } catch (const EComError&) {
+    } catch (const SilentAbort&) {
+    } catch (const PortError&) {
     }
     return LoggerSetupOutcome::PortLost;
 }

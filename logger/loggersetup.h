@@ -13,7 +13,7 @@
 class Clock;
 class LiveLinkControl;
 class LoggerCommandBuffer;
-class TComPort;
+class MeterPort;
 
 // The logger's settings as the meter keeps them in its memory header: the start time it gives
 // its next recording (bytes 2..8) and the recording interval (bytes 13..15, in whole seconds).
@@ -61,7 +61,7 @@ struct LoggerSettingsRead {
 // dump commands with echo, then the header block (ReadLoggerHeaderBlocks). A time label that
 // is no valid date or time is replaced by `today`'s (days since 30 Dec 1899). Port faults are
 // thrown as the port throws them.
-LoggerSettingsRead ReadLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, double today,
+LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing = {});
 
 // Writes the settings over `port` with ten echoed memory writes: the interval `units` (100-us
@@ -69,7 +69,7 @@ LoggerSettingsRead ReadLoggerSetup(TComPort& port, LoggerCommandBuffer& commands
 // and day to 2..5 and the time's hour, minute and second to 6..8. All ten are sent even when
 // one is not echoed; true only when every one was. The command buffer is left holding the last
 // write (address 8 and the seconds). Port faults are thrown as the port throws them.
-bool WriteLoggerSetup(TComPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
+bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
                       QTime time, const LoggerTiming& timing = {});
 
 // Whoever answers for the user during RunLoggerSetup: the setup dialog, the busy note and the
@@ -97,7 +97,7 @@ public:
 // without it. An interval text that RecordingInterval::Parse refuses is told to the user with
 // its reason, and nothing is written. Never throws for port faults (PortLost); the device is
 // given back on every path. `clock` gives today's date and the monotonic times.
-LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, TComPort& loggerPort,
+LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort,
                                   LoggerSetupUser& user, const Clock& clock,
                                   const LoggerTiming& timing = {});
 

@@ -6,9 +6,9 @@
 #include "livelink.h"
 #include "livelinkadapter.h"
 #include "memoryerase.h"
-#include "tfrmchipset.h"
-#include "tfrmdefault.h"
-#include "tfrmmsg.h"
+#include "loggersetupdialog.h"
+#include "factorycheckwindow.h"
+#include "busynote.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -46,19 +46,19 @@ public:
             return;
         }
         if (!m_busy)
-            m_busy = new TfrmMSG(text, m_window);
+            m_busy = new BusyNote(text, m_window);
         m_busy->Label1->setText(text);
         m_busy->showNow();
     }
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
         const CursorScope normal(Qt::ArrowCursor);
-        return TfrmChipSet::Ask(m_window, current);
+        return LoggerSetupDialog::Ask(m_window, current);
     }
     void tell(const QString& message) override { tellUser(m_window, message); }
 
 private:
     QWidget* m_window;
-    QPointer<TfrmMSG> m_busy;
+    QPointer<BusyNote> m_busy;
 };
 
 class EraseUser : public MemoryEraseUser {
@@ -79,7 +79,7 @@ private:
 // so every call looks whether it is still there.
 class GuardedView : public FactoryCheck::View {
 public:
-    explicit GuardedView(TfrmDefault* window) : m_window(window) {}
+    explicit GuardedView(FactoryCheckWindow* window) : m_window(window) {}
     void clear() override {
         if (m_window)
             m_window->clear();
@@ -102,17 +102,17 @@ public:
     }
 
 private:
-    QPointer<TfrmDefault> m_window;
+    QPointer<FactoryCheckWindow> m_window;
 };
 
 } // namespace
 
 LoggerSetupCommands::LoggerSetupCommands(LiveLink& link, QMdiArea* area, QWidget* window)
-    : LoggerSetupCommands(*new LiveLinkAdapter(link), link.Comm3, area, window) {
+    : LoggerSetupCommands(*new LiveLinkAdapter(link), link.setupPort, area, window) {
     m_ownLive.reset(&m_live);
 }
 
-LoggerSetupCommands::LoggerSetupCommands(LiveLinkControl& live, TComPort& loggerPort,
+LoggerSetupCommands::LoggerSetupCommands(LiveLinkControl& live, MeterPort& loggerPort,
                                          QMdiArea* area, QWidget* window)
     : QObject(window), m_live(live), m_port(loggerPort), m_area(area), m_window(window),
       m_systemClock(std::make_unique<Clock>()), m_clock(m_systemClock.get()) {
@@ -138,22 +138,22 @@ void LoggerSetupCommands::EraseMemory1Click() {
 }
 
 void LoggerSetupCommands::N6Click() {
-    if (frmDefault) {
-        if (QMdiSubWindow* sub = ChildWindowOf(frmDefault))
+    if (factoryCheckWindow) {
+        if (QMdiSubWindow* sub = ChildWindowOf(factoryCheckWindow))
             sub->showNormal();
     } else {
-        frmDefault = new TfrmDefault;
+        factoryCheckWindow = new FactoryCheckWindow;
         if (m_area) {
-            QMdiSubWindow* sub = AddChildWindow(m_area, frmDefault, ChildWindowStyle::FixedSingle);
+            QMdiSubWindow* sub = AddChildWindow(m_area, factoryCheckWindow, ChildWindowStyle::FixedSingle);
             QRect frame = sub->geometry();
             frame.moveCenter(m_area->viewport()->rect().center());
             sub->move(std::max(0, frame.left()), std::max(0, frame.top()));
         } else {
-            frmDefault->setAttribute(Qt::WA_DeleteOnClose);
-            frmDefault->show();
+            factoryCheckWindow->setAttribute(Qt::WA_DeleteOnClose);
+            factoryCheckWindow->show();
         }
     }
-    GuardedView view(frmDefault);
+    GuardedView view(factoryCheckWindow);
     const CursorScope hourglass(Qt::WaitCursor);
     FactoryCheck::Run(m_live, m_port, view, *m_clock, m_timing);
 }

@@ -12,12 +12,12 @@ class LiveLink;
 class LiveLinkControl;
 class QMdiArea;
 class QWidget;
-class TComPort;
-class TfrmDefault;
+class MeterPort;
+class FactoryCheckWindow;
 
 // The DataLogger menu's Setup and Erase Memory and the hidden factory check, over the logger
 // core (RunLoggerSetup, RunMemoryErase, FactoryCheck::Run) with the main window's second port
-// object Comm3 as the logger port. Thin: it supplies the windows (the setup dialog, the busy
+// object setupPort as the logger port. Thin: it supplies the windows (the setup dialog, the busy
 // note, the message boxes through the dialog seam, the check window) and the hourglass.
 //
 // The handlers run the whole operation before they return, servicing events in its waits;
@@ -27,10 +27,10 @@ class TfrmDefault;
 class LoggerSetupCommands : public QObject {
     Q_OBJECT
 public:
-    // Over the program's live link and its Comm3; windows go to `area`, boxes over `window`.
+    // Over the program's live link and its setupPort; windows go to `area`, boxes over `window`.
     LoggerSetupCommands(LiveLink& link, QMdiArea* area, QWidget* window);
     // Over any live side and logger port (tests); neither is owned.
-    LoggerSetupCommands(LiveLinkControl& live, TComPort& loggerPort, QMdiArea* area,
+    LoggerSetupCommands(LiveLinkControl& live, MeterPort& loggerPort, QMdiArea* area,
                         QWidget* window);
     ~LoggerSetupCommands() override;
 
@@ -39,7 +39,7 @@ public:
     void N6Click();
 
     // The check window while it exists.
-    QPointer<TfrmDefault> frmDefault;
+    QPointer<FactoryCheckWindow> factoryCheckWindow;
 
     // Tests shorten the waits and fix the time of day; nullptr restores the system clock.
     void setTiming(const LoggerTiming& timing) { m_timing = timing; }
@@ -48,7 +48,7 @@ public:
 private:
     std::unique_ptr<LiveLinkControl> m_ownLive;
     LiveLinkControl& m_live;
-    TComPort& m_port;
+    MeterPort& m_port;
     QPointer<QMdiArea> m_area;
     QPointer<QWidget> m_window;
     LoggerTiming m_timing;

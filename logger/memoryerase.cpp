@@ -1,6 +1,6 @@
 #include "memoryerase.h"
 
-#include "comport.h"
+#include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 #include "loggercommandbuffer.h"
@@ -26,13 +26,13 @@ QString MemoryEraseMessage(MemoryEraseOutcome outcome) {
     return QString();
 }
 
-bool SendMemoryErase(TComPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
+bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
     // A meter that missed the open command may still take the erase: the erase decides.
     SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs));
     return SendCommand(port, commands.MemoryErase(), unsigned(timing.echoWaitMs));
 }
 
-MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, TComPort& loggerPort,
+MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort,
                                   MemoryEraseUser& user, const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
         const MemoryEraseOutcome refused = live.connected() ? MemoryEraseOutcome::MeterRecording
@@ -55,9 +55,9 @@ MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, TComPort& loggerPort,
     try {
         if (handOver.taken() && SendMemoryErase(loggerPort, handOver.commands(), timing))
             outcome = MemoryEraseOutcome::Erased;
-    } catch (const EAbort&) {
+    } catch (const SilentAbort&) {
         return MemoryEraseOutcome::PortLost;
-    } catch (const EComError&) {
+    } catch (const PortError&) {
         return MemoryEraseOutcome::PortLost;
     }
     user.tell(MemoryEraseMessage(outcome));

@@ -6,7 +6,7 @@
 
 class LiveLinkControl;
 class LoggerCommandBuffer;
-class TComPort;
+class MeterPort;
 
 // How an erase of the logger memory ended.
 enum class MemoryEraseOutcome {
@@ -27,7 +27,7 @@ QString MemoryEraseMessage(MemoryEraseOutcome outcome);
 // echoed the erase command. The buffer is left holding the erase command, so the resume command
 // that follows carries its parameter bytes (02 41 45 45 00 03), as the meter expects. Port
 // faults are thrown as the port throws them.
-bool SendMemoryErase(TComPort& port, LoggerCommandBuffer& commands,
+bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands,
                      const LoggerTiming& timing = {});
 
 // Whoever answers for the user during RunMemoryErase.
@@ -44,5 +44,5 @@ public:
 // the meter records (telling why, sending nothing), asks for confirmation, borrows the device
 // from the live side over `loggerPort`, erases, tells the result and gives the device back with
 // the resume command, whatever the meter answered. Never throws for port faults (PortLost).
-MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, TComPort& loggerPort,
+MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort,
                                   MemoryEraseUser& user, const LoggerTiming& timing = {});

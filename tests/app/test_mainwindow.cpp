@@ -5,13 +5,13 @@
 #include "dialogs.h"
 #include "portbackend.h"
 #include "stringgrid.h"
-#include "tfrmabout.h"
-#include "tfrmanalog.h"
-#include "tfrmlcd.h"
-#include "tfrmmain.h"
-#include "tfrmrtc.h"
-#include "tfrmschedule.h"
-#include "tfrmstatus.h"
+#include "aboutbox.h"
+#include "gaugewindow.h"
+#include "lcdwindow.h"
+#include "mainwindow.h"
+#include "recorderwindow.h"
+#include "scheduledialog.h"
+#include "statisticswindow.h"
 #include "timechartsetup.h"
 
 #include <QAction>
@@ -72,7 +72,7 @@ private Q_SLOTS:
     void cleanup() {
         window.reset();
         sims.clear();
-        TComPort::SetPortListOverride(std::nullopt);
+        MeterPort::SetPortListOverride(std::nullopt);
     }
 
     void startupWithoutMeter();
@@ -99,20 +99,20 @@ private:
             ports << sim->path;
             sims.push_back(std::move(sim));
         }
-        TComPort::SetPortListOverride(ports);
+        MeterPort::SetPortListOverride(ports);
     }
     // Creates and shows the main window and waits for the start-up to finish; the main timer is
     // then stopped so that the test drives the ticks.
     void startWindow() {
-        window = std::make_unique<TfrmMain>();
+        window = std::make_unique<MainWindow>();
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(window->StartupDone(), 15000);
-        window->link.MainTimer.stop();
+        window->link.tickTimer.stop();
     }
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i) {
             QTest::qWait(20);
-            window->link.MainTimerTimer();
+            window->link.onTick();
         }
     }
     QString panel(int i) const {
@@ -120,12 +120,12 @@ private:
     }
 
     QTemporaryDir settingsDir;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<MainWindow> window;
     std::vector<std::unique_ptr<MeterSimProcess>> sims;
 };
 
 void TestMainWindow::startupWithoutMeter() {
-    TComPort::SetPortListOverride(QStringList{});
+    MeterPort::SetPortListOverride(QStringList{});
     QElapsedTimer t;
     t.start();
     startWindow();
@@ -133,18 +133,18 @@ void TestMainWindow::startupWithoutMeter() {
     QCOMPARE(panel(0), QStringLiteral("ComPort"));
     QVERIFY(!window->link.state.Connected());
     QVERIFY(window->DataLogger1->isEnabled());
-    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog);
-    QVERIFY(window->frmLCD->NoConnectionVisible());
+    QVERIFY(window->lcdWindow && window->statisticsWindow && window->gaugeWindow);
+    QVERIFY(window->lcdWindow->NoConnectionVisible());
     // Views below each other on the left.
-    QCOMPARE(ChildWindowOf(window->frmLCD)->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->frmStatus)->pos().y(), ChildWindowOf(window->frmLCD)->height());
+    QCOMPARE(ChildWindowOf(window->lcdWindow)->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->statisticsWindow)->pos().y(), ChildWindowOf(window->lcdWindow)->height());
     QCOMPARE(window->windowTitle(), QStringLiteral("QL350"));
     qInfo("start-up without meter took %lld ms, of which 450 ms are the search's own pauses",
           t.elapsed());
 }
 
 void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
-    TComPort::SetPortListOverride(QStringList{});
+    MeterPort::SetPortListOverride(QStringList{});
     startWindow();
     QList<Dialogs::Request> shown;
     Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
@@ -158,14 +158,14 @@ void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
     damaged.write("\x10\0\0\0short");
     damaged.close();
     SetChartTemplatePath(damaged.fileName());
-    window->frmRTC->Grid1->setRowCount(5);
-    window->frmRTC->btnClear->click();
+    window->recorderWindow->recordTable->setRowCount(5);
+    window->recorderWindow->btnClear->click();
     SetChartTemplatePath(QString());
     Dialogs::SetAnswerer(nullptr);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].icon, QMessageBox::Critical);
     QVERIFY2(shown[0].text.contains("graph.ghf"), qPrintable(shown[0].text));
-    QCOMPARE(window->frmRTC->Grid1->RowCount(), 2);
+    QCOMPARE(window->recorderWindow->recordTable->RowCount(), 2);
 }
 
 void TestMainWindow::meterOnThirdPortOfThree() {
@@ -176,7 +176,7 @@ void TestMainWindow::meterOnThirdPortOfThree() {
     QCOMPARE(window->link.state.PortIndex(), 2);
     QCOMPARE(window->link.state.MeterModel(), 122);
     QVERIFY(window->DataLogger1->isEnabled());
-    QVERIFY(!window->frmLCD->NoConnectionVisible());
+    QVERIFY(!window->lcdWindow->NoConnectionVisible());
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
 }
 
@@ -194,9 +194,9 @@ void TestMainWindow::model120LeavesLoggerDisabled() {
 void TestMainWindow::liveViewsFollowTheMeter() {
     servePorts({{"--script", settingsDir.filePath("script.txt"), "--interval", "300"}});
     startWindow();
-    TfrmLCD* lcd = window->frmLCD;
-    TfrmStatus* status = window->frmStatus;
-    TfrmAnalog* gauge = window->frmAnalog;
+    LcdWindow* lcd = window->lcdWindow;
+    StatisticsWindow* status = window->statisticsWindow;
+    GaugeWindow* gauge = window->gaugeWindow;
     auto digits = [lcd] {
         return QList<int>{lcd->DigitCode(1), lcd->DigitCode(2), lcd->DigitCode(3),
                           lcd->DigitCode(4)};
@@ -274,14 +274,14 @@ void TestMainWindow::linkLostAndBack() {
     QVERIFY(!window->link.state.Connected());
     QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
     QCOMPARE(panel(1), QStringLiteral("No Connection"));
-    QVERIFY(window->frmLCD->NoConnectionVisible());
+    QVERIFY(window->lcdWindow->NoConnectionVisible());
     QVERIFY(!window->DataLogger1->isEnabled());
     // It comes back: K, identity, A, frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
     for (int i = 0; i < 50 && !window->link.state.Connected(); ++i)
         tick();
     QVERIFY(window->link.state.Connected());
-    QVERIFY(!window->frmLCD->NoConnectionVisible());
+    QVERIFY(!window->lcdWindow->NoConnectionVisible());
     QVERIFY(window->DataLogger1->isEnabled());
 }
 
@@ -289,13 +289,13 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     servePorts({{"--silent"}, {"--silent"}});
     startWindow();
-    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 0);
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 0);
     {
         const QSignalBlocker block(window->ComboBoxDeviceName);
         window->ComboBoxDeviceName->setCurrentIndex(1);
     }
     window->close();
-    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 1);
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
 
     // Exit ends the program without the close steps.
     window.reset();
@@ -315,10 +315,10 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     failsafe.stop();
     QVERIFY(window->isVisible());
     window.reset();
-    QCOMPARE(TfrmMain::ReadLastConnectedPort(), 1);
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
 
     // A stored index beyond the list: the first port is selected when no meter answers.
-    TfrmMain::WriteLastConnectedPort(5);
+    MainWindow::WriteLastConnectedPort(5);
     startWindow();
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
@@ -327,7 +327,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     // The emulator's index (the number of real ports, after the user last picked it) is out
     // of range as well: the first real port, never the emulator.
     window.reset();
-    TfrmMain::WriteLastConnectedPort(2);
+    MainWindow::WriteLastConnectedPort(2);
     startWindow();
     QCOMPARE(window->link.state.PortIndex(), 0);
     QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
@@ -335,22 +335,22 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
 }
 
 void TestMainWindow::viewsCloseAndReopen() {
-    TComPort::SetPortListOverride(QStringList{});
+    MeterPort::SetPortListOverride(QStringList{});
     startWindow();
     QMdiArea* area = window->MdiArea;
     QCOMPARE(area->subWindowList().size(), 4);
     // Beside the widest live view (the status window widens with its unit boxes).
-    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(),
-             QPoint(std::max(ChildWindowOf(window->frmLCD)->width(),
-                             ChildWindowOf(window->frmStatus)->width()),
+    QCOMPARE(ChildWindowOf(window->recorderWindow)->pos(),
+             QPoint(std::max(ChildWindowOf(window->lcdWindow)->width(),
+                             ChildWindowOf(window->statisticsWindow)->width()),
                     0));
-    QCOMPARE(window->frmRTC->size(), QSize(800, 500));
+    QCOMPARE(window->recorderWindow->size(), QSize(800, 500));
 
-    ChildWindowOf(window->frmLCD)->close();
-    ChildWindowOf(window->frmStatus)->close();
-    ChildWindowOf(window->frmAnalog)->close();
-    ChildWindowOf(window->frmRTC)->close();
-    QTRY_VERIFY(!window->frmLCD && !window->frmStatus && !window->frmAnalog && !window->frmRTC);
+    ChildWindowOf(window->lcdWindow)->close();
+    ChildWindowOf(window->statisticsWindow)->close();
+    ChildWindowOf(window->gaugeWindow)->close();
+    ChildWindowOf(window->recorderWindow)->close();
+    QTRY_VERIFY(!window->lcdWindow && !window->statisticsWindow && !window->gaugeWindow && !window->recorderWindow);
     QTRY_COMPARE(area->subWindowList().size(), 0);
     QVERIFY(!window->hasLcd() && !window->hasStatus() && !window->hasGauge() &&
             !window->hasRecorder());
@@ -359,18 +359,18 @@ void TestMainWindow::viewsCloseAndReopen() {
     window->Status1->trigger();
     window->Analog1->trigger();
     window->RealTimeDataRecorder1->trigger();
-    QVERIFY(window->frmLCD && window->frmStatus && window->frmAnalog && window->frmRTC);
-    QCOMPARE(ChildWindowOf(window->frmLCD)->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->frmStatus)->pos(), QPoint(0, 206));
-    QCOMPARE(ChildWindowOf(window->frmAnalog)->pos(), QPoint(0, 400));
-    QCOMPARE(ChildWindowOf(window->frmRTC)->pos(), QPoint(288, 0));
-    QVERIFY(window->frmLCD->NoConnectionVisible()); // not connected
-    QVERIFY(!window->frmRTC->btnStart->isEnabled());
+    QVERIFY(window->lcdWindow && window->statisticsWindow && window->gaugeWindow && window->recorderWindow);
+    QCOMPARE(ChildWindowOf(window->lcdWindow)->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->statisticsWindow)->pos(), QPoint(0, 206));
+    QCOMPARE(ChildWindowOf(window->gaugeWindow)->pos(), QPoint(0, 400));
+    QCOMPARE(ChildWindowOf(window->recorderWindow)->pos(), QPoint(288, 0));
+    QVERIFY(window->lcdWindow->NoConnectionVisible()); // not connected
+    QVERIFY(!window->recorderWindow->btnStart->isEnabled());
 
     // Opening an existing view restores it instead of making a second one.
-    ChildWindowOf(window->frmLCD)->showMinimized();
+    ChildWindowOf(window->lcdWindow)->showMinimized();
     window->Lcdpanel1->trigger();
-    QVERIFY(!ChildWindowOf(window->frmLCD)->isMinimized());
+    QVERIFY(!ChildWindowOf(window->lcdWindow)->isMinimized());
     QCOMPARE(area->subWindowList().size(), 4);
 
     // Tile puts them one above the other at the left edge (these views keep their fixed size).
@@ -385,18 +385,18 @@ void TestMainWindow::viewsCloseAndReopen() {
 
 void TestMainWindow::simulatorIsNeverPreselected() {
     // No real port: the list holds only the emulator, and it is not chosen.
-    TComPort::SetPortListOverride(QStringList{});
+    MeterPort::SetPortListOverride(QStringList{});
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     startWindow();
     QCOMPARE(window->ComboBoxDeviceName->count(), 1);
     QCOMPARE(window->ComboBoxDeviceName->itemText(0), QStringLiteral("Simulator"));
-    QVERIFY(window->link.Comm1.DeviceName() != QStringLiteral("Simulator"));
-    QVERIFY(!window->link.Comm1.Active());
+    QVERIFY(window->link.livePort.DeviceName() != QStringLiteral("Simulator"));
+    QVERIFY(!window->link.livePort.Active());
 
     // A typed path is used once it is confirmed, never per keystroke (every prefix of
     // "/dev/tty..." would otherwise be opened); one that cannot be opened says why at once.
     QStringList opened;
-    TComPort::SetBackendFactory([&](const QString& path) {
+    MeterPort::SetBackendFactory([&](const QString& path) {
         opened << path;
         return std::unique_ptr<PortBackend>();
     });
@@ -413,10 +413,10 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     edit->clear();
     QTest::keyClicks(edit, "Simulator");
     QTest::keyClick(edit, Qt::Key_Return);
-    QTRY_VERIFY(window->link.Comm1.Active());
+    QTRY_VERIFY(window->link.livePort.Active());
     QTest::qWait(50);
     QCOMPARE(opened, QStringList{"Simulator"});
-    TComPort::SetBackendFactory(nullptr);
+    MeterPort::SetBackendFactory(nullptr);
     QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
     for (int i = 0; i < 100 && window->link.FramesDecoded < 2; ++i)
         tick();
@@ -425,7 +425,7 @@ void TestMainWindow::simulatorIsNeverPreselected() {
 }
 
 void TestMainWindow::aboutBoxShowsVersion() {
-    QPointer<TfrmAbout> box = new TfrmAbout;
+    QPointer<AboutBox> box = new AboutBox;
     QCOMPARE(box->Label2->text(), QStringLiteral("4.2.0.0"));
     QCOMPARE(box->Label3->text(), QStringLiteral("Mendalux for Multimeter"));
     QCOMPARE(box->windowTitle(), QStringLiteral("About Mendalux for Multimeter"));
@@ -440,7 +440,7 @@ void TestMainWindow::aboutBoxShowsVersion() {
 void TestMainWindow::recorderFollowsTheLink() {
     servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
     startWindow();
-    TfrmRTC* rtc = window->frmRTC;
+    RecorderWindow* rtc = window->recorderWindow;
     QVERIFY(rtc);
     // Found at start: Start enabled, Stop disabled.
     QVERIFY(rtc->btnStart->isEnabled());
@@ -474,19 +474,19 @@ void TestMainWindow::recorderFollowsTheLink() {
 
     // Opened again from the menu while connected: both buttons enabled, port shown.
     ChildWindowOf(rtc)->close();
-    QTRY_VERIFY(!window->frmRTC);
+    QTRY_VERIFY(!window->recorderWindow);
     window->StatusPanel1->clear();
     window->RealTimeDataRecorder1->trigger();
-    QVERIFY(window->frmRTC->btnStart->isEnabled() && window->frmRTC->btnStop->isEnabled());
-    QCOMPARE(window->frmRTC->SampleCount(), 0);
+    QVERIFY(window->recorderWindow->btnStart->isEnabled() && window->recorderWindow->btnStop->isEnabled());
+    QCOMPARE(window->recorderWindow->SampleCount(), 0);
     QCOMPARE(panel(1), sims[0]->path);
 }
 
 void TestMainWindow::scheduleButtonOpensOneDialog() {
-    TComPort::SetPortListOverride(QStringList{});
+    MeterPort::SetPortListOverride(QStringList{});
     startWindow();
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
-    QPointer<TfrmSchedule> first = window->frmSchedule;
+    QPointer<ScheduleDialog> first = window->scheduleDialog;
     QVERIFY(first && first->isVisible());
     // Opened for the first time it shows the program's start-up time in all four pickers.
     const auto started = DateTimeText::Parse(window->link.schedule.StartText());
@@ -496,7 +496,7 @@ void TestMainWindow::scheduleButtonOpensOneDialog() {
     QVERIFY(qAbs(started->secsTo(QDateTime::currentDateTime())) < 60);
     QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
-    QCOMPARE(window->frmSchedule.data(), first.data()); // the same dialog, not a second one
+    QCOMPARE(window->scheduleDialog.data(), first.data()); // the same dialog, not a second one
     first->close();
     QTRY_VERIFY(first.isNull());
 }

@@ -3,7 +3,7 @@
 #include "charterror.h"
 #include "chartimage.h"
 #include "daycount.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "timechartsetup.h"
 
 #include <qcustomplot.h>
@@ -43,9 +43,9 @@ private:
     // Prints through PEactions 8 into a PDF and returns page 1 at 50 dpi.
     QImage printPage(const QString& name);
 
-    PESGraph* g = nullptr;
+    Chart* g = nullptr;
     QTemporaryDir dir;
-    PESGraph::PrintDialogHook previousHook;
+    Chart::PrintDialogHook previousHook;
 };
 
 void TestChartPrint::initTestCase() {
@@ -54,7 +54,7 @@ void TestChartPrint::initTestCase() {
 }
 
 void TestChartPrint::init() {
-    g = new PESGraph;
+    g = new Chart;
     g->resize(800, 400);
     g->show();
     QVERIFY(QTest::qWaitForWindowExposed(g));
@@ -69,7 +69,7 @@ void TestChartPrint::init() {
 }
 
 void TestChartPrint::cleanup() {
-    PESGraph::setPrintDialogHook(previousHook);
+    Chart::setPrintDialogHook(previousHook);
     delete g;
     g = nullptr;
 }
@@ -77,7 +77,7 @@ void TestChartPrint::cleanup() {
 QImage TestChartPrint::printPage(const QString& name) {
     const QString pdf = dir.filePath(name + ".pdf");
     int asked = 0;
-    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
         ++asked;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
@@ -160,7 +160,7 @@ void TestChartPrint::printSizeFromArguments() {
 
 void TestChartPrint::cancelPrintsNothing() {
     const QString pdf = dir.filePath("cancel.pdf");
-    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return false;
@@ -171,7 +171,7 @@ void TestChartPrint::cancelPrintsNothing() {
 
 void TestChartPrint::unwritableOutputRaises() {
     const QString pdf = dir.filePath("no/such/folder/out.pdf");
-    previousHook = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return true;

@@ -3,7 +3,7 @@
 #include "charterror.h"
 #include "chartimage.h"
 #include "daycount.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "timechartsetup.h"
 
 #include <qcustomplot.h>
@@ -44,12 +44,12 @@ private slots:
     void badTemplateEndsTheSetup();
 
 private:
-    PESGraph* g = nullptr;
+    Chart* g = nullptr;
     QTemporaryDir dir;
 };
 
 void TestTimeChartSetup::init() {
-    g = new PESGraph;
+    g = new Chart;
     g->resize(800, 400);
     g->show();
     QVERIFY(QTest::qWaitForWindowExposed(g));

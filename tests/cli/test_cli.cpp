@@ -283,22 +283,22 @@ void TestCli::searchSkipsTheSimulator() {
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant"}));
     QString message;
-    TComPort::SetPortListOverride(
-        QStringList{TComPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
+    MeterPort::SetPortListOverride(
+        QStringList{MeterPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
-        QCOMPARE(session.link().Comm1.DeviceName(), sim.path);
+        QCOMPARE(session.link().livePort.DeviceName(), sim.path);
         QVERIFY(session.waitForReading(3000));
     }
     // The built-in meter alone is no meter to the search.
-    TComPort::SetPortListOverride(QStringList{TComPort::SimulatorName()});
+    MeterPort::SetPortListOverride(QStringList{MeterPort::SimulatorName()});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
-        QVERIFY(!session.link().Comm1.Active());
+        QVERIFY(!session.link().livePort.Active());
     }
-    TComPort::SetPortListOverride(std::nullopt);
+    MeterPort::SetPortListOverride(std::nullopt);
 }
 
 void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {

@@ -12,12 +12,12 @@
 #include "filecommands.h"
 #include "gridprintout.h"
 #include "listgraph.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "recorder/recorderharness.h"
 #include "stringgrid.h"
-#include "tfrmgraph.h"
-#include "tfrmlist.h"
-#include "tfrmscope.h"
+#include "listgraphwindow.h"
+#include "listwindow.h"
+#include "rangeprogressdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,13 +53,13 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 // Acts on the next window of the given caption once it is shown (the modal range dialog, or
 // a progress window), polling every few milliseconds for at most five seconds.
-void whenShown(const QString& caption, std::function<void(TfrmScope*)> act) {
+void whenShown(const QString& caption, std::function<void(RangeProgressDialog*)> act) {
     auto* timer = new QTimer;
     auto* since = new QElapsedTimer;
     since->start();
     QObject::connect(timer, &QTimer::timeout, [=] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* scope = qobject_cast<TfrmScope*>(w);
+            auto* scope = qobject_cast<RangeProgressDialog*>(w);
             if (scope && scope->isVisible() && scope->windowTitle() == caption) {
                 timer->stop();
                 timer->deleteLater();
@@ -79,7 +79,7 @@ void whenShown(const QString& caption, std::function<void(TfrmScope*)> act) {
 
 // The range dialog of a save: all rows, or the texts in the two boxes.
 void answerRange(const QString& from = QString(), const QString& to = QString()) {
-    whenShown("Save File", [=](TfrmScope* s) {
+    whenShown("Save File", [=](RangeProgressDialog* s) {
         if (!from.isNull()) {
             s->radNo->setChecked(true);
             s->edtSelFrom->setText(from);
@@ -120,9 +120,9 @@ private slots:
     void chartPrintRestoresColours();
 
 private:
-    TfrmList* listOf(const QStringList& rows);
-    TfrmList* openFile(const QString& path);
-    TfrmGraph* graphOf(TfrmList* list);
+    ListWindow* listOf(const QStringList& rows);
+    ListWindow* openFile(const QString& path);
+    ListGraphWindow* graphOf(ListWindow* list);
 
 public:
     struct Word {
@@ -138,7 +138,7 @@ private:
     FileCommands* m_files = nullptr;
     QStringList m_messages;
     QString m_nextFile;
-    PESGraph::PrintDialogHook m_hook;
+    Chart::PrintDialogHook m_hook;
     TestClock m_clock;
     RecorderViews m_views;
     FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
@@ -165,47 +165,47 @@ void TestFileCommands::init() {
     m_area->resize(1000, 700);
     m_area->show();
     m_files = new FileCommands(m_area, m_area);
-    m_files->addTableWindow<TfrmRTC>(&TfrmRTC::Grid1, &TfrmRTC::PESGraph1);
+    m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
     m_files->setRecorderChart(
-        [this]() -> PESGraph* { return m_views.rtc ? m_views.rtc->PESGraph1 : nullptr; });
+        [this]() -> Chart* { return m_views.rtc ? m_views.rtc->chart : nullptr; });
     m_files->attach({});
     m_messages.clear();
     m_link = std::make_unique<LiveLink>(m_views);
     m_link->setClock(&m_clock);
     m_link->state.setConnected(true);
-    m_link->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
-    m_link->Comm1.setActive(true);
+    m_link->livePort.setDeviceName(QStringLiteral("/dev/fake"));
+    m_link->livePort.setActive(true);
 }
 
 void TestFileCommands::cleanup() {
-    PESGraph::setPrintDialogHook(nullptr);
+    Chart::setPrintDialogHook(nullptr);
     delete m_area;
     m_link.reset();
 }
 
-TfrmList* TestFileCommands::listOf(const QStringList& rows) {
-    auto* list = new TfrmList;
-    list->Grid1->setRowCount(int(rows.size()) + 1);
+ListWindow* TestFileCommands::listOf(const QStringList& rows) {
+    auto* list = new ListWindow;
+    list->recordTable->setRowCount(int(rows.size()) + 1);
     for (int r = 0; r < rows.size(); ++r)
-        list->Grid1->setRow(r + 1, QString(QString::number(r + 1) + u'|' + rows[r]).split(u'|'));
+        list->recordTable->setRow(r + 1, QString(QString::number(r + 1) + u'|' + rows[r]).split(u'|'));
     list->setWindowTitle("made.txt");
     m_area->setActiveSubWindow(AddChildWindow(m_area, list, ChildWindowStyle::Sizeable));
     return list;
 }
 
-TfrmList* TestFileCommands::openFile(const QString& path) {
-    TfrmList* list = nullptr;
-    const auto c = connect(m_files, &FileCommands::listOpened, [&](TfrmList* l) { list = l; });
+ListWindow* TestFileCommands::openFile(const QString& path) {
+    ListWindow* list = nullptr;
+    const auto c = connect(m_files, &FileCommands::listOpened, [&](ListWindow* l) { list = l; });
     m_nextFile = path;
     m_files->Open1Click();
     disconnect(c);
     return list;
 }
 
-TfrmGraph* TestFileCommands::graphOf(TfrmList* list) {
+ListGraphWindow* TestFileCommands::graphOf(ListWindow* list) {
     m_area->setActiveSubWindow(ChildWindowOf(list));
-    TfrmGraph* graph = nullptr;
-    const auto c = connect(m_files, &FileCommands::graphMade, [&](TfrmGraph* g) { graph = g; });
+    ListGraphWindow* graph = nullptr;
+    const auto c = connect(m_files, &FileCommands::graphMade, [&](ListGraphWindow* g) { graph = g; });
     m_files->OutputGraph1->trigger();
     disconnect(c);
     return graph;
@@ -215,7 +215,7 @@ TfrmGraph* TestFileCommands::graphOf(TfrmList* list) {
 // as a list and drawn: every text comes back in its own cell, and the graph has a point per
 // row at the row's date-time and value.
 void TestFileCommands::recorderToFileToListToGraph() {
-    auto* rtc = new TfrmRTC(*m_link);
+    auto* rtc = new RecorderWindow(*m_link);
     m_views.rtc = rtc;
     QMdiSubWindow* sub = AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     m_area->setActiveSubWindow(sub);
@@ -235,11 +235,11 @@ void TestFileCommands::recorderToFileToListToGraph() {
         for (int t = 0; t < 10 && rtc->SampleCount() == before; ++t) {
             m_meter.device->send(LiveFrame(1, count, ';'));
             ++m_clock.seconds;
-            m_link->MainTimerTimer();
+            m_link->onTick();
         }
     }
     QCOMPARE(rtc->SampleCount(), 4);
-    QVERIFY(rtc->Grid1->Cells(3, 1).contains(u','));
+    QVERIFY(rtc->recordTable->Cells(3, 1).contains(u','));
 
     const QString csv = m_dir.filePath("rec.Csv");
     m_nextFile = csv;
@@ -247,29 +247,29 @@ void TestFileCommands::recorderToFileToListToGraph() {
     m_files->Save1Click();
     const QByteArray bytes = readAll(csv);
     QCOMPARE(bytes.count("\r\n"), 4);
-    QVERIFY2(bytes.startsWith(QByteArray(rtc->Grid1->Cells(1, 1).toLocal8Bit() + ',')),
+    QVERIFY2(bytes.startsWith(QByteArray(rtc->recordTable->Cells(1, 1).toLocal8Bit() + ',')),
              bytes.constData());
-    QVERIFY(bytes.contains(QByteArray(",\"" + rtc->Grid1->Cells(3, 1).toLocal8Bit() + "\",")));
+    QVERIFY(bytes.contains(QByteArray(",\"" + rtc->recordTable->Cells(3, 1).toLocal8Bit() + "\",")));
 
     QVERIFY(!m_files->OutputGraph1->isEnabled());
-    TfrmList* list = openFile(csv);
+    ListWindow* list = openFile(csv);
     QVERIFY(list);
     QCOMPARE(list->windowTitle(), QDir::toNativeSeparators(csv));
     QVERIFY(m_files->OutputGraph1->isEnabled());
-    QCOMPARE(list->Grid1->RowCount(), 5);
+    QCOMPARE(list->recordTable->RowCount(), 5);
     for (int r = 1; r <= 4; ++r)
         for (int c = 0; c <= 4; ++c)
-            QCOMPARE(list->Grid1->Cells(c, r), rtc->Grid1->Cells(c, r));
+            QCOMPARE(list->recordTable->Cells(c, r), rtc->recordTable->Cells(c, r));
 
-    TfrmGraph* graph = graphOf(list);
+    ListGraphWindow* graph = graphOf(list);
     QVERIFY(graph);
     QCOMPARE(graph->windowTitle(), list->windowTitle());
     QVERIFY(!m_files->OutputGraph1->isEnabled());
-    PESGraph* chart = graph->PESGraph1;
+    Chart* chart = graph->chart;
     QCOMPARE(chart->Points(), 4);
     for (int i = 0; i < 4; ++i) {
         QVERIFY(SameTime(chart->XDataII(0, i), m_clock.at(0) + 0) || chart->XDataII(0, i) > 0);
-        QCOMPARE(chart->YData(0, i), QLocale().toFloat(rtc->Grid1->Cells(3, i + 1)));
+        QCOMPARE(chart->YData(0, i), QLocale().toFloat(rtc->recordTable->Cells(3, i + 1)));
     }
     QVERIFY(chart->XDataII(0, 3) > chart->XDataII(0, 0));
     QVERIFY(qAbs(chart->ManualMinX() - chart->XDataII(0, 0)) < 1e-9);
@@ -311,7 +311,7 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     QVERIFY(!QFile::exists(letters));
 
     // Cancel in the range dialog writes nothing.
-    whenShown("Save File", [](TfrmScope* s) { s->BitBtn2->click(); });
+    whenShown("Save File", [](RangeProgressDialog* s) { s->BitBtn2->click(); });
     m_files->Save1Click();
     QVERIFY(!QFile::exists(letters));
 
@@ -335,7 +335,7 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     writeFile(kept, "old\r\n");
     m_nextFile = kept;
     answerRange();
-    whenShown("Saving Progress", [](TfrmScope* s) { s->BitBtn2->click(); });
+    whenShown("Saving Progress", [](RangeProgressDialog* s) { s->BitBtn2->click(); });
     m_files->Save1Click();
     const QStringList lines = linesOf(kept, '\t');
     QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
@@ -351,12 +351,12 @@ void TestFileCommands::openEdgeCases() {
     const QByteArray wide(20000, 'w');
     writeFile(longLines,
               "a\t" + wide + "\t\r\nb\tc\t" + QByteArray(70000, 'x') + "\t\r\nlost\t\r\n");
-    TfrmList* list = openFile(longLines);
+    ListWindow* list = openFile(longLines);
     QVERIFY(list);
-    QCOMPARE(list->Grid1->RowCount(), 3);
-    QCOMPARE(list->Grid1->Cells(2, 1), QString::fromLatin1(wide));
-    QCOMPARE(list->Grid1->Cells(2, 2), "c");
-    QCOMPARE(list->Grid1->Cells(3, 2).size(), 65536 - 4); // cut at the limit
+    QCOMPARE(list->recordTable->RowCount(), 3);
+    QCOMPARE(list->recordTable->Cells(2, 1), QString::fromLatin1(wide));
+    QCOMPARE(list->recordTable->Cells(2, 2), "c");
+    QCOMPARE(list->recordTable->Cells(3, 2).size(), 65536 - 4); // cut at the limit
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains("Line 2") && m_messages[0].contains("65536"),
              qPrintable(m_messages[0]));
@@ -372,13 +372,13 @@ void TestFileCommands::openEdgeCases() {
     const QString big = m_dir.filePath("big.txt");
     writeFile(big, lines);
     whenShown("Open Progress",
-              [](TfrmScope* s) { QTimer::singleShot(30, s->BitBtn2, &QPushButton::click); });
-    TfrmList* cut = openFile(big);
+              [](RangeProgressDialog* s) { QTimer::singleShot(30, s->BitBtn2, &QPushButton::click); });
+    ListWindow* cut = openFile(big);
     QVERIFY(cut && cut != list);
-    const int rows = cut->Grid1->RowCount() - 1;
+    const int rows = cut->recordTable->RowCount() - 1;
     QVERIFY2(rows < 300000, qPrintable(QString::number(rows)));
-    if (!cut->Grid1->Cells(0, rows).isEmpty())
-        QCOMPARE(cut->Grid1->Cells(3, rows), QString::number(rows));
+    if (!cut->recordTable->Cells(0, rows).isEmpty())
+        QCOMPARE(cut->recordTable->Cells(3, rows), QString::number(rows));
     QCOMPARE(m_area->subWindowList().size(), 2);
 }
 
@@ -401,9 +401,9 @@ void TestFileCommands::graphScale() {
         {{"OL", "-OL", "1"}, -39.8f, 135.5f}, {{"7"}, -39.8f, 135.5f},
     };
     for (const auto& c : cases) {
-        TfrmGraph* graph = graphOf(listOf(rows(c.values)));
+        ListGraphWindow* graph = graphOf(listOf(rows(c.values)));
         QVERIFY(graph);
-        PESGraph* chart = graph->PESGraph1;
+        Chart* chart = graph->chart;
         QCOMPARE(float(chart->ManualMinY()), c.ymin);
         QCOMPARE(float(chart->ManualMaxY()), c.ymax);
         QCOMPARE(chart->Points(), int(c.values.size()));
@@ -417,14 +417,14 @@ void TestFileCommands::graphScale() {
     QVERIFY(m_messages.isEmpty());
 
     // A row whose time does not convert: no subset-0 x, the previous x in subset 1.
-    TfrmGraph* gap =
+    ListGraphWindow* gap =
         graphOf(listOf({day + "|10:00:00|1|V|", day + "|late|2|V|", day + "|10:00:09|3|V|"}));
     QVERIFY(gap);
-    QCOMPARE(gap->PESGraph1->XDataII(0, 1), 0.0);
-    QCOMPARE(gap->PESGraph1->XDataII(1, 1), gap->PESGraph1->XDataII(0, 0));
+    QCOMPARE(gap->chart->XDataII(0, 1), 0.0);
+    QCOMPARE(gap->chart->XDataII(1, 1), gap->chart->XDataII(0, 0));
 
-    TfrmList* empty = listOf({});
-    empty->Grid1->setRowCount(2);
+    ListWindow* empty = listOf({});
+    empty->recordTable->setRowCount(2);
     QVERIFY(!graphOf(empty));
     QCOMPARE(m_messages, QStringList{"No data to graph !"});
     m_messages.clear();
@@ -437,14 +437,14 @@ void TestFileCommands::graphScale() {
 // Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.
 void TestFileCommands::scaleAndUndoZoom() {
     const QString day = QLocale().toString(QDate(2025, 3, 7), "dd.MM.yyyy");
-    TfrmGraph* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
+    ListGraphWindow* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
     QVERIFY(graph);
-    PESGraph* chart = graph->PESGraph1;
+    Chart* chart = graph->chart;
     QVERIFY(m_files->UndoZoom1->isEnabled());
 
     QStringList shown;
     const auto scale = [&](const QString& top, const QString& bottom) {
-        whenShown("Customize graph scale", [&, top, bottom](TfrmScope* s) {
+        whenShown("Customize graph scale", [&, top, bottom](RangeProgressDialog* s) {
             shown << s->edtSelFrom->text() << s->edtSelTo->text();
             QVERIFY(!s->radAll->isVisible() && s->edtSelFrom->isVisible());
             s->edtSelFrom->setText(top);
@@ -474,7 +474,7 @@ void TestFileCommands::scaleAndUndoZoom() {
 
     // Another window active (the LCD panel, say) with the recorder open: Scale edits the
     // recorder's chart, Undo Zoom is not offered.
-    auto* rtc = new TfrmRTC(*m_link);
+    auto* rtc = new RecorderWindow(*m_link);
     m_views.rtc = rtc;
     AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     rtc->SetupChart();
@@ -482,11 +482,11 @@ void TestFileCommands::scaleAndUndoZoom() {
     lcd->resize(100, 100);
     m_area->setActiveSubWindow(AddChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));
     QVERIFY(!m_files->UndoZoom1->isEnabled() && !m_files->OutputGraph1->isEnabled());
-    QCOMPARE(m_files->scaleTarget(), rtc->PESGraph1);
+    QCOMPARE(m_files->scaleTarget(), rtc->chart);
     m_messages.clear();
     scale("300", "-300");
-    QCOMPARE(rtc->PESGraph1->ManualMaxY(), 300.0);
-    QCOMPARE(rtc->PESGraph1->ManualMinY(), -300.0);
+    QCOMPARE(rtc->chart->ManualMaxY(), 300.0);
+    QCOMPARE(rtc->chart->ManualMinY(), -300.0);
     QCOMPARE(chart->ManualMinY(), -1.0);
     m_views.rtc = nullptr;
     delete ChildWindowOf(rtc);
@@ -555,7 +555,7 @@ void TestFileCommands::gridPrintout() {
     listOf(rows);
     const QString pdf = m_dir.filePath("grid.pdf");
     QPrinter* asked = nullptr;
-    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    Chart::setPrintDialogHook([&](QPrinter& printer) {
         asked = &printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
@@ -564,7 +564,7 @@ void TestFileCommands::gridPrintout() {
     m_files->PrinterSetup1Click();
     QCOMPARE(asked, &m_files->printer());
     QVERIFY(!QFile::exists(pdf)); // the setup prints nothing
-    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    Chart::setPrintDialogHook([&](QPrinter& printer) {
         asked = &printer;
         return true; // the printer as set up
     });
@@ -606,7 +606,7 @@ void TestFileCommands::gridPrintout() {
     QCOMPARE(qRound((first[7].xMin - first[6].xMin) / cw), 11);
 
     // A failed start is reported, not silent.
-    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    Chart::setPrintDialogHook([&](QPrinter& printer) {
         printer.setOutputFileName(m_dir.filePath("no/such/folder/g.pdf"));
         return true;
     });
@@ -617,7 +617,7 @@ void TestFileCommands::gridPrintout() {
 // A chart print in paper colours; the screen colours and solid lines come back after a
 // cancelled dialog and after a print that could not start.
 void TestFileCommands::chartPrintRestoresColours() {
-    PESGraph chart;
+    Chart chart;
     chart.setSubsetColors(0, 0x00FFFF);
     chart.setSubsetColors(1, 0x0000FF);
     chart.setSubsetLineTypes(1, 3);
@@ -634,14 +634,14 @@ void TestFileCommands::chartPrintRestoresColours() {
         QCOMPARE(chart.SubsetLineTypes(2), 0);
     };
     PEColor during = 1;
-    PESGraph::setPrintDialogHook([&](QPrinter&) {
+    Chart::setPrintDialogHook([&](QPrinter&) {
         during = chart.GraphBackColor() | chart.SubsetColors(0) << 1;
         return false;
     });
     PrintChartInPaperColours(&chart);
     QCOMPARE(during, PEColor(0xFFFFFF));
     check();
-    PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    Chart::setPrintDialogHook([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir.filePath("no/such/folder/c.pdf"));
         return true;

@@ -1,7 +1,7 @@
 // A port that another program holds is reported as in use, with the holder's process id, and
 // not as a missing permission; a holder that died without cleaning up holds nothing.
 
-#include "comport.h"
+#include "meterport.h"
 #include "support/ptypair.h"
 
 #include <QProcess>
@@ -48,7 +48,7 @@ void TestBusyPort::lockedPortNamesItsHolder() {
     PortHolder holder;
     QVERIFY2(holder.start({pty.path()}), holder.errors().constData());
 
-    TComPort port;
+    MeterPort port;
     port.setDeviceName(pty.path());
     QVERIFY(!port.TryOpen());
     const QString inUse = QStringLiteral("%1 is in use by another program (pid %2)")
@@ -59,11 +59,11 @@ void TestBusyPort::lockedPortNamesItsHolder() {
     QVERIFY(!port.LastOpenFailure().contains("dialout"));
     // The program's own open raises the same text to the error handler.
     QString reported;
-    port.OnError = [&](TComPort*, const EComError& e, TComAction& action) {
+    port.OnError = [&](MeterPort*, const PortError& e, PortErrorAction& action) {
         reported = e.Message;
         action = caAbort;
     };
-    QVERIFY_THROWS_EXCEPTION(EAbort, port.setActive(true));
+    QVERIFY_THROWS_EXCEPTION(SilentAbort, port.setActive(true));
     QCOMPARE(reported, inUse);
 
     // Killed, the holder leaves its lock file behind, which names no one any more. Root opens
@@ -89,7 +89,7 @@ void TestBusyPort::exclusiveUseWithoutLockFile() {
     PortHolder holder;
     QVERIFY2(holder.start({"--exclusive", pty.path()}), holder.errors().constData());
 
-    TComPort port;
+    MeterPort port;
     port.setDeviceName(pty.path());
     if (::geteuid() == 0) {
         QVERIFY2(port.TryOpen(), qPrintable(port.LastOpenFailure()));

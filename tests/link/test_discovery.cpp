@@ -61,7 +61,7 @@ void TestDiscovery::meterOnThirdPort() {
     RecordingViews views;
     LiveLink link(views);
     FakeHost host;
-    host.ports = {"/dev/a", "/dev/b", "/dev/c", TComPort::SimulatorName()};
+    host.ports = {"/dev/a", "/dev/b", "/dev/c", MeterPort::SimulatorName()};
     DiscoverMeter(link, host);
 
     QCOMPARE(a->opens, 1);
@@ -80,7 +80,7 @@ void TestDiscovery::meterOnThirdPort() {
     // The live link has the port: reopened, handler attached, A sent last.
     QVERIFY(c->open);
     QCOMPARE(c->writes.last(), CmdA.bytes());
-    QVERIFY(link.Comm1.OnRxChar);
+    QVERIFY(link.livePort.OnRxChar);
     QCOMPARE(host.progress.first(), QStringLiteral("Initializing COM Port ...."));
     QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
 }
@@ -133,13 +133,13 @@ void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     RecordingViews views;
     LiveLink link(views);
     FakeHost host;
-    host.ports = {TComPort::SimulatorName()};
+    host.ports = {MeterPort::SimulatorName()};
     link.state.setPortIndex(0);
     DiscoverMeter(link, host);
     QVERIFY(!link.state.Connected());
     QCOMPARE(host.selected, -1); // never selected
-    QVERIFY(link.Comm1.DeviceName() != TComPort::SimulatorName());
-    QVERIFY(!link.Comm1.Active());
+    QVERIFY(link.livePort.DeviceName() != MeterPort::SimulatorName());
+    QVERIFY(!link.livePort.Active());
     QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
 }
 

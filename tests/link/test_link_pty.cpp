@@ -52,7 +52,7 @@ private:
         t.start();
         while (!done() && t.elapsed() < limitMs) {
             QTest::qWait(ms);
-            link.MainTimerTimer();
+            link.onTick();
         }
         return done();
     }
@@ -75,17 +75,17 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
         decoded << link.decoder.reading.ValueText + " " + link.decoder.reading.UnitText;
     };
     int errors = 0;
-    link.Comm1.OnError = [&](TComPort*, const EComError& e, TComAction& action) {
+    link.livePort.OnError = [&](MeterPort*, const PortError& e, PortErrorAction& action) {
         qWarning("port error %d: %s", e.Code, qPrintable(e.Message));
         ++errors;
         action = caAbort;
     };
 
-    link.Comm1.setDeviceName(linkPath);
-    OpenQuietly(link.Comm1);
-    QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
-    link.Comm1.ClearInput();
-    link.Comm1.Write(CmdA.bytes());
+    link.livePort.setDeviceName(linkPath);
+    OpenQuietly(link.livePort);
+    QVERIFY2(link.livePort.Active(), qPrintable(link.livePort.LastOpenFailure()));
+    link.livePort.ClearInput();
+    link.livePort.Write(CmdA.bytes());
 
     // Two rounds of the script: every corrupted frame stalls the meter (it waits for a Y that
     // never comes), the link goes down after five ticks and comes back through K and A.
@@ -105,12 +105,12 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(tickUntil(
         link, [&] { return !link.state.Connected(); }, 20, 3000));
     QCOMPARE(views.panel1, QStringLiteral("No Connection"));
-    QVERIFY(!link.Comm1.Active());
+    QVERIFY(!link.livePort.Active());
     QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
     // Nothing spins: more ticks produce no further errors.
     for (int i = 0; i < 10; ++i) {
         QTest::qWait(10);
-        link.MainTimerTimer();
+        link.onTick();
     }
     QVERIFY(errors <= 1);
     QCOMPARE(link.FramesDecoded, decodedBefore);
@@ -121,7 +121,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(
         sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link", linkPath}));
     QVERIFY(tickUntil(
-        link, [&] { return link.Comm1.Active(); }, 20, 3000));
+        link, [&] { return link.livePort.Active(); }, 20, 3000));
     QVERIFY(errors <= 1); // looking for the device again is quiet
     QVERIFY(tickUntil(
         link, [&] { return link.state.Connected() && link.FramesDecoded > decodedBefore + 3; }, 20,
@@ -135,9 +135,9 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     QVERIFY(meter.isValid());
     RecordingViews views;
     LiveLink link(views);
-    link.Comm1.setDeviceName(meter.path());
-    OpenQuietly(link.Comm1);
-    QVERIFY2(link.Comm1.Active(), qPrintable(link.Comm1.LastOpenFailure()));
+    link.livePort.setDeviceName(meter.path());
+    OpenQuietly(link.livePort);
+    QVERIFY2(link.livePort.Active(), qPrintable(link.livePort.LastOpenFailure()));
     QByteArray acks;
     auto waitAcks = [&](int count) {
         QElapsedTimer t;

@@ -35,8 +35,8 @@ private Q_SLOTS:
         views = std::make_unique<RecordingViews>();
         link = std::make_unique<LiveLink>(*views);
         link->setClock(&clock);
-        link->Comm1.setDeviceName(QStringLiteral("/dev/fake"));
-        link->Comm1.setActive(true);
+        link->livePort.setDeviceName(QStringLiteral("/dev/fake"));
+        link->livePort.setActive(true);
     }
     void cleanup() {
         link.reset();
@@ -82,7 +82,7 @@ private:
     FakeDevice& dev() { return *fake->device; }
     void tick() {
         clock.advance(1000);
-        link->MainTimerTimer();
+        link->onTick();
     }
 };
 
@@ -186,8 +186,8 @@ void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
 }
 
 void TestLiveLink::closedPortEndsStepSilently() {
-    link->Comm1.setActive(false);
-    link->Comm1RxChar(); // InputCount on a closed port aborts the step
+    link->livePort.setActive(false);
+    link->onBytesReceived(); // InputCount on a closed port aborts the step
     QVERIFY(!link->RxBusy());
     QVERIFY(link->RxBuffer().isEmpty());
 }
@@ -230,10 +230,10 @@ void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
 
     // A closed and reopened port starts with an empty buffer.
     dev().send("1123", false);
-    link->Comm1RxChar();
+    link->onBytesReceived();
     QVERIFY(!link->RxBuffer().isEmpty());
-    link->Comm1.setActive(false);
-    link->Comm1.setActive(true);
+    link->livePort.setActive(false);
+    link->livePort.setActive(true);
     QVERIFY(link->RxBuffer().isEmpty());
 }
 
@@ -303,7 +303,7 @@ void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
     QVERIFY(views->noConnectionVisible);
     QVERIFY(!views->startEnabled && !views->stopEnabled);
     QVERIFY(!views->loggerEnabled);
-    QCOMPARE(link->MainTimer.interval(), 1000);
+    QCOMPARE(link->tickTimer.interval(), 1000);
 
     // Frames resume: the link comes back.
     dev().send(kFrame);
@@ -350,16 +350,16 @@ void TestLiveLink::driftCorrection() {
 
 void TestLiveLink::timerIntervalFollowsTicks() {
     dev().send(kFrame);
-    link->MainTimerTimer(); // first tick only takes the reference
-    QCOMPARE(link->MainTimer.interval(), 1000);
+    link->onTick(); // first tick only takes the reference
+    QCOMPARE(link->tickTimer.interval(), 1000);
     dev().send(kFrame);
     clock.advance(1050);
-    link->MainTimerTimer();
-    QCOMPARE(link->MainTimer.interval(), 950);
+    link->onTick();
+    QCOMPARE(link->tickTimer.interval(), 950);
     dev().send(kFrame);
     clock.advance(950);
-    link->MainTimerTimer();
-    QCOMPARE(link->MainTimer.interval(), 1000);
+    link->onTick();
+    QCOMPARE(link->tickTimer.interval(), 1000);
 }
 
 void TestLiveLink::samplesOnlyOnTicksWithReadings() {
@@ -418,43 +418,43 @@ void TestLiveLink::scheduleStartsAndStopsRecording() {
 }
 
 void TestLiveLink::sendCommandWithEcho() {
-    link->Comm1.OnRxChar = nullptr;
+    link->livePort.OnRxChar = nullptr;
     dev().echo = true;
     dev().input = "junk";
     QElapsedTimer t;
     t.start();
-    QVERIFY(SendCommand(link->Comm1, MeterCommand('C')));
+    QVERIFY(SendCommand(link->livePort, MeterCommand('C')));
     QVERIFY(t.elapsed() >= 500);
     QVERIFY(t.elapsed() < 1000);
     QCOMPARE(dev().writes.size(), 1); // the junk was cleared first
 }
 
 void TestLiveLink::sendCommandWithoutEcho() {
-    link->Comm1.OnRxChar = nullptr;
+    link->livePort.OnRxChar = nullptr;
     QElapsedTimer t;
     t.start();
     dev().input = "";
-    QVERIFY(!SendCommand(link->Comm1, MeterCommand('P')));
+    QVERIFY(!SendCommand(link->livePort, MeterCommand('P')));
     QCOMPARE(dev().writes.size(), 3);
     QVERIFY(t.elapsed() >= 1500);
     // A wrong answer counts as no echo; extra bytes after the first six stay waiting.
     dev().writes.clear();
     dev().echo = true;
-    link->Comm1.OnRxChar = nullptr;
-    QVERIFY(SendCommand(link->Comm1, MeterCommand('Q')));
+    link->livePort.OnRxChar = nullptr;
+    QVERIFY(SendCommand(link->livePort, MeterCommand('Q')));
     dev().input += "tail";
-    QCOMPARE(link->Comm1.InputCount(), 4);
+    QCOMPARE(link->livePort.InputCount(), 4);
 }
 
 void TestLiveLink::sendCommandOnClosedPortAborts() {
-    link->Comm1.setActive(false);
-    QVERIFY_THROWS_EXCEPTION(EAbort, SendCommand(link->Comm1, MeterCommand('C')));
+    link->livePort.setActive(false);
+    QVERIFY_THROWS_EXCEPTION(SilentAbort, SendCommand(link->livePort, MeterCommand('C')));
     // A port without an error handler lets the error itself through.
-    TComPort bare;
-    QVERIFY_THROWS_EXCEPTION(EComError, bare.InputCount());
+    MeterPort bare;
+    QVERIFY_THROWS_EXCEPTION(PortError, bare.InputCount());
     try {
         bare.InputCount();
-    } catch (const EComError& e) {
+    } catch (const PortError& e) {
         QCOMPARE(e.Message, QStringLiteral("Can't perform this operation on a closed port"));
     }
 }

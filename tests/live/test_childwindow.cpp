@@ -1,7 +1,7 @@
 #include "childwindow.h"
-#include "tfrmanalog.h"
-#include "tfrmlcd.h"
-#include "tfrmstatus.h"
+#include "gaugewindow.h"
+#include "lcdwindow.h"
+#include "statisticswindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -63,7 +63,7 @@ void TestChildWindow::styles_data() {
     QTest::addColumn<bool>("caption");
     QTest::addColumn<bool>("fixed");
     // The status window is as wide as its unit boxes need in the font at hand.
-    const QSize status = TfrmStatus().size();
+    const QSize status = StatisticsWindow().size();
     QTest::newRow("LCD") << int(ChildWindowStyle::FixedSingle) << "LCD" << QSize(280, 179) << true
                          << true;
     QTest::newRow("Status") << int(ChildWindowStyle::Captionless) << "Status" << status << false
@@ -80,9 +80,9 @@ void TestChildWindow::styles() {
     QFETCH(QSize, client);
     QFETCH(bool, caption);
     QFETCH(bool, fixed);
-    QWidget* content = view == u"LCD"      ? static_cast<QWidget*>(new TfrmLCD)
-                       : view == u"Status" ? static_cast<QWidget*>(new TfrmStatus)
-                                           : new TfrmAnalog(scale, position);
+    QWidget* content = view == u"LCD"      ? static_cast<QWidget*>(new LcdWindow)
+                       : view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow)
+                                           : new GaugeWindow(scale, position);
     QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle(style));
     QCoreApplication::processEvents();
     QCOMPARE(sub->windowTitle(), view);
@@ -113,7 +113,7 @@ void TestChildWindow::styles() {
 }
 
 void TestChildWindow::closeDeletesWindowAndContent() {
-    QPointer<QWidget> content = new TfrmLCD;
+    QPointer<QWidget> content = new LcdWindow;
     QPointer<QMdiSubWindow> sub = AddChildWindow(area, content, ChildWindowStyle::FixedSingle);
     sub->close();
     QTRY_VERIFY(!sub);
@@ -144,11 +144,11 @@ void TestChildWindow::leftDragOnFaceMovesCaptionlessWindow() {
     QFETCH(QString, view);
     QFETCH(QString, part);
     QWidget* content =
-        view == u"Status" ? static_cast<QWidget*>(new TfrmStatus) : new TfrmAnalog(scale, position);
+        view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow) : new GaugeWindow(scale, position);
     // Another window on top, to see the dragged one come to the front.
     QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle::Captionless);
     sub->move(100, 50);
-    QMdiSubWindow* other = AddChildWindow(area, new TfrmLCD, ChildWindowStyle::FixedSingle);
+    QMdiSubWindow* other = AddChildWindow(area, new LcdWindow, ChildWindowStyle::FixedSingle);
     area->setActiveSubWindow(other);
     QWidget* grabbed = content->findChild<QWidget*>(part);
     QVERIFY(grabbed);
@@ -162,7 +162,7 @@ void TestChildWindow::leftDragOnFaceMovesCaptionlessWindow() {
 }
 
 void TestChildWindow::otherPressesDoNotMove() {
-    auto* status = new TfrmStatus;
+    auto* status = new StatisticsWindow;
     QMdiSubWindow* sub = AddChildWindow(area, status, ChildWindowStyle::Captionless);
     sub->move(100, 50);
     drag(status->findChild<QWidget*>("lblMAX"), Qt::RightButton, QPoint(40, 30));
@@ -179,7 +179,7 @@ void TestChildWindow::otherPressesDoNotMove() {
 }
 
 void TestChildWindow::gaugeButtonsMinimiseAndClose() {
-    auto* gauge = new TfrmAnalog(scale, position);
+    auto* gauge = new GaugeWindow(scale, position);
     QPointer<QMdiSubWindow> sub = AddChildWindow(area, gauge, ChildWindowStyle::Captionless);
     QTest::mouseClick(gauge->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
     QVERIFY(sub->isMinimized());

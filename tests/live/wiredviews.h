@@ -3,9 +3,9 @@
 #include "support/liveframe.h"
 #include "noviews.h"
 #include "framedecoder.h"
-#include "tfrmanalog.h"
-#include "tfrmlcd.h"
-#include "tfrmstatus.h"
+#include "gaugewindow.h"
+#include "lcdwindow.h"
+#include "statisticswindow.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -17,9 +17,9 @@
 class WiredViews : public NoViews {
 public:
     FrameDecoder decoder;
-    QPointer<TfrmLCD> lcd;
-    QPointer<TfrmStatus> status;
-    QPointer<TfrmAnalog> gauge;
+    QPointer<LcdWindow> lcd;
+    QPointer<StatisticsWindow> status;
+    QPointer<GaugeWindow> gauge;
 
     void Decode(const QByteArray& frame, int model = 122) {
         decoder.DecodeFrame(frame, model, *this);

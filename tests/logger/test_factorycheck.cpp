@@ -111,7 +111,7 @@ private Q_SLOTS:
 
     void refusesWithoutSending() {
         RecordingLive live;
-        TComPort port;
+        MeterPort port;
         RecordingView view;
         live.recording = true;
         QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),

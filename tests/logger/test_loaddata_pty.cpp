@@ -8,10 +8,10 @@
 #include "loggercommands.h"
 #include "loggerimagebuilder.h"
 #include "metercommand.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "stringgrid.h"
-#include "tfrmdatalogger.h"
-#include "tfrmerr.h"
+#include "dataloggerwindow.h"
+#include "loggererrordialog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -38,7 +38,7 @@ public:
             return QMessageBox::Ok;
         });
         connect(&timer, &QTimer::timeout, this, [this] {
-            auto* err = qobject_cast<TfrmErr*>(QApplication::activeModalWidget());
+            auto* err = qobject_cast<LoggerErrorDialog*>(QApplication::activeModalWidget());
             if (!err)
                 return;
             errors << err->Label1->text();
@@ -96,11 +96,11 @@ private Q_SLOTS:
 private:
     // The live link on metersim, up and decoding.
     bool connectLive(const QString& path) {
-        link->Comm1.setDeviceName(path);
-        OpenQuietly(link->Comm1);
-        if (!link->Comm1.Active())
+        link->livePort.setDeviceName(path);
+        OpenQuietly(link->livePort);
+        if (!link->livePort.Active())
             return false;
-        link->Comm1.Write(command('A'));
+        link->livePort.Write(command('A'));
         return tickUntil([&] { return link->state.Connected() && link->FramesAcknowledged > 2; }, 5000);
     }
     bool tickUntil(const std::function<bool()>& done, int limitMs) {
@@ -108,15 +108,15 @@ private:
         t.start();
         while (!done() && t.elapsed() < limitMs) {
             QTest::qWait(20);
-            link->MainTimerTimer();
+            link->onTick();
         }
         return done();
     }
     // After a logger command: the device is back with the live side, which decodes again.
     void verifyLinkBack() {
-        QVERIFY(link->MainTimer.isActive());
-        link->MainTimer.stop();
-        QVERIFY(!commands->Comm2.Active());
+        QVERIFY(link->tickTimer.isActive());
+        link->tickTimer.stop();
+        QVERIFY(!commands->loggerPort.Active());
         const qint64 before = link->FramesAcknowledged;
         QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
         QVERIFY(link->state.Connected());
@@ -155,7 +155,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
 
     // Without a connection the window opens first, then says why nothing happens.
     commands->LoadData1Click();
-    QVERIFY(commands->frmDataLogger);
+    QVERIFY(commands->dataLoggerWindow);
     QCOMPARE(answers.messages, QStringList{"There is no connection with multimeter !"});
     QCOMPARE(commands->LastResult(), DownloadResult::NotConnected);
 
@@ -164,7 +164,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
     QCOMPARE(answers.errors, QStringList{});
     QVERIFY(commands->LoggerDataLoaded);
-    TfrmDataLogger* w = commands->frmDataLogger;
+    DataLoggerWindow* w = commands->dataLoggerWindow;
     QVERIFY(w && w->LoggerDataLoaded);
 
     auto row = [](StringGrid* g, int r) {
@@ -175,33 +175,33 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
             cells.removeLast();
         return cells;
     };
-    QCOMPARE(w->Grid2->RowCount(), 4);
-    QCOMPARE(row(w->Grid2, 1), (QStringList{"1", "7/19/16", "10:30:00", "DC Volt", "00:01", "3"}));
-    QCOMPARE(row(w->Grid2, 2), (QStringList{"2", "7/19/16", "10:30:03", "Ohm", "00:02", "2"}));
-    QCOMPARE(row(w->Grid2, 3),
+    QCOMPARE(w->dataSetList->RowCount(), 4);
+    QCOMPARE(row(w->dataSetList, 1), (QStringList{"1", "7/19/16", "10:30:00", "DC Volt", "00:01", "3"}));
+    QCOMPARE(row(w->dataSetList, 2), (QStringList{"2", "7/19/16", "10:30:03", "Ohm", "00:02", "2"}));
+    QCOMPARE(row(w->dataSetList, 3),
              (QStringList{"3", "7/19/16", "10:30:07", "Temperature", "01:40", "1"}));
 
     QCOMPARE(w->ShownSet(), 0);
-    QCOMPARE(w->Grid1->RowCount(), 4);
-    QCOMPARE(row(w->Grid1, 1), (QStringList{"1", "7/19/16", "10:30:00", "1.234", "V"}));
-    QCOMPARE(row(w->Grid1, 2), (QStringList{"2", "7/19/16", "10:30:01", "-29.1", "mV"}));
-    QCOMPARE(row(w->Grid1, 3), (QStringList{"3", "7/19/16", "10:30:02", "OL", "V"}));
+    QCOMPARE(w->recordTable->RowCount(), 4);
+    QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:00", "1.234", "V"}));
+    QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:01", "-29.1", "mV"}));
+    QCOMPARE(row(w->recordTable, 3), (QStringList{"3", "7/19/16", "10:30:02", "OL", "V"}));
     QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:00\t1.234V"));
     QCOMPARE(w->lblRHMIN->text(), QStringLiteral("10:30:01\t-29.1mV"));
-    QCOMPARE(w->PESGraph1->Points(), 3);
-    QCOMPARE(w->PESGraph1->YData(0, 1), -0.0291f);
-    QCOMPARE(w->PESGraph1->YAxisLabel(), QStringLiteral("V"));
-    QCOMPARE(w->PESGraph1->VertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
+    QCOMPARE(w->chart->Points(), 3);
+    QCOMPARE(w->chart->YData(0, 1), -0.0291f);
+    QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("V"));
+    QCOMPARE(w->chart->VertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
 
     // The second set through a click in the list: drawn in MOhm, the KOhm point scaled down.
-    w->Grid2->SelectRow(2, 0, 4);
-    w->Grid2Click();
+    w->dataSetList->SelectRow(2, 0, 4);
+    w->onDataSetClicked();
     QCOMPARE(w->ShownSet(), 1);
-    QCOMPARE(row(w->Grid1, 1), (QStringList{"1", "7/19/16", "10:30:03", "1.500", "KOhm"}));
-    QCOMPARE(row(w->Grid1, 2), (QStringList{"2", "7/19/16", "10:30:05", "2.000", "MOhm"}));
-    QCOMPARE(w->PESGraph1->YAxisLabel(), QStringLiteral("MOhm"));
-    QCOMPARE(w->PESGraph1->YData(0, 0), 0.0015f);
-    QCOMPARE(w->PESGraph1->ManualMaxY(), 4.0);
+    QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:03", "1.500", "KOhm"}));
+    QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:05", "2.000", "MOhm"}));
+    QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("MOhm"));
+    QCOMPARE(w->chart->YData(0, 0), 0.0015f);
+    QCOMPARE(w->chart->ManualMaxY(), 4.0);
     QCOMPARE(w->MaxRow, 2);
     QCOMPARE(w->MinRow, 1);
     QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:05\t2.000MOhm"));
@@ -210,7 +210,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     // A second Load Data reuses the window.
     commands->LoadData1Click();
     QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
-    QCOMPARE(commands->frmDataLogger.data(), w);
+    QCOMPARE(commands->dataLoggerWindow.data(), w);
     QCOMPARE(w->ShownSet(), 0);
     verifyLinkBack();
 }
@@ -237,7 +237,7 @@ void TestLoadDataPty::repairsHeaderAfterBadSet() {
              QStringList{"Please power off and power on meter before recording data!"});
     // The download after the repair finds the two good sets.
     QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
-    QCOMPARE(commands->frmDataLogger->DataSets().size(), 2);
+    QCOMPARE(commands->dataLoggerWindow->DataSets().size(), 2);
     verifyLinkBack();
 
     sim.stop();
@@ -258,8 +258,8 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         commands->LoadData1Click();
         QCOMPARE(answers.errors, (QStringList{kErrorText, kErrorText}));
         QCOMPARE(commands->LastResult(), DownloadResult::TooManyErrors);
-        QVERIFY(!commands->frmDataLogger->LoggerDataLoaded);
-        QCOMPARE(commands->frmDataLogger->DataSets().size(), 0);
+        QVERIFY(!commands->dataLoggerWindow->LoggerDataLoaded);
+        QCOMPARE(commands->dataLoggerWindow->DataSets().size(), 0);
         verifyLinkBack();
     }
     {
@@ -284,15 +284,15 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         commands->LoadData1Click();
         QCOMPARE(commands->LastResult(), DownloadResult::PortLost);
         QCOMPARE(answers.errors, QStringList{kErrorText});
-        QVERIFY(link->MainTimer.isActive());
-        link->MainTimer.stop();
-        QVERIFY(!commands->Comm2.Active());
+        QVERIFY(link->tickTimer.isActive());
+        link->tickTimer.stop();
+        QVERIFY(!commands->loggerPort.Active());
         QVERIFY(tickUntil([&] { return !link->state.Connected(); }, 8000));
 
         // It comes back at the same place: the live link finds it by itself.
         MeterSimProcess again;
         QVERIFY(again.start({"--instant", "--interval", "20", "--link", linkPath}));
-        QVERIFY(tickUntil([&] { return link->Comm1.Active() && link->state.Connected(); }, 10000));
+        QVERIFY(tickUntil([&] { return link->livePort.Active() && link->state.Connected(); }, 10000));
         const qint64 before = link->FramesAcknowledged;
         QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
     }
@@ -302,9 +302,9 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     // The test is a meter that answers nothing.
     PtyPair meter;
     QVERIFY(meter.isValid());
-    link->Comm1.setDeviceName(meter.path());
-    OpenQuietly(link->Comm1);
-    QVERIFY(link->Comm1.Active());
+    link->livePort.setDeviceName(meter.path());
+    OpenQuietly(link->livePort);
+    QVERIFY(link->livePort.Active());
     link->state.setConnected(true);
     QByteArray sent;
     QTimer collect;
@@ -316,8 +316,8 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     commands->LoadData1Click();
     QCOMPARE(commands->LastResult(), DownloadResult::TooShort);
     QCOMPARE(answers.errors, QStringList{kErrorText});
-    QVERIFY(link->MainTimer.isActive());
-    QVERIFY(link->Comm1.Active());
+    QVERIFY(link->tickTimer.isActive());
+    QVERIFY(link->livePort.Active());
     QTest::qWait(50);
     sent += meter.receive(50);
     // C and P were each tried three times (no echo); after Cancel the meter was told to resume.
@@ -325,7 +325,7 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     QCOMPARE(sent.count(command('P')), 3);
     QVERIFY(sent.lastIndexOf(command('A')) > sent.lastIndexOf(command('P')));
     QVERIFY(!sent.contains(command('y')));
-    link->MainTimer.stop();
+    link->tickTimer.stop();
 }
 
 void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
@@ -335,9 +335,9 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
     QVERIFY(meter->isValid());
     QFile::remove(linkPath);
     QVERIFY(QFile::link(meter->path(), linkPath));
-    link->Comm1.setDeviceName(linkPath);
-    OpenQuietly(link->Comm1);
-    QVERIFY(link->Comm1.Active());
+    link->livePort.setDeviceName(linkPath);
+    OpenQuietly(link->livePort);
+    QVERIFY(link->livePort.Active());
     link->state.setConnected(true);
     Answers answers;
     answers.onError = [&] {
@@ -346,13 +346,13 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
     };
     commands->LoadData1Click();
     QCOMPARE(answers.errors, QStringList{kErrorText});
-    QVERIFY(!link->Comm1.Active());
-    QVERIFY(link->MainTimer.isActive());
-    link->MainTimer.stop();
+    QVERIFY(!link->livePort.Active());
+    QVERIFY(link->tickTimer.isActive());
+    link->tickTimer.stop();
 
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant", "--interval", "20", "--link", linkPath}));
-    QVERIFY(tickUntil([&] { return link->Comm1.Active() && link->state.Connected(); }, 10000));
+    QVERIFY(tickUntil([&] { return link->livePort.Active() && link->state.Connected(); }, 10000));
     const qint64 before = link->FramesAcknowledged;
     QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
 }

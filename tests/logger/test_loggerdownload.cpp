@@ -130,7 +130,7 @@ private Q_SLOTS:
         fake = std::make_unique<FakeDeviceScope>();
         meter = std::make_unique<ScriptedMeter>(fake->device);
         meter->memory = threeSets().blocks();
-        port = std::make_unique<TComPort>();
+        port = std::make_unique<MeterPort>();
     }
     void cleanup() {
         port.reset();
@@ -192,7 +192,7 @@ private Q_SLOTS:
         progress.cancelAt = fault == 3 ? 128 : -1;
         if (fault == 4) {
             // The logger port ends operations silently, as the data-logger window sets it.
-            port->OnError = [](TComPort*, const EComError&, TComAction& a) { a = caAbort; };
+            port->OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
             meter->accepted = [this](int block) { fake->device->open = block != 2; };
         }
         if (fault == 5) {
@@ -281,7 +281,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<FakeDeviceScope> fake;
     std::unique_ptr<ScriptedMeter> meter;
-    std::unique_ptr<TComPort> port;
+    std::unique_ptr<MeterPort> port;
 };
 
 QTEST_GUILESS_MAIN(TestLoggerDownload)

@@ -204,7 +204,7 @@ private Q_SLOTS:
     // Refusals send nothing at all.
     void refusesWithoutSending() {
         RecordingLive live;
-        TComPort port;
+        MeterPort port;
         ScriptedUser user;
         user.confirm = false;
         QCOMPARE(RunMemoryErase(live, port, user), MemoryEraseOutcome::Declined);
@@ -232,7 +232,7 @@ private Q_SLOTS:
         };
         QByteArray bad = block('a');
         bad[64] = char(bad[64] + 1);
-        TComPort port;
+        MeterPort port;
         port.setDeviceName("/dev/fake");
         port.setActive(true);
         fake.device->input = bad + block('b') + block('c');

@@ -5,8 +5,8 @@
 #include "dialogs.h"
 #include "loggersetupcommands.h"
 #include "support/loggermetersession.h"
-#include "tfrmchipset.h"
-#include "tfrmdefault.h"
+#include "loggersetupdialog.h"
+#include "factorycheckwindow.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -41,11 +41,11 @@ struct Shown {
 };
 
 // Runs `act` on the setup dialog once it is the modal window (within 10 s).
-void onDialog(Shown* shown, std::function<void(TfrmChipSet*)> act) {
+void onDialog(Shown* shown, std::function<void(LoggerSetupDialog*)> act) {
     auto* poll = new QTimer;
     auto* tries = new int(0);
     QObject::connect(poll, &QTimer::timeout, [=] {
-        auto* d = qobject_cast<TfrmChipSet*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<LoggerSetupDialog*>(QApplication::activeModalWidget());
         if (!d && ++*tries < 1000)
             return;
         poll->stop();
@@ -91,7 +91,7 @@ private Q_SLOTS:
         commands.setTiming(fastTiming());
         Boxes boxes;
         Shown shown;
-        onDialog(&shown, [ok](TfrmChipSet* d) {
+        onDialog(&shown, [ok](LoggerSetupDialog* d) {
             d->ComboBox1->setEditText("5 minutes");
             d->DatePicker->setDate(QDate(2016, 3, 7));
             d->TimePicker->setTime(QTime(9, 5, 30));
@@ -142,7 +142,7 @@ private Q_SLOTS:
         const FixedTimeClock clock;
         commands.setClock(&clock);
         commands.N6Click();
-        QPointer<TfrmDefault> window = commands.frmDefault;
+        QPointer<FactoryCheckWindow> window = commands.factoryCheckWindow;
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), "出廠記憶體檢查");
         QCOMPARE(window->size(), QSize(424, 525));
@@ -153,7 +153,7 @@ private Q_SLOTS:
 
         ChildWindowOf(window)->showMinimized();
         commands.N6Click();
-        QCOMPARE(commands.frmDefault, window);
+        QCOMPARE(commands.factoryCheckWindow, window);
         QVERIFY(!ChildWindowOf(window)->isMinimized());
         QCOMPARE(window->Lines(), lines);
         QCOMPARE(area.subWindowList().size(), 1);

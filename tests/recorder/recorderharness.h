@@ -2,13 +2,13 @@
 
 // A recorder driven the way the program drives it: the live link's main-timer step on an
 // injected clock, the decoder on live frames, and views that forward the recorder's calls to
-// a real TfrmRTC.
+// a real RecorderWindow.
 
 #include "clock.h"
 #include "noviews.h"
 #include "support/fakeport.h"
 #include "livelink.h"
-#include "tfrmrtc.h"
+#include "recorderwindow.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -34,7 +34,7 @@ inline bool SameTime(double a, double b) {
 
 class RecorderViews : public NoViews {
 public:
-    QPointer<TfrmRTC> rtc;
+    QPointer<RecorderWindow> rtc;
     bool buttonsStart = false, buttonsStop = false;
 
     bool hasRecorder() const override { return rtc; }
@@ -67,14 +67,14 @@ struct RecorderRig {
     FakeDeviceScope meter; // the meter's frames reach the link through its receive step
     RecorderViews views;
     LiveLink link{views};
-    std::unique_ptr<TfrmRTC> rtc;
+    std::unique_ptr<RecorderWindow> rtc;
 
     RecorderRig() {
         link.setClock(&clock);
-        link.Comm1.setDeviceName(QStringLiteral("/dev/fake"));
-        link.Comm1.setActive(true);
+        link.livePort.setDeviceName(QStringLiteral("/dev/fake"));
+        link.livePort.setActive(true);
         link.state.setConnected(true);
-        rtc = std::make_unique<TfrmRTC>(link);
+        rtc = std::make_unique<RecorderWindow>(link);
         views.rtc = rtc.get();
         rtc->show();
         rtc->SetupChart();
@@ -85,7 +85,7 @@ struct RecorderRig {
     // One main-timer tick, a second after the previous one.
     void Tick() {
         ++clock.seconds;
-        link.MainTimerTimer();
+        link.onTick();
     }
     void TickWithReading(const QByteArray& frame) {
         Receive(frame);

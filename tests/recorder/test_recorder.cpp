@@ -3,7 +3,7 @@
 #include "childwindow.h"
 #include "datetimetext.h"
 #include "daycount.h"
-#include "pesgraph.h"
+#include "chart.h"
 #include "rateeditor.h"
 #include "recorderharness.h"
 #include "recordersamples.h"
@@ -26,7 +26,7 @@ double seconds(double days) {
 }
 
 // Drags a zoom band over the middle of the chart's plot area.
-void zoomIn(PESGraph* chart) {
+void zoomIn(Chart* chart) {
     QWidget* plot = chart->plot();
     const QRect area = chart->plot()->axisRect()->rect();
     const QPoint from = area.topLeft() + QPoint(area.width() / 4, area.height() / 4);
@@ -119,7 +119,7 @@ void TestRecorder::init() {
 }
 
 void TestRecorder::createdWithItsLayoutAndControls() {
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     QCOMPARE(w.windowTitle(), QStringLiteral("Real Time Data Recorder"));
     QCOMPARE(w.size(), QSize(800, 500));
     QVERIFY(!w.btnStart->isEnabled());
@@ -136,10 +136,10 @@ void TestRecorder::createdWithItsLayoutAndControls() {
         QVERIFY(!b->icon().isNull());
 
     // The chart takes two thirds of the area below the bar.
-    QCOMPARE(w.PESGraph1->height(), (500 - TfrmRTC::BarHeight) * 2 / 3);
-    QVERIFY(!w.PESGraph1->AllowPopup());
+    QCOMPARE(w.chart->height(), (500 - RecorderWindow::BarHeight) * 2 / 3);
+    QVERIFY(!w.chart->AllowPopup());
 
-    StringGrid& g = *w.Grid1;
+    StringGrid& g = *w.recordTable;
     QCOMPARE(g.ColCount(), 6);
     QCOMPARE(g.RowCount(), 2);
     QCOMPARE(g.DefaultRowHeight(), 20);
@@ -153,9 +153,9 @@ void TestRecorder::createdWithItsLayoutAndControls() {
     QCOMPARE(g.ColWidths(3), g.DefaultColWidth());
 
     // The chart spans RecorderPoints samples from now.
-    QCOMPARE(w.PESGraph1->Points(), RecorderState::Points);
-    QCOMPARE(w.PESGraph1->ManualMinX(), rig->clock.at(0));
-    QVERIFY(SameTime(w.PESGraph1->ManualMaxX(), rig->clock.at(200)));
+    QCOMPARE(w.chart->Points(), RecorderState::Points);
+    QCOMPARE(w.chart->ManualMinX(), rig->clock.at(0));
+    QVERIFY(SameTime(w.chart->ManualMaxX(), rig->clock.at(200)));
 }
 
 void TestRecorder::rateEditor_data() {
@@ -206,7 +206,7 @@ void TestRecorder::showRate() {
 }
 
 void TestRecorder::startAndStop() {
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     rig->link.schedule.setArmed(true);
     w.SetButtons(true, false);
     QTest::mouseClick(w.btnStart, Qt::LeftButton);
@@ -243,8 +243,8 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
         tick(true); // 11..15
     QCOMPARE(sampledAt, (QList<qint64>{5, 10, 15}));
     QCOMPARE(rig->rtc->SampleCount(), 3);
-    QCOMPARE(rig->rtc->Grid1->RowCount(), 4);
-    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 1), rig->clock.at(10));
+    QCOMPARE(rig->rtc->recordTable->RowCount(), 4);
+    QCOMPARE(rig->rtc->chart->XDataII(0, 1), rig->clock.at(10));
 }
 
 void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
@@ -257,7 +257,7 @@ void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
     QCOMPARE(rig->rtc->SampleCount(), 0);
     rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 1);
-    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 0), rig->clock.at(5));
+    QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(5));
 
     // A counter that passed the interval while not recording samples at the first tick.
     rig->rtc->btnStopClick();
@@ -286,31 +286,31 @@ void TestRecorder::sampleRowAndPoint() {
     rig->clock.seconds = 3723;
     rig->rtc->TakeSample(rig->clock.now());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const StringGrid& g = *rig->rtc->Grid1;
+    const StringGrid& g = *rig->rtc->recordTable;
     QCOMPARE(g.Cells(0, 1), QStringLiteral("1"));
     QCOMPARE(g.Cells(1, 1), QStringLiteral("07.03.2025"));
     QCOMPARE(g.Cells(2, 1), QStringLiteral("11:02:03"));
     QCOMPARE(g.Cells(3, 1), QStringLiteral("-56,7"));
     QCOMPARE(g.Cells(4, 1), QStringLiteral("mV"));
     QCOMPARE(g.Cells(5, 1), QString());
-    QCOMPARE(rig->rtc->PESGraph1->XDataII(0, 0), rig->clock.at(3723));
-    QCOMPARE(rig->rtc->PESGraph1->YData(0, 0), -56.7f);
+    QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(3723));
+    QCOMPARE(rig->rtc->chart->YData(0, 0), -56.7f);
 }
 
 void TestRecorder::hundredAndFirstSampleRaisesPoints() {
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 100; ++i)
         rig->rtc->TakeSample(rig->clock.at(i));
-    QCOMPARE(rig->rtc->PESGraph1->Points(), 100);
+    QCOMPARE(rig->rtc->chart->Points(), 100);
     rig->rtc->TakeSample(rig->clock.at(101));
-    QCOMPARE(rig->rtc->PESGraph1->Points(), 200);
-    QCOMPARE(rig->rtc->PESGraph1->YData(0, 100), 123.4f);
-    QCOMPARE(rig->rtc->Grid1->RowCount(), 102);
+    QCOMPARE(rig->rtc->chart->Points(), 200);
+    QCOMPARE(rig->rtc->chart->YData(0, 100), 123.4f);
+    QCOMPARE(rig->rtc->recordTable->RowCount(), 102);
 }
 
 void TestRecorder::timeAxisGrowsBySpans() {
     // RecordInterval 2 at creation: the chart spans 200 s from creation.
-    PESGraph& chart = *rig->rtc->PESGraph1;
+    Chart& chart = *rig->rtc->chart;
     const double created = rig->clock.at(0);
     rig->rtc->btnStartClick();
     while (rig->clock.seconds < 198)
@@ -339,7 +339,7 @@ void TestRecorder::timeAxisCatchesUpAfterAPause() {
     // Readings resume long after the axis end: the axis grows by whole spans until the
     // sample lies inside it again, instead of one span per sample with the newest points
     // off the chart.
-    PESGraph& chart = *rig->rtc->PESGraph1;
+    Chart& chart = *rig->rtc->chart;
     rig->Receive(kMilliVolts);
     rig->rtc->TakeSample(rig->clock.at(2));
     rig->rtc->TakeSample(rig->clock.at(1050));
@@ -348,7 +348,7 @@ void TestRecorder::timeAxisCatchesUpAfterAPause() {
 }
 
 void TestRecorder::zoomedChartKeepsItsAxis() {
-    PESGraph& chart = *rig->rtc->PESGraph1;
+    Chart& chart = *rig->rtc->chart;
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 50; ++i)
         rig->rtc->TakeSample(rig->clock.at(2 * i));
@@ -367,7 +367,7 @@ void TestRecorder::zoomedChartKeepsItsAxis() {
 }
 
 void TestRecorder::newestRowAtTheBottom() {
-    StringGrid& g = *rig->rtc->Grid1;
+    StringGrid& g = *rig->rtc->recordTable;
     rig->Receive(kMilliVolts);
     const int visible = g.VisibleRowCount();
     QVERIFY(visible > 2);
@@ -380,7 +380,7 @@ void TestRecorder::newestRowAtTheBottom() {
 }
 
 void TestRecorder::clearEmptiesTableAndChart() {
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     rig->Receive(LiveFrame(2, 1234, ';')); // 12.34 V: y limits +-40
     w.btnStartClick();
     for (int i = 1; i <= 150; ++i)
@@ -391,11 +391,11 @@ void TestRecorder::clearEmptiesTableAndChart() {
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
     QCOMPARE(w.SampleCount(), 0);
     QVERIFY(rig->link.recorder.Recording());
-    QCOMPARE(w.Grid1->RowCount(), 2);
+    QCOMPARE(w.recordTable->RowCount(), 2);
     for (int c = 0; c < 6; ++c)
-        QCOMPARE(w.Grid1->Cells(c, 1), QString());
-    QCOMPARE(w.Grid1->Cells(1, 0), QStringLiteral("Date"));
-    PESGraph& chart = *w.PESGraph1;
+        QCOMPARE(w.recordTable->Cells(c, 1), QString());
+    QCOMPARE(w.recordTable->Cells(1, 0), QStringLiteral("Date"));
+    Chart& chart = *w.chart;
     QCOMPARE(chart.Points(), 100);
     QCOMPARE(chart.YData(0, 0), 0.0f);
     QCOMPARE(chart.ManualMaxY(), 40.0);
@@ -405,13 +405,13 @@ void TestRecorder::clearEmptiesTableAndChart() {
     QVERIFY(!chart.AllowPopup());
 
     w.TakeSample(rig->clock.at(1001));
-    QCOMPARE(w.Grid1->Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(w.recordTable->Cells(0, 1), QStringLiteral("1"));
     QCOMPARE(chart.XDataII(0, 0), rig->clock.at(1001));
 }
 
 void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
-    TfrmRTC& w = *rig->rtc;
-    PESGraph& chart = *w.PESGraph1;
+    RecorderWindow& w = *rig->rtc;
+    Chart& chart = *w.chart;
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 120; ++i)
         w.TakeSample(rig->clock.at(2 * i));
@@ -420,15 +420,15 @@ void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
     rig->Receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
     QCOMPARE(w.SampleCount(), 0);
     QCOMPARE(chart.Points(), 0);
-    QCOMPARE(w.Grid1->RowCount(), 2);
-    QCOMPARE(w.Grid1->Cells(3, 1), QString());
+    QCOMPARE(w.recordTable->RowCount(), 2);
+    QCOMPARE(w.recordTable->Cells(3, 1), QString());
     QCOMPARE(chart.ManualMinX(), minX);
     QCOMPARE(chart.ManualMaxX(), maxX);
 
     w.TakeSample(rig->clock.at(300));
     QCOMPARE(chart.Points(), 100);
     QCOMPARE(chart.YData(0, 0), 4.7f);
-    QCOMPARE(w.Grid1->Cells(4, 1), QStringLiteral("KOhm"));
+    QCOMPARE(w.recordTable->Cells(4, 1), QStringLiteral("KOhm"));
     QCOMPARE(chart.ManualMaxX(), maxX); // the old axis until a sample reaches its end
 }
 
@@ -464,18 +464,18 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
     QFETCH(QList<int>, counts);
     QFETCH(QList<double>, baseValues);
     QFETCH(int, finalUnit);
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     QStringList texts;
     for (int s = 0; s < ranges.size(); ++s) {
         rig->Receive(LiveFrame(ranges[s], counts[s], function));
         w.TakeSample(rig->clock.at(s + 1));
-        texts << w.Grid1->Cells(3, s + 1) + u' ' + w.Grid1->Cells(4, s + 1);
+        texts << w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1);
         // After every sample all points are in the unit now shown.
         const int unit = w.DisplayUnit();
         QCOMPARE(unit, RecorderSamples::UnitSize(rig->link.decoder.reading.UnitText));
         for (int i = 0; i <= s; ++i) {
             const double want = baseValues[i] / unit;
-            const double got = w.PESGraph1->YData(0, i);
+            const double got = w.chart->YData(0, i);
             QVERIFY2(qAbs(got - want) <= qAbs(want) * 1e-6,
                      qPrintable(QStringLiteral("sample %1 of %2: %3, not %4")
                                     .arg(i + 1)
@@ -487,22 +487,22 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
     QCOMPARE(w.DisplayUnit(), finalUnit);
     // The table keeps every row as it was taken.
     for (int s = 0; s < ranges.size(); ++s)
-        QCOMPARE(w.Grid1->Cells(3, s + 1) + u' ' + w.Grid1->Cells(4, s + 1), texts[s]);
+        QCOMPARE(w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1), texts[s]);
 }
 
 void TestRecorder::rangeChangeConvertsEachRunFromItsOwnUnit() {
     // Many switches back and forth: every point is converted from the value as it was read,
     // so no rounding builds up.
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     for (int s = 0; s < 40; ++s) {
         rig->Receive(s % 2 ? LiveFrame(1, 3333, ';') : LiveFrame(0, 3333, ';'));
         w.TakeSample(rig->clock.at(s + 1));
     }
     rig->Receive(LiveFrame(0, 1, ';'));
     for (int s = 0; s < 40; s += 2)
-        QCOMPARE(w.PESGraph1->YData(0, s), 333.3f);
+        QCOMPARE(w.chart->YData(0, s), 333.3f);
     for (int s = 1; s < 40; s += 2)
-        QCOMPARE(w.PESGraph1->YData(0, s), 3333.0f);
+        QCOMPARE(w.chart->YData(0, s), 3333.0f);
 }
 
 void TestRecorder::scaleChangeLimits_data() {
@@ -519,19 +519,19 @@ void TestRecorder::scaleChangeLimits() {
     QFETCH(QByteArray, frame);
     QFETCH(double, limit);
     rig->Receive(frame);
-    QCOMPARE(rig->rtc->PESGraph1->ManualMaxY(), limit);
-    QCOMPARE(rig->rtc->PESGraph1->ManualMinY(), -limit);
+    QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
+    QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
     // Any other divisor leaves the limits.
     rig->link.decoder.reading.Divisor = 7;
     rig->rtc->ScaleChange();
-    QCOMPARE(rig->rtc->PESGraph1->ManualMaxY(), limit);
-    QCOMPARE(rig->rtc->PESGraph1->ManualMinY(), -limit);
+    QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
+    QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
 }
 
 void TestRecorder::printsTheChart() {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
         QFAIL("pdftoppm (poppler-utils) is needed to read the printed PDF back");
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     rig->Receive(LiveFrame(0, 0, ';'));
     for (int i = 1; i <= 300; ++i) {
         rig->link.decoder.reading.Value = float(200 + 150 * std::sin(i / 20.0));
@@ -542,14 +542,14 @@ void TestRecorder::printsTheChart() {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("recorder.pdf"));
     int asked = 0;
-    const auto previous = PESGraph::setPrintDialogHook([&](QPrinter& printer) {
+    const auto previous = Chart::setPrintDialogHook([&](QPrinter& printer) {
         ++asked;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return true;
     });
-    w.PESGraph1->setPEactions(sgPrintDialog);
-    PESGraph::setPrintDialogHook(previous);
+    w.chart->setPEactions(sgPrintDialog);
+    Chart::setPrintDialogHook(previous);
     QCOMPARE(asked, 1);
     const QString png = dir.filePath(QStringLiteral("page"));
     QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"),
@@ -600,23 +600,23 @@ void TestRecorder::keepsAMinimumSizeUnderCascadeAndTile() {
     auto* other = new QWidget;
     other->resize(200, 100);
     AddChildWindow(&area, other, ChildWindowStyle::Sizeable);
-    TfrmRTC* rtc = rig->views.rtc;
+    RecorderWindow* rtc = rig->views.rtc;
     rtc->btnStartClick();
     for (int i = 0; i < 400; ++i) // past the first span, so the time axis has grown
         rig->TickWithReading(kMilliVolts);
     QCOMPARE(rtc->SampleCount(), 200);
 
     const QSize minimum = sub->minimumSize();
-    QVERIFY(minimum.width() < TfrmRTC::ClientWidth && minimum.height() < TfrmRTC::ClientHeight);
+    QVERIFY(minimum.width() < RecorderWindow::ClientWidth && minimum.height() < RecorderWindow::ClientHeight);
     for (const auto& arrange : {std::function<void()>([&] { area.cascadeSubWindows(); }),
                                 std::function<void()>([&] { area.tileSubWindows(); })}) {
-        sub->resize(TfrmRTC::ClientWidth, TfrmRTC::ClientHeight);
+        sub->resize(RecorderWindow::ClientWidth, RecorderWindow::ClientHeight);
         arrange();
         QCoreApplication::processEvents();
         QVERIFY(sub->width() >= minimum.width() && sub->height() >= minimum.height());
         QVERIFY(rtc->width() >= rtc->minimumSizeHint().width());
         QVERIFY(rtc->height() >= rtc->minimumSizeHint().height());
-        QCustomPlot* plot = rtc->PESGraph1->plot();
+        QCustomPlot* plot = rtc->chart->plot();
         plot->replot();
         QVERIFY(tickLabelsApart(plot->xAxis));
         QVERIFY(tickLabelsApart(plot->yAxis));

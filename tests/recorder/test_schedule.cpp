@@ -4,7 +4,7 @@
 #include "datetimetext.h"
 #include "rateeditor.h"
 #include "recorderharness.h"
-#include "tfrmschedule.h"
+#include "scheduledialog.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -16,17 +16,17 @@
 
 namespace {
 
-void setStart(TfrmSchedule* d, const QDateTime& dt) {
+void setStart(ScheduleDialog* d, const QDateTime& dt) {
     d->DPTimerStartDate->setDate(dt.date());
     d->DPTimerStartTime->setTime(dt.time());
 }
 
-void setStop(TfrmSchedule* d, const QDateTime& dt) {
+void setStop(ScheduleDialog* d, const QDateTime& dt) {
     d->DPTimerStopDate->setDate(dt.date());
     d->DPTimerStopTime->setTime(dt.time());
 }
 
-void setRate(TfrmSchedule* d, const QString& text) {
+void setRate(ScheduleDialog* d, const QString& text) {
     d->MaskEdit1->setRateText(text);
     d->Recompute();
 }
@@ -63,12 +63,12 @@ private slots:
 
 private:
     // Opens a dialog over the rig's link, as the tool button does.
-    TfrmSchedule* open();
+    ScheduleDialog* open();
     // The schedule from 10:00:00 + the given seconds, armed through the dialog.
     void arm(int startSecond, int stopSecond, const QString& rate);
 
     std::unique_ptr<RecorderRig> rig;
-    QPointer<TfrmSchedule> dialog;
+    QPointer<ScheduleDialog> dialog;
 };
 
 void TestSchedule::initTestCase() {
@@ -91,14 +91,14 @@ void TestSchedule::cleanup() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-TfrmSchedule* TestSchedule::open() {
-    dialog = new TfrmSchedule(rig->link);
+ScheduleDialog* TestSchedule::open() {
+    dialog = new ScheduleDialog(rig->link);
     dialog->show();
     return dialog;
 }
 
 void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     setStart(d, kTen.addSecs(startSecond));
     setStop(d, kTen.addSecs(stopSecond));
     setRate(d, rate);
@@ -110,13 +110,13 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
 }
 
 void TestSchedule::dialogLayoutAndControls() {
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     QCOMPARE(d->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
     QVERIFY(d->isWindow());
     QVERIFY(d->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(!d->isModal());
     QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
-    QCOMPARE(d->size(), QSize(TfrmSchedule::ClientWidth, TfrmSchedule::ClientHeight));
+    QCOMPARE(d->size(), QSize(ScheduleDialog::ClientWidth, ScheduleDialog::ClientHeight));
     QCOMPARE(d->CheckBox1->text(), QStringLiteral("Execute"));
     QCOMPARE(d->MaskEdit1->toolTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
     QVERIFY(d->MaskEdit1->font().bold());
@@ -164,7 +164,7 @@ void TestSchedule::recordsNumber() {
     QFETCH(QString, rate);
     QFETCH(QString, records);
     QFETCH(int, interval);
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     setStart(d, start);
     setStop(d, stop);
     setRate(d, rate);
@@ -175,7 +175,7 @@ void TestSchedule::recordsNumber() {
 }
 
 void TestSchedule::typedRateIsCorrected() {
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     setStart(d, kTen);
     setStop(d, kTen.addSecs(600));
     d->MaskEdit1->setFocus();
@@ -194,7 +194,7 @@ void TestSchedule::firstOpenShowsTheStartUpTime() {
                                     l.toString(startUp.time(), QLocale::LongFormat),
                                 rig->link.schedule.StopText());
     rig->link.schedule.setTexts(rig->link.schedule.StartText(), rig->link.schedule.StartText());
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     for (QDateEdit* p : {d->DPTimerStartDate, d->DPTimerStopDate})
         QCOMPARE(p->date(), startUp.date());
     for (QTimeEdit* p : {d->DPTimerStartTime, d->DPTimerStopTime})
@@ -216,7 +216,7 @@ void TestSchedule::okKeepsTextsThatReadBack() {
     const QDateTime start(QDate(2025, 3, 7), QTime(10, 0, 5));
     const QDateTime stop(QDate(2025, 3, 9), QTime(18, 30, 59));
     arm(0, 0, QStringLiteral("  00 : 30  "));
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     setStart(d, start);
     setStop(d, stop);
     setRate(d, QStringLiteral("  02 : 15  "));
@@ -239,7 +239,7 @@ void TestSchedule::okKeepsTextsThatReadBack() {
 
 void TestSchedule::okWithoutExecuteDisarms() {
     arm(10, 20, QStringLiteral("  00 : 03  "));
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     d->CheckBox1->setChecked(false);
     QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
     QVERIFY(!rig->link.schedule.Armed());
@@ -251,7 +251,7 @@ void TestSchedule::cancelLeavesTheScheduleAsItWas() {
     const QString startText = rig->link.schedule.StartText(),
                   stopText = rig->link.schedule.StopText();
     for (int way = 0; way < 3; ++way) {
-        TfrmSchedule* d = open();
+        ScheduleDialog* d = open();
         setStart(d, kTen.addSecs(3600));
         setStop(d, kTen.addSecs(7200));
         setRate(d, QStringLiteral("  05 : 00  "));
@@ -279,13 +279,13 @@ void TestSchedule::cancelLeavesTheScheduleAsItWas() {
 
 void TestSchedule::intervalZeroShowsAsTwo() {
     rig->link.schedule.setInterval(0);
-    TfrmSchedule* d = open();
+    ScheduleDialog* d = open();
     QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
     QCOMPARE(d->Edited().Interval(), 2);
 }
 
 void TestSchedule::startsAndStopsOnTicks() {
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     w.SetButtons(true, false);
     arm(10, 20, QStringLiteral("  00 : 03  "));
     QList<qint64> sampledAt;
@@ -315,7 +315,7 @@ void TestSchedule::startsAndStopsOnTicks() {
 }
 
 void TestSchedule::manualRecordingKeepsItsInterval() {
-    TfrmRTC& w = *rig->rtc;
+    RecorderWindow& w = *rig->rtc;
     arm(10, 20, QStringLiteral("  00 : 05  "));
     w.btnStartClick(); // by hand, at the recorder's 2 s
     while (rig->clock.seconds < 30)

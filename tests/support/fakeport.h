@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comport.h"
+#include "meterport.h"
 #include "portbackend.h"
 
 #include <QByteArray>
@@ -94,10 +94,10 @@ class FakeDeviceScope {
 public:
     FakeDeviceScope() : device(std::make_shared<FakeDevice>()) {
         auto d = device;
-        TComPort::SetBackendFactory(
+        MeterPort::SetBackendFactory(
             [d](const QString&) { return std::make_unique<FakeBackend>(d); });
     }
-    ~FakeDeviceScope() { TComPort::SetBackendFactory({}); }
+    ~FakeDeviceScope() { MeterPort::SetBackendFactory({}); }
     std::shared_ptr<FakeDevice> device;
 };
 
@@ -105,7 +105,7 @@ public:
 class FakePortsScope {
 public:
     FakePortsScope() {
-        TComPort::SetBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
+        MeterPort::SetBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
             auto it = devices.find(path);
             if (it == devices.end()) {
                 auto missing = std::make_shared<FakeDevice>();
@@ -116,7 +116,7 @@ public:
             return std::make_unique<FakeBackend>(it->second);
         });
     }
-    ~FakePortsScope() { TComPort::SetBackendFactory({}); }
+    ~FakePortsScope() { MeterPort::SetBackendFactory({}); }
     std::shared_ptr<FakeDevice> add(const QString& path) {
         auto d = std::make_shared<FakeDevice>();
         devices[path] = d;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clock.h"
-#include "comport.h"
+#include "meterport.h"
 #include "support/metersimprocess.h"
 #include "livelinkcontrol.h"
 #include "loggertiming.h"
@@ -74,10 +74,10 @@ struct MeterSession {
     QTemporaryDir dir;
     MeterSimProcess sim;
     RecordingLive live;
-    TComPort port;
+    MeterPort port;
 
     MeterSession() {
-        port.OnError = [](TComPort*, const EComError&, TComAction& a) { a = caAbort; };
+        port.OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
     }
     bool start(const QByteArray& image, const QStringList& options = {}) {
         QFile in(dir.filePath("in.bin"));

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The About box, which also serves as the start-up screen: no title bar, always on top, the
+// program's name, a status line and the version. A click on the box, on "Version:" or on the
+// version closes it.
+class AboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutBox(QWidget* parent = nullptr);
+
+    QLabel* Label3;       // program name
+    QLabel* Label4;       // status line while the box is the start-up screen
+    QLabel* Label1;       // "Version:"
+    QLabel* Label2;       // version text
+    QPushButton* BitBtn1; // OK
+
+    // The version text of this build ("4.2.0.0" for this release).
+    static QString VersionText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+};

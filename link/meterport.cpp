@@ -1,0 +1,311 @@
+#include "meterport.h"
+
+#include "portbackend.h"
+#include "serialbackend.h"
+#include "simulatorbackend.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+std::optional<QStringList>& portListOverride() {
+    static std::optional<QStringList> list;
+    return list;
+}
+
+MeterPort::BackendFactory& backendFactory() {
+    static MeterPort::BackendFactory factory;
+    return factory;
+}
+} // namespace
+
+// Operations during which a notification of the device is held back until the event loop.
+class MeterPort::OperationScope {
+public:
+    explicit OperationScope(MeterPort& port) : m_port(port) { ++m_port.m_operationDepth; }
+    ~OperationScope() {
+        if (--m_port.m_operationDepth == 0 && m_port.m_notifyDeferred) {
+            m_port.m_notifyDeferred = false;
+            m_port.postNotification();
+        }
+    }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    MeterPort& m_port;
+};
+
+MeterPort::MeterPort(QObject* parent) : QObject(parent) {}
+
+MeterPort::~MeterPort() {
+    if (m_backend) {
+        m_backend->onReadyRead = nullptr;
+        m_backend->onDeviceError = nullptr;
+        m_backend->close();
+    }
+}
+
+QString MeterPort::SimulatorName() {
+    return QStringLiteral("Simulator");
+}
+
+QString MeterPort::DevicePath(const QString& portName) {
+    if (portName.startsWith(u'/') || portName == SimulatorName())
+        return portName;
+    const QSerialPortInfo info(portName);
+    const QString location = info.systemLocation();
+    return location.isEmpty() ? portName : location;
+}
+
+void MeterPort::EnumeratePorts(QStringList& list) {
+    if (portListOverride()) {
+        list += *portListOverride();
+        return;
+    }
+    QStringList names;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports)
+        names += info.portName();
+    std::sort(names.begin(), names.end());
+    list += names;
+}
+
+void MeterPort::SetPortListOverride(std::optional<QStringList> ports) {
+    portListOverride() = std::move(ports);
+}
+
+void MeterPort::SetBackendFactory(BackendFactory factory) {
+    backendFactory() = std::move(factory);
+}
+
+void MeterPort::raise(int code, const QString& message) {
+    PortError error(code, message);
+    PortErrorAction action = caFail;
+    if (OnError)
+        OnError(this, error, action);
+    if (action == caAbort)
+        throw SilentAbort();
+    throw error;
+}
+
+void MeterPort::requireOpen() {
+    if (!Active())
+        raise(0, PortErrorText::ClosedPort);
+}
+
+bool MeterPort::Active() const {
+    return m_backend && m_backend->isOpen();
+}
+
+void MeterPort::setActive(bool active) {
+    if (active == Active())
+        return;
+    if (!active) {
+        m_deviceLost = false;
+        m_backend->close();
+        Q_EMIT activeChanged(false);
+        return;
+    }
+    PortBackend::Failure failure;
+    if (!open(failure))
+        raise(failure.code, failure.text);
+}
+
+bool MeterPort::TryOpen() {
+    if (Active())
+        return true;
+    PortBackend::Failure failure;
+    return open(failure);
+}
+
+bool MeterPort::open(PortBackend::Failure& failure) {
+    m_readShort = false;
+    const QString path = DevicePath(m_deviceName);
+    const bool simulator = path == SimulatorName();
+    const bool isSimulator = dynamic_cast<SimulatorBackend*>(m_backend.get()) != nullptr;
+    std::unique_ptr<PortBackend> injected;
+    if (backendFactory())
+        injected = backendFactory()(path);
+    if (!m_backend || simulator != isSimulator || injected || m_injected) {
+        if (m_backend) {
+            m_backend->onReadyRead = nullptr;
+            m_backend->onDeviceError = nullptr;
+        }
+        m_retired = std::move(m_backend);
+        m_injected = injected != nullptr;
+        if (injected)
+            m_backend = std::move(injected);
+        else if (simulator)
+            m_backend = std::make_unique<SimulatorBackend>();
+        else
+            m_backend = std::make_unique<SerialBackend>(path);
+        m_backend->onReadyRead = [this] { onBackendReadyRead(); };
+        m_backend->onDeviceError = [this](const PortBackend::Failure& f) {
+            onBackendError(f.code, f.text);
+        };
+    }
+    m_backend->setPath(path);
+    if (!m_backend->open(&failure)) {
+        m_lastOpenFailure = failure.text;
+        m_lastOpenFailureCode = failure.code;
+        return false;
+    }
+    m_deviceLost = false;
+    m_lastOpenFailure.clear();
+    m_lastOpenFailureCode = 0;
+    Q_EMIT activeChanged(true);
+    return true;
+}
+
+QString MeterPort::DeviceName() const {
+    return m_deviceName;
+}
+
+void MeterPort::setDeviceName(const QString& name) {
+    if (name == m_deviceName)
+        return;
+    if (Active())
+        raise(0, PortErrorText::OpenPort);
+    m_deviceName = name;
+}
+
+int MeterPort::InputCount() {
+    requireOpen();
+    OperationScope operation(*this);
+    return int(m_backend->bytesAvailable());
+}
+
+int MeterPort::Read(char* buffer, int count) {
+    requireOpen();
+    if (m_readShort) {
+        m_readShort = false;
+        raise(0, PortErrorText::Timeout);
+    }
+    if (count <= 0)
+        return 0;
+    OperationScope operation(*this);
+    const qint64 available = m_backend->bytesAvailable();
+    const int n = int(m_backend->read(buffer, std::min<qint64>(count, available)));
+    m_readShort = n < count;
+    return n;
+}
+
+int MeterPort::Read(QByteArray& buffer, int count) {
+    buffer.resize(std::max(count, 0));
+    const int n = Read(buffer.data(), count);
+    buffer.resize(n);
+    return n;
+}
+
+void MeterPort::Write(const char* buffer, int count) {
+    requireOpen();
+    if (count <= 0)
+        return;
+    OperationScope operation(*this);
+    // A write waits for the one before it to leave.
+    m_backend->waitWritten();
+    PortBackend::Failure failure;
+    if (!m_backend->write(buffer, count, &failure))
+        raise(failure.code, failure.text.isEmpty() ? PortErrorText::Timeout : failure.text);
+}
+
+void MeterPort::Write(const QByteArray& bytes) {
+    Write(bytes.constData(), int(bytes.size()));
+}
+
+void MeterPort::ClearInput() {
+    if (!Active())
+        return;
+    OperationScope operation(*this);
+    m_backend->clearInput();
+}
+
+QString MeterPort::LastOpenFailure() const {
+    return m_lastOpenFailure;
+}
+
+int MeterPort::LastOpenFailureCode() const {
+    return m_lastOpenFailureCode;
+}
+
+bool MeterPort::LastOpenRefused() const {
+    return m_lastOpenFailureCode == EACCES || m_lastOpenFailureCode == EBUSY;
+}
+
+bool MeterPort::DeviceLost() const {
+    return m_deviceLost;
+}
+
+void MeterPort::postNotification() {
+    if (m_notifyPosted)
+        return;
+    m_notifyPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_notifyPosted = false;
+            onBackendReadyRead();
+        },
+        Qt::QueuedConnection);
+}
+
+void MeterPort::onBackendReadyRead() {
+    if (!OnRxChar || !Active())
+        return;
+    // The handler never runs inside one of this object's operations, nor inside itself.
+    if (m_operationDepth > 0) {
+        m_notifyDeferred = true;
+        return;
+    }
+    if (m_inHandler) {
+        postNotification();
+        return;
+    }
+    m_inHandler = true;
+    // The handler ends its own actions; an abort that still escapes ends the notification.
+    try {
+        OnRxChar(this);
+    } catch (const SilentAbort&) {
+    } catch (const PortError& e) {
+        qWarning("%s: receive handler failed: %s", qPrintable(m_deviceName), e.what());
+    }
+    m_inHandler = false;
+    // Bytes that arrived while the handler ran may never be announced again.
+    if (Active() && OnRxChar) {
+        OperationScope operation(*this);
+        if (m_backend->bytesAvailable() > 0)
+            m_notifyDeferred = true;
+    }
+}
+
+void MeterPort::onBackendError(int code, const QString& text) {
+    // The backend closed the device: not inside any operation of the program, so the handler
+    // is told and nothing is thrown.
+    m_deviceLost = true;
+    m_readShort = false;
+    Q_EMIT activeChanged(false);
+    if (!OnError)
+        return;
+    PortError error(code, text);
+    PortErrorAction action = caFail;
+    OnError(this, error, action);
+}
+
+void OpenQuietly(MeterPort& port) {
+    try {
+        port.setActive(true);
+    } catch (const SilentAbort&) {
+    } catch (const PortError&) {
+    }
+}
+
+void CloseQuietly(MeterPort& port) {
+    try {
+        port.setActive(false);
+    } catch (const SilentAbort&) {
+    } catch (const PortError&) {
+    }
+}

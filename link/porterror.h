@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <stdexcept>
+
+// What a port object's error handler decides: let the error propagate (caFail) or end the
+// current action silently (caAbort).
+enum PortErrorAction { caFail = 0, caAbort = 1 };
+
+// A failed port operation: the system's error number (or 0) and a message text.
+class PortError : public std::runtime_error {
+public:
+    PortError(int code, const QString& message)
+        : std::runtime_error(message.toStdString()), Code(code), Message(message) {}
+    int Code;
+    QString Message;
+};
+
+// A silent abort: ends the current user action without a message. Every entry point of the
+// program (timer, receive notification, menu command) catches it.
+class SilentAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+// Texts of the port object's own errors.
+namespace PortErrorText {
+inline const QString ClosedPort = QStringLiteral("Can't perform this operation on a closed port");
+inline const QString OpenPort = QStringLiteral("Can't perform this operation on an open port");
+inline const QString Timeout = QStringLiteral("Timeout");
+} // namespace PortErrorText

@@ -1,0 +1,387 @@
+#include "recorderwindow.h"
+
+#include "charterror.h"
+#include "datetimetext.h"
+#include "daycount.h"
+#include "errorboundary.h"
+#include "livelink.h"
+#include "chart.h"
+#include "rangetable.h"
+#include "rateeditor.h"
+#include "ratetext.h"
+#include "stringgrid.h"
+#include "timechartsetup.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSplitter>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// How long Clear, the function change and closing wait for a busy step. The steps run on
+// this thread and never process messages while they sample, so a flag can only still be set
+// here when this handler runs nested inside that step, which cannot finish before this
+// handler returns: the wait is bounded so that it can never hang the program.
+constexpr int kGlyphSize = 20;
+// Sample times carry whole milliseconds: a sample within half of one of the axis end has
+// reached it (the end is a sum of spans and may differ from the sample time in the last bit).
+constexpr double kHalfMillisecond = SecondsToDays(0.0005);
+
+enum class Glyph { Play, Stop, Erase };
+
+// The pictures of the three buttons.
+QIcon glyphIcon(Glyph glyph) {
+    QPixmap pixmap(kGlyphSize, kGlyphSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1));
+    switch (glyph) {
+    case Glyph::Play: {
+        const QPointF triangle[] = {{5.5, 3.5}, {5.5, 16.5}, {16.5, 10}};
+        p.setBrush(QColor(0, 160, 0));
+        p.drawPolygon(triangle, 3);
+        break;
+    }
+    case Glyph::Stop:
+        p.setBrush(QColor(200, 0, 0));
+        p.drawRect(QRectF(4.5, 4.5, 11, 11));
+        break;
+    case Glyph::Erase: {
+        // An eraser lying across the button, its rubber end at the lower left.
+        p.translate(10, 10);
+        p.rotate(-40);
+        p.setBrush(QColor(90, 120, 220));
+        p.drawRoundedRect(QRectF(-2, -4, 10, 8), 1.5, 1.5);
+        p.setBrush(QColor(255, 160, 180));
+        p.drawRoundedRect(QRectF(-8, -4, 6, 8), 1.5, 1.5);
+        p.resetTransform();
+        p.setPen(QPen(QColor(40, 40, 40), 1.2));
+        p.drawLine(QPointF(3, 17.5), QPointF(17, 17.5));
+        break;
+    }
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton* pictureButton(QWidget* parent, Glyph glyph, const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setIcon(glyphIcon(glyph));
+    b->setIconSize(QSize(kGlyphSize, kGlyphSize));
+    b->setFixedSize(28, 26);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    return b;
+}
+
+} // namespace
+
+RecorderWindow::RecorderWindow(LiveLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+    setWindowTitle(QStringLiteral("Real Time Data Recorder"));
+
+    auto* bar = new QWidget(this);
+    bar->setFixedHeight(BarHeight);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(6, 2, 6, 2);
+    barLayout->setSpacing(4);
+    MaskEdit1 = new RateEditor(bar);
+    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    MaskEdit1->setToolTip(QStringLiteral("Real Time Recording Rate"));
+    MaskEdit1->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    Label1 = new QLabel(QStringLiteral("mm:ss"), bar);
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    btnStart = pictureButton(bar, Glyph::Play, QStringLiteral("Start collecting real time data"));
+    btnStart->setObjectName(QStringLiteral("btnStart"));
+    btnStop = pictureButton(bar, Glyph::Stop, QStringLiteral("Stop collecting real time data"));
+    btnStop->setObjectName(QStringLiteral("btnStop"));
+    btnClear = pictureButton(bar, Glyph::Erase, QStringLiteral("Clear real time data"));
+    btnClear->setObjectName(QStringLiteral("btnClear"));
+    btnStart->setEnabled(false);
+    btnStop->setEnabled(false);
+    barLayout->addWidget(MaskEdit1);
+    barLayout->addWidget(Label1);
+    barLayout->addSpacing(12);
+    barLayout->addWidget(btnStart);
+    barLayout->addWidget(btnStop);
+    barLayout->addWidget(btnClear);
+    barLayout->addStretch(1);
+
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setChildrenCollapsible(false);
+    chart = new Chart(Splitter1);
+    chart->setObjectName(QStringLiteral("chart"));
+    recordTable = new StringGrid(Splitter1);
+    recordTable->setObjectName(QStringLiteral("recordTable"));
+    Splitter1->addWidget(chart);
+    Splitter1->addWidget(recordTable);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    const int below = ClientHeight - BarHeight - Splitter1->handleWidth();
+    const int chartHeight = (ClientHeight - BarHeight) * 2 / 3;
+    Splitter1->setSizes({chartHeight, below - chartHeight});
+
+    recordTable->setColCount(6);
+    recordTable->setRowCount(2);
+    recordTable->setFixedRows(1);
+    recordTable->setFixedCols(1);
+    recordTable->setFixedColor(Qt::white);
+    recordTable->setDefaultRowHeight(20);
+    recordTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    recordTable->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    recordTable->setCells(1, 0, QStringLiteral("Date"));
+    recordTable->setCells(2, 0, QStringLiteral("Time"));
+    recordTable->setCells(3, 0, QStringLiteral("Value"));
+    recordTable->setCells(4, 0, QStringLiteral("Range"));
+
+    // The smallest chart whose axis labels stay apart: six time or date labels side by side
+    // right of the value labels, and five value labels one above the other over the two-line
+    // time labels and the axis caption. The table keeps its caption and two rows.
+    const QFontMetrics metrics(chart->font());
+    const int em = metrics.averageCharWidth();
+    const int timeLabel =
+        std::max(metrics.horizontalAdvance(DateTimeText::TimeString(QTime(23, 58, 58))),
+                 metrics.horizontalAdvance(DateTimeText::DateString(QDate(2026, 12, 28))));
+    const int valueLabels = metrics.horizontalAdvance(QStringLiteral("-4000")) + 4 * em;
+    chart->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em), 11 * metrics.lineSpacing());
+    recordTable->setMinimumHeight(3 * recordTable->DefaultRowHeight() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                            2 * recordTable->frameWidth());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(Splitter1, 1);
+    resize(ClientWidth, ClientHeight);
+
+    connect(MaskEdit1, &QLineEdit::textEdited, this, &RecorderWindow::MaskEdit1Change);
+    connect(btnStart, &QToolButton::clicked, this, &RecorderWindow::btnStartClick);
+    connect(btnStop, &QToolButton::clicked, this, &RecorderWindow::btnStopClick);
+    connect(btnClear, &QToolButton::clicked, this,
+            ErrorBoundary::Guard([this] { btnClearClick(); }));
+}
+
+RecorderWindow::~RecorderWindow() = default;
+
+QSize RecorderWindow::sizeHint() const {
+    return QSize(ClientWidth, ClientHeight);
+}
+
+double RecorderWindow::span() const {
+    // The rate 00:00 samples on every tick, about once a second: its axis spans
+    // RecorderPoints seconds (a span of zero would never let the axis grow).
+    return RecorderState::SpanFor(m_link.recorder.RecordInterval());
+}
+
+void RecorderWindow::redraw() {
+    chart->setPEnarg1(0);
+    chart->setPEnarg2(0);
+    chart->setPEactions(sgResetImage);
+    chart->setPEactions(sgInvalidateImage);
+}
+
+void RecorderWindow::emptyTable() {
+    recordTable->setRowCount(2);
+    recordTable->clearRow(1);
+}
+
+void RecorderWindow::SetupChart() {
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_link.recorder.resetSpan();
+    const double now = m_link.clock().now();
+    SetupTimeChart(chart, RecorderState::Points, now, now + m_link.recorder.Span());
+    chart->setAllowPopup(false);
+}
+
+// ---- rate ----------------------------------------------------------------------------------
+
+void RecorderWindow::MaskEdit1Change() {
+    const RateText rate = RateText::Parse(MaskEdit1->rateText());
+    m_link.recorder.setRecordInterval(rate.Interval());
+    if (rate.Corrected)
+        MaskEdit1->setRateText(rate.Text);
+}
+
+void RecorderWindow::ShowRate() {
+    if (m_link.recorder.RecordInterval() == 0)
+        m_link.recorder.setRecordInterval(2);
+    MaskEdit1->setRateText(RateText::Format(m_link.recorder.RecordInterval()));
+}
+
+// ---- buttons -------------------------------------------------------------------------------
+
+void RecorderWindow::SetButtons(bool startEnabled, bool stopEnabled) {
+    btnStart->setEnabled(startEnabled);
+    btnStop->setEnabled(stopEnabled);
+}
+
+void RecorderWindow::btnStartClick() {
+    // The counter stays: the first sample comes with the first tick that has a reading once
+    // the counter has reached the interval.
+    m_link.recorder.setRecording(true);
+    SetButtons(false, true);
+}
+
+void RecorderWindow::btnStopClick() {
+    // Stop also ends a schedule, running or waiting.
+    m_link.recorder.setRecording(false);
+    m_link.schedule.setArmed(false);
+    SetButtons(true, false);
+}
+
+void RecorderWindow::btnClearClick() {
+    // Not under a running timer step, which may be taking a sample.
+    if (m_link.TimerBusy()) {
+        m_link.WhenTimerIdle(this, ErrorBoundary::Guard([this] { btnClearClick(); }));
+        return;
+    }
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_link.recorder.resetSpan();
+    const double maxY = chart->ManualMaxY();
+    const double minY = chart->ManualMinY();
+    const double now = m_link.clock().now();
+    std::optional<ChartError> failure;
+    try {
+        SetupTimeChart(chart, RecorderState::Points, now, now + m_link.recorder.Span());
+    } catch (const ChartError& e) {
+        // The chart keeps its settings, but the samples go all the same: table, chart and
+        // count must agree, or the next sample would overwrite row 1 of the old table.
+        failure = e;
+        chart->setYData(0, -1, 0);
+        chart->setPoints(RecorderState::Points);
+    }
+    chart->setManualMaxY(maxY);
+    chart->setManualMinY(minY);
+    redraw();
+    chart->setAllowPopup(false);
+    emptyTable();
+    if (failure)
+        throw *failure;
+}
+
+// ---- sampling ------------------------------------------------------------------------------
+
+void RecorderWindow::TakeSample(double when) {
+    const Reading& reading = m_link.decoder.reading;
+    const int n = ++m_sampleCount;
+    if (recordTable->RowCount() < n + 1)
+        recordTable->setRowCount(n + 1);
+    // The newest row is shown at the bottom.
+    const int visible = recordTable->VisibleRowCount();
+    if (visible < recordTable->RowCount())
+        recordTable->setTopRow(recordTable->RowCount() - visible);
+    const QString number = QString::number(n);
+    if (number.size() > m_numberDigits) {
+        // Column 0 widens when the row numbers would no longer fit.
+        m_numberDigits = int(number.size());
+        const int needed = recordTable->fontMetrics().horizontalAdvance(number) + 8;
+        if (recordTable->ColWidths(0) < needed)
+            recordTable->setColWidths(0, needed);
+    }
+    const QDateTime stamp = DaysToDateTime(when);
+    recordTable->setRow(n, {number, DateTimeText::DateString(stamp.date()),
+                      DateTimeText::TimeString(stamp.time()), reading.ValueText, reading.UnitText});
+
+    // The chart's capacity grows in steps of 100 points.
+    while (chart->Points() < n)
+        chart->setPoints(chart->Points() + 100);
+    const int unit = RecorderSamples::UnitSize(reading.UnitText);
+    m_samples.append(reading.Value, unit);
+    followUnit(unit);
+    chart->setXDataII(0, n - 1, when);
+    chart->setYData(0, n - 1, m_samples.converted(n - 1, m_displayUnit));
+    extendTimeAxis(when);
+    redraw();
+}
+
+void RecorderWindow::extendTimeAxis(double when) {
+    // The axis keeps its start at the first sample and grows by whole spans once a sample
+    // reaches its end; it never scrolls old samples out. After a pause in the readings the
+    // axis grows by as many spans as it takes to hold the new sample again. A zoomed chart
+    // keeps its axis.
+    const double end = chart->ManualMaxX();
+    if (end > when + kHalfMillisecond || chart->ZoomMode())
+        return;
+    const double step = m_link.recorder.Span() > 0 ? m_link.recorder.Span() : span();
+    chart->setManualMaxX(RecorderState::AxisEndFor(end, when, step, kHalfMillisecond));
+    chart->setManualMinX(chart->XDataII(0, 0));
+}
+
+// ---- reactions to the meter -----------------------------------------------------------------
+
+void RecorderWindow::followUnit(int unitSize) {
+    if (unitSize == m_displayUnit)
+        return;
+    m_displayUnit = unitSize;
+    m_samples.forEachConverted(unitSize, [this](int i, float v) { chart->setYData(0, i, v); });
+}
+
+void RecorderWindow::FunctionChange() {
+    // Called by the receive step, which never runs inside the timer step.
+    m_sampleCount = 0;
+    m_samples.clear();
+    m_displayUnit = RecorderSamples::UnitSize(m_link.decoder.reading.UnitText);
+    chart->setPoints(0);
+    redraw();
+    emptyTable();
+}
+
+// The decoder reports the largest multiplier seen since the last function change and the
+// current one; neither says which unit the stored points were taken in (the first frame of a
+// function even reports 1 whatever its unit). The recorder knows that from its own record of
+// the samples, so it only needs the unit of the reading now in force: the chart converts every
+// point from the unit it was taken in into that one, and its y limits (ScaleChange) fit.
+void RecorderWindow::RangeChange(int previousMultiplier, int multiplier) {
+    Q_UNUSED(previousMultiplier);
+    Q_UNUSED(multiplier);
+    followUnit(RecorderSamples::UnitSize(m_link.decoder.reading.UnitText));
+    redraw();
+}
+
+void RecorderWindow::ScaleChange() {
+    const DivisorScale* scale = RangeTable::ForDivisor(m_link.decoder.reading.Divisor);
+    const double limit = scale ? scale->fullScale : 0;
+    if (limit > 0) {
+        chart->setManualMaxY(limit);
+        chart->setManualMinY(-limit);
+    }
+    redraw();
+}
+
+// ---- window --------------------------------------------------------------------------------
+
+void RecorderWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown || event->spontaneous())
+        return;
+    m_shown = true;
+    recordTable->setColWidths(0, int(recordTable->ColWidths(0) * 0.7));
+    recordTable->setColWidths(1, int(recordTable->ColWidths(1) * 1.5));
+    recordTable->setColWidths(2, int(recordTable->ColWidths(2) * 1.5));
+    ShowRate();
+}
+
+void RecorderWindow::closeEvent(QCloseEvent* event) {
+    // A receive step in progress may still feed the window: it closes once the step is over.
+    if (m_link.RxBusy()) {
+        event->ignore();
+        m_link.WhenReceiveIdle(
+            this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
+        return;
+    }
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "reading.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+// The status window: MAX, MIN, PMAX and PMIN of the live readings in the current unit, and the
+// Reset of those statistics. Captionless; moved by dragging its face.
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatisticsWindow(QWidget* parent = nullptr);
+
+    // Shows the unit, and the trackers whose flag says they changed on this reading.
+    void ShowStatistics(const Reading& r, const Statistics& s, bool max, bool pmax, bool min,
+                        bool pmin);
+    // Peak hold ended: PMAX and PMIN go blank.
+    void ClearPeak();
+
+    // A tracker's count as shown: "OL" from 4000 up, "-OL" from -4000 down, else the count
+    // divided by the divisor with its decimals.
+    static QString StatisticText(float count, int divisor);
+
+    // Called by Reset before the four boxes are emptied: resets the statistics (after the
+    // receive step has finished).
+    std::function<void()> OnReset;
+
+    // The width is 285 when the widest unit fits a 36-pixel box, and grows with the unit boxes
+    // in a wider font.
+    static constexpr int ClientHeight = 104;
+
+private:
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+    QLabel* lblMAX;
+    QLabel* lblMIN;
+    QLabel* lblPMAX;
+    QLabel* lblPMIN;
+    QLabel* lblRange1;
+    QLabel* lblRange2;
+    QLabel* lblRange3;
+    QLabel* lblRange4;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+};

@@ -1,0 +1,454 @@
+#include "dataloggerwindow.h"
+
+#include "decodeddataset.h"
+#include "dialogs.h"
+#include "errorboundary.h"
+#include "chart.h"
+#include "stringgrid.h"
+#include "rangeprogressdialog.h"
+#include "timechartsetup.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+constexpr int kCaptionHeight = 20;
+constexpr int kLeftWidth = 375;
+constexpr PEColor kMarkerGreen = 65280;
+// The decoding progress is shown every this many records: the bar moves smoothly and costs
+// nothing next to the decoding itself.
+constexpr int kProgressStep = 1024;
+
+QLabel* captionBar(const QString& text, QWidget* parent) {
+    auto* bar = new QLabel(text, parent);
+    bar->setAlignment(Qt::AlignCenter);
+    bar->setFixedHeight(kCaptionHeight);
+    bar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->setAutoFillBackground(true);
+    bar->setCursor(Qt::PointingHandCursor);
+    return bar;
+}
+
+QLabel* summaryPanel(QWidget* parent, int tag) {
+    auto* panel = new QLabel(parent);
+    panel->setProperty("Tag", tag);
+    panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    panel->setStyleSheet(
+        QStringLiteral("QLabel { background: black; color: yellow; font-weight: bold; }"));
+    panel->setCursor(Qt::PointingHandCursor);
+    panel->setMinimumHeight(22);
+    return panel;
+}
+
+// The decoding progress window, and the hourglass while it is up: both go whatever ends
+// ShowDataSet.
+class DecodingProgress {
+public:
+    explicit DecodingProgress(QWidget* owner, int records) : m_scope(new RangeProgressDialog(owner)) {
+        m_scope->setWindowTitle(QStringLiteral("data decoding progress"));
+        m_scope->SText1->setText(QStringLiteral("Now is decoding data,please wait !"));
+        m_scope->SText1->show();
+        m_scope->Progress1->setRange(0, std::max(records, 1));
+        m_scope->Progress1->setValue(0);
+        m_scope->Progress1->show();
+        m_scope->ClearResult();
+        m_scope->show();
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~DecodingProgress() { QGuiApplication::restoreOverrideCursor(); }
+    DecodingProgress(const DecodingProgress&) = delete;
+    DecodingProgress& operator=(const DecodingProgress&) = delete;
+    void position(int i) { m_scope->Progress1->setValue(i); }
+
+private:
+    std::unique_ptr<RangeProgressDialog> m_scope;
+};
+
+// Shows the table again however its filling ends.
+class ShowOnExit {
+public:
+    explicit ShowOnExit(QWidget* w) : m_widget(w) {}
+    ~ShowOnExit() { m_widget->show(); }
+    ShowOnExit(const ShowOnExit&) = delete;
+    ShowOnExit& operator=(const ShowOnExit&) = delete;
+
+private:
+    QWidget* m_widget;
+};
+
+} // namespace
+
+DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("DataLogger"));
+    setObjectName(QStringLiteral("dataLoggerWindow"));
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setChildrenCollapsible(false);
+
+    auto* left = new QWidget(Splitter1);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    StaticText1 = captionBar(QStringLiteral("Data Sets"), left);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    dataSetList = new StringGrid(left);
+    dataSetList->setObjectName(QStringLiteral("dataSetList"));
+    QFont listFont = dataSetList->font();
+    listFont.setPixelSize(15);
+    dataSetList->setFont(listFont);
+    dataSetList->setColCount(6);
+    dataSetList->setRowCount(2);
+    dataSetList->setFixedRows(1);
+    dataSetList->setFixedCols(0);
+    dataSetList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dataSetList->setSelectionMode(QAbstractItemView::SingleSelection);
+    dataSetList->viewport()->setCursor(Qt::PointingHandCursor);
+    dataSetList->setRow(0, {QStringLiteral("Set"), QStringLiteral("DATE"), QStringLiteral("TIME"),
+                      QStringLiteral("Function"), QStringLiteral("Rate"), QStringLiteral("Nums")});
+    fitListColumns();
+    dataSetList->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    auto* summary = new QWidget(left);
+    auto* grid = new QGridLayout(summary);
+    grid->setContentsMargins(4, 4, 4, 4);
+    auto* maxCaption = new QLabel(QStringLiteral("MAX"), summary);
+    auto* minCaption = new QLabel(QStringLiteral("MIN"), summary);
+    for (QLabel* caption : {maxCaption, minCaption})
+        caption->setStyleSheet(QStringLiteral("QLabel { color: #c8a000; font-weight: bold; }"));
+    lblRHMAX = summaryPanel(summary, 1);
+    lblRHMAX->setObjectName(QStringLiteral("lblRHMAX"));
+    lblRHMIN = summaryPanel(summary, 2);
+    lblRHMIN->setObjectName(QStringLiteral("lblRHMIN"));
+    grid->addWidget(maxCaption, 0, 0);
+    grid->addWidget(lblRHMAX, 0, 1);
+    grid->addWidget(minCaption, 1, 0);
+    grid->addWidget(lblRHMIN, 1, 1);
+    grid->setColumnStretch(1, 1);
+
+    leftLayout->addWidget(StaticText1);
+    leftLayout->addWidget(dataSetList, 1);
+    leftLayout->addWidget(summary);
+
+    Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
+    Splitter2->setChildrenCollapsible(false);
+    auto* upper = new QWidget(Splitter2);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    StaticText3 = captionBar(QStringLiteral("Graph"), upper);
+    StaticText3->setObjectName(QStringLiteral("StaticText3"));
+    chart = new Chart(upper);
+    chart->setObjectName(QStringLiteral("chart"));
+    upperLayout->addWidget(StaticText3);
+    upperLayout->addWidget(chart, 1);
+
+    auto* lower = new QWidget(Splitter2);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->setSpacing(0);
+    StaticText4 = captionBar(QStringLiteral("Tabular"), lower);
+    StaticText4->setObjectName(QStringLiteral("StaticText4"));
+    recordTable = new StringGrid(lower);
+    recordTable->setObjectName(QStringLiteral("recordTable"));
+    recordTable->setToolTip(QStringLiteral("click to position this data on graph"));
+    recordTable->viewport()->setCursor(Qt::PointingHandCursor);
+    recordTable->setFixedColor(Qt::white);
+    recordTable->setColCount(9);
+    recordTable->setRowCount(2);
+    recordTable->setFixedRows(1);
+    recordTable->setFixedCols(1);
+    recordTable->setShowGrid(true);
+    recordTable->setDefaultRowHeight(20);
+    recordTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    recordTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    recordTable->setRow(0, {QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
+                      QStringLiteral("VALUE"), QStringLiteral("RANGE")});
+    const int defaultWidth = recordTable->DefaultColWidth();
+    recordTable->setColWidths(0, int(defaultWidth * 0.8));
+    recordTable->setColWidths(1, int(defaultWidth * 1.4));
+    recordTable->setColWidths(2, int(defaultWidth * 1.3));
+    for (int col = 3; col <= 5; ++col)
+        recordTable->setColWidths(col, defaultWidth);
+    lowerLayout->addWidget(StaticText4);
+    lowerLayout->addWidget(recordTable, 1);
+
+    Splitter2->addWidget(upper);
+    Splitter2->addWidget(lower);
+    Splitter1->addWidget(left);
+    Splitter1->addWidget(Splitter2);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Splitter1);
+    resize(ClientWidth, ClientHeight);
+
+    SetupTimeChart(chart, 4, 0, 0);
+    HighlightPane(Pane::DataSets);
+
+    for (QWidget* w : {static_cast<QWidget*>(StaticText1), static_cast<QWidget*>(StaticText3),
+                       static_cast<QWidget*>(StaticText4), static_cast<QWidget*>(lblRHMAX),
+                       static_cast<QWidget*>(lblRHMIN)})
+        w->installEventFilter(this);
+    connect(dataSetList, &QAbstractItemView::clicked, this,
+            ErrorBoundary::Guard([this] { onDataSetClicked(); }));
+    connect(recordTable, &QAbstractItemView::clicked, this,
+            ErrorBoundary::Guard([this] { onRecordClicked(); }));
+    connect(chart, &Chart::OnDataHotSpot, this, [this](Chart*, bool, int, int point) {
+        ErrorBoundary::Run([this, point] { onChartHotSpot(point); });
+    });
+    connect(chart, &Chart::OnClick, this,
+            ErrorBoundary::Guard([this] { onChartClick(); }));
+}
+
+DataLoggerWindow::~DataLoggerWindow() = default;
+
+void DataLoggerWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The chart takes the upper half of the right pane, the list two thirds of the left.
+    const int h = height();
+    Splitter1->setSizes({kLeftWidth, std::max(width() - kLeftWidth, 100)});
+    fitListColumns();
+    Splitter2->setSizes({h / 2, h - h / 2});
+    dataSetList->setMinimumHeight(std::min(h / 3 * 2, h - 120) - kCaptionHeight);
+}
+
+// ---- data ----------------------------------------------------------------------------------
+
+void DataLoggerWindow::fitListColumns() {
+    // The list's least widths, widened to its longest text (dates in the user's short format
+    // differ in length from one region to another).
+    static constexpr int kLeastWidths[] = {25, 60, 60, 65, 40, 40};
+    const QFontMetrics metrics(dataSetList->font());
+    int total = 0;
+    for (int col = 0; col < dataSetList->ColCount(); ++col) {
+        int width = kLeastWidths[col];
+        for (int row = 0; row < dataSetList->RowCount(); ++row)
+            width = std::max(width, metrics.horizontalAdvance(dataSetList->Cells(col, row)) + 12);
+        dataSetList->setColWidths(col, width);
+        total += width;
+    }
+    // The left pane shows the whole list when the window is wide enough for it.
+    const int wanted = total + dataSetList->verticalScrollBar()->sizeHint().width() + 4;
+    const QList<int> sizes = Splitter1->sizes();
+    if (sizes.size() == 2 && sizes[0] < wanted && sizes[0] + sizes[1] > wanted + 300)
+        Splitter1->setSizes({wanted, sizes[0] + sizes[1] - wanted});
+}
+
+void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
+    m_image = image;
+    m_sets = sets;
+    m_shownSet = -1;
+    dataSetList->setRowCount(int(sets.size()) + 1);
+    if (sets.isEmpty())
+        dataSetList->clearRow(1);
+    for (int k = 0; k < sets.size(); ++k)
+        dataSetList->setRow(k + 1, sets[k].ListRow(k));
+    dataSetList->setTopRow(1);
+    fitListColumns();
+    if (sets.isEmpty())
+        return;
+    dataSetList->SelectRow(1, 0, 4);
+    ShowDataSet(0);
+}
+
+void DataLoggerWindow::ShowDataSet(int index) {
+    if (index < 0 || index >= m_sets.size())
+        return;
+    const DataSetInfo& info = m_sets[index];
+    const int n = info.RecordCount;
+    DecodingProgress progress(this, n);
+    ShowOnExit showTable(recordTable);
+    recordTable->hide();
+    recordTable->setRowCount(2);
+    recordTable->clearRow(1);
+    m_shownSet = index;
+    MaxRow = 0;
+    MinRow = 0;
+    lblRHMAX->clear();
+    lblRHMIN->clear();
+
+    const DecodedDataSet set = DecodeDataSet(m_image, info);
+    recordTable->setRowCount(std::max(n, 1) + 1);
+    for (int i = 0; i < set.count(); ++i) {
+        if (i % kProgressStep == 0)
+            progress.position(i);
+        recordTable->setRow(i + 1, set.Rows[i]);
+    }
+    recordTable->setTopRow(1);
+    MaxRow = set.MaxRow;
+    MinRow = set.MinRow;
+    lblRHMAX->setText(set.MaxText);
+    lblRHMIN->setText(set.MinText);
+
+    // The chart last: a damaged chart template stops here, with the table already filled.
+    const double step = info.IntervalSeconds / 86400.0;
+    SetupTimeChart(chart, n, info.StartTime, info.StartTime + n * step);
+    chart->setAllowPopup(false);
+    for (int i = 0; i < set.count(); ++i) {
+        chart->setXDataII(0, i, set.X[i]);
+        chart->setYData(0, i, float(set.Y[i]));
+    }
+    if (set.AxisLimit) {
+        chart->setManualMaxY(*set.AxisLimit);
+        chart->setManualMinY(-*set.AxisLimit);
+    }
+    chart->setYAxisLabel(set.BaseUnit);
+    chart->setShowVertLineAnnotations(true);
+    if (n > 0)
+        MarkChartPoint(0);
+    chart->setPEnarg1(0);
+    chart->setPEnarg2(0);
+    chart->setPEactions(sgResetImage);
+    chart->setPEactions(sgInvalidateImage);
+    chart->setPEactions(sgUndoZoom);
+}
+
+// ---- panes, marker and selection -----------------------------------------------------------
+
+void DataLoggerWindow::HighlightPane(Pane pane) {
+    m_pane = pane;
+    const std::pair<QLabel*, Pane> bars[] = {
+        {StaticText1, Pane::DataSets}, {StaticText3, Pane::Graph}, {StaticText4, Pane::Tabular}};
+    for (const auto& [bar, which] : bars) {
+        QPalette p = bar->palette();
+        const bool on = which == pane;
+        p.setColor(QPalette::Window, on ? QColor(Qt::blue) : palette().color(QPalette::Button));
+        p.setColor(QPalette::WindowText,
+                   on ? QColor(Qt::white) : palette().color(QPalette::WindowText));
+        bar->setPalette(p);
+    }
+}
+
+void DataLoggerWindow::redrawChart() {
+    chart->setPEnarg1(0);
+    chart->setPEnarg2(0);
+    chart->setPEactions(sgResetImage);
+    chart->setPEactions(sgInvalidateImage);
+}
+
+void DataLoggerWindow::MarkChartPoint(int p) {
+    if (p < 0 || p >= chart->Points() || p + 1 >= recordTable->RowCount())
+        return;
+    chart->setLineAnnotationTextSize(100);
+    chart->setVertLineAnnotation(0, chart->XDataII(0, p));
+    chart->setVertLineAnnotationType(0, 2);
+    chart->setVertLineAnnotationColor(0, kMarkerGreen);
+    chart->setVertLineAnnotationText(0, recordTable->Cells(2, p + 1) + ' ' + recordTable->Cells(3, p + 1) +
+                                                ' ' + recordTable->Cells(4, p + 1));
+    redrawChart();
+}
+
+void DataLoggerWindow::SelectTableRow(int r) {
+    if (m_shownSet < 0 || r < 1 || r >= recordTable->RowCount())
+        return;
+    recordTable->SelectRow(r, 1, recordTable->ColCount() - 1);
+    const int visible = recordTable->VisibleRowCount();
+    recordTable->setTopRow(r > visible ? r - visible / 2 : 1);
+    recordTable->viewport()->update();
+    MarkChartPoint(r - 1);
+}
+
+// ---- handlers ------------------------------------------------------------------------------
+
+void DataLoggerWindow::onDataSetClicked() {
+    const int row = dataSetList->Row();
+    if (row < 1)
+        return;
+    ShowDataSet(row - 1);
+}
+
+void DataLoggerWindow::onRecordClicked() {
+    HighlightPane(Pane::Tabular);
+    if (m_shownSet >= 0)
+        MarkChartPoint(recordTable->Row() - 1);
+}
+
+void DataLoggerWindow::onChartHotSpot(int point) {
+    SelectTableRow(point + 1);
+}
+
+void DataLoggerWindow::lblRHMAXClick(int tag) {
+    const int row = tag == 1 ? MaxRow : tag == 2 ? MinRow : 0;
+    if (row > 0)
+        SelectTableRow(row);
+}
+
+void DataLoggerWindow::StaticText1Click() {
+    HighlightPane(Pane::DataSets);
+}
+
+void DataLoggerWindow::StaticText3Click() {
+    HighlightPane(Pane::Graph);
+}
+
+void DataLoggerWindow::onChartClick() {
+    HighlightPane(Pane::Graph);
+}
+
+void DataLoggerWindow::StaticText4Click() {
+    HighlightPane(Pane::Tabular);
+}
+
+bool DataLoggerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == StaticText1)
+            StaticText1Click();
+        else if (watched == StaticText3)
+            StaticText3Click();
+        else if (watched == StaticText4)
+            StaticText4Click();
+        else if (watched == lblRHMAX || watched == lblRHMIN) {
+            const int tag = watched->property("Tag").toInt();
+            ErrorBoundary::Run([this, tag] { lblRHMAXClick(tag); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- closing -------------------------------------------------------------------------------
+
+bool DataLoggerWindow::FormCloseQuery() {
+    if (!LoggerDataLoaded)
+        return true;
+    Dialogs::Request question;
+    question.icon = QMessageBox::Question;
+    question.title = QStringLiteral("Confirm");
+    question.text = QStringLiteral("Save DataLogger Data ?");
+    question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    switch (Dialogs::Ask(this, question)) {
+    case QMessageBox::Yes:
+        return OnSaveRequested && OnSaveRequested();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void DataLoggerWindow::closeEvent(QCloseEvent* event) {
+    // A save that throws is reported by the boundary and keeps the window open.
+    bool close = false;
+    ErrorBoundary::Run([this, &close] { close = FormCloseQuery(); });
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "datasetinfo.h"
+#include "loggerimage.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+
+class Chart;
+class QLabel;
+class QSplitter;
+class StringGrid;
+
+// The child window "DataLogger": what the meter's logger memory held after Load Data. The
+// data-set list dataSetList on the left with the MAX and MIN panels of the shown set below it; on
+// the right the chart chart and the record table recordTable of the set chosen in the list.
+// Three caption bars ("Data Sets", "Graph", "Tabular") show which pane the user works in.
+//
+// A click on a table row puts the chart's vertical marker on that record; a click on a chart
+// point, or on the MAX or MIN panel, selects the record's row, scrolls it into the middle of
+// the table and moves the marker there. Clicks that refer to nothing (no sets yet, an empty
+// panel) do nothing.
+//
+// The window holds the data sets and the image of the last successful download and nothing
+// else; the download itself and the logger port belong to LoggerCommands.
+class DataLoggerWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DataLoggerWindow(QWidget* parent = nullptr);
+    ~DataLoggerWindow() override;
+
+    static constexpr int ClientWidth = 800;
+    static constexpr int ClientHeight = 600;
+
+    enum class Pane { DataSets, Graph, Tabular };
+
+    // Closing asks "Save DataLogger Data ?" while this is set (after the program's first
+    // successful download; it is never cleared again).
+    bool LoggerDataLoaded = false;
+
+    // Runs the program's Save command on this window when the user answers Yes to the closing
+    // question. Returns false when the save was cancelled or failed: the window then stays
+    // open. Set by the main window (through LoggerCommands::SaveWindow); while no save
+    // command is there, Yes keeps the window open rather than lose the data.
+    std::function<bool()> OnSaveRequested;
+
+    // Replaces the data sets and the data area with those of a successful download, fills
+    // the data-set list, selects its first row and shows set 0. Throws ChartError like
+    // ShowDataSet (the list is filled by then).
+    void ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets);
+    // Decodes set `index` into recordTable, chart and the MAX/MIN panels, with a progress
+    // window while it works. A set index outside the list does nothing. When the chart setup
+    // fails (a damaged chart template) the table is still shown, the progress window closed
+    // and the cursor restored before the ChartError goes on to the caller.
+    void ShowDataSet(int index);
+
+    // Colours `pane`'s caption bar white on blue and the other two as normal.
+    void HighlightPane(Pane pane);
+    Pane HighlightedPane() const { return m_pane; }
+    // Puts the chart's marker on point `p` and labels it with the TIME, VALUE and RANGE of
+    // table row p + 1.
+    void MarkChartPoint(int p);
+    // Selects table row `r` (columns 1 to the last), scrolls it to the middle of the table
+    // when it lies below the first screenful (else to the top), and marks point r - 1.
+    void SelectTableRow(int r);
+
+    // Handlers.
+    void onDataSetClicked();
+    void onRecordClicked();
+    void onChartHotSpot(int point);
+    // A click on the MAX (Tag 1) or MIN (Tag 2) panel.
+    void lblRHMAXClick(int tag);
+    void StaticText1Click();
+    void StaticText3Click();
+    void onChartClick();
+    void StaticText4Click();
+    // True when the window may close (the closing question was answered Yes with a
+    // successful save, or No, or not asked).
+    bool FormCloseQuery();
+
+    const QList<DataSetInfo>& DataSets() const { return m_sets; }
+    // The set the table and chart show, -1 before any.
+    int ShownSet() const { return m_shownSet; }
+    // Rows of the shown set's largest and smallest value, 0 when there is none.
+    int MaxRow = 0;
+    int MinRow = 0;
+
+    // Controls.
+    QLabel* StaticText1;
+    StringGrid* dataSetList;
+    QLabel* lblRHMAX;
+    QLabel* lblRHMIN;
+    QLabel* StaticText3;
+    Chart* chart;
+    QLabel* StaticText4;
+    StringGrid* recordTable;
+    QSplitter* Splitter1;
+    QSplitter* Splitter2;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void redrawChart();
+    void fitListColumns();
+
+    LoggerImage m_image;
+    QList<DataSetInfo> m_sets;
+    int m_shownSet = -1;
+    Pane m_pane = Pane::DataSets;
+    bool m_shown = false;
+};

@@ -1,0 +1,96 @@
+#include "factorycheckwindow.h"
+
+#include "dialogs.h"
+#include "stringgrid.h"
+
+#include <QLabel>
+
+namespace {
+
+QLabel* valueBox(QWidget* parent, const char* name, const QRect& geometry) {
+    auto* box = new QLabel(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(geometry);
+    box->setAutoFillBackground(true);
+    box->setFrameShape(QFrame::Box);
+    box->setIndent(4);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    box->setPalette(palette);
+    return box;
+}
+
+} // namespace
+
+FactoryCheckWindow::FactoryCheckWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("factoryCheckWindow"));
+    setWindowTitle(QStringLiteral("出廠記憶體檢查"));
+    setFixedSize(424, 525);
+
+    Label1 = new QLabel(QStringLiteral("記錄時間間隔"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(24, 20, 112, 24);
+    lbl1 = valueBox(this, "lbl1", QRect(140, 20, 260, 24));
+    Label2 = new QLabel(QStringLiteral("電表設定時間"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(24, 56, 112, 24);
+    lbl2 = valueBox(this, "lbl2", QRect(140, 56, 260, 24));
+
+    checkLines = new StringGrid(this);
+    checkLines->setObjectName(QStringLiteral("checkLines"));
+    checkLines->setFixedRows(0);
+    checkLines->setFixedCols(0);
+    checkLines->setColCount(1);
+    checkLines->setRowCount(1);
+    checkLines->setDefaultRowHeight(16);
+    checkLines->setGeometry(84, 96, 256, 525 - 96 - 12);
+    checkLines->setColWidths(0, 256 - 2 * checkLines->frameWidth());
+}
+
+QStringList FactoryCheckWindow::Lines() const {
+    QStringList lines;
+    for (int row = 0; row < m_lines; ++row)
+        lines += checkLines->Cells(0, row);
+    return lines;
+}
+
+void FactoryCheckWindow::clear() {
+    lbl1->clear();
+    lbl2->clear();
+    checkLines->setRowCount(1);
+    checkLines->setCells(0, 0, QString());
+    m_lines = 0;
+    checkLines->setTopRow(0);
+}
+
+void FactoryCheckWindow::showHeader(const QString& interval, const QString& timeLabel) {
+    lbl1->setText(interval);
+    lbl2->setText(timeLabel);
+}
+
+void FactoryCheckWindow::addLine(const QString& line) {
+    if (m_lines > 0)
+        checkLines->setRowCount(m_lines + 1);
+    checkLines->setCells(0, m_lines, line);
+    ++m_lines;
+    scrollToLast();
+}
+
+void FactoryCheckWindow::rewriteLastLine(const QString& line) {
+    if (m_lines == 0) {
+        addLine(line);
+        return;
+    }
+    checkLines->setCells(0, m_lines - 1, line);
+    scrollToLast();
+}
+
+void FactoryCheckWindow::tell(const QString& message) {
+    Dialogs::ShowMessage(this, message);
+}
+
+void FactoryCheckWindow::scrollToLast() {
+    checkLines->setTopRow(std::max(0, checkLines->RowCount() - checkLines->VisibleRowCount()));
+    checkLines->viewport()->update();
+}

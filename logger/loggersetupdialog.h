@@ -1,0 +1,50 @@
+#pragma once
+
+#include "loggersetup.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <optional>
+
+class QComboBox;
+class QDateEdit;
+class QTimeEdit;
+class QPushButton;
+
+namespace Ui {
+class LoggerSetupDialog;
+}
+
+// "Setup Recording Interval": the logger's settings as the meter holds them, for the user to
+// change. The interval box offers the nine choices and takes a typed text as well (the setup
+// checks that text, not the dialog); the date and time pickers hold the start time the meter
+// gives its next recording. The dialog only edits: its caller reads choice() and applies it.
+class LoggerSetupDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit LoggerSetupDialog(QWidget* parent = nullptr);
+    ~LoggerSetupDialog() override;
+
+    QComboBox* ComboBox1 = nullptr;
+    QDateEdit* DatePicker = nullptr;
+    QTimeEdit* TimePicker = nullptr;
+    QPushButton* btnOK = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+    // Shows `settings`: the interval's choice (an interval no choice stands for leaves the box
+    // showing "1 second" with nothing chosen) and the start time in the pickers.
+    void setSettings(const LoggerSettings& settings);
+    // What the dialog holds now.
+    LoggerSetupChoice choice() const;
+
+    // A new dialog filled with `current`, shown modally in the middle of the screen: the
+    // user's choice after OK, std::nullopt after Cancel.
+    static std::optional<LoggerSetupChoice> Ask(QWidget* parent, const LoggerSettings& current);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::LoggerSetupDialog> ui;
+};

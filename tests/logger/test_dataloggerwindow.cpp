@@ -1,0 +1,218 @@
+// The data-logger window on its own, offscreen: marker and row selection, the MAX and MIN
+// panels, the caption bars, the closing question and a damaged chart template.
+#include "dialogs.h"
+#include "errorboundary.h"
+#include "loggerimagebuilder.h"
+#include "loggerparse.h"
+#include "chart.h"
+#include "stringgrid.h"
+#include "dataloggerwindow.h"
+#include "rangeprogressdialog.h"
+#include "timechartsetup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A window showing a 500-record voltage set (record i: i counts in range 1, V) and a set
+// whose records are all overloaded.
+std::unique_ptr<DataLoggerWindow> windowWithSets() {
+    QList<quint16> ramp;
+    for (int i = 0; i < 500; ++i)
+        ramp << quint16(0x1000 | (i * 7 % 3000));
+    LoggerImageBuilder b;
+    b.addSet(10000, 0xB0, 0x08, ramp);
+    b.addSet(10000, 0xB0, 0x08, {0x1FA0, 0x9FA0, 0x1FFF});
+    const LoggerImage image(b.blocks());
+    const LoggerParse parse = ParseLoggerImage(image, 0);
+    auto w = std::make_unique<DataLoggerWindow>();
+    w->resize(DataLoggerWindow::ClientWidth, DataLoggerWindow::ClientHeight);
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()) || parse.Result != DownloadResult::Loaded)
+        qFatal("window not shown or image not parsed");
+    w->ShowLoggerData(image, parse.Sets);
+    return w;
+}
+
+QString rowText(StringGrid* g, int r) {
+    return g->Cells(2, r) + ' ' + g->Cells(3, r) + ' ' + g->Cells(4, r);
+}
+
+QColor barColour(QLabel* bar) {
+    return bar->palette().color(QPalette::Window);
+}
+
+} // namespace
+
+class TestDataLoggerWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void chartPointsRowsAndPanels();
+    void captionBarsFollowClicks();
+    void closingQuestion();
+    void damagedChartTemplate();
+};
+
+void TestDataLoggerWindow::chartPointsRowsAndPanels() {
+    auto w = windowWithSets();
+    StringGrid* g = w->recordTable;
+    QCOMPARE(g->RowCount(), 501);
+    const int visible = g->VisibleRowCount();
+    QVERIFY2(visible > 4 && visible < 56, qPrintable(QString::number(visible)));
+
+    // A chart point below the first screenful: its row is selected (columns 1..8) and put in
+    // the middle, the marker moves to the point with the row's texts.
+    w->onChartHotSpot(56);
+    QCOMPARE(g->Row(), 57);
+    QCOMPARE(g->TopRow(), 57 - visible / 2);
+    const QModelIndexList selected = g->selectionModel()->selectedIndexes();
+    QCOMPARE(selected.size(), 8);
+    for (const QModelIndex& i : selected)
+        QVERIFY(i.row() == 56 && i.column() >= 1);
+    QCOMPARE(w->chart->VertLineAnnotation(0), w->chart->XDataII(0, 56));
+    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 57));
+    QCOMPARE(w->chart->VertLineAnnotationColor(0), PEColor(65280));
+
+    // One in the first screenful: the table goes back to its top.
+    w->onChartHotSpot(2);
+    QCOMPARE(g->Row(), 3);
+    QCOMPARE(g->TopRow(), 1);
+    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 3));
+
+    // A click in the table moves the marker to the clicked row.
+    g->setTopRow(100);
+    const QRect cell = g->visualRect(g->gridModel()->index(104, 3));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(g->Row(), 105);
+    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 105));
+    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
+
+    // MAX and MIN: the ramp peaks at record 429 (2996 counts) and is lowest at record 1.
+    QCOMPARE(w->MaxRow, 429);
+    QCOMPARE(w->MinRow, 1);
+    QTest::mouseClick(w->lblRHMAX, Qt::LeftButton);
+    QCOMPARE(g->Row(), 429);
+    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 429));
+    QVERIFY(w->lblRHMAX->text().startsWith(g->Cells(2, 429) + '\t'));
+    QTest::mouseClick(w->lblRHMIN, Qt::LeftButton);
+    QCOMPARE(g->Row(), 1);
+    QCOMPARE(g->TopRow(), 1);
+
+    // The fixed number column stays in place when the table scrolls sideways.
+    g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
+    QVERIFY(g->horizontalScrollBar()->value() > g->ColWidths(0));
+    QCOMPARE(g->indexAt(QPoint(3, 3)).column(), 0);
+    QVERIFY(g->indexAt(QPoint(g->ColWidths(0) + 3, 3)).column() > 1);
+
+    // A set with every record overloaded: empty panels whose clicks do nothing.
+    w->ShowDataSet(1);
+    QCOMPARE(w->MaxRow, 0);
+    QCOMPARE(w->MinRow, 0);
+    QVERIFY(w->lblRHMAX->text().isEmpty() && w->lblRHMIN->text().isEmpty());
+    w->onChartHotSpot(1);
+    QCOMPARE(g->Row(), 2);
+    QTest::mouseClick(w->lblRHMAX, Qt::LeftButton);
+    QTest::mouseClick(w->lblRHMIN, Qt::LeftButton);
+    QCOMPARE(g->Row(), 2);
+    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 2));
+    // Points and rows that do not exist do nothing.
+    w->onChartHotSpot(7);
+    w->lblRHMAXClick(3);
+    QCOMPARE(g->Row(), 2);
+}
+
+void TestDataLoggerWindow::captionBarsFollowClicks() {
+    auto w = windowWithSets();
+    const QColor normal = barColour(w->StaticText3);
+    QCOMPARE(barColour(w->StaticText1), QColor(Qt::blue));
+    QTest::mouseClick(w->StaticText3, Qt::LeftButton);
+    QCOMPARE(barColour(w->StaticText3), QColor(Qt::blue));
+    QCOMPARE(w->StaticText3->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(barColour(w->StaticText1), normal);
+    QCOMPARE(barColour(w->StaticText4), normal);
+    QTest::mouseClick(w->StaticText4, Qt::LeftButton);
+    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
+    QCOMPARE(barColour(w->StaticText3), normal);
+    QTest::mouseClick(w->StaticText1, Qt::LeftButton);
+    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::DataSets);
+    w->onChartClick();
+    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Graph);
+}
+
+void TestDataLoggerWindow::closingQuestion() {
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        asked << r.text;
+        return answer;
+    });
+    int saves = 0;
+    bool saveSucceeds = false;
+    const auto open = [&](bool loaded) {
+        auto w = windowWithSets();
+        w->LoggerDataLoaded = loaded;
+        w->OnSaveRequested = [&] {
+            ++saves;
+            return saveSucceeds;
+        };
+        return w;
+    };
+
+    // Nothing loaded yet: no question.
+    QVERIFY(open(false)->close());
+    QVERIFY(asked.isEmpty());
+
+    auto w = open(true);
+    QVERIFY(!w->close()); // Cancel
+    QCOMPARE(asked, QStringList{"Save DataLogger Data ?"});
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->recordTable->RowCount(), 501);
+    answer = QMessageBox::Yes; // a save that is cancelled keeps the window
+    QVERIFY(!w->close());
+    QCOMPARE(saves, 1);
+    saveSucceeds = true;
+    QVERIFY(w->close());
+    QCOMPARE(saves, 2);
+
+    answer = QMessageBox::No;
+    QVERIFY(open(true)->close());
+    QCOMPARE(saves, 2);
+    QCOMPARE(asked.size(), 4);
+    Dialogs::SetAnswerer(nullptr);
+}
+
+void TestDataLoggerWindow::damagedChartTemplate() {
+    auto w = windowWithSets();
+    QTemporaryDir dir;
+    QFile bad(dir.filePath("graph.ghf"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray("\xff\x00\x00\x00short", 9));
+    bad.close();
+    SetChartTemplatePath(bad.fileName());
+    QStringList reports;
+    ErrorBoundary::SetReporter([&](const QString& m) { reports << m; });
+
+    w->dataSetList->SelectRow(2, 0, 4);
+    // Through the boundary, as the list's click runs it.
+    QVERIFY(!ErrorBoundary::Run([&] { w->onDataSetClicked(); }));
+
+    SetChartTemplatePath(QString());
+    ErrorBoundary::SetReporter(nullptr);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY(reports[0].contains("graph.ghf"));
+    QVERIFY(w->recordTable->isVisible());
+    QCOMPARE(w->recordTable->RowCount(), 4);
+    QCOMPARE(w->recordTable->Cells(3, 2), QStringLiteral("-OL"));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<RangeProgressDialog*>(top) || !top->isVisible());
+}
+
+QTEST_MAIN(TestDataLoggerWindow)
+#include "test_dataloggerwindow.moc"
