@@ -21,40 +21,40 @@ AboutBox::AboutBox(QWidget* parent)
     // A thin frame, since the box has no window border of its own.
     setStyleSheet(QStringLiteral("AboutBox { border: 1px solid palette(dark); }"));
 
-    Label3 = new QLabel(QStringLiteral("Mendalux for Multimeter"), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
+    programNameLabel = new QLabel(QStringLiteral("Mendalux for Multimeter"), this);
+    programNameLabel->setObjectName(QStringLiteral("Label3"));
     QFont title(QStringLiteral("Arial"));
     title.setPixelSize(20);
     title.setBold(true);
     title.setItalic(true);
-    Label3->setFont(title);
-    Label3->setStyleSheet(QStringLiteral("color: blue;"));
-    Label3->setGeometry(12, 8, 280, 28);
+    programNameLabel->setFont(title);
+    programNameLabel->setStyleSheet(QStringLiteral("color: blue;"));
+    programNameLabel->setGeometry(12, 8, 280, 28);
 
-    Label4 = new QLabel(this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(12, 38, 280, 18);
+    progressLabel = new QLabel(this);
+    progressLabel->setObjectName(QStringLiteral("Label4"));
+    progressLabel->setGeometry(12, 38, 280, 18);
 
     QFont bold = font();
     bold.setBold(true);
-    Label1 = new QLabel(QStringLiteral("Version:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(bold);
-    Label1->setGeometry(12, 64, 60, 20);
+    versionCaption = new QLabel(QStringLiteral("Version:"), this);
+    versionCaption->setObjectName(QStringLiteral("Label1"));
+    versionCaption->setFont(bold);
+    versionCaption->setGeometry(12, 64, 60, 20);
 
-    Label2 = new QLabel(VersionText(), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(bold);
-    Label2->setGeometry(74, 64, 120, 20);
+    versionLabel = new QLabel(VersionText(), this);
+    versionLabel->setObjectName(QStringLiteral("Label2"));
+    versionLabel->setFont(bold);
+    versionLabel->setGeometry(74, 64, 120, 20);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(216, 60, 75, 25);
-    BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(216, 60, 75, 25);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    Label1->installEventFilter(this);
-    Label2->installEventFilter(this);
+    versionCaption->installEventFilter(this);
+    versionLabel->installEventFilter(this);
 }
 
 QString AboutBox::VersionText() {
@@ -62,7 +62,7 @@ QString AboutBox::VersionText() {
 }
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == Label1 || watched == Label2) && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == versionCaption || watched == versionLabel) && event->type() == QEvent::MouseButtonPress) {
         accept();
         return true;
     }

@@ -13,11 +13,11 @@ class AboutBox : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QLabel* Label3;       // program name
-    QLabel* Label4;       // status line while the box is the start-up screen
-    QLabel* Label1;       // "Version:"
-    QLabel* Label2;       // version text
-    QPushButton* BitBtn1; // OK
+    QLabel* programNameLabel;       // program name
+    QLabel* progressLabel;       // status line while the box is the start-up screen
+    QLabel* versionCaption;       // "Version:"
+    QLabel* versionLabel;       // version text
+    QPushButton* okButton; // OK
 
     // The version text of this build ("4.2.0.0" for this release).
     static QString VersionText();

@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
 
     // The start-up screen, painted at once.
     auto* splash = new AboutBox;
-    splash->BitBtn1->hide();
+    splash->okButton->hide();
     splash->show();
     splash->repaint();
     QApplication::processEvents();
@@ -100,7 +100,7 @@ int main(int argc, char* argv[]) {
     MainWindow mainWindow(splash);
     // For production: the factory memory check's menu item, otherwise hidden.
     if (options.factoryCheck)
-        mainWindow.N6->setVisible(true);
+        mainWindow.showFactoryCheckCommand();
     // Maximised; without a window manager that honours it, at least the whole screen.
     if (const QScreen* screen = QApplication::primaryScreen())
         mainWindow.setGeometry(screen->availableGeometry());

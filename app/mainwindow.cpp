@@ -10,6 +10,8 @@
 #include "loggercommands.h"
 #include "loggersetupcommands.h"
 #include "aboutbox.h"
+#include "portselector.h"
+#include "windowarranger.h"
 #include "gaugewindow.h"
 #include "dataloggerwindow.h"
 #include "lcdwindow.h"
@@ -65,26 +67,35 @@ const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
 
 } // namespace
 
-MainWindow::MainWindow(AboutBox* splash) : link(*this), aboutBox(splash) {
+MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(kMainCaption);
-    MdiArea = new QMdiArea(this);
-    MdiArea->setObjectName(QStringLiteral("MdiArea"));
-    MdiArea->setFrameShape(QFrame::NoFrame);
-    MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setCentralWidget(MdiArea);
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setFrameShape(QFrame::NoFrame);
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setCentralWidget(m_mdiArea);
     buildMenu();
     buildToolBar();
     buildStatusBar();
-    Logger = new LoggerCommands(link, MdiArea, this);
+    m_logger = new LoggerCommands(link, m_mdiArea, this);
     const auto loadData = ErrorBoundary::Guard([this] {
-        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { Logger->LoadData1Click(); }); });
+        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->LoadData1Click(); }); });
     });
-    connect(LoadData1, &QAction::triggered, this, loadData);
-    connect(btnLoadData, &QToolButton::clicked, this, loadData);
+    connect(m_loadDataAction, &QAction::triggered, this, loadData);
+    connect(m_loadDataButton, &QToolButton::clicked, this, loadData);
     buildFileCommands();
-    FormCreate();
+
+    connect(&link, &LiveLink::statusTextChanged, this, &MainWindow::setStatusText);
+    connect(&link, &LiveLink::connectionChanged, this, [this](bool connected, int model) {
+        setLoggerCommandsEnabled(connected && model == 122);
+    });
+    connect(m_ports, &PortSelector::progress, this, &MainWindow::showProgress);
+    connect(m_ports, &PortSelector::openFailed, this,
+            [this](const QString& reason) { setStatusText(0, reason); });
+    connect(m_ports, &PortSelector::portChanged, this, &MainWindow::updateCaption);
+    setInitialState();
     // Failures of commands are shown as the program's error message.
     ErrorBoundary::SetReporter(
         [this](const QString& message) { Dialogs::ShowError(this, message); });
@@ -92,10 +103,9 @@ MainWindow::MainWindow(AboutBox* splash) : link(*this), aboutBox(splash) {
 
 MainWindow::~MainWindow() {
     ErrorBoundary::SetReporter(nullptr);
-    link.tickTimer.stop();
-    link.livePort.OnRxChar = nullptr;
-    // Views go before the link they read from.
-    const auto windows = MdiArea->subWindowList();
+    link.stopTicking();
+    // Views go before the link they follow.
+    const auto windows = m_mdiArea->subWindowList();
     for (QMdiSubWindow* w : windows)
         delete w;
 }
@@ -105,135 +115,131 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildMenu() {
     QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setObjectName(QStringLiteral("menuBar"));
+    auto add = [](QMenu* menu, const char* name, const QString& text) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    Open1 = file->addAction(QStringLiteral("&Open"));
-    Save1 = file->addAction(QStringLiteral("&Save"));
-    Print1 = file->addAction(QStringLiteral("&Print"));
-    PrinterSetup1 = file->addAction(QStringLiteral("Printer Setup "));
+    m_openAction = add(file, "openAction", QStringLiteral("&Open"));
+    m_saveAction = add(file, "saveAction", QStringLiteral("&Save"));
+    m_printAction = add(file, "printAction", QStringLiteral("&Print"));
+    m_printerSetupAction = add(file, "printerSetupAction", QStringLiteral("Printer Setup "));
     file->addSeparator();
-    Exit1 = file->addAction(QStringLiteral("&Exit"));
-    connect(Exit1, &QAction::triggered, this, &MainWindow::Exit1Click);
+    m_exitAction = add(file, "exitAction", QStringLiteral("&Exit"));
+    connect(m_exitAction, &QAction::triggered, this, &MainWindow::exitNow);
 
-    DataLogger1 = bar->addMenu(QStringLiteral("&DataLogger"));
-    DataLogger1->setObjectName(QStringLiteral("DataLogger1"));
-    LoadData1 = DataLogger1->addAction(QStringLiteral("&Load Data"));
-    Setup1 = DataLogger1->addAction(QStringLiteral("&Setup"));
-    EraseMemory1 = DataLogger1->addAction(QStringLiteral("&Erase Memory"));
-    LoadData1->setEnabled(false);
+    m_loggerMenu = bar->addMenu(QStringLiteral("&DataLogger"));
+    m_loggerMenu->setObjectName(QStringLiteral("loggerMenu"));
+    m_loadDataAction = add(m_loggerMenu, "loadDataAction", QStringLiteral("&Load Data"));
+    m_loggerSetupAction = add(m_loggerMenu, "loggerSetupAction", QStringLiteral("&Setup"));
+    m_eraseMemoryAction = add(m_loggerMenu, "eraseMemoryAction", QStringLiteral("&Erase Memory"));
+    m_loadDataAction->setEnabled(false);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
-    RealTimeDataRecorder1 = view->addAction(QStringLiteral("&Real Time Data Recorder"));
-    Lcdpanel1 = view->addAction(QStringLiteral("&Lcd panel"));
-    Status1 = view->addAction(QStringLiteral("&Status"));
-    Analog1 = view->addAction(QStringLiteral("&Analog "));
-    connect(RealTimeDataRecorder1, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { RealTimeDataRecorder1Click(); }));
-    connect(Lcdpanel1, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { Lcdpanel1Click(); }));
-    connect(Status1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Status1Click(); }));
-    connect(Analog1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Analog1Click(); }));
+    m_recorderAction = add(view, "recorderAction", QStringLiteral("&Real Time Data Recorder"));
+    m_lcdAction = add(view, "lcdAction", QStringLiteral("&Lcd panel"));
+    m_statusAction = add(view, "statusAction", QStringLiteral("&Status"));
+    m_gaugeAction = add(view, "gaugeAction", QStringLiteral("&Analog "));
+    connect(m_recorderAction, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { showRecorder(); }));
+    connect(m_lcdAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showLcd(); }));
+    connect(m_statusAction, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { showStatistics(); }));
+    connect(m_gaugeAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showGauge(); }));
 
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
     QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
-    Scale1 = graph->addAction(QStringLiteral("&Scale"));
+    m_scaleAction = add(graph, "scaleAction", QStringLiteral("&Scale"));
 
-    Window1 = bar->addMenu(QStringLiteral("Window"));
-    Window1->setObjectName(QStringLiteral("Window1"));
-    Tile1 = Window1->addAction(QStringLiteral("&Tile"));
-    Cascade1 = Window1->addAction(QStringLiteral("&Cascade"));
-    ArrangeIcons1 = Window1->addAction(QStringLiteral("&ArrangeIcons"));
-    connect(Tile1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Tile1Click(); }));
-    connect(Cascade1, &QAction::triggered, this, ErrorBoundary::Guard([this] { Cascade1Click(); }));
-    connect(ArrangeIcons1, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { ArrangeIcons1Click(); }));
-    connect(Window1, &QMenu::aboutToShow, this, &MainWindow::updateWindowMenu);
+    QMenu* window = bar->addMenu(QStringLiteral("Window"));
+    window->setObjectName(QStringLiteral("windowMenu"));
+    m_arranger = new WindowArranger(m_mdiArea, window, this);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    Content1 = help->addAction(QStringLiteral("&Contents"));
-    About1 = help->addAction(QStringLiteral("&About"));
-    connect(Content1, &QAction::triggered, this, ErrorBoundary::Guard([this] { btnHelpClick(); }));
-    connect(About1, &QAction::triggered, this, ErrorBoundary::Guard([this] { About1Click(); }));
+    m_helpAction = add(help, "helpAction", QStringLiteral("&Contents"));
+    m_aboutAction = add(help, "aboutAction", QStringLiteral("&About"));
+    connect(m_helpAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showHelp(); }));
+    connect(m_aboutAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showAbout(); }));
 
     // The factory memory check has a hidden menu item (ql350 --factory-check shows it).
-    N6 = bar->addAction(QStringLiteral("出廠記憶體檢查"));
-    N6->setObjectName(QStringLiteral("N6"));
-    N6->setVisible(false);
+    m_factoryCheckAction = bar->addAction(QStringLiteral("出廠記憶體檢查"));
+    m_factoryCheckAction->setObjectName(QStringLiteral("factoryCheckAction"));
+    m_factoryCheckAction->setVisible(false);
 
     // The logger commands start once neither live step runs.
-    loggerSetupCommands = new LoggerSetupCommands(link, MdiArea, this);
+    m_loggerSetup = new LoggerSetupCommands(link, m_mdiArea, this);
     auto whenIdle = [this](void (LoggerSetupCommands::*handler)()) {
         return [this, handler] {
             link.WhenIdle(
-                this, ErrorBoundary::Guard([this, handler] { (loggerSetupCommands->*handler)(); }));
+                this, ErrorBoundary::Guard([this, handler] { (m_loggerSetup->*handler)(); }));
         };
     };
-    connect(Setup1, &QAction::triggered, this, whenIdle(&LoggerSetupCommands::Setup2Click));
-    connect(EraseMemory1, &QAction::triggered, this,
+    connect(m_loggerSetupAction, &QAction::triggered, this,
+            whenIdle(&LoggerSetupCommands::Setup2Click));
+    connect(m_eraseMemoryAction, &QAction::triggered, this,
             whenIdle(&LoggerSetupCommands::EraseMemory1Click));
-    connect(N6, &QAction::triggered, this, whenIdle(&LoggerSetupCommands::N6Click));
+    connect(m_factoryCheckAction, &QAction::triggered, this,
+            whenIdle(&LoggerSetupCommands::N6Click));
 }
 
 void MainWindow::buildToolBar() {
-    panMenu = addToolBar(QStringLiteral("panMenu"));
-    panMenu->setObjectName(QStringLiteral("panMenu"));
-    panMenu->setMovable(false);
-    panMenu->setFixedHeight(50);
-    panMenu->setIconSize(QSize(32, 32));
+    m_toolBar = addToolBar(QStringLiteral("toolBar"));
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFixedHeight(50);
+    m_toolBar->setIconSize(QSize(32, 32));
 
     auto button = [this](const char* name, ToolIcon icon, const QString& hint) {
-        auto* b = new QToolButton(panMenu);
+        auto* b = new QToolButton(m_toolBar);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoRaise(true); // flat
         b->setIcon(QIcon(QPixmap::fromImage(ToolIconPicture(icon))));
         b->setFixedSize(44, 44);
         setHint(b, hint);
-        panMenu->addWidget(b);
+        m_toolBar->addWidget(b);
         return b;
     };
-    SpeedButton4 = button("SpeedButton4", ToolIcon::OpenFile,
+    m_openButton = button("openButton", ToolIcon::OpenFile,
                           QStringLiteral("open file| open a data file to analysis"));
-    SpeedButton2 = button("SpeedButton2", ToolIcon::SaveFile, QStringLiteral("save file"));
-    btnLoadData =
-        button("btnLoadData", ToolIcon::LoadData, QStringLiteral("load data from multimeter"));
-    btnLoadData->setEnabled(false);
-    SpeedButton3 = button("SpeedButton3", ToolIcon::Print, QStringLiteral("print"));
-    SpeedButton1 = button("SpeedButton1", ToolIcon::Schedule, QStringLiteral("timer program |"));
-    connect(SpeedButton1, &QToolButton::clicked, this,
-            ErrorBoundary::Guard([this] { SpeedButton1Click(); }));
-    btnOutputGraph =
-        button("btnOutputGraph", ToolIcon::OutputGraph, QStringLiteral("output list to graph"));
-    btnOutputGraph->setEnabled(false);
-    btnHelp = button("btnHelp", ToolIcon::Help, QStringLiteral("help "));
-    connect(btnHelp, &QToolButton::clicked, this, ErrorBoundary::Guard([this] { btnHelpClick(); }));
+    m_saveButton = button("saveButton", ToolIcon::SaveFile, QStringLiteral("save file"));
+    m_loadDataButton =
+        button("loadDataButton", ToolIcon::LoadData, QStringLiteral("load data from multimeter"));
+    m_loadDataButton->setEnabled(false);
+    m_printButton = button("printButton", ToolIcon::Print, QStringLiteral("print"));
+    m_scheduleButton =
+        button("scheduleButton", ToolIcon::Schedule, QStringLiteral("timer program |"));
+    connect(m_scheduleButton, &QToolButton::clicked, this,
+            ErrorBoundary::Guard([this] { showSchedule(); }));
+    m_listToGraphButton =
+        button("listToGraphButton", ToolIcon::OutputGraph, QStringLiteral("output list to graph"));
+    m_listToGraphButton->setEnabled(false);
+    m_helpButton = button("helpButton", ToolIcon::Help, QStringLiteral("help "));
+    connect(m_helpButton, &QToolButton::clicked, this, ErrorBoundary::Guard([this] { showHelp(); }));
 
-    SpeedButton7 = new QToolButton(panMenu);
-    SpeedButton7->setObjectName(QStringLiteral("SpeedButton7"));
-    SpeedButton7->setAutoRaise(true);
-    SpeedButton7->setText(QStringLiteral("Undo Zoom"));
-    SpeedButton7->setFixedHeight(44);
-    panMenu->addWidget(SpeedButton7);
+    m_undoZoomButton = new QToolButton(m_toolBar);
+    m_undoZoomButton->setObjectName(QStringLiteral("undoZoomButton"));
+    m_undoZoomButton->setAutoRaise(true);
+    m_undoZoomButton->setText(QStringLiteral("Undo Zoom"));
+    m_undoZoomButton->setFixedHeight(44);
+    m_toolBar->addWidget(m_undoZoomButton);
 
-    panMenu->addSeparator();
-    ComboBoxDeviceName = new QComboBox(panMenu);
-    ComboBoxDeviceName->setObjectName(QStringLiteral("ComboBoxDeviceName"));
-    ComboBoxDeviceName->setEditable(true);
-    ComboBoxDeviceName->setInsertPolicy(QComboBox::NoInsert);
-    ComboBoxDeviceName->setMinimumWidth(160);
-    ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
-    panMenu->addWidget(ComboBoxDeviceName);
+    m_toolBar->addSeparator();
+    m_ports = new PortSelector(link, m_toolBar);
+    m_toolBar->addWidget(m_ports->box());
 }
 
 void MainWindow::buildStatusBar() {
     QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(false);
-    StatusPanel0 = new QLabel(bar);
-    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel1 = new QLabel(bar);
-    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
+    m_statusPanel0 = new QLabel(bar);
+    m_statusPanel0->setObjectName(QStringLiteral("statusPanel0"));
+    m_statusPanel1 = new QLabel(bar);
+    m_statusPanel1->setObjectName(QStringLiteral("statusPanel1"));
+    for (QLabel* panel : {m_statusPanel0, m_statusPanel1}) {
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(0);
@@ -242,58 +248,42 @@ void MainWindow::buildStatusBar() {
 }
 
 void MainWindow::buildFileCommands() {
-    Files = new FileCommands(MdiArea, this);
-    Files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
-    Files->addTableWindow<DataLoggerWindow>(&DataLoggerWindow::recordTable, &DataLoggerWindow::chart);
+    m_files = new FileCommands(m_mdiArea, this);
+    m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
+    m_files->addTableWindow<DataLoggerWindow>(&DataLoggerWindow::recordTable,
+                                              &DataLoggerWindow::chart);
     // The data-logger window's closing question saves its table with the same command.
-    Logger->SaveWindow = [this](DataLoggerWindow* window) {
-        return window && Files->SaveTable(window->recordTable);
+    m_logger->SaveWindow = [this](DataLoggerWindow* window) {
+        return window && m_files->SaveTable(window->recordTable);
     };
-    Files->setRecorderChart([this]() -> Chart* { return recorderWindow ? recorderWindow->chart : nullptr; });
-    Files->attach({Open1, Save1, Print1, PrinterSetup1, Scale1, SpeedButton4, SpeedButton2,
-                   SpeedButton3, btnOutputGraph, SpeedButton7});
+    m_files->setRecorderChart(
+        [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
+    m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,
+                     m_openButton, m_saveButton, m_printButton, m_listToGraphButton,
+                     m_undoZoomButton});
 }
 
-void MainWindow::FormCreate() {
-    // The port list: the system's ports, then the emulator.
-    QStringList ports;
-    MeterPort::EnumeratePorts(ports);
-    ports << MeterPort::SimulatorName();
-    ComboBoxDeviceName->addItems(ports);
-    // Item 0, unless it is the emulator: only the user ever picks that one.
-    if (ports.size() > 1)
-        selectPort(0);
-    else
-        ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
-    link.livePort.setDeviceName(MeterPort::DevicePath(portText()));
+void MainWindow::setInitialState() {
+    m_ports->fillPortList();
 
     // Two status bar panels, each half the screen wide.
     const int half = (screen() ? screen()->geometry().width() : 1024) / 2;
-    StatusPanel0->setFixedWidth(half);
-    StatusPanel1->setFixedWidth(half);
+    m_statusPanel0->setFixedWidth(half);
+    m_statusPanel1->setFixedWidth(half);
 
     // Start values.
-    link.recorder.setRecordInterval(2);
+    recorder.setRecordInterval(2);
     const QDateTime now = QDateTime::currentDateTime();
     const QString nowText = DateTimeText::Format(now); // reads back to the same second
-    link.schedule.setInterval(2);
-    link.schedule.setArmed(false);
-    link.schedule.setTexts(nowText, nowText);
-    link.schedule.setTimes(DateTimeToDays(now), DateTimeToDays(now));
+    RecorderSchedule schedule;
+    schedule.setInterval(2);
+    schedule.setArmed(false);
+    schedule.setTexts(nowText, nowText);
+    schedule.setTimes(DateTimeToDays(now), DateTimeToDays(now));
+    recorder.setSchedule(schedule);
 
     // The port used last time.
-    link.state.setPortIndex(ReadLastConnectedPort());
-
-    // The port changes once the user has settled on a port: an item picked from the list, or
-    // a typed name confirmed with Enter or by leaving the box. Never per keystroke: every
-    // prefix of a typed path ("/", "/dev/tty", ...) would be opened as the meter's port.
-    m_portSettle.setSingleShot(true);
-    m_portSettle.setInterval(50);
-    connect(&m_portSettle, &QTimer::timeout, this,
-            ErrorBoundary::Guard([this] { applyPortChange(); }));
-    connect(ComboBoxDeviceName, &QComboBox::activated, this, &MainWindow::ComboBoxDeviceNameChange);
-    connect(ComboBoxDeviceName->lineEdit(), &QLineEdit::editingFinished, this,
-            &MainWindow::ComboBoxDeviceNameChange);
+    link.setPortIndex(ReadLastConnectedPort());
 }
 
 int MainWindow::ReadLastConnectedPort() {
@@ -312,6 +302,46 @@ bool MainWindow::WriteLastConnectedPort(int index) {
     return store.status() == QSettings::NoError;
 }
 
+LcdWindow* MainWindow::lcdWindow() const {
+    return m_lcdWindow;
+}
+
+StatisticsWindow* MainWindow::statisticsWindow() const {
+    return m_statisticsWindow;
+}
+
+GaugeWindow* MainWindow::gaugeWindow() const {
+    return m_gaugeWindow;
+}
+
+RecorderWindow* MainWindow::recorderWindow() const {
+    return m_recorderWindow;
+}
+
+ScheduleDialog* MainWindow::scheduleDialog() const {
+    return m_scheduleDialog;
+}
+
+QAction* MainWindow::command(const QString& name) const {
+    return findChild<QAction*>(name);
+}
+
+bool MainWindow::loggerCommandsEnabled() const {
+    return m_loggerMenu->isEnabled();
+}
+
+QString MainWindow::statusText(int panel) const {
+    return (panel == 0 ? m_statusPanel0 : m_statusPanel1)->text();
+}
+
+void MainWindow::setStatusText(int panel, const QString& text) {
+    (panel == 0 ? m_statusPanel0 : m_statusPanel1)->setText(text);
+}
+
+void MainWindow::showFactoryCheckCommand() {
+    m_factoryCheckAction->setVisible(true);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up, close
 
@@ -320,49 +350,47 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!m_shown) {
         m_shown = true;
         // Let the window appear first; the search takes a moment.
-        QTimer::singleShot(0, this, &MainWindow::FormShow);
+        QTimer::singleShot(0, this, &MainWindow::startUp);
     }
 }
 
-void MainWindow::FormShow() {
+void MainWindow::startUp() {
     if (m_startupDone)
         return;
     // Reading, statistics and previous-frame memory at their start values.
-    link.decoder.Reset();
+    link.resetDecoder();
 
     // The live views, below each other on the left, and the recorder beside them; the
     // recorder's chart spans RecorderPoints samples at the current rate from now.
     createLcd();
-    const int lcdHeight = ChildWindowOf(lcdWindow)->height();
+    const int lcdHeight = ChildWindowOf(m_lcdWindow)->height();
     createStatus(lcdHeight);
-    createGauge(lcdHeight + ChildWindowOf(statisticsWindow)->height());
-    createRecorder(std::max(ChildWindowOf(lcdWindow)->width(), ChildWindowOf(statisticsWindow)->width()));
+    createGauge(lcdHeight + ChildWindowOf(m_statisticsWindow)->height());
+    createRecorder(std::max(ChildWindowOf(m_lcdWindow)->width(),
+                            ChildWindowOf(m_statisticsWindow)->width()));
 
     // The LCD digit pictures.
     LcdWindow::LoadDigitGlyphs();
 
-    // Find the meter; the port box waits until the search is over.
-    ComboBoxDeviceName->setEnabled(false);
-    DiscoverMeter(link, *this);
-    ComboBoxDeviceName->setEnabled(true);
-    updateCaption();
+    // Find the meter.
+    m_ports->searchMeter();
 
     // The link watch.
-    link.tickTimer.start();
+    link.startTicking();
 
     // The start-up screen goes.
-    if (aboutBox) {
-        aboutBox->Label4->clear();
-        aboutBox->close();
+    if (m_aboutBox) {
+        m_aboutBox->progressLabel->clear();
+        m_aboutBox->close();
     }
     m_startupDone = true;
     Q_EMIT startupFinished();
 }
 
-bool MainWindow::FormCloseQuery() {
-    // A close asked for while the timer or receive step runs (from a message loop inside it)
+bool MainWindow::mayCloseNow() {
+    // A close asked for while the tick or receive step runs (from a message loop inside it)
     // is put off until the step has finished, and made at the latest 3 seconds later.
-    if (m_closeDeferred || !(link.TimerBusy() || link.RxBusy()))
+    if (m_closeDeferred || !(link.tickStepRunning() || link.receiveStepRunning()))
         return true;
     m_closeDeferred = true;
     link.WhenIdle(
@@ -370,26 +398,26 @@ bool MainWindow::FormCloseQuery() {
     return false;
 }
 
-void MainWindow::FormClose() {
-    link.state.setPortIndex(ComboBoxDeviceName->currentIndex());
-    WriteLastConnectedPort(link.state.PortIndex()); // a failure is of no consequence
-    link.tickTimer.stop();
-    CloseQuietly(link.livePort);
+void MainWindow::rememberAndRelease() {
+    link.setPortIndex(m_ports->currentIndex());
+    WriteLastConnectedPort(link.portIndex()); // a failure is of no consequence
+    link.stopTicking();
+    link.closePort();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+    if (!mayCloseNow()) {
         event->ignore();
         return;
     }
-    FormClose();
+    rememberAndRelease();
     event->accept();
 }
 
 bool MainWindow::event(QEvent* event) {
     // Hints go to status bar panel 0.
     if (event->type() == QEvent::StatusTip) {
-        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        m_statusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -399,12 +427,12 @@ bool MainWindow::event(QEvent* event) {
 // Views
 
 void MainWindow::createRecorder(int left) {
-    recorderWindow = new RecorderWindow(link);
-    QMdiSubWindow* sub = AddChildWindow(MdiArea, recorderWindow, ChildWindowStyle::Sizeable);
+    m_recorderWindow = new RecorderWindow(recorder, link);
+    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_recorderWindow, ChildWindowStyle::Sizeable);
     sub->move(left, 0);
     sub->show();
     try {
-        recorderWindow->SetupChart();
+        m_recorderWindow->SetupChart();
     } catch (const ChartError& e) {
         // A damaged chart template: the chart keeps its previous settings.
         Dialogs::ShowError(this, QString::fromLocal8Bit(e.what()));
@@ -412,29 +440,26 @@ void MainWindow::createRecorder(int left) {
 }
 
 void MainWindow::createLcd() {
-    lcdWindow = new LcdWindow;
-    QMdiSubWindow* sub = AddChildWindow(MdiArea, lcdWindow, ChildWindowStyle::FixedSingle);
+    m_lcdWindow = new LcdWindow;
+    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_lcdWindow, ChildWindowStyle::FixedSingle);
     sub->move(0, 0);
     sub->show();
-    // A fresh panel paints every digit and symbol of the next reading.
-    link.decoder.previous.PreviousDigits = BlankDigits;
-    lcdWindow->SetNoConnection(!link.state.Connected());
+    m_lcdWindow->follow(link);
 }
 
 void MainWindow::createStatus(int top) {
-    statisticsWindow = new StatisticsWindow;
-    statisticsWindow->OnReset = [this] {
-        // Never under a running receive step: it may be halfway through the trackers.
-        link.WhenReceiveIdle(this, [this] { link.decoder.ResetStatistics(); });
-    };
-    QMdiSubWindow* sub = AddChildWindow(MdiArea, statisticsWindow, ChildWindowStyle::Captionless);
+    m_statisticsWindow = new StatisticsWindow;
+    m_statisticsWindow->follow(link);
+    QMdiSubWindow* sub =
+        AddChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::Captionless);
     sub->move(0, top);
     sub->show();
 }
 
 void MainWindow::createGauge(int top) {
-    gaugeWindow = new GaugeWindow(link.decoder.AnalogScale, link.decoder.NeedlePosition);
-    QMdiSubWindow* sub = AddChildWindow(MdiArea, gaugeWindow, ChildWindowStyle::Captionless);
+    m_gaugeWindow = new GaugeWindow;
+    m_gaugeWindow->follow(link);
+    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_gaugeWindow, ChildWindowStyle::Captionless);
     sub->move(0, top);
     sub->show();
 }
@@ -448,45 +473,41 @@ void restore(QWidget* view) {
 }
 } // namespace
 
-void MainWindow::RealTimeDataRecorder1Click() {
-    if (recorderWindow) {
-        restore(recorderWindow);
+void MainWindow::showRecorder() {
+    if (m_recorderWindow) {
+        restore(m_recorderWindow);
         return;
     }
     createRecorder(288);
-    if (link.state.Connected()) {
-        if (lcdWindow)
-            lcdWindow->SetNoConnection(false);
-        recorderWindow->SetButtons(true, true);
-        StatusPanel1->setText(link.livePort.DeviceName());
-    }
+    if (link.connected())
+        setStatusText(1, link.deviceName());
 }
 
-void MainWindow::SpeedButton1Click() {
-    if (!scheduleDialog)
-        scheduleDialog = new ScheduleDialog(link, this);
-    scheduleDialog->showNormal();
-    scheduleDialog->raise();
-    scheduleDialog->activateWindow();
+void MainWindow::showSchedule() {
+    if (!m_scheduleDialog)
+        m_scheduleDialog = new ScheduleDialog(recorder, link, this);
+    m_scheduleDialog->showNormal();
+    m_scheduleDialog->raise();
+    m_scheduleDialog->activateWindow();
 }
 
-void MainWindow::Lcdpanel1Click() {
-    if (lcdWindow)
-        restore(lcdWindow);
+void MainWindow::showLcd() {
+    if (m_lcdWindow)
+        restore(m_lcdWindow);
     else
         createLcd();
 }
 
-void MainWindow::Status1Click() {
-    if (statisticsWindow)
-        restore(statisticsWindow);
+void MainWindow::showStatistics() {
+    if (m_statisticsWindow)
+        restore(m_statisticsWindow);
     else
         createStatus(206);
 }
 
-void MainWindow::Analog1Click() {
-    if (gaugeWindow)
-        restore(gaugeWindow);
+void MainWindow::showGauge() {
+    if (m_gaugeWindow)
+        restore(m_gaugeWindow);
     else
         createGauge(400);
 }
@@ -494,239 +515,43 @@ void MainWindow::Analog1Click() {
 // ---------------------------------------------------------------------------------------------
 // Small commands
 
-void MainWindow::btnHelpClick() {
+void MainWindow::showHelp() {
     // The help document beside the program, in the system's viewer; nothing is shown when
     // that fails.
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/QL350_Help.htm");
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void MainWindow::About1Click() {
+void MainWindow::showAbout() {
     auto* box = new AboutBox(this);
     box->exec(); // deleted on close
 }
 
-void MainWindow::Tile1Click() {
-    // The child windows one above the other, each the full width.
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : MdiArea->subWindowList()) {
-        if (w->isVisible() && !w->isMinimized())
-            windows << w;
-    }
-    if (windows.isEmpty())
-        return;
-    const QRect area = MdiArea->viewport()->rect();
-    const int h = area.height() / int(windows.size());
-    int y = 0;
-    for (QMdiSubWindow* w : windows) {
-        if (w->isMaximized())
-            w->showNormal();
-        w->setGeometry(0, y, area.width(), h);
-        y += h;
-    }
-}
-
-void MainWindow::Cascade1Click() {
-    MdiArea->cascadeSubWindows();
-}
-
-void MainWindow::ArrangeIcons1Click() {
-    // Minimised windows in a row along the bottom edge.
-    const QRect area = MdiArea->viewport()->rect();
-    int x = 0;
-    for (QMdiSubWindow* w : MdiArea->subWindowList()) {
-        if (!w->isMinimized())
-            continue;
-        w->move(x, area.height() - w->height());
-        x += w->width();
-    }
-}
-
-void MainWindow::Exit1Click() {
+void MainWindow::exitNow() {
     // Ends the program at once: the close steps do not run, so the port is not remembered.
     // (quit() would send close events to the windows first.)
     QCoreApplication::exit(0);
 }
 
-void MainWindow::updateWindowMenu() {
-    // The Window menu also lists the open child windows.
-    const auto actions = Window1->actions();
-    for (QAction* a : actions) {
-        if (a != Tile1 && a != Cascade1 && a != ArrangeIcons1) {
-            Window1->removeAction(a);
-            a->deleteLater();
-        }
-    }
-    const auto windows = MdiArea->subWindowList();
-    if (windows.isEmpty())
-        return;
-    Window1->addSeparator();
-    int n = 1;
-    for (QMdiSubWindow* w : windows) {
-        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
-        a->setCheckable(true);
-        a->setChecked(w == MdiArea->activeSubWindow());
-        connect(a, &QAction::triggered, this, [this, w] {
-            w->showNormal();
-            MdiArea->setActiveSubWindow(w);
-        });
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Ports
-
-void MainWindow::ComboBoxDeviceNameChange() {
-    // One user action may announce itself more than once (Enter both confirms the text and
-    // picks the matching item): the requests of one moment make one change.
-    m_portSettle.start();
-}
-
-void MainWindow::applyPortChange() {
-    // A change asked for while one is under way (from its Delay) is made after it, once.
-    if (m_switching) {
-        m_switchAgain = true;
-        return;
-    }
-    const QString path = MeterPort::DevicePath(portText());
-    if (path == link.livePort.DeviceName() && link.livePort.Active())
-        return;
-    // The timer step talks to the port: the change waits until it has finished.
-    m_switching = true;
-    link.WhenIdle(this, [this] {
-        ErrorBoundary::Run([this] {
-            const QScopedValueRollback<bool> busy(m_switching, true);
-            do {
-                m_switchAgain = false;
-                switchPort();
-            } while (m_switchAgain);
-        });
-        m_switching = false;
-    });
-}
-
-void MainWindow::switchPort() {
-    CloseQuietly(link.livePort);
-    Delay(150);
-    link.livePort.setDeviceName(MeterPort::DevicePath(portText())); // the port is closed
-    Delay(150);
-    OpenQuietly(link.livePort);
-    showOpenFailure(true);
-    updateCaption();
-}
-
-void MainWindow::showOpenFailure(bool chosenByUser) {
-    // A port that cannot be opened says why, instead of looking like a silent meter. A port the
-    // user has just chosen always does; otherwise only a refusal (a missing device is normal
-    // while the program looks for the meter).
-    if (link.livePort.Active())
-        return;
-    if (link.livePort.LastOpenRefused() || (chosenByUser && !link.livePort.LastOpenFailure().isEmpty()))
-        StatusPanel0->setText(link.livePort.LastOpenFailure());
-}
-
 void MainWindow::updateCaption() {
-    const bool simulated = link.livePort.DeviceName() == MeterPort::SimulatorName();
+    const bool simulated = link.deviceName() == MeterPort::SimulatorName();
     setWindowTitle(simulated ? kMainCaption + QStringLiteral(" - Simulator (no real meter)")
                              : kMainCaption);
 }
 
 void MainWindow::showProgress(const QString& text) {
     // Once the start-up screen is gone, a hidden box takes the texts.
-    if (!aboutBox)
-        aboutBox = new AboutBox(this);
-    aboutBox->Label4->setText(text);
-    if (aboutBox->isVisible())
-        aboutBox->repaint();
-}
-
-int MainWindow::portCount() const {
-    return ComboBoxDeviceName->count();
-}
-
-QString MainWindow::portName(int index) const {
-    return ComboBoxDeviceName->itemText(index);
-}
-
-void MainWindow::selectPort(int index) {
-    const QSignalBlocker block(ComboBoxDeviceName);
-    ComboBoxDeviceName->setCurrentIndex(index);
-}
-
-QString MainWindow::portText() const {
-    return ComboBoxDeviceName->currentText();
-}
-
-// ---------------------------------------------------------------------------------------------
-// LiveViews
-
-bool MainWindow::hasRecorder() const {
-    return !recorderWindow.isNull();
-}
-bool MainWindow::hasLcd() const {
-    return !lcdWindow.isNull();
-}
-bool MainWindow::hasStatus() const {
-    return !statisticsWindow.isNull();
-}
-bool MainWindow::hasGauge() const {
-    return !gaugeWindow.isNull();
-}
-
-void MainWindow::recorderFunctionChange() {
-    recorderWindow->FunctionChange();
-}
-
-void MainWindow::recorderRangeChange(int previousMultiplier, int multiplier) {
-    recorderWindow->RangeChange(previousMultiplier, multiplier);
-}
-
-void MainWindow::recorderScaleChange() {
-    recorderWindow->ScaleChange();
-}
-void MainWindow::recorderTakeSample(double when) {
-    recorderWindow->TakeSample(when);
-}
-void MainWindow::recorderShowRate(int) {
-    recorderWindow->ShowRate();
-}
-
-void MainWindow::recorderSetButtons(bool startEnabled, bool stopEnabled) {
-    recorderWindow->SetButtons(startEnabled, stopEnabled);
-}
-
-void MainWindow::gaugeRelabel() {
-    gaugeWindow->Relabel(link.decoder.reading.Divisor);
-}
-
-void MainWindow::gaugeShow(double magnitude, const QString& sign) {
-    gaugeWindow->ShowValue(magnitude, sign);
-}
-
-void MainWindow::statusShow(bool max, bool pmax, bool min, bool pmin) {
-    statisticsWindow->ShowStatistics(link.decoder.reading, link.decoder.stats, max, pmax, min, pmin);
-}
-
-void MainWindow::statusPeakEnded() {
-    statisticsWindow->ClearPeak();
-}
-
-void MainWindow::lcdShow() {
-    lcdWindow->ShowReading(link.decoder.reading, link.decoder.previous.PreviousDigits);
-}
-
-void MainWindow::lcdSetNoConnection(bool visible) {
-    lcdWindow->SetNoConnection(visible);
-}
-
-void MainWindow::setStatusText(int panel, const QString& text) {
-    (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(text);
+    if (!m_aboutBox)
+        m_aboutBox = new AboutBox(this);
+    m_aboutBox->progressLabel->setText(text);
+    if (m_aboutBox->isVisible())
+        m_aboutBox->repaint();
 }
 
 void MainWindow::setLoggerCommandsEnabled(bool enabled) {
     // The menu and Load Data follow the meter: only a 122 has a logger memory.
-    DataLogger1->setEnabled(enabled);
-    DataLogger1->menuAction()->setEnabled(enabled);
-    LoadData1->setEnabled(enabled);
-    btnLoadData->setEnabled(enabled);
+    m_loggerMenu->setEnabled(enabled);
+    m_loggerMenu->menuAction()->setEnabled(enabled);
+    m_loadDataAction->setEnabled(enabled);
+    m_loadDataButton->setEnabled(enabled);
 }

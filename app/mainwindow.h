@@ -1,153 +1,76 @@
 #pragma once
 
-#include "discovery.h"
 #include "livelink.h"
-#include "liveviews.h"
+#include "recorder.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
-class LoggerCommands;
+class AboutBox;
 class FileCommands;
+class GaugeWindow;
+class LcdWindow;
+class LoggerCommands;
+class LoggerSetupCommands;
+class PortSelector;
 class QAction;
-class QComboBox;
 class QLabel;
 class QMdiArea;
-class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
-class AboutBox;
-class LoggerSetupCommands;
-class GaugeWindow;
-class LcdWindow;
 class RecorderWindow;
 class ScheduleDialog;
 class StatisticsWindow;
+class WindowArranger;
 
-// The main window: a multi-document frame that owns the serial ports, the main timer, the
-// shared state, the tool bar, the status bar and the live views.
-class MainWindow : public QMainWindow, public LiveViews, public DiscoveryHost {
+// The main window: a multi-document frame with the program's commands (one QAction each,
+// shared by menu and tool bar), the tool bar with the port box, and the status bar. It owns
+// the live link and the recorder, which outlive every window that shows them; the live views
+// subscribe to the link themselves. Choosing ports and laying out the child windows are
+// delegated to a PortSelector and a WindowArranger.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // `splash` is the start-up screen, closed once the program is ready.
     explicit MainWindow(AboutBox* splash = nullptr);
     ~MainWindow() override;
 
-    // The live link and the state shared by everything: ports, timer, reading, flags.
+    // The live link with the meter, and the recorder that follows it.
     LiveLink link;
+    Recorder recorder{link};
 
-    // Tool bar.
-    QToolBar* panMenu = nullptr;
-    QToolButton* SpeedButton4 = nullptr; // open file
-    QToolButton* SpeedButton2 = nullptr; // save file
-    QToolButton* btnLoadData = nullptr;
-    QToolButton* SpeedButton3 = nullptr; // print
-    QToolButton* SpeedButton1 = nullptr; // schedule
-    QToolButton* btnOutputGraph = nullptr;
-    QToolButton* btnHelp = nullptr;
-    QToolButton* SpeedButton7 = nullptr; // undo zoom
-    QComboBox* ComboBoxDeviceName = nullptr;
+    // The live views and the schedule dialog while they are open.
+    LcdWindow* lcdWindow() const;
+    StatisticsWindow* statisticsWindow() const;
+    GaugeWindow* gaugeWindow() const;
+    RecorderWindow* recorderWindow() const;
+    ScheduleDialog* scheduleDialog() const;
+    QMdiArea* mdiArea() const { return m_mdiArea; }
+    PortSelector* portSelector() const { return m_ports; }
 
-    // Menu.
-    QAction* Open1 = nullptr;
-    QAction* Save1 = nullptr;
-    QAction* Print1 = nullptr;
-    QAction* PrinterSetup1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QMenu* DataLogger1 = nullptr;
-    QAction* LoadData1 = nullptr;
-    QAction* Setup1 = nullptr;
-    QAction* EraseMemory1 = nullptr;
-    QAction* RealTimeDataRecorder1 = nullptr;
-    QAction* Lcdpanel1 = nullptr;
-    QAction* Status1 = nullptr;
-    QAction* Analog1 = nullptr;
-    QAction* Scale1 = nullptr;
-    QMenu* Window1 = nullptr;
-    QAction* Tile1 = nullptr;
-    QAction* Cascade1 = nullptr;
-    QAction* ArrangeIcons1 = nullptr;
-    QAction* Content1 = nullptr;
-    QAction* About1 = nullptr;
-    QAction* N6 = nullptr;
+    // A command by its object name ("recorderAction", "tileAction", "exitAction",
+    // "factoryCheckAction", ...), as the menus and the tool bar trigger it.
+    QAction* command(const QString& name) const;
+    // Whether the DataLogger menu can be used (Load Data follows it once a meter answered: only
+    // a model 122 has a logger memory).
+    bool loggerCommandsEnabled() const;
+    // Status bar panel 0 (hints, the port, why a port failed) or 1 (the connection).
+    QString statusText(int panel) const;
+    void setStatusText(int panel, const QString& text);
 
-    // Status bar panels 0 and 1.
-    QLabel* StatusPanel0 = nullptr;
-    QLabel* StatusPanel1 = nullptr;
-
-    QMdiArea* MdiArea = nullptr;
-
-    // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
-    FileCommands* Files = nullptr;
-
-    // The live views; each clears itself when its window closes.
-    QPointer<LcdWindow> lcdWindow;
-    QPointer<StatisticsWindow> statisticsWindow;
-    QPointer<GaugeWindow> gaugeWindow;
-    QPointer<RecorderWindow> recorderWindow;
-    // Load Data: the logger port loggerPort and the data-logger window.
-    LoggerCommands* Logger = nullptr;
-    // The schedule dialog while it is open.
-    QPointer<ScheduleDialog> scheduleDialog;
-
-    // The logger's Setup and Erase Memory and the factory check (N6).
-    LoggerSetupCommands* loggerSetupCommands = nullptr;
-
-    // The start-up screen (or the hidden box that takes the search's texts once it is gone).
-    QPointer<AboutBox> aboutBox;
+    // The factory memory check's hidden menu item (ql350 --factory-check shows it).
+    void showFactoryCheckCommand();
 
     // The settings value that survives between runs.
     static int ReadLastConnectedPort();
     static bool WriteLastConnectedPort(int index);
 
-    // Menu and tool bar handlers.
-    void RealTimeDataRecorder1Click();
-    void SpeedButton1Click();
-    void Lcdpanel1Click();
-    void Status1Click();
-    void Analog1Click();
-    void btnHelpClick();
-    void About1Click();
-    void Tile1Click();
-    void Cascade1Click();
-    void ArrangeIcons1Click();
-    void Exit1Click();
-    void ComboBoxDeviceNameChange();
-
     // The first showing's work (views, search, timer); runs once, right after the window
     // first appears. Public so that tests can wait for it.
-    void FormShow();
-    bool StartupDone() const { return m_startupDone; }
-
-    // LiveViews
-    bool hasRecorder() const override;
-    bool hasLcd() const override;
-    bool hasStatus() const override;
-    bool hasGauge() const override;
-    void recorderFunctionChange() override;
-    void recorderRangeChange(int previousMultiplier, int multiplier) override;
-    void recorderScaleChange() override;
-    void recorderTakeSample(double when) override;
-    void recorderShowRate(int seconds) override;
-    void recorderSetButtons(bool startEnabled, bool stopEnabled) override;
-    void gaugeRelabel() override;
-    void gaugeShow(double magnitude, const QString& sign) override;
-    void statusShow(bool max, bool pmax, bool min, bool pmin) override;
-    void statusPeakEnded() override;
-    void lcdShow() override;
-    void lcdSetNoConnection(bool visible) override;
-    void setStatusText(int panel, const QString& text) override;
-    void setLoggerCommandsEnabled(bool enabled) override;
-
-    // DiscoveryHost
-    void showProgress(const QString& text) override;
-    int portCount() const override;
-    QString portName(int index) const override;
-    void selectPort(int index) override;
-    QString portText() const override;
+    void startUp();
+    bool startupDone() const { return m_startupDone; }
 
 Q_SIGNALS:
     // The first showing's work is done (views created, meter searched, timer running).
@@ -159,27 +82,83 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
-    bool FormCloseQuery();
-    void FormClose();
     void buildMenu();
     void buildToolBar();
     void buildStatusBar();
     void buildFileCommands();
+    void setInitialState();
+    bool mayCloseNow();
+    void rememberAndRelease();
     void updateCaption();
-    void updateWindowMenu();
+    void setLoggerCommandsEnabled(bool enabled);
+    void showProgress(const QString& text);
+
     void createRecorder(int left);
     void createLcd();
     void createStatus(int top);
     void createGauge(int top);
-    void applyPortChange();
-    void switchPort();
-    void showOpenFailure(bool chosenByUser);
+    void showRecorder();
+    void showSchedule();
+    void showLcd();
+    void showStatistics();
+    void showGauge();
+    void showHelp();
+    void showAbout();
+    void exitNow();
+
+    QMdiArea* m_mdiArea = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_statusPanel0 = nullptr;
+    QLabel* m_statusPanel1 = nullptr;
+    PortSelector* m_ports = nullptr;
+    WindowArranger* m_arranger = nullptr;
+
+    // Commands.
+    QAction* m_openAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_printAction = nullptr;
+    QAction* m_printerSetupAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QMenu* m_loggerMenu = nullptr;
+    QAction* m_loadDataAction = nullptr;
+    QAction* m_loggerSetupAction = nullptr;
+    QAction* m_eraseMemoryAction = nullptr;
+    QAction* m_recorderAction = nullptr;
+    QAction* m_lcdAction = nullptr;
+    QAction* m_statusAction = nullptr;
+    QAction* m_gaugeAction = nullptr;
+    QAction* m_scaleAction = nullptr;
+    QAction* m_helpAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_factoryCheckAction = nullptr;
+
+    // Tool bar buttons.
+    QToolButton* m_openButton = nullptr;
+    QToolButton* m_saveButton = nullptr;
+    QToolButton* m_loadDataButton = nullptr;
+    QToolButton* m_printButton = nullptr;
+    QToolButton* m_scheduleButton = nullptr;
+    QToolButton* m_listToGraphButton = nullptr;
+    QToolButton* m_helpButton = nullptr;
+    QToolButton* m_undoZoomButton = nullptr;
+
+    // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
+    FileCommands* m_files = nullptr;
+    // Load Data and the data-logger window.
+    LoggerCommands* m_logger = nullptr;
+    // The logger's Setup and Erase Memory and the factory check.
+    LoggerSetupCommands* m_loggerSetup = nullptr;
+
+    // The live views; each clears itself when its window closes.
+    QPointer<LcdWindow> m_lcdWindow;
+    QPointer<StatisticsWindow> m_statisticsWindow;
+    QPointer<GaugeWindow> m_gaugeWindow;
+    QPointer<RecorderWindow> m_recorderWindow;
+    QPointer<ScheduleDialog> m_scheduleDialog;
+    // The start-up screen (or the hidden box that takes the search's texts once it is gone).
+    QPointer<AboutBox> m_aboutBox;
 
     bool m_shown = false;
-    bool m_switching = false;   // a port change is under way
-    bool m_switchAgain = false; // another one was asked for meanwhile
     bool m_closeDeferred = false;
-    QTimer m_portSettle; // collects the port box's requests of one moment
     bool m_startupDone = false;
 };

@@ -11,7 +11,6 @@
 #include "loggerdownloadwindows.h"
 #include "loggerparse.h"
 #include "metercommand.h"
-#include "nullviews.h"
 #include "stringgrid.h"
 #include "dataloggerwindow.h"
 
@@ -106,19 +105,18 @@ int main(int argc, char** argv) {
         }
         const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
-        NullViews views;
-        LiveLink link(views);
-        link.livePort.setDeviceName(path);
-        OpenQuietly(link.livePort);
-        link.livePort.Write(CmdA.bytes());
+        LiveLink link;
+        link.setDeviceName(path);
+        link.openPort();
+        link.writeToMeter(CmdA.bytes());
         // The main timer's pace: every tick of a link that is down calls the meter with K, and a
         // paced meter answers each one.
-        link.tickTimer.start();
+        link.startTicking();
         QElapsedTimer wait;
         wait.start();
-        while (!link.state.Connected() && wait.elapsed() < 5000)
+        while (!link.connected() && wait.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        if (!link.state.Connected()) {
+        if (!link.connected()) {
             std::fprintf(stderr, "bench_logger_download: no live link on %s\n", qPrintable(path));
             return 1;
         }

@@ -1,4 +1,5 @@
-// The recorder's cost per sample as a recording grows: one sample is TakeSample (a table row,
+// The recorder's cost per sample as a recording grows: one sample is an update from the link and
+// a sample taken by the recorder and shown by its window (a table row,
 // a chart point, the redraw) plus processing the events it leaves behind (the chart's queued
 // replot, the table's repaint), timed over a window of samples around 10^3, 10^4, 10^5 and
 // 10^6 samples, with the window shown offscreen at its default size. Then the process's
@@ -10,7 +11,7 @@
 #include "daycount.h"
 #include "framedecoder.h"
 #include "livelink.h"
-#include "nullviews.h"
+#include "recorder.h"
 #include "chart.h"
 #include "stringgrid.h"
 #include "recorderwindow.h"
@@ -70,18 +71,22 @@ void nextReading(Reading& r, int n) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    NullViews views;
-    LiveLink link(views);
-    link.recorder.setRecordInterval(1);
-    Reading& reading = link.decoder.reading;
+    LiveLink link;
+    Recorder recorder(link);
+    recorder.setRecordInterval(1);
+    // The readings reach the recorder as the link hands them over, one update per frame.
+    LiveUpdate update;
+    Reading& reading = update.reading;
     reading.UnitText = QStringLiteral("mV");
     reading.Divisor = 10;
 
-    RecorderWindow rtc(link);
+    RecorderWindow rtc(recorder, link);
     rtc.show();
     processAll();
     rtc.SetupChart();
-    rtc.ScaleChange();
+    update.functionChanged = update.rangeChanged = update.scaleChanged = true;
+    Q_EMIT link.updated(update);
+    update.functionChanged = update.rangeChanged = update.scaleChanged = false;
     processAll();
     const double start = link.clock().now();
     const auto when = [start](int n) { return start + SecondsToDays(n); };
@@ -93,7 +98,8 @@ int main(int argc, char** argv) {
         // are queued and coalesced); let the events run now and then as the program would.
         while (n < size - kWindow / 2) {
             nextReading(reading, n);
-            rtc.TakeSample(when(++n));
+            Q_EMIT link.updated(update);
+            recorder.takeSample(when(++n));
             if (n % 1000 == 0)
                 processAll();
         }
@@ -106,7 +112,8 @@ int main(int argc, char** argv) {
             nextReading(reading, n);
             clock.start();
             const qint64 cpuStart = threadCpuNs();
-            rtc.TakeSample(when(++n));
+            Q_EMIT link.updated(update);
+            recorder.takeSample(when(++n));
             processAll();
             cpu.push_back(double(threadCpuNs() - cpuStart) / 1000.0);
             wall.push_back(double(clock.nsecsElapsed()) / 1000.0);

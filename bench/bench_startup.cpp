@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     const qint64 appReady = sinceStart.elapsed();
 
     auto* splash = new AboutBox;
-    splash->BitBtn1->hide();
+    splash->okButton->hide();
     splash->show();
     splash->repaint();
     QApplication::processEvents();
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     window.installEventFilter(&watch);
     window.show();
     const qint64 showCalled = sinceStart.elapsed();
-    while (!window.StartupDone())
+    while (!window.startupDone())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     const qint64 ready = sinceStart.elapsed();
     const qint64 shown = painted >= 0 ? painted : showCalled;

@@ -112,7 +112,7 @@ ExitCode RunIdentify(const CliOptions& options) {
         return code;
     }
     printLine(
-        {QString::number(session.link().state.MeterModel()), session.link().livePort.DeviceName()});
+        {QString::number(session.link().meterModel()), session.link().deviceName()});
     session.close();
     return ExitCode::Ok;
 }
@@ -160,9 +160,9 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
         Tell(message);
         return code;
     }
-    if (session.link().state.MeterModel() != 122) {
+    if (session.link().meterModel() != 122) {
         Tell(QStringLiteral("the meter is a model %1, which has no logger memory")
-                 .arg(session.link().state.MeterModel()));
+                 .arg(session.link().meterModel()));
         return ExitCode::MeterRefused;
     }
     // Whether the meter records on its own is known from its live frames.
@@ -170,7 +170,7 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
         Tell(QStringLiteral("the meter answered but sends no readings"));
         return ExitCode::TransferFailed;
     }
-    if (session.link().decoder.reading.MeterRecording) {
+    if (session.link().reading().MeterRecording) {
         Tell(recordingText);
         return ExitCode::MeterRefused;
     }

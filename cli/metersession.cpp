@@ -52,8 +52,8 @@ private:
 
 } // namespace
 
-MeterSession::MeterSession() : m_link(m_printer) {
-    m_printer.setDecoder(&m_link.decoder);
+MeterSession::MeterSession() {
+    m_printer.follow(m_link);
 }
 
 MeterSession::~MeterSession() {
@@ -100,7 +100,6 @@ MeterSession::Probe MeterSession::ProbePort(MeterPort& port, const QString& path
 }
 
 ExitCode MeterSession::connect(const QString& portOption, QString* message) {
-    MeterPort& port = m_link.livePort;
     if (portOption.isEmpty()) {
         PortListHost host;
         if (host.portCount() == 0) {
@@ -108,11 +107,11 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             return ExitCode::NoMeter;
         }
         DiscoverMeter(m_link, host);
-        if (!m_link.state.Connected()) {
+        if (!m_link.connected()) {
             // The search leaves the reason a port could not be opened in the status bar's
             // first panel in place of the device name.
             const QString refusal = m_printer.statusText(0);
-            const bool refused = !refusal.isEmpty() && refusal != port.DeviceName();
+            const bool refused = !refusal.isEmpty() && refusal != m_link.deviceName();
             close();
             *message =
                 refused ? QStringLiteral("no meter found; a port could not be opened: ") + refusal
@@ -121,6 +120,7 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         }
     } else {
         const QString path = MeterPort::DevicePath(portOption);
+        MeterPort port;
         const Probe probe = ProbePort(port, path, NamedPortWaitMs);
         if (!probe.opened) {
             *message = QStringLiteral("cannot open %1: %2").arg(path, probe.failure);
@@ -130,20 +130,14 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             *message = QStringLiteral("no meter answers on %1").arg(path);
             return ExitCode::NoMeter;
         }
-        // As the search hands the line over: the receive step attached, A sent.
-        m_link.state.setMeterModel(probe.model);
-        m_link.state.setSavedModel(probe.model);
-        m_link.state.setConnected(true);
-        port.OnRxChar = [this](MeterPort*) { m_link.onBytesReceived(); };
-        try {
-            port.ClearInput();
-            if (port.Active())
-                port.Write(CmdA.bytes());
-        } catch (const SilentAbort&) {
-            // the port failed at once: the main timer's link watch takes over
-        }
+        // As the search hands the line over: the live link's port on the same device, the
+        // receive step attached, A sent.
+        CloseQuietly(port);
+        m_link.setDeviceName(path);
+        m_link.openPort();
+        m_link.attachMeter(probe.model);
     }
-    m_link.tickTimer.start();
+    m_link.startTicking();
     return ExitCode::Ok;
 }
 
@@ -156,7 +150,6 @@ bool MeterSession::waitForReading(int timeoutMs) {
 }
 
 void MeterSession::close() {
-    m_link.tickTimer.stop();
-    CloseQuietly(m_link.livePort);
-    CloseQuietly(m_link.setupPort);
+    m_link.stopTicking();
+    m_link.closePort();
 }

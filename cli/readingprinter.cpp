@@ -1,6 +1,7 @@
 #include "readingprinter.h"
 
 #include "framedecoder.h"
+#include "livelink.h"
 #include "reading.h"
 
 #include <QJsonDocument>
@@ -77,11 +78,18 @@ QByteArray ReadingPrinter::Line(const Reading& r, const QDateTime& when,
     return fields.join(u'\t').toUtf8() + '\n';
 }
 
-void ReadingPrinter::gaugeShow(double, const QString&) {
+void ReadingPrinter::follow(LiveLink& link) {
+    QObject::connect(&link, &LiveLink::updated, &link,
+                     [this](const LiveUpdate& update) { print(update.reading); });
+    QObject::connect(&link, &LiveLink::statusTextChanged, &link,
+                     [this](int panel, const QString& text) { setStatusText(panel, text); });
+}
+
+void ReadingPrinter::print(const Reading& reading) {
     ++m_readings;
     bool written = true;
-    if (m_out && m_decoder) {
-        const QByteArray line = Line(m_decoder->reading, QDateTime::currentDateTime(), m_format);
+    if (m_out) {
+        const QByteArray line = Line(reading, QDateTime::currentDateTime(), m_format);
         written =
             std::fwrite(line.constData(), 1, size_t(line.size()), m_out) == size_t(line.size()) &&
             std::fflush(m_out) == 0;

@@ -6,21 +6,11 @@
 #include "support/fakeport.h"
 #include "fuzzinput.h"
 #include "livelink.h"
-#include "noviews.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-// Every view present, so that each frame is decoded all the way.
-class AllViews : public NoViews {
-public:
-    bool hasRecorder() const override { return true; }
-    bool hasLcd() const override { return true; }
-    bool hasStatus() const override { return true; }
-    bool hasGauge() const override { return true; }
-};
 
 class ScriptClock : public Clock {
 public:
@@ -42,13 +32,12 @@ void require(bool condition, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     EnsureFuzzApplication();
     FakeDeviceScope fake;
-    AllViews views;
     ScriptClock clock;
     {
-        LiveLink link(views);
+        LiveLink link;
         link.setClock(&clock);
-        link.livePort.setDeviceName(QStringLiteral("/dev/fuzz"));
-        link.livePort.setActive(true);
+        link.setDeviceName(QStringLiteral("/dev/fuzz"));
+        link.openPort();
 
         FuzzInput in(data, size);
         while (!in.empty()) {
@@ -72,10 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // What the program wrote (acknowledgements, K, A) is not looked at.
             fake.device->writes.clear();
             // Between steps the buffer holds at most the start of one more frame.
-            require(link.RxBuffer().size() < 20, "receive buffer keeps more than a frame's start");
+            require(link.pendingBytes().size() < 20, "receive buffer keeps more than a frame's start");
         }
         QCoreApplication::sendPostedEvents();
-        require(link.RxBuffer().size() < 20, "receive buffer keeps more than a frame's start");
+        require(link.pendingBytes().size() < 20, "receive buffer keeps more than a frame's start");
     }
     // Notifications posted for the link that is gone must not reach it.
     QCoreApplication::sendPostedEvents();

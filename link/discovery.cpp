@@ -2,7 +2,6 @@
 
 #include "delay.h"
 #include "livelink.h"
-#include "liveviews.h"
 #include "metercommand.h"
 
 #include <QElapsedTimer>
@@ -42,8 +41,7 @@ QByteArray callMeter(MeterPort& port) {
 } // namespace
 
 void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
-    LiveViews& views = link.views();
-    MeterPort& port = link.livePort;
+    MeterPort& port = link.m_livePort;
     host.showProgress(QStringLiteral("Initializing COM Port ...."));
 
     // Answers must stay in the port for the search to read.
@@ -71,9 +69,9 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
             // the port failed while the meter was called: no meter here
         }
         if (holdsIdentity(answer)) {
-            link.state.setMeterModel(answer.contains("122\r") ? 122 : 120);
-            link.state.setConnected(true);
-            link.state.setPortIndex(i);
+            link.m_state.setMeterModel(answer.contains("122\r") ? 122 : 120);
+            link.m_state.setConnected(true);
+            link.m_state.setPortIndex(i);
             found = true;
             break;
         }
@@ -82,31 +80,26 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     }
 
     if (found) {
-        link.state.setSavedModel(link.state.MeterModel());
-        views.setStatusText(0, QStringLiteral("On Connection"));
-        views.setStatusText(1, port.DeviceName());
-        // Only the 122 has a logger memory.
-        views.setLoggerCommandsEnabled(link.state.HasLogger());
-        if (views.hasLcd())
-            views.lcdSetNoConnection(false);
-        if (views.hasRecorder())
-            views.recorderSetButtons(!link.recorder.Recording(), link.recorder.Recording());
+        link.m_state.setSavedModel(link.m_state.MeterModel());
+        Q_EMIT link.statusTextChanged(0, QStringLiteral("On Connection"));
+        Q_EMIT link.statusTextChanged(1, port.DeviceName());
+        Q_EMIT link.connectionChanged(true, link.m_state.MeterModel());
     } else {
         CloseQuietly(port);
         Delay(150);
-        link.state.setMeterModel(link.state.SavedModel() == 120 ? 120 : 122);
+        link.m_state.setMeterModel(link.m_state.SavedModel() == 120 ? 120 : 122);
         // A stored index beyond the real ports is out of range, and so is the emulator's
         // (the last entry): a simulated reading must not pass for a real one, so the program
         // never preselects it.
-        if (link.state.PortIndex() >= host.portCount() ||
-            host.portName(link.state.PortIndex()) == MeterPort::SimulatorName()) {
-            link.state.setPortIndex(0);
+        if (link.m_state.PortIndex() >= host.portCount() ||
+            host.portName(link.m_state.PortIndex()) == MeterPort::SimulatorName()) {
+            link.m_state.setPortIndex(0);
         }
-        if (host.portName(link.state.PortIndex()) != MeterPort::SimulatorName())
-            host.selectPort(link.state.PortIndex());
+        if (host.portName(link.m_state.PortIndex()) != MeterPort::SimulatorName())
+            host.selectPort(link.m_state.PortIndex());
         port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
-        views.setStatusText(0, port.DeviceName());
-        views.setStatusText(1, QStringLiteral("Off Connection"));
+        Q_EMIT link.statusTextChanged(0, port.DeviceName());
+        Q_EMIT link.statusTextChanged(1, QStringLiteral("Off Connection"));
     }
 
     CloseQuietly(port);
@@ -124,5 +117,5 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
     }
     // A port the user may not open must not look like a missing meter.
     if (!found && !refusal.isEmpty())
-        views.setStatusText(0, refusal);
+        Q_EMIT link.statusTextChanged(0, refusal);
 }

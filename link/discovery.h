@@ -4,7 +4,7 @@
 
 class LiveLink;
 
-// What the meter search needs from the main window besides the live views: the port list
+// What the meter search needs from the main window besides the live link: the port list
 // of the port box, and the start-up screen's progress line.
 class DiscoveryHost {
 public:

@@ -1,6 +1,5 @@
 #include "framedecoder.h"
 
-#include "liveviews.h"
 #include "rangetable.h"
 
 #include <QLocale>
@@ -41,26 +40,24 @@ std::uint32_t capacitanceBit(const QString& unit) {
 
 } // namespace
 
-void FrameDecoder::Reset() {
-    reading = Reading{};
-    stats = Statistics{};
-    previous = PreviousFrame{};
-    AnalogScale = 100.0f;
-    NeedlePosition = 0;
+void FrameDecoder::reset() {
+    m_reading = Reading{};
+    m_stats = Statistics{};
+    m_previous = PreviousFrame{};
 }
 
-void FrameDecoder::ResetStatistics() {
-    stats.MaxCount = -1e9f;
-    stats.MinCount = 1e9f;
+void FrameDecoder::resetStatistics() {
+    m_stats.MaxCount = -1e9f;
+    m_stats.MinCount = 1e9f;
     resetPeak();
 }
 
 void FrameDecoder::resetPeak() {
-    stats.PeakMaxCount = -1e9f;
-    stats.PeakMinCount = 1e9f;
-    stats.PeakValue = 0.0f;
-    stats.PeakNegative = false;
-    stats.PeakDigits = BlankDigits;
+    m_stats.PeakMaxCount = -1e9f;
+    m_stats.PeakMinCount = 1e9f;
+    m_stats.PeakValue = 0.0f;
+    m_stats.PeakNegative = false;
+    m_stats.PeakDigits = BlankDigits;
 }
 
 int FrameDecoder::DecimalsFor(int divisor) {
@@ -75,7 +72,7 @@ QString FrameDecoder::FixedText(double value, int decimals) {
 }
 
 void FrameDecoder::decodeFunction(int meterModel) {
-    Reading& r = reading;
+    Reading& r = m_reading;
     // A range the row lists sets unit, divisor, multiplier and the decimal point; an unlisted
     // one leaves all three as they were.
     auto applyRange = [&r](RangeTable::Ranged function) {
@@ -194,13 +191,13 @@ void FrameDecoder::decodeFunction(int meterModel) {
 }
 
 void FrameDecoder::blankDigits() {
-    DigitCodes& d = reading.Digits;
-    if (reading.Overload) {
+    DigitCodes& d = m_reading.Digits;
+    if (m_reading.Overload) {
         d = {DigitBlank, 0, DigitL, DigitBlank};
         return;
     }
     // Leading positions that may turn blank; none for a divisor the meter never reports.
-    const DivisorScale* scale = RangeTable::ForDivisor(reading.Divisor);
+    const DivisorScale* scale = RangeTable::ForDivisor(m_reading.Divisor);
     const int blankable = scale ? scale->blankableDigits() : 0;
     for (int k = 0; k < blankable; ++k) {
         if (d[k] != 0)
@@ -209,8 +206,9 @@ void FrameDecoder::blankDigits() {
     }
 }
 
-void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveViews& views) {
-    Reading& r = reading;
+LiveUpdate FrameDecoder::decode(const QByteArray& frame, int meterModel) {
+    Reading& r = m_reading;
+    LiveUpdate update;
     auto ch = [&frame](int position) -> unsigned {
         return position - 1 < frame.size() ? std::uint8_t(frame[position - 1]) : 0u;
     };
@@ -256,12 +254,11 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
 
     // Peak hold bookkeeping.
     if (r.PeakHold) {
-        stats.PeakActive = true;
-    } else if (stats.PeakActive) {
+        m_stats.PeakActive = true;
+    } else if (m_stats.PeakActive) {
         resetPeak();
-        stats.PeakActive = false;
-        if (views.hasStatus())
-            views.statusPeakEnded();
+        m_stats.PeakActive = false;
+        update.peakEnded = true;
     }
 
     // Status annunciators.
@@ -284,34 +281,28 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
     decodeFunction(meterModel);
 
     // Function change (a change of mode counts, except Celsius/Fahrenheit).
-    if (r.FunctionCode != previous.PreviousFunctionCode ||
-        (r.ModeKey != previous.PreviousModeKey && r.FunctionCode != 4)) {
+    if (r.FunctionCode != m_previous.PreviousFunctionCode ||
+        (r.ModeKey != m_previous.PreviousModeKey && r.FunctionCode != 4)) {
         r.Multiplier = 1;
-        previous.PreviousMultiplier = 1;
-        if (views.hasRecorder())
-            views.recorderFunctionChange();
-        if (views.hasGauge())
-            views.gaugeRelabel();
+        m_previous.PreviousMultiplier = 1;
+        update.functionChanged = true;
     }
 
     // Range change within the same function (or the very first frame).
-    if ((r.FunctionCode == previous.PreviousFunctionCode &&
-         r.RangeCode != previous.PreviousRangeCode) ||
-        previous.PreviousFunctionCode == 99) {
-        if (views.hasRecorder())
-            views.recorderRangeChange(previous.PreviousMultiplier, r.Multiplier);
-        if (previous.PreviousMultiplier < r.Multiplier)
-            previous.PreviousMultiplier = r.Multiplier;
+    if ((r.FunctionCode == m_previous.PreviousFunctionCode &&
+         r.RangeCode != m_previous.PreviousRangeCode) ||
+        m_previous.PreviousFunctionCode == 99) {
+        update.rangeChanged = true;
+        update.previousMultiplier = m_previous.PreviousMultiplier;
+        if (m_previous.PreviousMultiplier < r.Multiplier)
+            m_previous.PreviousMultiplier = r.Multiplier;
     }
 
     // Scale change: the statistics start again.
-    if (r.FunctionCode != previous.PreviousFunctionCode ||
-        r.RangeCode != previous.PreviousRangeCode || r.AltMode != previous.PreviousAltMode) {
-        ResetStatistics();
-        if (views.hasRecorder())
-            views.recorderScaleChange();
-        if (views.hasGauge())
-            views.gaugeRelabel();
+    if (r.FunctionCode != m_previous.PreviousFunctionCode ||
+        r.RangeCode != m_previous.PreviousRangeCode || r.AltMode != m_previous.PreviousAltMode) {
+        resetStatistics();
+        update.scaleChanged = true;
     }
 
     // Leading zeros become blank.
@@ -319,45 +310,38 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
 
     // Statistics.
     const float count = float(r.Count);
-    bool maxChanged = false, pmaxChanged = false, minChanged = false, pminChanged = false;
-    if (count > stats.MaxCount) {
-        stats.MaxCount = count;
-        maxChanged = true;
+    if (count > m_stats.MaxCount) {
+        m_stats.MaxCount = count;
+        update.maxMoved = true;
     }
-    if (count > stats.PeakMaxCount && r.PeakHold) {
-        stats.PeakNegative = r.Negative;
-        stats.PeakDigits = r.Digits;
-        stats.PeakValue = count / float(r.Divisor);
-        stats.PeakMaxCount = count;
-        pmaxChanged = true;
+    if (count > m_stats.PeakMaxCount && r.PeakHold) {
+        m_stats.PeakNegative = r.Negative;
+        m_stats.PeakDigits = r.Digits;
+        m_stats.PeakValue = count / float(r.Divisor);
+        m_stats.PeakMaxCount = count;
+        update.peakMaxMoved = true;
     }
-    if (count < stats.MinCount) {
-        stats.MinCount = count;
-        minChanged = true;
+    if (count < m_stats.MinCount) {
+        m_stats.MinCount = count;
+        update.minMoved = true;
     }
-    if (count < stats.PeakMinCount && r.PeakHold) {
-        stats.PeakMinCount = count;
-        pminChanged = true;
+    if (count < m_stats.PeakMinCount && r.PeakHold) {
+        m_stats.PeakMinCount = count;
+        update.peakMinMoved = true;
     }
-    if (views.hasStatus())
-        views.statusShow(maxChanged, pmaxChanged, minChanged, pminChanged);
 
-    // LCD panel: in peak hold it shows the held maximum.
-    if (views.hasLcd()) {
-        if (r.PeakHold) {
-            r.Digits = stats.PeakDigits;
-            if (stats.PeakNegative)
-                r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
-        }
-        views.lcdShow();
+    // In peak hold the display shows the held maximum.
+    if (r.PeakHold) {
+        r.Digits = m_stats.PeakDigits;
+        if (m_stats.PeakNegative)
+            r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
     }
 
     // Remember this frame.
-    previous.PreviousFunctionCode = r.FunctionCode;
-    previous.PreviousRangeCode = r.RangeCode;
-    previous.PreviousAltMode = r.AltMode;
-    previous.PreviousModeKey = r.ModeKey;
-    previous.PreviousDigits = r.Digits;
+    m_previous.PreviousFunctionCode = r.FunctionCode;
+    m_previous.PreviousRangeCode = r.RangeCode;
+    m_previous.PreviousAltMode = r.AltMode;
+    m_previous.PreviousModeKey = r.ModeKey;
 
     // Value and its text.
     r.Value = float(r.Count) / float(r.Divisor);
@@ -367,13 +351,7 @@ void FrameDecoder::DecodeFrame(const QByteArray& frame, int meterModel, LiveView
         r.ValueText = FixedText(r.Value, decimals);
     }
 
-    // Analog gauge.
-    if (views.hasGauge()) {
-        if (r.PeakHold)
-            views.gaugeShow(std::abs(stats.PeakValue),
-                            stats.PeakNegative ? QStringLiteral("-") : QStringLiteral("+"));
-        else
-            views.gaugeShow(std::abs(r.Value),
-                            r.Value >= 0 ? QStringLiteral("+") : QStringLiteral("-"));
-    }
+    update.reading = r;
+    update.stats = m_stats;
+    return update;
 }

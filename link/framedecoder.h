@@ -1,33 +1,26 @@
 #pragma once
 
-#include "reading.h"
+#include "liveupdate.h"
 
 #include <QByteArray>
 
-class LiveViews;
-
-// Turns validated live frames into the current Reading, keeps the MAX/MIN/peak statistics
-// and the previous-frame memory, and lets the open views react in a fixed order:
-// recorder and gauge on a function change, recorder on a range change, recorder and gauge on
-// a scale change, the status window, the LCD panel, then the gauge's needle.
+// Turns validated live frames into readings. It keeps what a frame is compared with (the
+// previous frame, the MAX/MIN/peak statistics) and nothing about who shows the result: the
+// same frames decode to the same updates whatever windows are open.
 class FrameDecoder {
 public:
-    Reading reading;
-    Statistics stats;
-    PreviousFrame previous;
-    // Value units per gauge step, and the step at which the needle was last drawn; both
-    // outlive the gauge window.
-    float AnalogScale = 100.0f;
-    int NeedlePosition = 0;
-
     // Everything back to its start values.
-    void Reset();
+    void reset();
 
     // frame: nine characters 0x30..0x3F followed by CR LF. meterModel: 120 or 122.
-    void DecodeFrame(const QByteArray& frame, int meterModel, LiveViews& views);
+    LiveUpdate decode(const QByteArray& frame, int meterModel);
+
+    // The last decoded reading and the statistics now.
+    const Reading& reading() const { return m_reading; }
+    const Statistics& statistics() const { return m_stats; }
 
     // The status window's Reset: all four trackers and the held peak back to the start.
-    void ResetStatistics();
+    void resetStatistics();
 
     // A number as tables and the status window show it: fixed point with the given
     // decimals, the locale's decimal separator, no group separators.
@@ -40,4 +33,8 @@ private:
     void blankDigits();
     // The peak trackers and the held peak back to their start values.
     void resetPeak();
+
+    Reading m_reading;
+    Statistics m_stats;
+    PreviousFrame m_previous;
 };

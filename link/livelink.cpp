@@ -1,7 +1,6 @@
 #include "livelink.h"
 
 #include "errorboundary.h"
-#include "liveviews.h"
 #include "metercommand.h"
 
 #include <QElapsedTimer>
@@ -29,22 +28,72 @@ void abortOnError(MeterPort*, const PortError&, PortErrorAction& action) {
 
 } // namespace
 
-LiveLink::LiveLink(LiveViews& views, QObject* parent) : QObject(parent), m_views(views) {
-    livePort.OnError = abortOnError;
-    setupPort.OnError = abortOnError;
-    livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
-    connect(&livePort, &MeterPort::activeChanged, this, &LiveLink::onLivePortActiveChanged);
-    tickTimer.setInterval(1000);
-    tickTimer.setTimerType(Qt::PreciseTimer);
-    connect(&tickTimer, &QTimer::timeout, this, &LiveLink::onTick);
-    decoder.Reset();
+LiveLink::LiveLink(QObject* parent) : QObject(parent) {
+    m_livePort.OnError = [this](MeterPort*, const PortError& error, PortErrorAction& action) {
+        action = caAbort;
+        Q_EMIT portFailed(error.Code, error.Message);
+    };
+    m_livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
+    connect(&m_livePort, &MeterPort::activeChanged, this, &LiveLink::onLivePortActiveChanged);
+    m_tickTimer.setInterval(1000);
+    m_tickTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_tickTimer, &QTimer::timeout, this, &LiveLink::onTick);
 }
 
 LiveLink::~LiveLink() {
-    tickTimer.stop();
-    livePort.OnRxChar = nullptr;
-    CloseQuietly(livePort);
-    CloseQuietly(setupPort);
+    m_tickTimer.stop();
+    m_livePort.OnRxChar = nullptr;
+    CloseQuietly(m_livePort);
+}
+
+void LiveLink::resetStatistics() {
+    WhenReceiveIdle(this, [this] { m_decoder.resetStatistics(); });
+}
+
+void LiveLink::attachMeter(int model) {
+    m_state.setMeterModel(model);
+    m_state.setSavedModel(m_state.MeterModel());
+    m_livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
+    if (!m_state.Connected()) {
+        m_state.setConnected(true);
+        Q_EMIT connectionChanged(true, m_state.MeterModel());
+    }
+    try {
+        m_livePort.ClearInput();
+        if (m_livePort.Active())
+            m_livePort.Write(CmdA.bytes());
+    } catch (const SilentAbort&) {
+        // the port failed at once: the tick step's link watch takes over
+    }
+}
+
+void LiveLink::openPort() {
+    OpenQuietly(m_livePort);
+}
+
+void LiveLink::closePort() {
+    CloseQuietly(m_livePort);
+}
+
+void LiveLink::writeToMeter(const QByteArray& command) {
+    if (!m_livePort.Active())
+        return;
+    try {
+        m_livePort.Write(command);
+    } catch (const SilentAbort&) {
+        // the port failed; the link watch notices it
+    } catch (const PortError&) {
+    }
+}
+
+void LiveLink::startTicking() {
+    // The tick after a pause measures its lateness from a fresh reference.
+    m_tickReferenceReset = true;
+    m_tickTimer.start();
+}
+
+void LiveLink::stopTicking() {
+    m_tickTimer.stop();
 }
 
 void LiveLink::setClock(const Clock* clock) {
@@ -53,10 +102,6 @@ void LiveLink::setClock(const Clock* clock) {
 
 const Clock& LiveLink::clock() const {
     return m_clock ? *m_clock : m_systemClock;
-}
-
-bool LiveLink::anyViewExists() const {
-    return m_views.hasRecorder() || m_views.hasLcd() || m_views.hasGauge() || m_views.hasStatus();
 }
 
 bool LiveLink::IsValidFrame(const QByteArray& frame) {
@@ -124,12 +169,12 @@ void LiveLink::onBytesReceived() {
     do {
         m_rxAgain = false;
         ErrorBoundary::Run([this] { receiveStep(); });
-    } while (m_rxAgain && livePort.Active());
+    } while (m_rxAgain && m_livePort.Active());
 }
 
-void LiveLink::reopenLivePort() {
-    OpenQuietly(livePort);
-    if (!livePort.Active())
+void LiveLink::reopenPort() {
+    OpenQuietly(m_livePort);
+    if (!m_livePort.Active())
         m_deviceLost = true;
 }
 
@@ -138,52 +183,54 @@ void LiveLink::onLivePortActiveChanged(bool active) {
     m_rxBuffer.clear();
     if (active)
         m_deviceLost = false;
-    else if (livePort.DeviceLost())
+    else if (m_livePort.DeviceLost())
         m_deviceLost = true;
 }
 
 void LiveLink::takeInput() {
-    const int n = livePort.InputCount();
-    if (n <= 0 || !livePort.Active())
+    const int n = m_livePort.InputCount();
+    if (n <= 0 || !m_livePort.Active())
         return;
     const qsizetype old = m_rxBuffer.size();
     m_rxBuffer.resize(old + n);
-    const int got = livePort.Read(m_rxBuffer.data() + old, n);
+    const int got = m_livePort.Read(m_rxBuffer.data() + old, n);
     m_rxBuffer.resize(old + std::max(got, 0));
 }
 
 void LiveLink::answerIdentity() {
     // The meter answers only K, and K is sent only while the link is down: a live frame whose
     // last characters happen to read "122" is not an answer.
-    if (state.Connected())
+    if (m_state.Connected())
         return;
     const qsizetype at122 = m_rxBuffer.indexOf("122\r");
     const qsizetype at120 = m_rxBuffer.indexOf("120\r");
     if (at122 < 0 && at120 < 0)
         return;
     const qsizetype at = at122 < 0 ? at120 : at120 < 0 ? at122 : std::min(at120, at122);
-    state.setMeterModel(at == at122 ? 122 : 120);
+    m_state.setMeterModel(at == at122 ? 122 : 120);
     m_missedTicks = 0;
     // The answer is handled once: it leaves the buffer, and A goes out once per notification.
     m_rxBuffer.remove(0, at + 4);
-    if (livePort.Active()) {
-        livePort.Write(CmdA.bytes());
+    if (m_livePort.Active()) {
+        m_livePort.Write(CmdA.bytes());
         m_streamRequested = true;
     }
 }
 
 void LiveLink::linkUp() {
     m_streamRequested = false;
-    if (state.Connected())
+    if (m_state.Connected())
         return;
-    if (m_views.hasLcd())
-        m_views.lcdSetNoConnection(false);
-    if (m_views.hasRecorder()) {
-        m_views.recorderSetButtons(!recorder.Recording(), recorder.Recording());
-        m_views.setStatusText(1, livePort.DeviceName());
-    }
-    m_views.setLoggerCommandsEnabled(state.MeterModel() == 122);
-    state.setConnected(true);
+    m_state.setConnected(true);
+    Q_EMIT statusTextChanged(1, m_livePort.DeviceName());
+    Q_EMIT connectionChanged(true, m_state.MeterModel());
+}
+
+void LiveLink::linkDown() {
+    m_state.setConnected(false);
+    m_missedTicks = 0;
+    Q_EMIT statusTextChanged(1, QStringLiteral("No Connection"));
+    Q_EMIT connectionChanged(false, m_state.MeterModel());
 }
 
 void LiveLink::receiveStep() {
@@ -204,20 +251,19 @@ void LiveLink::receiveStep() {
             m_missedTicks = 0;
             const QByteArray frame = m_rxBuffer.mid(cr - 9, 11);
             if (IsValidFrame(frame)) {
-                if (livePort.Active()) {
-                    livePort.Write(CmdY.bytes());
-                    ++FramesAcknowledged;
+                if (m_livePort.Active()) {
+                    m_livePort.Write(CmdY.bytes());
+                    ++m_framesAcknowledged;
                 }
-                if (anyViewExists()) {
-                    decoder.DecodeFrame(frame, state.MeterModel(), m_views);
-                    ++FramesDecoded;
-                }
+                const LiveUpdate update = m_decoder.decode(frame, m_state.MeterModel());
+                ++m_framesDecoded;
                 m_newReading = true;
+                Q_EMIT updated(update);
             } else {
-                ++FramesRejected;
+                ++m_framesRejected;
             }
         } else {
-            ++FramesDropped;
+            ++m_framesDropped;
         }
         start = cr + 2;
     }
@@ -245,61 +291,26 @@ void LiveLink::onTick() {
 void LiveLink::timerStep() {
     const double now = clock().now();
     const qint64 monotonic = clock().monotonicMs();
-    ++m_tickCounter;
 
-    if (m_newReading) {
-        m_newReading = false;
+    const bool withReading = m_newReading;
+    m_newReading = false;
+    if (withReading)
         m_missedTicks = 0;
-        switch (schedule.Tick(now, recorder.Recording())) {
-        case RecorderSchedule::Action::StartRecording:
-            recorder.setRecording(true);
-            m_tickCounter = schedule.Interval();
-            recorder.setRecordInterval(schedule.RecordInterval());
-            if (m_views.hasRecorder()) {
-                m_views.recorderShowRate(recorder.RecordInterval());
-                // A scheduled recording can be stopped early like any other.
-                m_views.recorderSetButtons(false, true);
-            }
-            break;
-        case RecorderSchedule::Action::StopRecording:
-            recorder.setRecording(false);
-            if (m_views.hasRecorder())
-                m_views.recorderSetButtons(true, false);
-            break;
-        case RecorderSchedule::Action::None:
-            break;
-        }
-        if (recorder.Recording() && m_tickCounter >= recorder.RecordInterval()) {
-            m_tickCounter = 0;
-            if (m_views.hasRecorder())
-                m_views.recorderTakeSample(now);
-        }
-    } else {
-        ++m_missedTicks;
-        if (m_missedTicks >= NoConnectionLimit) {
-            if (m_views.hasRecorder())
-                m_views.recorderSetButtons(false, false);
-            if (m_views.hasLcd())
-                m_views.lcdSetNoConnection(true);
-            state.setConnected(false);
-            m_views.setLoggerCommandsEnabled(false);
-            m_tickCounter = 0;
-            m_missedTicks = 0;
-            m_views.setStatusText(1, QStringLiteral("No Connection"));
-        }
-    }
+    Q_EMIT ticked(now, withReading);
+    if (!withReading && ++m_missedTicks >= NoConnectionLimit)
+        linkDown();
 
     // A device that vanished (an unplugged adapter) is looked for again at the same path
     // once a tick; when it is back, K finds the meter.
-    if (!state.Connected() && m_deviceLost && !livePort.Active() && livePort.TryOpen())
-        livePort.ClearInput();
+    if (!m_state.Connected() && m_deviceLost && !m_livePort.Active() && m_livePort.TryOpen())
+        m_livePort.ClearInput();
     // K stops a running stream: the tick right after an A that answered the identity leaves
     // the meter its moment to start sending.
-    if (!state.Connected() && livePort.Active()) {
+    if (!m_state.Connected() && m_livePort.Active()) {
         if (m_streamRequested)
             m_streamRequested = false;
         else
-            livePort.Write(CmdK.bytes());
+            m_livePort.Write(CmdK.bytes());
     }
 
     // Keep the average tick period at one second.
@@ -307,9 +318,9 @@ void LiveLink::timerStep() {
         m_tickReference = monotonic;
         m_tickReferenceReset = false;
     } else {
-        tickTimer.setInterval(CorrectedInterval(tickTimer.interval(), monotonic - m_tickReference));
+        m_tickTimer.setInterval(CorrectedInterval(m_tickTimer.interval(), monotonic - m_tickReference));
         m_tickReference = monotonic;
     }
-    if (!state.Connected())
-        tickTimer.setInterval(1000);
+    if (!m_state.Connected())
+        m_tickTimer.setInterval(1000);
 }

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "clock.h"
-#include "meterport.h"
 #include "framedecoder.h"
 #include "linkstate.h"
-#include "recorderschedule.h"
-#include "recorderstate.h"
+#include "liveupdate.h"
+#include "meterport.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -13,54 +12,84 @@
 
 #include <functional>
 
-class LiveViews;
+class DiscoveryHost;
 
-// The live link with the meter: the receive step run for every notification of received
-// characters on livePort, and the one-second main-timer step that watches the link, calls the
-// meter while it is down, runs the recorder schedule and paces the recorder. Owns the state
-// the rest of the program shares about the link, the recorder and the schedule.
+// The live link with the meter. It owns the live port and the one-second tick timer: the
+// receive step runs for every notification of received characters, decodes each valid frame
+// and acknowledges it; the tick step watches the link, calls the meter while it is down and
+// keeps the tick period at one second.
+//
+// Data flows one way: the link emits what happened as values (`updated` for every decoded
+// frame, `connectionChanged`, `ticked`, `statusTextChanged`) and each view subscribes and
+// keeps its own display state. Nobody reaches into the link's ports, timer or decoder; the
+// methods below say what a caller wants done.
 class LiveLink : public QObject {
     Q_OBJECT
 public:
-    explicit LiveLink(LiveViews& views, QObject* parent = nullptr);
+    explicit LiveLink(QObject* parent = nullptr);
     ~LiveLink() override;
-
-    // The live port (with the receive handler) and the port for command transactions while
-    // the live port is closed. Both end actions silently on port errors.
-    MeterPort livePort;
-    MeterPort setupPort;
-    // About once a second; starts disabled with 1000 ms.
-    QTimer tickTimer;
-
-    // The current reading, its statistics and the previous-frame memory.
-    FrameDecoder decoder;
-
-    // The meter at the other end; the recorder's state and its schedule. The link owns them
-    // for the whole run, so they outlive every window that shows or changes them.
-    LinkState state;
-    RecorderState recorder;
-    RecorderSchedule schedule;
 
     // Ticks without a reading after which the link counts as down.
     static constexpr int NoConnectionLimit = 5;
 
-    // The steps' own state, for reading (tests, the logger's hand-over).
-    bool RxBusy() const { return m_rxBusy; }
-    bool TimerBusy() const { return m_timerBusy; }
-    bool NewReading() const { return m_newReading; }
-    int MissedTicks() const { return m_missedTicks; }
-    int TickCounter() const { return m_tickCounter; }
-    const QByteArray& RxBuffer() const { return m_rxBuffer; }
-    // The next tick measures its lateness from a fresh reference (after the timer was stopped).
-    void RestartTickReference() { m_tickReferenceReset = true; }
+    // ---- the meter ----------------------------------------------------------------------
+    // A meter answers: live frames arrive (or the search found it).
+    bool connected() const { return m_state.Connected(); }
+    // 120 or 122; only the 122 has a logger memory.
+    int meterModel() const { return m_state.MeterModel(); }
+    bool hasLogger() const { return m_state.HasLogger(); }
+    // The model the last search found (0: none yet).
+    int savedModel() const { return m_state.SavedModel(); }
+    // The port list entry the meter was found on, or the one used last time.
+    int portIndex() const { return m_state.PortIndex(); }
+    void setPortIndex(int index) { m_state.setPortIndex(index); }
+    // The last decoded reading and the statistics now.
+    const Reading& reading() const { return m_decoder.reading(); }
+    const Statistics& statistics() const { return m_decoder.statistics(); }
+    // The status window's Reset: MAX, MIN and the held peak start again. Deferred while the
+    // receive step runs further down the stack.
+    void resetStatistics();
+    // Forgets every earlier frame: the next one counts as a change of function.
+    void resetDecoder() { m_decoder.reset(); }
+    // The meter answered an identity request with `model` on the open port: the link counts
+    // as up, frames are asked for (A) and handled by the receive step from now on.
+    void attachMeter(int model);
 
-    // Receive step (livePort's receive handler).
+    // ---- the port -----------------------------------------------------------------------
+    QString deviceName() const { return m_livePort.DeviceName(); }
+    // The device the port opens next time; the port must be closed.
+    void setDeviceName(const QString& path) { m_livePort.setDeviceName(path); }
+    bool portOpen() const { return m_livePort.Active(); }
+    // Opening and closing never throw and never show a message; why an open failed is kept.
+    void openPort();
+    void closePort();
+    QString lastOpenFailure() const { return m_livePort.LastOpenFailure(); }
+    bool lastOpenRefused() const { return m_livePort.LastOpenRefused(); }
+    // Opens the port again on its device after a logger operation borrowed it. When the
+    // device is gone meanwhile (unplugged during the loan), the tick step looks for it again
+    // once a tick, as it does for a device that vanished under the link.
+    void reopenPort();
+    // Writes `command` when the port is open; a failing port ends the write silently (the
+    // link watch notices it).
+    void writeToMeter(const QByteArray& command);
+
+    // ---- ticking ------------------------------------------------------------------------
+    void startTicking();
+    void stopTicking();
+    bool ticking() const { return m_tickTimer.isActive(); }
+    // The next tick's interval (kept at one second on average).
+    int tickInterval() const { return m_tickTimer.interval(); }
+    // A frame arrived since the last tick; ticks without a frame since the last one.
+    bool readingSinceTick() const { return m_newReading; }
+    int missedTicks() const { return m_missedTicks; }
+
+    // Whether a step is running further down the call stack (inside a nested message loop).
+    bool receiveStepRunning() const { return m_rxBusy; }
+    bool tickStepRunning() const { return m_timerBusy; }
+
+    // Receive step (the live port's notification handler) and tick step (the timer's). Public
+    // so that tests and the meter search can drive them directly.
     void onBytesReceived();
-    // Opens livePort again on its device after another port object borrowed it. When the device
-    // is gone meanwhile (unplugged during the loan), the main-timer step looks for it again
-    // once a tick, as it does for a device that vanished under livePort.
-    void reopenLivePort();
-    // Main-timer step (tickTimer's timeout).
     void onTick();
 
     // The next timer interval after a tick that came `elapsedMs` after the previous one.
@@ -93,34 +122,56 @@ public:
     const Clock& clock() const;
 
     // Counters for tests and measurements.
-    qint64 FramesDecoded = 0;
-    qint64 FramesAcknowledged = 0;
-    qint64 FramesRejected = 0;
-    qint64 FramesDropped = 0; // CR LF with fewer than nine characters before it
+    qint64 framesDecoded() const { return m_framesDecoded; }
+    qint64 framesAcknowledged() const { return m_framesAcknowledged; }
+    qint64 framesRejected() const { return m_framesRejected; }
+    // CR LF with fewer than nine characters before it.
+    qint64 framesDropped() const { return m_framesDropped; }
+    // Bytes received and not yet part of a frame.
+    const QByteArray& pendingBytes() const { return m_rxBuffer; }
 
-    LiveViews& views() { return m_views; }
+Q_SIGNALS:
+    // A valid frame was decoded (and acknowledged).
+    void updated(const LiveUpdate& update);
+    // The meter answers again, or stopped answering.
+    void connectionChanged(bool connected, int meterModel);
+    // The tick step ran at `now` (days since 30 Dec 1899); `withReading` tells whether a frame
+    // arrived since the previous tick.
+    void ticked(double now, bool withReading);
+    // Text for status bar panel 0 (the port or why it failed) or 1 (the connection).
+    void statusTextChanged(int panel, const QString& text);
+    // An operation on the live port failed (the step it was part of ended silently); a device
+    // that vanished closes the port on the first such report.
+    void portFailed(int code, const QString& message);
 
 private:
+    friend void DiscoverMeter(LiveLink& link, DiscoveryHost& host);
     void receiveStep();
     void timerStep();
     void takeInput();
     void answerIdentity();
     void linkUp();
+    void linkDown();
     void onLivePortActiveChanged(bool active);
-    bool anyViewExists() const;
 
-    LiveViews& m_views;
+    MeterPort m_livePort;
+    QTimer m_tickTimer;
+    FrameDecoder m_decoder;
+    LinkState m_state;
     const Clock* m_clock = nullptr;
     Clock m_systemClock;
     bool m_rxBusy = false;
     bool m_timerBusy = false;
     bool m_newReading = false;
     int m_missedTicks = 0;
-    int m_tickCounter = 0;
     qint64 m_tickReference = 0; // monotonic ms of the previous tick
     bool m_tickReferenceReset = true;
     QByteArray m_rxBuffer;
     bool m_rxAgain = false;
     bool m_streamRequested = false; // A went out in answer to the identity; no frame yet
-    bool m_deviceLost = false;      // livePort closed itself because its device vanished
+    bool m_deviceLost = false;      // the port closed itself because its device vanished
+    qint64 m_framesDecoded = 0;
+    qint64 m_framesAcknowledged = 0;
+    qint64 m_framesRejected = 0;
+    qint64 m_framesDropped = 0;
 };

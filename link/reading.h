@@ -104,6 +104,5 @@ struct PreviousFrame {
     unsigned PreviousRangeCode = 99;
     bool PreviousAltMode = false;
     unsigned PreviousModeKey = 0;
-    DigitCodes PreviousDigits = BlankDigits;
     std::int32_t PreviousMultiplier = 1;
 };

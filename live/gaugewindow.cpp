@@ -1,5 +1,7 @@
 #include "gaugewindow.h"
 
+#include "livelink.h"
+
 #include "childwindow.h"
 #include "dragmover.h"
 #include "rangetable.h"
@@ -43,15 +45,14 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 
 } // namespace
 
-GaugeWindow::GaugeWindow(float& analogScale, int& needlePosition, QWidget* parent)
-    : QWidget(parent), m_analogScale(analogScale), m_needlePosition(needlePosition) {
+GaugeWindow::GaugeWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Analog"));
     resize(ClientWidth, ClientHeight);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, ClientWidth, ClientHeight);
-    m_canvas = QImage(Image1->size(), QImage::Format_RGB32);
+    dialImage = new QLabel(this);
+    dialImage->setObjectName(QStringLiteral("Image1"));
+    dialImage->setGeometry(0, 0, ClientWidth, ClientHeight);
+    m_canvas = QImage(dialImage->size(), QImage::Format_RGB32);
     m_canvas.fill(Qt::white);
 
     const int w = m_canvas.width();
@@ -64,31 +65,31 @@ GaugeWindow::GaugeWindow(float& analogScale, int& needlePosition, QWidget* paren
 
     QFont labelFont = font();
     labelFont.setPixelSize(11);
-    for (std::size_t i = 0; i < Labels.size(); ++i) {
+    for (std::size_t i = 0; i < scaleLabels.size(); ++i) {
         auto* label = new QLabel(scaleLabel(*RangeTable::ForDivisor(1), i), this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setFont(labelFont);
         label->move(kLabelPos[i]);
         label->adjustSize();
-        Labels[i] = label;
+        scaleLabels[i] = label;
     }
 
-    lblPlus = new QLabel(QStringLiteral("+"), this);
-    lblPlus->setObjectName(QStringLiteral("lblPlus"));
-    lblPlus->move(5, 105);
-    QFont signFont = lblPlus->font();
+    signLabel = new QLabel(QStringLiteral("+"), this);
+    signLabel->setObjectName(QStringLiteral("lblPlus"));
+    signLabel->move(5, 105);
+    QFont signFont = signLabel->font();
     signFont.setBold(true);
-    lblPlus->setFont(signFont);
-    lblPlus->adjustSize();
+    signLabel->setFont(signFont);
+    signLabel->adjustSize();
 
-    BitBtn1 = makeButton(this, "BitBtn1", QStringLiteral("X"), 262);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { CloseChildWindow(this); });
-    BitBtn2 = makeButton(this, "BitBtn2", QStringLiteral("-"), 246);
+    closeButton = makeButton(this, "closeButton", QStringLiteral("X"), 262);
+    connect(closeButton, &QPushButton::clicked, this, [this] { CloseChildWindow(this); });
+    minimizeButton = makeButton(this, "minimizeButton", QStringLiteral("-"), 246);
     QFont black(QStringLiteral("Arial Black"));
     black.setBold(true);
     black.setPixelSize(11);
-    BitBtn2->setFont(black);
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { MinimiseChildWindow(this); });
+    minimizeButton->setFont(black);
+    connect(minimizeButton, &QPushButton::clicked, this, [this] { MinimiseChildWindow(this); });
 
     DragMover::Attach(this);
 }
@@ -132,24 +133,24 @@ void GaugeWindow::ShowCanvas() {
             if (line[x] == 0xFFFFFFFF)
                 line[x] = 0;
     }
-    Image1->setPixmap(QPixmap::fromImage(shown));
+    dialImage->setPixmap(QPixmap::fromImage(shown));
 }
 
 void GaugeWindow::Relabel(int divisor) {
     const DivisorScale* scale = RangeTable::ForDivisor(divisor);
     if (!scale)
         return;
-    for (std::size_t i = 0; i < Labels.size(); ++i) {
-        Labels[i]->setText(scaleLabel(*scale, i));
-        Labels[i]->adjustSize();
+    for (std::size_t i = 0; i < scaleLabels.size(); ++i) {
+        scaleLabels[i]->setText(scaleLabel(*scale, i));
+        scaleLabels[i]->adjustSize();
     }
     // A needle step is a tenth of the distance between two labels.
     m_analogScale = float(scale->fullScale) / float(4 * kStepsPerLabel);
 }
 
 void GaugeWindow::ShowValue(double magnitude, const QString& sign) {
-    lblPlus->setText(sign);
-    lblPlus->adjustSize();
+    signLabel->setText(sign);
+    signLabel->adjustSize();
 
     double steps = magnitude / double(m_analogScale);
     if (std::isnan(steps))
@@ -168,11 +169,24 @@ void GaugeWindow::ShowValue(double magnitude, const QString& sign) {
 }
 
 QString GaugeWindow::LabelText(int i) const {
-    if (i < 1 || i > int(Labels.size()))
+    if (i < 1 || i > int(scaleLabels.size()))
         return {};
-    return Labels[std::size_t(i - 1)]->text();
+    return scaleLabels[std::size_t(i - 1)]->text();
 }
 
 QString GaugeWindow::SignText() const {
-    return lblPlus->text();
+    return signLabel->text();
+}
+
+void GaugeWindow::follow(const LiveLink& link) {
+    connect(&link, &LiveLink::updated, this, &GaugeWindow::showUpdate);
+    if (link.connected())
+        Relabel(link.reading().Divisor);
+}
+
+void GaugeWindow::showUpdate(const LiveUpdate& update) {
+    if (update.functionChanged || update.scaleChanged)
+        Relabel(update.reading.Divisor);
+    ShowValue(update.needleMagnitude(),
+              update.needleNegative() ? QStringLiteral("-") : QStringLiteral("+"));
 }

@@ -6,6 +6,8 @@
 
 #include <array>
 
+class LiveLink;
+struct LiveUpdate;
 class QLabel;
 class QPushButton;
 
@@ -15,9 +17,12 @@ class QPushButton;
 class GaugeWindow : public QWidget {
     Q_OBJECT
 public:
-    // analogScale (value units per step) and needlePosition (the step at which the needle was
-    // last drawn) outlive the window.
-    GaugeWindow(float& analogScale, int& needlePosition, QWidget* parent = nullptr);
+    explicit GaugeWindow(QWidget* parent = nullptr);
+
+    // Shows every reading the link decodes, relabelled on each change of scale; a gauge
+    // opened while readings arrive starts on the scale of the current reading.
+    void follow(const LiveLink& link);
+    void showUpdate(const LiveUpdate& update);
 
     // Scale labels and value units per step for the divisor (1, 10, 100 or 1000; any other
     // divisor changes nothing).
@@ -31,6 +36,9 @@ public:
     QPoint Centre() const;
     QPoint NeedleTip() const;
     const QImage& Canvas() const { return m_canvas; }
+    // Value units per step of the scale; the step the needle was last drawn at.
+    float analogScale() const { return m_analogScale; }
+    int needlePosition() const { return m_needlePosition; }
 
     static constexpr int ClientWidth = 289;
     static constexpr int ClientHeight = 184;
@@ -41,16 +49,17 @@ private:
     void DrawNeedle(int step, const QColor& colour);
     void ShowCanvas();
 
-    float& m_analogScale;
-    int& m_needlePosition;
+    // Value units per step of the scale, and the step at which the needle was last drawn.
+    float m_analogScale = 100.0f;
+    int m_needlePosition = 0;
     // Radii from the picture's width: ticks from R1 to R0 (long ones to R3), needle R2.
     double R0 = 0, R1 = 0, R2 = 0, R3 = 0;
     QImage m_canvas;
     bool m_needleDrawn = false;
 
-    QLabel* Image1;
-    std::array<QLabel*, 5> Labels{};
-    QLabel* lblPlus;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLabel* dialImage;
+    std::array<QLabel*, 5> scaleLabels{};
+    QLabel* signLabel;
+    QPushButton* closeButton;
+    QPushButton* minimizeButton;
 };

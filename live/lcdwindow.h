@@ -9,6 +9,7 @@
 #include <vector>
 
 class BevelPanel;
+class LiveLink;
 class QLabel;
 
 // The LCD panel: a replica of the meter's display made of pictures (four digits, decimal
@@ -22,9 +23,12 @@ public:
     // Draws the digit glyphs LCDM0..LCDM11 once; every LCD window shares them.
     static void LoadDigitGlyphs();
 
-    // Shows the reading: the digits that differ from previousDigits (the codes shown for the
-    // previous frame), the annunciators whose bits changed, and the bar graph for Count.
-    void ShowReading(const Reading& r, const DigitCodes& previousDigits);
+    // Shows every reading the link decodes and "No Connection" while the link is down.
+    void follow(const LiveLink& link);
+
+    // Shows the reading: the digits and annunciators that differ from what the panel shows,
+    // and the bar graph for Count.
+    void ShowReading(const Reading& r);
     // The red "No Connection" label.
     void SetNoConnection(bool visible);
 
@@ -41,19 +45,19 @@ public:
     static constexpr int ClientHeight = 179;
 
 private:
-    void BuildAnnunciatorSlots();
-    void SetDigit(int index, std::uint8_t code);
+    void placeAnnunciators();
+    void showDigit(int index, std::uint8_t code);
 
-    BevelPanel* Panel1;
-    std::array<QLabel*, 4> MainD{};
-    QLabel* LCDBar;
-    QLabel* Image4;
-    QLabel* lblNoConnection;
+    BevelPanel* bezel;
+    std::array<QLabel*, 4> digitImages{};
+    QLabel* barGraph;
+    QLabel* barScale;
+    QLabel* noConnectionLabel;
     // Slot tag - 1 holds the annunciator picture with that tag.
-    std::vector<QLabel*> AnnunciatorSlots;
+    std::vector<QLabel*> annunciatorImages;
     // The masks last applied to the annunciator pictures.
-    std::uint32_t ShownAnnunciators = 0;
-    std::uint32_t ShownUnitAnnunciators = 0;
+    std::uint32_t m_shownAnnunciators = 0;
+    std::uint32_t m_shownUnitAnnunciators = 0;
     DigitCodes m_shownDigits = BlankDigits;
     int m_pictureChanges = 0;
 };

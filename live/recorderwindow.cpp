@@ -5,6 +5,7 @@
 #include "daycount.h"
 #include "errorboundary.h"
 #include "livelink.h"
+#include "recorder.h"
 #include "chart.h"
 #include "rangetable.h"
 #include "rateeditor.h"
@@ -86,7 +87,8 @@ QToolButton* pictureButton(QWidget* parent, Glyph glyph, const QString& hint) {
 
 } // namespace
 
-RecorderWindow::RecorderWindow(LiveLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* parent)
+    : QWidget(parent), m_recorder(recorder), m_link(link) {
     setWindowTitle(QStringLiteral("Real Time Data Recorder"));
 
     auto* bar = new QWidget(this);
@@ -94,14 +96,14 @@ RecorderWindow::RecorderWindow(LiveLink& link, QWidget* parent) : QWidget(parent
     auto* barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(6, 2, 6, 2);
     barLayout->setSpacing(4);
-    MaskEdit1 = new RateEditor(bar);
-    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
-    MaskEdit1->setToolTip(QStringLiteral("Real Time Recording Rate"));
-    MaskEdit1->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
-    Label1 = new QLabel(QStringLiteral("mm:ss"), bar);
-    QFont bold = Label1->font();
+    rateEditor = new RateEditor(bar);
+    rateEditor->setObjectName(QStringLiteral("rateEditor"));
+    rateEditor->setToolTip(QStringLiteral("Real Time Recording Rate"));
+    rateEditor->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    rateUnitLabel = new QLabel(QStringLiteral("mm:ss"), bar);
+    QFont bold = rateUnitLabel->font();
     bold.setBold(true);
-    Label1->setFont(bold);
+    rateUnitLabel->setFont(bold);
     btnStart = pictureButton(bar, Glyph::Play, QStringLiteral("Start collecting real time data"));
     btnStart->setObjectName(QStringLiteral("btnStart"));
     btnStop = pictureButton(bar, Glyph::Stop, QStringLiteral("Stop collecting real time data"));
@@ -110,27 +112,27 @@ RecorderWindow::RecorderWindow(LiveLink& link, QWidget* parent) : QWidget(parent
     btnClear->setObjectName(QStringLiteral("btnClear"));
     btnStart->setEnabled(false);
     btnStop->setEnabled(false);
-    barLayout->addWidget(MaskEdit1);
-    barLayout->addWidget(Label1);
+    barLayout->addWidget(rateEditor);
+    barLayout->addWidget(rateUnitLabel);
     barLayout->addSpacing(12);
     barLayout->addWidget(btnStart);
     barLayout->addWidget(btnStop);
     barLayout->addWidget(btnClear);
     barLayout->addStretch(1);
 
-    Splitter1 = new QSplitter(Qt::Vertical, this);
-    Splitter1->setChildrenCollapsible(false);
-    chart = new Chart(Splitter1);
+    splitter = new QSplitter(Qt::Vertical, this);
+    splitter->setChildrenCollapsible(false);
+    chart = new Chart(splitter);
     chart->setObjectName(QStringLiteral("chart"));
-    recordTable = new StringGrid(Splitter1);
+    recordTable = new StringGrid(splitter);
     recordTable->setObjectName(QStringLiteral("recordTable"));
-    Splitter1->addWidget(chart);
-    Splitter1->addWidget(recordTable);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    const int below = ClientHeight - BarHeight - Splitter1->handleWidth();
+    splitter->addWidget(chart);
+    splitter->addWidget(recordTable);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    const int below = ClientHeight - BarHeight - splitter->handleWidth();
     const int chartHeight = (ClientHeight - BarHeight) * 2 / 3;
-    Splitter1->setSizes({chartHeight, below - chartHeight});
+    splitter->setSizes({chartHeight, below - chartHeight});
 
     recordTable->setColCount(6);
     recordTable->setRowCount(2);
@@ -163,14 +165,22 @@ RecorderWindow::RecorderWindow(LiveLink& link, QWidget* parent) : QWidget(parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(bar);
-    layout->addWidget(Splitter1, 1);
+    layout->addWidget(splitter, 1);
     resize(ClientWidth, ClientHeight);
 
-    connect(MaskEdit1, &QLineEdit::textEdited, this, &RecorderWindow::MaskEdit1Change);
-    connect(btnStart, &QToolButton::clicked, this, &RecorderWindow::btnStartClick);
-    connect(btnStop, &QToolButton::clicked, this, &RecorderWindow::btnStopClick);
+    connect(rateEditor, &QLineEdit::textEdited, this, &RecorderWindow::onRateEdited);
+    connect(btnStart, &QToolButton::clicked, this, &RecorderWindow::startRecording);
+    connect(btnStop, &QToolButton::clicked, this, &RecorderWindow::stopRecording);
     connect(btnClear, &QToolButton::clicked, this,
-            ErrorBoundary::Guard([this] { btnClearClick(); }));
+            ErrorBoundary::Guard([this] { clearRecording(); }));
+
+    connect(&recorder, &Recorder::sampleTaken, this, &RecorderWindow::showSample);
+    connect(&recorder, &Recorder::functionChanged, this, &RecorderWindow::onFunctionChanged);
+    connect(&recorder, &Recorder::rangeChanged, this, &RecorderWindow::onRangeChanged);
+    connect(&recorder, &Recorder::scaleChanged, this, &RecorderWindow::onScaleChanged);
+    connect(&recorder, &Recorder::buttonsChanged, this, &RecorderWindow::showButtons);
+    connect(&recorder, &Recorder::recordIntervalChanged, this, [this] { showRate(); });
+    showButtons(recorder.canStart(), recorder.canStop());
 }
 
 RecorderWindow::~RecorderWindow() = default;
@@ -182,7 +192,7 @@ QSize RecorderWindow::sizeHint() const {
 double RecorderWindow::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
     // RecorderPoints seconds (a span of zero would never let the axis grow).
-    return RecorderState::SpanFor(m_link.recorder.RecordInterval());
+    return RecorderState::SpanFor(m_recorder.recordInterval());
 }
 
 void RecorderWindow::redraw() {
@@ -199,64 +209,57 @@ void RecorderWindow::emptyTable() {
 
 void RecorderWindow::SetupChart() {
     m_sampleCount = 0;
-    m_samples.clear();
-    m_link.recorder.resetSpan();
+    m_recorder.clear();
     const double now = m_link.clock().now();
-    SetupTimeChart(chart, RecorderState::Points, now, now + m_link.recorder.Span());
+    SetupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
     chart->setAllowPopup(false);
 }
 
 // ---- rate ----------------------------------------------------------------------------------
 
-void RecorderWindow::MaskEdit1Change() {
-    const RateText rate = RateText::Parse(MaskEdit1->rateText());
-    m_link.recorder.setRecordInterval(rate.Interval());
+void RecorderWindow::onRateEdited() {
+    const RateText rate = RateText::Parse(rateEditor->rateText());
+    m_recorder.setRecordInterval(rate.Interval());
     if (rate.Corrected)
-        MaskEdit1->setRateText(rate.Text);
+        rateEditor->setRateText(rate.Text);
 }
 
-void RecorderWindow::ShowRate() {
-    if (m_link.recorder.RecordInterval() == 0)
-        m_link.recorder.setRecordInterval(2);
-    MaskEdit1->setRateText(RateText::Format(m_link.recorder.RecordInterval()));
+void RecorderWindow::showRate() {
+    if (m_recorder.recordInterval() == 0)
+        m_recorder.setRecordInterval(2);
+    rateEditor->setRateText(RateText::Format(m_recorder.recordInterval()));
 }
 
 // ---- buttons -------------------------------------------------------------------------------
 
-void RecorderWindow::SetButtons(bool startEnabled, bool stopEnabled) {
-    btnStart->setEnabled(startEnabled);
-    btnStop->setEnabled(stopEnabled);
+void RecorderWindow::showButtons(bool canStart, bool canStop) {
+    btnStart->setEnabled(canStart);
+    btnStop->setEnabled(canStop);
 }
 
-void RecorderWindow::btnStartClick() {
-    // The counter stays: the first sample comes with the first tick that has a reading once
-    // the counter has reached the interval.
-    m_link.recorder.setRecording(true);
-    SetButtons(false, true);
+void RecorderWindow::startRecording() {
+    m_recorder.start();
 }
 
-void RecorderWindow::btnStopClick() {
+void RecorderWindow::stopRecording() {
     // Stop also ends a schedule, running or waiting.
-    m_link.recorder.setRecording(false);
-    m_link.schedule.setArmed(false);
-    SetButtons(true, false);
+    m_recorder.stop();
 }
 
-void RecorderWindow::btnClearClick() {
-    // Not under a running timer step, which may be taking a sample.
-    if (m_link.TimerBusy()) {
-        m_link.WhenTimerIdle(this, ErrorBoundary::Guard([this] { btnClearClick(); }));
+void RecorderWindow::clearRecording() {
+    // Not under a running tick step, which may be taking a sample.
+    if (m_link.tickStepRunning()) {
+        m_link.WhenTimerIdle(this, ErrorBoundary::Guard([this] { clearRecording(); }));
         return;
     }
     m_sampleCount = 0;
-    m_samples.clear();
-    m_link.recorder.resetSpan();
+    m_recorder.clear();
     const double maxY = chart->ManualMaxY();
     const double minY = chart->ManualMinY();
     const double now = m_link.clock().now();
     std::optional<ChartError> failure;
     try {
-        SetupTimeChart(chart, RecorderState::Points, now, now + m_link.recorder.Span());
+        SetupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
     } catch (const ChartError& e) {
         // The chart keeps its settings, but the samples go all the same: table, chart and
         // count must agree, or the next sample would overwrite row 1 of the old table.
@@ -275,8 +278,8 @@ void RecorderWindow::btnClearClick() {
 
 // ---- sampling ------------------------------------------------------------------------------
 
-void RecorderWindow::TakeSample(double when) {
-    const Reading& reading = m_link.decoder.reading;
+void RecorderWindow::showSample(const RecorderSample& sample) {
+    const double when = sample.when;
     const int n = ++m_sampleCount;
     if (recordTable->RowCount() < n + 1)
         recordTable->setRowCount(n + 1);
@@ -294,16 +297,14 @@ void RecorderWindow::TakeSample(double when) {
     }
     const QDateTime stamp = DaysToDateTime(when);
     recordTable->setRow(n, {number, DateTimeText::DateString(stamp.date()),
-                      DateTimeText::TimeString(stamp.time()), reading.ValueText, reading.UnitText});
+                      DateTimeText::TimeString(stamp.time()), sample.valueText, sample.unitText});
 
     // The chart's capacity grows in steps of 100 points.
     while (chart->Points() < n)
         chart->setPoints(chart->Points() + 100);
-    const int unit = RecorderSamples::UnitSize(reading.UnitText);
-    m_samples.append(reading.Value, unit);
-    followUnit(unit);
+    followUnit(sample.unitSize);
     chart->setXDataII(0, n - 1, when);
-    chart->setYData(0, n - 1, m_samples.converted(n - 1, m_displayUnit));
+    chart->setYData(0, n - 1, m_recorder.samples().converted(sample.number - 1, m_displayUnit));
     extendTimeAxis(when);
     redraw();
 }
@@ -316,7 +317,7 @@ void RecorderWindow::extendTimeAxis(double when) {
     const double end = chart->ManualMaxX();
     if (end > when + kHalfMillisecond || chart->ZoomMode())
         return;
-    const double step = m_link.recorder.Span() > 0 ? m_link.recorder.Span() : span();
+    const double step = m_recorder.span() > 0 ? m_recorder.span() : span();
     chart->setManualMaxX(RecorderState::AxisEndFor(end, when, step, kHalfMillisecond));
     chart->setManualMinX(chart->XDataII(0, 0));
 }
@@ -327,33 +328,32 @@ void RecorderWindow::followUnit(int unitSize) {
     if (unitSize == m_displayUnit)
         return;
     m_displayUnit = unitSize;
-    m_samples.forEachConverted(unitSize, [this](int i, float v) { chart->setYData(0, i, v); });
+    const int first = m_recorder.sampleCount() - m_sampleCount;
+    m_recorder.samples().forEachConverted(unitSize, [this, first](int i, float v) {
+        if (i >= first)
+            chart->setYData(0, i - first, v);
+    });
 }
 
-void RecorderWindow::FunctionChange() {
-    // Called by the receive step, which never runs inside the timer step.
+void RecorderWindow::onFunctionChanged(int unitSize) {
+    // Called from the receive step, which never runs inside the tick step.
     m_sampleCount = 0;
-    m_samples.clear();
-    m_displayUnit = RecorderSamples::UnitSize(m_link.decoder.reading.UnitText);
+    m_displayUnit = unitSize;
     chart->setPoints(0);
     redraw();
     emptyTable();
 }
 
-// The decoder reports the largest multiplier seen since the last function change and the
-// current one; neither says which unit the stored points were taken in (the first frame of a
-// function even reports 1 whatever its unit). The recorder knows that from its own record of
-// the samples, so it only needs the unit of the reading now in force: the chart converts every
-// point from the unit it was taken in into that one, and its y limits (ScaleChange) fit.
-void RecorderWindow::RangeChange(int previousMultiplier, int multiplier) {
-    Q_UNUSED(previousMultiplier);
-    Q_UNUSED(multiplier);
-    followUnit(RecorderSamples::UnitSize(m_link.decoder.reading.UnitText));
+// The recorder knows which unit each stored point was taken in, so the window only needs the
+// unit of the reading now in force: the chart converts every point from the unit it was taken
+// in into that one, and its y limits (the scale change) fit.
+void RecorderWindow::onRangeChanged(int unitSize) {
+    followUnit(unitSize);
     redraw();
 }
 
-void RecorderWindow::ScaleChange() {
-    const DivisorScale* scale = RangeTable::ForDivisor(m_link.decoder.reading.Divisor);
+void RecorderWindow::onScaleChanged(int divisor) {
+    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
     const double limit = scale ? scale->fullScale : 0;
     if (limit > 0) {
         chart->setManualMaxY(limit);
@@ -372,12 +372,12 @@ void RecorderWindow::showEvent(QShowEvent* event) {
     recordTable->setColWidths(0, int(recordTable->ColWidths(0) * 0.7));
     recordTable->setColWidths(1, int(recordTable->ColWidths(1) * 1.5));
     recordTable->setColWidths(2, int(recordTable->ColWidths(2) * 1.5));
-    ShowRate();
+    showRate();
 }
 
 void RecorderWindow::closeEvent(QCloseEvent* event) {
     // A receive step in progress may still feed the window: it closes once the step is over.
-    if (m_link.RxBusy()) {
+    if (m_link.receiveStepRunning()) {
         event->ignore();
         m_link.WhenReceiveIdle(
             this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);

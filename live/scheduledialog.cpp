@@ -3,6 +3,7 @@
 #include "datetimetext.h"
 #include "daycount.h"
 #include "livelink.h"
+#include "recorder.h"
 #include "rateeditor.h"
 #include "ratetext.h"
 
@@ -32,10 +33,10 @@ QDateTime wholeSeconds(QDate date, QTime time) {
 
 } // namespace
 
-ScheduleDialog::ScheduleDialog(LiveLink& link, QWidget* parent)
+ScheduleDialog::ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_link(link) {
+      m_recorder(recorder), m_link(link) {
     setWindowTitle(QStringLiteral("Real Time Data Recorder Schedle"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -60,91 +61,91 @@ ScheduleDialog::ScheduleDialog(LiveLink& link, QWidget* parent)
     };
 
     textAt(this, QStringLiteral("Start "), 13, 13);
-    DPTimerStartDate = datePicker(59, 7);
-    DPTimerStartTime = timePicker(171, 7);
+    startDateEdit = datePicker(59, 7);
+    startTimeEdit = timePicker(171, 7);
     textAt(this, QStringLiteral("Stop"), 13, 33);
-    DPTimerStopDate = datePicker(59, 31);
-    DPTimerStopTime = timePicker(168, 31);
+    stopDateEdit = datePicker(59, 31);
+    stopTimeEdit = timePicker(168, 31);
     const QLabel* rateLabel =
         textAt(this, QStringLiteral("Real Time Data Recording Rate:"), 16, 64);
-    MaskEdit1 = new RateEditor(this);
+    rateEditor = new RateEditor(this);
     // Beside its label, also where the label's font is wider than the layout assumed.
-    MaskEdit1->move(std::max(177, rateLabel->geometry().right() + 6), 56);
-    MaskEdit1->setToolTip(QStringLiteral("Editor for Real Time Sampling Rate"));
-    MaskEdit1->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    rateEditor->move(std::max(177, rateLabel->geometry().right() + 6), 56);
+    rateEditor->setToolTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    rateEditor->setStatusTip(QStringLiteral("Editor for Real Time Sampling Rate"));
     textAt(this, QStringLiteral("Records Number:"), 16, 88);
-    Label5 = textAt(this, QString(), 112, 88);
-    Label5->setMinimumWidth(120);
-    CheckBox1 = new QCheckBox(QStringLiteral("Execute"), this);
-    CheckBox1->move(16, 112);
-    CheckBox1->adjustSize();
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setGeometry(134, 129, 66, 25);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setGeometry(206, 129, 75, 25);
+    recordCountLabel = textAt(this, QString(), 112, 88);
+    recordCountLabel->setMinimumWidth(120);
+    executeCheck = new QCheckBox(QStringLiteral("Execute"), this);
+    executeCheck->move(16, 112);
+    executeCheck->adjustSize();
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setGeometry(134, 129, 66, 25);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setGeometry(206, 129, 75, 25);
 
-    for (QDateEdit* p : {DPTimerStartDate, DPTimerStopDate})
+    for (QDateEdit* p : {startDateEdit, stopDateEdit})
         connect(p, &QDateEdit::dateChanged, this, &ScheduleDialog::Recompute);
-    for (QTimeEdit* p : {DPTimerStartTime, DPTimerStopTime})
+    for (QTimeEdit* p : {startTimeEdit, stopTimeEdit})
         connect(p, &QTimeEdit::timeChanged, this, &ScheduleDialog::Recompute);
-    connect(MaskEdit1, &QLineEdit::textEdited, this, &ScheduleDialog::MaskEdit1Change);
-    connect(BitBtn1, &QPushButton::clicked, this, &ScheduleDialog::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &ScheduleDialog::BitBtn2Click);
+    connect(rateEditor, &QLineEdit::textEdited, this, &ScheduleDialog::onRateEdited);
+    connect(okButton, &QPushButton::clicked, this, &ScheduleDialog::confirm);
+    connect(cancelButton, &QPushButton::clicked, this, &ScheduleDialog::cancel);
 }
 
 ScheduleDialog::~ScheduleDialog() = default;
 
-void ScheduleDialog::MaskEdit1Change() {
+void ScheduleDialog::onRateEdited() {
     Recompute();
 }
 
 void ScheduleDialog::Recompute() {
-    const QDateTime start = wholeSeconds(DPTimerStartDate->date(), DPTimerStartTime->time());
-    const QDateTime stop = wholeSeconds(DPTimerStopDate->date(), DPTimerStopTime->time());
+    const QDateTime start = wholeSeconds(startDateEdit->date(), startTimeEdit->time());
+    const QDateTime stop = wholeSeconds(stopDateEdit->date(), stopTimeEdit->time());
     m_edit.setTimes(DateTimeToDays(start), DateTimeToDays(stop));
 
-    const RateText rate = RateText::Parse(MaskEdit1->rateText());
+    const RateText rate = RateText::Parse(rateEditor->rateText());
     if (rate.Corrected)
-        MaskEdit1->setRateText(rate.Text);
+        rateEditor->setRateText(rate.Text);
     const int interval = rate.Interval();
     m_edit.setInterval(interval == 0 ? 1 : interval);
 
     const qint64 records =
         RecorderSchedule::RecordCount(RecorderSchedule::DurationSeconds(start, stop), interval);
-    Label5->setText(QString::number(records));
+    recordCountLabel->setText(QString::number(records));
 }
 
 void ScheduleDialog::FormShow() {
-    // The dialog works on a copy; the live link's schedule changes only on OK.
-    m_edit = m_link.schedule;
+    // The dialog works on a copy; the recorder's schedule changes only on OK.
+    m_edit = m_recorder.schedule();
     if (m_edit.Interval() == 0)
         m_edit.setInterval(2);
-    MaskEdit1->setRateText(RateText::Format(m_edit.Interval()));
+    rateEditor->setRateText(RateText::Format(m_edit.Interval()));
     if (const auto start = DateTimeText::Parse(m_edit.StartText())) {
-        DPTimerStartDate->setDate(start->date());
-        DPTimerStartTime->setTime(start->time());
+        startDateEdit->setDate(start->date());
+        startTimeEdit->setTime(start->time());
         if (const auto stop = DateTimeText::Parse(m_edit.StopText())) {
-            DPTimerStopDate->setDate(stop->date());
-            DPTimerStopTime->setTime(stop->time());
+            stopDateEdit->setDate(stop->date());
+            stopTimeEdit->setTime(stop->time());
         }
     }
     Recompute();
-    CheckBox1->setChecked(m_edit.Armed());
+    executeCheck->setChecked(m_edit.Armed());
 }
 
-void ScheduleDialog::BitBtn1Click() {
+void ScheduleDialog::confirm() {
     Recompute();
-    m_edit.setTexts(DateTimeText::DateString(DPTimerStartDate->date()) + u' ' +
-                        DateTimeText::TimeString(DPTimerStartTime->time()),
-                    DateTimeText::DateString(DPTimerStopDate->date()) + u' ' +
-                        DateTimeText::TimeString(DPTimerStopTime->time()));
-    m_edit.setArmed(CheckBox1->isChecked());
-    m_link.schedule = m_edit;
+    m_edit.setTexts(DateTimeText::DateString(startDateEdit->date()) + u' ' +
+                        DateTimeText::TimeString(startTimeEdit->time()),
+                    DateTimeText::DateString(stopDateEdit->date()) + u' ' +
+                        DateTimeText::TimeString(stopTimeEdit->time()));
+    m_edit.setArmed(executeCheck->isChecked());
+    m_recorder.setSchedule(m_edit);
     accept();
 }
 
-void ScheduleDialog::BitBtn2Click() {
+void ScheduleDialog::cancel() {
     reject();
 }
 

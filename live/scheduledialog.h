@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class LiveLink;
+class Recorder;
 class QCheckBox;
 class QDateEdit;
 class QLabel;
@@ -19,32 +20,32 @@ class RateEditor;
 class ScheduleDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ScheduleDialog(LiveLink& link, QWidget* parent = nullptr);
+    ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget* parent = nullptr);
     ~ScheduleDialog() override;
 
     static constexpr int ClientWidth = 296;
     static constexpr int ClientHeight = 162;
 
     // The edited schedule's start, stop and interval from the controls, and the number of
-    // records they make shown in Label5. Runs on every change of a picker or of the rate.
+    // records they make shown in recordCountLabel. Runs on every change of a picker or of the rate.
     void Recompute();
     // OK: keeps the start and stop as text, arms the schedule as "Execute" says, hands the
     // edited schedule to the live link and closes.
-    void BitBtn1Click();
+    void confirm();
     // Cancel: closes; the live link's schedule was never touched.
-    void BitBtn2Click();
+    void cancel();
 
-    QDateEdit* DPTimerStartDate;
-    QTimeEdit* DPTimerStartTime;
-    QDateEdit* DPTimerStopDate;
-    QTimeEdit* DPTimerStopTime;
-    RateEditor* MaskEdit1;
-    QLabel* Label5;
+    QDateEdit* startDateEdit;
+    QTimeEdit* startTimeEdit;
+    QDateEdit* stopDateEdit;
+    QTimeEdit* stopTimeEdit;
+    RateEditor* rateEditor;
+    QLabel* recordCountLabel;
     // The schedule as edited so far (the live link's changes only on OK).
     const RecorderSchedule& Edited() const { return m_edit; }
-    QCheckBox* CheckBox1;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QCheckBox* executeCheck;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,9 +53,10 @@ protected:
 private:
     // Fills the controls from the schedule each time the dialog is shown.
     void FormShow();
-    void MaskEdit1Change();
+    void onRateEdited();
 
-    LiveLink& m_link;
+    Recorder& m_recorder;
+    const LiveLink& m_link;
     // The schedule being edited, a copy of the live link's.
     RecorderSchedule m_edit;
     bool m_centred = false;

@@ -1,5 +1,7 @@
 #include "statisticswindow.h"
 
+#include "livelink.h"
+
 #include "bevelpanel.h"
 #include "childwindow.h"
 #include "dragmover.h"
@@ -98,24 +100,24 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent) {
     makeCaption(panel, "Label3", QStringLiteral("PMAX"), place(1, 0, 0, 41));
     makeCaption(panel, "Label4", QStringLiteral("PMIN"), place(1, 1, 0, 41));
     const QString zero = QStringLiteral("0.00");
-    lblMAX = makeValueBox(panel, "lblMAX", zero, place(0, 0, kBoxOffset, 49));
-    lblMIN = makeValueBox(panel, "lblMIN", zero, place(0, 1, kBoxOffset, 49));
-    lblPMAX = makeValueBox(panel, "lblPMAX", QString(), place(1, 0, kBoxOffset, 49));
-    lblPMIN = makeValueBox(panel, "lblPMIN", QString(), place(1, 1, kBoxOffset, 49));
+    maxLabel = makeValueBox(panel, "lblMAX", zero, place(0, 0, kBoxOffset, 49));
+    minLabel = makeValueBox(panel, "lblMIN", zero, place(0, 1, kBoxOffset, 49));
+    peakMaxLabel = makeValueBox(panel, "lblPMAX", QString(), place(1, 0, kBoxOffset, 49));
+    peakMinLabel = makeValueBox(panel, "lblPMIN", QString(), place(1, 1, kBoxOffset, 49));
     const QString unit = QStringLiteral("mV");
-    lblRange1 = makeCaption(panel, "lblRange1", unit, place(0, 0, kUnitOffset, unitWidth));
-    lblRange2 = makeCaption(panel, "lblRange2", unit, place(0, 1, kUnitOffset, unitWidth));
-    lblRange3 = makeCaption(panel, "lblRange3", unit, place(1, 0, kUnitOffset, unitWidth));
-    lblRange4 = makeCaption(panel, "lblRange4", unit, place(1, 1, kUnitOffset, unitWidth));
+    maxUnitLabel = makeCaption(panel, "lblRange1", unit, place(0, 0, kUnitOffset, unitWidth));
+    peakMaxUnitLabel = makeCaption(panel, "lblRange2", unit, place(0, 1, kUnitOffset, unitWidth));
+    minUnitLabel = makeCaption(panel, "lblRange3", unit, place(1, 0, kUnitOffset, unitWidth));
+    peakMinUnitLabel = makeCaption(panel, "lblRange4", unit, place(1, 1, kUnitOffset, unitWidth));
 
-    BitBtn1 = new QPushButton(QStringLiteral("Reset"), panel);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(104 + 2 * extra, 72, 75, 25);
-    connect(BitBtn1, &QPushButton::clicked, this, &StatisticsWindow::BitBtn1Click);
-    BitBtn2 = new QPushButton(QStringLiteral("Close"), panel);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(192 + 2 * extra, 72, 75, 25);
-    connect(BitBtn2, &QPushButton::clicked, this, &StatisticsWindow::BitBtn2Click);
+    resetButton = new QPushButton(QStringLiteral("Reset"), panel);
+    resetButton->setObjectName(QStringLiteral("resetButton"));
+    resetButton->setGeometry(104 + 2 * extra, 72, 75, 25);
+    connect(resetButton, &QPushButton::clicked, this, &StatisticsWindow::resetStatistics);
+    closeButton = new QPushButton(QStringLiteral("Close"), panel);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setGeometry(192 + 2 * extra, 72, 75, 25);
+    connect(closeButton, &QPushButton::clicked, this, [this] { CloseChildWindow(this); });
 
     DragMover::Attach(this);
 }
@@ -135,36 +137,45 @@ QString StatisticsWindow::StatisticText(float count, int divisor) {
 
 void StatisticsWindow::ShowStatistics(const Reading& r, const Statistics& s, bool max, bool pmax,
                                 bool min, bool pmin) {
-    for (QLabel* unit : {lblRange1, lblRange2, lblRange3, lblRange4})
+    for (QLabel* unit : {maxUnitLabel, peakMaxUnitLabel, minUnitLabel, peakMinUnitLabel})
         unit->setText(r.UnitText);
     if (max)
-        lblMAX->setText(StatisticText(s.MaxCount, r.Divisor));
+        maxLabel->setText(StatisticText(s.MaxCount, r.Divisor));
     if (pmax)
-        lblPMAX->setText(StatisticText(s.PeakMaxCount, r.Divisor));
+        peakMaxLabel->setText(StatisticText(s.PeakMaxCount, r.Divisor));
     if (min)
-        lblMIN->setText(StatisticText(s.MinCount, r.Divisor));
+        minLabel->setText(StatisticText(s.MinCount, r.Divisor));
     if (pmin)
-        lblPMIN->setText(StatisticText(s.PeakMinCount, r.Divisor));
+        peakMinLabel->setText(StatisticText(s.PeakMinCount, r.Divisor));
 }
 
 void StatisticsWindow::ClearPeak() {
-    lblPMAX->clear();
-    lblPMIN->clear();
+    peakMaxLabel->clear();
+    peakMinLabel->clear();
 }
 
-void StatisticsWindow::BitBtn1Click() {
+void StatisticsWindow::follow(LiveLink& link) {
+    connect(&link, &LiveLink::updated, this, &StatisticsWindow::showUpdate);
+    OnReset = [&link] { link.resetStatistics(); };
+}
+
+void StatisticsWindow::showUpdate(const LiveUpdate& update) {
+    if (update.peakEnded)
+        ClearPeak();
+    ShowStatistics(update.reading, update.stats, update.maxMoved, update.peakMaxMoved,
+                   update.minMoved, update.peakMinMoved);
+}
+
+void StatisticsWindow::resetStatistics() {
     // The reset waits for the receive step, and the window may be closed meanwhile.
     QPointer<StatisticsWindow> self(this);
     if (OnReset)
         OnReset();
     if (!self)
         return;
-    lblMAX->clear();
-    lblMIN->clear();
-    lblPMAX->clear();
-    lblPMIN->clear();
+    maxLabel->clear();
+    minLabel->clear();
+    peakMaxLabel->clear();
+    peakMinLabel->clear();
 }
 
-void StatisticsWindow::BitBtn2Click() {
-    CloseChildWindow(this);
-}

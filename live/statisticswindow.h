@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class LiveLink;
+struct LiveUpdate;
 class QLabel;
 class QPushButton;
 
@@ -15,6 +17,10 @@ class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
     explicit StatisticsWindow(QWidget* parent = nullptr);
+
+    // Shows the statistics of every reading the link decodes; Reset resets the link's.
+    void follow(LiveLink& link);
+    void showUpdate(const LiveUpdate& update);
 
     // Shows the unit, and the trackers whose flag says they changed on this reading.
     void ShowStatistics(const Reading& r, const Statistics& s, bool max, bool pmax, bool min,
@@ -27,7 +33,7 @@ public:
     static QString StatisticText(float count, int divisor);
 
     // Called by Reset before the four boxes are emptied: resets the statistics (after the
-    // receive step has finished).
+    // receive step has finished). follow() sets it.
     std::function<void()> OnReset;
 
     // The width is 285 when the widest unit fits a 36-pixel box, and grows with the unit boxes
@@ -35,17 +41,16 @@ public:
     static constexpr int ClientHeight = 104;
 
 private:
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void resetStatistics();
 
-    QLabel* lblMAX;
-    QLabel* lblMIN;
-    QLabel* lblPMAX;
-    QLabel* lblPMIN;
-    QLabel* lblRange1;
-    QLabel* lblRange2;
-    QLabel* lblRange3;
-    QLabel* lblRange4;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLabel* maxLabel;
+    QLabel* minLabel;
+    QLabel* peakMaxLabel;
+    QLabel* peakMinLabel;
+    QLabel* maxUnitLabel;
+    QLabel* peakMaxUnitLabel;
+    QLabel* minUnitLabel;
+    QLabel* peakMinUnitLabel;
+    QPushButton* resetButton;
+    QPushButton* closeButton;
 };

@@ -3,50 +3,41 @@
 #include "livelink.h"
 
 bool LiveLinkAdapter::connected() const {
-    return m_link.state.Connected();
+    return m_link.connected();
 }
 
 bool LiveLinkAdapter::meterRecording() const {
-    return m_link.decoder.reading.MeterRecording;
+    return m_link.reading().MeterRecording;
 }
 
 QString LiveLinkAdapter::deviceName() const {
-    return m_link.livePort.DeviceName();
+    return m_link.deviceName();
 }
 
 bool LiveLinkAdapter::waitTimerIdle(int) {
-    return !m_link.TimerBusy();
+    return !m_link.tickStepRunning();
 }
 
 void LiveLinkAdapter::stopMainTimer() {
-    m_link.tickTimer.stop();
+    m_link.stopTicking();
 }
 
 bool LiveLinkAdapter::waitReceiveIdle(int) {
-    return !m_link.RxBusy();
+    return !m_link.receiveStepRunning();
 }
 
 void LiveLinkAdapter::closeLivePort() {
-    CloseQuietly(m_link.livePort);
+    m_link.closePort();
 }
 
 void LiveLinkAdapter::reopenLivePort() {
-    m_link.reopenLivePort();
+    m_link.reopenPort();
 }
 
 void LiveLinkAdapter::writeLivePort(const QByteArray& command) {
-    if (!m_link.livePort.Active())
-        return;
-    try {
-        m_link.livePort.Write(command);
-    } catch (const SilentAbort&) {
-        // the port failed; the link watch notices it
-    } catch (const PortError&) {
-    }
+    m_link.writeToMeter(command);
 }
 
 void LiveLinkAdapter::startMainTimer() {
-    // The tick after a pause measures its lateness from a fresh reference.
-    m_link.RestartTickReference();
-    m_link.tickTimer.start();
+    m_link.startTicking();
 }

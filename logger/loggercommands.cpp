@@ -63,12 +63,12 @@ void LoggerCommands::LoadData1Click() {
     DataLoggerWindow* window = ShowDataLogger();
     if (created)
         Delay(unsigned(Timing.settleMs));
-    if (!m_link.state.Connected()) {
+    if (!m_link.connected()) {
         m_lastResult = DownloadResult::NotConnected;
         Dialogs::ShowMessage(window, QStringLiteral("There is no connection with multimeter !"));
         return;
     }
-    if (m_link.decoder.reading.MeterRecording) {
+    if (m_link.reading().MeterRecording) {
         m_lastResult = DownloadResult::MeterRecording;
         Dialogs::ShowMessage(
             window, QStringLiteral(

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "dialogs.h"
 #include "livelink.h"
+#include "meterport.h"
 #include "livelinkadapter.h"
 #include "memoryerase.h"
 #include "loggersetupdialog.h"
@@ -108,8 +109,11 @@ private:
 } // namespace
 
 LoggerSetupCommands::LoggerSetupCommands(LiveLink& link, QMdiArea* area, QWidget* window)
-    : LoggerSetupCommands(*new LiveLinkAdapter(link), link.setupPort, area, window) {
+    : LoggerSetupCommands(*new LiveLinkAdapter(link), *new MeterPort, area, window) {
     m_ownLive.reset(&m_live);
+    m_ownPort.reset(&m_port);
+    // Port faults end the operation silently; the operation reports what it saw.
+    m_port.OnError = [](MeterPort*, const PortError&, PortErrorAction& action) { action = caAbort; };
 }
 
 LoggerSetupCommands::LoggerSetupCommands(LiveLinkControl& live, MeterPort& loggerPort,

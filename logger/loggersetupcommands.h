@@ -47,6 +47,7 @@ public:
 
 private:
     std::unique_ptr<LiveLinkControl> m_ownLive;
+    std::unique_ptr<MeterPort> m_ownPort;
     LiveLinkControl& m_live;
     MeterPort& m_port;
     QPointer<QMdiArea> m_area;

@@ -9,6 +9,7 @@
 #include "gaugewindow.h"
 #include "lcdwindow.h"
 #include "mainwindow.h"
+#include "portselector.h"
 #include "recorderwindow.h"
 #include "scheduledialog.h"
 #include "statisticswindow.h"
@@ -106,8 +107,8 @@ private:
     void startWindow() {
         window = std::make_unique<MainWindow>();
         window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(window->StartupDone(), 15000);
-        window->link.tickTimer.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(window->startupDone(), 15000);
+        window->link.stopTicking();
     }
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i) {
@@ -116,7 +117,7 @@ private:
         }
     }
     QString panel(int i) const {
-        return (i == 0 ? window->StatusPanel0 : window->StatusPanel1)->text();
+        return window->statusText(i);
     }
 
     QTemporaryDir settingsDir;
@@ -131,13 +132,13 @@ void TestMainWindow::startupWithoutMeter() {
     startWindow();
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
     QCOMPARE(panel(0), QStringLiteral("ComPort"));
-    QVERIFY(!window->link.state.Connected());
-    QVERIFY(window->DataLogger1->isEnabled());
-    QVERIFY(window->lcdWindow && window->statisticsWindow && window->gaugeWindow);
-    QVERIFY(window->lcdWindow->NoConnectionVisible());
+    QVERIFY(!window->link.connected());
+    QVERIFY(window->loggerCommandsEnabled());
+    QVERIFY(window->lcdWindow() && window->statisticsWindow() && window->gaugeWindow());
+    QVERIFY(window->lcdWindow()->NoConnectionVisible());
     // Views below each other on the left.
-    QCOMPARE(ChildWindowOf(window->lcdWindow)->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->statisticsWindow)->pos().y(), ChildWindowOf(window->lcdWindow)->height());
+    QCOMPARE(ChildWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos().y(), ChildWindowOf(window->lcdWindow())->height());
     QCOMPARE(window->windowTitle(), QStringLiteral("QL350"));
     qInfo("start-up without meter took %lld ms, of which 450 ms are the search's own pauses",
           t.elapsed());
@@ -158,14 +159,14 @@ void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
     damaged.write("\x10\0\0\0short");
     damaged.close();
     SetChartTemplatePath(damaged.fileName());
-    window->recorderWindow->recordTable->setRowCount(5);
-    window->recorderWindow->btnClear->click();
+    window->recorderWindow()->recordTable->setRowCount(5);
+    window->recorderWindow()->btnClear->click();
     SetChartTemplatePath(QString());
     Dialogs::SetAnswerer(nullptr);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].icon, QMessageBox::Critical);
     QVERIFY2(shown[0].text.contains("graph.ghf"), qPrintable(shown[0].text));
-    QCOMPARE(window->recorderWindow->recordTable->RowCount(), 2);
+    QCOMPARE(window->recorderWindow()->recordTable->RowCount(), 2);
 }
 
 void TestMainWindow::meterOnThirdPortOfThree() {
@@ -173,36 +174,36 @@ void TestMainWindow::meterOnThirdPortOfThree() {
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
     QCOMPARE(panel(1), sims[2]->path);
-    QCOMPARE(window->link.state.PortIndex(), 2);
-    QCOMPARE(window->link.state.MeterModel(), 122);
-    QVERIFY(window->DataLogger1->isEnabled());
-    QVERIFY(!window->lcdWindow->NoConnectionVisible());
-    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 2);
+    QCOMPARE(window->link.portIndex(), 2);
+    QCOMPARE(window->link.meterModel(), 122);
+    QVERIFY(window->loggerCommandsEnabled());
+    QVERIFY(!window->lcdWindow()->NoConnectionVisible());
+    QCOMPARE(window->portSelector()->box()->currentIndex(), 2);
 }
 
 void TestMainWindow::model120LeavesLoggerDisabled() {
     servePorts({{"--model", "120"}});
     startWindow();
     QCOMPARE(panel(0), QStringLiteral("On Connection"));
-    QCOMPARE(window->link.state.MeterModel(), 120);
-    QVERIFY(!window->DataLogger1->isEnabled());
+    QCOMPARE(window->link.meterModel(), 120);
+    QVERIFY(!window->loggerCommandsEnabled());
     // Frames keep the logger commands off for a 120.
-    QTRY_VERIFY(window->link.FramesDecoded > 2);
-    QVERIFY(!window->DataLogger1->isEnabled());
+    QTRY_VERIFY(window->link.framesDecoded() > 2);
+    QVERIFY(!window->loggerCommandsEnabled());
 }
 
 void TestMainWindow::liveViewsFollowTheMeter() {
     servePorts({{"--script", settingsDir.filePath("script.txt"), "--interval", "300"}});
     startWindow();
-    LcdWindow* lcd = window->lcdWindow;
-    StatisticsWindow* status = window->statisticsWindow;
-    GaugeWindow* gauge = window->gaugeWindow;
+    LcdWindow* lcd = window->lcdWindow();
+    StatisticsWindow* status = window->statisticsWindow();
+    GaugeWindow* gauge = window->gaugeWindow();
     auto digits = [lcd] {
         return QList<int>{lcd->DigitCode(1), lcd->DigitCode(2), lcd->DigitCode(3),
                           lcd->DigitCode(4)};
     };
     auto waitForCount = [this](int count) {
-        QTRY_VERIFY_WITH_TIMEOUT(window->link.decoder.reading.Count == count, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Count == count, 5000);
     };
 
     // 1.234 V, auto range, DC.
@@ -233,7 +234,7 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     QCOMPARE(gauge->LabelText(5), QStringLiteral("400"));
 
     // Overload: blank, 0, L, blank and the OL mark.
-    QTRY_VERIFY_WITH_TIMEOUT(window->link.decoder.reading.Overload, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Overload, 5000);
     QCOMPARE(digits(), (QList<int>{10, 0, 11, 10}));
     QVERIFY(lcd->AnnunciatorVisible(23));
 
@@ -251,38 +252,38 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     QCOMPARE(child(status, "lblPMAX")->text(), QStringLiteral("2.000"));
 
     // Reset empties the four boxes.
-    QTest::mouseClick(status->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    QTest::mouseClick(status->findChild<QPushButton*>("resetButton"), Qt::LeftButton);
     QVERIFY(child(status, "lblMAX")->text().isEmpty());
     QVERIFY(child(status, "lblPMIN")->text().isEmpty());
-    QCOMPARE(window->link.decoder.stats.MaxCount, -1e9f);
+    QCOMPARE(window->link.statistics().MaxCount, -1e9f);
 }
 
 void TestMainWindow::linkLostAndBack() {
     servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
     startWindow();
-    QTRY_VERIFY(window->link.FramesDecoded > 2);
+    QTRY_VERIFY(window->link.framesDecoded() > 2);
     tick();
     // The meter stops (process paused): five ticks without frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGSTOP);
     QTest::qWait(100);
     // (A reading that arrived just before the pause may still count on the first tick.)
     int ticks = 0;
-    while (window->link.state.Connected() && ticks < 10) {
+    while (window->link.connected() && ticks < 10) {
         tick();
         ++ticks;
     }
-    QVERIFY(!window->link.state.Connected());
+    QVERIFY(!window->link.connected());
     QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
     QCOMPARE(panel(1), QStringLiteral("No Connection"));
-    QVERIFY(window->lcdWindow->NoConnectionVisible());
-    QVERIFY(!window->DataLogger1->isEnabled());
+    QVERIFY(window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(!window->loggerCommandsEnabled());
     // It comes back: K, identity, A, frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
-    for (int i = 0; i < 50 && !window->link.state.Connected(); ++i)
+    for (int i = 0; i < 50 && !window->link.connected(); ++i)
         tick();
-    QVERIFY(window->link.state.Connected());
-    QVERIFY(!window->lcdWindow->NoConnectionVisible());
-    QVERIFY(window->DataLogger1->isEnabled());
+    QVERIFY(window->link.connected());
+    QVERIFY(!window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(window->loggerCommandsEnabled());
 }
 
 void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
@@ -291,8 +292,8 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     startWindow();
     QCOMPARE(MainWindow::ReadLastConnectedPort(), 0);
     {
-        const QSignalBlocker block(window->ComboBoxDeviceName);
-        window->ComboBoxDeviceName->setCurrentIndex(1);
+        const QSignalBlocker block(window->portSelector()->box());
+        window->portSelector()->box()->setCurrentIndex(1);
     }
     window->close();
     QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
@@ -300,13 +301,13 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     // Exit ends the program without the close steps.
     window.reset();
     startWindow();
-    QCOMPARE(window->link.state.PortIndex(), 1); // read at start
+    QCOMPARE(window->link.portIndex(), 1); // read at start
     {
-        const QSignalBlocker block(window->ComboBoxDeviceName);
-        window->ComboBoxDeviceName->setCurrentIndex(0);
+        const QSignalBlocker block(window->portSelector()->box());
+        window->portSelector()->box()->setCurrentIndex(0);
     }
     // Exit runs inside the real event loop, which sends close events on quit().
-    QTimer::singleShot(0, window->Exit1, &QAction::trigger);
+    QTimer::singleShot(0, window->command("exitAction"), &QAction::trigger);
     QTimer failsafe; // Exit did nothing
     failsafe.setSingleShot(true);
     connect(&failsafe, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
@@ -320,7 +321,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     // A stored index beyond the list: the first port is selected when no meter answers.
     MainWindow::WriteLastConnectedPort(5);
     startWindow();
-    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
+    QCOMPARE(window->portSelector()->box()->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
     QCOMPARE(panel(1), QStringLiteral("Off Connection"));
 
@@ -329,52 +330,52 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     window.reset();
     MainWindow::WriteLastConnectedPort(2);
     startWindow();
-    QCOMPARE(window->link.state.PortIndex(), 0);
-    QCOMPARE(window->ComboBoxDeviceName->currentIndex(), 0);
+    QCOMPARE(window->link.portIndex(), 0);
+    QCOMPARE(window->portSelector()->box()->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
 }
 
 void TestMainWindow::viewsCloseAndReopen() {
     MeterPort::SetPortListOverride(QStringList{});
     startWindow();
-    QMdiArea* area = window->MdiArea;
+    QMdiArea* area = window->mdiArea();
     QCOMPARE(area->subWindowList().size(), 4);
     // Beside the widest live view (the status window widens with its unit boxes).
-    QCOMPARE(ChildWindowOf(window->recorderWindow)->pos(),
-             QPoint(std::max(ChildWindowOf(window->lcdWindow)->width(),
-                             ChildWindowOf(window->statisticsWindow)->width()),
+    QCOMPARE(ChildWindowOf(window->recorderWindow())->pos(),
+             QPoint(std::max(ChildWindowOf(window->lcdWindow())->width(),
+                             ChildWindowOf(window->statisticsWindow())->width()),
                     0));
-    QCOMPARE(window->recorderWindow->size(), QSize(800, 500));
+    QCOMPARE(window->recorderWindow()->size(), QSize(800, 500));
 
-    ChildWindowOf(window->lcdWindow)->close();
-    ChildWindowOf(window->statisticsWindow)->close();
-    ChildWindowOf(window->gaugeWindow)->close();
-    ChildWindowOf(window->recorderWindow)->close();
-    QTRY_VERIFY(!window->lcdWindow && !window->statisticsWindow && !window->gaugeWindow && !window->recorderWindow);
+    ChildWindowOf(window->lcdWindow())->close();
+    ChildWindowOf(window->statisticsWindow())->close();
+    ChildWindowOf(window->gaugeWindow())->close();
+    ChildWindowOf(window->recorderWindow())->close();
+    QTRY_VERIFY(!window->lcdWindow() && !window->statisticsWindow() && !window->gaugeWindow() && !window->recorderWindow());
     QTRY_COMPARE(area->subWindowList().size(), 0);
-    QVERIFY(!window->hasLcd() && !window->hasStatus() && !window->hasGauge() &&
-            !window->hasRecorder());
+    QVERIFY(!window->lcdWindow() && !window->statisticsWindow() && !window->gaugeWindow() &&
+            !window->recorderWindow());
 
-    window->Lcdpanel1->trigger();
-    window->Status1->trigger();
-    window->Analog1->trigger();
-    window->RealTimeDataRecorder1->trigger();
-    QVERIFY(window->lcdWindow && window->statisticsWindow && window->gaugeWindow && window->recorderWindow);
-    QCOMPARE(ChildWindowOf(window->lcdWindow)->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->statisticsWindow)->pos(), QPoint(0, 206));
-    QCOMPARE(ChildWindowOf(window->gaugeWindow)->pos(), QPoint(0, 400));
-    QCOMPARE(ChildWindowOf(window->recorderWindow)->pos(), QPoint(288, 0));
-    QVERIFY(window->lcdWindow->NoConnectionVisible()); // not connected
-    QVERIFY(!window->recorderWindow->btnStart->isEnabled());
+    window->command("lcdAction")->trigger();
+    window->command("statusAction")->trigger();
+    window->command("gaugeAction")->trigger();
+    window->command("recorderAction")->trigger();
+    QVERIFY(window->lcdWindow() && window->statisticsWindow() && window->gaugeWindow() && window->recorderWindow());
+    QCOMPARE(ChildWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
+    QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos(), QPoint(0, 206));
+    QCOMPARE(ChildWindowOf(window->gaugeWindow())->pos(), QPoint(0, 400));
+    QCOMPARE(ChildWindowOf(window->recorderWindow())->pos(), QPoint(288, 0));
+    QVERIFY(window->lcdWindow()->NoConnectionVisible()); // not connected
+    QVERIFY(!window->recorderWindow()->btnStart->isEnabled());
 
     // Opening an existing view restores it instead of making a second one.
-    ChildWindowOf(window->lcdWindow)->showMinimized();
-    window->Lcdpanel1->trigger();
-    QVERIFY(!ChildWindowOf(window->lcdWindow)->isMinimized());
+    ChildWindowOf(window->lcdWindow())->showMinimized();
+    window->command("lcdAction")->trigger();
+    QVERIFY(!ChildWindowOf(window->lcdWindow())->isMinimized());
     QCOMPARE(area->subWindowList().size(), 4);
 
     // Tile puts them one above the other at the left edge (these views keep their fixed size).
-    window->Tile1->trigger();
+    window->command("tileAction")->trigger();
     const auto subs = area->subWindowList();
     for (int i = 0; i < subs.size(); ++i) {
         QCOMPARE(subs[i]->x(), 0);
@@ -388,10 +389,10 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     MeterPort::SetPortListOverride(QStringList{});
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     startWindow();
-    QCOMPARE(window->ComboBoxDeviceName->count(), 1);
-    QCOMPARE(window->ComboBoxDeviceName->itemText(0), QStringLiteral("Simulator"));
-    QVERIFY(window->link.livePort.DeviceName() != QStringLiteral("Simulator"));
-    QVERIFY(!window->link.livePort.Active());
+    QCOMPARE(window->portSelector()->box()->count(), 1);
+    QCOMPARE(window->portSelector()->box()->itemText(0), QStringLiteral("Simulator"));
+    QVERIFY(window->link.deviceName() != QStringLiteral("Simulator"));
+    QVERIFY(!window->link.portOpen());
 
     // A typed path is used once it is confirmed, never per keystroke (every prefix of
     // "/dev/tty..." would otherwise be opened); one that cannot be opened says why at once.
@@ -400,7 +401,7 @@ void TestMainWindow::simulatorIsNeverPreselected() {
         opened << path;
         return std::unique_ptr<PortBackend>();
     });
-    QLineEdit* edit = window->ComboBoxDeviceName->lineEdit();
+    QLineEdit* edit = window->portSelector()->box()->lineEdit();
     edit->clear();
     QTest::keyClicks(edit, "/nonexistent/ttyQL");
     QVERIFY(opened.isEmpty());
@@ -413,45 +414,45 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     edit->clear();
     QTest::keyClicks(edit, "Simulator");
     QTest::keyClick(edit, Qt::Key_Return);
-    QTRY_VERIFY(window->link.livePort.Active());
+    QTRY_VERIFY(window->link.portOpen());
     QTest::qWait(50);
     QCOMPARE(opened, QStringList{"Simulator"});
     MeterPort::SetBackendFactory(nullptr);
     QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
-    for (int i = 0; i < 100 && window->link.FramesDecoded < 2; ++i)
+    for (int i = 0; i < 100 && window->link.framesDecoded() < 2; ++i)
         tick();
-    QVERIFY(window->link.state.Connected());
-    QVERIFY(window->link.FramesDecoded >= 2);
+    QVERIFY(window->link.connected());
+    QVERIFY(window->link.framesDecoded() >= 2);
 }
 
 void TestMainWindow::aboutBoxShowsVersion() {
     QPointer<AboutBox> box = new AboutBox;
-    QCOMPARE(box->Label2->text(), QStringLiteral("4.2.0.0"));
-    QCOMPARE(box->Label3->text(), QStringLiteral("Mendalux for Multimeter"));
+    QCOMPARE(box->versionLabel->text(), QStringLiteral("4.2.0.0"));
+    QCOMPARE(box->programNameLabel->text(), QStringLiteral("Mendalux for Multimeter"));
     QCOMPARE(box->windowTitle(), QStringLiteral("About Mendalux for Multimeter"));
     QCOMPARE(box->size(), QSize(303, 93));
     QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
     box->show();
     // A click on the version closes the box and frees it.
-    QTest::mouseClick(box->Label2, Qt::LeftButton);
+    QTest::mouseClick(box->versionLabel, Qt::LeftButton);
     QTRY_VERIFY(box.isNull());
 }
 
 void TestMainWindow::recorderFollowsTheLink() {
     servePorts({{"--steady", "11,1,1500", "--interval", "20"}});
     startWindow();
-    RecorderWindow* rtc = window->recorderWindow;
+    RecorderWindow* rtc = window->recorderWindow();
     QVERIFY(rtc);
     // Found at start: Start enabled, Stop disabled.
     QVERIFY(rtc->btnStart->isEnabled());
     QVERIFY(!rtc->btnStop->isEnabled());
     QTest::mouseClick(rtc->btnStart, Qt::LeftButton);
-    QVERIFY(window->link.recorder.Recording());
+    QVERIFY(window->recorder.recording());
     QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
 
     // Ticks with readings take samples at the recorder's rate (2 s: every second tick).
     for (int i = 0; i < 6; ++i) {
-        QTRY_VERIFY(window->link.NewReading());
+        QTRY_VERIFY(window->link.readingSinceTick());
         tick();
     }
     QCOMPARE(rtc->SampleCount(), 3);
@@ -460,43 +461,44 @@ void TestMainWindow::recorderFollowsTheLink() {
     // the port shown in the status bar.
     ::kill(pid_t(sims[0]->process.processId()), SIGSTOP);
     QTest::qWait(50);
-    for (int i = 0; i < 10 && window->link.state.Connected(); ++i)
+    for (int i = 0; i < 10 && window->link.connected(); ++i)
         tick();
     QVERIFY(!rtc->btnStart->isEnabled() && !rtc->btnStop->isEnabled());
-    QVERIFY(window->link.recorder.Recording());
-    window->StatusPanel1->clear();
+    QVERIFY(window->recorder.recording());
+    window->setStatusText(1, QString());
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
-    for (int i = 0; i < 50 && !window->link.state.Connected(); ++i)
+    for (int i = 0; i < 50 && !window->link.connected(); ++i)
         tick();
-    QVERIFY(window->link.state.Connected());
+    QVERIFY(window->link.connected());
     QVERIFY(!rtc->btnStart->isEnabled() && rtc->btnStop->isEnabled());
     QCOMPARE(panel(1), sims[0]->path);
 
-    // Opened again from the menu while connected: both buttons enabled, port shown.
+    // Opened again from the menu while connected: the buttons of the running recording, port
+    // shown.
     ChildWindowOf(rtc)->close();
-    QTRY_VERIFY(!window->recorderWindow);
-    window->StatusPanel1->clear();
-    window->RealTimeDataRecorder1->trigger();
-    QVERIFY(window->recorderWindow->btnStart->isEnabled() && window->recorderWindow->btnStop->isEnabled());
-    QCOMPARE(window->recorderWindow->SampleCount(), 0);
+    QTRY_VERIFY(!window->recorderWindow());
+    window->setStatusText(1, QString());
+    window->command("recorderAction")->trigger();
+    QVERIFY(!window->recorderWindow()->btnStart->isEnabled() && window->recorderWindow()->btnStop->isEnabled());
+    QCOMPARE(window->recorderWindow()->SampleCount(), 0);
     QCOMPARE(panel(1), sims[0]->path);
 }
 
 void TestMainWindow::scheduleButtonOpensOneDialog() {
     MeterPort::SetPortListOverride(QStringList{});
     startWindow();
-    QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
-    QPointer<ScheduleDialog> first = window->scheduleDialog;
+    QTest::mouseClick(window->findChild<QToolButton*>("scheduleButton"), Qt::LeftButton);
+    QPointer<ScheduleDialog> first = window->scheduleDialog();
     QVERIFY(first && first->isVisible());
     // Opened for the first time it shows the program's start-up time in all four pickers.
-    const auto started = DateTimeText::Parse(window->link.schedule.StartText());
+    const auto started = DateTimeText::Parse(window->recorder.schedule().StartText());
     QVERIFY(started);
-    QCOMPARE(first->DPTimerStartDate->date(), started->date());
-    QCOMPARE(first->DPTimerStopTime->time().toString(), started->time().toString());
+    QCOMPARE(first->startDateEdit->date(), started->date());
+    QCOMPARE(first->stopTimeEdit->time().toString(), started->time().toString());
     QVERIFY(qAbs(started->secsTo(QDateTime::currentDateTime())) < 60);
     QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
-    QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
-    QCOMPARE(window->scheduleDialog.data(), first.data()); // the same dialog, not a second one
+    QTest::mouseClick(window->findChild<QToolButton*>("scheduleButton"), Qt::LeftButton);
+    QCOMPARE(window->scheduleDialog(), first.data()); // the same dialog, not a second one
     first->close();
     QTRY_VERIFY(first.isNull());
 }

@@ -288,7 +288,7 @@ void TestCli::searchSkipsTheSimulator() {
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
-        QCOMPARE(session.link().livePort.DeviceName(), sim.path);
+        QCOMPARE(session.link().deviceName(), sim.path);
         QVERIFY(session.waitForReading(3000));
     }
     // The built-in meter alone is no meter to the search.
@@ -296,7 +296,7 @@ void TestCli::searchSkipsTheSimulator() {
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
-        QVERIFY(!session.link().livePort.Active());
+        QVERIFY(!session.link().portOpen());
     }
     MeterPort::SetPortListOverride(std::nullopt);
 }

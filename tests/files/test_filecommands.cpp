@@ -14,6 +14,8 @@
 #include "listgraph.h"
 #include "chart.h"
 #include "recorder/recorderharness.h"
+
+#include <QPointer>
 #include "stringgrid.h"
 #include "listgraphwindow.h"
 #include "listwindow.h"
@@ -140,9 +142,10 @@ private:
     QString m_nextFile;
     Chart::PrintDialogHook m_hook;
     TestClock m_clock;
-    RecorderViews m_views;
+    QPointer<RecorderWindow> m_rtc;
     FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
     std::unique_ptr<LiveLink> m_link;
+    std::unique_ptr<Recorder> m_recorder;
 };
 
 void TestFileCommands::initTestCase() {
@@ -167,19 +170,21 @@ void TestFileCommands::init() {
     m_files = new FileCommands(m_area, m_area);
     m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
     m_files->setRecorderChart(
-        [this]() -> Chart* { return m_views.rtc ? m_views.rtc->chart : nullptr; });
+        [this]() -> Chart* { return m_rtc ? m_rtc->chart : nullptr; });
     m_files->attach({});
     m_messages.clear();
-    m_link = std::make_unique<LiveLink>(m_views);
+    m_link = std::make_unique<LiveLink>();
+    m_recorder = std::make_unique<Recorder>(*m_link);
     m_link->setClock(&m_clock);
-    m_link->state.setConnected(true);
-    m_link->livePort.setDeviceName(QStringLiteral("/dev/fake"));
-    m_link->livePort.setActive(true);
+    m_link->setDeviceName(QStringLiteral("/dev/fake"));
+    m_link->openPort();
+    m_link->attachMeter(122);
 }
 
 void TestFileCommands::cleanup() {
     Chart::setPrintDialogHook(nullptr);
     delete m_area;
+    m_recorder.reset();
     m_link.reset();
 }
 
@@ -215,8 +220,8 @@ ListGraphWindow* TestFileCommands::graphOf(ListWindow* list) {
 // as a list and drawn: every text comes back in its own cell, and the graph has a point per
 // row at the row's date-time and value.
 void TestFileCommands::recorderToFileToListToGraph() {
-    auto* rtc = new RecorderWindow(*m_link);
-    m_views.rtc = rtc;
+    auto* rtc = new RecorderWindow(*m_recorder, *m_link);
+    m_rtc = rtc;
     QMdiSubWindow* sub = AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     m_area->setActiveSubWindow(sub);
     rtc->SetupChart();
@@ -228,7 +233,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
     m_files->Save1Click();
     QCOMPARE(readAll(fresh), QByteArray("\t\t\t\t\t\r\n"));
 
-    rtc->btnStartClick();
+    rtc->startRecording();
     const int counts[] = {1234, 1500, 1999, -250};
     for (int count : counts) {
         const int before = rtc->SampleCount();
@@ -275,7 +280,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
     QVERIFY(qAbs(chart->ManualMinX() - chart->XDataII(0, 0)) < 1e-9);
     QVERIFY(qAbs(chart->ManualMaxX() - chart->XDataII(0, 3)) < 1e-9);
     QVERIFY(m_messages.isEmpty());
-    m_views.rtc = nullptr;
+    m_rtc = nullptr;
 }
 
 // Ranges typed into the range dialog, a name that is not an integer, a save that cannot be
@@ -474,8 +479,8 @@ void TestFileCommands::scaleAndUndoZoom() {
 
     // Another window active (the LCD panel, say) with the recorder open: Scale edits the
     // recorder's chart, Undo Zoom is not offered.
-    auto* rtc = new RecorderWindow(*m_link);
-    m_views.rtc = rtc;
+    auto* rtc = new RecorderWindow(*m_recorder, *m_link);
+    m_rtc = rtc;
     AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     rtc->SetupChart();
     auto* lcd = new QWidget;
@@ -488,7 +493,7 @@ void TestFileCommands::scaleAndUndoZoom() {
     QCOMPARE(rtc->chart->ManualMaxY(), 300.0);
     QCOMPARE(rtc->chart->ManualMinY(), -300.0);
     QCOMPARE(chart->ManualMinY(), -1.0);
-    m_views.rtc = nullptr;
+    m_rtc = nullptr;
     delete ChildWindowOf(rtc);
     QVERIFY(!m_files->scaleTarget());
 }

@@ -2,7 +2,7 @@
 #include "support/fakeport.h"
 #include "livelink.h"
 #include "metercommand.h"
-#include "support/recordingviews.h"
+#include "support/linkspy.h"
 #include "serialbackend.h"
 
 #include <QTest>
@@ -58,8 +58,8 @@ void TestDiscovery::meterOnThirdPort() {
     auto b = ports.add("/dev/b");
     auto c = ports.add("/dev/c");
     answerK(c, "122\r");
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a", "/dev/b", "/dev/c", MeterPort::SimulatorName()};
     DiscoverMeter(link, host);
@@ -68,19 +68,22 @@ void TestDiscovery::meterOnThirdPort() {
     QCOMPARE(b->opens, 1);
     QVERIFY(!a->open && !b->open);
     QCOMPARE(a->writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
-    QVERIFY(link.state.Connected());
-    QCOMPARE(link.state.PortIndex(), 2);
-    QCOMPARE(link.state.MeterModel(), 122);
-    QCOMPARE(link.state.SavedModel(), 122);
+    QVERIFY(link.connected());
+    QCOMPARE(link.portIndex(), 2);
+    QCOMPARE(link.meterModel(), 122);
+    QCOMPARE(link.savedModel(), 122);
     QCOMPARE(views.panel0, QStringLiteral("On Connection"));
     QCOMPARE(views.panel1, QStringLiteral("/dev/c"));
-    QVERIFY(views.loggerEnabled);
-    QVERIFY(!views.noConnectionVisible);
-    QVERIFY(views.startEnabled && !views.stopEnabled);
+    QVERIFY(views.connected);
+    QCOMPARE(views.model, 122);
     // The live link has the port: reopened, handler attached, A sent last.
     QVERIFY(c->open);
     QCOMPARE(c->writes.last(), CmdA.bytes());
-    QVERIFY(link.livePort.OnRxChar);
+    // ...and its receive step takes the frames from now on.
+    c->writes.clear();
+    c->send("11234;002\r\n");
+    QCOMPARE(c->writes, QList<QByteArray>{CmdY.bytes()});
+    QCOMPARE(link.reading().Count, 1234);
     QCOMPARE(host.progress.first(), QStringLiteral("Initializing COM Port ...."));
     QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
 }
@@ -88,40 +91,39 @@ void TestDiscovery::meterOnThirdPort() {
 void TestDiscovery::model120() {
     FakePortsScope ports;
     answerK(ports.add("/dev/a"), "120\r");
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a"};
     DiscoverMeter(link, host);
-    QVERIFY(link.state.Connected());
-    QCOMPARE(link.state.MeterModel(), 120);
-    QVERIFY(!views.loggerEnabled);
-    QVERIFY(!views.calls.contains("logger 1"));
+    QVERIFY(link.connected());
+    QCOMPARE(link.meterModel(), 120);
+    QCOMPARE(views.callsStarting("connection"), QStringList{"connection 1 120"});
 }
 
 void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     FakePortsScope ports;
     auto a = ports.add("/dev/a");
     ports.add("/dev/b");
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a", "/dev/b"};
-    link.state.setPortIndex(1);
+    link.setPortIndex(1);
     DiscoverMeter(link, host);
-    QVERIFY(!link.state.Connected());
+    QVERIFY(!link.connected());
     QCOMPARE(host.selected, 1);
     QCOMPARE(views.panel0, QStringLiteral("/dev/b"));
     QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
-    QCOMPARE(link.state.MeterModel(), 122);
-    QVERIFY(!views.calls.contains("logger 1"));
+    QCOMPARE(link.meterModel(), 122);
+    QVERIFY(views.callsStarting("connection").isEmpty());
 
     // A stored index beyond the list falls back to the first port.
-    RecordingViews views2;
-    LiveLink link2(views2);
-    link2.state.setPortIndex(5);
+    LiveLink link2;
+    LinkSpy views2(link2);
+    link2.setPortIndex(5);
     DiscoverMeter(link2, host);
-    QCOMPARE(link2.state.PortIndex(), 0);
+    QCOMPARE(link2.portIndex(), 0);
     QCOMPARE(host.selected, 0);
     QCOMPARE(views2.panel0, QStringLiteral("/dev/a"));
     QVERIFY(a->open);
@@ -130,16 +132,16 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
 
 void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     FakePortsScope ports;
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy views(link);
     FakeHost host;
     host.ports = {MeterPort::SimulatorName()};
-    link.state.setPortIndex(0);
+    link.setPortIndex(0);
     DiscoverMeter(link, host);
-    QVERIFY(!link.state.Connected());
+    QVERIFY(!link.connected());
     QCOMPARE(host.selected, -1); // never selected
-    QVERIFY(link.livePort.DeviceName() != MeterPort::SimulatorName());
-    QVERIFY(!link.livePort.Active());
+    QVERIFY(link.deviceName() != MeterPort::SimulatorName());
+    QVERIFY(!link.portOpen());
     QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
 }
 
@@ -147,8 +149,8 @@ void TestDiscovery::refusedPortSaysWhy() {
     FakePortsScope ports;
     auto a = ports.add("/dev/a");
     a->failOpen = true;
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a"};
     DiscoverMeter(link, host);

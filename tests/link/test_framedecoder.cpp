@@ -1,7 +1,7 @@
 #include "framedecoder.h"
 #include "rangetable.h"
 #include "support/liveframe.h"
-#include "support/recordingviews.h"
+#include "support/linkspy.h"
 
 #include <QLocale>
 #include <QTest>
@@ -26,8 +26,8 @@ class TestFrameDecoder : public QObject {
 private Q_SLOTS:
     void init() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        decoder.Reset();
-        views = RecordingViews{};
+        decoder.reset();
+        calls.clear();
     }
 
     void functionTable_data();
@@ -39,8 +39,7 @@ private Q_SLOTS:
     void decimalComma();
     void nonDigitCharactersKeepPreviousCodes();
     void firstFrameWithoutDivisorDoesNotDivideByZero();
-    void viewsAreCalledInOrder();
-    void missingViewsAreNotCalled();
+    void updatesSayWhatChanged();
     void statisticsTrackMaxAndMin();
     void peakHoldCapturesMaximumAndEndsCleanly();
     void peakHoldShowsHeldDigitsOnLcd();
@@ -51,9 +50,20 @@ private Q_SLOTS:
     void everyDecodedUnitAndDivisorIsTabled();
 
 private:
-    void decode(const QByteArray& f, int model = 122) { decoder.DecodeFrame(f, model, views); }
+    void decode(const QByteArray& f, int model = 122) {
+        last = decoder.decode(f, model);
+        calls += LinkSpy::describe(last);
+    }
+    QStringList callsStarting(const QString& prefix) const {
+        QStringList out;
+        for (const auto& c : calls)
+            if (c.startsWith(prefix))
+                out << c;
+        return out;
+    }
     FrameDecoder decoder;
-    RecordingViews views;
+    LiveUpdate last;
+    QStringList calls;
 };
 
 void TestFrameDecoder::functionTable_data() {
@@ -181,7 +191,7 @@ void TestFrameDecoder::functionTable() {
     QFETCH(QList<QByteArray>, frames);
     for (const auto& f : frames)
         decode(f, model);
-    const Reading& r = decoder.reading;
+    const Reading& r = decoder.reading();
     QTEST(r.FunctionName, "name");
     QTEST(r.UnitText, "unit");
     QTEST(int(r.Divisor), "divisor");
@@ -217,16 +227,14 @@ void TestFrameDecoder::digitBlanking_data() {
 void TestFrameDecoder::digitBlanking() {
     QFETCH(QByteArray, f);
     decode(f);
-    QTEST(digitsOf(decoder.reading), "digits");
-    QTEST(decoder.reading.ValueText, "text");
-    QCOMPARE(digitsOf(decoder.reading),
-             (Digits{decoder.previous.PreviousDigits[0], decoder.previous.PreviousDigits[1],
-                     decoder.previous.PreviousDigits[2], decoder.previous.PreviousDigits[3]}));
+    QTEST(digitsOf(decoder.reading()), "digits");
+    QTEST(decoder.reading().ValueText, "text");
+    QCOMPARE(digitsOf(last.reading), digitsOf(decoder.reading())); // what the update carries
 }
 
 void TestFrameDecoder::quietMillivoltFrame() {
     decode(QByteArray("00000;000\r\n"));
-    const Reading& r = decoder.reading;
+    const Reading& r = decoder.reading();
     QCOMPARE(r.FunctionName, QStringLiteral("Voltage"));
     QCOMPARE(r.RangeCode, 0u);
     QCOMPARE(r.UnitText, QStringLiteral("mV"));
@@ -240,58 +248,45 @@ void TestFrameDecoder::quietMillivoltFrame() {
 
 void TestFrameDecoder::overload() {
     decode(LiveFrame(1, "0000", ';', 5));
-    const Reading& r = decoder.reading;
+    const Reading& r = decoder.reading();
     QVERIFY(r.Overload);
     QCOMPARE(r.Annunciators & (bit(17) | bit(21) | bit(22)), bit(17) | bit(21) | bit(22));
     // In peak hold the sign bits come only from the held peak.
     decode(LiveFrame(1, "0000", ';', 5, 4));
-    QVERIFY(decoder.reading.Annunciators & bit(22));
-    QCOMPARE(decoder.reading.ValueText, QStringLiteral("-OL"));
+    QVERIFY(decoder.reading().Annunciators & bit(22));
+    QCOMPARE(decoder.reading().ValueText, QStringLiteral("-OL"));
 }
 
 void TestFrameDecoder::decimalComma() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(decoder.reading.ValueText, QStringLiteral("1,234"));
+    QCOMPARE(decoder.reading().ValueText, QStringLiteral("1,234"));
     decode(LiveFrame(4, "1234", ';'));
-    QCOMPARE(decoder.reading.ValueText, QStringLiteral("1234")); // no group separator
+    QCOMPARE(decoder.reading().ValueText, QStringLiteral("1234")); // no group separator
 }
 
 void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes() {
     decode(LiveFrame(1, "1234", ';'));
     decode(LiveFrame(1, "5:78", ';'));
     // The conversion stops at ':'; positions 2..4 keep the codes of the previous frame.
-    QCOMPARE(digitsOf(decoder.reading), (Digits{5, 2, 3, 4}));
-    QCOMPARE(decoder.reading.Count, 5234);
+    QCOMPARE(digitsOf(decoder.reading()), (Digits{5, 2, 3, 4}));
+    QCOMPARE(decoder.reading().Count, 5234);
 }
 
 void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero() {
     decode(LiveFrame(7, "0042", '3')); // resistance, unlisted range: no divisor from the table
-    QCOMPARE(decoder.reading.Divisor, 1);
-    QCOMPARE(decoder.reading.Value, 42.0f);
-    QCOMPARE(decoder.reading.ValueText, QStringLiteral("42"));
+    QCOMPARE(decoder.reading().Divisor, 1);
+    QCOMPARE(decoder.reading().Value, 42.0f);
+    QCOMPARE(decoder.reading().ValueText, QStringLiteral("42"));
 }
 
-void TestFrameDecoder::viewsAreCalledInOrder() {
+void TestFrameDecoder::updatesSayWhatChanged() {
     decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(views.calls,
-             (QStringList{"recorderFunctionChange", "gaugeRelabel", "recorderRangeChange 1 1",
-                          "recorderScaleChange", "gaugeRelabel", "statusShow 1010", "lcdShow",
-                          "gaugeShow 1.234 +"}));
-    views.calls.clear();
+    QCOMPARE(calls, (QStringList{"functionChanged", "rangeChanged 1 1", "scaleChanged",
+                                 "stats 1010", "reading", "needle 1.234 +"}));
+    calls.clear();
     decode(LiveFrame(1, "0999", ';', 4));
-    QCOMPARE(views.calls, (QStringList{"statusShow 0010", "lcdShow", "gaugeShow 0.999 -"}));
-}
-
-void TestFrameDecoder::missingViewsAreNotCalled() {
-    views.recorder = views.gauge = views.status = false;
-    decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(views.calls, QStringList{"lcdShow"});
-    views.lcd = false;
-    views.calls.clear();
-    decode(LiveFrame(1, "1235", ';'));
-    QVERIFY(views.calls.isEmpty());
-    QCOMPARE(decoder.reading.Count, 1235); // still decoded
+    QCOMPARE(calls, (QStringList{"stats 0010", "reading", "needle 0.999 -"}));
 }
 
 void TestFrameDecoder::statisticsTrackMaxAndMin() {
@@ -299,14 +294,14 @@ void TestFrameDecoder::statisticsTrackMaxAndMin() {
     decode(LiveFrame(1, "1500", ';'));
     decode(LiveFrame(1, "0500", ';', 4));
     decode(LiveFrame(1, "1200", ';'));
-    QCOMPARE(decoder.stats.MaxCount, 1500.0f);
-    QCOMPARE(decoder.stats.MinCount, -500.0f);
+    QCOMPARE(decoder.statistics().MaxCount, 1500.0f);
+    QCOMPARE(decoder.statistics().MinCount, -500.0f);
     QCOMPARE(
-        views.callsStarting("statusShow"),
-        (QStringList{"statusShow 1010", "statusShow 1000", "statusShow 0010", "statusShow 0000"}));
+        callsStarting("stats"),
+        (QStringList{"stats 1010", "stats 1000", "stats 0010", "stats 0000"}));
     // Peak trackers do not move outside peak hold.
-    QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.stats.PeakMinCount, 1e9f);
+    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
+    QCOMPARE(decoder.statistics().PeakMinCount, 1e9f);
 }
 
 void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
@@ -314,60 +309,56 @@ void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
     decode(LiveFrame(1, "2000", ';', 4, 4)); // peak hold, -2.000
     decode(LiveFrame(1, "3000", ';', 0, 8)); // peak hold (other bit), 3.000
     decode(LiveFrame(1, "0100", ';', 0, 4));
-    QCOMPARE(decoder.stats.PeakMaxCount, 3000.0f);
-    QCOMPARE(decoder.stats.PeakMinCount, -2000.0f);
-    QCOMPARE(decoder.stats.PeakValue, 3.0f);
-    QVERIFY(!decoder.stats.PeakNegative);
-    QCOMPARE(views.calls.last(), QStringLiteral("gaugeShow 3 +")); // the gauge shows the peak
-    QVERIFY(decoder.reading.Annunciators & bit(annPMAX));
+    QCOMPARE(decoder.statistics().PeakMaxCount, 3000.0f);
+    QCOMPARE(decoder.statistics().PeakMinCount, -2000.0f);
+    QCOMPARE(decoder.statistics().PeakValue, 3.0f);
+    QVERIFY(!decoder.statistics().PeakNegative);
+    QCOMPARE(calls.last(), QStringLiteral("needle 3 +")); // the gauge shows the peak
+    QVERIFY(decoder.reading().Annunciators & bit(annPMAX));
 
-    views.calls.clear();
+    calls.clear();
     decode(LiveFrame(1, "0200", ';')); // peak hold ends
-    QCOMPARE(views.calls.first(), QStringLiteral("statusPeakEnded"));
-    QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.stats.PeakMinCount, 1e9f);
-    QCOMPARE(decoder.stats.PeakValue, 0.0f);
-    QCOMPARE(decoder.stats.PeakDigits, BlankDigits);
-    QCOMPARE(decoder.stats.MaxCount, 3000.0f); // MAX and MIN keep their values
-    QCOMPARE(decoder.stats.MinCount, -2000.0f);
+    QCOMPARE(calls.first(), QStringLiteral("peakEnded"));
+    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
+    QCOMPARE(decoder.statistics().PeakMinCount, 1e9f);
+    QCOMPARE(decoder.statistics().PeakValue, 0.0f);
+    QCOMPARE(decoder.statistics().PeakDigits, BlankDigits);
+    QCOMPARE(decoder.statistics().MaxCount, 3000.0f); // MAX and MIN keep their values
+    QCOMPARE(decoder.statistics().MinCount, -2000.0f);
 }
 
 void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
     decode(LiveFrame(1, "2500", ';', 4, 4)); // held -2.500
-    Digits shownAtLcd;
-    std::uint32_t annAtLcd = 0;
-    views.onLcdShow = [&] {
-        shownAtLcd = digitsOf(decoder.reading);
-        annAtLcd = decoder.reading.Annunciators;
-    };
     decode(LiveFrame(1, "3000", ';', 4, 4)); // live -3.000 is below the held maximum -2.500
+    const Digits shownAtLcd = digitsOf(last.reading);
+    const std::uint32_t annAtLcd = last.reading.Annunciators;
     QCOMPARE(shownAtLcd, (Digits{2, 5, 0, 0}));
     QVERIFY(annAtLcd & bit(annSIGN));
     QVERIFY(annAtLcd & bit(annBarMinus));
-    QCOMPARE(decoder.reading.Count, -3000); // the count (and the bar) stays live
-    QCOMPARE(views.calls.last(), QStringLiteral("gaugeShow 2.5 -"));
+    QCOMPARE(decoder.reading().Count, -3000); // the count (and the bar) stays live
+    QCOMPARE(calls.last(), QStringLiteral("needle 2.5 -"));
 }
 
 void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange() {
     decode(LiveFrame(1, "1000", ';', 0, 0, 2 | 4)); // AC
     decode(LiveFrame(1, "0500", ';', 0, 0, 2 | 4));
-    views.calls.clear();
+    calls.clear();
     decode(LiveFrame(1, "0700", ';', 0, 0, 2 | 8)); // DC
-    QVERIFY(views.calls.contains("recorderFunctionChange"));
-    QVERIFY(!views.calls.contains("recorderScaleChange"));
-    QCOMPARE(decoder.stats.MaxCount, 1000.0f);
-    QCOMPARE(decoder.stats.MinCount, 500.0f);
+    QVERIFY(calls.contains("functionChanged"));
+    QVERIFY(!calls.contains("scaleChanged"));
+    QCOMPARE(decoder.statistics().MaxCount, 1000.0f);
+    QCOMPARE(decoder.statistics().MinCount, 500.0f);
 }
 
 void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly() {
     decode(LiveFrame(0, "0020", '4', 8));
     decode(LiveFrame(0, "0030", '4', 8));
-    views.calls.clear();
+    calls.clear();
     decode(LiveFrame(0, "0080", '4'));
-    QVERIFY(!views.calls.contains("recorderFunctionChange"));
-    QVERIFY(views.calls.contains("recorderScaleChange"));
-    QCOMPARE(decoder.stats.MaxCount, 80.0f); // reset, then set by this reading
-    QCOMPARE(decoder.stats.MinCount, 80.0f);
+    QVERIFY(!calls.contains("functionChanged"));
+    QVERIFY(calls.contains("scaleChanged"));
+    QCOMPARE(decoder.statistics().MaxCount, 80.0f); // reset, then set by this reading
+    QCOMPARE(decoder.statistics().MinCount, 80.0f);
 }
 
 void TestFrameDecoder::rangeChangeReportsMultipliers() {
@@ -376,21 +367,21 @@ void TestFrameDecoder::rangeChangeReportsMultipliers() {
     decode(LiveFrame(0, "1000", ';')); // V -> mV
     decode(LiveFrame(1, "1000", ';')); // mV -> V
     decode(LiveFrame(2, "1000", ';'));
-    QCOMPARE(views.callsStarting("recorderRangeChange"),
-             (QStringList{"recorderRangeChange 1 1", "recorderRangeChange 1 1",
-                          "recorderRangeChange 1 1000", "recorderRangeChange 1000 1000"}));
-    QCOMPARE(decoder.previous.PreviousMultiplier, 1000);
+    QCOMPARE(callsStarting("rangeChanged"),
+             (QStringList{"rangeChanged 1 1", "rangeChanged 1 1",
+                          "rangeChanged 1 1000", "rangeChanged 1000 1000"}));
+    QCOMPARE(last.previousMultiplier, 1000);
 }
 
 void TestFrameDecoder::statusResetClearsTrackers() {
     decode(LiveFrame(1, "2000", ';', 0, 4));
-    decoder.ResetStatistics();
-    QCOMPARE(decoder.stats.MaxCount, -1e9f);
-    QCOMPARE(decoder.stats.PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.stats.PeakDigits, BlankDigits);
-    views.calls.clear();
+    decoder.resetStatistics();
+    QCOMPARE(decoder.statistics().MaxCount, -1e9f);
+    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
+    QCOMPARE(decoder.statistics().PeakDigits, BlankDigits);
+    calls.clear();
     decode(LiveFrame(1, "0100", ';', 0, 4));
-    QCOMPARE(views.callsStarting("statusShow"), QStringList{"statusShow 1111"});
+    QCOMPARE(callsStarting("stats"), QStringList{"stats 1111"});
 }
 
 // Whatever the codes, the unit and divisor a frame decodes to are ones the shared tables know:
@@ -403,9 +394,9 @@ void TestFrameDecoder::everyDecodedUnitAndDivisorIsTabled() {
             for (int range = 0; range < 16; ++range) {
                 for (const int c7 : {0, 8}) {
                     for (const int c8 : {0, 1}) {
-                        decoder.Reset();
+                        decoder.reset();
                         decode(LiveFrame(range, "1234", char(0x30 | function), c7, c8), model);
-                        const Reading& r = decoder.reading;
+                        const Reading& r = decoder.reading();
                         const QByteArray where =
                             QStringLiteral("model %1 function %2 range %3 unit %4")
                                 .arg(model)

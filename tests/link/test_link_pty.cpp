@@ -3,7 +3,7 @@
 #include "livelink.h"
 #include "metercommand.h"
 #include "support/metersimprocess.h"
-#include "support/recordingviews.h"
+#include "support/linkspy.h"
 #include "support/ptypair.h"
 
 #include <QDir>
@@ -68,44 +68,42 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
              qPrintable(sim.process.readAllStandardError()));
     QVERIFY(QFileInfo(sim.path).exists());
 
-    RecordingViews views;
-    LiveLink link(views);
+    LiveLink link;
+    LinkSpy spy(link);
     QStringList decoded;
-    views.onGaugeShow = [&] {
-        decoded << link.decoder.reading.ValueText + " " + link.decoder.reading.UnitText;
+    spy.onUpdate = [&](const LiveUpdate& u) {
+        decoded << u.reading.ValueText + " " + u.reading.UnitText;
     };
     int errors = 0;
-    link.livePort.OnError = [&](MeterPort*, const PortError& e, PortErrorAction& action) {
-        qWarning("port error %d: %s", e.Code, qPrintable(e.Message));
+    QObject::connect(&link, &LiveLink::portFailed, &link, [&](int code, const QString& message) {
+        qWarning("port error %d: %s", code, qPrintable(message));
         ++errors;
-        action = caAbort;
-    };
+    });
 
-    link.livePort.setDeviceName(linkPath);
-    OpenQuietly(link.livePort);
-    QVERIFY2(link.livePort.Active(), qPrintable(link.livePort.LastOpenFailure()));
-    link.livePort.ClearInput();
-    link.livePort.Write(CmdA.bytes());
+    link.setDeviceName(linkPath);
+    link.openPort();
+    QVERIFY2(link.portOpen(), qPrintable(link.lastOpenFailure()));
+    link.writeToMeter(CmdA.bytes());
 
     // Two rounds of the script: every corrupted frame stalls the meter (it waits for a Y that
     // never comes), the link goes down after five ticks and comes back through K and A.
     QVERIFY(tickUntil(
         link, [&] { return decoded.size() >= 12; }, 20, 20000));
-    QVERIFY(link.state.Connected());
-    QCOMPARE(link.state.MeterModel(), 122);
+    QVERIFY(link.connected());
+    QCOMPARE(link.meterModel(), 122);
     QCOMPARE(decoded.mid(0, 12), kExpected + kExpected);
-    QVERIFY(link.FramesRejected >= 3);
+    QVERIFY(link.framesRejected() >= 3);
     // One Y for every valid frame and none for an invalid one.
-    QCOMPARE(link.FramesAcknowledged, link.FramesDecoded);
+    QCOMPARE(link.framesAcknowledged(), link.framesDecoded());
     QCOMPARE(errors, 0);
 
     // The meter goes away.
     sim.kill();
-    const qint64 decodedBefore = link.FramesDecoded;
+    const qint64 decodedBefore = link.framesDecoded();
     QVERIFY(tickUntil(
-        link, [&] { return !link.state.Connected(); }, 20, 3000));
-    QCOMPARE(views.panel1, QStringLiteral("No Connection"));
-    QVERIFY(!link.livePort.Active());
+        link, [&] { return !link.connected(); }, 20, 3000));
+    QCOMPARE(spy.panel1, QStringLiteral("No Connection"));
+    QVERIFY(!link.portOpen());
     QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
     // Nothing spins: more ticks produce no further errors.
     for (int i = 0; i < 10; ++i) {
@@ -113,7 +111,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
         link.onTick();
     }
     QVERIFY(errors <= 1);
-    QCOMPARE(link.FramesDecoded, decodedBefore);
+    QCOMPARE(link.framesDecoded(), decodedBefore);
 
     // A new meter appears at the same place (an adapter plugged in again): the timer step
     // opens the port again by itself, and K finds the meter.
@@ -121,23 +119,23 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(
         sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link", linkPath}));
     QVERIFY(tickUntil(
-        link, [&] { return link.livePort.Active(); }, 20, 3000));
+        link, [&] { return link.portOpen(); }, 20, 3000));
     QVERIFY(errors <= 1); // looking for the device again is quiet
     QVERIFY(tickUntil(
-        link, [&] { return link.state.Connected() && link.FramesDecoded > decodedBefore + 3; }, 20,
+        link, [&] { return link.connected() && link.framesDecoded() > decodedBefore + 3; }, 20,
         5000));
-    QCOMPARE(link.decoder.reading.UnitText, QStringLiteral("V"));
+    QCOMPARE(link.reading().UnitText, QStringLiteral("V"));
 }
 
 void TestLinkPty::resynchronisesAndLosesNoNotification() {
     // The test plays the meter on a raw pseudo-terminal of its own.
     PtyPair meter;
     QVERIFY(meter.isValid());
-    RecordingViews views;
-    LiveLink link(views);
-    link.livePort.setDeviceName(meter.path());
-    OpenQuietly(link.livePort);
-    QVERIFY2(link.livePort.Active(), qPrintable(link.livePort.LastOpenFailure()));
+    LiveLink link;
+    LinkSpy spy(link);
+    link.setDeviceName(meter.path());
+    link.openPort();
+    QVERIFY2(link.portOpen(), qPrintable(link.lastOpenFailure()));
     QByteArray acks;
     auto waitAcks = [&](int count) {
         QElapsedTimer t;
@@ -158,12 +156,12 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     QCOMPARE(waitAcks(2), 2);
     QVERIFY(meter.send("10500;002\r\n"));
     QCOMPARE(waitAcks(3), 3);
-    QCOMPARE(link.decoder.reading.Count, 500);
+    QCOMPARE(link.reading().Count, 500);
 
     // The next frame arrives while the receive step waits in a message loop of its own (a
     // view busy for a moment). No further byte comes after it: the meter waits for its Y.
     bool once = false;
-    views.onLcdShow = [&] {
+    spy.onUpdate = [&](const LiveUpdate&) {
         if (once)
             return;
         once = true;
@@ -172,7 +170,7 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     };
     QVERIFY(meter.send("11000;002\r\n"));
     QCOMPARE(waitAcks(5), 5);
-    QCOMPARE(link.decoder.reading.Count, 2000);
+    QCOMPARE(link.reading().Count, 2000);
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)

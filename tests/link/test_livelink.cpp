@@ -2,7 +2,8 @@
 #include "support/fakeport.h"
 #include "livelink.h"
 #include "metercommand.h"
-#include "support/recordingviews.h"
+#include "recorder.h"
+#include "support/linkspy.h"
 #include "support/sanitizedbuild.h"
 
 #include <QElapsedTimer>
@@ -32,15 +33,16 @@ class TestLiveLink : public QObject {
 private Q_SLOTS:
     void init() {
         fake = std::make_unique<FakeDeviceScope>();
-        views = std::make_unique<RecordingViews>();
-        link = std::make_unique<LiveLink>(*views);
+        link = std::make_unique<LiveLink>();
+        spy = std::make_unique<LinkSpy>(*link);
         link->setClock(&clock);
-        link->livePort.setDeviceName(QStringLiteral("/dev/fake"));
-        link->livePort.setActive(true);
+        link->setDeviceName(QStringLiteral("/dev/fake"));
+        link->openPort();
     }
     void cleanup() {
+        m_commandPort.reset();
+        spy.reset();
         link.reset();
-        views.reset();
         fake.reset();
     }
 
@@ -51,7 +53,7 @@ private Q_SLOTS:
     void noLineEndKeepsLastTenCharacters();
     void frameFollowedByHalfOfNext();
     void twoFramesInOneRead();
-    void framesWithoutViewsOnlySetNewReading();
+    void everyValidFrameIsDecodedAndHandedOn();
     void linkUpShowsPortAndEnablesLoggerFor122Only();
     void closedPortEndsStepSilently();
     void reentrantNotificationIsNotLost();
@@ -76,10 +78,23 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<FakeDeviceScope> fake;
-    std::unique_ptr<RecordingViews> views;
     std::unique_ptr<LiveLink> link;
+    std::unique_ptr<LinkSpy> spy;
     FakeClock clock;
     FakeDevice& dev() { return *fake->device; }
+    // A port of its own on the meter's device, for command transactions; the live link lets
+    // go of the device first. Port faults end the transaction silently.
+    MeterPort& commandPort() {
+        link->closePort();
+        m_commandPort = std::make_unique<MeterPort>();
+        m_commandPort->OnError = [](MeterPort*, const PortError&, PortErrorAction& action) {
+            action = caAbort;
+        };
+        m_commandPort->setDeviceName(QStringLiteral("/dev/fake"));
+        m_commandPort->setActive(true);
+        return *m_commandPort;
+    }
+    std::unique_ptr<MeterPort> m_commandPort;
     void tick() {
         clock.advance(1000);
         link->onTick();
@@ -87,39 +102,38 @@ private:
 };
 
 void TestLiveLink::identityAndFrameInOneRead() {
-    link->state.setMeterModel(120);
-    dev().send("122\r" + kFrame);
-    QCOMPARE(link->state.MeterModel(), 122);
+    dev().send("120\r" + kFrame);
+    QCOMPARE(link->meterModel(), 120);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdA.bytes(), CmdY.bytes()}));
-    QCOMPARE(link->decoder.reading.Count, 1234);
-    QVERIFY(link->NewReading());
-    QVERIFY(link->RxBuffer().isEmpty());
-    QVERIFY(link->state.Connected());
+    QCOMPARE(link->reading().Count, 1234);
+    QVERIFY(link->readingSinceTick());
+    QVERIFY(link->pendingBytes().isEmpty());
+    QVERIFY(link->connected());
 }
 
 void TestLiveLink::invalidFrameIsDroppedButKeepsLinkAlive() {
     for (int i = 0; i < 3; ++i)
         tick(); // three ticks without a reading
-    QCOMPARE(link->MissedTicks(), 3);
+    QCOMPARE(link->missedTicks(), 3);
     dev().writes.clear();
     QByteArray bad = kFrame;
     bad[5] = 0x4B; // sixth character with high bits 4
     dev().send(bad + "123");
     QVERIFY(dev().writes.isEmpty()); // no Y
-    QVERIFY(views->calls.filter("lcdShow").isEmpty());
-    QVERIFY(!link->NewReading());
-    QCOMPARE(link->RxBuffer(), QByteArray("123"));
-    QCOMPARE(link->MissedTicks(), 0);
-    QVERIFY(link->state.Connected());
-    QCOMPARE(link->FramesRejected, 1);
+    QVERIFY(spy->calls.filter("reading").isEmpty());
+    QVERIFY(!link->readingSinceTick());
+    QCOMPARE(link->pendingBytes(), QByteArray("123"));
+    QCOMPARE(link->missedTicks(), 0);
+    QVERIFY(link->connected());
+    QCOMPARE(link->framesRejected(), 1);
 }
 
 void TestLiveLink::frameAtStartOfBuffer() {
     QCOMPARE(kFrame.size(), 11);
     dev().send(kFrame);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
-    QCOMPARE(link->decoder.reading.Count, 1234);
-    QVERIFY(link->RxBuffer().isEmpty());
+    QCOMPARE(link->reading().Count, 1234);
+    QVERIFY(link->pendingBytes().isEmpty());
 }
 
 void TestLiveLink::noLineEndKeepsLastTenCharacters() {
@@ -127,75 +141,74 @@ void TestLiveLink::noLineEndKeepsLastTenCharacters() {
     // characters and a CR).
     const QByteArray text = "abcdefghijklmnopqrstuvwxy"; // 25 characters
     dev().send(text.left(10));
-    QCOMPARE(link->RxBuffer(), text.left(10)); // fewer than 20: unchanged
+    QCOMPARE(link->pendingBytes(), text.left(10)); // fewer than 20: unchanged
     dev().send(text.mid(10));
-    QCOMPARE(link->RxBuffer(), text.right(10));
-    QVERIFY(!link->state.Connected());
+    QCOMPARE(link->pendingBytes(), text.right(10));
+    QVERIFY(!link->connected());
 }
 
 void TestLiveLink::frameFollowedByHalfOfNext() {
     // The meter's Y echo, a frame and the first half of the next frame in one read: nothing
     // after the CR LF may be lost.
     dev().send(CmdY.bytes() + kFrame + kFrame2.left(5));
-    QCOMPARE(link->decoder.reading.Count, 1234);
-    QCOMPARE(link->RxBuffer(), kFrame2.left(5));
+    QCOMPARE(link->reading().Count, 1234);
+    QCOMPARE(link->pendingBytes(), kFrame2.left(5));
     dev().send(kFrame2.mid(5));
-    QCOMPARE(link->decoder.reading.Count, 2345);
-    QCOMPARE(link->FramesDecoded, 2);
+    QCOMPARE(link->reading().Count, 2345);
+    QCOMPARE(link->framesDecoded(), 2);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdY.bytes(), CmdY.bytes()}));
-    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(link->pendingBytes().isEmpty());
 }
 
 void TestLiveLink::twoFramesInOneRead() {
     QList<int> counts;
-    views->onLcdShow = [&] { counts << link->decoder.reading.Count; };
+    spy->onUpdate = [&](const LiveUpdate& u) { counts << u.reading.Count; };
     dev().send(kFrame + kFrame2);
     QCOMPARE(counts, (QList<int>{1234, 2345}));
-    QCOMPARE(link->FramesAcknowledged, 2);
+    QCOMPARE(link->framesAcknowledged(), 2);
 }
 
-void TestLiveLink::framesWithoutViewsOnlySetNewReading() {
-    views->recorder = views->lcd = views->status = views->gauge = false;
+void TestLiveLink::everyValidFrameIsDecodedAndHandedOn() {
+    // Nobody needs to be watching for a frame to be decoded: what the link knows of the meter
+    // does not depend on who listens.
+    LiveLink quiet;
+    quiet.setDeviceName(QStringLiteral("/dev/fake"));
+    quiet.openPort();
     dev().send(kFrame);
-    QVERIFY(link->NewReading());
-    QCOMPARE(link->FramesDecoded, 0);
-    QCOMPARE(link->decoder.reading.Count, 0);
-    QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()}); // still acknowledged
+    QVERIFY(quiet.readingSinceTick());
+    QCOMPARE(quiet.framesDecoded(), 1);
+    QCOMPARE(quiet.reading().Count, 1234);
+    QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()}); // acknowledged
 }
 
 void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
-    link->recorder.setRecording(true);
-    link->state.setMeterModel(120);
+    dev().send("120\r");
     dev().send(kFrame);
-    QVERIFY(!views->noConnectionVisible);
-    QVERIFY(!views->startEnabled);
-    QVERIFY(views->stopEnabled);
-    QCOMPARE(views->panel1, QStringLiteral("/dev/fake"));
-    QVERIFY(!views->loggerEnabled);
+    QCOMPARE(spy->callsStarting("connection"), QStringList{"connection 1 120"});
+    QCOMPARE(spy->panel1, QStringLiteral("/dev/fake"));
 
     // Down again (the first tick still has the reading), then up with a 122.
     for (int i = 0; i < 6; ++i)
         tick();
-    QVERIFY(!link->state.Connected());
-    link->state.setMeterModel(122);
-    views->recorder = false; // no recorder: the port path is not shown
-    views->panel1.clear();
+    QVERIFY(!link->connected());
+    QCOMPARE(spy->callsStarting("connection").last(), QStringLiteral("connection 0 120"));
+    dev().send("122\r");
     dev().send(kFrame);
-    QVERIFY(views->loggerEnabled);
-    QVERIFY(views->panel1.isEmpty());
+    QCOMPARE(spy->callsStarting("connection").last(), QStringLiteral("connection 1 122"));
+    QCOMPARE(spy->callsStarting("connection").size(), 3);
 }
 
 void TestLiveLink::closedPortEndsStepSilently() {
-    link->livePort.setActive(false);
+    link->closePort();
     link->onBytesReceived(); // InputCount on a closed port aborts the step
-    QVERIFY(!link->RxBusy());
-    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(!link->receiveStepRunning());
+    QVERIFY(link->pendingBytes().isEmpty());
 }
 
 void TestLiveLink::reentrantNotificationIsNotLost() {
     // A view that runs a nested message loop while the next frame arrives.
     bool nested = false;
-    views->onLcdShow = [&] {
+    spy->onUpdate = [&](const LiveUpdate&) {
         if (nested)
             return;
         nested = true;
@@ -204,37 +217,37 @@ void TestLiveLink::reentrantNotificationIsNotLost() {
     dev().send(kFrame);
     // The second notification is not nested into the first one, nor lost: it runs once
     // control is back in the message loop.
-    QCOMPARE(link->FramesDecoded, 1);
-    QTRY_COMPARE(link->FramesDecoded, 2);
-    QCOMPARE(link->decoder.reading.Count, 2345);
+    QCOMPARE(link->framesDecoded(), 1);
+    QTRY_COMPARE(link->framesDecoded(), 2);
+    QCOMPARE(link->reading().Count, 2345);
 }
 
 void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
     // Line noise ends in CR LF with fewer than nine characters before it, between whole frames
     // that arrive together (as pseudo-terminals and batching USB adapters deliver them).
     dev().send(kFrame + "\r\n" + "ab\r\n" + kFrame2);
-    QCOMPARE(link->FramesDecoded, 2);
-    QCOMPARE(link->FramesDropped, 2);
+    QCOMPARE(link->framesDecoded(), 2);
+    QCOMPARE(link->framesDropped(), 2);
     // The link stays in step: every later frame is acknowledged, also after a cut frame.
     dev().send("345;0\r\n" + kFrame + kFrame2);
-    QCOMPARE(link->FramesDecoded, 4);
+    QCOMPARE(link->framesDecoded(), 4);
     QCOMPARE(dev().writes.count(CmdY.bytes()), 4);
-    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(link->pendingBytes().isEmpty());
 
     // Nor does a live frame whose status characters read "122" pass for an identity answer
     // (which would start the stream again with A).
     dev().writes.clear();
     dev().send("112340122\r\n");
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
-    QCOMPARE(link->decoder.reading.Count, 1234);
+    QCOMPARE(link->reading().Count, 1234);
 
     // A closed and reopened port starts with an empty buffer.
     dev().send("1123", false);
     link->onBytesReceived();
-    QVERIFY(!link->RxBuffer().isEmpty());
-    link->livePort.setActive(false);
-    link->livePort.setActive(true);
-    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(!link->pendingBytes().isEmpty());
+    link->closePort();
+    link->openPort();
+    QVERIFY(link->pendingBytes().isEmpty());
 }
 
 void TestLiveLink::manyFramesInOneNotificationAreLinear() {
@@ -254,7 +267,7 @@ void TestLiveLink::manyFramesInOneNotificationAreLinear() {
     const qint64 ms = t.elapsed();
     qInfo("%d frames in one notification: %lld ms", n, ms);
     QVERIFY2(ms < 500 * TimeLimitFactor, qPrintable(QString::number(ms)));
-    QCOMPARE(link->FramesDecoded, n + 1);
+    QCOMPARE(link->framesDecoded(), n + 1);
     QCOMPARE(dev().writes.size(), n);
     QCOMPARE(dev().writes.count(CmdA.bytes()), 0);
 }
@@ -274,41 +287,42 @@ void TestLiveLink::notificationInsideAWriteIsNotNested() {
         }
         --depth;
     };
-    views->onLcdShow = [&] { deepest = std::max(deepest, depth); };
+    spy->onUpdate = [&](const LiveUpdate&) { deepest = std::max(deepest, depth); };
     tick();
     tick(); // the second K's write carries the answer
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdK.bytes(), CmdK.bytes()}));
-    QCOMPARE(link->FramesDecoded, 0);
-    QTRY_COMPARE(link->FramesDecoded, 1);
+    QCOMPARE(link->framesDecoded(), 0);
+    QTRY_COMPARE(link->framesDecoded(), 1);
     QCOMPARE(deepest, 0);
     QCOMPARE(dev().writes.mid(2), (QList<QByteArray>{CmdA.bytes(), CmdY.bytes()}));
 }
 
 void TestLiveLink::fiveMissedTicksDeclareNoConnection() {
+    Recorder recorder(*link);
     dev().send(kFrame);
-    link->recorder.setRecording(true);
+    recorder.start();
     tick(); // a tick with a reading
-    QVERIFY(link->state.Connected());
-    views->calls.clear();
+    QVERIFY(link->connected());
+    spy->calls.clear();
     for (int i = 0; i < 4; ++i)
         tick();
-    QVERIFY(link->state.Connected());
-    QCOMPARE(link->MissedTicks(), 4);
+    QVERIFY(link->connected());
+    QCOMPARE(link->missedTicks(), 4);
     tick();
-    QVERIFY(!link->state.Connected());
-    QCOMPARE(link->MissedTicks(), 0);
-    QCOMPARE(link->TickCounter(), 0);
-    QVERIFY(link->recorder.Recording()); // a recording resumes with the next frames
-    QCOMPARE(views->panel1, QStringLiteral("No Connection"));
-    QVERIFY(views->noConnectionVisible);
-    QVERIFY(!views->startEnabled && !views->stopEnabled);
-    QVERIFY(!views->loggerEnabled);
-    QCOMPARE(link->tickTimer.interval(), 1000);
+    QVERIFY(!link->connected());
+    QCOMPARE(link->missedTicks(), 0);
+    QCOMPARE(recorder.ticksSinceSample(), 0);
+    QVERIFY(recorder.recording()); // a recording resumes with the next frames
+    QCOMPARE(spy->panel1, QStringLiteral("No Connection"));
+    QVERIFY(!spy->connected);
+    QVERIFY(!recorder.canStart() && !recorder.canStop());
+    QCOMPARE(link->tickInterval(), 1000);
 
     // Frames resume: the link comes back.
     dev().send(kFrame);
-    QVERIFY(link->state.Connected());
-    QVERIFY(!views->noConnectionVisible);
+    QVERIFY(link->connected());
+    QVERIFY(spy->connected);
+    QVERIFY(!recorder.canStart() && recorder.canStop());
 }
 
 void TestLiveLink::kPollingWhileDown() {
@@ -318,13 +332,13 @@ void TestLiveLink::kPollingWhileDown() {
     dev().writes.clear();
     dev().send("122\r");
     QCOMPARE(dev().writes, QList<QByteArray>{CmdA.bytes()});
-    QCOMPARE(link->MissedTicks(), 0);
+    QCOMPARE(link->missedTicks(), 0);
     // The identity is handled once: more bytes before the first frame send no second A.
     dev().send("x");
     QCOMPARE(dev().writes.count(CmdA.bytes()), 1);
     dev().send(kFrame);
-    QVERIFY(link->state.Connected());
-    QVERIFY(link->RxBuffer().isEmpty());
+    QVERIFY(link->connected());
+    QVERIFY(link->pendingBytes().isEmpty());
     dev().writes.clear();
     tick();
     QVERIFY(dev().writes.isEmpty()); // no K while connected
@@ -351,104 +365,114 @@ void TestLiveLink::driftCorrection() {
 void TestLiveLink::timerIntervalFollowsTicks() {
     dev().send(kFrame);
     link->onTick(); // first tick only takes the reference
-    QCOMPARE(link->tickTimer.interval(), 1000);
+    QCOMPARE(link->tickInterval(), 1000);
     dev().send(kFrame);
     clock.advance(1050);
     link->onTick();
-    QCOMPARE(link->tickTimer.interval(), 950);
+    QCOMPARE(link->tickInterval(), 950);
     dev().send(kFrame);
     clock.advance(950);
     link->onTick();
-    QCOMPARE(link->tickTimer.interval(), 1000);
+    QCOMPARE(link->tickInterval(), 1000);
 }
 
 void TestLiveLink::samplesOnlyOnTicksWithReadings() {
-    link->recorder.setRecordInterval(3);
-    link->recorder.setRecording(true);
+    Recorder recorder(*link);
+    int samples = 0;
+    connect(&recorder, &Recorder::sampleTaken, this, [&] { ++samples; });
+    recorder.setRecordInterval(3);
+    recorder.start();
     // Ticks 1..2 with readings: the counter has not reached the interval.
     for (int i = 0; i < 2; ++i) {
         dev().send(kFrame);
         tick();
     }
-    QCOMPARE(views->samples, 0);
+    QCOMPARE(samples, 0);
     // Tick 3 without a reading: no sample, none made up later.
     tick();
-    QCOMPARE(views->samples, 0);
-    QCOMPARE(link->TickCounter(), 3);
+    QCOMPARE(samples, 0);
+    QCOMPARE(recorder.ticksSinceSample(), 3);
     // Tick 4 with a reading: the sample comes now and the counter restarts.
     dev().send(kFrame);
     tick();
-    QCOMPARE(views->samples, 1);
-    QCOMPARE(link->TickCounter(), 0);
+    QCOMPARE(samples, 1);
+    QCOMPARE(recorder.ticksSinceSample(), 0);
     // Interval 0: a sample on every tick with a reading.
-    link->recorder.setRecordInterval(0);
+    recorder.setRecordInterval(0);
     for (int i = 0; i < 3; ++i) {
         dev().send(kFrame);
         tick();
     }
     tick();
-    QCOMPARE(views->samples, 4);
+    QCOMPARE(samples, 4);
 }
 
 void TestLiveLink::scheduleStartsAndStopsRecording() {
-    link->schedule.setArmed(true);
-    link->schedule.setTimes(clock.days + SecondsToDays(2.5), clock.days + SecondsToDays(5.5));
-    link->schedule.setInterval(2);
+    Recorder recorder(*link);
+    int samples = 0;
+    QList<int> rates;
+    connect(&recorder, &Recorder::sampleTaken, this, [&] { ++samples; });
+    connect(&recorder, &Recorder::recordIntervalChanged, this, [&](int s) { rates << s; });
+    RecorderSchedule schedule;
+    schedule.setArmed(true);
+    schedule.setTimes(clock.days + SecondsToDays(2.5), clock.days + SecondsToDays(5.5));
+    schedule.setInterval(2);
+    recorder.setSchedule(schedule);
     dev().send(kFrame);
     tick(); // before the start
-    QVERIFY(!link->recorder.Recording());
+    QVERIFY(!recorder.recording());
     tick(); // no reading: the schedule waits
-    QVERIFY(!link->recorder.Recording());
+    QVERIFY(!recorder.recording());
     dev().send(kFrame);
     tick(); // +3 s: starts, and samples on this tick
-    QVERIFY(link->recorder.Recording());
-    QCOMPARE(link->recorder.RecordInterval(), 2);
-    QCOMPARE(views->samples, 1);
-    QVERIFY(views->calls.contains("recorderShowRate 2"));
+    QVERIFY(recorder.recording());
+    QCOMPARE(recorder.recordInterval(), 2);
+    QCOMPARE(samples, 1);
+    QCOMPARE(rates, QList<int>{2});
     dev().send(kFrame);
     tick(); // +4 s
     dev().send(kFrame);
     tick(); // +5 s: second sample
-    QCOMPARE(views->samples, 2);
+    QCOMPARE(samples, 2);
     dev().send(kFrame);
     tick(); // +6 s: after the stop
-    QVERIFY(!link->recorder.Recording());
-    QVERIFY(!link->schedule.Armed());
-    QCOMPARE(views->samples, 2);
+    QVERIFY(!recorder.recording());
+    QVERIFY(!recorder.schedule().Armed());
+    QCOMPARE(samples, 2);
 }
 
 void TestLiveLink::sendCommandWithEcho() {
-    link->livePort.OnRxChar = nullptr;
+    MeterPort& port = commandPort();
     dev().echo = true;
     dev().input = "junk";
     QElapsedTimer t;
     t.start();
-    QVERIFY(SendCommand(link->livePort, MeterCommand('C')));
+    QVERIFY(SendCommand(port, MeterCommand('C')));
     QVERIFY(t.elapsed() >= 500);
     QVERIFY(t.elapsed() < 1000);
     QCOMPARE(dev().writes.size(), 1); // the junk was cleared first
 }
 
 void TestLiveLink::sendCommandWithoutEcho() {
-    link->livePort.OnRxChar = nullptr;
+    MeterPort& port = commandPort();
     QElapsedTimer t;
     t.start();
     dev().input = "";
-    QVERIFY(!SendCommand(link->livePort, MeterCommand('P')));
+    QVERIFY(!SendCommand(port, MeterCommand('P')));
     QCOMPARE(dev().writes.size(), 3);
     QVERIFY(t.elapsed() >= 1500);
     // A wrong answer counts as no echo; extra bytes after the first six stay waiting.
     dev().writes.clear();
     dev().echo = true;
-    link->livePort.OnRxChar = nullptr;
-    QVERIFY(SendCommand(link->livePort, MeterCommand('Q')));
+    QVERIFY(SendCommand(port, MeterCommand('Q')));
     dev().input += "tail";
-    QCOMPARE(link->livePort.InputCount(), 4);
+    QCOMPARE(port.InputCount(), 4);
 }
 
 void TestLiveLink::sendCommandOnClosedPortAborts() {
-    link->livePort.setActive(false);
-    QVERIFY_THROWS_EXCEPTION(SilentAbort, SendCommand(link->livePort, MeterCommand('C')));
+    MeterPort& port = commandPort();
+    port.setActive(false);
+    QVERIFY_THROWS_EXCEPTION(SilentAbort, SendCommand(port, MeterCommand('C')));
     // A port without an error handler lets the error itself through.
     MeterPort bare;
     QVERIFY_THROWS_EXCEPTION(PortError, bare.InputCount());

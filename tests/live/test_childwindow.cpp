@@ -51,8 +51,6 @@ private Q_SLOTS:
     void gaugeButtonsMinimiseAndClose();
 
 private:
-    float scale = 100.0f;
-    int position = 0;
     QMdiArea* area = nullptr;
 };
 
@@ -82,7 +80,7 @@ void TestChildWindow::styles() {
     QFETCH(bool, fixed);
     QWidget* content = view == u"LCD"      ? static_cast<QWidget*>(new LcdWindow)
                        : view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow)
-                                           : new GaugeWindow(scale, position);
+                                           : new GaugeWindow;
     QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle(style));
     QCoreApplication::processEvents();
     QCOMPARE(sub->windowTitle(), view);
@@ -144,7 +142,7 @@ void TestChildWindow::leftDragOnFaceMovesCaptionlessWindow() {
     QFETCH(QString, view);
     QFETCH(QString, part);
     QWidget* content =
-        view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow) : new GaugeWindow(scale, position);
+        view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow) : new GaugeWindow;
     // Another window on top, to see the dragged one come to the front.
     QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle::Captionless);
     sub->move(100, 50);
@@ -171,7 +169,7 @@ void TestChildWindow::otherPressesDoNotMove() {
     // A press on a button clicks it and moves nothing.
     int resets = 0;
     status->OnReset = [&resets] { ++resets; };
-    auto* reset = status->findChild<QPushButton*>("BitBtn1");
+    auto* reset = status->findChild<QPushButton*>("resetButton");
     QTest::mouseClick(reset, Qt::LeftButton);
     QCOMPARE(resets, 1);
     drag(reset, Qt::LeftButton, QPoint(40, 30));
@@ -179,12 +177,12 @@ void TestChildWindow::otherPressesDoNotMove() {
 }
 
 void TestChildWindow::gaugeButtonsMinimiseAndClose() {
-    auto* gauge = new GaugeWindow(scale, position);
+    auto* gauge = new GaugeWindow;
     QPointer<QMdiSubWindow> sub = AddChildWindow(area, gauge, ChildWindowStyle::Captionless);
-    QTest::mouseClick(gauge->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+    QTest::mouseClick(gauge->findChild<QPushButton*>("minimizeButton"), Qt::LeftButton);
     QVERIFY(sub->isMinimized());
     sub->showNormal();
-    QTest::mouseClick(gauge->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    QTest::mouseClick(gauge->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
     QTRY_VERIFY(!sub);
 }
 

@@ -21,8 +21,7 @@ private Q_SLOTS:
     void init() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         views = std::make_unique<WiredViews>();
-        gauge =
-            std::make_unique<GaugeWindow>(views->decoder.AnalogScale, views->decoder.NeedlePosition);
+        gauge = std::make_unique<GaugeWindow>();
         views->gauge = gauge.get();
     }
     void cleanup() {
@@ -38,7 +37,7 @@ private Q_SLOTS:
     void needleStraightUpAtStep20();
     void erasingLeavesOnlyTheNewNeedle();
     void whiteShowsTheWindowColour();
-    void scaleAndNeedleOutliveTheWindow();
+    void reopenedGaugeTakesTheScaleOfTheNextChange();
 
 private:
     std::unique_ptr<WiredViews> views;
@@ -54,8 +53,8 @@ void TestGaugeWindow::layout() {
         QCOMPARE(gauge->findChild<QLabel*>(QStringLiteral("Label%1").arg(i))->pos(),
                  labelPos[i - 1]);
     QCOMPARE(gauge->findChild<QLabel*>("lblPlus")->pos(), QPoint(5, 105));
-    QCOMPARE(gauge->findChild<QWidget*>("BitBtn1")->geometry(), QRect(262, 8, 13, 13));
-    QCOMPARE(gauge->findChild<QWidget*>("BitBtn2")->geometry(), QRect(246, 8, 13, 13));
+    QCOMPARE(gauge->findChild<QWidget*>("closeButton")->geometry(), QRect(262, 8, 13, 13));
+    QCOMPARE(gauge->findChild<QWidget*>("minimizeButton")->geometry(), QRect(246, 8, 13, 13));
     // The scale: 41 ticks, the long ones reaching further out. Tick 0 lies at the lower left,
     // tick 40 at the lower right, mirrored.
     const QImage& canvas = gauge->Canvas();
@@ -82,12 +81,12 @@ void TestGaugeWindow::relabel() {
     gauge->Relabel(divisor);
     for (int i = 1; i <= 5; ++i)
         QCOMPARE(gauge->LabelText(i), labels[i - 1]);
-    QCOMPARE(views->decoder.AnalogScale, scale);
+    QCOMPARE(gauge->analogScale(), scale);
     // Any other divisor changes nothing.
     for (int other : {0, 5, 10000, -10}) {
         gauge->Relabel(other);
         QCOMPARE(gauge->LabelText(5), labels[4]);
-        QCOMPARE(views->decoder.AnalogScale, scale);
+        QCOMPARE(gauge->analogScale(), scale);
     }
 }
 
@@ -114,7 +113,7 @@ void TestGaugeWindow::needle() {
     QFETCH(QString, sign);
     views->Decode(frame);
     QCOMPARE(gauge->LabelText(5), label5);
-    QCOMPARE(views->decoder.NeedlePosition, step);
+    QCOMPARE(gauge->needlePosition(), step);
     QCOMPARE(gauge->SignText(), sign);
     QVERIFY(step > 40 || isBlack(gauge->Canvas(), gauge->NeedleTip()));
 }
@@ -136,11 +135,10 @@ void TestGaugeWindow::erasingLeavesOnlyTheNewNeedle() {
     for (const char* digits : {"2000", "3999", "0000", "9999", "1234"})
         views->Decode(LiveFrame(1, digits, ';'));
     // A fresh gauge drawing only the last needle looks the same.
-    float scale = views->decoder.AnalogScale;
-    int position = 0;
-    GaugeWindow fresh(scale, position);
+    GaugeWindow fresh;
+    fresh.Relabel(1000);
     fresh.ShowValue(1.234, QStringLiteral("+"));
-    QCOMPARE(position, 12);
+    QCOMPARE(fresh.needlePosition(), 12);
     QCOMPARE(gauge->Canvas(), fresh.Canvas());
 }
 
@@ -152,20 +150,19 @@ void TestGaugeWindow::whiteShowsTheWindowColour() {
     QCOMPARE(qAlpha(shown.pixel(144, 27)), 255);         // a tick
 }
 
-void TestGaugeWindow::scaleAndNeedleOutliveTheWindow() {
+void TestGaugeWindow::reopenedGaugeTakesTheScaleOfTheNextChange() {
     views->Decode(LiveFrame(1, "2000", ';'));
-    QCOMPARE(views->decoder.AnalogScale, 0.1f);
-    QCOMPARE(views->decoder.NeedlePosition, 20);
+    QCOMPARE(gauge->analogScale(), 0.1f);
+    QCOMPARE(gauge->needlePosition(), 20);
 
-    // Closed and opened again: labels start over, scale and needle position are kept.
-    gauge = std::make_unique<GaugeWindow>(views->decoder.AnalogScale, views->decoder.NeedlePosition);
+    // Closed and opened again: the new gauge keeps its own state; the meter's next change of
+    // scale relabels it, and its needle is drawn on that scale.
+    gauge = std::make_unique<GaugeWindow>();
     views->gauge = gauge.get();
     QCOMPARE(gauge->LabelText(5), QStringLiteral("4000"));
-    views->Decode(LiveFrame(1, "1000", ';')); // same function and range: no relabel
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("4000"));
-    QCOMPARE(views->decoder.NeedlePosition, 10);
-    // Erasing at the remembered step 20 left nothing behind.
-    QVERIFY(!isBlack(gauge->Canvas(), {144, 100}));
+    views->Decode(LiveFrame(2, "1000", ';')); // another range: 10.00 V
+    QCOMPARE(gauge->LabelText(5), QStringLiteral("40"));
+    QCOMPARE(gauge->needlePosition(), 10);
     QVERIFY(isBlack(gauge->Canvas(), gauge->NeedleTip()));
 }
 

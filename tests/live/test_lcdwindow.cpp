@@ -138,10 +138,10 @@ void TestLcdWindow::eachBitLightsItsPicture() {
     Reading r;
     r.Digits = BlankDigits;
     (tag <= 32 ? r.Annunciators : r.UnitAnnunciators) = std::uint32_t(1) << ((tag - 1) % 32);
-    lcd->ShowReading(r, BlankDigits);
+    lcd->ShowReading(r);
     QCOMPARE(litTags(*lcd), Tags{tag});
     r.Annunciators = r.UnitAnnunciators = 0;
-    lcd->ShowReading(r, BlankDigits);
+    lcd->ShowReading(r);
     QCOMPARE(litTags(*lcd), Tags{});
 }
 
@@ -242,15 +242,14 @@ void TestLcdWindow::changedDigitRepaintsOnlyThatDigit() {
 
 void TestLcdWindow::reopenedPanelPaintsEverything() {
     views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
-    // Closed and opened again: the main window forgets what was shown.
+    // Closed and opened again: a new panel keeps its own record of what it shows, so the
+    // same reading paints every digit and symbol.
     lcd = std::make_unique<LcdWindow>();
     views->lcd = lcd.get();
-    views->decoder.previous.PreviousDigits = BlankDigits;
     views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
     QCOMPARE(shownDigits(*lcd), (Digits{1, 2, 3, 4}));
     QCOMPARE(litTags(*lcd), (Tags{8, 9, 15, 19, 32}));
 
-    // Even without that reset a new panel shows the digits, not blanks.
     lcd = std::make_unique<LcdWindow>();
     views->lcd = lcd.get();
     views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
@@ -312,7 +311,7 @@ void TestLcdWindow::symbolsNeverLit() {
 void TestLcdWindow::noConnectionLabel() {
     lcd->SetNoConnection(false);
     QVERIFY(!lcd->NoConnectionVisible());
-    views->lcdSetNoConnection(true);
+    lcd->SetNoConnection(true);
     QVERIFY(lcd->NoConnectionVisible());
     // It covers the top row of symbols.
     auto* label = lcd->findChild<QLabel*>(QStringLiteral("lblNoConnection"));

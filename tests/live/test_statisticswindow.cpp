@@ -65,7 +65,7 @@ void TestStatisticsWindow::layout_data() {
         {"lblPMAX", {49, 40, 49, 25}, 0, ""},       {"lblPMIN", {185, 40, 49, 25}, 1, ""},
         {"lblRange1", {99, 8, 36, 25}, 0, "mV"},    {"lblRange2", {235, 8, 36, 25}, 1, "mV"},
         {"lblRange3", {99, 40, 36, 25}, 0, "mV"},   {"lblRange4", {235, 40, 36, 25}, 1, "mV"},
-        {"BitBtn1", {104, 72, 75, 25}, 2, "Reset"}, {"BitBtn2", {192, 72, 75, 25}, 2, "Close"},
+        {"resetButton", {104, 72, 75, 25}, 2, "Reset"}, {"closeButton", {192, 72, 75, 25}, 2, "Close"},
     };
     for (const Row& r : rows)
         QTest::newRow(r.name) << QString::fromLatin1(r.name) << r.geometry << r.shift
@@ -123,7 +123,7 @@ void TestStatisticsWindow::unitBoxesFitEveryUnit() {
     QVERIFY(right("lblRange1") < left("Label2"));
     QVERIFY(right("lblRange3") < left("Label4"));
     QVERIFY(right("lblRange2") < status->width() - 2); // inside the raised bevel
-    QVERIFY(right("BitBtn2") < status->width() - 2);
+    QVERIFY(right("closeButton") < status->width() - 2);
 }
 
 void TestStatisticsWindow::statisticText_data() {
@@ -197,9 +197,9 @@ void TestStatisticsWindow::resetEmptiesBoxesAfterResettingStatistics() {
     QStringList seenByReset;
     status->OnReset = [&] {
         seenByReset << text("lblMAX") << text("lblPMIN");
-        views->decoder.ResetStatistics();
+        views->decoder.resetStatistics();
     };
-    status->findChild<QPushButton*>("BitBtn1")->click();
+    status->findChild<QPushButton*>("resetButton")->click();
     QCOMPARE(seenByReset, (QStringList{"1.234", "1.000"}));
     for (const char* box : {"lblMAX", "lblMIN", "lblPMAX", "lblPMIN"})
         QCOMPARE(text(box), QString());
@@ -213,15 +213,15 @@ void TestStatisticsWindow::resetEmptiesBoxesAfterResettingStatistics() {
 void TestStatisticsWindow::resetSurvivesWindowClosedMeanwhile() {
     // Reset waits for the receive step, during which the window can be closed and deleted.
     status->OnReset = [this] { delete sub; };
-    status->findChild<QPushButton*>("BitBtn1")->click();
+    status->findChild<QPushButton*>("resetButton")->click();
     QVERIFY(!sub);
     QVERIFY(!views->status);
 }
 
 void TestStatisticsWindow::closeButtonClosesWindow() {
-    QTest::mouseClick(status->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+    QTest::mouseClick(status->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
     QTRY_VERIFY(!sub);
-    QVERIFY(!views->hasStatus());
+    QVERIFY(!views->status);
 }
 
 QTEST_MAIN(TestStatisticsWindow)

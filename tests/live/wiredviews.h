@@ -1,7 +1,6 @@
 #pragma once
 
 #include "support/liveframe.h"
-#include "noviews.h"
 #include "framedecoder.h"
 #include "gaugewindow.h"
 #include "lcdwindow.h"
@@ -10,11 +9,9 @@
 #include <QByteArray>
 #include <QPointer>
 
-#include <cmath>
-
-// The live views wired to a decoder the way the main window wires them; a view that is not
-// set (or was closed) counts as absent.
-class WiredViews : public NoViews {
+// A decoder whose updates go to the live views the way the live link hands them over; a view
+// that is not set (or was closed) gets nothing.
+class WiredViews {
 public:
     FrameDecoder decoder;
     QPointer<LcdWindow> lcd;
@@ -22,21 +19,12 @@ public:
     QPointer<GaugeWindow> gauge;
 
     void Decode(const QByteArray& frame, int model = 122) {
-        decoder.DecodeFrame(frame, model, *this);
+        const LiveUpdate update = decoder.decode(frame, model);
+        if (status)
+            status->showUpdate(update);
+        if (lcd)
+            lcd->ShowReading(update.reading);
+        if (gauge)
+            gauge->showUpdate(update);
     }
-
-    bool hasLcd() const override { return lcd; }
-    bool hasStatus() const override { return status; }
-    bool hasGauge() const override { return gauge; }
-
-    void gaugeRelabel() override { gauge->Relabel(decoder.reading.Divisor); }
-    void gaugeShow(double magnitude, const QString& sign) override {
-        gauge->ShowValue(magnitude, sign);
-    }
-    void statusShow(bool max, bool pmax, bool min, bool pmin) override {
-        status->ShowStatistics(decoder.reading, decoder.stats, max, pmax, min, pmin);
-    }
-    void statusPeakEnded() override { status->ClearPeak(); }
-    void lcdShow() override { lcd->ShowReading(decoder.reading, decoder.previous.PreviousDigits); }
-    void lcdSetNoConnection(bool visible) override { lcd->SetNoConnection(visible); }
 };

@@ -1,6 +1,5 @@
 // Load Data end to end: the data-logger window, its busy, progress and error windows and the
 // live link, against metersim (and a silent meter the test plays) through pseudo-terminals.
-#include "noviews.h"
 #include "support/metersimprocess.h"
 #include "../support/ptypair.h"
 #include "dialogs.h"
@@ -70,7 +69,7 @@ private Q_SLOTS:
         linkPath = dir.filePath("meter");
     }
     void init() {
-        link = std::make_unique<LiveLink>(views);
+        link = std::make_unique<LiveLink>();
         area = std::make_unique<QMdiArea>();
         area->resize(1000, 760);
         area->show();
@@ -96,12 +95,12 @@ private Q_SLOTS:
 private:
     // The live link on metersim, up and decoding.
     bool connectLive(const QString& path) {
-        link->livePort.setDeviceName(path);
-        OpenQuietly(link->livePort);
-        if (!link->livePort.Active())
+        link->setDeviceName(path);
+        link->openPort();
+        if (!link->portOpen())
             return false;
-        link->livePort.Write(command('A'));
-        return tickUntil([&] { return link->state.Connected() && link->FramesAcknowledged > 2; }, 5000);
+        link->writeToMeter(command('A'));
+        return tickUntil([&] { return link->connected() && link->framesAcknowledged() > 2; }, 5000);
     }
     bool tickUntil(const std::function<bool()>& done, int limitMs) {
         QElapsedTimer t;
@@ -114,12 +113,12 @@ private:
     }
     // After a logger command: the device is back with the live side, which decodes again.
     void verifyLinkBack() {
-        QVERIFY(link->tickTimer.isActive());
-        link->tickTimer.stop();
+        QVERIFY(link->ticking());
+        link->stopTicking();
         QVERIFY(!commands->loggerPort.Active());
-        const qint64 before = link->FramesAcknowledged;
-        QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
-        QVERIFY(link->state.Connected());
+        const qint64 before = link->framesAcknowledged();
+        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
+        QVERIFY(link->connected());
     }
     QString imageFile(const QByteArray& bytes) {
         const QString path = dir.filePath(QStringLiteral("image%1.bin").arg(++files));
@@ -132,7 +131,6 @@ private:
     QTemporaryDir dir;
     QString linkPath;
     int files = 0;
-    NoViews views;
     std::unique_ptr<LiveLink> link;
     std::unique_ptr<QMdiArea> area;
     std::unique_ptr<LoggerCommands> commands;
@@ -284,17 +282,17 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         commands->LoadData1Click();
         QCOMPARE(commands->LastResult(), DownloadResult::PortLost);
         QCOMPARE(answers.errors, QStringList{kErrorText});
-        QVERIFY(link->tickTimer.isActive());
-        link->tickTimer.stop();
+        QVERIFY(link->ticking());
+        link->stopTicking();
         QVERIFY(!commands->loggerPort.Active());
-        QVERIFY(tickUntil([&] { return !link->state.Connected(); }, 8000));
+        QVERIFY(tickUntil([&] { return !link->connected(); }, 8000));
 
         // It comes back at the same place: the live link finds it by itself.
         MeterSimProcess again;
         QVERIFY(again.start({"--instant", "--interval", "20", "--link", linkPath}));
-        QVERIFY(tickUntil([&] { return link->livePort.Active() && link->state.Connected(); }, 10000));
-        const qint64 before = link->FramesAcknowledged;
-        QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
+        QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 10000));
+        const qint64 before = link->framesAcknowledged();
+        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
     }
 }
 
@@ -302,10 +300,10 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     // The test is a meter that answers nothing.
     PtyPair meter;
     QVERIFY(meter.isValid());
-    link->livePort.setDeviceName(meter.path());
-    OpenQuietly(link->livePort);
-    QVERIFY(link->livePort.Active());
-    link->state.setConnected(true);
+    link->setDeviceName(meter.path());
+    link->openPort();
+    QVERIFY(link->portOpen());
+    link->attachMeter(122);
     QByteArray sent;
     QTimer collect;
     connect(&collect, &QTimer::timeout, this, [&] { sent += meter.receive(0); });
@@ -316,8 +314,8 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     commands->LoadData1Click();
     QCOMPARE(commands->LastResult(), DownloadResult::TooShort);
     QCOMPARE(answers.errors, QStringList{kErrorText});
-    QVERIFY(link->tickTimer.isActive());
-    QVERIFY(link->livePort.Active());
+    QVERIFY(link->ticking());
+    QVERIFY(link->portOpen());
     QTest::qWait(50);
     sent += meter.receive(50);
     // C and P were each tried three times (no echo); after Cancel the meter was told to resume.
@@ -325,7 +323,7 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     QCOMPARE(sent.count(command('P')), 3);
     QVERIFY(sent.lastIndexOf(command('A')) > sent.lastIndexOf(command('P')));
     QVERIFY(!sent.contains(command('y')));
-    link->tickTimer.stop();
+    link->stopTicking();
 }
 
 void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
@@ -335,10 +333,10 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
     QVERIFY(meter->isValid());
     QFile::remove(linkPath);
     QVERIFY(QFile::link(meter->path(), linkPath));
-    link->livePort.setDeviceName(linkPath);
-    OpenQuietly(link->livePort);
-    QVERIFY(link->livePort.Active());
-    link->state.setConnected(true);
+    link->setDeviceName(linkPath);
+    link->openPort();
+    QVERIFY(link->portOpen());
+    link->attachMeter(122);
     Answers answers;
     answers.onError = [&] {
         meter.reset();
@@ -346,15 +344,15 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
     };
     commands->LoadData1Click();
     QCOMPARE(answers.errors, QStringList{kErrorText});
-    QVERIFY(!link->livePort.Active());
-    QVERIFY(link->tickTimer.isActive());
-    link->tickTimer.stop();
+    QVERIFY(!link->portOpen());
+    QVERIFY(link->ticking());
+    link->stopTicking();
 
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant", "--interval", "20", "--link", linkPath}));
-    QVERIFY(tickUntil([&] { return link->livePort.Active() && link->state.Connected(); }, 10000));
-    const qint64 before = link->FramesAcknowledged;
-    QVERIFY(tickUntil([&] { return link->FramesAcknowledged > before + 2; }, 5000));
+    QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 10000));
+    const qint64 before = link->framesAcknowledged();
+    QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
 }
 
 QTEST_MAIN(TestLoadDataPty)

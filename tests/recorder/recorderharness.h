@@ -1,11 +1,11 @@
 #pragma once
 
-// A recorder driven the way the program drives it: the live link's main-timer step on an
-// injected clock, the decoder on live frames, and views that forward the recorder's calls to
-// a real RecorderWindow.
+// A recorder driven the way the program drives it: the live link's tick step on an injected
+// clock, live frames through the link's receive step, the recorder following the link and a
+// real RecorderWindow showing the recorder.
 
 #include "clock.h"
-#include "noviews.h"
+#include "recorder.h"
 #include "support/fakeport.h"
 #include "livelink.h"
 #include "recorderwindow.h"
@@ -32,22 +32,6 @@ inline bool SameTime(double a, double b) {
     return DaysToSeconds(qAbs(a - b)) < 1e-3;
 }
 
-class RecorderViews : public NoViews {
-public:
-    QPointer<RecorderWindow> rtc;
-    bool buttonsStart = false, buttonsStop = false;
-
-    bool hasRecorder() const override { return rtc; }
-    void recorderFunctionChange() override { rtc->FunctionChange(); }
-    void recorderRangeChange(int previous, int multiplier) override {
-        rtc->RangeChange(previous, multiplier);
-    }
-    void recorderScaleChange() override { rtc->ScaleChange(); }
-    void recorderTakeSample(double when) override { rtc->TakeSample(when); }
-    void recorderShowRate(int) override { rtc->ShowRate(); }
-    void recorderSetButtons(bool start, bool stop) override { rtc->SetButtons(start, stop); }
-};
-
 // A live frame: range code, a signed count of up to four digits, the function character
 // (';' voltage, '3' resistance, '6' capacitance, ...), automatic range and DC.
 inline QByteArray LiveFrame(int range, int count, char function) {
@@ -65,24 +49,28 @@ inline QByteArray LiveFrame(int range, int count, char function) {
 struct RecorderRig {
     TestClock clock;
     FakeDeviceScope meter; // the meter's frames reach the link through its receive step
-    RecorderViews views;
-    LiveLink link{views};
+    LiveLink link;
+    Recorder recorder{link};
     std::unique_ptr<RecorderWindow> rtc;
 
     RecorderRig() {
         link.setClock(&clock);
-        link.livePort.setDeviceName(QStringLiteral("/dev/fake"));
-        link.livePort.setActive(true);
-        link.state.setConnected(true);
-        rtc = std::make_unique<RecorderWindow>(link);
-        views.rtc = rtc.get();
+        link.setDeviceName(QStringLiteral("/dev/fake"));
+        link.openPort(); // the link comes up with the first frame
+        rtc = std::make_unique<RecorderWindow>(recorder, link);
         rtc->show();
         rtc->SetupChart();
     }
 
     // A frame from the meter: decoded, and a new reading for the next tick.
     void Receive(const QByteArray& frame) { meter.device->send(frame); }
-    // One main-timer tick, a second after the previous one.
+    // The schedule changed as `edit` says.
+    template <typename F> void editSchedule(F edit) {
+        RecorderSchedule schedule = recorder.schedule();
+        edit(schedule);
+        recorder.setSchedule(schedule);
+    }
+    // One tick, a second after the previous one.
     void Tick() {
         ++clock.seconds;
         link.onTick();

@@ -128,10 +128,10 @@ void TestRecorder::createdWithItsLayoutAndControls() {
     QCOMPARE(w.btnStart->toolTip(), QStringLiteral("Start collecting real time data"));
     QCOMPARE(w.btnStop->toolTip(), QStringLiteral("Stop collecting real time data"));
     QCOMPARE(w.btnClear->toolTip(), QStringLiteral("Clear real time data"));
-    QCOMPARE(w.MaskEdit1->toolTip(), QStringLiteral("Real Time Recording Rate"));
-    QCOMPARE(w.MaskEdit1->statusTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
-    QVERIFY(w.MaskEdit1->font().bold());
-    QCOMPARE(w.MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
+    QCOMPARE(w.rateEditor->toolTip(), QStringLiteral("Real Time Recording Rate"));
+    QCOMPARE(w.rateEditor->statusTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
+    QVERIFY(w.rateEditor->font().bold());
+    QCOMPARE(w.rateEditor->rateText(), QStringLiteral("  00 : 02  "));
     for (QToolButton* b : {w.btnStart, w.btnStop, w.btnClear})
         QVERIFY(!b->icon().isNull());
 
@@ -178,11 +178,11 @@ void TestRecorder::rateEditor() {
     QFETCH(QString, keys);
     QFETCH(int, interval);
     QFETCH(QString, text);
-    RateEditor* edit = rig->rtc->MaskEdit1;
+    RateEditor* edit = rig->rtc->rateEditor;
     edit->setFocus();
     edit->setCursorPosition(position);
     QTest::keyClicks(edit, keys);
-    QCOMPARE(rig->link.recorder.RecordInterval(), interval);
+    QCOMPARE(rig->recorder.recordInterval(), interval);
     QCOMPARE(edit->rateText(), text);
 }
 
@@ -199,32 +199,33 @@ void TestRecorder::showRate() {
     QFETCH(int, interval);
     QFETCH(int, shown);
     QFETCH(QString, text);
-    rig->link.recorder.setRecordInterval(interval);
-    rig->rtc->ShowRate();
-    QCOMPARE(rig->link.recorder.RecordInterval(), shown);
-    QCOMPARE(rig->rtc->MaskEdit1->rateText(), text);
+    rig->recorder.setRecordInterval(interval);
+    rig->rtc->showRate();
+    QCOMPARE(rig->recorder.recordInterval(), shown);
+    QCOMPARE(rig->rtc->rateEditor->rateText(), text);
 }
 
 void TestRecorder::startAndStop() {
     RecorderWindow& w = *rig->rtc;
-    rig->link.schedule.setArmed(true);
-    w.SetButtons(true, false);
+    QVERIFY(!w.btnStart->isEnabled()); // no meter yet
+    rig->Receive(kMilliVolts);        // the meter answers: Start can be used
+    QVERIFY(w.btnStart->isEnabled() && !w.btnStop->isEnabled());
+    rig->editSchedule([&](RecorderSchedule& s) { s.setArmed(true); });
     QTest::mouseClick(w.btnStart, Qt::LeftButton);
-    QVERIFY(rig->link.recorder.Recording());
+    QVERIFY(rig->recorder.recording());
     QVERIFY(!w.btnStart->isEnabled());
     QVERIFY(w.btnStop->isEnabled());
-    QVERIFY(rig->link.schedule.Armed());
+    QVERIFY(rig->recorder.schedule().Armed());
     QTest::mouseClick(w.btnStop, Qt::LeftButton);
-    QVERIFY(!rig->link.recorder.Recording());
-    QVERIFY(!rig->link.schedule.Armed());
+    QVERIFY(!rig->recorder.recording());
+    QVERIFY(!rig->recorder.schedule().Armed());
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
 }
 
 void TestRecorder::samplesOnlyOnTicksWithAReading() {
-    rig->link.recorder.setRecordInterval(5);
-    rig->rtc->SetButtons(true, false);
-    rig->rtc->btnStartClick();
+    rig->recorder.setRecordInterval(5);
+    rig->rtc->startRecording();
     QList<qint64> sampledAt;
     const auto tick = [&](bool reading) {
         if (reading)
@@ -248,11 +249,11 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
 }
 
 void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
-    rig->link.recorder.setRecordInterval(5);
+    rig->recorder.setRecordInterval(5);
     for (int i = 0; i < 3; ++i)
         rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 0); // not recording
-    rig->rtc->btnStartClick();            // the counter (3) is kept
+    rig->rtc->startRecording();            // the counter (3) is kept
     rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 0);
     rig->TickWithReading(kMilliVolts);
@@ -260,19 +261,19 @@ void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
     QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(5));
 
     // A counter that passed the interval while not recording samples at the first tick.
-    rig->rtc->btnStopClick();
+    rig->rtc->stopRecording();
     for (int i = 0; i < 8; ++i)
         rig->TickWithReading(kMilliVolts);
-    rig->rtc->btnStartClick();
+    rig->rtc->startRecording();
     rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 2);
 }
 
 void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
-    rig->rtc->MaskEdit1->setRateText(QStringLiteral("  00 : 00  "));
-    rig->rtc->MaskEdit1Change();
-    QCOMPARE(rig->link.recorder.RecordInterval(), 0);
-    rig->rtc->btnStartClick();
+    rig->rtc->rateEditor->setRateText(QStringLiteral("  00 : 00  "));
+    rig->rtc->onRateEdited();
+    QCOMPARE(rig->recorder.recordInterval(), 0);
+    rig->rtc->startRecording();
     for (int i = 0; i < 3; ++i)
         rig->TickWithReading(kMilliVolts);
     rig->Tick();
@@ -284,7 +285,7 @@ void TestRecorder::sampleRowAndPoint() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     rig->Receive(LiveFrame(0, -567, ';')); // -56,7 mV
     rig->clock.seconds = 3723;
-    rig->rtc->TakeSample(rig->clock.now());
+    rig->recorder.takeSample(rig->clock.now());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const StringGrid& g = *rig->rtc->recordTable;
     QCOMPARE(g.Cells(0, 1), QStringLiteral("1"));
@@ -300,9 +301,9 @@ void TestRecorder::sampleRowAndPoint() {
 void TestRecorder::hundredAndFirstSampleRaisesPoints() {
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 100; ++i)
-        rig->rtc->TakeSample(rig->clock.at(i));
+        rig->recorder.takeSample(rig->clock.at(i));
     QCOMPARE(rig->rtc->chart->Points(), 100);
-    rig->rtc->TakeSample(rig->clock.at(101));
+    rig->recorder.takeSample(rig->clock.at(101));
     QCOMPARE(rig->rtc->chart->Points(), 200);
     QCOMPARE(rig->rtc->chart->YData(0, 100), 123.4f);
     QCOMPARE(rig->rtc->recordTable->RowCount(), 102);
@@ -312,7 +313,7 @@ void TestRecorder::timeAxisGrowsBySpans() {
     // RecordInterval 2 at creation: the chart spans 200 s from creation.
     Chart& chart = *rig->rtc->chart;
     const double created = rig->clock.at(0);
-    rig->rtc->btnStartClick();
+    rig->rtc->startRecording();
     while (rig->clock.seconds < 198)
         rig->TickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->SampleCount(), 99);
@@ -326,10 +327,10 @@ void TestRecorder::timeAxisGrowsBySpans() {
     QCOMPARE(rig->rtc->SampleCount(), 100);
     QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(400)));
-    QVERIFY(qAbs(seconds(rig->link.recorder.Span()) - 200.0) < 1e-6);
+    QVERIFY(qAbs(seconds(rig->recorder.span()) - 200.0) < 1e-6);
 
     // The rate changed afterwards does not change the span.
-    rig->link.recorder.setRecordInterval(10);
+    rig->recorder.setRecordInterval(10);
     while (rig->clock.seconds < 400)
         rig->TickWithReading(kMilliVolts);
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(600)));
@@ -341,8 +342,8 @@ void TestRecorder::timeAxisCatchesUpAfterAPause() {
     // off the chart.
     Chart& chart = *rig->rtc->chart;
     rig->Receive(kMilliVolts);
-    rig->rtc->TakeSample(rig->clock.at(2));
-    rig->rtc->TakeSample(rig->clock.at(1050));
+    rig->recorder.takeSample(rig->clock.at(2));
+    rig->recorder.takeSample(rig->clock.at(1050));
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1200)));
     QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
 }
@@ -351,18 +352,18 @@ void TestRecorder::zoomedChartKeepsItsAxis() {
     Chart& chart = *rig->rtc->chart;
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 50; ++i)
-        rig->rtc->TakeSample(rig->clock.at(2 * i));
+        rig->recorder.takeSample(rig->clock.at(2 * i));
     QTest::qWait(50);
     zoomIn(&chart);
     QVERIFY(chart.ZoomMode());
     const double end = chart.ManualMaxX();
     for (int i = 51; i <= 110; ++i)
-        rig->rtc->TakeSample(rig->clock.at(2 * i));
+        rig->recorder.takeSample(rig->clock.at(2 * i));
     QCOMPARE(chart.ManualMaxX(), end);
 
     chart.setPEactions(sgUndoZoom);
     QVERIFY(!chart.ZoomMode());
-    rig->rtc->TakeSample(rig->clock.at(2 * 111));
+    rig->recorder.takeSample(rig->clock.at(2 * 111));
     QVERIFY(chart.ManualMaxX() > rig->clock.at(2 * 111));
 }
 
@@ -372,7 +373,7 @@ void TestRecorder::newestRowAtTheBottom() {
     const int visible = g.VisibleRowCount();
     QVERIFY(visible > 2);
     for (int i = 1; i <= visible + 20; ++i)
-        rig->rtc->TakeSample(rig->clock.at(i));
+        rig->recorder.takeSample(rig->clock.at(i));
     QTest::qWait(20);
     QCOMPARE(g.TopRow(), g.RowCount() - visible);
     const QRect last = g.visualRect(g.model()->index(g.RowCount() - 2, 0));
@@ -382,15 +383,15 @@ void TestRecorder::newestRowAtTheBottom() {
 void TestRecorder::clearEmptiesTableAndChart() {
     RecorderWindow& w = *rig->rtc;
     rig->Receive(LiveFrame(2, 1234, ';')); // 12.34 V: y limits +-40
-    w.btnStartClick();
+    w.startRecording();
     for (int i = 1; i <= 150; ++i)
-        w.TakeSample(rig->clock.at(i));
-    rig->link.recorder.setRecordInterval(5);
+        rig->recorder.takeSample(rig->clock.at(i));
+    rig->recorder.setRecordInterval(5);
     rig->clock.seconds = 1000;
 
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
     QCOMPARE(w.SampleCount(), 0);
-    QVERIFY(rig->link.recorder.Recording());
+    QVERIFY(rig->recorder.recording());
     QCOMPARE(w.recordTable->RowCount(), 2);
     for (int c = 0; c < 6; ++c)
         QCOMPARE(w.recordTable->Cells(c, 1), QString());
@@ -404,7 +405,7 @@ void TestRecorder::clearEmptiesTableAndChart() {
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1500)));
     QVERIFY(!chart.AllowPopup());
 
-    w.TakeSample(rig->clock.at(1001));
+    rig->recorder.takeSample(rig->clock.at(1001));
     QCOMPARE(w.recordTable->Cells(0, 1), QStringLiteral("1"));
     QCOMPARE(chart.XDataII(0, 0), rig->clock.at(1001));
 }
@@ -414,7 +415,7 @@ void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
     Chart& chart = *w.chart;
     rig->Receive(kMilliVolts);
     for (int i = 1; i <= 120; ++i)
-        w.TakeSample(rig->clock.at(2 * i));
+        rig->recorder.takeSample(rig->clock.at(2 * i));
     const double minX = chart.ManualMinX(), maxX = chart.ManualMaxX();
 
     rig->Receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
@@ -425,7 +426,7 @@ void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
     QCOMPARE(chart.ManualMinX(), minX);
     QCOMPARE(chart.ManualMaxX(), maxX);
 
-    w.TakeSample(rig->clock.at(300));
+    rig->recorder.takeSample(rig->clock.at(300));
     QCOMPARE(chart.Points(), 100);
     QCOMPARE(chart.YData(0, 0), 4.7f);
     QCOMPARE(w.recordTable->Cells(4, 1), QStringLiteral("KOhm"));
@@ -468,11 +469,11 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
     QStringList texts;
     for (int s = 0; s < ranges.size(); ++s) {
         rig->Receive(LiveFrame(ranges[s], counts[s], function));
-        w.TakeSample(rig->clock.at(s + 1));
+        rig->recorder.takeSample(rig->clock.at(s + 1));
         texts << w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1);
         // After every sample all points are in the unit now shown.
         const int unit = w.DisplayUnit();
-        QCOMPARE(unit, RecorderSamples::UnitSize(rig->link.decoder.reading.UnitText));
+        QCOMPARE(unit, RecorderSamples::UnitSize(rig->recorder.reading().UnitText));
         for (int i = 0; i <= s; ++i) {
             const double want = baseValues[i] / unit;
             const double got = w.chart->YData(0, i);
@@ -496,7 +497,7 @@ void TestRecorder::rangeChangeConvertsEachRunFromItsOwnUnit() {
     RecorderWindow& w = *rig->rtc;
     for (int s = 0; s < 40; ++s) {
         rig->Receive(s % 2 ? LiveFrame(1, 3333, ';') : LiveFrame(0, 3333, ';'));
-        w.TakeSample(rig->clock.at(s + 1));
+        rig->recorder.takeSample(rig->clock.at(s + 1));
     }
     rig->Receive(LiveFrame(0, 1, ';'));
     for (int s = 0; s < 40; s += 2)
@@ -522,8 +523,7 @@ void TestRecorder::scaleChangeLimits() {
     QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
     QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
     // Any other divisor leaves the limits.
-    rig->link.decoder.reading.Divisor = 7;
-    rig->rtc->ScaleChange();
+    Q_EMIT rig->recorder.scaleChanged(7);
     QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
     QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
 }
@@ -532,10 +532,10 @@ void TestRecorder::printsTheChart() {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
         QFAIL("pdftoppm (poppler-utils) is needed to read the printed PDF back");
     RecorderWindow& w = *rig->rtc;
-    rig->Receive(LiveFrame(0, 0, ';'));
     for (int i = 1; i <= 300; ++i) {
-        rig->link.decoder.reading.Value = float(200 + 150 * std::sin(i / 20.0));
-        w.TakeSample(rig->clock.at(2 * i));
+        // 200 mV + 150 mV sin, in tenths of a millivolt
+        rig->Receive(LiveFrame(0, int(std::lround(2000 + 1500 * std::sin(i / 20.0))), ';'));
+        rig->recorder.takeSample(rig->clock.at(2 * i));
     }
     QTest::qWait(50);
 
@@ -596,12 +596,12 @@ void TestRecorder::keepsAMinimumSizeUnderCascadeAndTile() {
     area.resize(640, 360);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
-    QMdiSubWindow* sub = AddChildWindow(&area, rig->rtc.release(), ChildWindowStyle::Sizeable);
+    RecorderWindow* rtc = rig->rtc.release();
+    QMdiSubWindow* sub = AddChildWindow(&area, rtc, ChildWindowStyle::Sizeable);
     auto* other = new QWidget;
     other->resize(200, 100);
     AddChildWindow(&area, other, ChildWindowStyle::Sizeable);
-    RecorderWindow* rtc = rig->views.rtc;
-    rtc->btnStartClick();
+    rtc->startRecording();
     for (int i = 0; i < 400; ++i) // past the first span, so the time axis has grown
         rig->TickWithReading(kMilliVolts);
     QCOMPARE(rtc->SampleCount(), 200);

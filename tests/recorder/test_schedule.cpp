@@ -17,17 +17,17 @@
 namespace {
 
 void setStart(ScheduleDialog* d, const QDateTime& dt) {
-    d->DPTimerStartDate->setDate(dt.date());
-    d->DPTimerStartTime->setTime(dt.time());
+    d->startDateEdit->setDate(dt.date());
+    d->startTimeEdit->setTime(dt.time());
 }
 
 void setStop(ScheduleDialog* d, const QDateTime& dt) {
-    d->DPTimerStopDate->setDate(dt.date());
-    d->DPTimerStopTime->setTime(dt.time());
+    d->stopDateEdit->setDate(dt.date());
+    d->stopTimeEdit->setTime(dt.time());
 }
 
 void setRate(ScheduleDialog* d, const QString& text) {
-    d->MaskEdit1->setRateText(text);
+    d->rateEditor->setRateText(text);
     d->Recompute();
 }
 
@@ -80,9 +80,9 @@ void TestSchedule::init() {
     rig = std::make_unique<RecorderRig>();
     // Start-up values, as the main window sets them.
     const QDateTime now = DaysToDateTime(rig->clock.now());
-    rig->link.schedule.setTexts(DateTimeText::Format(now), rig->link.schedule.StopText());
-    rig->link.schedule.setTexts(rig->link.schedule.StartText(), rig->link.schedule.StartText());
-    rig->link.schedule.setTimes(rig->clock.now(), rig->clock.now());
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(DateTimeText::Format(now), rig->recorder.schedule().StopText()); });
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().StartText(), rig->recorder.schedule().StartText()); });
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTimes(rig->clock.now(), rig->clock.now()); });
 }
 
 void TestSchedule::cleanup() {
@@ -92,7 +92,7 @@ void TestSchedule::cleanup() {
 }
 
 ScheduleDialog* TestSchedule::open() {
-    dialog = new ScheduleDialog(rig->link);
+    dialog = new ScheduleDialog(rig->recorder, rig->link);
     dialog->show();
     return dialog;
 }
@@ -102,11 +102,11 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
     setStart(d, kTen.addSecs(startSecond));
     setStop(d, kTen.addSecs(stopSecond));
     setRate(d, rate);
-    d->CheckBox1->setChecked(true);
-    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    d->executeCheck->setChecked(true);
+    QTest::mouseClick(d->okButton, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->link.schedule.Armed());
+    QVERIFY(rig->recorder.schedule().Armed());
 }
 
 void TestSchedule::dialogLayoutAndControls() {
@@ -117,11 +117,11 @@ void TestSchedule::dialogLayoutAndControls() {
     QVERIFY(!d->isModal());
     QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
     QCOMPARE(d->size(), QSize(ScheduleDialog::ClientWidth, ScheduleDialog::ClientHeight));
-    QCOMPARE(d->CheckBox1->text(), QStringLiteral("Execute"));
-    QCOMPARE(d->MaskEdit1->toolTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
-    QVERIFY(d->MaskEdit1->font().bold());
-    QCOMPARE(d->DPTimerStartDate->displayFormat(), DateTimeText::DateFormat());
-    QCOMPARE(d->DPTimerStartTime->displayFormat(), DateTimeText::TimeFormat());
+    QCOMPARE(d->executeCheck->text(), QStringLiteral("Execute"));
+    QCOMPARE(d->rateEditor->toolTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
+    QVERIFY(d->rateEditor->font().bold());
+    QCOMPARE(d->startDateEdit->displayFormat(), DateTimeText::DateFormat());
+    QCOMPARE(d->startTimeEdit->displayFormat(), DateTimeText::TimeFormat());
     QStringList labels;
     for (const QLabel* l : d->findChildren<QLabel*>())
         labels << l->text();
@@ -168,7 +168,7 @@ void TestSchedule::recordsNumber() {
     setStart(d, start);
     setStop(d, stop);
     setRate(d, rate);
-    QCOMPARE(d->Label5->text(), records);
+    QCOMPARE(d->recordCountLabel->text(), records);
     QCOMPARE(d->Edited().Interval(), interval);
     QCOMPARE(d->Edited().Start(), DateTimeToDays(start));
     QCOMPARE(d->Edited().Stop(), DateTimeToDays(stop));
@@ -178,30 +178,30 @@ void TestSchedule::typedRateIsCorrected() {
     ScheduleDialog* d = open();
     setStart(d, kTen);
     setStop(d, kTen.addSecs(600));
-    d->MaskEdit1->setFocus();
-    d->MaskEdit1->setCursorPosition(2);
-    QTest::keyClicks(d->MaskEdit1, QStringLiteral("0075"));
-    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 60  "));
+    d->rateEditor->setFocus();
+    d->rateEditor->setCursorPosition(2);
+    QTest::keyClicks(d->rateEditor, QStringLiteral("0075"));
+    QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  00 : 60  "));
     QCOMPARE(d->Edited().Interval(), 60);
-    QCOMPARE(d->Label5->text(), QStringLiteral("10"));
+    QCOMPARE(d->recordCountLabel->text(), QStringLiteral("10"));
 }
 
 void TestSchedule::firstOpenShowsTheStartUpTime() {
     // The start-up texts in the locale's own short date (two-digit year) and long time.
     const QLocale l;
     const QDateTime startUp(QDate(2025, 3, 7), QTime(9, 41, 27));
-    rig->link.schedule.setTexts(l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
                                     l.toString(startUp.time(), QLocale::LongFormat),
-                                rig->link.schedule.StopText());
-    rig->link.schedule.setTexts(rig->link.schedule.StartText(), rig->link.schedule.StartText());
+                                rig->recorder.schedule().StopText()); });
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().StartText(), rig->recorder.schedule().StartText()); });
     ScheduleDialog* d = open();
-    for (QDateEdit* p : {d->DPTimerStartDate, d->DPTimerStopDate})
+    for (QDateEdit* p : {d->startDateEdit, d->stopDateEdit})
         QCOMPARE(p->date(), startUp.date());
-    for (QTimeEdit* p : {d->DPTimerStartTime, d->DPTimerStopTime})
+    for (QTimeEdit* p : {d->startTimeEdit, d->stopTimeEdit})
         QCOMPARE(p->time(), startUp.time());
-    QCOMPARE(d->Label5->text(), QStringLiteral("0"));
-    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
-    QVERIFY(!d->CheckBox1->isChecked());
+    QCOMPARE(d->recordCountLabel->text(), QStringLiteral("0"));
+    QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  00 : 02  "));
+    QVERIFY(!d->executeCheck->isChecked());
 }
 
 void TestSchedule::okKeepsTextsThatReadBack_data() {
@@ -220,73 +220,72 @@ void TestSchedule::okKeepsTextsThatReadBack() {
     setStart(d, start);
     setStop(d, stop);
     setRate(d, QStringLiteral("  02 : 15  "));
-    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
+    QTest::mouseClick(d->okButton, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->link.schedule.Armed()); // "Execute" was shown ticked and stayed so
-    QCOMPARE(DateTimeText::Parse(rig->link.schedule.StartText()), std::optional(start));
-    QCOMPARE(DateTimeText::Parse(rig->link.schedule.StopText()), std::optional(stop));
-    QCOMPARE(rig->link.schedule.Interval(), 135);
+    QVERIFY(rig->recorder.schedule().Armed()); // "Execute" was shown ticked and stayed so
+    QCOMPARE(DateTimeText::Parse(rig->recorder.schedule().StartText()), std::optional(start));
+    QCOMPARE(DateTimeText::Parse(rig->recorder.schedule().StopText()), std::optional(stop));
+    QCOMPARE(rig->recorder.schedule().Interval(), 135);
 
     // Opened again, the dialog shows what OK kept.
     d = open();
-    QCOMPARE(QDateTime(d->DPTimerStartDate->date(), d->DPTimerStartTime->time()), start);
-    QCOMPARE(QDateTime(d->DPTimerStopDate->date(), d->DPTimerStopTime->time()), stop);
-    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  02 : 15  "));
-    QVERIFY(d->CheckBox1->isChecked());
-    QCOMPARE(d->Label5->text(), QString::number(start.secsTo(stop) / 135));
+    QCOMPARE(QDateTime(d->startDateEdit->date(), d->startTimeEdit->time()), start);
+    QCOMPARE(QDateTime(d->stopDateEdit->date(), d->stopTimeEdit->time()), stop);
+    QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  02 : 15  "));
+    QVERIFY(d->executeCheck->isChecked());
+    QCOMPARE(d->recordCountLabel->text(), QString::number(start.secsTo(stop) / 135));
 }
 
 void TestSchedule::okWithoutExecuteDisarms() {
     arm(10, 20, QStringLiteral("  00 : 03  "));
     ScheduleDialog* d = open();
-    d->CheckBox1->setChecked(false);
-    QTest::mouseClick(d->BitBtn1, Qt::LeftButton);
-    QVERIFY(!rig->link.schedule.Armed());
+    d->executeCheck->setChecked(false);
+    QTest::mouseClick(d->okButton, Qt::LeftButton);
+    QVERIFY(!rig->recorder.schedule().Armed());
 }
 
 void TestSchedule::cancelLeavesTheScheduleAsItWas() {
     arm(10, 20, QStringLiteral("  00 : 03  "));
-    const double start = rig->link.schedule.Start(), stop = rig->link.schedule.Stop();
-    const QString startText = rig->link.schedule.StartText(),
-                  stopText = rig->link.schedule.StopText();
+    const double start = rig->recorder.schedule().Start(), stop = rig->recorder.schedule().Stop();
+    const QString startText = rig->recorder.schedule().StartText(),
+                  stopText = rig->recorder.schedule().StopText();
     for (int way = 0; way < 3; ++way) {
         ScheduleDialog* d = open();
         setStart(d, kTen.addSecs(3600));
         setStop(d, kTen.addSecs(7200));
         setRate(d, QStringLiteral("  05 : 00  "));
-        d->CheckBox1->setChecked(false);
+        d->executeCheck->setChecked(false);
         QCOMPARE(d->Edited().Interval(), 300); // the dialog recomputes as it goes...
         // ...on its own copy: the armed schedule never runs on half-edited values.
-        QCOMPARE(rig->link.schedule.Interval(), 3);
-        QCOMPARE(rig->link.schedule.Start(), start);
+        QCOMPARE(rig->recorder.schedule().Interval(), 3);
+        QCOMPARE(rig->recorder.schedule().Start(), start);
         if (way == 0)
-            QTest::mouseClick(d->BitBtn2, Qt::LeftButton);
+            QTest::mouseClick(d->cancelButton, Qt::LeftButton);
         else if (way == 1)
             QTest::keyClick(d, Qt::Key_Escape);
         else
             d->close();
         processDeletes();
         QVERIFY2(!dialog, "the dialog deletes itself");
-        QVERIFY(rig->link.schedule.Armed());
-        QCOMPARE(rig->link.schedule.Start(), start);
-        QCOMPARE(rig->link.schedule.Stop(), stop);
-        QCOMPARE(rig->link.schedule.Interval(), 3);
-        QCOMPARE(rig->link.schedule.StartText(), startText);
-        QCOMPARE(rig->link.schedule.StopText(), stopText);
+        QVERIFY(rig->recorder.schedule().Armed());
+        QCOMPARE(rig->recorder.schedule().Start(), start);
+        QCOMPARE(rig->recorder.schedule().Stop(), stop);
+        QCOMPARE(rig->recorder.schedule().Interval(), 3);
+        QCOMPARE(rig->recorder.schedule().StartText(), startText);
+        QCOMPARE(rig->recorder.schedule().StopText(), stopText);
     }
 }
 
 void TestSchedule::intervalZeroShowsAsTwo() {
-    rig->link.schedule.setInterval(0);
+    rig->editSchedule([&](RecorderSchedule& s) { s.setInterval(0); });
     ScheduleDialog* d = open();
-    QCOMPARE(d->MaskEdit1->rateText(), QStringLiteral("  00 : 02  "));
+    QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  00 : 02  "));
     QCOMPARE(d->Edited().Interval(), 2);
 }
 
 void TestSchedule::startsAndStopsOnTicks() {
     RecorderWindow& w = *rig->rtc;
-    w.SetButtons(true, false);
     arm(10, 20, QStringLiteral("  00 : 03  "));
     QList<qint64> sampledAt;
     bool startedAt10 = false;
@@ -296,19 +295,19 @@ void TestSchedule::startsAndStopsOnTicks() {
         if (w.SampleCount() != before)
             sampledAt << rig->clock.seconds;
         if (rig->clock.seconds == 9)
-            QVERIFY(!rig->link.recorder.Recording());
+            QVERIFY(!rig->recorder.recording());
         if (rig->clock.seconds == 10) {
-            startedAt10 = rig->link.recorder.Recording();
-            QCOMPARE(rig->link.recorder.RecordInterval(), 3);
-            QCOMPARE(w.MaskEdit1->rateText(), QStringLiteral("  00 : 03  "));
+            startedAt10 = rig->recorder.recording();
+            QCOMPARE(rig->recorder.recordInterval(), 3);
+            QCOMPARE(w.rateEditor->rateText(), QStringLiteral("  00 : 03  "));
         }
         if (rig->clock.seconds == 20)
-            QVERIFY(rig->link.recorder.Recording()); // the stop time itself still records
+            QVERIFY(rig->recorder.recording()); // the stop time itself still records
     }
     QVERIFY(startedAt10);
     QCOMPARE(sampledAt, (QList<qint64>{10, 13, 16, 19}));
-    QVERIFY(!rig->link.recorder.Recording());
-    QVERIFY(!rig->link.schedule.Armed());
+    QVERIFY(!rig->recorder.recording());
+    QVERIFY(!rig->recorder.schedule().Armed());
     // The schedule leaves the recorder's buttons alone.
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
@@ -317,12 +316,12 @@ void TestSchedule::startsAndStopsOnTicks() {
 void TestSchedule::manualRecordingKeepsItsInterval() {
     RecorderWindow& w = *rig->rtc;
     arm(10, 20, QStringLiteral("  00 : 05  "));
-    w.btnStartClick(); // by hand, at the recorder's 2 s
+    w.startRecording(); // by hand, at the recorder's 2 s
     while (rig->clock.seconds < 30)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QCOMPARE(rig->link.recorder.RecordInterval(), 2);
-    QVERIFY(!rig->link.recorder.Recording()); // stopped at the stop time all the same
-    QVERIFY(!rig->link.schedule.Armed());
+    QCOMPARE(rig->recorder.recordInterval(), 2);
+    QVERIFY(!rig->recorder.recording()); // stopped at the stop time all the same
+    QVERIFY(!rig->recorder.schedule().Armed());
     QCOMPARE(w.SampleCount(), 10); // seconds 2, 4, ..., 20
 }
 
@@ -330,12 +329,12 @@ void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
     arm(20, 10, QStringLiteral("  00 : 03  "));
     while (rig->clock.seconds < 10)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(rig->link.schedule.Armed());
+    QVERIFY(rig->recorder.schedule().Armed());
     rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(!rig->link.schedule.Armed());
+    QVERIFY(!rig->recorder.schedule().Armed());
     while (rig->clock.seconds < 30)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(!rig->link.recorder.Recording());
+    QVERIFY(!rig->recorder.recording());
     QCOMPARE(rig->rtc->SampleCount(), 0);
 }
 

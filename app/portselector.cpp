@@ -1,0 +1,120 @@
+#include "portselector.h"
+
+#include "delay.h"
+#include "errorboundary.h"
+#include "livelink.h"
+#include "meterport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+
+PortSelector::PortSelector(LiveLink& link, QWidget* parent)
+    : QObject(parent), m_link(link), m_box(new QComboBox(parent)) {
+    m_box->setObjectName(QStringLiteral("portBox"));
+    m_box->setEditable(true);
+    m_box->setInsertPolicy(QComboBox::NoInsert);
+    m_box->setMinimumWidth(160);
+    m_box->setEditText(QStringLiteral("ComPort"));
+
+    // The port changes once the user has settled on a port: an item picked from the list, or
+    // a typed name confirmed with Enter or by leaving the box. Never per keystroke: every
+    // prefix of a typed path ("/", "/dev/tty", ...) would be opened as the meter's port.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(50);
+    connect(&m_settle, &QTimer::timeout, this,
+            ErrorBoundary::Guard([this] { applyPortChange(); }));
+    connect(m_box, &QComboBox::activated, this, &PortSelector::onUserChoice);
+    connect(m_box->lineEdit(), &QLineEdit::editingFinished, this, &PortSelector::onUserChoice);
+}
+
+void PortSelector::fillPortList() {
+    QStringList ports;
+    MeterPort::EnumeratePorts(ports);
+    ports << MeterPort::SimulatorName();
+    m_box->addItems(ports);
+    if (ports.size() > 1)
+        selectPort(0);
+    else
+        m_box->setEditText(QStringLiteral("ComPort"));
+    m_link.setDeviceName(MeterPort::DevicePath(portText()));
+}
+
+void PortSelector::searchMeter() {
+    m_box->setEnabled(false);
+    DiscoverMeter(m_link, *this);
+    m_box->setEnabled(true);
+    Q_EMIT portChanged(m_link.deviceName());
+}
+
+void PortSelector::choosePort(const QString& text) {
+    m_box->setEditText(text);
+    onUserChoice();
+}
+
+int PortSelector::currentIndex() const {
+    return m_box->currentIndex();
+}
+
+void PortSelector::onUserChoice() {
+    // One user action may announce itself more than once (Enter both confirms the text and
+    // picks the matching item): the requests of one moment make one change.
+    m_settle.start();
+}
+
+void PortSelector::applyPortChange() {
+    // A change asked for while one is under way (from its Delay) is made after it, once.
+    if (m_switching) {
+        m_switchAgain = true;
+        return;
+    }
+    const QString path = MeterPort::DevicePath(portText());
+    if (path == m_link.deviceName() && m_link.portOpen())
+        return;
+    // The tick step talks to the port: the change waits until it has finished.
+    m_switching = true;
+    m_link.WhenIdle(this, [this] {
+        ErrorBoundary::Run([this] {
+            const QScopedValueRollback<bool> busy(m_switching, true);
+            do {
+                m_switchAgain = false;
+                switchPort();
+            } while (m_switchAgain);
+        });
+        m_switching = false;
+    });
+}
+
+void PortSelector::switchPort() {
+    m_link.closePort();
+    Delay(150);
+    m_link.setDeviceName(MeterPort::DevicePath(portText())); // the port is closed
+    Delay(150);
+    m_link.openPort();
+    // A port the user has just chosen says why it could not be opened.
+    if (!m_link.portOpen() && !m_link.lastOpenFailure().isEmpty())
+        Q_EMIT openFailed(m_link.lastOpenFailure());
+    Q_EMIT portChanged(m_link.deviceName());
+}
+
+void PortSelector::showProgress(const QString& text) {
+    Q_EMIT progress(text);
+}
+
+int PortSelector::portCount() const {
+    return m_box->count();
+}
+
+QString PortSelector::portName(int index) const {
+    return m_box->itemText(index);
+}
+
+void PortSelector::selectPort(int index) {
+    const QSignalBlocker block(m_box);
+    m_box->setCurrentIndex(index);
+}
+
+QString PortSelector::portText() const {
+    return m_box->currentText();
+}
