@@ -11,6 +11,7 @@
 #include "mainwindow.h"
 #include "recorderwindow.h"
 #include "scheduledialog.h"
+#include "simulatorbackend.h"
 #include "statisticswindow.h"
 #include "timechartsetup.h"
 
@@ -64,6 +65,8 @@ private Q_SLOTS:
         QVERIFY(settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        // As the program's main() does.
+        SimulatorBackend::install();
         QFile script(settingsDir.filePath("script.txt"));
         QVERIFY(script.open(QIODevice::WriteOnly));
         for (const auto& f : kScript)
