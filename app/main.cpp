@@ -1,6 +1,7 @@
-#include "porterror.h"
 #include "aboutbox.h"
 #include "mainwindow.h"
+#include "silentabort.h"
+#include "simulatorbackend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -89,6 +90,8 @@ int main(int argc, char* argv[]) {
     // The program's own icon for its windows (and the desktop entry that started it).
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ql350.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ql350.QL350"));
+    // "Simulator" in the port list: the meter emulator inside the program.
+    SimulatorBackend::install();
 
     // The start-up screen, painted at once.
     auto* splash = new AboutBox;

@@ -3,6 +3,7 @@
 
 #include "clioptions.h"
 #include "commands.h"
+#include "simulatorbackend.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ql350-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // "--port Simulator": the meter emulator inside the tool.
+    SimulatorBackend::install();
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();

@@ -2,7 +2,6 @@
 
 #include "portbackend.h"
 #include "serialbackend.h"
-#include "simulatorbackend.h"
 
 #include <QSerialPortInfo>
 
@@ -17,6 +16,11 @@ std::optional<QStringList>& portListOverride() {
 
 MeterPort::BackendFactory& backendFactory() {
     static MeterPort::BackendFactory factory;
+    return factory;
+}
+
+MeterPort::SimulatorFactory& simulatorFactory() {
+    static MeterPort::SimulatorFactory factory;
     return factory;
 }
 } // namespace
@@ -81,6 +85,10 @@ void MeterPort::SetBackendFactory(BackendFactory factory) {
     backendFactory() = std::move(factory);
 }
 
+void MeterPort::SetSimulatorFactory(SimulatorFactory factory) {
+    simulatorFactory() = std::move(factory);
+}
+
 void MeterPort::raise(int code, const QString& message) {
     PortError error(code, message);
     PortErrorAction action = caFail;
@@ -125,21 +133,28 @@ bool MeterPort::open(PortBackend::Failure& failure) {
     m_readShort = false;
     const QString path = DevicePath(m_deviceName);
     const bool simulator = path == SimulatorName();
-    const bool isSimulator = dynamic_cast<SimulatorBackend*>(m_backend.get()) != nullptr;
     std::unique_ptr<PortBackend> injected;
     if (backendFactory())
         injected = backendFactory()(path);
-    if (!m_backend || simulator != isSimulator || injected || m_injected) {
+    if (simulator && !injected && !simulatorFactory()) {
+        // No emulator registered: the name is a device that is not there.
+        failure = {ENOENT, QStringLiteral("%1: No such device").arg(path)};
+        m_lastOpenFailure = failure.text;
+        m_lastOpenFailureCode = failure.code;
+        return false;
+    }
+    if (!m_backend || simulator != m_simulated || injected || m_injected) {
         if (m_backend) {
             m_backend->onReadyRead = nullptr;
             m_backend->onDeviceError = nullptr;
         }
         m_retired = std::move(m_backend);
         m_injected = injected != nullptr;
+        m_simulated = !injected && simulator;
         if (injected)
             m_backend = std::move(injected);
         else if (simulator)
-            m_backend = std::make_unique<SimulatorBackend>();
+            m_backend = simulatorFactory()();
         else
             m_backend = std::make_unique<SerialBackend>(path);
         m_backend->onReadyRead = [this] { onBackendReadyRead(); };

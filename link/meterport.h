@@ -14,7 +14,8 @@
 
 // A serial port object: opens a named device at 9600 8N1, tells the program when characters
 // have arrived, and reads and writes byte blocks without blocking. The name "Simulator" opens
-// the meter emulator inside the program instead of a device.
+// the meter emulator inside the program instead of a device (registered from above with
+// SetSimulatorFactory).
 //
 // Every failing operation builds an PortError and calls OnError with caFail; if the handler
 // leaves caFail the PortError is thrown, if it sets caAbort an SilentAbort is thrown instead.
@@ -79,6 +80,13 @@ public:
     using BackendFactory = std::function<std::unique_ptr<PortBackend>(const QString& path)>;
     static void SetBackendFactory(BackendFactory factory);
 
+    // Makes the backend that the name "Simulator" opens. The program and the command-line tool
+    // register the in-process meter emulator (sim/) at start-up; this library knows none, and
+    // without a factory "Simulator" fails to open like a missing device. An empty function
+    // removes it.
+    using SimulatorFactory = std::function<std::unique_ptr<PortBackend>()>;
+    static void SetSimulatorFactory(SimulatorFactory factory);
+
     // The name of the in-process emulator in the port list.
     static QString SimulatorName();
     // The device path for a port name: a path (starting with '/') as is, "Simulator" as is,
@@ -111,6 +119,8 @@ private:
     bool m_readShort = false;
     // m_backend came from the backend factory.
     bool m_injected = false;
+    // m_backend came from the simulator factory.
+    bool m_simulated = false;
     bool m_deviceLost = false;
     // Depth of operations in progress, and whether a notification came during one.
     int m_operationDepth = 0;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "silentabort.h"
+
 #include <QString>
 
-#include <exception>
 #include <stdexcept>
 
 // What a port object's error handler decides: let the error propagate (caFail) or end the
@@ -16,13 +17,6 @@ public:
         : std::runtime_error(message.toStdString()), Code(code), Message(message) {}
     int Code;
     QString Message;
-};
-
-// A silent abort: ends the current user action without a message. Every entry point of the
-// program (timer, receive notification, menu command) catches it.
-class SilentAbort : public std::exception {
-public:
-    const char* what() const noexcept override { return "Operation aborted"; }
 };
 
 // Texts of the port object's own errors.

@@ -12,6 +12,7 @@
 #include "portselector.h"
 #include "recorderwindow.h"
 #include "scheduledialog.h"
+#include "simulatorbackend.h"
 #include "statisticswindow.h"
 #include "timechartsetup.h"
 
@@ -65,6 +66,8 @@ private Q_SLOTS:
         QVERIFY(settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        // As the program's main() does.
+        SimulatorBackend::install();
         QFile script(settingsDir.filePath("script.txt"));
         QVERIFY(script.open(QIODevice::WriteOnly));
         for (const auto& f : kScript)

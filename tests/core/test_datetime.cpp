@@ -1,5 +1,6 @@
 // Day counts (days since 30 Dec 1899) against local date-times, the chart's UTC labels and
-// its epoch-second keys.
+// its epoch-second keys; date-times as text in the user's formats.
+#include "datetimetext.h"
 #include "daycount.h"
 
 #include <QtTest>
@@ -11,6 +12,12 @@ private slots:
     void conversions();
     void roundsToMillisecond_data();
     void roundsToMillisecond();
+
+    void dateTimeRoundTrip_data();
+    void dateTimeRoundTrip();
+    void dateTimeReadsTheLocaleFormsToo_data();
+    void dateTimeReadsTheLocaleFormsToo();
+    void dateTimeRejects();
 };
 
 void TestDateTime::conversions_data() {
@@ -67,6 +74,59 @@ void TestDateTime::roundsToMillisecond() {
     QFETCH(double, seconds);
     QFETCH(QDateTime, expected);
     QCOMPARE(DaysToDateTime(46387.0 + SecondsToDays(seconds)), expected);
+}
+
+void TestDateTime::dateTimeRoundTrip_data() {
+    QTest::addColumn<QString>("locale");
+    for (const char* name : {"en_US", "de_DE", "en_GB", "fr_FR", "ja_JP", "ar_EG", "C"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestDateTime::dateTimeRoundTrip() {
+    QFETCH(QString, locale);
+    QLocale::setDefault(QLocale(locale));
+    for (const QDateTime& dt : {QDateTime(QDate(2025, 3, 7), QTime(14, 5, 9)),
+                                QDateTime(QDate(1999, 12, 31), QTime(0, 0, 1)),
+                                QDateTime(QDate(2031, 1, 2), QTime(23, 59, 59)),
+                                QDateTime(QDate(2025, 7, 1), QTime(9, 0, 0))}) {
+        const QString text = DateTimeText::Format(dt);
+        const auto back = DateTimeText::Parse(text);
+        QVERIFY2(back.has_value(), qPrintable(text));
+        QCOMPARE(*back, dt);
+        QCOMPARE(DateTimeText::DateString(dt.date()) + u' ' + DateTimeText::TimeString(dt.time()),
+                 text);
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestDateTime::dateTimeReadsTheLocaleFormsToo_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("en_US") << "en_US";
+    QTest::newRow("de_DE") << "de_DE";
+}
+
+void TestDateTime::dateTimeReadsTheLocaleFormsToo() {
+    // The locale's own short date has a two-digit year there; the text must not come back a
+    // century early.
+    QFETCH(QString, locale);
+    QLocale::setDefault(QLocale(locale));
+    const QLocale l;
+    const QDateTime dt(QDate(2025, 3, 7), QTime(14, 5, 9));
+    const QString plain = l.toString(dt.date(), QLocale::ShortFormat) + u' ' +
+                          l.toString(dt.time(), QLocale::LongFormat);
+    const auto back = DateTimeText::Parse(plain);
+    QVERIFY2(back.has_value(), qPrintable(plain));
+    QCOMPARE(*back, dt);
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestDateTime::dateTimeRejects() {
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    QVERIFY(!DateTimeText::Parse(QString()).has_value());
+    QVERIFY(!DateTimeText::Parse(QStringLiteral("tomorrow at noon")).has_value());
+    QVERIFY(!DateTimeText::Parse(QStringLiteral("3/7/2025")).has_value());
+    QVERIFY(!DateTimeText::Parse(QStringLiteral("13/45/2025 10:00:00 AM")).has_value());
+    QLocale::setDefault(QLocale::c());
 }
 
 QTEST_GUILESS_MAIN(TestDateTime)

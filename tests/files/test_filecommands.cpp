@@ -13,7 +13,7 @@
 #include "gridprintout.h"
 #include "listgraph.h"
 #include "chart.h"
-#include "recorder/recorderharness.h"
+#include "live/recorderharness.h"
 
 #include <QPointer>
 #include "stringgrid.h"

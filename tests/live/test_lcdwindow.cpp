@@ -1,4 +1,4 @@
-#include "annunciatortable.h"
+#include "support/annunciatortable.h"
 #include "wiredviews.h"
 
 #include <QApplication>

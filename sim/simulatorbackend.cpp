@@ -1,6 +1,7 @@
 #include "simulatorbackend.h"
 
 #include "meteremulator.h"
+#include "meterport.h"
 #include "readingsource.h"
 
 SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator>(122)) {
@@ -14,6 +15,10 @@ SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator
 }
 
 SimulatorBackend::~SimulatorBackend() = default;
+
+void SimulatorBackend::install() {
+    MeterPort::SetSimulatorFactory([] { return std::make_unique<SimulatorBackend>(); });
+}
 
 MeterEmulator& SimulatorBackend::emulator() {
     return *m_emulator;

@@ -18,6 +18,11 @@ public:
     SimulatorBackend();
     ~SimulatorBackend() override;
 
+    // Makes every port object of the process open this backend for the name "Simulator"
+    // (MeterPort::SetSimulatorFactory). The program and the command-line tool call it at
+    // start-up; the port object itself knows no emulator.
+    static void install();
+
     void setPath(const QString&) override {}
     bool open(Failure* failure) override;
     void close() override;

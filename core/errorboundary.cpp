@@ -1,6 +1,6 @@
 #include "errorboundary.h"
 
-#include "porterror.h"
+#include "silentabort.h"
 
 #include <QtGlobal>
 
@@ -42,12 +42,11 @@ bool Run(const std::function<void()>& work) {
         return true;
     } catch (const SilentAbort&) {
         // ended on purpose, without a message
-    } catch (const PortError& e) {
-        Report(e.Message);
     } catch (const std::bad_alloc&) {
         Report(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
-        Report(QString::fromLocal8Bit(e.what()));
+        // The program's own errors (port, chart, file) carry their message as UTF-8.
+        Report(QString::fromUtf8(e.what()));
     }
     return false;
 }

@@ -1,6 +1,5 @@
-// The widget-free pieces of the recorder: rate texts, date-time texts, samples with units.
+// The widget-free pieces of the recorder: rate texts, samples with units.
 
-#include "datetimetext.h"
 #include "ratetext.h"
 #include "recordersamples.h"
 
@@ -13,12 +12,6 @@ private slots:
     void parse();
     void format_data();
     void format();
-
-    void dateTimeRoundTrip_data();
-    void dateTimeRoundTrip();
-    void dateTimeReadsTheLocaleFormsToo_data();
-    void dateTimeReadsTheLocaleFormsToo();
-    void dateTimeRejects();
 
     void unitSizes_data();
     void unitSizes();
@@ -78,59 +71,6 @@ void TestRateText::format() {
     QCOMPARE(RateText::Format(seconds), text);
     if (seconds >= 0 && seconds < 3600)
         QCOMPARE(RateText::Parse(text).Interval(), seconds);
-}
-
-void TestRateText::dateTimeRoundTrip_data() {
-    QTest::addColumn<QString>("locale");
-    for (const char* name : {"en_US", "de_DE", "en_GB", "fr_FR", "ja_JP", "ar_EG", "C"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void TestRateText::dateTimeRoundTrip() {
-    QFETCH(QString, locale);
-    QLocale::setDefault(QLocale(locale));
-    for (const QDateTime& dt : {QDateTime(QDate(2025, 3, 7), QTime(14, 5, 9)),
-                                QDateTime(QDate(1999, 12, 31), QTime(0, 0, 1)),
-                                QDateTime(QDate(2031, 1, 2), QTime(23, 59, 59)),
-                                QDateTime(QDate(2025, 7, 1), QTime(9, 0, 0))}) {
-        const QString text = DateTimeText::Format(dt);
-        const auto back = DateTimeText::Parse(text);
-        QVERIFY2(back.has_value(), qPrintable(text));
-        QCOMPARE(*back, dt);
-        QCOMPARE(DateTimeText::DateString(dt.date()) + u' ' + DateTimeText::TimeString(dt.time()),
-                 text);
-    }
-    QLocale::setDefault(QLocale::c());
-}
-
-void TestRateText::dateTimeReadsTheLocaleFormsToo_data() {
-    QTest::addColumn<QString>("locale");
-    QTest::newRow("en_US") << "en_US";
-    QTest::newRow("de_DE") << "de_DE";
-}
-
-void TestRateText::dateTimeReadsTheLocaleFormsToo() {
-    // The locale's own short date has a two-digit year there; the text must not come back a
-    // century early.
-    QFETCH(QString, locale);
-    QLocale::setDefault(QLocale(locale));
-    const QLocale l;
-    const QDateTime dt(QDate(2025, 3, 7), QTime(14, 5, 9));
-    const QString plain = l.toString(dt.date(), QLocale::ShortFormat) + u' ' +
-                          l.toString(dt.time(), QLocale::LongFormat);
-    const auto back = DateTimeText::Parse(plain);
-    QVERIFY2(back.has_value(), qPrintable(plain));
-    QCOMPARE(*back, dt);
-    QLocale::setDefault(QLocale::c());
-}
-
-void TestRateText::dateTimeRejects() {
-    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-    QVERIFY(!DateTimeText::Parse(QString()).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("tomorrow at noon")).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("3/7/2025")).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("13/45/2025 10:00:00 AM")).has_value());
-    QLocale::setDefault(QLocale::c());
 }
 
 void TestRateText::unitSizes_data() {

@@ -1,4 +1,4 @@
-#include "annunciatortable.h"
+#include "support/annunciatortable.h"
 #include "lcdart.h"
 
 #include <QGuiApplication>

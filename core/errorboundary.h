@@ -11,11 +11,12 @@
 // - SilentAbort (a port failure that the port's error handler turned into a silent abort) ends the
 //   work without a word;
 // - any other std::exception (a port error, a damaged chart template, a file that cannot be
-//   written) is an expected failure of the command and is reported, once, to the reporter;
+//   written) is an expected failure of the command and its what(), read as UTF-8, is
+//   reported, once, to the reporter;
 // - std::bad_alloc is reported as "Out of memory", so a huge recording that cannot grow
 //   says so instead of ending the program.
 // Anything not derived from std::exception is a defect and is left to the application's
-// last resort.
+// last resort. Widget-free: the program hands in its dialog seam as the reporter.
 namespace ErrorBoundary {
 
 using Reporter = std::function<void(const QString& message)>;

@@ -1,0 +1,33 @@
+# ql_collect_links(<target> <out>): appends to the list <out> every target that <target> links,
+# directly or through other targets, <target> included. Walks the link closure at configure
+# time (targets, then their interface links, imported ones too), so it must run after every
+# target it may reach is defined. Used by the command-line tool's GUI-free check and by the
+# layering check (tests/CMakeLists.txt).
+function(ql_collect_links target out)
+    set(seen ${${out}})
+    set(queue ${target})
+    while(queue)
+        list(POP_FRONT queue item)
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+        if(item IN_LIST seen OR NOT TARGET ${item})
+            continue()
+        endif()
+        list(APPEND seen ${item})
+        get_target_property(aliased ${item} ALIASED_TARGET)
+        if(aliased)
+            list(APPEND queue ${aliased})
+        endif()
+        get_target_property(imported ${item} IMPORTED)
+        if(NOT imported)
+            get_target_property(links ${item} LINK_LIBRARIES)
+            if(links)
+                list(APPEND queue ${links})
+            endif()
+        endif()
+        get_target_property(interface ${item} INTERFACE_LINK_LIBRARIES)
+        if(interface)
+            list(APPEND queue ${interface})
+        endif()
+    endwhile()
+    set(${out} ${seen} PARENT_SCOPE)
+endfunction()
