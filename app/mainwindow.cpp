@@ -254,7 +254,7 @@ void MainWindow::buildFileCommands() {
                                               &DataLoggerWindow::chart);
     // The data-logger window's closing question saves its table with the same command.
     m_logger->SaveWindow = [this](DataLoggerWindow* window) {
-        return window && m_files->SaveTable(window->recordTable);
+        return window && m_files->saveTable(window->recordTable);
     };
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });

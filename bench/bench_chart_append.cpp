@@ -1,5 +1,5 @@
 // Cost of one recorder sample on the chart alone: write the point as the recorder does, the
-// redraw protocol (PEactions 2, then 3) and the queued replot, at 10^3 .. 10^6 points.
+// redraw (rebuild, then the queued replot), at 10^3 .. 10^6 points.
 // Two signals: a fast wave (from about 10^5 points on, every pixel column of the plot is a
 // full-height stroke, the most a redraw can paint) and a steady reading. Prints one line per
 // figure, and the process's resident memory at 10^3 and 10^6 points of the wave.
@@ -33,7 +33,7 @@ public:
         SetupTimeChart(&g, kSpanPoints, kStart, kStart + kSpanPoints * kInterval);
     }
 
-    // One sample: the chart steps of the recorder's TakeSample; `redraw` adds the protocol.
+    // One sample: the chart steps of the recorder's TakeSample; `redraw` adds the redraw.
     void sample(bool redraw) {
         const double t = kStart + n * kInterval;
         const float v = shape == Signal::Wave ? float(2000 + 1500 * std::sin(n * 0.01)) : 2000.0f;
@@ -48,10 +48,7 @@ public:
         }
         if (!redraw)
             return;
-        g.setPEnarg1(0);
-        g.setPEnarg2(0);
-        g.setPEactions(sgResetImage);
-        g.setPEactions(sgInvalidateImage);
+        g.redraw();
     }
 
     int count() const { return n; }
@@ -94,7 +91,7 @@ bool run(Signal signal, const char* name) {
         while (recorder.count() < size - kMeasured) {
             recorder.sample(false);
             if (recorder.count() % 1000 == 0)
-                chart.setPEactions(sgResetImage);
+                chart.redraw();
         }
         std::vector<double> us;
         QElapsedTimer timer;

@@ -80,13 +80,13 @@ int main(int argc, char** argv) {
     QTimer okRange;
     QObject::connect(&okRange, &QTimer::timeout, [&] {
         if (auto* s = qobject_cast<RangeProgressDialog*>(QApplication::activeModalWidget()))
-            s->BitBtn1->click();
+            s->okButton->click();
     });
     okRange.start(1);
     QElapsedTimer t;
     t.start();
     qint64 cpu = cpuMs();
-    files.Save1Click();
+    files.saveActiveTable();
     const qint64 saveMs = t.elapsed();
     const qint64 saveCpu = cpuMs() - cpu;
     okRange.stop();
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     QObject::connect(&files, &FileCommands::listOpened, [&](ListWindow* l) { list = l; });
     t.start();
     cpu = cpuMs();
-    files.Open1Click();
+    files.openFile();
     const qint64 openMs = t.elapsed();
     const qint64 openCpu = cpuMs() - cpu;
     const qint64 after = residentKb();
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     area.setActiveSubWindow(ChildWindowOf(list));
     t.start();
     cpu = cpuMs();
-    files.btnOutputGraphClick();
+    files.graphList();
     if (graph)
         graph->chart->repaint();
     const qint64 graphMs = t.elapsed();

@@ -12,11 +12,9 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QRubberBand>
-#include <QScopeGuard>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -84,9 +82,6 @@ QString withoutTimeZone(QString format) {
 }
 
 } // namespace
-
-Chart::PrintDialogHook Chart::sPrintDialogHook;
-QPrinter* Chart::sSharedPrinter = nullptr;
 
 Chart::Chart(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
@@ -290,31 +285,17 @@ PEColor Chart::fromQColor(const QColor& c) {
     return PEColor(c.red()) | (PEColor(c.green()) << 8) | (PEColor(c.blue()) << 16);
 }
 
-// ---- commands -----------------------------------------------------------------------------
+// ---- drawing -------------------------------------------------------------------------------
 
-void Chart::setPEactions(int code) {
-    m_lastAction = code;
-    switch (code) {
-    case sgReinitAndReset:
-        m_zoomed = false;
-        rebuild();
-        m_plot->replot(QCustomPlot::rpQueuedReplot);
-        break;
-    case sgResetImage:
-        rebuild();
-        break;
-    case sgInvalidateImage:
-        m_plot->replot(QCustomPlot::rpQueuedReplot);
-        break;
-    case sgPrintDialog:
-        printWithDialog();
-        break;
-    case sgUndoZoom:
-        leaveZoom();
-        break;
-    default:
-        break;
-    }
+void Chart::redraw() {
+    rebuild();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void Chart::resetView() {
+    m_zoomed = false;
+    m_prompt->hide(); // it names a point that may have moved
+    redraw();
 }
 
 void Chart::rebuild() {
@@ -329,7 +310,7 @@ void Chart::rebuild() {
         applyRanges();
 }
 
-void Chart::leaveZoom() {
+void Chart::undoZoom() {
     m_zoomed = false;
     m_prompt->hide(); // it names a point that may have moved
     applyRanges();
@@ -539,53 +520,15 @@ void Chart::updateTickFormat() {
 
 // ---- printing -------------------------------------------------------------------------------
 
-Chart::PrintDialogHook Chart::setPrintDialogHook(PrintDialogHook hook) {
-    std::swap(hook, sPrintDialogHook);
-    return hook;
-}
-
-void Chart::setSharedPrinter(QPrinter* printer) {
-    sSharedPrinter = printer;
-}
-
-void Chart::printWithDialog() {
-    std::unique_ptr<QPrinter> own;
-    if (!sSharedPrinter)
-        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrinter& printer = sSharedPrinter ? *sSharedPrinter : *own;
-    // printChart sets the resolution for its page; the next print starts from the printer's
-    // own again.
-    const int resolution = printer.resolution();
-    const auto restoreResolution = qScopeGuard([&] { printer.setResolution(resolution); });
-    if (ShowPrintDialog(printer, this))
-        printChart(printer);
-}
-
-bool Chart::ShowPrintDialog(QPrinter& printer, QWidget* parent, const QString& title) {
-    if (sPrintDialogHook)
-        return sPrintDialogHook(printer);
-    QPrintDialog dialog(&printer, parent);
-    if (!title.isEmpty())
-        dialog.setWindowTitle(title);
-    return dialog.exec() == QDialog::Accepted;
-}
-
-void Chart::printChart(QPrinter& printer) {
+void Chart::printPage(QPrinter& printer) {
     printer.setResolution(int(kScreenDpi));
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const double perMm = kScreenDpi / 25.4;
     const double aspect = m_plot->width() > 0 && m_plot->height() > 0
                               ? double(m_plot->height()) / m_plot->width()
                               : 2.0 / 3.0;
-    double w = m_enarg1 > 0 ? m_enarg1 * perMm : 0;
-    double h = m_enarg2 > 0 ? m_enarg2 * perMm : 0;
-    if (w <= 0 && h <= 0)
-        w = page.width();
-    if (w <= 0)
-        w = h / aspect;
-    if (h <= 0)
-        h = w * aspect;
-    const double fit = std::min({1.0, page.width() / w, page.height() / h});
+    double w = page.width();
+    double h = w * aspect;
+    const double fit = std::min(1.0, page.height() / h);
     w *= fit;
     h *= fit;
 
@@ -783,7 +726,7 @@ QMenu* Chart::createPopupMenu() {
     auto* menu = new QMenu(this);
     QAction* undo = menu->addAction(QStringLiteral("Undo Zoom"));
     undo->setEnabled(m_zoomed);
-    connect(undo, &QAction::triggered, this, [this] { setPEactions(sgUndoZoom); });
+    connect(undo, &QAction::triggered, this, &Chart::undoZoom);
     return menu;
 }
 

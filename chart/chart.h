@@ -8,7 +8,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -24,14 +23,13 @@ class QMenu;
 class QPrinter;
 class QRubberBand;
 
-// Values of the chart's properties and commands.
+// Values of the chart's properties.
 inline constexpr int sgAutoScale = 0;       // ManualScaleControlX/Y: range from the data
 inline constexpr int sgManualMin = 1;       //   manual minimum, maximum from the data
 inline constexpr int sgManualMax = 2;       //   manual maximum, minimum from the data
 inline constexpr int sgManualMinAndMax = 3; //   both from ManualMin/ManualMax
 inline constexpr int sgVBDateTime = 1;      // DateTimeMode: x = days since 30 Dec 1899
 inline constexpr int sgDot = 2;             // GridStyle (0 thin solid, 1 thick solid, 3 dashes)
-inline constexpr int sgCoarseLines = 0;     // CurveGranularity
 inline constexpr int sgHorzZooming = 1;     // AllowZooming (0 none)
 inline constexpr int sgVertZooming = 2;
 inline constexpr int sgHorzPlusVertZooming = 3;
@@ -39,31 +37,23 @@ inline constexpr int sgFloatingXY = 5; // CursorMode (0 no cursor prompt)
 inline constexpr int sgXValue = 1;     // CursorPromptStyle (0 none)
 inline constexpr int sgYValue = 2;
 inline constexpr int sgXYValues = 3;
-inline constexpr int sgReinitAndReset = 0; // PEactions codes
-inline constexpr int sgResetImage = 2;
-inline constexpr int sgInvalidateImage = 3;
-inline constexpr int sgPrintDialog = 8;
-inline constexpr int sgUndoZoom = 19;
 
 // Colours are 0x00BBGGRR (red in the low byte).
 using PEColor = quint32;
 
-// The program's chart control: a QCustomPlot driven through properties, commands and two
-// events.
+// The program's chart: a QCustomPlot drawn from properties and data, with zoom, hot spots,
+// a cursor prompt and a pop-up menu.
 //
-// Naming: every property keeps its name. The getter is the name itself (`Points()`,
-// `YData(s, p)`), the setter is `set` + the name (`setPoints(n)`, `setYData(s, p, v)`);
-// indexed properties take their indices first and the value last. Events are Qt signals
-// named after the event. `ZoomMode` is read only.
+// Naming: the getter of a property is its name (`Points()`, `YData(s, p)`), the setter is
+// `set` + the name (`setPoints(n)`, `setYData(s, p, v)`); indexed properties take their
+// indices first and the value last. `ZoomMode` is read only.
 //
-// Redraw protocol: writing a property changes nothing on screen. PEactions 2 (`sgResetImage`)
-// rebuilds the plot from the properties and the data, PEactions 3 (`sgInvalidateImage`)
-// queues a repaint, PEactions 0 (`sgReinitAndReset`) does both and also leaves a zoomed view,
-// PEactions 19 (`sgUndoZoom`) leaves a zoomed view and queues a repaint, PEactions 8
-// (`sgPrintDialog`) shows the print dialog and prints. Other codes do nothing. PEactions()
-// reads the last code written.
-// Interaction properties (zooming, cursor prompt, hot spots, pop-up) act at once, since they
-// draw nothing.
+// Drawing: writing a property or data changes nothing on screen until redraw() (rebuild the
+// plot from the properties and the data, queue a repaint; a zoomed view stays zoomed),
+// resetView() (the same, leaving a zoomed view) or undoZoom() (leave a zoomed view for the
+// ranges of the last rebuild, without reading new data). So a caller writes a whole sample or a
+// whole setup and pays for one drawing. Interaction properties (zooming, cursor prompt, hot
+// spots, pop-up) act at once, since they draw nothing.
 //
 // Mouse: a left-button drag over the plot area zooms into the dragged rectangle (both
 // directions for AllowZooming 3, x only for 1, y only for 2); ZoomMode is true until the zoom
@@ -72,7 +62,7 @@ using PEColor = quint32;
 // appears over the plot area when CursorMode is 5 (sgFloatingXY), MouseCursorControl is true
 // and CursorPromptStyle is 1 (x), 2 (y) or 3 (both) of the drawn point nearest the mouse;
 // with CursorPromptTracking it follows the mouse, else it stays in the plot area's corner.
-// A right click opens the pop-up menu when AllowPopup is true.
+// A right click opens the pop-up menu (Undo Zoom) when AllowPopup is true.
 //
 // Data:
 // - Points are numbered 0 .. Points - 1. Writes to a point outside that range are ignored and
@@ -95,10 +85,10 @@ using PEColor = quint32;
 // Look: SubsetLineTypes and VertLineAnnotationType: 0 solid, 1 dashes, 2 dots, 3 dash-dot,
 // 4 dash-dot-dot. LineAnnotationTextSize is a percentage of the chart's text size. A manual
 // range of zero span is drawn as that value +- 1 minute (date-time x) or +- 0.5, and the
-// properties keep the values as written. CurveGranularity, AllowSpline,
-// AllowPointsPlusSpline, PrepareImages, NoHelp, ModalDialogs, AllowCustomization,
-// AllowExporting and AllowMaximization are kept and read back; the chart always draws
-// straight segments without antialiasing, has no help and its dialogs are modal.
+// properties keep the values as written. Lines are straight segments without antialiasing.
+//
+// Printing: printPage() draws the chart on a printer that the caller has set up; the
+// program's printer and its print dialog are not the chart's (see Printing).
 class Chart : public QWidget {
     Q_OBJECT
 public:
@@ -161,14 +151,6 @@ public:
     void setSubsetLineTypes(int subset, int type);
     int GridStyle() const { return m_set.GridStyle; }
     void setGridStyle(int s) { m_set.GridStyle = s; }
-    int CurveGranularity() const { return m_set.CurveGranularity; }
-    void setCurveGranularity(int g) { m_set.CurveGranularity = g; }
-    bool AllowSpline() const { return m_set.AllowSpline; }
-    void setAllowSpline(bool on) { m_set.AllowSpline = on; }
-    bool AllowPointsPlusSpline() const { return m_set.AllowPointsPlusSpline; }
-    void setAllowPointsPlusSpline(bool on) { m_set.AllowPointsPlusSpline = on; }
-    bool PrepareImages() const { return m_set.PrepareImages; }
-    void setPrepareImages(bool on) { m_set.PrepareImages = on; }
 
     // Interaction
     int AllowZooming() const { return m_set.AllowZooming; }
@@ -186,16 +168,6 @@ public:
     void setAllowDataHotSpots(bool on) { m_set.AllowDataHotSpots = on; }
     bool AllowPopup() const { return m_set.AllowPopup; }
     void setAllowPopup(bool on) { m_set.AllowPopup = on; }
-    bool NoHelp() const { return m_set.NoHelp; }
-    void setNoHelp(bool on) { m_set.NoHelp = on; }
-    bool ModalDialogs() const { return m_set.ModalDialogs; }
-    void setModalDialogs(bool on) { m_set.ModalDialogs = on; }
-    bool AllowCustomization() const { return m_set.AllowCustomization; }
-    void setAllowCustomization(bool on) { m_set.AllowCustomization = on; }
-    bool AllowExporting() const { return m_set.AllowExporting; }
-    void setAllowExporting(bool on) { m_set.AllowExporting = on; }
-    bool AllowMaximization() const { return m_set.AllowMaximization; }
-    void setAllowMaximization(bool on) { m_set.AllowMaximization = on; }
 
     // Annotations (index 0 .. kMaxIndexed - 1; a line is drawn once its x was written)
     bool ShowVertLineAnnotations() const { return m_set.ShowVertLineAnnotations; }
@@ -211,34 +183,21 @@ public:
     int LineAnnotationTextSize() const { return m_set.LineAnnotationTextSize; }
     void setLineAnnotationTextSize(int percent) { m_set.LineAnnotationTextSize = percent; }
 
-    // Commands
-    int PEnarg1() const { return m_enarg1; }
-    void setPEnarg1(int v) { m_enarg1 = v; }
-    int PEnarg2() const { return m_enarg2; }
-    void setPEnarg2(int v) { m_enarg2 = v; }
-    int PEactions() const { return m_lastAction; }
-    // Performs the command. Code 8 throws ChartError when the printer cannot be started.
-    void setPEactions(int code);
+    // Drawing
+    // Rebuilds the plot from the properties and the data and queues a repaint. A zoomed view
+    // stays as it is.
+    void redraw();
+    // Leaves a zoomed view, then redraws: the axes show the manual or data ranges again.
+    void resetView();
+    // Leaves a zoomed view for the ranges of the last rebuild and queues a repaint; data
+    // written since is not read.
+    void undoZoom();
 
-    // Printing. The dialog step of PEactions 8 goes through a hook so that tests can answer
-    // it; it returns true to print. Without a hook the system's print dialog is shown.
-    using PrintDialogHook = std::function<bool(QPrinter&)>;
-    // Installs a hook (an empty one restores the dialog) and returns the previous one.
-    static PrintDialogHook setPrintDialogHook(PrintDialogHook hook);
-    // The printer PEactions 8 prints on: the program's one printer (the one chosen in its
-    // printer setup), or with nullptr a printer of the chart's own for each print. The printer
-    // must outlive every print; the chart does not own it.
-    static void setSharedPrinter(QPrinter* printer);
-    // The print dialog step on its own: the hook's answer, or the system's print dialog.
-    // Other printouts of the program ask through here too, so that one hook answers them.
-    static bool ShowPrintDialog(QPrinter& printer, QWidget* parent,
-                                const QString& title = QString());
     // Draws the chart, with the colours and texts its properties hold now and the data of the
-    // last rebuild, as one page on a printer that has been set up. Size: PEnarg1 x PEnarg2
-    // millimetres, or with both 0 the page width at the chart's aspect ratio (within the
-    // page). Sets the printer's resolution to 96 dpi so that text keeps its size. Throws
-    // ChartError when the printer cannot be started.
-    void printChart(QPrinter& printer);
+    // last rebuild, as one page on a printer that has been set up: the page width at the
+    // chart's aspect ratio (within the page). Sets the printer's resolution to 96 dpi so that
+    // text keeps its size. Throws ChartError when the printer cannot be started.
+    void printPage(QPrinter& printer);
 
     // The pop-up menu for a right click, or nullptr when AllowPopup is false.
     QMenu* createPopupMenu();
@@ -287,14 +246,11 @@ private:
         std::vector<PEColor> SubsetColors;
         std::vector<int> SubsetLineTypes;
         int GridStyle = 0;
-        int CurveGranularity = 0;
-        bool AllowSpline = false, AllowPointsPlusSpline = false, PrepareImages = false;
         int AllowZooming = 0;
         int CursorMode = 0;
         int CursorPromptStyle = 0;
         bool MouseCursorControl = false, CursorPromptTracking = false;
-        bool AllowDataHotSpots = false, AllowPopup = true, NoHelp = false, ModalDialogs = false;
-        bool AllowCustomization = true, AllowExporting = true, AllowMaximization = true;
+        bool AllowDataHotSpots = false, AllowPopup = true;
         bool ShowVertLineAnnotations = false;
         std::vector<VertLine> VertLines;
         int LineAnnotationTextSize = 100;
@@ -312,9 +268,7 @@ private:
     void applyTitles(const Settings& s);
     void applyAnnotations(const Settings& s);
     void applyRanges();
-    void leaveZoom();
     void updateTickFormat();
-    void printWithDialog();
 
     void mousePressed(QMouseEvent* e);
     void mouseMoved(QMouseEvent* e);
@@ -340,12 +294,8 @@ private:
     std::vector<std::unique_ptr<ChartSeries>> m_series;
     std::vector<DecimatedGraph*> m_graphs;
 
-    int m_enarg1 = 0, m_enarg2 = 0, m_lastAction = 0;
     bool m_zoomed = false;
     bool m_pressed = false;
     bool m_dragging = false;
     QPoint m_pressPos;
-
-    static PrintDialogHook sPrintDialogHook;
-    static QPrinter* sSharedPrinter;
 };

@@ -72,11 +72,9 @@ void SetupTimeChart(Chart* chart, int points, double start, double end,
         ApplyChartTemplate(chart, templatePath);
 
     // Drawing: one series of `points` points, vertical line annotations, hot spots.
-    chart->setPrepareImages(true);
     chart->setPoints(points);
     chart->setSubsets(1);
     chart->setShowVertLineAnnotations(true);
-    chart->setCurveGranularity(sgCoarseLines);
     chart->setAllowDataHotSpots(true);
     // No titles.
     chart->setMainTitle(QStringLiteral("  "));
@@ -115,14 +113,5 @@ void SetupTimeChart(Chart* chart, int points, double start, double end,
     chart->setManualScaleControlX(sgManualMinAndMax);
     chart->setManualMinX(start);
     chart->setManualMaxX(end);
-    // No splines, no help, modal dialogs.
-    chart->setAllowSpline(false);
-    chart->setAllowPointsPlusSpline(false);
-    chart->setNoHelp(true);
-    chart->setModalDialogs(true);
-    // Redraw.
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
-    chart->setPEactions(sgInvalidateImage);
+    chart->redraw();
 }

@@ -1,10 +1,11 @@
 #include "chartprint.h"
 
 #include "chart.h"
+#include "printing.h"
 
 #include <QScopeGuard>
 
-void PrintChartInPaperColours(Chart* chart) {
+void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent) {
     const PEColor subset[3] = {chart->SubsetColors(0), chart->SubsetColors(1),
                                chart->SubsetColors(2)};
     const PEColor back = chart->GraphBackColor();
@@ -26,5 +27,5 @@ void PrintChartInPaperColours(Chart* chart) {
     chart->setTextColor(0x000000);
     chart->setSubsetLineTypes(1, 2);
     chart->setSubsetLineTypes(2, 1);
-    chart->setPEactions(sgPrintDialog);
+    printing.print(parent, [chart](QPrinter& printer) { chart->printPage(printer); });
 }

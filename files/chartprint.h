@@ -1,10 +1,12 @@
 #pragma once
 
 class Chart;
+class Printing;
+class QWidget;
 
 // Prints a chart in colours for paper: black series on white, with series 1 and 2 drawn
-// dotted and dashed so that three series stay apart in black, through the chart's own print
-// command (its print dialog, then the print). Afterwards the chart has its screen colours
-// back and series 1 and 2 are drawn solid, whatever happened: a cancelled dialog, a printer
-// that could not be started (that error is passed on after the colours are back).
-void PrintChartInPaperColours(Chart* chart);
+// dotted and dashed so that three series stay apart in black, through the program's printing
+// (its print dialog, then the chart's page). Afterwards the chart has its screen colours back
+// and series 1 and 2 are drawn solid, whatever happened: a cancelled dialog, a printer that
+// could not be started (that error is passed on after the colours are back).
+void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent);

@@ -1,20 +1,22 @@
 #include "filecommands.h"
 
+#include "chart.h"
 #include "chartprint.h"
 #include "childwindow.h"
 #include "datafileformat.h"
 #include "datafilereader.h"
 #include "datafilewriter.h"
+#include "dialogprogress.h"
 #include "dialogs.h"
 #include "errorboundary.h"
 #include "gridprintout.h"
+#include "listdatetimereader.h"
 #include "listgraph.h"
-#include "chart.h"
-#include "scopeprogress.h"
-#include "stringgrid.h"
 #include "listgraphwindow.h"
 #include "listwindow.h"
+#include "printing.h"
 #include "rangeprogressdialog.h"
+#include "stringgrid.h"
 #include "timechartsetup.h"
 
 #include <QAction>
@@ -47,32 +49,29 @@ namespace {
 
 // A progress window that is discarded when the command ends, however it ends.
 struct ProgressWindow {
-    explicit ProgressWindow(QWidget* parent) : scope(new RangeProgressDialog(parent)) {}
+    explicit ProgressWindow(QWidget* parent) : dialog(new RangeProgressDialog(parent)) {}
     ~ProgressWindow() {
-        if (scope) {
-            scope->hide();
-            delete scope;
+        if (dialog) {
+            dialog->hide();
+            delete dialog;
         }
     }
-    QPointer<RangeProgressDialog> scope;
+    QPointer<RangeProgressDialog> dialog;
 };
 
 } // namespace
 
 FileCommands::FileCommands(QMdiArea* area, QWidget* mainWindow)
     : QObject(mainWindow), m_area(area), m_main(mainWindow),
-      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+      m_printing(std::make_unique<Printing>()) {
     addTableWindow<ListWindow>(&ListWindow::recordTable, nullptr);
     addTableWindow<ListGraphWindow>(nullptr, &ListGraphWindow::chart);
-    Chart::setSharedPrinter(m_printer.get());
-    OutputGraph1 = new QAction(QStringLiteral("output list to graph"), this);
-    UndoZoom1 = new QAction(QStringLiteral("Undo Zoom"), this);
+    graphAction = new QAction(QStringLiteral("output list to graph"), this);
+    undoZoomAction = new QAction(QStringLiteral("Undo Zoom"), this);
     connect(m_area, &QMdiArea::subWindowActivated, this, &FileCommands::updateMenus);
 }
 
-FileCommands::~FileCommands() {
-    Chart::setSharedPrinter(nullptr);
-}
+FileCommands::~FileCommands() = default;
 
 void FileCommands::setRecorderChart(std::function<Chart*()> recorderChart) {
     m_recorderChart = std::move(recorderChart);
@@ -85,13 +84,13 @@ void FileCommands::attach(const Controls& c) {
             connect(action, &QAction::triggered, this,
                     ErrorBoundary::Guard([this, handler] { (this->*handler)(); }));
     };
-    wire(c.Open1, &FileCommands::Open1Click);
-    wire(c.Save1, &FileCommands::Save1Click);
-    wire(c.Print1, &FileCommands::Print1Click);
-    wire(c.PrinterSetup1, &FileCommands::PrinterSetup1Click);
-    wire(c.Scale1, &FileCommands::Scale1Click);
-    wire(OutputGraph1, &FileCommands::btnOutputGraphClick);
-    wire(UndoZoom1, &FileCommands::SpeedButton7Click);
+    wire(c.openAction, &FileCommands::openFile);
+    wire(c.saveAction, &FileCommands::saveActiveTable);
+    wire(c.printAction, &FileCommands::print);
+    wire(c.printerSetupAction, &FileCommands::setUpPrinter);
+    wire(c.scaleAction, &FileCommands::editScale);
+    wire(graphAction, &FileCommands::graphList);
+    wire(undoZoomAction, &FileCommands::undoZoom);
 
     // The button's look and hint become the action's, so that the button keeps them.
     const auto share = [](QToolButton* button, QAction* action) {
@@ -112,15 +111,15 @@ void FileCommands::attach(const Controls& c) {
         button->setToolButtonStyle(style);
         button->resize(size);
     };
-    if (c.Open1)
-        c.Open1->setStatusTip(QStringLiteral("Open a data file to analysis"));
-    if (c.Save1)
-        c.Save1->setStatusTip(QStringLiteral("save list data to disk"));
-    share(c.SpeedButton4, c.Open1);
-    share(c.SpeedButton2, c.Save1);
-    share(c.SpeedButton3, c.Print1);
-    share(c.btnOutputGraph, OutputGraph1);
-    share(c.SpeedButton7, UndoZoom1);
+    if (c.openAction)
+        c.openAction->setStatusTip(QStringLiteral("Open a data file to analysis"));
+    if (c.saveAction)
+        c.saveAction->setStatusTip(QStringLiteral("save list data to disk"));
+    share(c.openButton, c.openAction);
+    share(c.saveButton, c.saveAction);
+    share(c.printButton, c.printAction);
+    share(c.graphButton, graphAction);
+    share(c.undoZoomButton, undoZoomAction);
     updateMenus();
 }
 
@@ -152,13 +151,14 @@ void FileCommands::updateMenus() {
         if (a)
             a->setEnabled(on);
     };
-    enable(m_controls.Open1, true);
-    enable(m_controls.PrinterSetup1, true);
-    enable(m_controls.Save1, parts.table != nullptr);
-    enable(m_controls.Print1, parts.table != nullptr || activeChild<ListGraphWindow>() != nullptr);
-    enable(OutputGraph1, activeChild<ListWindow>() != nullptr);
-    enable(m_controls.Scale1, scaleTarget() != nullptr);
-    enable(UndoZoom1, parts.chart != nullptr);
+    enable(m_controls.openAction, true);
+    enable(m_controls.printerSetupAction, true);
+    enable(m_controls.saveAction, parts.table != nullptr);
+    enable(m_controls.printAction,
+           parts.table != nullptr || activeChild<ListGraphWindow>() != nullptr);
+    enable(graphAction, activeChild<ListWindow>() != nullptr);
+    enable(m_controls.scaleAction, scaleTarget() != nullptr);
+    enable(undoZoomAction, parts.chart != nullptr);
 }
 
 QMdiSubWindow* FileCommands::addChild(QWidget* content) {
@@ -181,11 +181,11 @@ QMdiSubWindow* FileCommands::addChild(QWidget* content) {
 
 // ---- save -------------------------------------------------------------------------------------
 
-void FileCommands::Save1Click() {
-    SaveTable(partsOf(activeMdiChild()).table);
+void FileCommands::saveActiveTable() {
+    saveTable(partsOf(activeMdiChild()).table);
 }
 
-bool FileCommands::SaveTable(StringGrid* grid) {
+bool FileCommands::saveTable(StringGrid* grid) {
     if (m_busy)
         return false;
     // The window may be closed while a dialog of the save is up.
@@ -205,21 +205,21 @@ bool FileCommands::SaveTable(StringGrid* grid) {
     {
         RangeProgressDialog picker(m_main);
         picker.setWindowTitle(QStringLiteral("Save File"));
-        picker.GroupBox1->show();
-        picker.BitBtn1->show();
-        picker.BitBtn2->show();
-        picker.edtSelFrom->setText(QStringLiteral("1"));
-        picker.edtSelTo->setText(QString::number(lastRow));
-        picker.radAll->setChecked(true);
+        picker.rangeBox->show();
+        picker.okButton->show();
+        picker.cancelButton->show();
+        picker.fromEdit->setText(QStringLiteral("1"));
+        picker.toEdit->setText(QString::number(lastRow));
+        picker.allRowsButton->setChecked(true);
         if (picker.exec() != QDialog::Accepted)
             return false;
         if (!table)
             return false;
-        if (picker.radAll->isChecked()) {
+        if (picker.allRowsButton->isChecked()) {
             range = DataFileWriter::allRows(lastRow + 1);
         } else {
-            const auto chosen = DataFileWriter::rangeFromTexts(picker.edtSelFrom->text(),
-                                                               picker.edtSelTo->text(), lastRow);
+            const auto chosen = DataFileWriter::rangeFromTexts(picker.fromEdit->text(),
+                                                               picker.toEdit->text(), lastRow);
             if (!chosen) {
                 Dialogs::ShowMessage(m_main, QStringLiteral("invalid integer"));
                 return false;
@@ -229,18 +229,18 @@ bool FileCommands::SaveTable(StringGrid* grid) {
     }
 
     ProgressWindow progress(m_main);
-    RangeProgressDialog* scope = progress.scope;
-    scope->setWindowTitle(QStringLiteral("Saving Progress"));
-    scope->Progress1->show();
-    scope->SText1->show();
-    scope->BitBtn2->show();
-    scope->SText1->setText(QStringLiteral("saving....."));
-    scope->Progress1->setRange(0, int(range.count()));
-    scope->Progress1->setValue(0);
-    scope->show();
-    scope->ClearResult();
-    ScopeProgress rows(scope, table->gridModel(),
-                       [scope](qint64 done) { scope->Progress1->setValue(int(done)); });
+    RangeProgressDialog* dialog = progress.dialog;
+    dialog->setWindowTitle(QStringLiteral("Saving Progress"));
+    dialog->progressBar->show();
+    dialog->statusLabel->show();
+    dialog->cancelButton->show();
+    dialog->statusLabel->setText(QStringLiteral("saving....."));
+    dialog->progressBar->setRange(0, int(range.count()));
+    dialog->progressBar->setValue(0);
+    dialog->show();
+    dialog->clearResult();
+    DialogProgress rows(dialog, table->gridModel(),
+                        [dialog](qint64 done) { dialog->progressBar->setValue(int(done)); });
     const auto result = DataFileWriter::save(path, *table->gridModel(), range, &rows,
                                              DataFileWriter::OnCancel::KeepWritten);
     rows.finish();
@@ -251,7 +251,7 @@ bool FileCommands::SaveTable(StringGrid* grid) {
 
 // ---- open -------------------------------------------------------------------------------------
 
-void FileCommands::Open1Click() {
+void FileCommands::openFile() {
     if (m_busy)
         return;
     const QScopedValueRollback busy(m_busy, true);
@@ -262,13 +262,13 @@ void FileCommands::Open1Click() {
         return;
 
     ProgressWindow progress(m_main);
-    RangeProgressDialog* scope = progress.scope;
-    scope->setWindowTitle(QStringLiteral("Open Progress"));
-    scope->SText1->show();
-    scope->BitBtn2->show();
-    scope->SText1->setText(QStringLiteral("0"));
-    scope->show();
-    scope->ClearResult();
+    RangeProgressDialog* dialog = progress.dialog;
+    dialog->setWindowTitle(QStringLiteral("Open Progress"));
+    dialog->statusLabel->show();
+    dialog->cancelButton->show();
+    dialog->statusLabel->setText(QStringLiteral("0"));
+    dialog->show();
+    dialog->clearResult();
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -281,12 +281,13 @@ void FileCommands::Open1Click() {
     addChild(list);
     QPointer<StringGrid> grid = list->recordTable;
     grid->setUpdatesEnabled(false);
-    ScopeProgress rows(scope, grid->gridModel(),
-                       [scope](qint64 done) { scope->SText1->setText(QString::number(done)); });
+    DialogProgress rows(dialog, grid->gridModel(), [dialog](qint64 done) {
+        dialog->statusLabel->setText(QString::number(done));
+    });
     const auto result =
         DataFileReader::read(file, DataFileFormat::separatorFor(path), *grid->gridModel(), &rows);
     rows.finish();
-    delete progress.scope;
+    delete progress.dialog;
     if (!grid)
         return; // closed while it was read
     grid->setUpdatesEnabled(true);
@@ -301,7 +302,7 @@ void FileCommands::Open1Click() {
 
 // ---- list to graph ----------------------------------------------------------------------------
 
-void FileCommands::btnOutputGraphClick() {
+void FileCommands::graphList() {
     if (m_busy)
         return;
     auto* list = activeChild<ListWindow>();
@@ -338,88 +339,79 @@ void FileCommands::btnOutputGraphClick() {
     QMdiSubWindow* sub = addChild(graph);
 
     ProgressWindow progress(m_main);
-    RangeProgressDialog* scope = progress.scope;
-    scope->setWindowTitle(QStringLiteral("Graphing Progress"));
-    scope->SText1->show();
-    scope->Progress1->show();
-    scope->SText1->setText(QStringLiteral("graphing....."));
-    scope->Progress1->setRange(0, last);
-    scope->Progress1->setValue(0);
-    scope->show();
-    ScopeProgress rows(
-        scope, list->recordTable->gridModel(),
-        [scope](qint64 done) { scope->Progress1->setValue(int(done)); }, false);
-    const ListGraph::Bounds b = ListGraph::Fill(table, chart, [&](int i) {
+    RangeProgressDialog* dialog = progress.dialog;
+    dialog->setWindowTitle(QStringLiteral("Graphing Progress"));
+    dialog->statusLabel->show();
+    dialog->progressBar->show();
+    dialog->statusLabel->setText(QStringLiteral("graphing....."));
+    dialog->progressBar->setRange(0, last);
+    dialog->progressBar->setValue(0);
+    dialog->show();
+    DialogProgress rows(
+        dialog, list->recordTable->gridModel(),
+        [dialog](qint64 done) { dialog->progressBar->setValue(int(done)); }, false);
+    const ListGraph::Bounds b = ListGraph::fill(table, chart, [&](int i) {
         // Both windows may be closed while the user interface is serviced.
         return rows.advance(i) && alive;
     });
-    delete progress.scope;
+    delete progress.dialog;
     if (!alive)
         return;
     sub->showNormal();
     sub->raise();
     m_area->setActiveSubWindow(sub);
-    const ListGraph::Bounds scale = ListGraph::WithMargins(b);
-    chart->setManualMaxY(scale.Ymax);
-    chart->setManualMinY(scale.Ymin);
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
-    chart->setPEactions(sgInvalidateImage);
+    const ListGraph::Bounds scale = ListGraph::withMargins(b);
+    chart->setManualMaxY(scale.top);
+    chart->setManualMinY(scale.bottom);
+    chart->redraw();
     emit graphMade(graph);
 }
 
 // ---- scale and undo zoom ----------------------------------------------------------------------
 
-void FileCommands::Scale1Click() {
+void FileCommands::editScale() {
     QPointer<Chart> chart = scaleTarget();
     if (!chart)
         return;
     RangeProgressDialog editor(m_main);
-    editor.GroupBox1->show();
-    editor.BitBtn1->show();
-    editor.BitBtn2->show();
+    editor.rangeBox->show();
+    editor.okButton->show();
+    editor.cancelButton->show();
     editor.setWindowTitle(QStringLiteral("Customize graph scale"));
-    editor.radAll->hide();
-    editor.radNo->hide();
+    editor.allRowsButton->hide();
+    editor.rowRangeButton->hide();
     const auto whole = [](double v) { return QString::number(std::trunc(v), 'f', 0); };
-    editor.edtSelFrom->setText(whole(chart->ManualMaxY()));
-    editor.edtSelTo->setText(whole(chart->ManualMinY()));
+    QLineEdit* topEdit = editor.fromEdit;
+    QLineEdit* bottomEdit = editor.toEdit;
+    topEdit->setText(whole(chart->ManualMaxY()));
+    bottomEdit->setText(whole(chart->ManualMinY()));
     if (editor.exec() != QDialog::Accepted || !chart)
         return;
     const QLocale locale;
     bool topOk = false, bottomOk = false;
-    float top = locale.toFloat(editor.edtSelFrom->text(), &topOk);
+    float top = locale.toFloat(topEdit->text(), &topOk);
     if (!topOk)
-        Dialogs::ShowMessage(m_main,
-                             editor.edtSelFrom->text() + QStringLiteral(" is invalid number !"));
-    float bottom = locale.toFloat(editor.edtSelTo->text(), &bottomOk);
+        Dialogs::ShowMessage(m_main, topEdit->text() + QStringLiteral(" is invalid number !"));
+    float bottom = locale.toFloat(bottomEdit->text(), &bottomOk);
     if (!bottomOk)
-        Dialogs::ShowMessage(m_main,
-                             editor.edtSelTo->text() + QStringLiteral(" is invalid number !"));
+        Dialogs::ShowMessage(m_main, bottomEdit->text() + QStringLiteral(" is invalid number !"));
     if (!topOk || !bottomOk || !chart)
         return;
     if (bottom > top)
         std::swap(top, bottom);
     chart->setManualMaxY(top);
     chart->setManualMinY(bottom);
-    chart->setPEactions(sgReinitAndReset);
-    chart->setPEactions(sgReinitAndReset);
+    chart->resetView();
 }
 
-void FileCommands::SpeedButton7Click() {
-    Chart* chart = partsOf(activeMdiChild()).chart;
-    if (!chart)
-        return;
-    chart->setPEactions(sgUndoZoom);
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
+void FileCommands::undoZoom() {
+    if (Chart* chart = partsOf(activeMdiChild()).chart)
+        chart->resetView();
 }
 
 // ---- printing ---------------------------------------------------------------------------------
 
-void FileCommands::SpeedButton3Click() {
+void FileCommands::print() {
     if (m_busy)
         return;
     QWidget* window = activeMdiChild();
@@ -428,17 +420,17 @@ void FileCommands::SpeedButton3Click() {
         return;
     }
     if (auto* graph = qobject_cast<ListGraphWindow*>(window))
-        PrintChartInPaperColours(graph->chart);
+        PrintChartInPaperColours(*m_printing, graph->chart, m_main);
 }
 
 void FileCommands::printTable(StringGrid* table) {
-    QPointer<StringGrid> alive = table;
-    if (!Chart::ShowPrintDialog(*m_printer, m_main) || !alive)
-        return;
-    GridPrintout::Print(*m_printer, *table->gridModel());
+    QPointer<StringGrid> alive = table; // the window may be closed while the dialog is up
+    m_printing->print(m_main, [&](QPrinter& printer) {
+        if (alive)
+            GridPrintout::print(printer, *alive->gridModel());
+    });
 }
 
-void FileCommands::PrinterSetup1Click() {
-    // Only the printer and its settings are chosen here; nothing is printed.
-    Chart::ShowPrintDialog(*m_printer, m_main, QStringLiteral("Printer Setup"));
+void FileCommands::setUpPrinter() {
+    m_printing->setUp(m_main);
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 class Chart;
+class Printing;
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
-class QPrinter;
 class QToolButton;
 class QWidget;
 class StringGrid;
@@ -36,7 +36,8 @@ class ListWindow;
 // runs inside the error boundary. A command that services the user interface while it works
 // (save, open, graph) ignores a second command started meanwhile.
 //
-// All printouts go to one printer, the one chosen in Printer Setup; charts print on it too.
+// All printouts go through one Printing: one printer, the one chosen in Printer Setup, and
+// one print dialog; charts print on it too.
 class FileCommands : public QObject {
     Q_OBJECT
 public:
@@ -65,20 +66,20 @@ public:
     // The main window's commands. The tool buttons take the actions as their default action
     // (they keep their own names); the two without a menu item get actions of their own.
     struct Controls {
-        QAction* Open1 = nullptr;
-        QAction* Save1 = nullptr;
-        QAction* Print1 = nullptr;
-        QAction* PrinterSetup1 = nullptr;
-        QAction* Scale1 = nullptr;
-        QToolButton* SpeedButton4 = nullptr; // open
-        QToolButton* SpeedButton2 = nullptr; // save
-        QToolButton* SpeedButton3 = nullptr; // print
-        QToolButton* btnOutputGraph = nullptr;
-        QToolButton* SpeedButton7 = nullptr; // undo zoom
+        QAction* openAction = nullptr;
+        QAction* saveAction = nullptr;
+        QAction* printAction = nullptr;
+        QAction* printerSetupAction = nullptr;
+        QAction* scaleAction = nullptr;
+        QToolButton* openButton = nullptr;
+        QToolButton* saveButton = nullptr;
+        QToolButton* printButton = nullptr;
+        QToolButton* graphButton = nullptr;
+        QToolButton* undoZoomButton = nullptr;
     };
     void attach(const Controls& controls);
-    QAction* OutputGraph1 = nullptr;
-    QAction* UndoZoom1 = nullptr;
+    QAction* graphAction = nullptr; // list to graph
+    QAction* undoZoomAction = nullptr;
 
     // The content of the active child window, nullptr for none.
     QWidget* activeMdiChild() const;
@@ -88,25 +89,29 @@ public:
     // The chart Scale acts on.
     Chart* scaleTarget() const;
 
-    // Handlers.
-    void Open1Click();
-    void Save1Click();
+    // The commands.
+    // Opens a data file into a new list window.
+    void openFile();
+    // Saves the active window's table.
+    void saveActiveTable();
     // Save on a given table (the data-logger window's closing question): true when the file
     // was written whole; false when the user cancelled or the save failed (it says why).
-    bool SaveTable(StringGrid* table);
-    void btnOutputGraphClick();
-    void Scale1Click();
-    void SpeedButton7Click();
-    // The full print: the table of a window with one, the chart of a list-graph window.
-    void SpeedButton3Click();
-    // File > Print: the same as the tool-bar print.
-    void Print1Click() { SpeedButton3Click(); }
-    void PrinterSetup1Click();
+    bool saveTable(StringGrid* table);
+    // Draws the active list window's values in a new list-graph window.
+    void graphList();
+    // Edits the top and bottom of the target chart's value scale.
+    void editScale();
+    // Leaves a zoomed view of the active window's chart.
+    void undoZoom();
+    // File > Print and the tool-bar print: the table of a window with one, the chart of a
+    // list-graph window.
+    void print();
+    void setUpPrinter();
 
     void updateMenus();
 
-    // The program's printer.
-    QPrinter& printer() { return *m_printer; }
+    // The program's printing (its printer and print dialog).
+    Printing& printing() { return *m_printing; }
 
     // The filter list of the open and save dialogs.
     static const QString FileFilter;
@@ -122,7 +127,7 @@ private:
 
     QMdiArea* m_area;
     QPointer<QWidget> m_main;
-    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<Printing> m_printing;
     std::vector<std::function<std::optional<Parts>(QWidget*)>> m_kinds;
     std::function<Chart*()> m_recorderChart;
     Controls m_controls;

@@ -10,7 +10,7 @@
 
 #include <stdexcept>
 
-QFont GridPrintout::PrinterFont() {
+QFont GridPrintout::printerFont() {
     QFont font(QStringLiteral("FixedSys"), 8);
     // A font the system does not have is replaced by whatever it likes, often a proportional
     // one, which would break the columns.
@@ -21,7 +21,7 @@ QFont GridPrintout::PrinterFont() {
     return font;
 }
 
-void GridPrintout::Print(QPrinter& printer, const StringGridModel& grid) {
+void GridPrintout::print(QPrinter& printer, const StringGridModel& grid) {
     QPainter painter;
     if (!painter.begin(&printer)) {
         const QString file = printer.outputFileName();
@@ -30,7 +30,7 @@ void GridPrintout::Print(QPrinter& printer, const StringGridModel& grid) {
                             : QStringLiteral("The table could not be printed to %1.").arg(file))
                 .toStdString());
     }
-    painter.setFont(PrinterFont());
+    painter.setFont(printerFont());
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight =
         metrics.boundingRect(QStringLiteral("String Grid Printout")).height() + 4;

@@ -12,6 +12,6 @@ class StringGridModel;
 // started.
 class GridPrintout {
 public:
-    static QFont PrinterFont();
-    static void Print(QPrinter& printer, const StringGridModel& grid);
+    static QFont printerFont();
+    static void print(QPrinter& printer, const StringGridModel& grid);
 };

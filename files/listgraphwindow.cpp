@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 ListGraphWindow::ListGraphWindow(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("frmGraph"));
+    setObjectName(QStringLiteral("listGraphWindow"));
     setWindowTitle(QStringLiteral("Real Time Graph"));
     chart = new Chart(this);
     chart->setObjectName(QStringLiteral("chart"));

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 ListWindow::ListWindow(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("frmList"));
+    setObjectName(QStringLiteral("listWindow"));
     setWindowTitle(QStringLiteral("Real Time Tabular"));
     recordTable = new StringGrid(this);
     recordTable->setObjectName(QStringLiteral("recordTable"));

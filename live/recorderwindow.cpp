@@ -196,10 +196,7 @@ double RecorderWindow::span() const {
 }
 
 void RecorderWindow::redraw() {
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
-    chart->setPEactions(sgInvalidateImage);
+    chart->redraw();
 }
 
 void RecorderWindow::emptyTable() {

@@ -58,19 +58,19 @@ class DecodingProgress {
 public:
     explicit DecodingProgress(QWidget* owner, int records) : m_scope(new RangeProgressDialog(owner)) {
         m_scope->setWindowTitle(QStringLiteral("data decoding progress"));
-        m_scope->SText1->setText(QStringLiteral("Now is decoding data,please wait !"));
-        m_scope->SText1->show();
-        m_scope->Progress1->setRange(0, std::max(records, 1));
-        m_scope->Progress1->setValue(0);
-        m_scope->Progress1->show();
-        m_scope->ClearResult();
+        m_scope->statusLabel->setText(QStringLiteral("Now is decoding data,please wait !"));
+        m_scope->statusLabel->show();
+        m_scope->progressBar->setRange(0, std::max(records, 1));
+        m_scope->progressBar->setValue(0);
+        m_scope->progressBar->show();
+        m_scope->clearResult();
         m_scope->show();
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~DecodingProgress() { QGuiApplication::restoreOverrideCursor(); }
     DecodingProgress(const DecodingProgress&) = delete;
     DecodingProgress& operator=(const DecodingProgress&) = delete;
-    void position(int i) { m_scope->Progress1->setValue(i); }
+    void position(int i) { m_scope->progressBar->setValue(i); }
 
 private:
     std::unique_ptr<RangeProgressDialog> m_scope;
@@ -313,11 +313,7 @@ void DataLoggerWindow::ShowDataSet(int index) {
     chart->setShowVertLineAnnotations(true);
     if (n > 0)
         MarkChartPoint(0);
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
-    chart->setPEactions(sgInvalidateImage);
-    chart->setPEactions(sgUndoZoom);
+    chart->resetView();
 }
 
 // ---- panes, marker and selection -----------------------------------------------------------
@@ -337,10 +333,7 @@ void DataLoggerWindow::HighlightPane(Pane pane) {
 }
 
 void DataLoggerWindow::redrawChart() {
-    chart->setPEnarg1(0);
-    chart->setPEnarg2(0);
-    chart->setPEactions(sgResetImage);
-    chart->setPEactions(sgInvalidateImage);
+    chart->redraw();
 }
 
 void DataLoggerWindow::MarkChartPoint(int p) {

@@ -55,18 +55,18 @@ void LoggerDownloadWindows::beginTransfer() {
     m_progress->setObjectName(QStringLiteral("frmScope"));
     m_progress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
     m_progress->setWindowFlag(Qt::WindowStaysOnTopHint);
-    m_progress->Progress1->setRange(0, 65536);
-    m_progress->Progress1->setValue(0);
-    m_progress->Progress1->show();
-    m_progress->SText1->setText(QStringLiteral("bytes received"));
-    m_progress->SText1->show();
-    m_progress->SText2->setText(QStringLiteral("total bytes"));
-    m_progress->SText2->show();
-    m_progress->lblBytesReceived->setText(QStringLiteral("0"));
-    m_progress->lblBytesReceived->show();
-    m_progress->lblTotalBytes->clear();
-    m_progress->lblTotalBytes->show();
-    m_progress->ClearResult();
+    m_progress->progressBar->setRange(0, 65536);
+    m_progress->progressBar->setValue(0);
+    m_progress->progressBar->show();
+    m_progress->statusLabel->setText(QStringLiteral("bytes received"));
+    m_progress->statusLabel->show();
+    m_progress->totalBytesCaption->setText(QStringLiteral("total bytes"));
+    m_progress->totalBytesCaption->show();
+    m_progress->bytesReceivedLabel->setText(QStringLiteral("0"));
+    m_progress->bytesReceivedLabel->show();
+    m_progress->totalBytesLabel->clear();
+    m_progress->totalBytesLabel->show();
+    m_progress->clearResult();
     m_progress->show();
     m_progress->repaint();
     m_blocker->setAllowed(m_progress.get());
@@ -80,21 +80,21 @@ void LoggerDownloadWindows::endTransfer() {
 void LoggerDownloadWindows::totalKnown(int expectedTotal, int usedBytes) {
     beginTransfer();
     m_usedBytes = usedBytes;
-    m_progress->lblTotalBytes->setText(QString::number(expectedTotal));
-    m_progress->Progress1->setMaximum(std::max(usedBytes, 1));
+    m_progress->totalBytesLabel->setText(QString::number(expectedTotal));
+    m_progress->progressBar->setMaximum(std::max(usedBytes, 1));
     m_progress->repaint();
 }
 
 void LoggerDownloadWindows::bytesReceived(int received) {
     beginTransfer();
-    m_progress->lblBytesReceived->setText(QString::number(received));
-    m_progress->Progress1->setValue(std::min(received, m_progress->Progress1->maximum()));
+    m_progress->bytesReceivedLabel->setText(QString::number(received));
+    m_progress->progressBar->setValue(std::min(received, m_progress->progressBar->maximum()));
     m_progress->repaint();
 }
 
 bool LoggerDownloadWindows::cancelled() {
     beginTransfer();
-    return m_progress->ProgressCancelled();
+    return m_progress->cancelled();
 }
 
 LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {

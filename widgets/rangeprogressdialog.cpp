@@ -17,58 +17,59 @@ RangeProgressDialog::RangeProgressDialog(QWidget* parent)
     // Fixed pixel sizes, whatever the screen's text size.
     setFixedSize(ClientWidth, ClientHeight);
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setGeometry(8, 4, 321, 76);
-    radAll = new QRadioButton(QStringLiteral("&All"), GroupBox1);
-    radAll->setGeometry(12, 12, 120, 20);
-    radAll->setChecked(true);
-    radNo = new QRadioButton(QStringLiteral("&Select"), GroupBox1);
-    radNo->setGeometry(12, 44, 70, 20);
-    Label1 = new QLabel(QStringLiteral("&from"), GroupBox1);
-    Label1->setGeometry(88, 46, 36, 16);
-    edtSelFrom = new QLineEdit(GroupBox1);
-    edtSelFrom->setGeometry(126, 42, 76, 22);
-    Label1->setBuddy(edtSelFrom);
-    Label2 = new QLabel(QStringLiteral("&to"), GroupBox1);
-    Label2->setGeometry(210, 46, 24, 16);
-    edtSelTo = new QLineEdit(GroupBox1);
-    edtSelTo->setGeometry(236, 42, 76, 22);
-    Label2->setBuddy(edtSelTo);
-    GroupBox1->hide();
+    rangeBox = new QGroupBox(this);
+    rangeBox->setGeometry(8, 4, 321, 76);
+    allRowsButton = new QRadioButton(QStringLiteral("&All"), rangeBox);
+    allRowsButton->setGeometry(12, 12, 120, 20);
+    allRowsButton->setChecked(true);
+    rowRangeButton = new QRadioButton(QStringLiteral("&Select"), rangeBox);
+    rowRangeButton->setGeometry(12, 44, 70, 20);
+    fromLabel = new QLabel(QStringLiteral("&from"), rangeBox);
+    fromLabel->setGeometry(88, 46, 36, 16);
+    fromEdit = new QLineEdit(rangeBox);
+    fromEdit->setGeometry(126, 42, 76, 22);
+    fromLabel->setBuddy(fromEdit);
+    toLabel = new QLabel(QStringLiteral("&to"), rangeBox);
+    toLabel->setGeometry(210, 46, 24, 16);
+    toEdit = new QLineEdit(rangeBox);
+    toEdit->setGeometry(236, 42, 76, 22);
+    toLabel->setBuddy(toEdit);
+    rangeBox->hide();
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                              QStringLiteral("OK"), this);
-    BitBtn1->setGeometry(88, 86, 75, 25);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Cancel"), this);
-    BitBtn2->setGeometry(174, 86, 75, 25);
+    okButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                               QStringLiteral("OK"), this);
+    okButton->setGeometry(88, 86, 75, 25);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                   QStringLiteral("Cancel"), this);
+    cancelButton->setGeometry(174, 86, 75, 25);
 
-    SText1 = new QLabel(QStringLiteral("bytes received"), this);
-    SText1->setGeometry(16, 16, 110, 18);
-    lblBytesReceived = new QLabel(this);
-    lblBytesReceived->setGeometry(130, 16, 190, 18);
-    SText2 = new QLabel(QStringLiteral("total bytes"), this);
-    SText2->setGeometry(16, 40, 110, 18);
-    lblTotalBytes = new QLabel(this);
-    lblTotalBytes->setGeometry(130, 40, 190, 18);
+    statusLabel = new QLabel(QStringLiteral("bytes received"), this);
+    statusLabel->setGeometry(16, 16, 110, 18);
+    bytesReceivedLabel = new QLabel(this);
+    bytesReceivedLabel->setGeometry(130, 16, 190, 18);
+    totalBytesCaption = new QLabel(QStringLiteral("total bytes"), this);
+    totalBytesCaption->setGeometry(16, 40, 110, 18);
+    totalBytesLabel = new QLabel(this);
+    totalBytesLabel->setGeometry(130, 40, 190, 18);
 
-    Progress1 = new QProgressBar(this);
-    Progress1->setGeometry(0, ClientHeight - 18, ClientWidth, 18);
-    Progress1->setRange(0, 100);
-    Progress1->setValue(0);
+    progressBar = new QProgressBar(this);
+    progressBar->setGeometry(0, ClientHeight - 18, ClientWidth, 18);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{BitBtn1, BitBtn2, SText1, SText2,
-                                                      lblBytesReceived, lblTotalBytes, Progress1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{okButton, cancelButton, statusLabel, totalBytesCaption,
+                                         bytesReceivedLabel, totalBytesLabel, progressBar})
         w->hide();
 
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 RangeProgressDialog::~RangeProgressDialog() = default;
 
-void RangeProgressDialog::ClearResult() {
+void RangeProgressDialog::clearResult() {
     m_cancelled = false;
     setResult(0);
 }

@@ -1,4 +1,4 @@
-// Printing a chart (PEactions 8) into a PDF, read back with pdftoppm.
+// A chart printed as a page into a PDF, read back with pdftoppm.
 
 #include "charterror.h"
 #include "chartimage.h"
@@ -35,17 +35,14 @@ private slots:
     void cleanup();
     void printsScreenColours();
     void printsColoursAsWritten();
-    void printSizeFromArguments();
-    void cancelPrintsNothing();
     void unwritableOutputRaises();
 
 private:
-    // Prints through PEactions 8 into a PDF and returns page 1 at 50 dpi.
+    // Prints the chart's page into a PDF and returns page 1 at 50 dpi.
     QImage printPage(const QString& name);
 
     Chart* g = nullptr;
     QTemporaryDir dir;
-    Chart::PrintDialogHook previousHook;
 };
 
 void TestChartPrint::initTestCase() {
@@ -63,29 +60,23 @@ void TestChartPrint::init() {
         g->setXDataII(0, p, kStart + SecondsToDays(2.0 * p));
         g->setYData(0, p, p % 2 ? 400.0f : 600.0f); // stays in the lower part of the plot
     }
-    g->setPEactions(sgResetImage);
-    g->setPEactions(sgInvalidateImage);
+    g->redraw();
     g->plot()->replot();
 }
 
 void TestChartPrint::cleanup() {
-    Chart::setPrintDialogHook(previousHook);
     delete g;
     g = nullptr;
 }
 
 QImage TestChartPrint::printPage(const QString& name) {
     const QString pdf = dir.filePath(name + ".pdf");
-    int asked = 0;
-    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
-        ++asked;
+    {
+        QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        return true;
-    });
-    g->setPEactions(sgPrintDialog);
-    if (asked != 1)
-        return QImage();
+        g->printPage(printer);
+    }
     QFile file(pdf);
     if (!file.open(QIODevice::ReadOnly) || file.size() < 1000 || !file.read(5).startsWith("%PDF-"))
         return QImage();
@@ -147,38 +138,14 @@ void TestChartPrint::printsColoursAsWritten() {
     QCOMPARE(g->plot()->graph(0)->pen().color(), QColor(255, 255, 0));
 }
 
-void TestChartPrint::printSizeFromArguments() {
-    g->setPEnarg1(100); // millimetres
-    g->setPEnarg2(50);
-    const QImage page = printPage("sized");
-    QVERIFY(!page.isNull());
-    const QRect chart = inkBox(page);
-    const double perMm = 50 / 25.4;
-    QVERIFY2(qAbs(chart.width() - 100 * perMm) < 4, qPrintable(QString::number(chart.width())));
-    QVERIFY2(qAbs(chart.height() - 50 * perMm) < 4, qPrintable(QString::number(chart.height())));
-}
-
-void TestChartPrint::cancelPrintsNothing() {
-    const QString pdf = dir.filePath("cancel.pdf");
-    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return false;
-    });
-    g->setPEactions(sgPrintDialog);
-    QVERIFY(!QFile::exists(pdf));
-}
-
 void TestChartPrint::unwritableOutputRaises() {
     const QString pdf = dir.filePath("no/such/folder/out.pdf");
-    previousHook = Chart::setPrintDialogHook([&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    });
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
     QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
     try {
-        g->setPEactions(sgPrintDialog);
+        g->printPage(printer);
         QFAIL("no error raised");
     } catch (const ChartError& e) {
         QVERIFY2(e.message().contains(pdf), qPrintable(e.message()));

@@ -101,8 +101,6 @@ void TestTimeChartSetup::resultingState() {
     QCOMPARE(g->CursorPromptStyle(), sgYValue);
     QVERIFY(g->AllowDataHotSpots());
     QVERIFY(g->ShowVertLineAnnotations());
-    QVERIFY(!g->AllowSpline());
-    QVERIFY(g->NoHelp());
 
     // What is drawn, once the queued repaint has run.
     QCustomPlot* plot = g->plot();
@@ -137,7 +135,7 @@ void TestTimeChartSetup::replacesEarlierData() {
         g->setXDataII(0, p, kStart + SecondsToDays(p));
         g->setYData(0, p, 5.0f);
     }
-    g->setPEactions(sgResetImage);
+    g->redraw();
     QCOMPARE(g->plot()->graph(0)->data()->size(), 300);
     SetupTimeChart(g, 100, kStart + 1, kStart + 1.01, dir.filePath("none.ghf"));
     QCOMPARE(g->Points(), 100);
@@ -198,7 +196,7 @@ void TestTimeChartSetup::badTemplateEndsTheSetup() {
     }
     g->setPoints(7);
     g->setDeskColor(0x123456);
-    g->setPEactions(sgResetImage);
+    g->redraw();
     try {
         SetupTimeChart(g, 100, kStart, kStart + 1, path);
         QFAIL("no error raised");

@@ -3,6 +3,7 @@
 // and undo zoom; printing to PDF. Dialogs are answered through the dialog seams or by
 // pressing the buttons of the modal range-and-progress dialog.
 
+#include "chart.h"
 #include "charterror.h"
 #include "chartprint.h"
 #include "childwindow.h"
@@ -11,15 +12,16 @@
 #include "errorboundary.h"
 #include "filecommands.h"
 #include "gridprintout.h"
+#include "listdatetimereader.h"
 #include "listgraph.h"
-#include "chart.h"
-#include "live/recorderharness.h"
-
-#include <QPointer>
-#include "stringgrid.h"
 #include "listgraphwindow.h"
 #include "listwindow.h"
+#include "printing.h"
 #include "rangeprogressdialog.h"
+#include "live/recorderharness.h"
+#include "stringgrid.h"
+
+#include <qcustomplot.h>
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -83,11 +86,11 @@ void whenShown(const QString& caption, std::function<void(RangeProgressDialog*)>
 void answerRange(const QString& from = QString(), const QString& to = QString()) {
     whenShown("Save File", [=](RangeProgressDialog* s) {
         if (!from.isNull()) {
-            s->radNo->setChecked(true);
-            s->edtSelFrom->setText(from);
-            s->edtSelTo->setText(to);
+            s->rowRangeButton->setChecked(true);
+            s->fromEdit->setText(from);
+            s->toEdit->setText(to);
         }
-        s->BitBtn1->click();
+        s->okButton->click();
     });
 }
 
@@ -140,7 +143,6 @@ private:
     FileCommands* m_files = nullptr;
     QStringList m_messages;
     QString m_nextFile;
-    Chart::PrintDialogHook m_hook;
     TestClock m_clock;
     QPointer<RecorderWindow> m_rtc;
     FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
@@ -182,7 +184,6 @@ void TestFileCommands::init() {
 }
 
 void TestFileCommands::cleanup() {
-    Chart::setPrintDialogHook(nullptr);
     delete m_area;
     m_recorder.reset();
     m_link.reset();
@@ -202,7 +203,7 @@ ListWindow* TestFileCommands::openFile(const QString& path) {
     ListWindow* list = nullptr;
     const auto c = connect(m_files, &FileCommands::listOpened, [&](ListWindow* l) { list = l; });
     m_nextFile = path;
-    m_files->Open1Click();
+    m_files->openFile();
     disconnect(c);
     return list;
 }
@@ -211,7 +212,7 @@ ListGraphWindow* TestFileCommands::graphOf(ListWindow* list) {
     m_area->setActiveSubWindow(ChildWindowOf(list));
     ListGraphWindow* graph = nullptr;
     const auto c = connect(m_files, &FileCommands::graphMade, [&](ListGraphWindow* g) { graph = g; });
-    m_files->OutputGraph1->trigger();
+    m_files->graphAction->trigger();
     disconnect(c);
     return graph;
 }
@@ -230,7 +231,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
     const QString fresh = m_dir.filePath("fresh.txt");
     m_nextFile = fresh;
     answerRange();
-    m_files->Save1Click();
+    m_files->saveActiveTable();
     QCOMPARE(readAll(fresh), QByteArray("\t\t\t\t\t\r\n"));
 
     rtc->startRecording();
@@ -249,18 +250,18 @@ void TestFileCommands::recorderToFileToListToGraph() {
     const QString csv = m_dir.filePath("rec.Csv");
     m_nextFile = csv;
     answerRange();
-    m_files->Save1Click();
+    m_files->saveActiveTable();
     const QByteArray bytes = readAll(csv);
     QCOMPARE(bytes.count("\r\n"), 4);
     QVERIFY2(bytes.startsWith(QByteArray(rtc->recordTable->Cells(1, 1).toLocal8Bit() + ',')),
              bytes.constData());
     QVERIFY(bytes.contains(QByteArray(",\"" + rtc->recordTable->Cells(3, 1).toLocal8Bit() + "\",")));
 
-    QVERIFY(!m_files->OutputGraph1->isEnabled());
+    QVERIFY(!m_files->graphAction->isEnabled());
     ListWindow* list = openFile(csv);
     QVERIFY(list);
     QCOMPARE(list->windowTitle(), QDir::toNativeSeparators(csv));
-    QVERIFY(m_files->OutputGraph1->isEnabled());
+    QVERIFY(m_files->graphAction->isEnabled());
     QCOMPARE(list->recordTable->RowCount(), 5);
     for (int r = 1; r <= 4; ++r)
         for (int c = 0; c <= 4; ++c)
@@ -269,7 +270,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
     ListGraphWindow* graph = graphOf(list);
     QVERIFY(graph);
     QCOMPARE(graph->windowTitle(), list->windowTitle());
-    QVERIFY(!m_files->OutputGraph1->isEnabled());
+    QVERIFY(!m_files->graphAction->isEnabled());
     Chart* chart = graph->chart;
     QCOMPARE(chart->Points(), 4);
     for (int i = 0; i < 4; ++i) {
@@ -304,20 +305,20 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
         const QString path = m_dir.filePath(QString("range%1.txt").arg(n++));
         m_nextFile = path;
         answerRange(c.from, c.to);
-        m_files->Save1Click();
+        m_files->saveActiveTable();
         QVERIFY(QFile::exists(path));
         QCOMPARE(linesOf(path, '\t'), c.lines);
     }
     const QString letters = m_dir.filePath("letters.txt");
     m_nextFile = letters;
     answerRange("x", "4");
-    m_files->Save1Click();
+    m_files->saveActiveTable();
     QCOMPARE(m_messages, QStringList{"invalid integer"});
     QVERIFY(!QFile::exists(letters));
 
     // Cancel in the range dialog writes nothing.
-    whenShown("Save File", [](RangeProgressDialog* s) { s->BitBtn2->click(); });
-    m_files->Save1Click();
+    whenShown("Save File", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_files->saveActiveTable();
     QVERIFY(!QFile::exists(letters));
 
     // A save that cannot be written says where and why.
@@ -325,7 +326,7 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     const QString nowhere = m_dir.filePath("no/such/folder/a.txt");
     m_nextFile = nowhere;
     answerRange();
-    m_files->Save1Click();
+    m_files->saveActiveTable();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains(QDir::toNativeSeparators(nowhere)) &&
                  m_messages[0].contains("No such file"),
@@ -340,8 +341,8 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     writeFile(kept, "old\r\n");
     m_nextFile = kept;
     answerRange();
-    whenShown("Saving Progress", [](RangeProgressDialog* s) { s->BitBtn2->click(); });
-    m_files->Save1Click();
+    whenShown("Saving Progress", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_files->saveActiveTable();
     const QStringList lines = linesOf(kept, '\t');
     QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
     QCOMPARE(lines.first(), "d|t|1|V||");
@@ -376,8 +377,9 @@ void TestFileCommands::openEdgeCases() {
         lines += "d\tt\t" + QByteArray::number(r) + "\tV\t\r\n";
     const QString big = m_dir.filePath("big.txt");
     writeFile(big, lines);
-    whenShown("Open Progress",
-              [](RangeProgressDialog* s) { QTimer::singleShot(30, s->BitBtn2, &QPushButton::click); });
+    whenShown("Open Progress", [](RangeProgressDialog* s) {
+        QTimer::singleShot(30, s->cancelButton, &QPushButton::click);
+    });
     ListWindow* cut = openFile(big);
     QVERIFY(cut && cut != list);
     const int rows = cut->recordTable->RowCount() - 1;
@@ -445,18 +447,18 @@ void TestFileCommands::scaleAndUndoZoom() {
     ListGraphWindow* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
     QVERIFY(graph);
     Chart* chart = graph->chart;
-    QVERIFY(m_files->UndoZoom1->isEnabled());
+    QVERIFY(m_files->undoZoomAction->isEnabled());
 
     QStringList shown;
     const auto scale = [&](const QString& top, const QString& bottom) {
         whenShown("Customize graph scale", [&, top, bottom](RangeProgressDialog* s) {
-            shown << s->edtSelFrom->text() << s->edtSelTo->text();
-            QVERIFY(!s->radAll->isVisible() && s->edtSelFrom->isVisible());
-            s->edtSelFrom->setText(top);
-            s->edtSelTo->setText(bottom);
-            s->BitBtn1->click();
+            shown << s->fromEdit->text() << s->toEdit->text();
+            QVERIFY(!s->allRowsButton->isVisible() && s->fromEdit->isVisible());
+            s->fromEdit->setText(top);
+            s->toEdit->setText(bottom);
+            s->okButton->click();
         });
-        m_files->Scale1Click();
+        m_files->editScale();
     };
     scale("10", "50");
     QCOMPARE(shown, (QStringList{"135", "-39"}));
@@ -473,9 +475,10 @@ void TestFileCommands::scaleAndUndoZoom() {
     QCOMPARE(chart->ManualMinY(), -1.0);
 
     // Undo Zoom leaves a zoomed view of the active chart.
-    chart->plot()->xAxis->setRange(chart->ManualMinX(), chart->ManualMinX() + 1e-6);
-    m_files->UndoZoom1->trigger();
-    QCOMPARE(chart->PEactions(), sgResetImage);
+    const QCPRange whole = chart->plot()->xAxis->range();
+    chart->plot()->xAxis->setRange(whole.lower, whole.lower + 1e-6);
+    m_files->undoZoomAction->trigger();
+    QCOMPARE(chart->plot()->xAxis->range(), whole);
 
     // Another window active (the LCD panel, say) with the recorder open: Scale edits the
     // recorder's chart, Undo Zoom is not offered.
@@ -486,7 +489,7 @@ void TestFileCommands::scaleAndUndoZoom() {
     auto* lcd = new QWidget;
     lcd->resize(100, 100);
     m_area->setActiveSubWindow(AddChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));
-    QVERIFY(!m_files->UndoZoom1->isEnabled() && !m_files->OutputGraph1->isEnabled());
+    QVERIFY(!m_files->undoZoomAction->isEnabled() && !m_files->graphAction->isEnabled());
     QCOMPARE(m_files->scaleTarget(), rtc->chart);
     m_messages.clear();
     scale("300", "-300");
@@ -560,21 +563,22 @@ void TestFileCommands::gridPrintout() {
     listOf(rows);
     const QString pdf = m_dir.filePath("grid.pdf");
     QPrinter* asked = nullptr;
-    Chart::setPrintDialogHook([&](QPrinter& printer) {
+    Printing& printing = m_files->printing();
+    printing.setDialogHook([&](QPrinter& printer) {
         asked = &printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return true;
     });
-    m_files->PrinterSetup1Click();
-    QCOMPARE(asked, &m_files->printer());
+    m_files->setUpPrinter();
+    QCOMPARE(asked, &printing.printer());
     QVERIFY(!QFile::exists(pdf)); // the setup prints nothing
-    Chart::setPrintDialogHook([&](QPrinter& printer) {
+    printing.setDialogHook([&](QPrinter& printer) {
         asked = &printer;
         return true; // the printer as set up
     });
-    m_files->Print1Click();
-    QCOMPARE(asked, &m_files->printer());
+    m_files->print();
+    QCOMPARE(asked, &printing.printer());
     double pageHeight = 0;
     const auto pages = pdfWords(pdf, &pageHeight);
     QVERIFY(pages.size() >= 2);
@@ -611,17 +615,34 @@ void TestFileCommands::gridPrintout() {
     QCOMPARE(qRound((first[7].xMin - first[6].xMin) / cw), 11);
 
     // A failed start is reported, not silent.
-    Chart::setPrintDialogHook([&](QPrinter& printer) {
+    printing.setDialogHook([&](QPrinter& printer) {
         printer.setOutputFileName(m_dir.filePath("no/such/folder/g.pdf"));
         return true;
     });
     m_messages.clear();
-    QVERIFY(!ErrorBoundary::Run([&] { m_files->SpeedButton3Click(); }));
+    QVERIFY(!ErrorBoundary::Run([&] { m_files->print(); }));
 }
 
 // A chart print in paper colours; the screen colours and solid lines come back after a
-// cancelled dialog and after a print that could not start.
+// cancelled dialog and after a print that could not start. The print command prints a
+// list-graph window's chart on the program's printer.
 void TestFileCommands::chartPrintRestoresColours() {
+    const QString day = QLocale().toString(QDate(2025, 3, 7), "dd.MM.yyyy");
+    ListGraphWindow* graph = graphOf(listOf({day + "|10:00:00|1|V|", day + "|10:00:01|2|V|"}));
+    QVERIFY(graph);
+    const QString pdf = m_dir.filePath("graph.pdf");
+    QPrinter* asked = nullptr;
+    m_files->printing().setDialogHook([&](QPrinter& printer) {
+        asked = &printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    m_files->print();
+    QCOMPARE(asked, &m_files->printing().printer());
+    QVERIFY(readAll(pdf).startsWith("%PDF-"));
+    QCOMPARE(graph->chart->GraphBackColor(), PEColor(0x000000)); // the screen colours are back
+
     Chart chart;
     chart.setSubsetColors(0, 0x00FFFF);
     chart.setSubsetColors(1, 0x0000FF);
@@ -638,20 +659,21 @@ void TestFileCommands::chartPrintRestoresColours() {
         QCOMPARE(chart.SubsetLineTypes(1), 0);
         QCOMPARE(chart.SubsetLineTypes(2), 0);
     };
+    Printing printing;
     PEColor during = 1;
-    Chart::setPrintDialogHook([&](QPrinter&) {
+    printing.setDialogHook([&](QPrinter&) {
         during = chart.GraphBackColor() | chart.SubsetColors(0) << 1;
         return false;
     });
-    PrintChartInPaperColours(&chart);
+    PrintChartInPaperColours(printing, &chart, nullptr);
     QCOMPARE(during, PEColor(0xFFFFFF));
     check();
-    Chart::setPrintDialogHook([&](QPrinter& printer) {
+    printing.setDialogHook([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir.filePath("no/such/folder/c.pdf"));
         return true;
     });
-    QVERIFY_THROWS_EXCEPTION(ChartError, PrintChartInPaperColours(&chart));
+    QVERIFY_THROWS_EXCEPTION(ChartError, PrintChartInPaperColours(printing, &chart, nullptr));
     check();
 }
 

@@ -23,8 +23,8 @@ private slots:
 
 private:
     static QList<QWidget*> topControls(RangeProgressDialog& s) {
-        return {s.GroupBox1, s.BitBtn1, s.BitBtn2,          s.Progress1,
-                s.SText1,    s.SText2,  s.lblBytesReceived, s.lblTotalBytes};
+        return {s.rangeBox,    s.okButton,          s.cancelButton,       s.progressBar,
+                s.statusLabel, s.totalBytesCaption, s.bytesReceivedLabel, s.totalBytesLabel};
     }
 };
 
@@ -39,20 +39,20 @@ void TestRangeProgressDialog::layoutAndControls() {
     for (QWidget* w : topControls(s))
         QVERIFY2(w->isHidden(), qPrintable(w->metaObject()->className()));
     // The group's children are not hidden themselves: they show with the group.
-    for (QWidget* w : std::initializer_list<QWidget*>{s.radAll, s.radNo, s.Label1, s.edtSelFrom,
-                                                      s.Label2, s.edtSelTo})
-        QVERIFY(!w->isHidden() && w->parentWidget() == s.GroupBox1);
-    QCOMPARE(s.radAll->text(), QStringLiteral("&All"));
-    QVERIFY(s.radAll->isChecked());
-    QCOMPARE(s.radNo->text(), QStringLiteral("&Select"));
-    QCOMPARE(s.Label1->text(), QStringLiteral("&from"));
-    QCOMPARE(s.Label2->text(), QStringLiteral("&to"));
-    QCOMPARE(s.SText1->text(), QStringLiteral("bytes received"));
-    QCOMPARE(s.SText2->text(), QStringLiteral("total bytes"));
-    QCOMPARE(s.Progress1->minimum(), 0);
-    QCOMPARE(s.Progress1->maximum(), 100);
-    QVERIFY(s.lblBytesReceived->text().isEmpty());
-    QVERIFY(s.edtSelFrom->text().isEmpty());
+    for (QWidget* w : std::initializer_list<QWidget*>{s.allRowsButton, s.rowRangeButton,
+                                                      s.fromLabel, s.fromEdit, s.toLabel, s.toEdit})
+        QVERIFY(!w->isHidden() && w->parentWidget() == s.rangeBox);
+    QCOMPARE(s.allRowsButton->text(), QStringLiteral("&All"));
+    QVERIFY(s.allRowsButton->isChecked());
+    QCOMPARE(s.rowRangeButton->text(), QStringLiteral("&Select"));
+    QCOMPARE(s.fromLabel->text(), QStringLiteral("&from"));
+    QCOMPARE(s.toLabel->text(), QStringLiteral("&to"));
+    QCOMPARE(s.statusLabel->text(), QStringLiteral("bytes received"));
+    QCOMPARE(s.totalBytesCaption->text(), QStringLiteral("total bytes"));
+    QCOMPARE(s.progressBar->minimum(), 0);
+    QCOMPARE(s.progressBar->maximum(), 100);
+    QVERIFY(s.bytesReceivedLabel->text().isEmpty());
+    QVERIFY(s.fromEdit->text().isEmpty());
 }
 
 void TestRangeProgressDialog::controlsShowOneByOne() {
@@ -68,40 +68,40 @@ void TestRangeProgressDialog::controlsShowOneByOne() {
         shown->hide();
     }
     // The group shown with both radio buttons hidden, as the scale editor uses it.
-    s.GroupBox1->show();
-    s.radAll->hide();
-    s.radNo->hide();
-    QVERIFY(s.edtSelFrom->isVisible() && s.edtSelTo->isVisible());
-    QVERIFY(!s.radAll->isVisible());
+    s.rangeBox->show();
+    s.allRowsButton->hide();
+    s.rowRangeButton->hide();
+    QVERIFY(s.fromEdit->isVisible() && s.toEdit->isVisible());
+    QVERIFY(!s.allRowsButton->isVisible());
 }
 
 void TestRangeProgressDialog::modalOk() {
     RangeProgressDialog s;
-    s.GroupBox1->show();
-    s.BitBtn1->show();
-    s.BitBtn2->show();
+    s.rangeBox->show();
+    s.okButton->show();
+    s.cancelButton->show();
     QTimer::singleShot(0, &s, [&] {
         QVERIFY(s.isModal());
-        QTest::mouseClick(s.radNo, Qt::LeftButton);
-        s.edtSelFrom->setText(QStringLiteral("10"));
-        s.edtSelTo->setText(QStringLiteral("250"));
-        QTest::mouseClick(s.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(s.rowRangeButton, Qt::LeftButton);
+        s.fromEdit->setText(QStringLiteral("10"));
+        s.toEdit->setText(QStringLiteral("250"));
+        QTest::mouseClick(s.okButton, Qt::LeftButton);
     });
     QCOMPARE(s.exec(), int(QDialog::Accepted));
     QVERIFY(!s.isVisible());
-    QVERIFY(s.radNo->isChecked());
-    QVERIFY(!s.radAll->isChecked());
-    QCOMPARE(s.edtSelFrom->text(), QStringLiteral("10"));
-    QCOMPARE(s.edtSelTo->text(), QStringLiteral("250"));
-    QVERIFY(!s.ProgressCancelled());
+    QVERIFY(s.rowRangeButton->isChecked());
+    QVERIFY(!s.allRowsButton->isChecked());
+    QCOMPARE(s.fromEdit->text(), QStringLiteral("10"));
+    QCOMPARE(s.toEdit->text(), QStringLiteral("250"));
+    QVERIFY(!s.cancelled());
 }
 
 void TestRangeProgressDialog::modalCancel() {
     RangeProgressDialog s;
-    s.GroupBox1->show();
-    s.BitBtn1->show();
-    s.BitBtn2->show();
-    QTimer::singleShot(0, &s, [&] { QTest::mouseClick(s.BitBtn2, Qt::LeftButton); });
+    s.rangeBox->show();
+    s.okButton->show();
+    s.cancelButton->show();
+    QTimer::singleShot(0, &s, [&] { QTest::mouseClick(s.cancelButton, Qt::LeftButton); });
     QCOMPARE(s.exec(), int(QDialog::Rejected));
     QVERIFY(!s.isVisible());
     QTimer::singleShot(0, &s, [&] { QTest::keyClick(&s, Qt::Key_Escape); });
@@ -111,37 +111,38 @@ void TestRangeProgressDialog::modalCancel() {
 void TestRangeProgressDialog::progressCancelOnlyRecords() {
     RangeProgressDialog s;
     s.setWindowTitle(QStringLiteral("Loading"));
-    for (QWidget* w : std::initializer_list<QWidget*>{s.Progress1, s.SText1, s.lblBytesReceived,
-                                                      s.SText2, s.lblTotalBytes, s.BitBtn2})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{s.progressBar, s.statusLabel, s.bytesReceivedLabel,
+                                         s.totalBytesCaption, s.totalBytesLabel, s.cancelButton})
         w->show();
     s.show();
     QVERIFY(QTest::qWaitForWindowExposed(&s));
-    s.ClearResult();
-    s.Progress1->setRange(0, 4096);
+    s.clearResult();
+    s.progressBar->setRange(0, 4096);
     for (int step = 0; step < 3; ++step) {
-        s.Progress1->setValue(step * 1024);
-        s.lblBytesReceived->setText(QString::number(step * 1024));
+        s.progressBar->setValue(step * 1024);
+        s.bytesReceivedLabel->setText(QString::number(step * 1024));
         QCoreApplication::processEvents();
-        QVERIFY(!s.ProgressCancelled());
+        QVERIFY(!s.cancelled());
     }
-    QCOMPARE(s.Progress1->value(), 2048);
+    QCOMPARE(s.progressBar->value(), 2048);
 
     // Every way of cancelling is recorded, and the window stays for its owner.
     const std::function<void()> ways[] = {
-        [&] { QTest::mouseClick(s.BitBtn2, Qt::LeftButton); },
+        [&] { QTest::mouseClick(s.cancelButton, Qt::LeftButton); },
         [&] { QTest::keyClick(&s, Qt::Key_Escape); },
         [&] { s.close(); },
     };
     for (const auto& cancel : ways) {
-        s.ClearResult();
-        QVERIFY(!s.ProgressCancelled());
+        s.clearResult();
+        QVERIFY(!s.cancelled());
         cancel();
         QCoreApplication::processEvents();
-        QVERIFY(s.ProgressCancelled());
+        QVERIFY(s.cancelled());
         QVERIFY(s.isVisible());
         QCOMPARE(s.result(), int(QDialog::Rejected));
     }
-    s.ClearResult();
+    s.clearResult();
     QCOMPARE(s.result(), 0);
 }
 

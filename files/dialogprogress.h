@@ -18,12 +18,12 @@ class RangeProgressDialog;
 // few tens of milliseconds: a million rows must not mean a million repaints. The step's data
 // may belong to a window the user closes meanwhile; once the watched object is gone, advance()
 // stops the step as Cancel would, before the step touches the data again.
-class ScopeProgress : public DataFileProgress {
+class DialogProgress : public DataFileProgress {
 public:
     // `show` writes a count into the dialog; `watched` is the object whose data the step
     // reads or fills. Without `cancellable`, Cancel is not offered and not honoured.
-    ScopeProgress(RangeProgressDialog* scope, QObject* watched, std::function<void(qint64)> show,
-                  bool cancellable = true);
+    DialogProgress(RangeProgressDialog* dialog, QObject* watched, std::function<void(qint64)> show,
+                   bool cancellable = true);
 
     static constexpr int IntervalMs = 40;
 
@@ -35,7 +35,7 @@ public:
 private:
     bool cancelled() const;
 
-    QPointer<RangeProgressDialog> m_scope;
+    QPointer<RangeProgressDialog> m_dialog;
     QPointer<QObject> m_watched;
     std::function<void(qint64)> m_show;
     bool m_cancellable;
