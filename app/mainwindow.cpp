@@ -8,7 +8,6 @@
 #include "errorboundary.h"
 #include "filecommands.h"
 #include "loggercommands.h"
-#include "loggersetupcommands.h"
 #include "aboutbox.h"
 #include "portselector.h"
 #include "windowarranger.h"
@@ -79,9 +78,8 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     buildMenu();
     buildToolBar();
     buildStatusBar();
-    m_logger = new LoggerCommands(link, m_mdiArea, this);
     const auto loadData = ErrorBoundary::Guard([this] {
-        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->LoadData1Click(); }); });
+        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->loadData(); }); });
     });
     connect(m_loadDataAction, &QAction::triggered, this, loadData);
     connect(m_loadDataButton, &QToolButton::clicked, this, loadData);
@@ -170,19 +168,17 @@ void MainWindow::buildMenu() {
     m_factoryCheckAction->setVisible(false);
 
     // The logger commands start once neither live step runs.
-    m_loggerSetup = new LoggerSetupCommands(link, m_mdiArea, this);
-    auto whenIdle = [this](void (LoggerSetupCommands::*handler)()) {
+    m_logger = new LoggerCommands(link, m_mdiArea, this);
+    auto whenIdle = [this](void (LoggerCommands::*handler)()) {
         return [this, handler] {
-            link.WhenIdle(
-                this, ErrorBoundary::Guard([this, handler] { (m_loggerSetup->*handler)(); }));
+            link.WhenIdle(this, ErrorBoundary::Guard([this, handler] { (m_logger->*handler)(); }));
         };
     };
-    connect(m_loggerSetupAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::Setup2Click));
+    connect(m_loggerSetupAction, &QAction::triggered, this, whenIdle(&LoggerCommands::setUpLogger));
     connect(m_eraseMemoryAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::EraseMemory1Click));
+            whenIdle(&LoggerCommands::eraseMemory));
     connect(m_factoryCheckAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::N6Click));
+            whenIdle(&LoggerCommands::runFactoryCheck));
 }
 
 void MainWindow::buildToolBar() {
@@ -253,9 +249,9 @@ void MainWindow::buildFileCommands() {
     m_files->addTableWindow<DataLoggerWindow>(&DataLoggerWindow::recordTable,
                                               &DataLoggerWindow::chart);
     // The data-logger window's closing question saves its table with the same command.
-    m_logger->SaveWindow = [this](DataLoggerWindow* window) {
+    m_logger->setSaveWindow([this](DataLoggerWindow* window) {
         return window && m_files->SaveTable(window->recordTable);
-    };
+    });
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
     m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,
