@@ -8,7 +8,6 @@
 #include "errorboundary.h"
 #include "filecommands.h"
 #include "loggercommands.h"
-#include "loggersetupcommands.h"
 #include "aboutbox.h"
 #include "portselector.h"
 #include "windowarranger.h"
@@ -45,6 +44,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -79,9 +79,8 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     buildMenu();
     buildToolBar();
     buildStatusBar();
-    m_logger = new LoggerCommands(link, m_mdiArea, this);
     const auto loadData = ErrorBoundary::Guard([this] {
-        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->LoadData1Click(); }); });
+        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->loadData(); }); });
     });
     connect(m_loadDataAction, &QAction::triggered, this, loadData);
     connect(m_loadDataButton, &QToolButton::clicked, this, loadData);
@@ -169,20 +168,20 @@ void MainWindow::buildMenu() {
     m_factoryCheckAction->setObjectName(QStringLiteral("factoryCheckAction"));
     m_factoryCheckAction->setVisible(false);
 
-    // The logger commands start once neither live step runs.
-    m_loggerSetup = new LoggerSetupCommands(link, m_mdiArea, this);
-    auto whenIdle = [this](void (LoggerSetupCommands::*handler)()) {
-        return [this, handler] {
-            link.WhenIdle(
-                this, ErrorBoundary::Guard([this, handler] { (m_loggerSetup->*handler)(); }));
-        };
+    // The logger commands start once neither live step runs. Each is a plain call: a call
+    // through a member-function pointer on a member, `(m_logger->*handler)()`, is miscompiled
+    // by GCC 12's -fsanitize=vptr (a non-virtual target checks a stray register), which made
+    // the sanitized build abort on these menu items.
+    m_logger = new LoggerCommands(link, m_mdiArea, this);
+    auto whenIdle = [this](std::function<void()> command) {
+        return [this, command] { link.WhenIdle(this, ErrorBoundary::Guard(command)); };
     };
     connect(m_loggerSetupAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::Setup2Click));
+            whenIdle([this] { m_logger->setUpLogger(); }));
     connect(m_eraseMemoryAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::EraseMemory1Click));
+            whenIdle([this] { m_logger->eraseMemory(); }));
     connect(m_factoryCheckAction, &QAction::triggered, this,
-            whenIdle(&LoggerSetupCommands::N6Click));
+            whenIdle([this] { m_logger->runFactoryCheck(); }));
 }
 
 void MainWindow::buildToolBar() {
@@ -253,9 +252,9 @@ void MainWindow::buildFileCommands() {
     m_files->addTableWindow<DataLoggerWindow>(&DataLoggerWindow::recordTable,
                                               &DataLoggerWindow::chart);
     // The data-logger window's closing question saves its table with the same command.
-    m_logger->SaveWindow = [this](DataLoggerWindow* window) {
+    m_logger->setSaveWindow([this](DataLoggerWindow* window) {
         return window && m_files->saveTable(window->recordTable);
-    };
+    });
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
     m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,

@@ -12,7 +12,6 @@ class FileCommands;
 class GaugeWindow;
 class LcdWindow;
 class LoggerCommands;
-class LoggerSetupCommands;
 class PortSelector;
 class QAction;
 class QLabel;
@@ -144,10 +143,8 @@ private:
 
     // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
     FileCommands* m_files = nullptr;
-    // Load Data and the data-logger window.
+    // The DataLogger menu's commands, the logger port and the logger's windows.
     LoggerCommands* m_logger = nullptr;
-    // The logger's Setup and Erase Memory and the factory check.
-    LoggerSetupCommands* m_loggerSetup = nullptr;
 
     // The live views; each clears itself when its window closes.
     QPointer<LcdWindow> m_lcdWindow;

@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         }
         sim.terminate();
         sim.waitForFinished(3000);
-        if (d.Result != DownloadResult::Loaded)
+        if (d.Result != LoggerOutcome::Loaded)
             return 1;
     }
 

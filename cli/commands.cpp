@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "livelinkadapter.h"
+#include "loggermessages.h"
 #include "loggersetup.h"
 #include "memoryerase.h"
 #include "metersession.h"
@@ -65,6 +66,17 @@ public:
 
 void Tell(const QString& message) {
     std::fprintf(stderr, "ql350-cli: %s\n", qPrintable(message));
+}
+
+QString HandOverFailureText(LoggerOutcome outcome, const QString& operation) {
+    switch (outcome) {
+    case LoggerOutcome::DeviceBusy:
+        return QStringLiteral("the live link did not let go of the port");
+    case LoggerOutcome::PortLost:
+        return QStringLiteral("the port failed during the %1").arg(operation);
+    default:
+        return QString();
+    }
 }
 
 ExitCode RunPorts(const CliOptions& options) {
@@ -201,70 +213,32 @@ ExitCode RunSetup(const CliOptions& options) {
     // The same setup as the program's menu command; the command line answers for the dialog.
     // What is not given on the command line is written back as the meter had it.
     SetupAnswers answers(options.interval, time);
-    LoggerSetupOutcome outcome = LoggerSetupOutcome::NotOpened;
+    LoggerOutcome outcome = LoggerOutcome::NotOpened;
     if (const ExitCode code = WithLoggerPort(
-            options,
-            QStringLiteral("The meter is recording data, please stop recording before setting up."),
+            options, LoggerMessage(LoggerOperation::Setup, LoggerOutcome::MeterRecording),
             [&](LiveLinkControl& live, MeterPort& port) {
                 outcome = RunLoggerSetup(live, port, answers, Clock());
             });
         code != ExitCode::Ok)
         return code;
-    switch (outcome) {
-    case LoggerSetupOutcome::Written:
-        return ExitCode::Ok;
-    case LoggerSetupOutcome::IntervalRefused:
-    case LoggerSetupOutcome::Cancelled:
-        return ExitCode::Usage;
-    case LoggerSetupOutcome::NotConnected:
-        return ExitCode::NoMeter;
-    case LoggerSetupOutcome::MeterRecording:
-        return ExitCode::MeterRefused;
-    case LoggerSetupOutcome::DeviceBusy:
-        Tell(QStringLiteral("the live link did not let go of the port"));
-        return ExitCode::TransferFailed;
-    case LoggerSetupOutcome::PortLost:
-        Tell(QStringLiteral("the port failed during the setup"));
-        return ExitCode::TransferFailed;
-    case LoggerSetupOutcome::NotWritten:
-    case LoggerSetupOutcome::NotOpened:
-    case LoggerSetupOutcome::DumpRefused:
-    case LoggerSetupOutcome::NoHeader:
-        break;
-    }
-    return ExitCode::TransferFailed;
+    if (const QString text = HandOverFailureText(outcome, QStringLiteral("setup")); !text.isEmpty())
+        Tell(text);
+    return ExitCodeFor(outcome);
 }
 
 ExitCode RunErase(const CliOptions& options) {
     StopSignals stop;
     // The program's erase; --yes has answered its question already.
     EraseAnswers answers;
-    MemoryEraseOutcome outcome = MemoryEraseOutcome::NotErased;
+    LoggerOutcome outcome = LoggerOutcome::NotErased;
     if (const ExitCode code = WithLoggerPort(
-            options,
-            QStringLiteral(
-                "The meter is recording data, please stop recording before erasing memory."),
+            options, LoggerMessage(LoggerOperation::EraseMemory, LoggerOutcome::MeterRecording),
             [&](LiveLinkControl& live, MeterPort& port) {
                 outcome = RunMemoryErase(live, port, answers);
             });
         code != ExitCode::Ok)
         return code;
-    switch (outcome) {
-    case MemoryEraseOutcome::Erased:
-        return ExitCode::Ok;
-    case MemoryEraseOutcome::NotConnected:
-        return ExitCode::NoMeter;
-    case MemoryEraseOutcome::MeterRecording:
-        return ExitCode::MeterRefused;
-    case MemoryEraseOutcome::PortLost:
-        Tell(QStringLiteral("the port failed during the erase"));
-        return ExitCode::TransferFailed;
-    case MemoryEraseOutcome::DeviceBusy:
-        Tell(QStringLiteral("the live link did not let go of the port"));
-        return ExitCode::TransferFailed;
-    case MemoryEraseOutcome::Declined:
-    case MemoryEraseOutcome::NotErased:
-        break;
-    }
-    return ExitCode::TransferFailed;
+    if (const QString text = HandOverFailureText(outcome, QStringLiteral("erase")); !text.isEmpty())
+        Tell(text);
+    return ExitCodeFor(outcome);
 }

@@ -23,6 +23,11 @@ ExitCode RunErase(const CliOptions& options);
 // A message to the user on standard error, prefixed with the tool's name.
 void Tell(const QString& message);
 
+// What the tool says when the live link did not let go of the device (DeviceBusy) or the port
+// failed during `operation` (PortLost): the program passes over both in silence. Empty for
+// every other outcome.
+QString HandOverFailureText(LoggerOutcome outcome, const QString& operation);
+
 // For the logger commands: the meter found and live, a model 122 that does not record on its
 // own. `recordingText` is what to say when it records. Anything but Ok has been told.
 ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,

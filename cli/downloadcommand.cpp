@@ -20,62 +20,43 @@ namespace {
 
 QString resultText(const LoggerDownload& d) {
     switch (d.Result) {
-    case DownloadResult::TooShort:
+    case LoggerOutcome::TooShort:
         return QStringLiteral("the meter sent no memory image");
-    case DownloadResult::Incomplete:
+    case LoggerOutcome::Incomplete:
         return QStringLiteral("the memory image arrived incomplete");
-    case DownloadResult::TooManySets:
+    case LoggerOutcome::TooManySets:
         return QStringLiteral("the logger header counts more than 4000 data sets: the memory "
                               "header is damaged");
-    case DownloadResult::BadDataSet:
+    case LoggerOutcome::BadDataSet:
         return QStringLiteral("data set %1 is damaged; the %2 set(s) before it are good "
                               "(--repair cuts the meter's header back to them)")
             .arg(d.Parse.BadSetIndex + 1)
             .arg(d.Parse.BadSetIndex);
-    case DownloadResult::NoData:
+    case LoggerOutcome::NoData:
         return QStringLiteral("the logger memory holds no data set");
-    case DownloadResult::Loaded:
+    case LoggerOutcome::Loaded:
         return QString();
-    case DownloadResult::Cancelled:
+    case LoggerOutcome::Cancelled:
         return QStringLiteral("interrupted; the meter was told to stop sending");
-    case DownloadResult::TooManyErrors:
+    case LoggerOutcome::TooManyErrors:
         return QStringLiteral("more than 20 blocks arrived damaged");
-    case DownloadResult::TimedOut:
+    case LoggerOutcome::TimedOut:
         return QStringLiteral("the transfer took too long");
-    case DownloadResult::PortLost:
-        return QStringLiteral("the port failed during the transfer") +
+    case LoggerOutcome::PortLost:
+        return HandOverFailureText(d.Result, QStringLiteral("transfer")) +
                (d.PortError.isEmpty() ? QString() : QStringLiteral(": ") + d.PortError);
-    case DownloadResult::DeviceBusy:
-        return QStringLiteral("the live link did not let go of the port");
-    case DownloadResult::PortNotOpened:
+    case LoggerOutcome::DeviceBusy:
+        return HandOverFailureText(d.Result, QString());
+    case LoggerOutcome::PortNotOpened:
         return QStringLiteral("the port could not be opened for the transfer");
-    case DownloadResult::NotConnected:
+    case LoggerOutcome::NotConnected:
         return QStringLiteral("no meter answers");
-    case DownloadResult::MeterRecording:
+    case LoggerOutcome::MeterRecording:
         return QStringLiteral("the meter is recording data; stop its recording first");
+    default: // the outcomes of the other logger operations
+        break;
     }
     return QStringLiteral("the download failed");
-}
-
-ExitCode exitCodeFor(DownloadResult r) {
-    switch (r) {
-    case DownloadResult::Loaded:
-    case DownloadResult::NoData:
-        return ExitCode::Ok;
-    case DownloadResult::TooManySets:
-    case DownloadResult::BadDataSet:
-        return ExitCode::BadData;
-    case DownloadResult::Cancelled:
-        return ExitCode::Interrupted;
-    case DownloadResult::PortNotOpened:
-        return ExitCode::PortRefused;
-    case DownloadResult::NotConnected:
-        return ExitCode::NoMeter;
-    case DownloadResult::MeterRecording:
-        return ExitCode::MeterRefused;
-    default:
-        return ExitCode::TransferFailed;
-    }
 }
 
 // The user's answers after a failed download, given up front on the command line: a transfer
@@ -88,7 +69,7 @@ public:
     LoggerErrorChoice downloadFailed(const LoggerDownload& download) override {
         if (StopSignals::requested())
             return LoggerErrorChoice::Cancel;
-        if (download.Result == DownloadResult::BadDataSet) {
+        if (download.Result == LoggerOutcome::BadDataSet) {
             if (!m_repair || m_repaired)
                 return LoggerErrorChoice::Cancel;
             Tell(resultText(download).section(u'(', 0, 0).trimmed() +
@@ -96,7 +77,7 @@ public:
             m_repaired = true;
             return LoggerErrorChoice::Fixed;
         }
-        if (download.Result == DownloadResult::TooManySets || m_retriesLeft <= 0)
+        if (download.Result == LoggerOutcome::TooManySets || m_retriesLeft <= 0)
             return LoggerErrorChoice::Cancel;
         --m_retriesLeft;
         Tell(resultText(download) + QStringLiteral("; trying again"));
@@ -206,8 +187,8 @@ ExitCode RunDownload(const CliOptions& options) {
         return code;
 
     const bool wholeImage =
-        d.Result == DownloadResult::Loaded || d.Result == DownloadResult::NoData ||
-        d.Result == DownloadResult::BadDataSet || d.Result == DownloadResult::TooManySets;
+        d.Result == LoggerOutcome::Loaded || d.Result == LoggerOutcome::NoData ||
+        d.Result == LoggerOutcome::BadDataSet || d.Result == LoggerOutcome::TooManySets;
     if (!options.rawFile.isEmpty() && wholeImage) {
         // The raw image is what the meter holds, damaged or not: it is what a repair by hand
         // starts from.
@@ -216,12 +197,12 @@ ExitCode RunDownload(const CliOptions& options) {
             Tell(QStringLiteral("cannot write %1: %2").arg(options.rawFile, error));
             return ExitCode::FileError;
         }
-        if (d.Result != DownloadResult::Loaded)
+        if (d.Result != LoggerOutcome::Loaded)
             Tell(resultText(d));
         return ExitCode::Ok;
     }
-    if (d.Result == DownloadResult::Loaded)
+    if (d.Result == LoggerOutcome::Loaded)
         return writeSets(d, options);
     Tell(resultText(d));
-    return exitCodeFor(d.Result);
+    return ExitCodeFor(d.Result);
 }

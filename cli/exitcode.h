@@ -1,5 +1,7 @@
 #pragma once
 
+#include "loggeroutcome.h"
+
 // The exit status of ql350-cli. Scripts tell the outcomes apart by these numbers, so they are
 // fixed once given out and listed in --help.
 enum class ExitCode : int {
@@ -16,4 +18,31 @@ enum class ExitCode : int {
 
 inline int ToInt(ExitCode code) {
     return int(code);
+}
+
+// The exit status for how a logger operation (download, setup or erase) ended.
+inline ExitCode ExitCodeFor(LoggerOutcome outcome) {
+    switch (outcome) {
+    case LoggerOutcome::Loaded:
+    case LoggerOutcome::NoData:
+    case LoggerOutcome::Written:
+    case LoggerOutcome::Erased:
+        return ExitCode::Ok;
+    case LoggerOutcome::TooManySets:
+    case LoggerOutcome::BadDataSet:
+        return ExitCode::BadData;
+    // A stop signal cancels a download; the tool answers the setup's dialog itself.
+    case LoggerOutcome::Cancelled:
+        return ExitCode::Interrupted;
+    case LoggerOutcome::IntervalRefused:
+        return ExitCode::Usage;
+    case LoggerOutcome::PortNotOpened:
+        return ExitCode::PortRefused;
+    case LoggerOutcome::NotConnected:
+        return ExitCode::NoMeter;
+    case LoggerOutcome::MeterRecording:
+        return ExitCode::MeterRefused;
+    default:
+        return ExitCode::TransferFailed;
+    }
 }

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LoggerImage image(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     const double today = 46000.5;
     const LoggerParse parse = ParseLoggerImage(image, today);
-    if (parse.Result != DownloadResult::Loaded) {
+    if (parse.Result != LoggerOutcome::Loaded) {
         require(parse.Sets.isEmpty(), "sets reported for an image that did not load");
         return 0;
     }

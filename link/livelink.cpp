@@ -22,10 +22,6 @@ private:
     bool& m_flag;
 };
 
-void abortOnError(MeterPort*, const PortError&, PortErrorAction& action) {
-    action = caAbort;
-}
-
 } // namespace
 
 LiveLink::LiveLink(QObject* parent) : QObject(parent) {

@@ -8,15 +8,15 @@
 BusyNote::BusyNote(const QString& text, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("QL350"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
-    Label1 = new QLabel(text, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    QFont f = Label1->font();
+    m_message = new QLabel(text, this);
+    m_message->setObjectName(QStringLiteral("message"));
+    m_message->setAlignment(Qt::AlignCenter);
+    QFont f = m_message->font();
     f.setBold(true);
-    Label1->setFont(f);
+    m_message->setFont(f);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 18, 24, 18);
-    layout->addWidget(Label1);
+    layout->addWidget(m_message);
     setFixedSize(320, 80);
 }
 
@@ -28,4 +28,12 @@ void BusyNote::showNow() {
     show();
     raise();
     repaint();
+}
+
+void BusyNote::setText(const QString& text) {
+    m_message->setText(text);
+}
+
+QString BusyNote::text() const {
+    return m_message->text();
 }

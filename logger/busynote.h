@@ -14,6 +14,10 @@ public:
 
     // Shows the window and paints it at once: the event loop may not run for a while.
     void showNow();
+    // Replaces the line.
+    void setText(const QString& text);
+    QString text() const;
 
-    QLabel* Label1;
+private:
+    QLabel* m_message;
 };

@@ -94,15 +94,15 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("DataLogger"));
     setObjectName(QStringLiteral("dataLoggerWindow"));
 
-    Splitter1 = new QSplitter(Qt::Horizontal, this);
-    Splitter1->setChildrenCollapsible(false);
+    mainSplitter = new QSplitter(Qt::Horizontal, this);
+    mainSplitter->setChildrenCollapsible(false);
 
-    auto* left = new QWidget(Splitter1);
+    auto* left = new QWidget(mainSplitter);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->setSpacing(0);
-    StaticText1 = captionBar(QStringLiteral("Data Sets"), left);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    dataSetsCaption = captionBar(QStringLiteral("Data Sets"), left);
+    dataSetsCaption->setObjectName(QStringLiteral("dataSetsCaption"));
     dataSetList = new StringGrid(left);
     dataSetList->setObjectName(QStringLiteral("dataSetList"));
     QFont listFont = dataSetList->font();
@@ -127,39 +127,39 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     auto* minCaption = new QLabel(QStringLiteral("MIN"), summary);
     for (QLabel* caption : {maxCaption, minCaption})
         caption->setStyleSheet(QStringLiteral("QLabel { color: #c8a000; font-weight: bold; }"));
-    lblRHMAX = summaryPanel(summary, 1);
-    lblRHMAX->setObjectName(QStringLiteral("lblRHMAX"));
-    lblRHMIN = summaryPanel(summary, 2);
-    lblRHMIN->setObjectName(QStringLiteral("lblRHMIN"));
+    maxPanel = summaryPanel(summary, 1);
+    maxPanel->setObjectName(QStringLiteral("maxPanel"));
+    minPanel = summaryPanel(summary, 2);
+    minPanel->setObjectName(QStringLiteral("minPanel"));
     grid->addWidget(maxCaption, 0, 0);
-    grid->addWidget(lblRHMAX, 0, 1);
+    grid->addWidget(maxPanel, 0, 1);
     grid->addWidget(minCaption, 1, 0);
-    grid->addWidget(lblRHMIN, 1, 1);
+    grid->addWidget(minPanel, 1, 1);
     grid->setColumnStretch(1, 1);
 
-    leftLayout->addWidget(StaticText1);
+    leftLayout->addWidget(dataSetsCaption);
     leftLayout->addWidget(dataSetList, 1);
     leftLayout->addWidget(summary);
 
-    Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
-    Splitter2->setChildrenCollapsible(false);
-    auto* upper = new QWidget(Splitter2);
+    chartTableSplitter = new QSplitter(Qt::Vertical, mainSplitter);
+    chartTableSplitter->setChildrenCollapsible(false);
+    auto* upper = new QWidget(chartTableSplitter);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
     upperLayout->setSpacing(0);
-    StaticText3 = captionBar(QStringLiteral("Graph"), upper);
-    StaticText3->setObjectName(QStringLiteral("StaticText3"));
+    graphCaption = captionBar(QStringLiteral("Graph"), upper);
+    graphCaption->setObjectName(QStringLiteral("graphCaption"));
     chart = new Chart(upper);
     chart->setObjectName(QStringLiteral("chart"));
-    upperLayout->addWidget(StaticText3);
+    upperLayout->addWidget(graphCaption);
     upperLayout->addWidget(chart, 1);
 
-    auto* lower = new QWidget(Splitter2);
+    auto* lower = new QWidget(chartTableSplitter);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(0);
-    StaticText4 = captionBar(QStringLiteral("Tabular"), lower);
-    StaticText4->setObjectName(QStringLiteral("StaticText4"));
+    tableCaption = captionBar(QStringLiteral("Tabular"), lower);
+    tableCaption->setObjectName(QStringLiteral("tableCaption"));
     recordTable = new StringGrid(lower);
     recordTable->setObjectName(QStringLiteral("recordTable"));
     recordTable->setToolTip(QStringLiteral("click to position this data on graph"));
@@ -181,27 +181,27 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     recordTable->setColWidths(2, int(defaultWidth * 1.3));
     for (int col = 3; col <= 5; ++col)
         recordTable->setColWidths(col, defaultWidth);
-    lowerLayout->addWidget(StaticText4);
+    lowerLayout->addWidget(tableCaption);
     lowerLayout->addWidget(recordTable, 1);
 
-    Splitter2->addWidget(upper);
-    Splitter2->addWidget(lower);
-    Splitter1->addWidget(left);
-    Splitter1->addWidget(Splitter2);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
+    chartTableSplitter->addWidget(upper);
+    chartTableSplitter->addWidget(lower);
+    mainSplitter->addWidget(left);
+    mainSplitter->addWidget(chartTableSplitter);
+    mainSplitter->setStretchFactor(0, 0);
+    mainSplitter->setStretchFactor(1, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Splitter1);
+    layout->addWidget(mainSplitter);
     resize(ClientWidth, ClientHeight);
 
     SetupTimeChart(chart, 4, 0, 0);
     HighlightPane(Pane::DataSets);
 
-    for (QWidget* w : {static_cast<QWidget*>(StaticText1), static_cast<QWidget*>(StaticText3),
-                       static_cast<QWidget*>(StaticText4), static_cast<QWidget*>(lblRHMAX),
-                       static_cast<QWidget*>(lblRHMIN)})
+    for (QWidget* w : {static_cast<QWidget*>(dataSetsCaption), static_cast<QWidget*>(graphCaption),
+                       static_cast<QWidget*>(tableCaption), static_cast<QWidget*>(maxPanel),
+                       static_cast<QWidget*>(minPanel)})
         w->installEventFilter(this);
     connect(dataSetList, &QAbstractItemView::clicked, this,
             ErrorBoundary::Guard([this] { onDataSetClicked(); }));
@@ -223,9 +223,9 @@ void DataLoggerWindow::showEvent(QShowEvent* event) {
     m_shown = true;
     // The chart takes the upper half of the right pane, the list two thirds of the left.
     const int h = height();
-    Splitter1->setSizes({kLeftWidth, std::max(width() - kLeftWidth, 100)});
+    mainSplitter->setSizes({kLeftWidth, std::max(width() - kLeftWidth, 100)});
     fitListColumns();
-    Splitter2->setSizes({h / 2, h - h / 2});
+    chartTableSplitter->setSizes({h / 2, h - h / 2});
     dataSetList->setMinimumHeight(std::min(h / 3 * 2, h - 120) - kCaptionHeight);
 }
 
@@ -246,9 +246,9 @@ void DataLoggerWindow::fitListColumns() {
     }
     // The left pane shows the whole list when the window is wide enough for it.
     const int wanted = total + dataSetList->verticalScrollBar()->sizeHint().width() + 4;
-    const QList<int> sizes = Splitter1->sizes();
+    const QList<int> sizes = mainSplitter->sizes();
     if (sizes.size() == 2 && sizes[0] < wanted && sizes[0] + sizes[1] > wanted + 300)
-        Splitter1->setSizes({wanted, sizes[0] + sizes[1] - wanted});
+        mainSplitter->setSizes({wanted, sizes[0] + sizes[1] - wanted});
 }
 
 void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
@@ -279,10 +279,10 @@ void DataLoggerWindow::ShowDataSet(int index) {
     recordTable->setRowCount(2);
     recordTable->clearRow(1);
     m_shownSet = index;
-    MaxRow = 0;
-    MinRow = 0;
-    lblRHMAX->clear();
-    lblRHMIN->clear();
+    m_maxRow = 0;
+    m_minRow = 0;
+    maxPanel->clear();
+    minPanel->clear();
 
     const DecodedDataSet set = DecodeDataSet(m_image, info);
     recordTable->setRowCount(std::max(n, 1) + 1);
@@ -292,10 +292,10 @@ void DataLoggerWindow::ShowDataSet(int index) {
         recordTable->setRow(i + 1, set.Rows[i]);
     }
     recordTable->setTopRow(1);
-    MaxRow = set.MaxRow;
-    MinRow = set.MinRow;
-    lblRHMAX->setText(set.MaxText);
-    lblRHMIN->setText(set.MinText);
+    m_maxRow = set.MaxRow;
+    m_minRow = set.MinRow;
+    maxPanel->setText(set.MaxText);
+    minPanel->setText(set.MinText);
 
     // The chart last: a damaged chart template stops here, with the table already filled.
     const double step = info.IntervalSeconds / 86400.0;
@@ -320,8 +320,9 @@ void DataLoggerWindow::ShowDataSet(int index) {
 
 void DataLoggerWindow::HighlightPane(Pane pane) {
     m_pane = pane;
-    const std::pair<QLabel*, Pane> bars[] = {
-        {StaticText1, Pane::DataSets}, {StaticText3, Pane::Graph}, {StaticText4, Pane::Tabular}};
+    const std::pair<QLabel*, Pane> bars[] = {{dataSetsCaption, Pane::DataSets},
+                                             {graphCaption, Pane::Graph},
+                                             {tableCaption, Pane::Tabular}};
     for (const auto& [bar, which] : bars) {
         QPalette p = bar->palette();
         const bool on = which == pane;
@@ -377,40 +378,28 @@ void DataLoggerWindow::onChartHotSpot(int point) {
     SelectTableRow(point + 1);
 }
 
-void DataLoggerWindow::lblRHMAXClick(int tag) {
-    const int row = tag == 1 ? MaxRow : tag == 2 ? MinRow : 0;
+void DataLoggerWindow::selectExtremeRow(int tag) {
+    const int row = tag == 1 ? m_maxRow : tag == 2 ? m_minRow : 0;
     if (row > 0)
         SelectTableRow(row);
-}
-
-void DataLoggerWindow::StaticText1Click() {
-    HighlightPane(Pane::DataSets);
-}
-
-void DataLoggerWindow::StaticText3Click() {
-    HighlightPane(Pane::Graph);
 }
 
 void DataLoggerWindow::onChartClick() {
     HighlightPane(Pane::Graph);
 }
 
-void DataLoggerWindow::StaticText4Click() {
-    HighlightPane(Pane::Tabular);
-}
-
 bool DataLoggerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == StaticText1)
-            StaticText1Click();
-        else if (watched == StaticText3)
-            StaticText3Click();
-        else if (watched == StaticText4)
-            StaticText4Click();
-        else if (watched == lblRHMAX || watched == lblRHMIN) {
+        if (watched == dataSetsCaption)
+            HighlightPane(Pane::DataSets);
+        else if (watched == graphCaption)
+            HighlightPane(Pane::Graph);
+        else if (watched == tableCaption)
+            HighlightPane(Pane::Tabular);
+        else if (watched == maxPanel || watched == minPanel) {
             const int tag = watched->property("Tag").toInt();
-            ErrorBoundary::Run([this, tag] { lblRHMAXClick(tag); });
+            ErrorBoundary::Run([this, tag] { selectExtremeRow(tag); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -418,8 +407,8 @@ bool DataLoggerWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- closing -------------------------------------------------------------------------------
 
-bool DataLoggerWindow::FormCloseQuery() {
-    if (!LoggerDataLoaded)
+bool DataLoggerWindow::askToClose() {
+    if (!m_loggerDataLoaded)
         return true;
     Dialogs::Request question;
     question.icon = QMessageBox::Question;
@@ -428,7 +417,7 @@ bool DataLoggerWindow::FormCloseQuery() {
     question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     switch (Dialogs::Ask(this, question)) {
     case QMessageBox::Yes:
-        return OnSaveRequested && OnSaveRequested();
+        return m_saveAction && m_saveAction();
     case QMessageBox::No:
         return true;
     default:
@@ -439,7 +428,7 @@ bool DataLoggerWindow::FormCloseQuery() {
 void DataLoggerWindow::closeEvent(QCloseEvent* event) {
     // A save that throws is reported by the boundary and keeps the window open.
     bool close = false;
-    ErrorBoundary::Run([this, &close] { close = FormCloseQuery(); });
+    ErrorBoundary::Run([this, &close] { close = askToClose(); });
     if (close)
         event->accept();
     else

@@ -14,8 +14,8 @@ class QSplitter;
 class StringGrid;
 
 // The child window "DataLogger": what the meter's logger memory held after Load Data. The
-// data-set list dataSetList on the left with the MAX and MIN panels of the shown set below it; on
-// the right the chart chart and the record table recordTable of the set chosen in the list.
+// data-set list on the left with the MAX and MIN panels of the shown set below it; on the right
+// the chart and the record table of the set chosen in the list.
 // Three caption bars ("Data Sets", "Graph", "Tabular") show which pane the user works in.
 //
 // A click on a table row puts the chart's vertical marker on that record; a click on a chart
@@ -38,13 +38,14 @@ public:
 
     // Closing asks "Save DataLogger Data ?" while this is set (after the program's first
     // successful download; it is never cleared again).
-    bool LoggerDataLoaded = false;
+    void setLoggerDataLoaded(bool loaded) { m_loggerDataLoaded = loaded; }
+    bool loggerDataLoaded() const { return m_loggerDataLoaded; }
 
     // Runs the program's Save command on this window when the user answers Yes to the closing
     // question. Returns false when the save was cancelled or failed: the window then stays
-    // open. Set by the main window (through LoggerCommands::SaveWindow); while no save
+    // open. Set by LoggerCommands (with the save the main window gives it); while no save
     // command is there, Yes keeps the window open rather than lose the data.
-    std::function<bool()> OnSaveRequested;
+    void setSaveAction(std::function<bool()> save) { m_saveAction = std::move(save); }
 
     // Replaces the data sets and the data area with those of a successful download, fills
     // the data-set list, selects its first row and shows set 0. Throws ChartError like
@@ -70,34 +71,32 @@ public:
     void onDataSetClicked();
     void onRecordClicked();
     void onChartHotSpot(int point);
-    // A click on the MAX (Tag 1) or MIN (Tag 2) panel.
-    void lblRHMAXClick(int tag);
-    void StaticText1Click();
-    void StaticText3Click();
     void onChartClick();
-    void StaticText4Click();
+    // Selects the record the MAX (tag 1) or MIN (tag 2) panel shows; a click on either panel.
+    void selectExtremeRow(int tag);
     // True when the window may close (the closing question was answered Yes with a
     // successful save, or No, or not asked).
-    bool FormCloseQuery();
+    bool askToClose();
 
     const QList<DataSetInfo>& DataSets() const { return m_sets; }
     // The set the table and chart show, -1 before any.
     int ShownSet() const { return m_shownSet; }
     // Rows of the shown set's largest and smallest value, 0 when there is none.
-    int MaxRow = 0;
-    int MinRow = 0;
+    int maxRow() const { return m_maxRow; }
+    int minRow() const { return m_minRow; }
 
-    // Controls.
-    QLabel* StaticText1;
+    // The caption bars of the three panes, the MAX and MIN panels, the list, the chart and the
+    // table, and the splitters between the left and right panes and between chart and table.
+    QLabel* dataSetsCaption;
     StringGrid* dataSetList;
-    QLabel* lblRHMAX;
-    QLabel* lblRHMIN;
-    QLabel* StaticText3;
+    QLabel* maxPanel;
+    QLabel* minPanel;
+    QLabel* graphCaption;
     Chart* chart;
-    QLabel* StaticText4;
+    QLabel* tableCaption;
     StringGrid* recordTable;
-    QSplitter* Splitter1;
-    QSplitter* Splitter2;
+    QSplitter* mainSplitter;
+    QSplitter* chartTableSplitter;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,6 +110,10 @@ private:
     LoggerImage m_image;
     QList<DataSetInfo> m_sets;
     int m_shownSet = -1;
+    int m_maxRow = 0;
+    int m_minRow = 0;
+    bool m_loggerDataLoaded = false;
+    std::function<bool()> m_saveAction;
     Pane m_pane = Pane::DataSets;
     bool m_shown = false;
 };

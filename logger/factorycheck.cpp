@@ -1,14 +1,15 @@
 #include "factorycheck.h"
 
 #include "clock.h"
-#include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 #include "loggercommandbuffer.h"
 #include "loggerheaderread.h"
 #include "loggerimage.h"
+#include "loggermessages.h"
 #include "loggerporthandover.h"
 #include "loggersetup.h"
+#include "meterport.h"
 #include "recordinginterval.h"
 
 #include <QLocale>
@@ -37,19 +38,19 @@ std::optional<quint8> awaitByte(MeterPort& port, const Clock& clock, const Logge
     return std::nullopt;
 }
 
-Outcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, const Clock& clock,
-              const LoggerTiming& timing) {
+LoggerOutcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, const Clock& clock,
+                    const LoggerTiming& timing) {
     LoggerCommandBuffer& commands = handOver.commands();
     const auto echoWait = unsigned(timing.echoWaitMs);
     if (!SendCommand(port, commands.Open(), echoWait) ||
         !SendCommand(port, commands.Dump(), echoWait)) {
         view.addLine(OpenFailedLine());
-        return Outcome::OpenFailed;
+        return LoggerOutcome::NotOpened;
     }
     const LoggerImage header(ReadLoggerHeaderBlocks(port, commands, clock, timing));
     if (!header.holds(0, 64)) {
         view.addLine(NoHeaderLine());
-        return Outcome::NoHeader;
+        return LoggerOutcome::NoHeader;
     }
     const int interval = header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond);
     view.showHeader(IntervalText(interval),
@@ -63,19 +64,19 @@ Outcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, const C
         view.addLine(line);
         if (!SendCommand(port, commands.MemoryWrite(address, testByte), echoWait)) {
             view.addLine(WriteFailedLine(high));
-            return Outcome::WriteFailed;
+            return LoggerOutcome::NotWritten;
         }
         if (!SendCommand(port, commands.MemoryRead(address), echoWait) ||
             awaitByte(port, clock, timing) != testByte) {
             view.addLine(ReadFailedLine(high));
-            return Outcome::ReadFailed;
+            return LoggerOutcome::ReadFailed;
         }
         view.rewriteLastLine(line + PassSuffix());
     }
     const bool settingsRight = interval == 1 || interval == 2;
     view.addLine(settingsRight ? PassedLine() : WrongSettingsLine());
     handOver.setResume(true);
-    return settingsRight ? Outcome::Passed : Outcome::WrongSettings;
+    return settingsRight ? LoggerOutcome::Passed : LoggerOutcome::WrongSettings;
 }
 
 } // namespace
@@ -107,13 +108,6 @@ QString PassedLine() {
 QString WrongSettingsLine() {
     return QStringLiteral("電表時間或時間間隔錯誤,測試失敗");
 }
-QString NotConnectedMessage() {
-    return QStringLiteral("未能偵測到電表");
-}
-QString RecordingMessage() {
-    return QStringLiteral("請先停止記憶");
-}
-
 QString IntervalText(int seconds) {
     return QString::number(seconds) + QStringLiteral("秒");
 }
@@ -126,20 +120,20 @@ QString TimeLabelText(const QDateTime& timeLabel) {
     return date + u' ' + locale.toString(timeLabel.time(), LocaleTimeFormatWithSeconds());
 }
 
-Outcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
-            const LoggerTiming& timing) {
+LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
+                  const LoggerTiming& timing) {
     if (!live.connected()) {
-        view.tell(NotConnectedMessage());
-        return Outcome::NotConnected;
+        view.tell(LoggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::NotConnected));
+        return LoggerOutcome::NotConnected;
     }
     if (live.meterRecording()) {
-        view.tell(RecordingMessage());
-        return Outcome::MeterRecording;
+        view.tell(LoggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::MeterRecording));
+        return LoggerOutcome::MeterRecording;
     }
     // While another logger operation holds the device the check does not start, and the
     // window keeps what it shows.
     if (LoggerPortHandOver::InUse())
-        return Outcome::DeviceBusy;
+        return LoggerOutcome::DeviceBusy;
     view.clear();
     view.addLine(ReadingLine());
 
@@ -148,17 +142,17 @@ Outcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Cloc
     LoggerPortHandOver handOver(live, loggerPort, bench);
     handOver.setResume(false);
     if (!handOver.taken()) {
-        if (handOver.failure() == DownloadResult::DeviceBusy)
-            return Outcome::DeviceBusy;
+        if (handOver.failure() == LoggerOutcome::DeviceBusy)
+            return LoggerOutcome::DeviceBusy;
         view.addLine(OpenFailedLine());
-        return Outcome::OpenFailed;
+        return LoggerOutcome::NotOpened;
     }
     try {
         return check(loggerPort, handOver, view, clock, bench);
     } catch (const SilentAbort&) {
     } catch (const PortError&) {
     }
-    return Outcome::PortLost;
+    return LoggerOutcome::PortLost;
 }
 
 } // namespace FactoryCheck

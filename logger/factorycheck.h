@@ -1,5 +1,6 @@
 #pragma once
 
+#include "loggeroutcome.h"
 #include "loggertiming.h"
 
 #include <QDateTime>
@@ -28,27 +29,10 @@ QString WriteFailedLine(int high); // the write was not echoed
 QString ReadFailedLine(int high);  // the read was not echoed, or no byte or a wrong one came
 QString PassedLine();              // all steps passed and the interval is 1 or 2 s
 QString WrongSettingsLine();       // all steps passed but the interval is not 1 or 2 s
-// The messages when the check cannot start.
-QString NotConnectedMessage();
-QString RecordingMessage();
 // The texts of the two header boxes: the interval in seconds, and the start time in the
 // locale's short date and a time with seconds (the date alone at exactly midnight).
 QString IntervalText(int seconds);
 QString TimeLabelText(const QDateTime& timeLabel);
-
-// How a check ended.
-enum class Outcome {
-    Passed,         // every step passed and the interval is 1 or 2 s
-    WrongSettings,  // every step passed but the interval is not 1 or 2 s
-    OpenFailed,     // the open or dump command was not echoed (or the port would not open)
-    NoHeader,       // fewer than 64 bytes of the memory image arrived
-    WriteFailed,    // a step's write was not echoed
-    ReadFailed,     // a step's read was not echoed, or no byte or a wrong byte came back
-    PortLost,       // the logger port failed
-    DeviceBusy,     // another logger operation holds the device, or the live side did not stop
-    NotConnected,   // no meter answers on the live link; nothing was sent
-    MeterRecording, // the meter records on its own; nothing was sent
-};
 
 // Where the check shows its progress: the check window, or a command-line printer.
 class View {
@@ -73,7 +57,11 @@ public:
 // resumes the live readings (its resume command carrying the last read's parameter bytes,
 // 02 41 F0 F0 00 03). Never throws for port faults (PortLost); the device is given back on
 // every path.
-Outcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
-            const LoggerTiming& timing = {});
+//
+// Ends Passed, WrongSettings, NotOpened (the open or dump command was not echoed, or the port
+// would not open), NoHeader, NotWritten or ReadFailed, or with a failure of the hand-over:
+// NotConnected, MeterRecording, DeviceBusy or PortLost.
+LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
+                  const LoggerTiming& timing = {});
 
 } // namespace FactoryCheck

@@ -28,14 +28,14 @@ FactoryCheckWindow::FactoryCheckWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("出廠記憶體檢查"));
     setFixedSize(424, 525);
 
-    Label1 = new QLabel(QStringLiteral("記錄時間間隔"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(24, 20, 112, 24);
-    lbl1 = valueBox(this, "lbl1", QRect(140, 20, 260, 24));
-    Label2 = new QLabel(QStringLiteral("電表設定時間"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(24, 56, 112, 24);
-    lbl2 = valueBox(this, "lbl2", QRect(140, 56, 260, 24));
+    auto* intervalCaption = new QLabel(QStringLiteral("記錄時間間隔"), this);
+    intervalCaption->setObjectName(QStringLiteral("intervalCaption"));
+    intervalCaption->setGeometry(24, 20, 112, 24);
+    intervalBox = valueBox(this, "intervalBox", QRect(140, 20, 260, 24));
+    auto* startTimeCaption = new QLabel(QStringLiteral("電表設定時間"), this);
+    startTimeCaption->setObjectName(QStringLiteral("startTimeCaption"));
+    startTimeCaption->setGeometry(24, 56, 112, 24);
+    startTimeBox = valueBox(this, "startTimeBox", QRect(140, 56, 260, 24));
 
     checkLines = new StringGrid(this);
     checkLines->setObjectName(QStringLiteral("checkLines"));
@@ -56,8 +56,8 @@ QStringList FactoryCheckWindow::Lines() const {
 }
 
 void FactoryCheckWindow::clear() {
-    lbl1->clear();
-    lbl2->clear();
+    intervalBox->clear();
+    startTimeBox->clear();
     checkLines->setRowCount(1);
     checkLines->setCells(0, 0, QString());
     m_lines = 0;
@@ -65,8 +65,8 @@ void FactoryCheckWindow::clear() {
 }
 
 void FactoryCheckWindow::showHeader(const QString& interval, const QString& timeLabel) {
-    lbl1->setText(interval);
-    lbl2->setText(timeLabel);
+    intervalBox->setText(interval);
+    startTimeBox->setText(timeLabel);
 }
 
 void FactoryCheckWindow::addLine(const QString& line) {

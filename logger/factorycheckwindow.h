@@ -16,10 +16,9 @@ class FactoryCheckWindow : public QWidget, public FactoryCheck::View {
 public:
     explicit FactoryCheckWindow(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
-    QLabel* lbl1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* lbl2 = nullptr;
+    // The header boxes: the logging interval and the stored start time.
+    QLabel* intervalBox = nullptr;
+    QLabel* startTimeBox = nullptr;
     StringGrid* checkLines = nullptr;
 
     // The result lines, first to last.

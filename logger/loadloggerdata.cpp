@@ -8,7 +8,7 @@ LoggerDownload LoadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, Logg
     if (!live.connected() || live.meterRecording()) {
         LoggerDownload refused;
         refused.Result =
-            live.connected() ? DownloadResult::MeterRecording : DownloadResult::NotConnected;
+            live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
         return refused;
     }
     LoggerPortHandOver handOver(live, loggerPort, timing);
@@ -24,7 +24,7 @@ LoggerDownload LoadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, Logg
             return d;
         switch (user.downloadFailed(d)) {
         case LoggerErrorChoice::Fixed:
-            if (d.Result == DownloadResult::BadDataSet)
+            if (d.Result == LoggerOutcome::BadDataSet)
                 user.headerRepaired(RepairLoggerHeader(
                     loggerPort, handOver.commands(), d.Parse.BadSetIndex, d.Parse.LastGoodAddress));
             break;

@@ -1,48 +1,165 @@
 #include "loggercommands.h"
 
+#include "busynote.h"
 #include "childwindow.h"
 #include "clock.h"
+#include "dataloggerwindow.h"
 #include "delay.h"
 #include "dialogs.h"
+#include "factorycheck.h"
+#include "factorycheckwindow.h"
 #include "livelink.h"
 #include "livelinkadapter.h"
 #include "loadloggerdata.h"
 #include "loggerdownloadwindows.h"
-#include "dataloggerwindow.h"
+#include "loggermessages.h"
+#include "loggersetup.h"
+#include "loggersetupdialog.h"
+#include "memoryerase.h"
 
+#include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
 namespace {
+
 void onLoggerPortError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
 // Failures that end LoadLoggerData before the user was asked: the port failed or vanished
 // during the transfer, or could not be taken from the live link.
-bool askedAfterwards(DownloadResult r) {
-    return r == DownloadResult::PortLost || r == DownloadResult::PortNotOpened ||
-           r == DownloadResult::DeviceBusy;
+bool askedAfterwards(LoggerOutcome r) {
+    return r == LoggerOutcome::PortLost || r == LoggerOutcome::PortNotOpened ||
+           r == LoggerOutcome::DeviceBusy;
 }
+
+// The hourglass for the lifetime of the scope; nested scopes may show another cursor.
+class CursorScope {
+public:
+    explicit CursorScope(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
+    ~CursorScope() { QApplication::restoreOverrideCursor(); }
+    CursorScope(const CursorScope&) = delete;
+    CursorScope& operator=(const CursorScope&) = delete;
+};
+
+void tellUser(QWidget* window, const QString& message) {
+    if (message.isEmpty())
+        return;
+    const CursorScope normal(Qt::ArrowCursor);
+    Dialogs::ShowMessage(window, message);
+}
+
+class SetupUser : public LoggerSetupUser {
+public:
+    explicit SetupUser(QWidget* window) : m_window(window) {}
+    ~SetupUser() override { delete m_busy; }
+    SetupUser(const SetupUser&) = delete;
+    SetupUser& operator=(const SetupUser&) = delete;
+
+    void showBusy(const QString& text) override {
+        if (text.isEmpty()) {
+            delete m_busy;
+            return;
+        }
+        if (!m_busy)
+            m_busy = new BusyNote(text, m_window);
+        m_busy->setText(text);
+        m_busy->showNow();
+    }
+    std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
+        const CursorScope normal(Qt::ArrowCursor);
+        return LoggerSetupDialog::Ask(m_window, current);
+    }
+    void tell(const QString& message) override { tellUser(m_window, message); }
+
+private:
+    QWidget* m_window;
+    QPointer<BusyNote> m_busy;
+};
+
+class EraseUser : public MemoryEraseUser {
+public:
+    explicit EraseUser(QWidget* window) : m_window(window) {}
+    bool confirmErase() override {
+        return Dialogs::Ask(m_window,
+                            {QMessageBox::Question, QString(), QStringLiteral("Erase Memory ?"),
+                             QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+    }
+    void tell(const QString& message) override { tellUser(m_window, message); }
+
+private:
+    QWidget* m_window;
+};
+
+// The check window as the check sees it: the user may close the window while the check waits,
+// so every call looks whether it is still there.
+class GuardedView : public FactoryCheck::View {
+public:
+    explicit GuardedView(FactoryCheckWindow* window) : m_window(window) {}
+    void clear() override {
+        if (m_window)
+            m_window->clear();
+    }
+    void showHeader(const QString& interval, const QString& timeLabel) override {
+        if (m_window)
+            m_window->showHeader(interval, timeLabel);
+    }
+    void addLine(const QString& line) override {
+        if (m_window)
+            m_window->addLine(line);
+    }
+    void rewriteLastLine(const QString& line) override {
+        if (m_window)
+            m_window->rewriteLastLine(line);
+    }
+    void tell(const QString& message) override {
+        if (m_window)
+            tellUser(m_window, message);
+    }
+
+private:
+    QPointer<FactoryCheckWindow> m_window;
+};
+
 } // namespace
 
-LoggerCommands::LoggerCommands(LiveLink& link, QMdiArea* area, QObject* parent)
-    : QObject(parent), m_link(link), m_area(area) {
+LoggerCommands::LoggerCommands(LiveLink& link, QMdiArea* area, QWidget* window)
+    : LoggerCommands(*new LiveLinkAdapter(link), area, window) {
+    m_ownLive.reset(&m_live);
+}
+
+LoggerCommands::LoggerCommands(LiveLinkControl& live, QMdiArea* area, QWidget* window)
+    : QObject(window), m_live(live), m_area(area), m_window(window),
+      m_systemClock(std::make_unique<Clock>()), m_clock(m_systemClock.get()) {
+    setObjectName(QStringLiteral("loggerCommands"));
     loggerPort.setObjectName(QStringLiteral("loggerPort"));
     loggerPort.OnError = onLoggerPortError;
 }
 
 LoggerCommands::~LoggerCommands() = default;
 
-DataLoggerWindow* LoggerCommands::ShowDataLogger() {
-    if (dataLoggerWindow) {
-        if (QMdiSubWindow* sub = ChildWindowOf(dataLoggerWindow))
+void LoggerCommands::setClock(const Clock* clock) {
+    m_clock = clock ? clock : m_systemClock.get();
+}
+
+DataLoggerWindow* LoggerCommands::dataLoggerWindow() const {
+    return m_dataLoggerWindow;
+}
+
+FactoryCheckWindow* LoggerCommands::factoryCheckWindow() const {
+    return m_factoryCheckWindow;
+}
+
+DataLoggerWindow* LoggerCommands::showDataLogger() {
+    if (m_dataLoggerWindow) {
+        if (QMdiSubWindow* sub = ChildWindowOf(m_dataLoggerWindow))
             sub->showNormal();
-        return dataLoggerWindow;
+        return m_dataLoggerWindow;
     }
     auto* w = new DataLoggerWindow;
-    w->LoggerDataLoaded = LoggerDataLoaded;
-    w->OnSaveRequested = [this, w] { return SaveWindow && SaveWindow(w); };
+    w->setLoggerDataLoaded(m_loggerDataLoaded);
+    w->setSaveAction([this, w] { return m_saveWindow && m_saveWindow(w); });
     if (m_area) {
         const QSize client = m_area->viewport()->size();
         w->resize(client.width(), std::max(client.height() - 60, 200));
@@ -54,62 +171,74 @@ DataLoggerWindow* LoggerCommands::ShowDataLogger() {
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->show();
     }
-    dataLoggerWindow = w;
+    m_dataLoggerWindow = w;
     return w;
 }
 
-void LoggerCommands::LoadData1Click() {
-    const bool created = !dataLoggerWindow;
-    DataLoggerWindow* window = ShowDataLogger();
+void LoggerCommands::loadData() {
+    const bool created = !m_dataLoggerWindow;
+    DataLoggerWindow* window = showDataLogger();
     if (created)
-        Delay(unsigned(Timing.settleMs));
-    if (!m_link.connected()) {
-        m_lastResult = DownloadResult::NotConnected;
-        Dialogs::ShowMessage(window, QStringLiteral("There is no connection with multimeter !"));
-        return;
-    }
-    if (m_link.reading().MeterRecording) {
-        m_lastResult = DownloadResult::MeterRecording;
-        Dialogs::ShowMessage(
-            window, QStringLiteral(
-                        "The meter is recording data, please stop recording before loading data."));
+        Delay(unsigned(m_timing.settleMs));
+    if (!m_live.connected() || m_live.meterRecording()) {
+        m_lastOutcome =
+            m_live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
+        Dialogs::ShowMessage(window, LoggerMessage(LoggerOperation::LoadData, m_lastOutcome));
         return;
     }
 
-    LiveLinkAdapter live(m_link);
     LoggerDownload d;
     for (;;) {
         LoggerDownloadWindows windows(window);
-        d = LoadLoggerData(live, loggerPort, &windows, windows, m_link.clock().now(), Timing);
+        d = LoadLoggerData(m_live, loggerPort, &windows, windows, m_clock->now(), m_timing);
         if (!askedAfterwards(d.Result) || windows.askAfterFailure() == LoggerErrorChoice::Cancel)
             break;
     }
-    m_lastResult = d.Result;
+    m_lastOutcome = d.Result;
 
-    switch (d.Result) {
-    case DownloadResult::Loaded:
-        LoggerDataLoaded = true;
-        if (dataLoggerWindow) {
-            dataLoggerWindow->LoggerDataLoaded = true;
-            dataLoggerWindow->ShowLoggerData(d.Image, d.Parse.Sets);
+    if (d.Result == LoggerOutcome::Loaded) {
+        m_loggerDataLoaded = true;
+        if (m_dataLoggerWindow) {
+            m_dataLoggerWindow->setLoggerDataLoaded(true);
+            m_dataLoggerWindow->ShowLoggerData(d.Image, d.Parse.Sets);
         }
-        break;
-    case DownloadResult::NoData:
-        Dialogs::ShowMessage(
-            dataLoggerWindow, QStringLiteral("There was not any data recorded in momery of meter !"));
-        break;
-    case DownloadResult::NotConnected:
-        Dialogs::ShowMessage(dataLoggerWindow,
-                             QStringLiteral("There is no connection with multimeter !"));
-        break;
-    case DownloadResult::MeterRecording:
-        Dialogs::ShowMessage(
-            dataLoggerWindow,
-            QStringLiteral(
-                "The meter is recording data, please stop recording before loading data."));
-        break;
-    default:
-        // The user cancelled, in the error dialog or the progress window.
-        break;
+    } else if (const QString message = LoggerMessage(LoggerOperation::LoadData, d.Result);
+               !message.isEmpty()) {
+        // A failed download has been put to the user in the error dialog already.
+        Dialogs::ShowMessage(m_dataLoggerWindow, message);
     }
+}
+
+void LoggerCommands::setUpLogger() {
+    SetupUser user(m_window);
+    const CursorScope hourglass(Qt::WaitCursor);
+    m_lastOutcome = RunLoggerSetup(m_live, loggerPort, user, *m_clock, m_timing);
+}
+
+void LoggerCommands::eraseMemory() {
+    EraseUser user(m_window);
+    const CursorScope hourglass(Qt::WaitCursor);
+    m_lastOutcome = RunMemoryErase(m_live, loggerPort, user, m_timing);
+}
+
+void LoggerCommands::runFactoryCheck() {
+    if (m_factoryCheckWindow) {
+        if (QMdiSubWindow* sub = ChildWindowOf(m_factoryCheckWindow))
+            sub->showNormal();
+    } else {
+        m_factoryCheckWindow = new FactoryCheckWindow;
+        if (m_area) {
+            QMdiSubWindow* sub =
+                AddChildWindow(m_area, m_factoryCheckWindow, ChildWindowStyle::FixedSingle);
+            QRect frame = sub->geometry();
+            frame.moveCenter(m_area->viewport()->rect().center());
+            sub->move(std::max(0, frame.left()), std::max(0, frame.top()));
+        } else {
+            m_factoryCheckWindow->setAttribute(Qt::WA_DeleteOnClose);
+            m_factoryCheckWindow->show();
+        }
+    }
+    GuardedView view(m_factoryCheckWindow);
+    const CursorScope hourglass(Qt::WaitCursor);
+    m_lastOutcome = FactoryCheck::Run(m_live, loggerPort, view, *m_clock, m_timing);
 }

@@ -85,19 +85,19 @@ Stop receiveBlocks(MeterPort& port, LoggerCommandBuffer& commands, LoggerProgres
     return Stop::Silence;
 }
 
-DownloadResult stoppedResult(Stop stop) {
+LoggerOutcome stoppedResult(Stop stop) {
     switch (stop) {
     case Stop::TooManyErrors:
-        return DownloadResult::TooManyErrors;
+        return LoggerOutcome::TooManyErrors;
     case Stop::Cancelled:
-        return DownloadResult::Cancelled;
+        return LoggerOutcome::Cancelled;
     case Stop::TimedOut:
-        return DownloadResult::TimedOut;
+        return LoggerOutcome::TimedOut;
     case Stop::Silence:
     case Stop::Full:
         break;
     }
-    return DownloadResult::TooShort;
+    return LoggerOutcome::TooShort;
 }
 
 } // namespace
@@ -120,16 +120,16 @@ LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& comman
         // A stop the user asked for always counts; a stop for errors or time counts only when
         // it cost data.
         const bool short_ =
-            d.Result == DownloadResult::TooShort || d.Result == DownloadResult::Incomplete;
+            d.Result == LoggerOutcome::TooShort || d.Result == LoggerOutcome::Incomplete;
         if (stop == Stop::Cancelled || (short_ && stop != Stop::Silence && stop != Stop::Full)) {
             d.Result = stoppedResult(stop);
             d.Parse = {};
         }
     } catch (const SilentAbort&) {
-        d.Result = DownloadResult::PortLost;
+        d.Result = LoggerOutcome::PortLost;
         d.Parse = {};
     } catch (const PortError& e) {
-        d.Result = DownloadResult::PortLost;
+        d.Result = LoggerOutcome::PortLost;
         d.PortError = e.Message;
         d.Parse = {};
     }

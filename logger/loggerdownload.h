@@ -1,7 +1,7 @@
 #pragma once
 
-#include "downloadresult.h"
 #include "loggerimage.h"
+#include "loggeroutcome.h"
 #include "loggerparse.h"
 #include "loggertiming.h"
 
@@ -13,7 +13,7 @@ class MeterPort;
 
 // What one download of the logger memory brought.
 struct LoggerDownload {
-    DownloadResult Result = DownloadResult::TooShort;
+    LoggerOutcome Result = LoggerOutcome::TooShort;
     // The image as it arrived (only blocks with a good checksum, in order, without gaps).
     LoggerImage Image;
     // The data sets; Sets is filled only when Result is Loaded, the bad set's index and the

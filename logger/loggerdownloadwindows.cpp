@@ -14,8 +14,8 @@
 
 LoggerDownloadWindows::LoggerDownloadWindows(QWidget* owner)
     : m_owner(owner), m_blocker(std::make_unique<UserInputBlocker>()),
-      m_err(std::make_unique<LoggerErrorDialog>(owner)) {
-    m_err->hide();
+      m_errorDialog(std::make_unique<LoggerErrorDialog>(owner)) {
+    m_errorDialog->hide();
     beginBusy();
 }
 
@@ -52,7 +52,7 @@ void LoggerDownloadWindows::beginTransfer() {
     if (m_owner)
         m_owner->repaint();
     m_progress = std::make_unique<RangeProgressDialog>(m_owner);
-    m_progress->setObjectName(QStringLiteral("frmScope"));
+    m_progress->setObjectName(QStringLiteral("downloadProgress"));
     m_progress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
     m_progress->setWindowFlag(Qt::WindowStaysOnTopHint);
     m_progress->progressBar->setRange(0, 65536);
@@ -100,7 +100,7 @@ bool LoggerDownloadWindows::cancelled() {
 LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {
     endTransfer();
     endBusy();
-    const LoggerErrorChoice choice = m_err->Ask(ErrorText());
+    const LoggerErrorChoice choice = m_errorDialog->Ask(ErrorText());
     // The next download starts with the busy window again.
     if (choice != LoggerErrorChoice::Cancel)
         beginBusy();
@@ -110,7 +110,7 @@ LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {
 LoggerErrorChoice LoggerDownloadWindows::askAfterFailure() {
     endTransfer();
     endBusy();
-    return m_err->Ask(ErrorText());
+    return m_errorDialog->Ask(ErrorText());
 }
 
 void LoggerDownloadWindows::headerRepaired(bool confirmed) {

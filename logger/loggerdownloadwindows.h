@@ -60,7 +60,7 @@ private:
     std::unique_ptr<UserInputBlocker> m_blocker;
     std::unique_ptr<BusyNote> m_busy;
     std::unique_ptr<RangeProgressDialog> m_progress;
-    std::unique_ptr<LoggerErrorDialog> m_err;
+    std::unique_ptr<LoggerErrorDialog> m_errorDialog;
     bool m_cursorSet = false;
     int m_usedBytes = 0;
 };

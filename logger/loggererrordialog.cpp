@@ -7,32 +7,32 @@
 
 LoggerErrorDialog::LoggerErrorDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Error Message"));
-    setObjectName(QStringLiteral("frmErr"));
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setWordWrap(true);
-    btnFixed = new QPushButton(QStringLiteral("Fixed the error "), this);
-    btnFixed->setObjectName(QStringLiteral("btnFixed"));
-    btnRetry = new QPushButton(QStringLiteral("Try Again"), this);
-    btnRetry->setObjectName(QStringLiteral("btnRetry"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnRetry->setDefault(true);
+    setObjectName(QStringLiteral("loggerErrorDialog"));
+    messageLabel = new QLabel(this);
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    messageLabel->setAlignment(Qt::AlignCenter);
+    messageLabel->setWordWrap(true);
+    fixedButton = new QPushButton(QStringLiteral("Fixed the error "), this);
+    fixedButton->setObjectName(QStringLiteral("fixedButton"));
+    retryButton = new QPushButton(QStringLiteral("Try Again"), this);
+    retryButton->setObjectName(QStringLiteral("retryButton"));
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    retryButton->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnFixed);
-    buttons->addWidget(btnRetry);
-    buttons->addWidget(btnCancel);
+    buttons->addWidget(fixedButton);
+    buttons->addWidget(retryButton);
+    buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 12);
-    layout->addWidget(Label1, 1);
+    layout->addWidget(messageLabel, 1);
     layout->addLayout(buttons);
     setMinimumSize(360, 130);
 
-    connect(btnFixed, &QPushButton::clicked, this, [this] { done(mrOk); });
-    connect(btnRetry, &QPushButton::clicked, this, [this] { done(mrRetry); });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
+    connect(fixedButton, &QPushButton::clicked, this, [this] { done(mrOk); });
+    connect(retryButton, &QPushButton::clicked, this, [this] { done(mrRetry); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { done(mrCancel); });
 }
 
 LoggerErrorDialog::~LoggerErrorDialog() = default;
@@ -49,6 +49,6 @@ LoggerErrorChoice LoggerErrorDialog::Choice(int modalResult) {
 }
 
 LoggerErrorChoice LoggerErrorDialog::Ask(const QString& text) {
-    Label1->setText(text);
+    messageLabel->setText(text);
     return Choice(exec());
 }

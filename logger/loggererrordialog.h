@@ -24,8 +24,8 @@ public:
     // The choice a modal result stands for.
     static LoggerErrorChoice Choice(int modalResult);
 
-    QLabel* Label1;
-    QPushButton* btnFixed;
-    QPushButton* btnRetry;
-    QPushButton* btnCancel;
+    QLabel* messageLabel;
+    QPushButton* fixedButton;
+    QPushButton* retryButton;
+    QPushButton* cancelButton;
 };

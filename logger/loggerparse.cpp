@@ -5,21 +5,21 @@
 LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
     LoggerParse parse;
     if (image.size() < LoggerImage::HeaderSize) {
-        parse.Result = DownloadResult::TooShort;
+        parse.Result = LoggerOutcome::TooShort;
         return parse;
     }
     const int used = image.EndAddress() + 1;
     if (image.size() < used) {
-        parse.Result = DownloadResult::Incomplete;
+        parse.Result = LoggerOutcome::Incomplete;
         return parse;
     }
     const int count = image.DataSetCount();
     if (count == 0) {
-        parse.Result = DownloadResult::NoData;
+        parse.Result = LoggerOutcome::NoData;
         return parse;
     }
     if (count > LoggerImage::MaxDataSets) {
-        parse.Result = DownloadResult::TooManySets;
+        parse.Result = LoggerOutcome::TooManySets;
         return parse;
     }
 
@@ -36,7 +36,7 @@ LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
                           end <= limit && image.byte(end - 2) == 0x5A &&
                           image.byte(end - 1) == 0xA5;
         if (!good) {
-            parse.Result = DownloadResult::BadDataSet;
+            parse.Result = LoggerOutcome::BadDataSet;
             parse.BadSetIndex = k;
             parse.LastGoodAddress = s - 1;
             return parse;
@@ -55,7 +55,7 @@ LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
         runningTime += double(n) * info.IntervalSeconds / 86400.0;
         s = end;
     }
-    parse.Result = DownloadResult::Loaded;
+    parse.Result = LoggerOutcome::Loaded;
     parse.Sets = std::move(sets);
     return parse;
 }

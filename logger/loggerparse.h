@@ -1,14 +1,14 @@
 #pragma once
 
 #include "datasetinfo.h"
-#include "downloadresult.h"
 #include "loggerimage.h"
+#include "loggeroutcome.h"
 
 #include <QList>
 
 // The data sets found in a logger image.
 struct LoggerParse {
-    DownloadResult Result = DownloadResult::TooShort;
+    LoggerOutcome Result = LoggerOutcome::TooShort;
     // Every set when Result is Loaded; otherwise empty.
     QList<DataSetInfo> Sets;
     // For BadDataSet: the index of the failing set (= the number of good sets before it) and

@@ -61,7 +61,7 @@ void LoggerPortHandOver::take() {
     if (!m_live.waitReceiveIdle(m_timing.idleWaitMs))
         return;
 
-    m_failure = DownloadResult::PortNotOpened;
+    m_failure = LoggerOutcome::PortNotOpened;
     const QString device = m_live.deviceName();
     if (device.isEmpty())
         return;

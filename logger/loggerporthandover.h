@@ -1,7 +1,7 @@
 #pragma once
 
-#include "downloadresult.h"
 #include "loggercommandbuffer.h"
+#include "loggeroutcome.h"
 #include "loggertiming.h"
 
 class LiveLinkControl;
@@ -42,7 +42,7 @@ public:
     bool taken() const { return m_taken; }
     // When not taken: DeviceBusy (a live step did not finish in time, or another hand-over is
     // alive) or PortNotOpened (no device name, or the logger port failed to open).
-    DownloadResult failure() const { return m_failure; }
+    LoggerOutcome failure() const { return m_failure; }
 
     // The operation's command buffer; the resume command is built from it.
     LoggerCommandBuffer& commands() { return m_commands; }
@@ -65,5 +65,5 @@ private:
     bool m_liveClosed = false;
     bool m_taken = false;
     bool m_resume = true;
-    DownloadResult m_failure = DownloadResult::DeviceBusy;
+    LoggerOutcome m_failure = LoggerOutcome::DeviceBusy;
 };

@@ -38,13 +38,17 @@ private:
     bool m_shown = false;
 };
 
-LoggerSetupOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
-                         BusyNote& busy, const Clock& clock, const LoggerTiming& timing) {
+QString setupMessage(LoggerOutcome outcome) {
+    return LoggerMessage(LoggerOperation::Setup, outcome);
+}
+
+LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
+                    BusyNote& busy, const Clock& clock, const LoggerTiming& timing) {
     LoggerCommandBuffer& commands = handOver.commands();
     const LoggerSettingsRead read = ReadLoggerSetup(port, commands, clock.now(), clock, timing);
     if (!read.Settings) {
         busy.hide();
-        if (const QString message = LoggerSetupMessage(read.Failure); !message.isEmpty())
+        if (const QString message = setupMessage(read.Failure); !message.isEmpty())
             user.tell(message);
         return read.Failure;
     }
@@ -54,65 +58,38 @@ LoggerSetupOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSe
 
     const std::optional<LoggerSetupChoice> choice = user.chooseSettings(*read.Settings);
     if (!choice)
-        return LoggerSetupOutcome::Cancelled;
+        return LoggerOutcome::Cancelled;
     QString refusal;
     const std::optional<quint32> units = RecordingInterval::Parse(choice->IntervalText, &refusal);
     if (!units) {
         user.tell(refusal);
-        return LoggerSetupOutcome::IntervalRefused;
+        return LoggerOutcome::IntervalRefused;
     }
     busy.show(LoggerMessages::WritingData);
     const bool written =
         WriteLoggerSetup(port, commands, *units, choice->Date, choice->Time, timing);
     busy.hide();
-    const LoggerSetupOutcome outcome =
-        written ? LoggerSetupOutcome::Written : LoggerSetupOutcome::NotWritten;
-    user.tell(LoggerSetupMessage(outcome));
+    const LoggerOutcome outcome = written ? LoggerOutcome::Written : LoggerOutcome::NotWritten;
+    user.tell(setupMessage(outcome));
     return outcome;
 }
 
 } // namespace
 
-QString LoggerSetupMessage(LoggerSetupOutcome outcome) {
-    switch (outcome) {
-    case LoggerSetupOutcome::Written:
-        return QStringLiteral("Setup successfully! Please power off and power on the meter again "
-                              "to make this setup valid. ");
-    case LoggerSetupOutcome::NotWritten:
-        return QStringLiteral("Fail to save settins form multimeter!");
-    case LoggerSetupOutcome::NotOpened:
-        return QStringLiteral("Setup error, please check the connection and try again !");
-    case LoggerSetupOutcome::NoHeader:
-        return QStringLiteral("Fail to load settins form multimeter!");
-    case LoggerSetupOutcome::NotConnected:
-        return LoggerMessages::NoConnection;
-    case LoggerSetupOutcome::MeterRecording:
-        return QStringLiteral(
-            "The meter is recording data, please stop recording before setting up.");
-    case LoggerSetupOutcome::Cancelled:
-    case LoggerSetupOutcome::IntervalRefused:
-    case LoggerSetupOutcome::DumpRefused:
-    case LoggerSetupOutcome::PortLost:
-    case LoggerSetupOutcome::DeviceBusy:
-        break;
-    }
-    return QString();
-}
-
 LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing) {
     LoggerSettingsRead read;
     if (!SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs))) {
-        read.Failure = LoggerSetupOutcome::NotOpened;
+        read.Failure = LoggerOutcome::NotOpened;
         return read;
     }
     if (!SendCommand(port, commands.Dump(), unsigned(timing.echoWaitMs))) {
-        read.Failure = LoggerSetupOutcome::DumpRefused;
+        read.Failure = LoggerOutcome::DumpRefused;
         return read;
     }
     const LoggerImage header(ReadLoggerHeaderBlocks(port, commands, clock, timing));
     if (!header.holds(0, 64)) {
-        read.Failure = LoggerSetupOutcome::NoHeader;
+        read.Failure = LoggerOutcome::NoHeader;
         return read;
     }
     read.Settings =
@@ -140,35 +117,34 @@ bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 un
     return all;
 }
 
-LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort,
-                                  LoggerSetupUser& user, const Clock& clock,
-                                  const LoggerTiming& timing) {
+LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
+                             const Clock& clock, const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
-        const LoggerSetupOutcome refused = live.connected() ? LoggerSetupOutcome::MeterRecording
-                                                            : LoggerSetupOutcome::NotConnected;
-        user.tell(LoggerSetupMessage(refused));
+        const LoggerOutcome refused =
+            live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
+        user.tell(setupMessage(refused));
         return refused;
     }
     if (LoggerPortHandOver::InUse())
-        return LoggerSetupOutcome::DeviceBusy;
+        return LoggerOutcome::DeviceBusy;
     BusyNote busy(user);
     busy.show(LoggerMessages::ReadingData);
     LoggerPortHandOver handOver(live, loggerPort, timing);
     handOver.setResume(false);
     if (!handOver.taken()) {
-        if (handOver.failure() == DownloadResult::DeviceBusy)
-            return LoggerSetupOutcome::DeviceBusy;
+        if (handOver.failure() == LoggerOutcome::DeviceBusy)
+            return LoggerOutcome::DeviceBusy;
         // A logger port that would not open is a meter that cannot be reached.
         busy.hide();
-        user.tell(LoggerSetupMessage(LoggerSetupOutcome::NotOpened));
-        return LoggerSetupOutcome::NotOpened;
+        user.tell(setupMessage(LoggerOutcome::NotOpened));
+        return LoggerOutcome::NotOpened;
     }
     try {
         return setUp(loggerPort, handOver, user, busy, clock, timing);
     } catch (const SilentAbort&) {
     } catch (const PortError&) {
     }
-    return LoggerSetupOutcome::PortLost;
+    return LoggerOutcome::PortLost;
 }
 
 QString LocaleTimeFormatWithSeconds() {

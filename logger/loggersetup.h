@@ -1,5 +1,6 @@
 #pragma once
 
+#include "loggeroutcome.h"
 #include "loggertiming.h"
 
 #include <QDate>
@@ -30,31 +31,11 @@ struct LoggerSetupChoice {
     QTime Time;
 };
 
-// How a setup ended.
-enum class LoggerSetupOutcome {
-    Written,         // every write of the new settings was echoed
-    NotWritten,      // a write was not echoed (the others were still sent)
-    Cancelled,       // the user cancelled the dialog; nothing was written
-    IntervalRefused, // the interval text was refused; nothing was written
-    NotOpened,       // the meter did not echo the open command (or the port would not open)
-    DumpRefused,     // the meter did not echo the dump command
-    NoHeader,        // fewer than 64 bytes of the memory image arrived
-    PortLost,        // the logger port failed
-    DeviceBusy,      // another logger operation holds the device, or the live side did not stop
-    NotConnected,    // no meter answers on the live link; nothing was sent
-    MeterRecording,  // the meter records on its own; nothing was sent
-};
-
-// The program's words for each outcome the user is told about; empty for the ones that pass
-// in silence (Cancelled, DumpRefused, PortLost, DeviceBusy) and for IntervalRefused, whose
-// words say what was wrong with the text (RecordingInterval::Parse).
-QString LoggerSetupMessage(LoggerSetupOutcome outcome);
-
 // The result of reading the settings: the settings when the meter sent them, otherwise why
 // not (NotOpened, DumpRefused or NoHeader).
 struct LoggerSettingsRead {
     std::optional<LoggerSettings> Settings;
-    LoggerSetupOutcome Failure = LoggerSetupOutcome::NotOpened;
+    LoggerOutcome Failure = LoggerOutcome::NotOpened;
 };
 
 // Reads the settings over `port` (the logger port, open on the meter's device): the open and
@@ -97,9 +78,11 @@ public:
 // without it. An interval text that RecordingInterval::Parse refuses is told to the user with
 // its reason, and nothing is written. Never throws for port faults (PortLost); the device is
 // given back on every path. `clock` gives today's date and the monotonic times.
-LoggerSetupOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort,
-                                  LoggerSetupUser& user, const Clock& clock,
-                                  const LoggerTiming& timing = {});
+//
+// Ends Written, NotWritten, Cancelled, IntervalRefused, NotOpened, DumpRefused or NoHeader, or
+// with a failure of the hand-over: NotConnected, MeterRecording, DeviceBusy or PortLost.
+LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
+                             const Clock& clock, const LoggerTiming& timing = {});
 
 // The time format of the user's locale with seconds and without a time zone (the long format
 // less its zone), for time pickers and texts that show a meter's clock to the second.

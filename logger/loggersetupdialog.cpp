@@ -25,21 +25,20 @@ LoggerSetupDialog::LoggerSetupDialog(QWidget* parent)
                           Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::LoggerSetupDialog>()) {
     ui->setupUi(this);
-    setObjectName(QStringLiteral("frmChipSet"));
-    ComboBox1 = ui->ComboBox1;
-    DatePicker = ui->DatePicker;
-    TimePicker = ui->TimePicker;
-    btnOK = ui->btnOK;
-    btnCancel = ui->btnCancel;
+    intervalBox = ui->intervalBox;
+    datePicker = ui->datePicker;
+    timePicker = ui->timePicker;
+    okButton = ui->okButton;
+    cancelButton = ui->cancelButton;
 
-    ComboBox1->addItems(RecordingInterval::Items());
-    ComboBox1->setCurrentIndex(0);
-    ComboBox1->setMinimumContentsLength(12);
-    DatePicker->setDisplayFormat(shortDateFormat());
-    TimePicker->setDisplayFormat(LocaleTimeFormatWithSeconds());
+    intervalBox->addItems(RecordingInterval::Items());
+    intervalBox->setCurrentIndex(0);
+    intervalBox->setMinimumContentsLength(12);
+    datePicker->setDisplayFormat(shortDateFormat());
+    timePicker->setDisplayFormat(LocaleTimeFormatWithSeconds());
     const QDateTime now = QDateTime::currentDateTime();
-    DatePicker->setDate(now.date());
-    TimePicker->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    datePicker->setDate(now.date());
+    timePicker->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     setFixedSize(sizeHint());
 }
 
@@ -47,15 +46,15 @@ LoggerSetupDialog::~LoggerSetupDialog() = default;
 
 void LoggerSetupDialog::setSettings(const LoggerSettings& settings) {
     const int item = RecordingInterval::ItemFor(settings.IntervalSeconds);
-    ComboBox1->setCurrentIndex(item);
+    intervalBox->setCurrentIndex(item);
     if (item < 0)
-        ComboBox1->setEditText(RecordingInterval::Items().constFirst());
-    DatePicker->setDate(settings.TimeLabel.date());
-    TimePicker->setTime(settings.TimeLabel.time());
+        intervalBox->setEditText(RecordingInterval::Items().constFirst());
+    datePicker->setDate(settings.TimeLabel.date());
+    timePicker->setTime(settings.TimeLabel.time());
 }
 
 LoggerSetupChoice LoggerSetupDialog::choice() const {
-    return {ComboBox1->currentText(), DatePicker->date(), TimePicker->time()};
+    return {intervalBox->currentText(), datePicker->date(), timePicker->time()};
 }
 
 std::optional<LoggerSetupChoice> LoggerSetupDialog::Ask(QWidget* parent, const LoggerSettings& current) {

@@ -26,11 +26,11 @@ public:
     explicit LoggerSetupDialog(QWidget* parent = nullptr);
     ~LoggerSetupDialog() override;
 
-    QComboBox* ComboBox1 = nullptr;
-    QDateEdit* DatePicker = nullptr;
-    QTimeEdit* TimePicker = nullptr;
-    QPushButton* btnOK = nullptr;
-    QPushButton* btnCancel = nullptr;
+    QComboBox* intervalBox = nullptr;
+    QDateEdit* datePicker = nullptr;
+    QTimeEdit* timePicker = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
 
     // Shows `settings`: the interval's choice (an interval no choice stands for leaves the box
     // showing "1 second" with nothing chosen) and the start time in the pickers.

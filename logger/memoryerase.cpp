@@ -7,24 +7,11 @@
 #include "loggermessages.h"
 #include "loggerporthandover.h"
 
-QString MemoryEraseMessage(MemoryEraseOutcome outcome) {
-    switch (outcome) {
-    case MemoryEraseOutcome::Erased:
-        return QStringLiteral("Memory erase successfully !");
-    case MemoryEraseOutcome::NotErased:
-        return QStringLiteral("Fail to erase memory !");
-    case MemoryEraseOutcome::NotConnected:
-        return LoggerMessages::NoConnection;
-    case MemoryEraseOutcome::MeterRecording:
-        return QStringLiteral(
-            "The meter is recording data, please stop recording before erasing memory.");
-    case MemoryEraseOutcome::Declined:
-    case MemoryEraseOutcome::PortLost:
-    case MemoryEraseOutcome::DeviceBusy:
-        break;
-    }
-    return QString();
+namespace {
+QString eraseMessage(LoggerOutcome outcome) {
+    return LoggerMessage(LoggerOperation::EraseMemory, outcome);
 }
+} // namespace
 
 bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
     // A meter that missed the open command may still take the erase: the erase decides.
@@ -32,34 +19,34 @@ bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const Logge
     return SendCommand(port, commands.MemoryErase(), unsigned(timing.echoWaitMs));
 }
 
-MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort,
-                                  MemoryEraseUser& user, const LoggerTiming& timing) {
+LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
+                             const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
-        const MemoryEraseOutcome refused = live.connected() ? MemoryEraseOutcome::MeterRecording
-                                                            : MemoryEraseOutcome::NotConnected;
-        user.tell(MemoryEraseMessage(refused));
+        const LoggerOutcome refused =
+            live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
+        user.tell(eraseMessage(refused));
         return refused;
     }
     if (LoggerPortHandOver::InUse())
-        return MemoryEraseOutcome::DeviceBusy;
+        return LoggerOutcome::DeviceBusy;
     if (!user.confirmErase())
-        return MemoryEraseOutcome::Declined;
+        return LoggerOutcome::Declined;
 
     LoggerPortHandOver handOver(live, loggerPort, timing);
-    if (!handOver.taken() && handOver.failure() == DownloadResult::DeviceBusy)
-        return MemoryEraseOutcome::DeviceBusy;
+    if (!handOver.taken() && handOver.failure() == LoggerOutcome::DeviceBusy)
+        return LoggerOutcome::DeviceBusy;
     // The resume command carries the erase command's parameter bytes even when the logger port
     // would not open and nothing was sent.
     handOver.commands().MemoryErase();
-    MemoryEraseOutcome outcome = MemoryEraseOutcome::NotErased;
+    LoggerOutcome outcome = LoggerOutcome::NotErased;
     try {
         if (handOver.taken() && SendMemoryErase(loggerPort, handOver.commands(), timing))
-            outcome = MemoryEraseOutcome::Erased;
+            outcome = LoggerOutcome::Erased;
     } catch (const SilentAbort&) {
-        return MemoryEraseOutcome::PortLost;
+        return LoggerOutcome::PortLost;
     } catch (const PortError&) {
-        return MemoryEraseOutcome::PortLost;
+        return LoggerOutcome::PortLost;
     }
-    user.tell(MemoryEraseMessage(outcome));
+    user.tell(eraseMessage(outcome));
     return outcome;
 }

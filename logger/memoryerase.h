@@ -1,5 +1,6 @@
 #pragma once
 
+#include "loggeroutcome.h"
 #include "loggertiming.h"
 
 #include <QString>
@@ -7,20 +8,6 @@
 class LiveLinkControl;
 class LoggerCommandBuffer;
 class MeterPort;
-
-// How an erase of the logger memory ended.
-enum class MemoryEraseOutcome {
-    Erased,         // the meter echoed the erase command
-    NotErased,      // it did not (or the logger port would not open)
-    Declined,       // the user answered No; nothing was sent
-    PortLost,       // the logger port failed
-    DeviceBusy,     // another logger operation holds the device, or the live side did not stop
-    NotConnected,   // no meter answers on the live link; nothing was sent
-    MeterRecording, // the meter records on its own; nothing was sent
-};
-
-// The program's words for each outcome the user is told about; empty for the silent ones.
-QString MemoryEraseMessage(MemoryEraseOutcome outcome);
 
 // The erase exchange over `port` (the logger port, open on the meter's device): the open
 // command, whose echo is not required, then the erase command 'E' 45 45 00. True when the meter
@@ -44,5 +31,8 @@ public:
 // the meter records (telling why, sending nothing), asks for confirmation, borrows the device
 // from the live side over `loggerPort`, erases, tells the result and gives the device back with
 // the resume command, whatever the meter answered. Never throws for port faults (PortLost).
-MemoryEraseOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort,
-                                  MemoryEraseUser& user, const LoggerTiming& timing = {});
+//
+// Ends Erased, NotErased or Declined, or with a failure of the hand-over: NotConnected,
+// MeterRecording, DeviceBusy or PortLost.
+LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
+                             const LoggerTiming& timing = {});

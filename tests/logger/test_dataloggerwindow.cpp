@@ -33,7 +33,7 @@ std::unique_ptr<DataLoggerWindow> windowWithSets() {
     auto w = std::make_unique<DataLoggerWindow>();
     w->resize(DataLoggerWindow::ClientWidth, DataLoggerWindow::ClientHeight);
     w->show();
-    if (!QTest::qWaitForWindowExposed(w.get()) || parse.Result != DownloadResult::Loaded)
+    if (!QTest::qWaitForWindowExposed(w.get()) || parse.Result != LoggerOutcome::Loaded)
         qFatal("window not shown or image not parsed");
     w->ShowLoggerData(image, parse.Sets);
     return w;
@@ -94,13 +94,13 @@ void TestDataLoggerWindow::chartPointsRowsAndPanels() {
     QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
 
     // MAX and MIN: the ramp peaks at record 429 (2996 counts) and is lowest at record 1.
-    QCOMPARE(w->MaxRow, 429);
-    QCOMPARE(w->MinRow, 1);
-    QTest::mouseClick(w->lblRHMAX, Qt::LeftButton);
+    QCOMPARE(w->maxRow(), 429);
+    QCOMPARE(w->minRow(), 1);
+    QTest::mouseClick(w->maxPanel, Qt::LeftButton);
     QCOMPARE(g->Row(), 429);
     QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 429));
-    QVERIFY(w->lblRHMAX->text().startsWith(g->Cells(2, 429) + '\t'));
-    QTest::mouseClick(w->lblRHMIN, Qt::LeftButton);
+    QVERIFY(w->maxPanel->text().startsWith(g->Cells(2, 429) + '\t'));
+    QTest::mouseClick(w->minPanel, Qt::LeftButton);
     QCOMPARE(g->Row(), 1);
     QCOMPARE(g->TopRow(), 1);
 
@@ -112,34 +112,34 @@ void TestDataLoggerWindow::chartPointsRowsAndPanels() {
 
     // A set with every record overloaded: empty panels whose clicks do nothing.
     w->ShowDataSet(1);
-    QCOMPARE(w->MaxRow, 0);
-    QCOMPARE(w->MinRow, 0);
-    QVERIFY(w->lblRHMAX->text().isEmpty() && w->lblRHMIN->text().isEmpty());
+    QCOMPARE(w->maxRow(), 0);
+    QCOMPARE(w->minRow(), 0);
+    QVERIFY(w->maxPanel->text().isEmpty() && w->minPanel->text().isEmpty());
     w->onChartHotSpot(1);
     QCOMPARE(g->Row(), 2);
-    QTest::mouseClick(w->lblRHMAX, Qt::LeftButton);
-    QTest::mouseClick(w->lblRHMIN, Qt::LeftButton);
+    QTest::mouseClick(w->maxPanel, Qt::LeftButton);
+    QTest::mouseClick(w->minPanel, Qt::LeftButton);
     QCOMPARE(g->Row(), 2);
     QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 2));
     // Points and rows that do not exist do nothing.
     w->onChartHotSpot(7);
-    w->lblRHMAXClick(3);
+    w->selectExtremeRow(3);
     QCOMPARE(g->Row(), 2);
 }
 
 void TestDataLoggerWindow::captionBarsFollowClicks() {
     auto w = windowWithSets();
-    const QColor normal = barColour(w->StaticText3);
-    QCOMPARE(barColour(w->StaticText1), QColor(Qt::blue));
-    QTest::mouseClick(w->StaticText3, Qt::LeftButton);
-    QCOMPARE(barColour(w->StaticText3), QColor(Qt::blue));
-    QCOMPARE(w->StaticText3->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(barColour(w->StaticText1), normal);
-    QCOMPARE(barColour(w->StaticText4), normal);
-    QTest::mouseClick(w->StaticText4, Qt::LeftButton);
+    const QColor normal = barColour(w->graphCaption);
+    QCOMPARE(barColour(w->dataSetsCaption), QColor(Qt::blue));
+    QTest::mouseClick(w->graphCaption, Qt::LeftButton);
+    QCOMPARE(barColour(w->graphCaption), QColor(Qt::blue));
+    QCOMPARE(w->graphCaption->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(barColour(w->dataSetsCaption), normal);
+    QCOMPARE(barColour(w->tableCaption), normal);
+    QTest::mouseClick(w->tableCaption, Qt::LeftButton);
     QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
-    QCOMPARE(barColour(w->StaticText3), normal);
-    QTest::mouseClick(w->StaticText1, Qt::LeftButton);
+    QCOMPARE(barColour(w->graphCaption), normal);
+    QTest::mouseClick(w->dataSetsCaption, Qt::LeftButton);
     QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::DataSets);
     w->onChartClick();
     QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Graph);
@@ -156,11 +156,11 @@ void TestDataLoggerWindow::closingQuestion() {
     bool saveSucceeds = false;
     const auto open = [&](bool loaded) {
         auto w = windowWithSets();
-        w->LoggerDataLoaded = loaded;
-        w->OnSaveRequested = [&] {
+        w->setLoggerDataLoaded(loaded);
+        w->setSaveAction([&] {
             ++saves;
             return saveSucceeds;
-        };
+        });
         return w;
     };
 

@@ -37,7 +37,7 @@ QStringList passedSteps(int n) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(FactoryCheck::Outcome)
+Q_DECLARE_METATYPE(LoggerOutcome)
 
 class TestFactoryCheck : public QObject {
     Q_OBJECT
@@ -115,10 +115,10 @@ private Q_SLOTS:
         RecordingView view;
         live.recording = true;
         QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),
-                 FactoryCheck::Outcome::MeterRecording);
+                 LoggerOutcome::MeterRecording);
         live.connectedFlag = false;
         QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),
-                 FactoryCheck::Outcome::NotConnected);
+                 LoggerOutcome::NotConnected);
         {
             // Started from inside another logger operation's waits: the window keeps its lines.
             RecordingLive other;
@@ -126,7 +126,7 @@ private Q_SLOTS:
             live.connectedFlag = true;
             live.recording = false;
             QCOMPARE(FactoryCheck::Run(live, port, view, FixedTimeClock()),
-                     FactoryCheck::Outcome::DeviceBusy);
+                     LoggerOutcome::DeviceBusy);
         }
         QCOMPARE(view.messages, QStringList({"請先停止記憶", "未能偵測到電表"}));
         QCOMPARE(view.clears, 0);

@@ -40,11 +40,14 @@ public:
             auto* err = qobject_cast<LoggerErrorDialog*>(QApplication::activeModalWidget());
             if (!err)
                 return;
-            errors << err->Label1->text();
+            errors << err->messageLabel->text();
             if (onError)
                 onError();
             const char a = choices.isEmpty() ? 'C' : choices.takeFirst();
-            (a == 'F' ? err->btnFixed : a == 'R' ? err->btnRetry : err->btnCancel)->click();
+            (a == 'F'   ? err->fixedButton
+             : a == 'R' ? err->retryButton
+                        : err->cancelButton)
+                ->click();
         });
         timer.start(10);
     }
@@ -74,11 +77,13 @@ private Q_SLOTS:
         area->resize(1000, 760);
         area->show();
         commands = std::make_unique<LoggerCommands>(*link, area.get());
-        commands->Timing.settleMs = 30;
-        commands->Timing.quietMs = 50;
-        commands->Timing.idleWaitMs = 1000;
-        commands->Timing.silenceMs = 400;
-        commands->Timing.partialMs = 200;
+        LoggerTiming timing;
+        timing.settleMs = 30;
+        timing.quietMs = 50;
+        timing.idleWaitMs = 1000;
+        timing.silenceMs = 400;
+        timing.partialMs = 200;
+        commands->setTiming(timing);
     }
     void cleanup() {
         commands.reset();
@@ -152,18 +157,18 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
              qPrintable(sim.process.readAllStandardError()));
 
     // Without a connection the window opens first, then says why nothing happens.
-    commands->LoadData1Click();
-    QVERIFY(commands->dataLoggerWindow);
+    commands->loadData();
+    QVERIFY(commands->dataLoggerWindow());
     QCOMPARE(answers.messages, QStringList{"There is no connection with multimeter !"});
-    QCOMPARE(commands->LastResult(), DownloadResult::NotConnected);
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::NotConnected);
 
     QVERIFY(connectLive(linkPath));
-    commands->LoadData1Click();
-    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
     QCOMPARE(answers.errors, QStringList{});
-    QVERIFY(commands->LoggerDataLoaded);
-    DataLoggerWindow* w = commands->dataLoggerWindow;
-    QVERIFY(w && w->LoggerDataLoaded);
+    QVERIFY(commands->loggerDataLoaded());
+    DataLoggerWindow* w = commands->dataLoggerWindow();
+    QVERIFY(w && w->loggerDataLoaded());
 
     auto row = [](StringGrid* g, int r) {
         QStringList cells;
@@ -184,8 +189,8 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:00", "1.234", "V"}));
     QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:01", "-29.1", "mV"}));
     QCOMPARE(row(w->recordTable, 3), (QStringList{"3", "7/19/16", "10:30:02", "OL", "V"}));
-    QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:00\t1.234V"));
-    QCOMPARE(w->lblRHMIN->text(), QStringLiteral("10:30:01\t-29.1mV"));
+    QCOMPARE(w->maxPanel->text(), QStringLiteral("10:30:00\t1.234V"));
+    QCOMPARE(w->minPanel->text(), QStringLiteral("10:30:01\t-29.1mV"));
     QCOMPARE(w->chart->Points(), 3);
     QCOMPARE(w->chart->YData(0, 1), -0.0291f);
     QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("V"));
@@ -200,15 +205,15 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("MOhm"));
     QCOMPARE(w->chart->YData(0, 0), 0.0015f);
     QCOMPARE(w->chart->ManualMaxY(), 4.0);
-    QCOMPARE(w->MaxRow, 2);
-    QCOMPARE(w->MinRow, 1);
-    QCOMPARE(w->lblRHMAX->text(), QStringLiteral("10:30:05\t2.000MOhm"));
+    QCOMPARE(w->maxRow(), 2);
+    QCOMPARE(w->minRow(), 1);
+    QCOMPARE(w->maxPanel->text(), QStringLiteral("10:30:05\t2.000MOhm"));
 
     verifyLinkBack();
     // A second Load Data reuses the window.
-    commands->LoadData1Click();
-    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
-    QCOMPARE(commands->dataLoggerWindow.data(), w);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
+    QCOMPARE(commands->dataLoggerWindow(), w);
     QCOMPARE(w->ShownSet(), 0);
     verifyLinkBack();
 }
@@ -229,13 +234,13 @@ void TestLoadDataPty::repairsHeaderAfterBadSet() {
                        saved, "--link", linkPath}));
     QVERIFY(connectLive(linkPath));
 
-    commands->LoadData1Click();
+    commands->loadData();
     QCOMPARE(answers.errors, QStringList{kErrorText});
     QCOMPARE(answers.messages,
              QStringList{"Please power off and power on meter before recording data!"});
     // The download after the repair finds the two good sets.
-    QCOMPARE(commands->LastResult(), DownloadResult::Loaded);
-    QCOMPARE(commands->dataLoggerWindow->DataSets().size(), 2);
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
+    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 2);
     verifyLinkBack();
 
     sim.stop();
@@ -253,11 +258,11 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QVERIFY(sim.start({"--sets", "3", "--records", "200", "--instant", "--interval", "20",
                            "--corrupt-block-always", "2", "--link", linkPath}));
         QVERIFY(connectLive(linkPath));
-        commands->LoadData1Click();
+        commands->loadData();
         QCOMPARE(answers.errors, (QStringList{kErrorText, kErrorText}));
-        QCOMPARE(commands->LastResult(), DownloadResult::TooManyErrors);
-        QVERIFY(!commands->dataLoggerWindow->LoggerDataLoaded);
-        QCOMPARE(commands->dataLoggerWindow->DataSets().size(), 0);
+        QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooManyErrors);
+        QVERIFY(!commands->dataLoggerWindow()->loggerDataLoaded());
+        QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 0);
         verifyLinkBack();
     }
     {
@@ -265,8 +270,8 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         MeterSimProcess sim;
         QVERIFY(sim.start({"--sets", "0", "--instant", "--interval", "20", "--link", linkPath}));
         QVERIFY(connectLive(linkPath));
-        commands->LoadData1Click();
-        QCOMPARE(commands->LastResult(), DownloadResult::NoData);
+        commands->loadData();
+        QCOMPARE(commands->lastOutcome(), LoggerOutcome::NoData);
         QCOMPARE(answers.errors, QStringList{});
         QCOMPARE(answers.messages,
                  QStringList{"There was not any data recorded in momery of meter !"});
@@ -279,8 +284,8 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QVERIFY(sim.start({"--sets", "3", "--records", "400", "--instant", "--interval", "20",
                            "--line-gone-after-block", "5", "--link", linkPath}));
         QVERIFY(connectLive(linkPath));
-        commands->LoadData1Click();
-        QCOMPARE(commands->LastResult(), DownloadResult::PortLost);
+        commands->loadData();
+        QCOMPARE(commands->lastOutcome(), LoggerOutcome::PortLost);
         QCOMPARE(answers.errors, QStringList{kErrorText});
         QVERIFY(link->ticking());
         link->stopTicking();
@@ -311,8 +316,8 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     Answers answers;
     QElapsedTimer t;
     t.start();
-    commands->LoadData1Click();
-    QCOMPARE(commands->LastResult(), DownloadResult::TooShort);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooShort);
     QCOMPARE(answers.errors, QStringList{kErrorText});
     QVERIFY(link->ticking());
     QVERIFY(link->portOpen());
@@ -342,7 +347,7 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
         meter.reset();
         QFile::remove(linkPath);
     };
-    commands->LoadData1Click();
+    commands->loadData();
     QCOMPARE(answers.errors, QStringList{kErrorText});
     QVERIFY(!link->portOpen());
     QVERIFY(link->ticking());

@@ -88,7 +88,7 @@ struct RecordingProgress : LoggerProgress {
 // Answers the error dialog from a list.
 struct ScriptedUser : LoadLoggerDataUser {
     QList<LoggerErrorChoice> answers;
-    QList<DownloadResult> failures;
+    QList<LoggerOutcome> failures;
     QList<bool> repairs;
     LoggerErrorChoice downloadFailed(const LoggerDownload& d) override {
         failures += d.Result;
@@ -121,7 +121,7 @@ LoggerImageBuilder threeSets() {
 
 } // namespace
 
-Q_DECLARE_METATYPE(DownloadResult)
+Q_DECLARE_METATYPE(LoggerOutcome)
 
 class TestLoggerDownload : public QObject {
     Q_OBJECT
@@ -152,7 +152,7 @@ private Q_SLOTS:
             QVERIFY(handOver.taken() && port->DeviceName() == live.device);
             d = DownloadLoggerMemory(*port, handOver.commands(), &progress, 0, fastTiming());
         }
-        QCOMPARE(d.Result, DownloadResult::Loaded);
+        QCOMPARE(d.Result, LoggerOutcome::Loaded);
         QCOMPARE(d.Image.bytes(), meter->memory); // no gap, no duplicate
         QCOMPARE(d.Errors, 2);
         QCOMPARE(d.Parse.Sets.size(), 3);
@@ -169,9 +169,9 @@ private Q_SLOTS:
 
     void transfersThatEndShort_data() {
         QTest::addColumn<int>("fault");
-        QTest::addColumn<DownloadResult>("result");
+        QTest::addColumn<LoggerOutcome>("result");
         QTest::addColumn<QByteArray>("letters");
-        using R = DownloadResult;
+        using R = LoggerOutcome;
         QTest::newRow("meter sends nothing") << 0 << R::TooShort << QByteArray("CP");
         QTest::newRow("meter falls silent") << 1 << R::Incomplete << QByteArray("CPyyyyyy");
         QTest::newRow("every block corrupted")
@@ -220,9 +220,9 @@ private Q_SLOTS:
         ScriptedUser user;
         user.answers = {LoggerErrorChoice::TryAgain, LoggerErrorChoice::Fixed};
         LoggerDownload d = LoadLoggerData(live, *port, nullptr, user, 0, fastTiming());
-        QCOMPARE(d.Result, DownloadResult::Loaded);
+        QCOMPARE(d.Result, LoggerOutcome::Loaded);
         QCOMPARE(d.Parse.Sets.size(), 2);
-        QCOMPARE(user.failures, QList<DownloadResult>(2, DownloadResult::BadDataSet));
+        QCOMPARE(user.failures, QList<LoggerOutcome>(2, LoggerOutcome::BadDataSet));
         QCOMPARE(user.repairs, QList<bool>{true});
         QCOMPARE(meter->memory.mid(9, 4), QByteArray::fromHex("000202BB"));
         QCOMPARE(live.log, kTaken + kGivenBack);
@@ -230,16 +230,16 @@ private Q_SLOTS:
         meter->memory.clear();
         user.answers = {LoggerErrorChoice::Fixed, LoggerErrorChoice::Cancel};
         QCOMPARE(LoadLoggerData(live, *port, nullptr, user, 0, fastTiming()).Result,
-                 DownloadResult::TooShort);
+                 LoggerOutcome::TooShort);
         QCOMPARE(user.repairs.size(), 1); // nothing to repair without a bad set
 
         FakeLive recording, unconnected;
         recording.recording = true;
         unconnected.connectedFlag = false;
         QCOMPARE(LoadLoggerData(recording, *port, nullptr, user, 0).Result,
-                 DownloadResult::MeterRecording);
+                 LoggerOutcome::MeterRecording);
         QCOMPARE(LoadLoggerData(unconnected, *port, nullptr, user, 0).Result,
-                 DownloadResult::NotConnected);
+                 LoggerOutcome::NotConnected);
         QVERIFY(recording.log.isEmpty() && unconnected.log.isEmpty());
     }
 
@@ -248,19 +248,19 @@ private Q_SLOTS:
         FakeLive busy;
         busy.timerBusy = true;
         QCOMPARE(LoggerPortHandOver(busy, *port, fastTiming()).failure(),
-                 DownloadResult::DeviceBusy);
+                 LoggerOutcome::DeviceBusy);
         QCOMPARE(busy.log, QStringList{"waitTimer"});
 
         FakeLive nameless;
         nameless.device.clear();
         QCOMPARE(LoggerPortHandOver(nameless, *port, fastTiming()).failure(),
-                 DownloadResult::PortNotOpened);
+                 LoggerOutcome::PortNotOpened);
         QCOMPARE(nameless.log, (QStringList{"waitTimer", "stopTimer", "waitRx", "startTimer"}));
 
         FakeLive refused;
         fake->device->failOpen = true;
         QCOMPARE(LoggerPortHandOver(refused, *port, fastTiming()).failure(),
-                 DownloadResult::PortNotOpened);
+                 LoggerOutcome::PortNotOpened);
         QCOMPARE(refused.log, kTaken + kGivenBack);
         fake->device->failOpen = false;
 
@@ -268,7 +268,7 @@ private Q_SLOTS:
         try {
             LoggerPortHandOver h(live, *port, fastTiming());
             LoggerPortHandOver second(nested, *port, fastTiming());
-            QCOMPARE(second.failure(), DownloadResult::DeviceBusy);
+            QCOMPARE(second.failure(), LoggerOutcome::DeviceBusy);
             QVERIFY(h.taken() && port->Active());
             throw std::runtime_error("fault in the operation");
         } catch (const std::runtime_error&) {

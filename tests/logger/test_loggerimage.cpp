@@ -24,7 +24,7 @@ constexpr quint8 kDc = 0x08;      // coupling 2
 
 QList<DataSetInfo> parse(const LoggerImageBuilder& b) {
     const LoggerParse p = ParseLoggerImage(LoggerImage(b.blocks()), today());
-    return p.Result == DownloadResult::Loaded ? p.Sets : QList<DataSetInfo>{};
+    return p.Result == LoggerOutcome::Loaded ? p.Sets : QList<DataSetInfo>{};
 }
 DecodedDataSet decodeOne(quint8 byte5, const QList<quint16>& records) {
     LoggerImageBuilder b;
@@ -34,7 +34,7 @@ DecodedDataSet decodeOne(quint8 byte5, const QList<quint16>& records) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(DownloadResult)
+Q_DECLARE_METATYPE(LoggerOutcome)
 
 class TestLoggerImage : public QObject {
     Q_OBJECT
@@ -45,7 +45,7 @@ private Q_SLOTS:
     // memory or the bytes that arrived.
     void parseOutcome_data() {
         QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<DownloadResult>("result");
+        QTest::addColumn<LoggerOutcome>("result");
         QTest::addColumn<int>("sets");
         QTest::addColumn<int>("badIndex");
         QTest::addColumn<int>("lastGood");
@@ -60,7 +60,7 @@ private Q_SLOTS:
             change(b);
             return b.blocks();
         };
-        using R = DownloadResult;
+        using R = LoggerOutcome;
         QTest::newRow("fewer than 256 bytes")
             << two.blocks().left(200) << R::TooShort << 0 << -1 << -1;
         QTest::newRow("empty memory")

@@ -34,8 +34,7 @@ const QString kWritten = QStringLiteral("Setup successfully! Please power off an
 
 } // namespace
 
-Q_DECLARE_METATYPE(LoggerSetupOutcome)
-Q_DECLARE_METATYPE(MemoryEraseOutcome)
+Q_DECLARE_METATYPE(LoggerOutcome)
 
 class TestLoggerSetup : public QObject {
     Q_OBJECT
@@ -58,7 +57,7 @@ private Q_SLOTS:
         QVERIFY(s.start(headerImage(interval)));
         ScriptedUser user;
         QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
-                 LoggerSetupOutcome::Cancelled);
+                 LoggerOutcome::Cancelled);
         QVERIFY(user.shown);
         QCOMPARE(RecordingInterval::ItemFor(user.shown->IntervalSeconds), item);
         QCOMPARE(user.shown->TimeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
@@ -108,7 +107,7 @@ private Q_SLOTS:
             s.live.log.clear();
             user.choice = LoggerSetupChoice{text, QDate(2020, 1, 1), QTime(1, 2, 3)};
             QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
-                     LoggerSetupOutcome::IntervalRefused);
+                     LoggerOutcome::IntervalRefused);
             QCOMPARE(user.messages.size(), 1);
             QVERIFY2(user.messages[0].contains("Nothing was written"), qPrintable(text));
             QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
@@ -135,9 +134,9 @@ private Q_SLOTS:
     // still has the device handed back.
     void setupFailures_data() {
         QTest::addColumn<QStringList>("faults");
-        QTest::addColumn<LoggerSetupOutcome>("outcome");
+        QTest::addColumn<LoggerOutcome>("outcome");
         QTest::addColumn<QString>("message");
-        using O = LoggerSetupOutcome;
+        using O = LoggerOutcome;
         QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << O::NotOpened
                                       << "Setup error, please check the connection and try again !";
         QTest::newRow("P not echoed") << QStringList{"--no-echo-of", "P"} << O::DumpRefused << "";
@@ -149,7 +148,7 @@ private Q_SLOTS:
     }
     void setupFailures() {
         QFETCH(QStringList, faults);
-        QFETCH(LoggerSetupOutcome, outcome);
+        QFETCH(LoggerOutcome, outcome);
         QFETCH(QString, message);
         MeterSession s;
         QVERIFY(s.start(headerImage(0x002710), faults));
@@ -158,7 +157,7 @@ private Q_SLOTS:
         QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()), outcome);
         QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(user.busy.last(), QString()); // the busy note is gone
-        if (outcome == LoggerSetupOutcome::PortLost) {
+        if (outcome == LoggerOutcome::PortLost) {
             QVERIFY(s.live.log.contains("openLive") && s.live.log.last() == "startTimer");
         } else {
             QCOMPARE(s.live.log, handedBack());
@@ -170,17 +169,16 @@ private Q_SLOTS:
     // parameter bytes whatever the meter answered.
     void erases_data() {
         QTest::addColumn<QStringList>("faults");
-        QTest::addColumn<MemoryEraseOutcome>("outcome");
+        QTest::addColumn<LoggerOutcome>("outcome");
         QTest::addColumn<QString>("message");
-        QTest::newRow("C not echoed")
-            << QStringList{"--no-echo-of", "C"} << MemoryEraseOutcome::Erased
-            << "Memory erase successfully !";
-        QTest::newRow("nothing echoed") << QStringList{"--no-echo"} << MemoryEraseOutcome::NotErased
-                                        << "Fail to erase memory !";
+        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << LoggerOutcome::Erased
+                                      << "Memory erase successfully !";
+        QTest::newRow("nothing echoed")
+            << QStringList{"--no-echo"} << LoggerOutcome::NotErased << "Fail to erase memory !";
     }
     void erases() {
         QFETCH(QStringList, faults);
-        QFETCH(MemoryEraseOutcome, outcome);
+        QFETCH(LoggerOutcome, outcome);
         QFETCH(QString, message);
         MeterSession s;
         QByteArray image = headerImage(0x002710);
@@ -195,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(user.messages, QStringList{message});
         QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
         const QByteArray memory = s.stop();
-        if (outcome == MemoryEraseOutcome::Erased) {
+        if (outcome == LoggerOutcome::Erased) {
             QCOMPARE(memory.mid(9, 4).toHex(' '), "00 00 00 ff");
             QCOMPARE(memory.mid(256, 16), QByteArray(16, '\xFF'));
         }
@@ -207,12 +205,12 @@ private Q_SLOTS:
         MeterPort port;
         ScriptedUser user;
         user.confirm = false;
-        QCOMPARE(RunMemoryErase(live, port, user), MemoryEraseOutcome::Declined);
+        QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::Declined);
         live.recording = true;
-        QCOMPARE(RunMemoryErase(live, port, user), MemoryEraseOutcome::MeterRecording);
-        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerSetupOutcome::MeterRecording);
+        QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::MeterRecording);
+        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::MeterRecording);
         live.connectedFlag = false;
-        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerSetupOutcome::NotConnected);
+        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::NotConnected);
         QCOMPARE(user.messages,
                  QStringList({"The meter is recording data, please stop recording before erasing "
                               "memory.",

@@ -1,12 +1,13 @@
-// The setup dialog, the erase question and the factory check window, driven through the
-// commands of the DataLogger menu against metersim over a pseudo-terminal.
+// The DataLogger menu's commands: their refusals, the setup dialog, the erase question and the
+// factory check window, against metersim over a pseudo-terminal.
 
 #include "childwindow.h"
 #include "dialogs.h"
-#include "loggersetupcommands.h"
-#include "support/loggermetersession.h"
-#include "loggersetupdialog.h"
 #include "factorycheckwindow.h"
+#include "loggercommands.h"
+#include "loggerporthandover.h"
+#include "loggersetupdialog.h"
+#include "support/loggermetersession.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -53,9 +54,9 @@ void onDialog(Shown* shown, std::function<void(LoggerSetupDialog*)> act) {
         delete tries;
         if (!d)
             return;
-        *shown = {d->ComboBox1->count(), d->ComboBox1->currentIndex(), d->ComboBox1->currentText(),
-                  d->DatePicker->displayFormat(),
-                  QDateTime(d->DatePicker->date(), d->TimePicker->time())};
+        *shown = {d->intervalBox->count(), d->intervalBox->currentIndex(),
+                  d->intervalBox->currentText(), d->datePicker->displayFormat(),
+                  QDateTime(d->datePicker->date(), d->timePicker->time())};
         act(d);
     });
     poll->start(10);
@@ -63,10 +64,64 @@ void onDialog(Shown* shown, std::function<void(LoggerSetupDialog*)> act) {
 
 } // namespace
 
-class TestLoggerSetupWindows : public QObject {
+class TestLoggerCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // Without a meter, and while the meter records, every command says why in its own words
+    // and leaves the live side alone; while another operation holds the device, the commands
+    // that would take it do nothing at all (the erase does not even ask).
+    void refusalsSendNothing() {
+        RecordingLive live;
+        QMdiArea area;
+        LoggerCommands commands(live, &area, &area);
+        commands.setTiming(fastTiming());
+        Boxes boxes;
+        boxes.answer = QMessageBox::Yes;
+        const auto runAll = [&](bool withLoad) {
+            QList<LoggerOutcome> outcomes;
+            if (withLoad) {
+                commands.loadData();
+                outcomes += commands.lastOutcome();
+            }
+            commands.setUpLogger();
+            outcomes += commands.lastOutcome();
+            commands.eraseMemory();
+            outcomes += commands.lastOutcome();
+            commands.runFactoryCheck();
+            outcomes += commands.lastOutcome();
+            return outcomes;
+        };
+
+        live.connectedFlag = false;
+        QCOMPARE(runAll(true), QList<LoggerOutcome>(4, LoggerOutcome::NotConnected));
+        live.connectedFlag = true;
+        live.recording = true;
+        QCOMPARE(runAll(true), QList<LoggerOutcome>(4, LoggerOutcome::MeterRecording));
+        const QString recording("The meter is recording data, please stop recording before %1");
+        QCOMPARE(boxes.texts,
+                 QStringList({"There is no connection with multimeter !",
+                              "There is no connection with multimeter !",
+                              "There is no connection with multimeter !", "未能偵測到電表",
+                              recording.arg("loading data."), recording.arg("setting up."),
+                              recording.arg("erasing memory."), "請先停止記憶"}));
+        QVERIFY(commands.dataLoggerWindow());
+        QVERIFY(commands.factoryCheckWindow());
+        QCOMPARE(commands.factoryCheckWindow()->Lines(), QStringList());
+
+        boxes.texts.clear();
+        live.recording = false;
+        {
+            RecordingLive other;
+            MeterPort otherPort;
+            const LoggerPortHandOver holding(other, otherPort, fastTiming());
+            QCOMPARE(runAll(false), QList<LoggerOutcome>(3, LoggerOutcome::DeviceBusy));
+        }
+        QCOMPARE(boxes.texts, QStringList());
+        QCOMPARE(live.log, QStringList());
+        QVERIFY(!commands.loggerPort.Active());
+    }
 
     // The dialog shows the meter's settings (the date with its whole year), and OK writes the
     // choice; an interval no item stands for leaves "1 second" showing, and Cancel writes
@@ -87,17 +142,17 @@ private Q_SLOTS:
         MeterSession s;
         QVERIFY(s.start(headerImage(interval)));
         QMdiArea area;
-        LoggerSetupCommands commands(s.live, s.port, &area, &area);
+        LoggerCommands commands(s.live, &area, &area);
         commands.setTiming(fastTiming());
         Boxes boxes;
         Shown shown;
         onDialog(&shown, [ok](LoggerSetupDialog* d) {
-            d->ComboBox1->setEditText("5 minutes");
-            d->DatePicker->setDate(QDate(2016, 3, 7));
-            d->TimePicker->setTime(QTime(9, 5, 30));
-            (ok ? d->btnOK : d->btnCancel)->click();
+            d->intervalBox->setEditText("5 minutes");
+            d->datePicker->setDate(QDate(2016, 3, 7));
+            d->timePicker->setTime(QTime(9, 5, 30));
+            (ok ? d->okButton : d->cancelButton)->click();
         });
-        commands.Setup2Click();
+        commands.setUpLogger();
         QCOMPARE(shown.items, 9);
         QCOMPARE(shown.item, item);
         QCOMPARE(shown.text, text);
@@ -118,14 +173,14 @@ private Q_SLOTS:
         MeterSession s;
         QVERIFY(s.start(headerImage(0x002710)));
         QMdiArea area;
-        LoggerSetupCommands commands(s.live, s.port, &area, &area);
+        LoggerCommands commands(s.live, &area, &area);
         commands.setTiming(fastTiming());
         Boxes boxes;
         boxes.answer = QMessageBox::No;
-        commands.EraseMemory1Click();
+        commands.eraseMemory();
         QCOMPARE(s.live.log, QStringList());
         boxes.answer = QMessageBox::Yes;
-        commands.EraseMemory1Click();
+        commands.eraseMemory();
         QCOMPARE(boxes.texts,
                  QStringList({"Erase Memory ?", "Erase Memory ?", "Memory erase successfully !"}));
         QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
@@ -137,28 +192,28 @@ private Q_SLOTS:
         QVERIFY(s.start(headerImage(0x002710), {"--no-echo-of", "W"}));
         QMdiArea area;
         area.resize(800, 700);
-        LoggerSetupCommands commands(s.live, s.port, &area, &area);
+        LoggerCommands commands(s.live, &area, &area);
         commands.setTiming(fastTiming());
         const FixedTimeClock clock;
         commands.setClock(&clock);
-        commands.N6Click();
-        QPointer<FactoryCheckWindow> window = commands.factoryCheckWindow;
+        commands.runFactoryCheck();
+        QPointer<FactoryCheckWindow> window = commands.factoryCheckWindow();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), "出廠記憶體檢查");
         QCOMPARE(window->size(), QSize(424, 525));
-        QCOMPARE(window->lbl1->text(), "1秒");
+        QCOMPARE(window->intervalBox->text(), "1秒");
         const QStringList lines = window->Lines();
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.last(), "測試記憶體10f0寫入失敗,停止測試");
 
         ChildWindowOf(window)->showMinimized();
-        commands.N6Click();
-        QCOMPARE(commands.factoryCheckWindow, window);
+        commands.runFactoryCheck();
+        QCOMPARE(commands.factoryCheckWindow(), window.data());
         QVERIFY(!ChildWindowOf(window)->isMinimized());
         QCOMPARE(window->Lines(), lines);
         QCOMPARE(area.subWindowList().size(), 1);
     }
 };
 
-QTEST_MAIN(TestLoggerSetupWindows)
-#include "test_loggersetupwindows.moc"
+QTEST_MAIN(TestLoggerCommands)
+#include "test_loggercommands.moc"
