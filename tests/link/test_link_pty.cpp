@@ -101,7 +101,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     sim.kill();
     const qint64 decodedBefore = link.framesDecoded();
     QVERIFY(tickUntil(
-        link, [&] { return !link.connected(); }, 20, 3000));
+        link, [&] { return !link.connected(); }, 20, 20000));
     QCOMPARE(spy.panel1, QStringLiteral("No Connection"));
     QVERIFY(!link.portOpen());
     QVERIFY2(errors <= 1, qPrintable(QString::number(errors))); // closed on the first report
@@ -119,11 +119,11 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(
         sim2.start({"--steady", "11,1,2000", "--instant", "--interval", "5", "--link", linkPath}));
     QVERIFY(tickUntil(
-        link, [&] { return link.portOpen(); }, 20, 3000));
+        link, [&] { return link.portOpen(); }, 20, 20000));
     QVERIFY(errors <= 1); // looking for the device again is quiet
     QVERIFY(tickUntil(
         link, [&] { return link.connected() && link.framesDecoded() > decodedBefore + 3; }, 20,
-        5000));
+        20000));
     QCOMPARE(link.reading().UnitText, QStringLiteral("V"));
 }
 
@@ -140,7 +140,7 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     auto waitAcks = [&](int count) {
         QElapsedTimer t;
         t.start();
-        while (acks.count(CmdY.bytes()) < count && t.elapsed() < 2000) {
+        while (acks.count(CmdY.bytes()) < count && t.elapsed() < 20000) {
             QTest::qWait(5);
             acks += meter.receive(0);
         }

@@ -105,7 +105,8 @@ private:
         if (!link->portOpen())
             return false;
         link->writeToMeter(command('A'));
-        return tickUntil([&] { return link->connected() && link->framesAcknowledged() > 2; }, 5000);
+        return tickUntil([&] { return link->connected() && link->framesAcknowledged() > 2; },
+                         20000);
     }
     bool tickUntil(const std::function<bool()>& done, int limitMs) {
         QElapsedTimer t;
@@ -122,7 +123,7 @@ private:
         link->stopTicking();
         QVERIFY(!commands->loggerPort.Active());
         const qint64 before = link->framesAcknowledged();
-        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
+        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
         QVERIFY(link->connected());
     }
     QString imageFile(const QByteArray& bytes) {
@@ -290,14 +291,15 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QVERIFY(link->ticking());
         link->stopTicking();
         QVERIFY(!commands->loggerPort.Active());
-        QVERIFY(tickUntil([&] { return !link->connected(); }, 8000));
+        QVERIFY(tickUntil([&] { return !link->connected(); }, 20000));
 
         // It comes back at the same place: the live link finds it by itself.
         MeterSimProcess again;
         QVERIFY(again.start({"--instant", "--interval", "20", "--link", linkPath}));
-        QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 10000));
+        QVERIFY(
+            tickUntil([&] { return link->portOpen() && link->connected(); }, 20000));
         const qint64 before = link->framesAcknowledged();
-        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
+        QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
     }
 }
 
@@ -355,9 +357,9 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
 
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant", "--interval", "20", "--link", linkPath}));
-    QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 10000));
+    QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 20000));
     const qint64 before = link->framesAcknowledged();
-    QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 5000));
+    QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
 }
 
 QTEST_MAIN(TestLoadDataPty)

@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <QTest>
 
-// Runs the built metersim and knows the pseudo-terminal it serves.
+// Runs the built metersim and knows the pseudo-terminal it serves. The waits for its start are
+// long enough for a loaded machine running the sanitized build; they end once it is there.
 class MeterSimProcess {
 public:
     ~MeterSimProcess() { stop(); }
@@ -14,10 +15,10 @@ public:
 
     bool start(const QStringList& arguments) {
         process.start(program(), arguments);
-        if (!process.waitForStarted(5000))
+        if (!process.waitForStarted(30000))
             return false;
         while (!process.canReadLine()) {
-            if (!process.waitForReadyRead(5000))
+            if (!process.waitForReadyRead(30000))
                 return false;
         }
         path = QString::fromLocal8Bit(process.readLine()).trimmed();
