@@ -8,6 +8,7 @@
 #include "aboutbox.h"
 #include "gaugewindow.h"
 #include "lcdwindow.h"
+#include "loggersetupdialog.h"
 #include "mainwindow.h"
 #include "portselector.h"
 #include "recorderwindow.h"
@@ -97,6 +98,7 @@ private Q_SLOTS:
     void aboutBoxShowsVersion();
     void recorderFollowsTheLink();
     void scheduleButtonOpensOneDialog();
+    void loggerCommandsFromTheMenu();
 
 private:
     // Starts metersims and makes their devices the port list.
@@ -515,6 +517,77 @@ void TestMainWindow::scheduleButtonOpensOneDialog() {
     QCOMPARE(window->scheduleDialog(), first.data()); // the same dialog, not a second one
     first->close();
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), kWaitMs);
+}
+
+void TestMainWindow::loggerCommandsFromTheMenu() {
+    // The DataLogger menu by keyboard, as a user opens it (Alt+D, then the item's letter), with
+    // a meter on a pseudo-terminal that saves its memory when it ends.
+    const QString image = settingsDir.filePath("memory.bin");
+    QFile::remove(image);
+    servePorts({{"--steady", "11,1,1500", "--interval", "50", "--save-image", image}});
+    startWindow();
+    QVERIFY(window->link.connected());
+    // Whether the menu opened; the command runs to its end inside the item's key press, its
+    // dialogs answered below. (The window is activated again: a closed dialog leaves none.)
+    auto chooseFromMenu = [this](Qt::Key item) {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get(), kWaitMs))
+            return false;
+        QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);
+        if (!QTest::qWaitFor(
+                [this] { return QApplication::activePopupWidget() == window->findChild<QMenu*>(QStringLiteral("loggerMenu")); },
+                kWaitMs))
+            return false;
+        QTest::keyClick(window->findChild<QMenu*>(QStringLiteral("loggerMenu")), item);
+        return true;
+    };
+    QStringList told;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        told << r.text;
+        return r.buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+    });
+    // The setup dialog, once it is the modal window: what it shows, then 5 seconds and OK.
+    QString shownInterval;
+    QTimer dialogWatch;
+    connect(&dialogWatch, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<LoggerSetupDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialogWatch.stop();
+        shownInterval = dialog->intervalBox->currentText();
+        dialog->intervalBox->setCurrentText(QStringLiteral("5 seconds"));
+        dialog->okButton->click();
+    });
+    dialogWatch.start(20);
+
+    auto linkIsBack = [this] {
+        const qint64 before = window->link.framesDecoded();
+        return QTest::qWaitFor(
+            [&] {
+                return window->link.connected() && window->link.framesDecoded() > before + 2;
+            },
+            kWaitMs);
+    };
+    QVERIFY(chooseFromMenu(Qt::Key_S));
+    QCOMPARE(shownInterval, QStringLiteral("1 second")); // the demo memory's interval
+    QCOMPARE(told, QStringList{LoggerMessage(LoggerOperation::Setup, LoggerOutcome::Written)});
+    QVERIFY(linkIsBack());
+
+    // Erase Memory asks first; No leaves the memory as it is.
+    told.clear();
+    QVERIFY(chooseFromMenu(Qt::Key_E));
+    QCOMPARE(told, QStringList{QStringLiteral("Erase Memory ?")});
+    QVERIFY(linkIsBack());
+    Dialogs::SetAnswerer(nullptr);
+
+    // The meter holds the new interval (in 100-us units) and still its five sets.
+    sims[0]->stop();
+    QFile saved(image);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray memory = saved.readAll();
+    QCOMPARE(memory.size(), 65536);
+    QCOMPARE((quint8(memory[13]) << 16) | (quint8(memory[14]) << 8) | quint8(memory[15]), 50000);
+    QVERIFY(memory.mid(256, 256) != QByteArray(256, '\xFF'));
 }
 
 QTEST_MAIN(TestMainWindow)
