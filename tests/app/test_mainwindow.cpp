@@ -8,6 +8,7 @@
 #include "aboutbox.h"
 #include "gaugewindow.h"
 #include "lcdwindow.h"
+#include "loggermessages.h"
 #include "loggersetupdialog.h"
 #include "mainwindow.h"
 #include "portselector.h"
