@@ -369,7 +369,7 @@ void MainWindow::startUp() {
                             ChildWindowOf(m_statisticsWindow)->width()));
 
     // The LCD digit pictures.
-    LcdWindow::LoadDigitGlyphs();
+    LcdWindow::loadDigitGlyphs();
 
     // Find the meter.
     m_ports->searchMeter();
@@ -431,7 +431,7 @@ void MainWindow::createRecorder(int left) {
     sub->move(left, 0);
     sub->show();
     try {
-        m_recorderWindow->SetupChart();
+        m_recorderWindow->setupChart();
     } catch (const ChartError& e) {
         // A damaged chart template: the chart keeps its previous settings.
         Dialogs::ShowError(this, QString::fromLocal8Bit(e.what()));

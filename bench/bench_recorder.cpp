@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     RecorderWindow rtc(recorder, link);
     rtc.show();
     processAll();
-    rtc.SetupChart();
+    rtc.setupChart();
     update.functionChanged = update.rangeChanged = update.scaleChanged = true;
     Q_EMIT link.updated(update);
     update.functionChanged = update.rangeChanged = update.scaleChanged = false;
@@ -132,5 +132,5 @@ int main(int argc, char** argv) {
                 double(residentKb()) / 1024.0);
     std::printf("recorder table texts at %d samples: %.1f bytes per row\n", n,
                 double(rtc.recordTable->gridModel()->memoryBytes()) / n);
-    return rtc.SampleCount() == n ? 0 : 1;
+    return rtc.sampleCount() == n ? 0 : 1;
 }

@@ -60,8 +60,8 @@ GaugeWindow::GaugeWindow(QWidget* parent) : QWidget(parent) {
     R1 = R0 - 10;
     R2 = R0 - 15;
     R3 = R0 + 5;
-    DrawScale();
-    ShowCanvas();
+    drawScale();
+    showCanvas();
 
     QFont labelFont = font();
     labelFont.setPixelSize(11);
@@ -94,37 +94,37 @@ GaugeWindow::GaugeWindow(QWidget* parent) : QWidget(parent) {
     DragMover::Attach(this);
 }
 
-QPoint GaugeWindow::PointAt(double angle, double radius) const {
+QPoint GaugeWindow::pointAt(double angle, double radius) const {
     return QPoint(int(std::trunc(R0 - std::cos(angle) * radius)),
                   int(std::trunc(R0 - std::sin(angle) * radius)) + 30);
 }
 
-QPoint GaugeWindow::Centre() const {
-    return PointAt(kStartAngle, 0);
+QPoint GaugeWindow::centre() const {
+    return pointAt(kStartAngle, 0);
 }
 
-QPoint GaugeWindow::NeedleTip() const {
-    return PointAt(kStartAngle + m_needlePosition * kStep, R2);
+QPoint GaugeWindow::needleTip() const {
+    return pointAt(kStartAngle + m_needlePosition * kStep, R2);
 }
 
-void GaugeWindow::DrawScale() {
+void GaugeWindow::drawScale() {
     QPainter p(&m_canvas);
     p.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap));
     double angle = kStartAngle;
     for (int i = 0; i <= 40; ++i) {
-        p.drawLine(PointAt(angle, R1), PointAt(angle, i % 10 == 0 ? R3 : R0));
+        p.drawLine(pointAt(angle, R1), pointAt(angle, i % 10 == 0 ? R3 : R0));
         angle += kStep;
     }
 }
 
-void GaugeWindow::DrawNeedle(int step, const QColor& colour) {
+void GaugeWindow::drawNeedle(int step, const QColor& colour) {
     // Aliased, so that the white line covers the black one exactly.
     QPainter p(&m_canvas);
     p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(Centre(), PointAt(kStartAngle + step * kStep, R2));
+    p.drawLine(centre(), pointAt(kStartAngle + step * kStep, R2));
 }
 
-void GaugeWindow::ShowCanvas() {
+void GaugeWindow::showCanvas() {
     // White is the canvas' background and shows the window's own colour.
     QImage shown = m_canvas.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < shown.height(); ++y) {
@@ -136,7 +136,7 @@ void GaugeWindow::ShowCanvas() {
     dialImage->setPixmap(QPixmap::fromImage(shown));
 }
 
-void GaugeWindow::Relabel(int divisor) {
+void GaugeWindow::relabel(int divisor) {
     const DivisorScale* scale = RangeTable::ForDivisor(divisor);
     if (!scale)
         return;
@@ -148,7 +148,7 @@ void GaugeWindow::Relabel(int divisor) {
     m_analogScale = float(scale->fullScale) / float(4 * kStepsPerLabel);
 }
 
-void GaugeWindow::ShowValue(double magnitude, const QString& sign) {
+void GaugeWindow::showValue(double magnitude, const QString& sign) {
     signLabel->setText(sign);
     signLabel->adjustSize();
 
@@ -161,32 +161,32 @@ void GaugeWindow::ShowValue(double magnitude, const QString& sign) {
     const int n = int(std::trunc(std::clamp(steps, -kStepLimit, kStepLimit)));
     if (m_needleDrawn && n == m_needlePosition)
         return;
-    DrawNeedle(m_needlePosition, Qt::white);
-    DrawNeedle(n, Qt::black);
+    drawNeedle(m_needlePosition, Qt::white);
+    drawNeedle(n, Qt::black);
     m_needlePosition = n;
     m_needleDrawn = true;
-    ShowCanvas();
+    showCanvas();
 }
 
-QString GaugeWindow::LabelText(int i) const {
+QString GaugeWindow::labelText(int i) const {
     if (i < 1 || i > int(scaleLabels.size()))
         return {};
     return scaleLabels[std::size_t(i - 1)]->text();
 }
 
-QString GaugeWindow::SignText() const {
+QString GaugeWindow::signText() const {
     return signLabel->text();
 }
 
 void GaugeWindow::follow(const LiveLink& link) {
     connect(&link, &LiveLink::updated, this, &GaugeWindow::showUpdate);
     if (link.connected())
-        Relabel(link.reading().Divisor);
+        relabel(link.reading().Divisor);
 }
 
 void GaugeWindow::showUpdate(const LiveUpdate& update) {
     if (update.functionChanged || update.scaleChanged)
-        Relabel(update.reading.Divisor);
-    ShowValue(update.needleMagnitude(),
+        relabel(update.reading.Divisor);
+    showValue(update.needleMagnitude(),
               update.needleNegative() ? QStringLiteral("-") : QStringLiteral("+"));
 }

@@ -26,16 +26,16 @@ public:
 
     // Scale labels and value units per step for the divisor (1, 10, 100 or 1000; any other
     // divisor changes nothing).
-    void Relabel(int divisor);
+    void relabel(int divisor);
     // Moves the needle to the magnitude and shows the sign ("+" or "-").
-    void ShowValue(double magnitude, const QString& sign);
+    void showValue(double magnitude, const QString& sign);
 
     // What the gauge shows: scale label 1..5, the sign, the needle's ends, the drawing.
-    QString LabelText(int i) const;
-    QString SignText() const;
-    QPoint Centre() const;
-    QPoint NeedleTip() const;
-    const QImage& Canvas() const { return m_canvas; }
+    QString labelText(int i) const;
+    QString signText() const;
+    QPoint centre() const;
+    QPoint needleTip() const;
+    const QImage& canvas() const { return m_canvas; }
     // Value units per step of the scale; the step the needle was last drawn at.
     float analogScale() const { return m_analogScale; }
     int needlePosition() const { return m_needlePosition; }
@@ -44,10 +44,10 @@ public:
     static constexpr int ClientHeight = 184;
 
 private:
-    QPoint PointAt(double angle, double radius) const;
-    void DrawScale();
-    void DrawNeedle(int step, const QColor& colour);
-    void ShowCanvas();
+    QPoint pointAt(double angle, double radius) const;
+    void drawScale();
+    void drawNeedle(int step, const QColor& colour);
+    void showCanvas();
 
     // Value units per step of the scale, and the step at which the needle was last drawn.
     float m_analogScale = 100.0f;

@@ -37,7 +37,7 @@ int tagOf(const QObject* object) {
 
 } // namespace
 
-void LcdWindow::LoadDigitGlyphs() {
+void LcdWindow::loadDigitGlyphs() {
     auto& glyphs = digitGlyphs();
     if (!glyphs[0].isNull())
         return;
@@ -50,7 +50,7 @@ void LcdWindow::LoadDigitGlyphs() {
 LcdWindow::LcdWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("LCD"));
     resize(ClientWidth, ClientHeight);
-    LoadDigitGlyphs();
+    loadDigitGlyphs();
 
     bezel = new BevelPanel(this, BevelPanel::Bevel::Lowered, 5);
     bezel->setObjectName(QStringLiteral("Panel1"));
@@ -130,13 +130,13 @@ void LcdWindow::showDigit(int index, std::uint8_t code) {
 }
 
 void LcdWindow::follow(const LiveLink& link) {
-    connect(&link, &LiveLink::updated, this, [this](const LiveUpdate& update) { ShowReading(update.reading); });
+    connect(&link, &LiveLink::updated, this, [this](const LiveUpdate& update) { showReading(update.reading); });
     connect(&link, &LiveLink::connectionChanged, this,
-            [this](bool connected) { SetNoConnection(!connected); });
-    SetNoConnection(!link.connected());
+            [this](bool connected) { setNoConnection(!connected); });
+    setNoConnection(!link.connected());
 }
 
-void LcdWindow::ShowReading(const Reading& r) {
+void LcdWindow::showReading(const Reading& r) {
     // Digits whose code differs from what the panel shows.
     for (int k = 0; k < 4; ++k) {
         const auto i = std::size_t(k);
@@ -169,11 +169,11 @@ void LcdWindow::ShowReading(const Reading& r) {
     barGraph->resize(width, BarSegmentsHeight);
 }
 
-void LcdWindow::SetNoConnection(bool visible) {
+void LcdWindow::setNoConnection(bool visible) {
     noConnectionLabel->setVisible(visible);
 }
 
-int LcdWindow::DigitCode(int position) const {
+int LcdWindow::digitCode(int position) const {
     if (position < 1 || position > 4)
         return -1;
     // Read back from the picture itself.
@@ -185,17 +185,17 @@ int LcdWindow::DigitCode(int position) const {
     return -1;
 }
 
-bool LcdWindow::AnnunciatorVisible(int tag) const {
+bool LcdWindow::annunciatorVisible(int tag) const {
     if (tag < 1 || std::size_t(tag) > annunciatorImages.size())
         return false;
     const QLabel* image = annunciatorImages[std::size_t(tag - 1)];
     return image && !image->isHidden();
 }
 
-int LcdWindow::BarWidth() const {
+int LcdWindow::barWidth() const {
     return barGraph->width();
 }
 
-bool LcdWindow::NoConnectionVisible() const {
+bool LcdWindow::noConnectionVisible() const {
     return !noConnectionLabel->isHidden();
 }

@@ -21,25 +21,25 @@ public:
     explicit LcdWindow(QWidget* parent = nullptr);
 
     // Draws the digit glyphs LCDM0..LCDM11 once; every LCD window shares them.
-    static void LoadDigitGlyphs();
+    static void loadDigitGlyphs();
 
     // Shows every reading the link decodes and "No Connection" while the link is down.
     void follow(const LiveLink& link);
 
     // Shows the reading: the digits and annunciators that differ from what the panel shows,
     // and the bar graph for Count.
-    void ShowReading(const Reading& r);
+    void showReading(const Reading& r);
     // The red "No Connection" label.
-    void SetNoConnection(bool visible);
+    void setNoConnection(bool visible);
 
     // What the panel shows: the glyph code at position 1..4, whether the annunciator with the
     // tag is lit, the bar graph's width in pixels, the connection label.
-    int DigitCode(int position) const;
-    bool AnnunciatorVisible(int tag) const;
-    int BarWidth() const;
-    bool NoConnectionVisible() const;
+    int digitCode(int position) const;
+    bool annunciatorVisible(int tag) const;
+    int barWidth() const;
+    bool noConnectionVisible() const;
     // How many times a digit got a new picture or an annunciator was shown or hidden.
-    int PictureChanges() const { return m_pictureChanges; }
+    int pictureChanges() const { return m_pictureChanges; }
 
     static constexpr int ClientWidth = 280;
     static constexpr int ClientHeight = 179;

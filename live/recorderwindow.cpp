@@ -204,7 +204,7 @@ void RecorderWindow::emptyTable() {
     recordTable->clearRow(1);
 }
 
-void RecorderWindow::SetupChart() {
+void RecorderWindow::setupChart() {
     m_sampleCount = 0;
     m_recorder.clear();
     const double now = m_link.clock().now();

@@ -17,7 +17,7 @@ class StringGrid;
 // follows the recorder's changes of function, range and scale. The rate editor and the Start,
 // Stop and Clear buttons are commands to the recorder.
 //
-// After creating the window, call SetupChart (it prepares the chart's time axis from now).
+// After creating the window, call setupChart (it prepares the chart's time axis from now).
 class RecorderWindow : public QWidget {
     Q_OBJECT
 public:
@@ -35,12 +35,12 @@ public:
     // No samples; RecorderSpan from the current rate; the chart's time axis from now to now +
     // RecorderSpan for RecorderPoints points; no pop-up menu. Throws ChartError when the chart
     // template exists but cannot be read.
-    void SetupChart();
+    void setupChart();
     // The rate editor shows the recorder's rate (2 seconds if it was 0).
     void showRate();
 
     // Handlers: every edit of the rate, and the three buttons. Clear throws ChartError like
-    // SetupChart, after it has emptied table and chart (the button runs it inside the error
+    // setupChart, after it has emptied table and chart (the button runs it inside the error
     // boundary, which reports it); under a running tick step Clear is put off until the
     // step has finished.
     void onRateEdited();
@@ -48,9 +48,9 @@ public:
     void stopRecording();
     void clearRecording();
 
-    int SampleCount() const { return m_sampleCount; }
+    int sampleCount() const { return m_sampleCount; }
     // The unit the chart shows its values in, as a RecorderSamples unit size.
-    int DisplayUnit() const { return m_displayUnit; }
+    int displayUnit() const { return m_displayUnit; }
 
     // The window's controls.
     RateEditor* rateEditor;

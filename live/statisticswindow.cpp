@@ -122,7 +122,7 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent) {
     DragMover::Attach(this);
 }
 
-QString StatisticsWindow::StatisticText(float count, int divisor) {
+QString StatisticsWindow::statisticText(float count, int divisor) {
     if (count >= 4000)
         return QStringLiteral("OL");
     if (count <= -4000)
@@ -135,21 +135,21 @@ QString StatisticsWindow::StatisticText(float count, int divisor) {
     return FrameDecoder::FixedText(double(count) / divisor, decimals);
 }
 
-void StatisticsWindow::ShowStatistics(const Reading& r, const Statistics& s, bool max, bool pmax,
+void StatisticsWindow::showStatistics(const Reading& r, const Statistics& s, bool max, bool pmax,
                                 bool min, bool pmin) {
     for (QLabel* unit : {maxUnitLabel, peakMaxUnitLabel, minUnitLabel, peakMinUnitLabel})
         unit->setText(r.UnitText);
     if (max)
-        maxLabel->setText(StatisticText(s.MaxCount, r.Divisor));
+        maxLabel->setText(statisticText(s.MaxCount, r.Divisor));
     if (pmax)
-        peakMaxLabel->setText(StatisticText(s.PeakMaxCount, r.Divisor));
+        peakMaxLabel->setText(statisticText(s.PeakMaxCount, r.Divisor));
     if (min)
-        minLabel->setText(StatisticText(s.MinCount, r.Divisor));
+        minLabel->setText(statisticText(s.MinCount, r.Divisor));
     if (pmin)
-        peakMinLabel->setText(StatisticText(s.PeakMinCount, r.Divisor));
+        peakMinLabel->setText(statisticText(s.PeakMinCount, r.Divisor));
 }
 
-void StatisticsWindow::ClearPeak() {
+void StatisticsWindow::clearPeak() {
     peakMaxLabel->clear();
     peakMinLabel->clear();
 }
@@ -161,8 +161,8 @@ void StatisticsWindow::follow(LiveLink& link) {
 
 void StatisticsWindow::showUpdate(const LiveUpdate& update) {
     if (update.peakEnded)
-        ClearPeak();
-    ShowStatistics(update.reading, update.stats, update.maxMoved, update.peakMaxMoved,
+        clearPeak();
+    showStatistics(update.reading, update.stats, update.maxMoved, update.peakMaxMoved,
                    update.minMoved, update.peakMinMoved);
 }
 

@@ -23,14 +23,14 @@ public:
     void showUpdate(const LiveUpdate& update);
 
     // Shows the unit, and the trackers whose flag says they changed on this reading.
-    void ShowStatistics(const Reading& r, const Statistics& s, bool max, bool pmax, bool min,
+    void showStatistics(const Reading& r, const Statistics& s, bool max, bool pmax, bool min,
                         bool pmin);
     // Peak hold ended: PMAX and PMIN go blank.
-    void ClearPeak();
+    void clearPeak();
 
     // A tracker's count as shown: "OL" from 4000 up, "-OL" from -4000 down, else the count
     // divided by the divisor with its decimals.
-    static QString StatisticText(float count, int divisor);
+    static QString statisticText(float count, int divisor);
 
     // Called by Reset before the four boxes are emptied: resets the statistics (after the
     // receive step has finished). follow() sets it.

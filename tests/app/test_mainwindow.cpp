@@ -155,7 +155,7 @@ void TestMainWindow::startupWithoutMeter() {
     QVERIFY(!window->link.connected());
     QVERIFY(window->loggerCommandsEnabled());
     QVERIFY(window->lcdWindow() && window->statisticsWindow() && window->gaugeWindow());
-    QVERIFY(window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(window->lcdWindow()->noConnectionVisible());
     // Views below each other on the left.
     QCOMPARE(ChildWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
     QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos().y(), ChildWindowOf(window->lcdWindow())->height());
@@ -197,7 +197,7 @@ void TestMainWindow::meterOnThirdPortOfThree() {
     QCOMPARE(window->link.portIndex(), 2);
     QCOMPARE(window->link.meterModel(), 122);
     QVERIFY(window->loggerCommandsEnabled());
-    QVERIFY(!window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(!window->lcdWindow()->noConnectionVisible());
     QCOMPARE(window->portSelector()->box()->currentIndex(), 2);
 }
 
@@ -219,8 +219,8 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     StatisticsWindow* status = window->statisticsWindow();
     GaugeWindow* gauge = window->gaugeWindow();
     auto digits = [lcd] {
-        return QList<int>{lcd->DigitCode(1), lcd->DigitCode(2), lcd->DigitCode(3),
-                          lcd->DigitCode(4)};
+        return QList<int>{lcd->digitCode(1), lcd->digitCode(2), lcd->digitCode(3),
+                          lcd->digitCode(4)};
     };
     auto waitForCount = [this](int count) {
         QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Count == count, kWaitMs);
@@ -229,46 +229,46 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     // 1.234 V, auto range, DC.
     waitForCount(1234);
     QCOMPARE(digits(), (QList<int>{1, 2, 3, 4}));
-    QVERIFY(lcd->AnnunciatorVisible(19)); // point after the first digit
-    QVERIFY(!lcd->AnnunciatorVisible(20));
-    QVERIFY(lcd->AnnunciatorVisible(32));  // V
-    QVERIFY(lcd->AnnunciatorVisible(9));   // AUTO
-    QVERIFY(lcd->AnnunciatorVisible(16));  // DC
-    QVERIFY(!lcd->AnnunciatorVisible(18)); // no minus
-    QCOMPARE(lcd->BarWidth(), 6 * 13);
+    QVERIFY(lcd->annunciatorVisible(19)); // point after the first digit
+    QVERIFY(!lcd->annunciatorVisible(20));
+    QVERIFY(lcd->annunciatorVisible(32));  // V
+    QVERIFY(lcd->annunciatorVisible(9));   // AUTO
+    QVERIFY(lcd->annunciatorVisible(16));  // DC
+    QVERIFY(!lcd->annunciatorVisible(18)); // no minus
+    QCOMPARE(lcd->barWidth(), 6 * 13);
     QCOMPARE(child(status, "lblMAX")->text(), QStringLiteral("1.234"));
     QCOMPARE(child(status, "lblRange1")->text(), QStringLiteral("V"));
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("4"));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("4"));
 
     // -50.0 mV, manual: leading zero blanked, minus shown, labels for divisor 10.
     waitForCount(-500);
     QCOMPARE(digits(), (QList<int>{10, 5, 0, 0}));
-    QVERIFY(lcd->AnnunciatorVisible(18));
-    QVERIFY(lcd->AnnunciatorVisible(22));
-    QVERIFY(lcd->AnnunciatorVisible(21)); // point before the last digit
-    QVERIFY(lcd->AnnunciatorVisible(10)); // MANU
-    QVERIFY(!lcd->AnnunciatorVisible(9));
-    QVERIFY(lcd->AnnunciatorVisible(31)); // m
+    QVERIFY(lcd->annunciatorVisible(18));
+    QVERIFY(lcd->annunciatorVisible(22));
+    QVERIFY(lcd->annunciatorVisible(21)); // point before the last digit
+    QVERIFY(lcd->annunciatorVisible(10)); // MANU
+    QVERIFY(!lcd->annunciatorVisible(9));
+    QVERIFY(lcd->annunciatorVisible(31)); // m
     QCOMPARE(child(status, "lblMIN")->text(), QStringLiteral("-50.0"));
     QCOMPARE(child(status, "lblRange2")->text(), QStringLiteral("mV"));
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("400"));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("400"));
 
     // Overload: blank, 0, L, blank and the OL mark.
     QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Overload, kWaitMs);
     QCOMPARE(digits(), (QList<int>{10, 0, 11, 10}));
-    QVERIFY(lcd->AnnunciatorVisible(23));
+    QVERIFY(lcd->annunciatorVisible(23));
 
     // 7.50 KOhm.
     waitForCount(750);
     QCOMPARE(digits(), (QList<int>{10, 7, 5, 0}));
-    QVERIFY(lcd->AnnunciatorVisible(36)); // Ohm
-    QVERIFY(lcd->AnnunciatorVisible(35)); // k
-    QVERIFY(!lcd->AnnunciatorVisible(23));
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("40"));
+    QVERIFY(lcd->annunciatorVisible(36)); // Ohm
+    QVERIFY(lcd->annunciatorVisible(35)); // k
+    QVERIFY(!lcd->annunciatorVisible(23));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("40"));
 
     // Peak hold: PMAX lit, the status window's PMAX set.
     waitForCount(2000);
-    QVERIFY(lcd->AnnunciatorVisible(6));
+    QVERIFY(lcd->annunciatorVisible(6));
     QCOMPARE(child(status, "lblPMAX")->text(), QStringLiteral("2.000"));
 
     // Reset empties the four boxes.
@@ -295,12 +295,12 @@ void TestMainWindow::linkLostAndBack() {
     QVERIFY(!window->link.connected());
     QVERIFY2(ticks == 5 || ticks == 6, qPrintable(QString::number(ticks)));
     QCOMPARE(panel(1), QStringLiteral("No Connection"));
-    QVERIFY(window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(window->lcdWindow()->noConnectionVisible());
     QVERIFY(!window->loggerCommandsEnabled());
     // It comes back: K, identity, A, frames.
     ::kill(pid_t(sims[0]->process.processId()), SIGCONT);
     QVERIFY(tickUntil([this] { return window->link.connected(); }));
-    QVERIFY(!window->lcdWindow()->NoConnectionVisible());
+    QVERIFY(!window->lcdWindow()->noConnectionVisible());
     QVERIFY(window->loggerCommandsEnabled());
 }
 
@@ -385,7 +385,7 @@ void TestMainWindow::viewsCloseAndReopen() {
     QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos(), QPoint(0, 206));
     QCOMPARE(ChildWindowOf(window->gaugeWindow())->pos(), QPoint(0, 400));
     QCOMPARE(ChildWindowOf(window->recorderWindow())->pos(), QPoint(288, 0));
-    QVERIFY(window->lcdWindow()->NoConnectionVisible()); // not connected
+    QVERIFY(window->lcdWindow()->noConnectionVisible()); // not connected
     QVERIFY(!window->recorderWindow()->btnStart->isEnabled());
 
     // Opening an existing view restores it instead of making a second one.
@@ -474,7 +474,7 @@ void TestMainWindow::recorderFollowsTheLink() {
         QTRY_VERIFY_WITH_TIMEOUT(window->link.readingSinceTick(), kWaitMs);
         tick();
     }
-    QCOMPARE(rtc->SampleCount(), 3);
+    QCOMPARE(rtc->sampleCount(), 3);
 
     // The link is lost: both buttons off, recording stays on; back: Stop enabled again and
     // the port shown in the status bar.
@@ -497,7 +497,7 @@ void TestMainWindow::recorderFollowsTheLink() {
     window->setStatusText(1, QString());
     window->command("recorderAction")->trigger();
     QVERIFY(!window->recorderWindow()->btnStart->isEnabled() && window->recorderWindow()->btnStop->isEnabled());
-    QCOMPARE(window->recorderWindow()->SampleCount(), 0);
+    QCOMPARE(window->recorderWindow()->sampleCount(), 0);
     QCOMPARE(panel(1), sims[0]->path);
 }
 

@@ -225,7 +225,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
     m_rtc = rtc;
     QMdiSubWindow* sub = AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     m_area->setActiveSubWindow(sub);
-    rtc->SetupChart();
+    rtc->setupChart();
 
     // A fresh recorder saves its one empty row as separators only.
     const QString fresh = m_dir.filePath("fresh.txt");
@@ -237,14 +237,14 @@ void TestFileCommands::recorderToFileToListToGraph() {
     rtc->startRecording();
     const int counts[] = {1234, 1500, 1999, -250};
     for (int count : counts) {
-        const int before = rtc->SampleCount();
-        for (int t = 0; t < 10 && rtc->SampleCount() == before; ++t) {
+        const int before = rtc->sampleCount();
+        for (int t = 0; t < 10 && rtc->sampleCount() == before; ++t) {
             m_meter.device->send(LiveFrame(1, count, ';'));
             ++m_clock.seconds;
             m_link->onTick();
         }
     }
-    QCOMPARE(rtc->SampleCount(), 4);
+    QCOMPARE(rtc->sampleCount(), 4);
     QVERIFY(rtc->recordTable->Cells(3, 1).contains(u','));
 
     const QString csv = m_dir.filePath("rec.Csv");
@@ -485,7 +485,7 @@ void TestFileCommands::scaleAndUndoZoom() {
     auto* rtc = new RecorderWindow(*m_recorder, *m_link);
     m_rtc = rtc;
     AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
-    rtc->SetupChart();
+    rtc->setupChart();
     auto* lcd = new QWidget;
     lcd->resize(100, 100);
     m_area->setActiveSubWindow(AddChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));

@@ -59,7 +59,7 @@ struct RecorderRig {
         link.openPort(); // the link comes up with the first frame
         rtc = std::make_unique<RecorderWindow>(recorder, link);
         rtc->show();
-        rtc->SetupChart();
+        rtc->setupChart();
     }
 
     // A frame from the meter: decoded, and a new reading for the next tick.

@@ -57,7 +57,7 @@ void TestGaugeWindow::layout() {
     QCOMPARE(gauge->findChild<QWidget*>("minimizeButton")->geometry(), QRect(246, 8, 13, 13));
     // The scale: 41 ticks, the long ones reaching further out. Tick 0 lies at the lower left,
     // tick 40 at the lower right, mirrored.
-    const QImage& canvas = gauge->Canvas();
+    const QImage& canvas = gauge->canvas();
     QVERIFY(isBlack(canvas, {144, 27}));  // long tick 20, near its outer end (R0 + 5)
     QVERIFY(!isBlack(canvas, {144, 45})); // the needle's end stays clear of the ticks
     QVERIFY(isBlack(canvas, {21, 103}) && isBlack(canvas, {266, 103}));
@@ -77,15 +77,15 @@ void TestGaugeWindow::relabel() {
     QFETCH(int, divisor);
     QFETCH(QStringList, labels);
     QFETCH(float, scale);
-    gauge->Relabel(divisor == 100 ? 1000 : 100); // start from some other scale
-    gauge->Relabel(divisor);
+    gauge->relabel(divisor == 100 ? 1000 : 100); // start from some other scale
+    gauge->relabel(divisor);
     for (int i = 1; i <= 5; ++i)
-        QCOMPARE(gauge->LabelText(i), labels[i - 1]);
+        QCOMPARE(gauge->labelText(i), labels[i - 1]);
     QCOMPARE(gauge->analogScale(), scale);
     // Any other divisor changes nothing.
     for (int other : {0, 5, 10000, -10}) {
-        gauge->Relabel(other);
-        QCOMPARE(gauge->LabelText(5), labels[4]);
+        gauge->relabel(other);
+        QCOMPARE(gauge->labelText(5), labels[4]);
         QCOMPARE(gauge->analogScale(), scale);
     }
 }
@@ -112,22 +112,22 @@ void TestGaugeWindow::needle() {
     QFETCH(int, step);
     QFETCH(QString, sign);
     views->Decode(frame);
-    QCOMPARE(gauge->LabelText(5), label5);
+    QCOMPARE(gauge->labelText(5), label5);
     QCOMPARE(gauge->needlePosition(), step);
-    QCOMPARE(gauge->SignText(), sign);
-    QVERIFY(step > 40 || isBlack(gauge->Canvas(), gauge->NeedleTip()));
+    QCOMPARE(gauge->signText(), sign);
+    QVERIFY(step > 40 || isBlack(gauge->canvas(), gauge->needleTip()));
 }
 
 void TestGaugeWindow::needleStraightUpAtStep20() {
     views->Decode(LiveFrame(1, "2000", ';'));
-    const QPoint centre = gauge->Centre(), tip = gauge->NeedleTip();
+    const QPoint centre = gauge->centre(), tip = gauge->needleTip();
     QCOMPARE(centre, QPoint(144, 174));
     // 3.14156 falls just short of pi: the tip is at most a pixel off the vertical.
     QVERIFY(std::abs(tip.x() - centre.x()) <= 1);
     QCOMPARE(centre.y() - tip.y(), 129);
     for (int y = tip.y(); y < centre.y(); y += 10)
-        QVERIFY2(isBlack(gauge->Canvas(), {tip.x(), y}) ||
-                     isBlack(gauge->Canvas(), {centre.x(), y}),
+        QVERIFY2(isBlack(gauge->canvas(), {tip.x(), y}) ||
+                     isBlack(gauge->canvas(), {centre.x(), y}),
                  qPrintable(QString::number(y)));
 }
 
@@ -136,17 +136,17 @@ void TestGaugeWindow::erasingLeavesOnlyTheNewNeedle() {
         views->Decode(LiveFrame(1, digits, ';'));
     // A fresh gauge drawing only the last needle looks the same.
     GaugeWindow fresh;
-    fresh.Relabel(1000);
-    fresh.ShowValue(1.234, QStringLiteral("+"));
+    fresh.relabel(1000);
+    fresh.showValue(1.234, QStringLiteral("+"));
     QCOMPARE(fresh.needlePosition(), 12);
-    QCOMPARE(gauge->Canvas(), fresh.Canvas());
+    QCOMPARE(gauge->canvas(), fresh.canvas());
 }
 
 void TestGaugeWindow::whiteShowsTheWindowColour() {
     views->Decode(LiveFrame(1, "2000", ';'));
     const QImage shown = gauge->findChild<QLabel*>("Image1")->pixmap().toImage();
     QCOMPARE(qAlpha(shown.pixel(0, 0)), 0);
-    QCOMPARE(qAlpha(shown.pixel(gauge->Centre())), 255); // the needle
+    QCOMPARE(qAlpha(shown.pixel(gauge->centre())), 255); // the needle
     QCOMPARE(qAlpha(shown.pixel(144, 27)), 255);         // a tick
 }
 
@@ -159,11 +159,11 @@ void TestGaugeWindow::reopenedGaugeTakesTheScaleOfTheNextChange() {
     // scale relabels it, and its needle is drawn on that scale.
     gauge = std::make_unique<GaugeWindow>();
     views->gauge = gauge.get();
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("4000"));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("4000"));
     views->Decode(LiveFrame(2, "1000", ';')); // another range: 10.00 V
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("40"));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("40"));
     QCOMPARE(gauge->needlePosition(), 10);
-    QVERIFY(isBlack(gauge->Canvas(), gauge->NeedleTip()));
+    QVERIFY(isBlack(gauge->canvas(), gauge->needleTip()));
 }
 
 QTEST_MAIN(TestGaugeWindow)

@@ -18,13 +18,13 @@ using Digits = QList<int>;
 Tags litTags(const LcdWindow& lcd) {
     Tags lit;
     for (int tag = 1; tag <= 37; ++tag)
-        if (lcd.AnnunciatorVisible(tag))
+        if (lcd.annunciatorVisible(tag))
             lit << tag;
     return lit;
 }
 
 Digits shownDigits(const LcdWindow& lcd) {
-    return {lcd.DigitCode(1), lcd.DigitCode(2), lcd.DigitCode(3), lcd.DigitCode(4)};
+    return {lcd.digitCode(1), lcd.digitCode(2), lcd.digitCode(3), lcd.digitCode(4)};
 }
 
 // Counts paint events per watched widget.
@@ -129,8 +129,8 @@ void TestLcdWindow::annunciatorPlaces() {
 void TestLcdWindow::startsBlank() {
     QCOMPARE(shownDigits(*lcd), (Digits{B, B, B, B}));
     QCOMPARE(litTags(*lcd), Tags{});
-    QCOMPARE(lcd->BarWidth(), 0);
-    QVERIFY(lcd->NoConnectionVisible());
+    QCOMPARE(lcd->barWidth(), 0);
+    QVERIFY(lcd->noConnectionVisible());
 }
 
 void TestLcdWindow::eachBitLightsItsPicture() {
@@ -138,10 +138,10 @@ void TestLcdWindow::eachBitLightsItsPicture() {
     Reading r;
     r.Digits = BlankDigits;
     (tag <= 32 ? r.Annunciators : r.UnitAnnunciators) = std::uint32_t(1) << ((tag - 1) % 32);
-    lcd->ShowReading(r);
+    lcd->showReading(r);
     QCOMPARE(litTags(*lcd), Tags{tag});
     r.Annunciators = r.UnitAnnunciators = 0;
-    lcd->ShowReading(r);
+    lcd->showReading(r);
     QCOMPARE(litTags(*lcd), Tags{});
 }
 
@@ -181,7 +181,7 @@ void TestLcdWindow::showsReading() {
     views->Decode(frame);
     QCOMPARE(shownDigits(*lcd), digits);
     QCOMPARE(litTags(*lcd), lit);
-    QCOMPARE(lcd->BarWidth(), bar);
+    QCOMPARE(lcd->barWidth(), bar);
 }
 
 void TestLcdWindow::barWidth_data() {
@@ -202,12 +202,12 @@ void TestLcdWindow::barWidth() {
     QFETCH(bool, negative);
     QFETCH(int, width);
     views->Decode(LiveFrame(4, digits.constData(), ';', negative ? 4 : 0));
-    QCOMPARE(lcd->BarWidth(), width);
+    QCOMPARE(lcd->barWidth(), width);
 }
 
 void TestLcdWindow::unchangedReadingRepaintsNothing() {
     views->Decode(LiveFrame(1, "1234", ';'));
-    const int changes = lcd->PictureChanges();
+    const int changes = lcd->pictureChanges();
     QCOMPARE(changes, 4 + 4); // four digits; RS232, AUTO, point, V
 
     PaintCounter counter;
@@ -215,13 +215,13 @@ void TestLcdWindow::unchangedReadingRepaintsNothing() {
 
     views->Decode(LiveFrame(1, "1234", ';'));
     views->Decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(lcd->PictureChanges(), changes);
+    QCOMPARE(lcd->pictureChanges(), changes);
     QCoreApplication::processEvents();
     QCOMPARE(counter.paints, (QMap<QString, int>{}));
 
     // AUTO to MANU: two pictures.
     views->Decode(LiveFrame(1, "1234", ';', 0, 0, 0));
-    QCOMPARE(lcd->PictureChanges(), changes + 2);
+    QCOMPARE(lcd->pictureChanges(), changes + 2);
     QCOMPARE(litTags(*lcd), (Tags{8, 10, 19, 32}));
 }
 
@@ -229,10 +229,10 @@ void TestLcdWindow::changedDigitRepaintsOnlyThatDigit() {
     views->Decode(LiveFrame(1, "1234", ';'));
     PaintCounter counter;
     QVERIFY(showAndWatch(*lcd, counter));
-    const int changes = lcd->PictureChanges();
+    const int changes = lcd->pictureChanges();
 
     views->Decode(LiveFrame(1, "1294", ';'));
-    QCOMPARE(lcd->PictureChanges(), changes + 1);
+    QCOMPARE(lcd->pictureChanges(), changes + 1);
     QCOMPARE(shownDigits(*lcd), (Digits{1, 2, 9, 4}));
     QCoreApplication::processEvents();
     QVERIFY(counter.paints.value(QStringLiteral("MainD3")) > 0);
@@ -259,27 +259,27 @@ void TestLcdWindow::reopenedPanelPaintsEverything() {
 void TestLcdWindow::peakHoldShowsHeldDigitsWithLiveBar() {
     constexpr int peak = 4;
     views->Decode(LiveFrame(1, "1500", ';', 0, peak));
-    const int changes = lcd->PictureChanges();
+    const int changes = lcd->pictureChanges();
     views->Decode(LiveFrame(1, "0900", ';', 0, peak));
     QCOMPARE(shownDigits(*lcd), (Digits{1, 5, 0, 0}));
-    QCOMPARE(lcd->PictureChanges(), changes); // only the bar moved
-    QCOMPARE(lcd->BarWidth(), 60);
-    QVERIFY(lcd->AnnunciatorVisible(6)); // PMAX
+    QCOMPARE(lcd->pictureChanges(), changes); // only the bar moved
+    QCOMPARE(lcd->barWidth(), 60);
+    QVERIFY(lcd->annunciatorVisible(6)); // PMAX
 
     // A held negative maximum shows its minus signs.
     views->Decode(LiveFrame(1, "0200", ';')); // peak hold ends
     views->Decode(LiveFrame(1, "0100", ';', 4, peak));
     views->Decode(LiveFrame(1, "0300", ';', 4, peak));
     QCOMPARE(shownDigits(*lcd), (Digits{0, 1, 0, 0}));
-    QVERIFY(lcd->AnnunciatorVisible(18));
-    QVERIFY(lcd->AnnunciatorVisible(22));
-    QCOMPARE(lcd->BarWidth(), 24);
+    QVERIFY(lcd->annunciatorVisible(18));
+    QVERIFY(lcd->annunciatorVisible(22));
+    QCOMPARE(lcd->barWidth(), 24);
 
     // Leaving peak hold shows the live reading again.
     views->Decode(LiveFrame(1, "0100", ';'));
     QCOMPARE(shownDigits(*lcd), (Digits{0, 1, 0, 0}));
-    QVERIFY(!lcd->AnnunciatorVisible(6));
-    QVERIFY(!lcd->AnnunciatorVisible(18));
+    QVERIFY(!lcd->annunciatorVisible(6));
+    QVERIFY(!lcd->annunciatorVisible(18));
 }
 
 void TestLcdWindow::symbolsNeverLit() {
@@ -298,10 +298,10 @@ void TestLcdWindow::symbolsNeverLit() {
                             const QByteArray f = LiveFrame(range, "1234", function, c7, c8, c9);
                             views->Decode(f, model);
                             for (int tag : never)
-                                if (lcd->AnnunciatorVisible(tag))
+                                if (lcd->annunciatorVisible(tag))
                                     everLit.insert(tag);
                             for (const auto& [a, b] : sharing)
-                                if (lcd->AnnunciatorVisible(a) && lcd->AnnunciatorVisible(b))
+                                if (lcd->annunciatorVisible(a) && lcd->annunciatorVisible(b))
                                     together = f;
                         }
     QCOMPARE(everLit, QSet<int>{});
@@ -309,10 +309,10 @@ void TestLcdWindow::symbolsNeverLit() {
 }
 
 void TestLcdWindow::noConnectionLabel() {
-    lcd->SetNoConnection(false);
-    QVERIFY(!lcd->NoConnectionVisible());
-    lcd->SetNoConnection(true);
-    QVERIFY(lcd->NoConnectionVisible());
+    lcd->setNoConnection(false);
+    QVERIFY(!lcd->noConnectionVisible());
+    lcd->setNoConnection(true);
+    QVERIFY(lcd->noConnectionVisible());
     // It covers the top row of symbols.
     auto* label = lcd->findChild<QLabel*>(QStringLiteral("lblNoConnection"));
     auto* lbt = lcd->findChild<QLabel*>(QStringLiteral("imgLBT"));

@@ -67,7 +67,7 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
     StatisticsWindow status;
     status.follow(link);
     RecorderWindow recorderWindow(recorder, link);
-    recorderWindow.SetupChart();
+    recorderWindow.setupChart();
     std::unique_ptr<GaugeWindow> gauge; // opens halfway through
 
     QList<LiveUpdate> seen, seenQuietly;
@@ -86,9 +86,9 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
         if (seen.size() > before) {
             const LiveUpdate& u = seen.last();
             for (int k = 0; k < 4; ++k)
-                QCOMPARE(lcd.DigitCode(k + 1), int(u.reading.Digits[std::size_t(k)]));
+                QCOMPARE(lcd.digitCode(k + 1), int(u.reading.Digits[std::size_t(k)]));
             if (gauge)
-                QCOMPARE(gauge->SignText(), u.needleNegative() ? QStringLiteral("-")
+                QCOMPARE(gauge->signText(), u.needleNegative() ? QStringLiteral("-")
                                                                : QStringLiteral("+"));
         }
     }
@@ -119,10 +119,10 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
     // What the windows show at the end: 39.99 mA on the 40 mA scale.
     QCOMPARE(link.reading().UnitText, QStringLiteral("mA"));
     QCOMPARE(status.findChild<QLabel*>(QStringLiteral("lblMAX"))->text(), QStringLiteral("39.99"));
-    QCOMPARE(gauge->LabelText(5), QStringLiteral("40"));
+    QCOMPARE(gauge->labelText(5), QStringLiteral("40"));
     QCOMPARE(gauge->needlePosition(), 39);
     // The meter changed function on the last frame: the recorder's table was emptied.
-    QCOMPARE(recorderWindow.SampleCount(), 0);
+    QCOMPARE(recorderWindow.sampleCount(), 0);
 }
 
 QTEST_MAIN(TestLiveViews)

@@ -230,9 +230,9 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
     const auto tick = [&](bool reading) {
         if (reading)
             rig->Receive(kMilliVolts);
-        const int before = rig->rtc->SampleCount();
+        const int before = rig->rtc->sampleCount();
         rig->Tick();
-        if (rig->rtc->SampleCount() != before)
+        if (rig->rtc->sampleCount() != before)
             sampledAt << rig->clock.seconds;
     };
     for (int i = 0; i < 5; ++i)
@@ -243,7 +243,7 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
     for (int i = 0; i < 5; ++i)
         tick(true); // 11..15
     QCOMPARE(sampledAt, (QList<qint64>{5, 10, 15}));
-    QCOMPARE(rig->rtc->SampleCount(), 3);
+    QCOMPARE(rig->rtc->sampleCount(), 3);
     QCOMPARE(rig->rtc->recordTable->RowCount(), 4);
     QCOMPARE(rig->rtc->chart->XDataII(0, 1), rig->clock.at(10));
 }
@@ -252,12 +252,12 @@ void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
     rig->recorder.setRecordInterval(5);
     for (int i = 0; i < 3; ++i)
         rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 0); // not recording
+    QCOMPARE(rig->rtc->sampleCount(), 0); // not recording
     rig->rtc->startRecording();            // the counter (3) is kept
     rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 0);
+    QCOMPARE(rig->rtc->sampleCount(), 0);
     rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 1);
+    QCOMPARE(rig->rtc->sampleCount(), 1);
     QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(5));
 
     // A counter that passed the interval while not recording samples at the first tick.
@@ -266,7 +266,7 @@ void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
         rig->TickWithReading(kMilliVolts);
     rig->rtc->startRecording();
     rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 2);
+    QCOMPARE(rig->rtc->sampleCount(), 2);
 }
 
 void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
@@ -278,7 +278,7 @@ void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
         rig->TickWithReading(kMilliVolts);
     rig->Tick();
     rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 4);
+    QCOMPARE(rig->rtc->sampleCount(), 4);
 }
 
 void TestRecorder::sampleRowAndPoint() {
@@ -316,7 +316,7 @@ void TestRecorder::timeAxisGrowsBySpans() {
     rig->rtc->startRecording();
     while (rig->clock.seconds < 198)
         rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 99);
+    QCOMPARE(rig->rtc->sampleCount(), 99);
     QCOMPARE(chart.ManualMinX(), created);
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(200)));
 
@@ -324,7 +324,7 @@ void TestRecorder::timeAxisGrowsBySpans() {
     // sample.
     rig->TickWithReading(kMilliVolts);
     rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rig->rtc->SampleCount(), 100);
+    QCOMPARE(rig->rtc->sampleCount(), 100);
     QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
     QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(400)));
     QVERIFY(qAbs(seconds(rig->recorder.span()) - 200.0) < 1e-6);
@@ -390,7 +390,7 @@ void TestRecorder::clearEmptiesTableAndChart() {
     rig->clock.seconds = 1000;
 
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
-    QCOMPARE(w.SampleCount(), 0);
+    QCOMPARE(w.sampleCount(), 0);
     QVERIFY(rig->recorder.recording());
     QCOMPARE(w.recordTable->RowCount(), 2);
     for (int c = 0; c < 6; ++c)
@@ -419,7 +419,7 @@ void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
     const double minX = chart.ManualMinX(), maxX = chart.ManualMaxX();
 
     rig->Receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
-    QCOMPARE(w.SampleCount(), 0);
+    QCOMPARE(w.sampleCount(), 0);
     QCOMPARE(chart.Points(), 0);
     QCOMPARE(w.recordTable->RowCount(), 2);
     QCOMPARE(w.recordTable->Cells(3, 1), QString());
@@ -472,7 +472,7 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
         rig->recorder.takeSample(rig->clock.at(s + 1));
         texts << w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1);
         // After every sample all points are in the unit now shown.
-        const int unit = w.DisplayUnit();
+        const int unit = w.displayUnit();
         QCOMPARE(unit, RecorderSamples::UnitSize(rig->recorder.reading().UnitText));
         for (int i = 0; i <= s; ++i) {
             const double want = baseValues[i] / unit;
@@ -485,7 +485,7 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
                                     .arg(want)));
         }
     }
-    QCOMPARE(w.DisplayUnit(), finalUnit);
+    QCOMPARE(w.displayUnit(), finalUnit);
     // The table keeps every row as it was taken.
     for (int s = 0; s < ranges.size(); ++s)
         QCOMPARE(w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1), texts[s]);
@@ -600,7 +600,7 @@ void TestRecorder::keepsAMinimumSizeUnderCascadeAndTile() {
     rtc->startRecording();
     for (int i = 0; i < 400; ++i) // past the first span, so the time axis has grown
         rig->TickWithReading(kMilliVolts);
-    QCOMPARE(rtc->SampleCount(), 200);
+    QCOMPARE(rtc->sampleCount(), 200);
 
     const QSize minimum = sub->minimumSize();
     QVERIFY(minimum.width() < RecorderWindow::ClientWidth && minimum.height() < RecorderWindow::ClientHeight);

@@ -290,9 +290,9 @@ void TestSchedule::startsAndStopsOnTicks() {
     QList<qint64> sampledAt;
     bool startedAt10 = false;
     while (rig->clock.seconds < 30) {
-        const int before = w.SampleCount();
+        const int before = w.sampleCount();
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
-        if (w.SampleCount() != before)
+        if (w.sampleCount() != before)
             sampledAt << rig->clock.seconds;
         if (rig->clock.seconds == 9)
             QVERIFY(!rig->recorder.recording());
@@ -322,7 +322,7 @@ void TestSchedule::manualRecordingKeepsItsInterval() {
     QCOMPARE(rig->recorder.recordInterval(), 2);
     QVERIFY(!rig->recorder.recording()); // stopped at the stop time all the same
     QVERIFY(!rig->recorder.schedule().Armed());
-    QCOMPARE(w.SampleCount(), 10); // seconds 2, 4, ..., 20
+    QCOMPARE(w.sampleCount(), 10); // seconds 2, 4, ..., 20
 }
 
 void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
@@ -335,7 +335,7 @@ void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
     while (rig->clock.seconds < 30)
         rig->TickWithReading(LiveFrame(0, 1234, ';'));
     QVERIFY(!rig->recorder.recording());
-    QCOMPARE(rig->rtc->SampleCount(), 0);
+    QCOMPARE(rig->rtc->sampleCount(), 0);
 }
 
 QTEST_MAIN(TestSchedule)

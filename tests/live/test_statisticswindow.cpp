@@ -106,7 +106,7 @@ void TestStatisticsWindow::unitBoxesFitEveryUnit() {
     for (const QString& unit : units) {
         Reading r;
         r.UnitText = unit;
-        status->ShowStatistics(r, Statistics{}, false, false, false, false);
+        status->showStatistics(r, Statistics{}, false, false, false, false);
         for (const char* name : {"lblRange1", "lblRange2", "lblRange3", "lblRange4"}) {
             const auto* box = status->findChild<QLabel*>(name);
             QCOMPARE(box->text(), unit);
@@ -146,7 +146,7 @@ void TestStatisticsWindow::statisticText() {
     QFETCH(float, count);
     QFETCH(int, divisor);
     QFETCH(QString, text);
-    QCOMPARE(StatisticsWindow::StatisticText(count, divisor), text);
+    QCOMPARE(StatisticsWindow::statisticText(count, divisor), text);
 }
 
 void TestStatisticsWindow::showsChangedTrackersInTheUnit() {

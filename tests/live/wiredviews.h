@@ -23,7 +23,7 @@ public:
         if (status)
             status->showUpdate(update);
         if (lcd)
-            lcd->ShowReading(update.reading);
+            lcd->showReading(update.reading);
         if (gauge)
             gauge->showUpdate(update);
     }
