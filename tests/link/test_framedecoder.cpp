@@ -55,11 +55,7 @@ private:
         calls += LinkSpy::describe(last);
     }
     QStringList callsStarting(const QString& prefix) const {
-        QStringList out;
-        for (const auto& c : calls)
-            if (c.startsWith(prefix))
-                out << c;
-        return out;
+        return LinkSpy::startingWith(calls, prefix);
     }
     FrameDecoder decoder;
     LiveUpdate last;

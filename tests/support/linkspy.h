@@ -66,14 +66,15 @@ public:
         return out;
     }
 
-    // Calls whose text starts with the prefix.
-    QStringList callsStarting(const QString& prefix) const {
+    // The entries of `calls` whose text starts with the prefix.
+    static QStringList startingWith(const QStringList& calls, const QString& prefix) {
         QStringList out;
         for (const auto& c : calls)
             if (c.startsWith(prefix))
                 out << c;
         return out;
     }
+    QStringList callsStarting(const QString& prefix) const { return startingWith(calls, prefix); }
 
     QStringList calls;
     LiveUpdate last;
