@@ -246,6 +246,14 @@ bool FileCommands::saveTable(StringGrid* grid) {
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
         Dialogs::ShowError(m_main, result.error);
+    else if (result.status == DataFileWriter::Result::Status::Cancelled)
+        Dialogs::ShowMessage(
+            m_main, result.keptPartial
+                        ? QStringLiteral("The save was cancelled: %1 holds the first %2 rows.")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(result.rows)
+                        : QStringLiteral("The save was cancelled: %1 was left as it was.")
+                              .arg(QDir::toNativeSeparators(path)));
     return result.status == DataFileWriter::Result::Status::Saved;
 }
 

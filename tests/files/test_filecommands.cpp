@@ -329,10 +329,11 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     m_files->saveActiveTable();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains(QDir::toNativeSeparators(nowhere)) &&
-                 m_messages[0].contains("No such file"),
+                 m_messages[0].contains("does not exist"),
              qPrintable(m_messages[0]));
 
-    // Cancel in the progress window keeps the lines written so far, in place of the old file.
+    // Cancel in the progress window: a new file keeps the lines written so far, an existing
+    // file is left as it was, and the message says which happened.
     QStringList many;
     for (int r = 1; r <= 300000; ++r)
         many << QString("d|t|%1|V|").arg(r);
@@ -342,12 +343,26 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     m_nextFile = kept;
     answerRange();
     whenShown("Saving Progress", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_messages.clear();
     m_files->saveActiveTable();
-    const QStringList lines = linesOf(kept, '\t');
+    QCOMPARE(readAll(kept), QByteArray("old\r\n"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("left as it was"), qPrintable(m_messages[0]));
+
+    const QString cancelledNew = m_dir.filePath("cancelled-new.txt");
+    m_nextFile = cancelledNew;
+    answerRange();
+    whenShown("Saving Progress", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_messages.clear();
+    m_files->saveActiveTable();
+    const QStringList lines = linesOf(cancelledNew, '\t');
     QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
     QCOMPARE(lines.first(), "d|t|1|V||");
     QCOMPARE(lines.last(), QString("d|t|%1|V||").arg(lines.size()));
-    QVERIFY(readAll(kept).endsWith("\r\n"));
+    QVERIFY(readAll(cancelledNew).endsWith("\r\n"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains(QString("first %1 rows").arg(lines.size())),
+             qPrintable(m_messages[0]));
 }
 
 // Lines of any practical length, one beyond the limit, a file that cannot be opened, Cancel
