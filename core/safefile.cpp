@@ -51,23 +51,26 @@ QIODevice& SafeFile::device() {
     return *m_sink;
 }
 
+QString SafeFile::notAFile(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("it is a device, not a file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is a pipe (FIFO), not a file");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("it is a socket, not a file");
+    return QStringLiteral("it is not a regular file");
+}
+
 QString SafeFile::targetProblem(const QString& path) {
     if (path.isEmpty())
         return QStringLiteral("no file name was given");
-    struct stat st {};
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return QStringLiteral("it is a folder");
-        if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-            return QStringLiteral("it is a device, not a file");
-        if (S_ISFIFO(st.st_mode))
-            return QStringLiteral("it is a pipe (FIFO), not a file");
-        if (S_ISSOCK(st.st_mode))
-            return QStringLiteral("it is a socket, not a file");
-        if (!S_ISREG(st.st_mode))
-            return QStringLiteral("it is not a regular file");
-    }
+    if (QString kind = notAFile(path); !kind.isEmpty())
+        return kind;
     const QFileInfo folder(QFileInfo(QFileInfo(path).absoluteFilePath()).absolutePath());
     if (!folder.exists())
         return QStringLiteral("the folder %1 does not exist")

@@ -28,6 +28,10 @@ public:
     // Why `path` cannot be written as a file, for the user (without the path); empty when it
     // can.
     static QString targetProblem(const QString& path);
+    // What `path` is when it exists but is no regular file ("it is a pipe (FIFO), not a
+    // file"); empty for a regular file or a name not taken. Reading a pipe blocks until
+    // something writes to it and a device may never end, so readers refuse them too.
+    static QString notAFile(const QString& path);
 
     // Opens the temporary file. False (error() says why) when the target is refused or the
     // temporary file cannot be made.

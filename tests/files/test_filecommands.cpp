@@ -40,6 +40,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -386,6 +388,23 @@ void TestFileCommands::openEdgeCases() {
     QVERIFY(!openFile(m_dir.filePath("gone.txt")));
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].contains("gone.txt"));
+
+    // A pipe is refused before it is opened (opening it would block until a writer comes;
+    // with no writer this test would hang), and so is a device that never ends.
+    const QString fifo = m_dir.filePath("pipe.txt");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString path;
+        const char* says;
+    } refused[] = {{fifo, "pipe"}, {QStringLiteral("/dev/urandom"), "device"}};
+    for (const auto& c : refused) {
+        m_messages.clear();
+        QVERIFY(!openFile(c.path));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].contains(c.says) &&
+                     m_messages[0].contains(QDir::toNativeSeparators(c.path)),
+                 qPrintable(m_messages[0]));
+    }
 
     QByteArray lines;
     for (int r = 1; r <= 300000; ++r)
