@@ -366,8 +366,10 @@ void FileCommands::graphList() {
     const int last = table.RowCount() - 1;
     const QString firstText = table.Cells(1, 1) + u' ' + table.Cells(2, 1);
     const QString lastText = table.Cells(1, last) + u' ' + table.Cells(2, last);
-    const auto start = ListDateTimeReader::readSlowly(firstText);
-    const auto end = start ? ListDateTimeReader::readSlowly(lastText) : std::nullopt;
+    ListDateTimeReader reader;
+    reader.learnDates(table);
+    const auto start = reader.read(table.Cells(1, 1), table.Cells(2, 1));
+    const auto end = start ? reader.read(table.Cells(1, last), table.Cells(2, last)) : std::nullopt;
     if (!start || !end) {
         Dialogs::ShowError(
             m_main,
@@ -414,6 +416,22 @@ void FileCommands::graphList() {
     chart->setManualMinY(scale.bottom);
     chart->redraw();
     emit graphMade(graph);
+    // Nothing is left out of a graph unsaid.
+    QStringList left;
+    if (b.unreadableValues > 0)
+        left << QStringLiteral("%1 row(s) with a value that is not a number were left out "
+                               "(the first: row %2, '%3').")
+                    .arg(b.unreadableValues)
+                    .arg(b.firstUnreadableValueRow)
+                    .arg(b.firstUnreadableValue);
+    if (b.unreadableTimes > 0)
+        left << QStringLiteral("%1 row(s) without a readable date and time were left out "
+                               "(the first: row %2, '%3').")
+                    .arg(b.unreadableTimes)
+                    .arg(b.firstUnreadableTimeRow)
+                    .arg(b.firstUnreadableTime);
+    if (!left.isEmpty())
+        Dialogs::ShowMessage(m_main, left.join(u'\n'));
 }
 
 // ---- scale and undo zoom ----------------------------------------------------------------------

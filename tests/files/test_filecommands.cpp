@@ -463,6 +463,11 @@ void TestFileCommands::graphScale() {
     QVERIFY(gap);
     QCOMPARE(gap->chart->XDataII(0, 1), 0.0);
     QCOMPARE(gap->chart->XDataII(1, 1), gap->chart->XDataII(0, 0));
+    // ... and the user is told which row was left out.
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("row 2") && m_messages[0].contains("late"),
+             qPrintable(m_messages[0]));
+    m_messages.clear();
 
     ListWindow* empty = listOf({});
     empty->recordTable->setRowCount(2);
@@ -553,7 +558,9 @@ void TestFileCommands::quickTimeReadingAgreesWithTheGeneralOne() {
             QVERIFY(SameTime(*quick, DateTimeToDays(t)));
         }
         QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "25:00:00"));
-        QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "10:00"));
+        // A time without seconds (the short form) reads as whole minutes.
+        QVERIFY(SameTime(*reader.read(DateTimeText::DateString(start.date()), "10:00"),
+                         DateTimeToDays(QDateTime(start.date(), QTime(10, 0)))));
     }
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
