@@ -38,6 +38,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -145,6 +146,7 @@ private:
     FileCommands* m_files = nullptr;
     QStringList m_messages;
     QString m_nextFile;
+    QString m_expectedFolder;
     TestClock m_clock;
     QPointer<RecorderWindow> m_rtc;
     FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
@@ -159,15 +161,24 @@ void TestFileCommands::initTestCase() {
         return QMessageBox::Ok;
     });
     Dialogs::SetFileAnswerer([this](const Dialogs::FileRequest& r) {
-        // Both dialogs offer the three filters and start in the program's folder.
-        if (r.filter != FileCommands::FileFilter ||
-            r.folder != QCoreApplication::applicationDirPath())
+        // Save offers the three filters, Open all data files first; both start in the folder
+        // used last (the documents folder at first), never the program's.
+        const QString filter = r.kind == Dialogs::FileRequest::Kind::Save
+                                   ? FileCommands::FileFilter
+                                   : FileCommands::OpenFilter;
+        if (r.filter != filter || r.folder != m_expectedFolder) {
+            qWarning("file dialog: filter %s, folder %s (expected %s)", qPrintable(r.filter),
+                     qPrintable(r.folder), qPrintable(m_expectedFolder));
             return QString();
+        }
+        if (!m_nextFile.isEmpty())
+            m_expectedFolder = QFileInfo(m_nextFile).absolutePath();
         return m_nextFile;
     });
 }
 
 void TestFileCommands::init() {
+    m_expectedFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_area = new QMdiArea;
     m_area->resize(1000, 700);
     m_area->show();
@@ -512,6 +523,11 @@ void TestFileCommands::scaleAndUndoZoom() {
     QCOMPARE(m_messages, (QStringList{"abc is invalid number !", " is invalid number !"}));
     QCOMPARE(chart->ManualMaxY(), double(0.1f));
     QCOMPARE(chart->ManualMinY(), -1.0);
+    // Numbers without a place on an axis are refused as well.
+    m_messages.clear();
+    scale("nan", "inf");
+    QCOMPARE(m_messages, (QStringList{"nan is invalid number !", "inf is invalid number !"}));
+    QCOMPARE(chart->ManualMaxY(), double(0.1f));
 
     // Undo Zoom leaves a zoomed view of the active chart.
     const QCPRange whole = chart->plot()->xAxis->range();
