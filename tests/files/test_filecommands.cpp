@@ -480,6 +480,15 @@ void TestFileCommands::graphScale() {
              qPrintable(m_messages[0]));
     m_messages.clear();
 
+    // One row: its point in the middle of a time axis that has a span, and a value axis too.
+    ListGraphWindow* one = graphOf(listOf({day + "|10:00:00|5|V|"}));
+    QVERIFY(one);
+    const QCPRange x = one->chart->plot()->xAxis->range();
+    const double key = one->chart->plot()->graph(0)->data()->constBegin()->key;
+    QVERIFY2(x.size() > 0 && x.contains(key) && key > x.lower && key < x.upper,
+             qPrintable(QString("%1 .. %2, point at %3").arg(x.lower).arg(x.upper).arg(key)));
+    QVERIFY(one->chart->plot()->yAxis->range().contains(5));
+
     ListWindow* empty = listOf({});
     empty->recordTable->setRowCount(2);
     QVERIFY(!graphOf(empty));
@@ -487,8 +496,8 @@ void TestFileCommands::graphScale() {
     m_messages.clear();
     QVERIFY(!graphOf(listOf({"someday|10:00:00|1|V|"})));
     QCOMPARE(m_messages, QStringList{"'someday 10:00:00' is not a valid date and time"});
-    // Seven lists with their graphs and two lists without: no window left by the failures.
-    QCOMPARE(m_area->subWindowList().size(), 7 * 2 + 2);
+    // Eight lists with their graphs and two lists without: no window left by the failures.
+    QCOMPARE(m_area->subWindowList().size(), 8 * 2 + 2);
 }
 
 // Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.
