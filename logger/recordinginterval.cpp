@@ -37,6 +37,19 @@ int ItemFor(int seconds) {
     return -1; // 601..1199 s
 }
 
+QString Text(quint32 units) {
+    const quint32 seconds = units / UnitsPerSecond;
+    if (seconds == 0)
+        return QString();
+    for (const Choice& c : kChoices) {
+        if (quint32(c.seconds) == seconds)
+            return QString::fromLatin1(c.text);
+    }
+    if (seconds % 60 == 0)
+        return QStringLiteral("%1 minutes").arg(seconds / 60);
+    return QStringLiteral("%1 seconds").arg(seconds);
+}
+
 std::optional<quint32> Parse(const QString& text, QString* refusal) {
     const QString trimmed = text.trimmed();
     const qsizetype space = trimmed.indexOf(u' ');

@@ -5,6 +5,7 @@
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
 #include "loggerheaderread.h"
+#include "loggermessages.h"
 #include "loggersetup.h"
 #include "memoryerase.h"
 #include "support/loggermetersession.h"
@@ -19,13 +20,16 @@ struct ScriptedUser : LoggerSetupUser, MemoryEraseUser {
     std::optional<LoggerSetupChoice> choice;
     bool confirm = true;
     std::optional<LoggerSettings> shown;
-    QStringList busy, messages;
+    QStringList busy, messages, questions;
     void showBusy(const QString& text) override { busy += text; }
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
         shown = current;
         return choice;
     }
-    bool confirmErase() override { return confirm; }
+    bool confirmErase(const LoggerImage* header) override {
+        questions += EraseQuestion(header, true);
+        return confirm;
+    }
     void tell(const QString& message) override { messages += message; }
 };
 
@@ -165,20 +169,31 @@ private Q_SLOTS:
         }
     }
 
-    // Erase: the open command's echo is not needed; the resume command carries the erase's
-    // parameter bytes whatever the meter answered.
+    // Erase: the question names what the header says the meter holds (a meter that sends no
+    // header gets the plain question); the open command's echo is not needed; the resume
+    // command carries the erase's parameter bytes whatever the meter answered, and the dump
+    // stop's after No.
     void erases_data() {
         QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("confirm");
         QTest::addColumn<LoggerOutcome>("outcome");
+        QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("message");
-        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << LoggerOutcome::Erased
+        const QString held("The meter holds 1 data set, 1 record, not downloaded yet. Erase it?");
+        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << true
+                                      << LoggerOutcome::Erased << held
                                       << "Memory erase successfully !";
-        QTest::newRow("nothing echoed")
-            << QStringList{"--no-echo"} << LoggerOutcome::NotErased << "Fail to erase memory !";
+        QTest::newRow("nothing echoed") << QStringList{"--no-echo"} << true
+                                        << LoggerOutcome::NotErased << "Erase Memory ?"
+                                        << "Fail to erase memory !";
+        QTest::newRow("No") << QStringList() << false << LoggerOutcome::Declined << held
+                            << QString();
     }
     void erases() {
         QFETCH(QStringList, faults);
+        QFETCH(bool, confirm);
         QFETCH(LoggerOutcome, outcome);
+        QFETCH(QString, question);
         QFETCH(QString, message);
         MeterSession s;
         QByteArray image = headerImage(0x002710);
@@ -189,13 +204,17 @@ private Q_SLOTS:
                                      "5aa5");
         QVERIFY(s.start(image, faults));
         ScriptedUser user;
+        user.confirm = confirm;
         QCOMPARE(RunMemoryErase(s.live, s.port, user, fastTiming()), outcome);
-        QCOMPARE(user.messages, QStringList{message});
-        QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
+        QCOMPARE(user.questions, QStringList{question});
+        QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(s.live.log, handedBack(confirm ? "02 41 45 45 00 03" : "02 41 00 00 00 03"));
         const QByteArray memory = s.stop();
         if (outcome == LoggerOutcome::Erased) {
             QCOMPARE(memory.mid(9, 4).toHex(' '), "00 00 00 ff");
             QCOMPARE(memory.mid(256, 16), QByteArray(16, '\xFF'));
+        } else if (outcome == LoggerOutcome::Declined) {
+            QCOMPARE(memory.left(image.size()), image);
         }
     }
 
@@ -204,8 +223,6 @@ private Q_SLOTS:
         RecordingLive live;
         MeterPort port;
         ScriptedUser user;
-        user.confirm = false;
-        QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::Declined);
         live.recording = true;
         QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::MeterRecording);
         QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::MeterRecording);
@@ -220,8 +237,9 @@ private Q_SLOTS:
         QCOMPARE(live.log, QStringList());
     }
 
-    // The header read: a bad block is rejected, two good ones are both kept and each answered
-    // with Q.
+    // The header read: a bad block is rejected and whatever came with it dropped (a meter sends
+    // nothing after a block until it is answered), so only the resend counts; two good blocks
+    // are both kept and each answered with Q.
     void headerReadKeepsGoodBlocks() {
         FakeDeviceScope fake;
         auto block = [](char fill) -> QByteArray {
@@ -233,7 +251,11 @@ private Q_SLOTS:
         MeterPort port;
         port.setDeviceName("/dev/fake");
         port.setActive(true);
-        fake.device->input = bad + block('b') + block('c');
+        fake.device->input = bad + block('x');
+        fake.device->onWrite = [&](const QByteArray& command) {
+            if (command.at(1) == 'n')
+                fake.device->input += block('b') + block('c');
+        };
         LoggerCommandBuffer commands;
         const QByteArray image = ReadLoggerHeaderBlocks(port, commands, Clock(), fastTiming());
         QCOMPARE(image, QByteArray(64, 'b') + QByteArray(64, 'c'));
