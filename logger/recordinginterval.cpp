@@ -24,19 +24,6 @@ QStringList Items() {
     return items;
 }
 
-int ItemFor(int seconds) {
-    if (seconds <= 0)
-        return -1;
-    if (seconds >= 1200)
-        return 8;
-    // The choices up to "10 minutes" each take the intervals above the one before them.
-    for (int i = 0; i < 8; ++i) {
-        if (seconds <= kChoices[i].seconds)
-            return i;
-    }
-    return -1; // 601..1199 s
-}
-
 QString Text(quint32 units) {
     const quint32 seconds = units / UnitsPerSecond;
     if (seconds == 0)

@@ -43,27 +43,31 @@ Q_DECLARE_METATYPE(LoggerOutcome)
 class TestLoggerSetup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // The interval read from the header chooses the dialog's item; Cancel writes nothing but
-    // gives the live readings back.
+    // The interval read from the header is shown as its choice, or as its own text when it is
+    // none of them (so that OK keeps it); Cancel writes nothing but gives the live readings back.
     void preselectsAndCancels_data() {
         QTest::addColumn<quint32>("interval");
-        QTest::addColumn<int>("item");
-        QTest::newRow("00 27 10: 1 second") << 0x002710u << 0;
-        QTest::newRow("2D C6 C0: 5 minutes") << 0x2DC6C0u << 6;
-        QTest::newRow("0F 42 40 (100 s): 5 minutes") << 0x0F4240u << 6;
-        QTest::newRow("5B 8D 80: 10 minutes") << 0x5B8D80u << 7;
-        QTest::newRow("7A 12 00 (800 s): none") << 0x7A1200u << -1;
+        QTest::addColumn<QString>("text");
+        QTest::newRow("00 27 10: 1 second") << 0x002710u << "1 second";
+        QTest::newRow("2D C6 C0: 5 minutes") << 0x2DC6C0u << "5 minutes";
+        QTest::newRow("0F 42 40: 100 s") << 0x0F4240u << "100 seconds";
+        QTest::newRow("5B 8D 80: 10 minutes") << 0x5B8D80u << "10 minutes";
+        QTest::newRow("7A 12 00: 800 s") << 0x7A1200u << "800 seconds";
+        QTest::newRow("0D BB A0: 90 s") << 0x0DBBA0u << "90 seconds";
+        QTest::newRow("12 4F 80: 2 minutes") << 0x124F80u << "2 minutes";
     }
     void preselectsAndCancels() {
         QFETCH(quint32, interval);
-        QFETCH(int, item);
+        QFETCH(QString, text);
         MeterSession s;
         QVERIFY(s.start(headerImage(interval)));
         ScriptedUser user;
         QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
                  LoggerOutcome::Cancelled);
         QVERIFY(user.shown);
-        QCOMPARE(RecordingInterval::ItemFor(user.shown->IntervalSeconds), item);
+        QCOMPARE(user.shown->IntervalUnits, interval);
+        QCOMPARE(RecordingInterval::Text(user.shown->IntervalUnits), text);
+        QCOMPARE(RecordingInterval::Parse(text), interval / 10000 * 10000);
         QCOMPARE(user.shown->TimeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
         QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", ""}));
         QCOMPARE(user.messages, QStringList());
