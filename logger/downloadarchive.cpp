@@ -2,11 +2,11 @@
 
 #include "clock.h"
 #include "decodeddataset.h"
+#include "safefile.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QFile>
 #include <QIODevice>
 #include <QStandardPaths>
 
@@ -65,12 +65,13 @@ QString csvField(const QString& text) {
     return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
+// A file of the download, complete or not there at all; the error names the file.
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush())
+    QString why;
+    if (SafeFile::writeAll(path, bytes, &why))
         return true;
     if (error)
-        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), f.errorString());
+        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
     return false;
 }
 
