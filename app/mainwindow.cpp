@@ -174,6 +174,8 @@ void MainWindow::buildMenu() {
     // by GCC 12's -fsanitize=vptr (a non-virtual target checks a stray register), which made
     // the sanitized build abort on these menu items.
     m_logger = new LoggerCommands(link, m_mdiArea, this);
+    connect(m_logger, &LoggerCommands::statusMessage, this,
+            [this](const QString& text) { setStatusText(0, text); });
     auto whenIdle = [this](std::function<void()> command) {
         return [this, command] { link.WhenIdle(this, ErrorBoundary::Guard(command)); };
     };

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "recordinginterval.h"
+
 #include "clock.h"
 #include "livelinkadapter.h"
 #include "loggermessages.h"
@@ -9,6 +11,7 @@
 #include "stopsignals.h"
 
 #include "loggerporthandover.h"
+#include "recordinginterval.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -44,10 +47,12 @@ public:
         : m_interval(interval), m_time(std::move(time)) {}
     void showBusy(const QString&) override {}
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
-        const qint64 seconds = m_interval ? qint64(*m_interval / 10000) : current.IntervalSeconds;
+        // The meter's own interval text writes its interval back unchanged.
+        const QString interval = m_interval
+                                     ? QStringLiteral("%1 seconds").arg(*m_interval / 10000)
+                                     : RecordingInterval::Text(current.IntervalUnits);
         const QDateTime label = m_time ? *m_time : current.TimeLabel;
-        return LoggerSetupChoice{QStringLiteral("%1 seconds").arg(seconds), label.date(),
-                                 label.time()};
+        return LoggerSetupChoice{interval, label.date(), label.time()};
     }
     void tell(const QString& message) override { Tell(message); }
 
@@ -58,7 +63,7 @@ private:
 
 class EraseAnswers : public MemoryEraseUser {
 public:
-    bool confirmErase() override { return true; }
+    bool confirmErase(const LoggerImage*) override { return true; }
     void tell(const QString& message) override { Tell(message); }
 };
 

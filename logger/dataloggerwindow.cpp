@@ -203,7 +203,9 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
                        static_cast<QWidget*>(tableCaption), static_cast<QWidget*>(maxPanel),
                        static_cast<QWidget*>(minPanel)})
         w->installEventFilter(this);
-    connect(dataSetList, &QAbstractItemView::clicked, this,
+    // The shown set follows the list's current row however it moves (mouse, keyboard, the
+    // program), so the highlighted set is the one shown and saved.
+    connect(dataSetList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             ErrorBoundary::Guard([this] { onDataSetClicked(); }));
     connect(recordTable, &QAbstractItemView::clicked, this,
             ErrorBoundary::Guard([this] { onRecordClicked(); }));
@@ -252,6 +254,7 @@ void DataLoggerWindow::fitListColumns() {
 }
 
 void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
+    setWindowTitle(QStringLiteral("DataLogger"));
     m_image = image;
     m_sets = sets;
     m_shownSet = -1;
@@ -264,8 +267,15 @@ void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<Data
     fitListColumns();
     if (sets.isEmpty())
         return;
+    // Moving the current row shows its set, unless the row was current already.
     dataSetList->SelectRow(1, 0, 4);
-    ShowDataSet(0);
+    if (m_shownSet != 0)
+        ShowDataSet(0);
+}
+
+void DataLoggerWindow::markErasedFromMeter() {
+    if (!m_sets.isEmpty())
+        setWindowTitle(QStringLiteral("DataLogger - erased from the meter, kept only here"));
 }
 
 void DataLoggerWindow::ShowDataSet(int index) {
@@ -363,7 +373,7 @@ void DataLoggerWindow::SelectTableRow(int r) {
 
 void DataLoggerWindow::onDataSetClicked() {
     const int row = dataSetList->Row();
-    if (row < 1)
+    if (row < 1 || row - 1 == m_shownSet)
         return;
     ShowDataSet(row - 1);
 }

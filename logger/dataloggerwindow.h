@@ -18,7 +18,8 @@ class StringGrid;
 // the chart and the record table of the set chosen in the list.
 // Three caption bars ("Data Sets", "Graph", "Tabular") show which pane the user works in.
 //
-// A click on a table row puts the chart's vertical marker on that record; a click on a chart
+// The set shown is always the one of the list's current row, whether it moved by mouse,
+// keyboard or program. A click on a table row puts the chart's vertical marker on that record; a click on a chart
 // point, or on the MAX or MIN panel, selects the record's row, scrolls it into the middle of
 // the table and moves the marker there. Clicks that refer to nothing (no sets yet, an empty
 // panel) do nothing.
@@ -51,6 +52,9 @@ public:
     // the data-set list, selects its first row and shows set 0. Throws ChartError like
     // ShowDataSet (the list is filled by then).
     void ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets);
+    // The meter's memory was erased: the caption says that what the window shows is no longer
+    // in the meter (until the next download replaces it). Nothing changes while it shows no set.
+    void markErasedFromMeter();
     // Decodes set `index` into recordTable, chart and the MAX/MIN panels, with a progress
     // window while it works. A set index outside the list does nothing. When the chart setup
     // fails (a damaged chart template) the table is still shown, the progress window closed
@@ -67,7 +71,8 @@ public:
     // when it lies below the first screenful (else to the top), and marks point r - 1.
     void SelectTableRow(int r);
 
-    // Handlers.
+    // Handlers. onDataSetClicked shows the set of the list's current row (when it is not the
+    // one shown); it runs whenever the current row changes.
     void onDataSetClicked();
     void onRecordClicked();
     void onChartHotSpot(int point);

@@ -31,6 +31,7 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
     DecodedDataSet d;
     const int n = info.RecordCount;
     d.Rows.reserve(n);
+    d.PlainValues.reserve(n);
     d.X.reserve(n);
     d.Y.reserve(n);
     d.Overload.reserve(n);
@@ -79,14 +80,18 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
 
         const bool overload = magnitude >= kOverload;
         QString text;
+        QString plain;
         const float value = float(negative ? -magnitude : magnitude) / float(divisor);
         if (overload) {
             text = negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+            plain = text;
         } else {
             inRange = true;
             const int decimals = decimalsFor(divisor);
-            if (decimals >= 0)
+            if (decimals >= 0) {
                 text = LoggerText::Value(value, decimals);
+                plain = QString::number(value == 0 ? 0.0 : double(value), 'f', decimals);
+            }
         }
         chart.append(value * float(multiplier) / float(baseMultiplier));
 
@@ -100,6 +105,7 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
             dateText = LoggerText::Date(date);
         }
         d.Rows.append({QString::number(i + 1), dateText, LoggerText::Time(time), text, unit.Unit});
+        d.PlainValues.append(plain);
         d.X.append(t);
         d.Overload.append(overload);
     }

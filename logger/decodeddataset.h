@@ -19,6 +19,9 @@ struct DecodedDataSet {
     // One row of the record table per record: "NO" (1-based), "DATE", "TIME", "VALUE" (the
     // value with the range's decimals, "OL"/"-OL" for an overload), "RANGE" (unit text).
     QList<QStringList> Rows;
+    // The VALUE of each row as the C locale writes it ("1.234", "-29.1", "OL"), whatever the
+    // user's regional settings: for files that are read anywhere.
+    QStringList PlainValues;
     // One chart point per record: time stamp (days since 30 Dec 1899) and value in BaseUnit.
     // Overloads get a point too (their magnitude scaled like any other).
     QList<double> X;

@@ -6,6 +6,7 @@
 #include "dataloggerwindow.h"
 #include "delay.h"
 #include "dialogs.h"
+#include "downloadarchive.h"
 #include "factorycheck.h"
 #include "factorycheckwindow.h"
 #include "livelink.h"
@@ -13,6 +14,7 @@
 #include "loadloggerdata.h"
 #include "loggerdownloadwindows.h"
 #include "loggermessages.h"
+#include "loggerporthandover.h"
 #include "loggersetup.h"
 #include "loggersetupdialog.h"
 #include "memoryerase.h"
@@ -20,6 +22,7 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 namespace {
 
@@ -80,16 +83,35 @@ private:
 
 class EraseUser : public MemoryEraseUser {
 public:
-    explicit EraseUser(QWidget* window) : m_window(window) {}
-    bool confirmErase() override {
-        return Dialogs::Ask(m_window,
-                            {QMessageBox::Question, QString(), QStringLiteral("Erase Memory ?"),
-                             QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+    EraseUser(QWidget* window, std::optional<std::pair<int, int>> downloaded)
+        : m_window(window), m_downloaded(downloaded) {}
+    // Return answers No: an erase is chosen on purpose, never by a key pressed in passing.
+    bool confirmErase(const LoggerImage* header) override {
+        const bool notDownloaded =
+            header && m_downloaded != std::pair(header->DataSetCount(), header->EndAddress());
+        const CursorScope normal(Qt::ArrowCursor);
+        return Dialogs::Ask(m_window, {QMessageBox::Question, QString(),
+                                       EraseQuestion(header, notDownloaded),
+                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
+               QMessageBox::Yes;
     }
     void tell(const QString& message) override { tellUser(m_window, message); }
 
 private:
     QWidget* m_window;
+    std::optional<std::pair<int, int>> m_downloaded;
+};
+
+// Marks a command as running for its lifetime, whatever ends it.
+class RunningScope {
+public:
+    explicit RunningScope(bool& running) : m_running(running) { m_running = true; }
+    ~RunningScope() { m_running = false; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+private:
+    bool& m_running;
 };
 
 // The check window as the check sees it: the user may close the window while the check waits,
@@ -175,7 +197,50 @@ DataLoggerWindow* LoggerCommands::showDataLogger() {
     return w;
 }
 
+bool LoggerCommands::refusedAsBusy() {
+    if (!m_running && !LoggerPortHandOver::InUse())
+        return false;
+    m_lastOutcome = LoggerOutcome::DeviceBusy;
+    // Not modal: the running command goes on while the note is up.
+    auto* note = new BusyNote(LoggerMessages::StillBusy, m_window);
+    note->setObjectName(QStringLiteral("stillBusyNote"));
+    note->showNow();
+    QTimer::singleShot(3000, note, [note] {
+        note->hide();
+        note->deleteLater();
+    });
+    return true;
+}
+
+void LoggerCommands::keepDownload(const LoggerImage& image, const QList<DataSetInfo>& sets) {
+    QString error;
+    if (!DownloadArchive::Save(image, sets, DaysToDateTime(m_clock->now()), &error).isEmpty()) {
+        m_keepFailureTold = false;
+        return;
+    }
+    if (m_keepFailureTold)
+        return;
+    m_keepFailureTold = true;
+    Q_EMIT statusMessage(QStringLiteral("The download could not be kept in the data folder (%1). "
+                                        "Save it with File > Save.")
+                             .arg(error));
+}
+
+void LoggerCommands::discardDataLogger() {
+    DataLoggerWindow* w = m_dataLoggerWindow;
+    m_dataLoggerWindow = nullptr;
+    QWidget* frame = ChildWindowOf(w);
+    if (!frame)
+        frame = w;
+    // Without the closing question: there is nothing in it to save.
+    frame->hide();
+    frame->deleteLater();
+}
+
 void LoggerCommands::loadData() {
+    if (refusedAsBusy())
+        return;
+    const RunningScope running(m_running);
     const bool created = !m_dataLoggerWindow;
     DataLoggerWindow* window = showDataLogger();
     if (created)
@@ -198,30 +263,51 @@ void LoggerCommands::loadData() {
 
     if (d.Result == LoggerOutcome::Loaded) {
         m_loggerDataLoaded = true;
+        m_downloaded = std::pair(d.Image.DataSetCount(), d.Image.EndAddress());
+        // Kept first: whatever showing it may run into, the data is safe.
+        keepDownload(d.Image, d.Parse.Sets);
         if (m_dataLoggerWindow) {
             m_dataLoggerWindow->setLoggerDataLoaded(true);
             m_dataLoggerWindow->ShowLoggerData(d.Image, d.Parse.Sets);
         }
-    } else if (const QString message = LoggerMessage(LoggerOperation::LoadData, d.Result);
-               !message.isEmpty()) {
+        return;
+    }
+    if (const QString message = LoggerMessage(LoggerOperation::LoadData, d.Result);
+        !message.isEmpty()) {
         // A failed download has been put to the user in the error dialog already.
         Dialogs::ShowMessage(m_dataLoggerWindow, message);
     }
+    if (created && m_dataLoggerWindow && m_dataLoggerWindow->DataSets().isEmpty())
+        discardDataLogger();
 }
 
 void LoggerCommands::setUpLogger() {
+    if (refusedAsBusy())
+        return;
+    const RunningScope running(m_running);
     SetupUser user(m_window);
     const CursorScope hourglass(Qt::WaitCursor);
     m_lastOutcome = RunLoggerSetup(m_live, loggerPort, user, *m_clock, m_timing);
 }
 
 void LoggerCommands::eraseMemory() {
-    EraseUser user(m_window);
+    if (refusedAsBusy())
+        return;
+    const RunningScope running(m_running);
+    EraseUser user(m_window, m_downloaded);
     const CursorScope hourglass(Qt::WaitCursor);
     m_lastOutcome = RunMemoryErase(m_live, loggerPort, user, m_timing);
+    if (m_lastOutcome != LoggerOutcome::Erased)
+        return;
+    m_downloaded.reset();
+    if (m_dataLoggerWindow)
+        m_dataLoggerWindow->markErasedFromMeter();
 }
 
 void LoggerCommands::runFactoryCheck() {
+    if (refusedAsBusy())
+        return;
+    const RunningScope running(m_running);
     if (m_factoryCheckWindow) {
         if (QMdiSubWindow* sub = ChildWindowOf(m_factoryCheckWindow))
             sub->showNormal();

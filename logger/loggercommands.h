@@ -7,11 +7,17 @@
 #include <QObject>
 #include <QPointer>
 
+#include <QList>
+
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class Clock;
 class DataLoggerWindow;
+class LoggerImage;
+struct DataSetInfo;
 class FactoryCheckWindow;
 class LiveLink;
 class LiveLinkControl;
@@ -78,12 +84,22 @@ public:
         m_saveWindow = std::move(save);
     }
 
+Q_SIGNALS:
+    // A line for the status bar (a download that could not be kept in the data folder).
+    void statusMessage(const QString& text);
+
+public:
     // Tests shorten the waits and fix the time of day; nullptr restores the system clock.
     void setTiming(const LoggerTiming& timing) { m_timing = timing; }
     const LoggerTiming& timing() const { return m_timing; }
     void setClock(const Clock* clock);
 
 private:
+    // True (with the busy note shown) when another command runs now.
+    bool refusedAsBusy();
+    void keepDownload(const LoggerImage& image, const QList<DataSetInfo>& sets);
+    void discardDataLogger();
+
     std::unique_ptr<LiveLinkControl> m_ownLive;
     LiveLinkControl& m_live;
     QPointer<QMdiArea> m_area;
@@ -96,4 +112,8 @@ private:
     bool m_loggerDataLoaded = false;
     std::function<bool(DataLoggerWindow*)> m_saveWindow;
     LoggerOutcome m_lastOutcome = LoggerOutcome::TooShort;
+    bool m_running = false;
+    bool m_keepFailureTold = false;
+    // The header counts (data sets, end address) of the last download of this run.
+    std::optional<std::pair<int, int>> m_downloaded;
 };

@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxErrors = 20;
@@ -51,6 +53,7 @@ Stop receiveBlocks(MeterPort& port, LoggerCommandBuffer& commands, LoggerProgres
             port.Read(block, LoggerBlock::Size);
             if (!LoggerBlock::IsGood(block)) {
                 ++d.Errors;
+                ClearInputWhenQuiet(port, timing);
                 writePlain(port, commands.BlockReject());
             } else if (image.size() + LoggerBlock::DataSize > LoggerImage::MemorySize) {
                 // The whole memory is already here: whatever this is, it is not logger data.
@@ -73,8 +76,7 @@ Stop receiveBlocks(MeterPort& port, LoggerCommandBuffer& commands, LoggerProgres
             continue;
         }
         if (n > 0 && clock.elapsed() - lastBlock > timing.partialMs) {
-            QByteArray discarded;
-            port.Read(discarded, n);
+            ClearInputWhenQuiet(port, timing);
             ++d.Errors;
             writePlain(port, commands.BlockReject());
             lastBlock = clock.elapsed();
@@ -113,6 +115,8 @@ LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& comman
         Delay(unsigned(timing.settleMs));
         port.ClearInput();
         SendCommand(port, commands.Dump());
+        if (progress)
+            progress->transferStarting();
 
         const Stop stop = receiveBlocks(port, commands, progress, timing, d);
         d.Parse = ParseLoggerImage(d.Image, today);
@@ -134,6 +138,22 @@ LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& comman
         d.Parse = {};
     }
     return d;
+}
+
+void ClearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing) {
+    QElapsedTimer clock;
+    clock.start();
+    int seen = port.InputCount();
+    qint64 lastArrival = 0;
+    while (clock.elapsed() - lastArrival < timing.lineQuietMs &&
+           clock.elapsed() < timing.partialMs) {
+        Delay(unsigned(std::max(timing.pollMs, 1)));
+        if (const int n = port.InputCount(); n != seen) {
+            seen = n;
+            lastArrival = clock.elapsed();
+        }
+    }
+    port.ClearInput();
 }
 
 bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,

@@ -33,7 +33,9 @@ struct LoggerDownload {
 // The exchange: clear the input, 'C' and 'P' with echo (a meter that does not answer shows up
 // as an empty transfer, TooShort), then blocks of 65 bytes. Each block is answered 'y' when
 // its checksum is right, 'n' when not (the meter sends it again); bytes of a partial block that
-// stalls for `partialMs` are discarded and answered 'n'. The transfer ends when the meter has
+// stalls for `partialMs` are discarded and answered 'n'. Before every 'n' the line is left to
+// fall quiet and its input dropped (ClearInputWhenQuiet), so that the resend starts a block
+// again: a stray byte on the line costs one resend, not every block after it. The transfer ends when the meter has
 // been silent for `silenceMs` after its last block, and stops the meter with 'Q' when more
 // than 20 blocks were rejected, when the user cancels, when the overall limit runs out, or
 // when the meter sends more than the memory holds. A transfer stopped that way still counts as
@@ -47,6 +49,12 @@ struct LoggerDownload {
 LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
                                     LoggerProgress* progress, double today,
                                     const LoggerTiming& timing = {});
+
+// Waits until no byte has arrived on `port` for `lineQuietMs` (at most `partialMs` in all, for
+// a line that never falls quiet) and drops its input. Used after a damaged or partial block:
+// what is still on the line then is the rest of that block or noise, never the start of the
+// block that the next 'n' asks for.
+void ClearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing);
 
 // Makes the meter's header agree with the good part of a damaged memory: DataSetCount :=
 // `badSetIndex` (bytes 9, 10) and EndAddress := `lastGoodAddress` (bytes 11, 12), four echoed

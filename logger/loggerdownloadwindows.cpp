@@ -3,12 +3,14 @@
 #include "dialogs.h"
 #include "loggererrordialog.h"
 #include "busynote.h"
+#include "loggermessages.h"
 #include "rangeprogressdialog.h"
 #include "userinputblocker.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -33,7 +35,7 @@ void LoggerDownloadWindows::beginBusy() {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         m_cursorSet = true;
     }
-    m_busy = std::make_unique<BusyNote>(QStringLiteral("Reading data from multimer....."));
+    m_busy = std::make_unique<BusyNote>(LoggerMessages::ReadingData);
     m_busy->showNow();
 }
 
@@ -66,11 +68,19 @@ void LoggerDownloadWindows::beginTransfer() {
     m_progress->bytesReceivedLabel->show();
     m_progress->totalBytesLabel->clear();
     m_progress->totalBytesLabel->show();
+    // Cancel stops the transfer as the close box and Escape do.
+    m_progress->cancelButton->move((RangeProgressDialog::ClientWidth -
+                                    m_progress->cancelButton->width()) / 2,
+                                   m_progress->cancelButton->y());
+    m_progress->cancelButton->show();
     m_progress->clearResult();
-    m_progress->show();
-    m_progress->repaint();
     m_blocker->setAllowed(m_progress.get());
+    BusyNote::ShowPainted(m_progress.get());
     m_usedBytes = 0;
+}
+
+void LoggerDownloadWindows::transferStarting() {
+    beginTransfer();
 }
 
 void LoggerDownloadWindows::endTransfer() {

@@ -17,8 +17,9 @@ class UserInputBlocker;
 // window "Reading data from multimer....." until the meter starts sending, the progress window
 // "Data Retriving Progress" during each transfer, the error dialog after a failed download
 // and the power-cycle message after a repair. Windows repaint throughout, but the user's input
-// is only taken by the error dialog, message boxes and the progress window (whose close box
-// or Escape cancels the transfer).
+// is only taken by the error dialog, message boxes and the progress window (whose Cancel
+// button, close box or Escape cancels the transfer). The progress window is on the screen and
+// painted before the first block is read.
 //
 // Create it right before LoadLoggerData and let it go right after: it starts the busy window
 // and the hourglass at once, and takes every window it opened down with it.
@@ -37,6 +38,7 @@ public:
 
     // LoggerProgress. The first call of a transfer ends the busy phase and opens the
     // progress window.
+    void transferStarting() override;
     void totalKnown(int expectedTotal, int usedBytes) override;
     void bytesReceived(int received) override;
     bool cancelled() override;

@@ -5,6 +5,7 @@
 #include "delay.h"
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
+#include "loggerdownload.h"
 
 namespace {
 
@@ -33,14 +34,14 @@ QByteArray ReadLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands
                 image += block.left(LoggerBlock::DataSize);
                 writePlain(port, commands.DumpStop());
             } else {
+                ClearInputWhenQuiet(port, timing);
                 writePlain(port, commands.BlockReject());
             }
             lastBlock = clock.monotonicMs();
             continue;
         }
         if (n > 0 && now - lastBlock > timing.partialMs) {
-            QByteArray discarded;
-            port.Read(discarded, n);
+            ClearInputWhenQuiet(port, timing);
             writePlain(port, commands.BlockReject());
             lastBlock = clock.monotonicMs();
             continue;

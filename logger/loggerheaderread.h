@@ -13,7 +13,8 @@ class MeterPort;
 //
 // A block with a good checksum is kept and answered 'Q', so the meter stops after it; a bad
 // one is answered 'n' and dropped (the meter sends it again); bytes of a partial block that
-// stall for `partialMs` are discarded and answered 'n'. A meter that sent another block before
+// stall for `partialMs` are discarded and answered 'n'. Before each 'n' the input is dropped
+// once the line is quiet (ClearInputWhenQuiet). A meter that sent another block before
 // it took the 'Q' has that one kept and answered 'Q' as well. The read ends once no block came
 // for `silenceMs`, and at `headerLimitMs` whatever the meter sends (there is no error count:
 // a meter that only ever sends bad blocks must not hold the program forever).

@@ -43,6 +43,13 @@ public:
     int DataSetCount() const { return int(u16(9)); }
     int EndAddress() const { return int(u16(11)); }
     int RecordingInterval() const { return int(u24(13)); }
+    // The records the used memory holds, worked out from the header alone: every set takes
+    // 12 bytes besides its 2-byte records, and the sets follow each other without gaps from
+    // the end of the header to EndAddress. -1 when the header's two counts do not add up.
+    int HeldRecords() const {
+        const int dataBytes = EndAddress() + 1 - HeaderSize - 12 * DataSetCount();
+        return dataBytes >= 0 && dataBytes % 2 == 0 ? dataBytes / 2 : -1;
+    }
 
     // The start time of the first data set as days since 30 Dec 1899. An impossible date is
     // replaced by today's date and an impossible time by the current time of day (the meter's

@@ -1,5 +1,7 @@
 #include "loggermessages.h"
 
+#include "loggerimage.h"
+
 #include <optional>
 
 namespace {
@@ -47,4 +49,22 @@ QString LoggerMessage(LoggerOperation operation, LoggerOutcome outcome) {
             return QString::fromUtf8(row.text);
     }
     return QString();
+}
+
+QString EraseQuestion(const LoggerImage* header, bool notDownloaded) {
+    if (!header)
+        return QStringLiteral("Erase Memory ?");
+    const int sets = header->DataSetCount();
+    if (sets == 0)
+        return QStringLiteral("The meter holds no data sets. Erase its memory?");
+    const auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QString held = count(sets, "data set", "data sets");
+    if (const int records = header->HeldRecords(); records >= 0)
+        held += QStringLiteral(", ") + count(records, "record", "records");
+    if (notDownloaded)
+        held += QStringLiteral(", not downloaded yet");
+    return QStringLiteral("The meter holds %1. Erase %2?")
+        .arg(held, sets == 1 ? QStringLiteral("it") : QStringLiteral("them"));
 }

@@ -8,6 +8,10 @@ class LoggerProgress {
 public:
     virtual ~LoggerProgress() = default;
 
+    // The meter was asked for its memory: blocks follow at once. A window shows itself now,
+    // painted, before the first block is read.
+    virtual void transferStarting() {}
+
     // The header arrived: `expectedTotal` bytes will be sent (the used bytes rounded up to
     // whole blocks), of which `usedBytes` (end address + 1) hold data. A progress bar that
     // shows `usedBytes` as its maximum must clamp the received count, which reaches

@@ -60,7 +60,12 @@ LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUs
     if (!choice)
         return LoggerOutcome::Cancelled;
     QString refusal;
-    const std::optional<quint32> units = RecordingInterval::Parse(choice->IntervalText, &refusal);
+    std::optional<quint32> units;
+    if (const quint32 own = read.Settings->IntervalUnits;
+        own != 0 && choice->IntervalText.trimmed() == RecordingInterval::Text(own))
+        units = own; // kept as the meter has it, to the 100 us
+    else
+        units = RecordingInterval::Parse(choice->IntervalText, &refusal);
     if (!units) {
         user.tell(refusal);
         return LoggerOutcome::IntervalRefused;
@@ -94,7 +99,8 @@ LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& command
     }
     read.Settings =
         LoggerSettings{DaysToDateTime(header.TimeLabel(today)),
-                       header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond)};
+                       header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond),
+                       quint32(header.RecordingInterval())};
     return read;
 }
 

@@ -17,10 +17,12 @@ class LoggerCommandBuffer;
 class MeterPort;
 
 // The logger's settings as the meter keeps them in its memory header: the start time it gives
-// its next recording (bytes 2..8) and the recording interval (bytes 13..15, in whole seconds).
+// its next recording (bytes 2..8) and the recording interval (bytes 13..15, in 100-us units as
+// stored, and in whole seconds).
 struct LoggerSettings {
     QDateTime TimeLabel;
     int IntervalSeconds = 0;
+    quint32 IntervalUnits = 0;
 };
 
 // What the user chose in the setup dialog: the interval box's text as typed or picked, and the
@@ -75,8 +77,10 @@ public:
 // The live readings are resumed (the resume command carrying the last write's parameter bytes,
 // or zeros) once the meter has shown its settings, whatever the user chose; when the meter did
 // not take part (no echo of the open or dump command, no header) the device is given back
-// without it. An interval text that RecordingInterval::Parse refuses is told to the user with
-// its reason, and nothing is written. Never throws for port faults (PortLost); the device is
+// without it. The meter's own interval text (RecordingInterval::Text of what it holds, also an
+// interval none of the dialog's choices stands for) writes that interval back unchanged; any
+// other text that RecordingInterval::Parse refuses is told to the user with its reason, and
+// nothing is written. Never throws for port faults (PortLost); the device is
 // given back on every path. `clock` gives today's date and the monotonic times.
 //
 // Ends Written, NotWritten, Cancelled, IntervalRefused, NotOpened, DumpRefused or NoHeader, or

@@ -1,9 +1,12 @@
 #include "loggersetupdialog.h"
 
+#include "dialogs.h"
 #include "recordinginterval.h"
 #include "ui_loggersetupdialog.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QScreen>
 
@@ -45,7 +48,18 @@ LoggerSetupDialog::LoggerSetupDialog(QWidget* parent)
 LoggerSetupDialog::~LoggerSetupDialog() = default;
 
 void LoggerSetupDialog::setSettings(const LoggerSettings& settings) {
-    const int item = RecordingInterval::ItemFor(settings.IntervalSeconds);
+    const QString own = RecordingInterval::Text(settings.IntervalUnits);
+    int item = intervalBox->findText(own);
+    if (item < 0 && !own.isEmpty()) {
+        // Among the choices by length, so the list stays in order.
+        const int seconds = settings.IntervalSeconds;
+        item = 0;
+        while (item < intervalBox->count() &&
+               *RecordingInterval::Parse(intervalBox->itemText(item)) <
+                   quint32(seconds) * RecordingInterval::UnitsPerSecond)
+            ++item;
+        intervalBox->insertItem(item, own);
+    }
     intervalBox->setCurrentIndex(item);
     if (item < 0)
         intervalBox->setEditText(RecordingInterval::Items().constFirst());
@@ -55,6 +69,17 @@ void LoggerSetupDialog::setSettings(const LoggerSettings& settings) {
 
 LoggerSetupChoice LoggerSetupDialog::choice() const {
     return {intervalBox->currentText(), datePicker->date(), timePicker->time()};
+}
+
+void LoggerSetupDialog::accept() {
+    QString refusal;
+    if (!RecordingInterval::Parse(intervalBox->currentText(), &refusal)) {
+        Dialogs::ShowMessage(this, refusal);
+        intervalBox->setFocus();
+        intervalBox->lineEdit()->selectAll();
+        return;
+    }
+    QDialog::accept();
 }
 
 std::optional<LoggerSetupChoice> LoggerSetupDialog::Ask(QWidget* parent, const LoggerSettings& current) {

@@ -17,9 +17,14 @@ class LoggerSetupDialog;
 }
 
 // "Setup Recording Interval": the logger's settings as the meter holds them, for the user to
-// change. The interval box offers the nine choices and takes a typed text as well (the setup
-// checks that text, not the dialog); the date and time pickers hold the start time the meter
-// gives its next recording. The dialog only edits: its caller reads choice() and applies it.
+// change. The interval box offers the nine choices and takes a typed text as well; the date and
+// time pickers hold the start time the meter gives its next recording. The dialog only edits:
+// its caller reads choice() and applies it.
+//
+// An interval the meter holds that is none of the nine choices ("800 seconds") is added to the
+// box as its own item and chosen, so that OK keeps it. OK with a text that is no interval
+// (RecordingInterval::Parse) tells the user why and keeps the dialog open with the text
+// selected for correcting.
 class LoggerSetupDialog : public QDialog {
     Q_OBJECT
 public:
@@ -32,9 +37,11 @@ public:
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
-    // Shows `settings`: the interval's choice (an interval no choice stands for leaves the box
-    // showing "1 second" with nothing chosen) and the start time in the pickers.
+    // Shows `settings`: the interval's item (an interval under a second, which the meter never
+    // had set, shows "1 second" with nothing chosen) and the start time in the pickers.
     void setSettings(const LoggerSettings& settings);
+
+    void accept() override;
     // What the dialog holds now.
     LoggerSetupChoice choice() const;
 

@@ -1,15 +1,29 @@
 #include "memoryerase.h"
 
+#include "clock.h"
 #include "meterport.h"
 #include "delay.h"
 #include "livelinkcontrol.h"
 #include "loggercommandbuffer.h"
+#include "loggerblock.h"
+#include "loggerheaderread.h"
+#include "loggerimage.h"
 #include "loggermessages.h"
 #include "loggerporthandover.h"
 
 namespace {
 QString eraseMessage(LoggerOutcome outcome) {
     return LoggerMessage(LoggerOperation::EraseMemory, outcome);
+}
+
+// The first block of the memory (its header), or nothing when the meter did not start the dump
+// or send a good block. As for the erase itself, the open command's echo is not needed.
+LoggerImage readHeader(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
+    const Clock clock;
+    SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs));
+    if (!SendCommand(port, commands.Dump(), unsigned(timing.echoWaitMs)))
+        return LoggerImage();
+    return LoggerImage(ReadLoggerHeaderBlocks(port, commands, clock, timing));
 }
 } // namespace
 
@@ -29,19 +43,25 @@ LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, Memor
     }
     if (LoggerPortHandOver::InUse())
         return LoggerOutcome::DeviceBusy;
-    if (!user.confirmErase())
-        return LoggerOutcome::Declined;
 
     LoggerPortHandOver handOver(live, loggerPort, timing);
     if (!handOver.taken() && handOver.failure() == LoggerOutcome::DeviceBusy)
         return LoggerOutcome::DeviceBusy;
-    // The resume command carries the erase command's parameter bytes even when the logger port
-    // would not open and nothing was sent.
-    handOver.commands().MemoryErase();
+    LoggerCommandBuffer& commands = handOver.commands();
     LoggerOutcome outcome = LoggerOutcome::NotErased;
     try {
-        if (handOver.taken() && SendMemoryErase(loggerPort, handOver.commands(), timing))
-            outcome = LoggerOutcome::Erased;
+        if (handOver.taken()) {
+            const LoggerImage header = readHeader(loggerPort, commands, timing);
+            const bool held = header.holds(0, LoggerBlock::DataSize);
+            if (!user.confirmErase(held ? &header : nullptr))
+                return LoggerOutcome::Declined;
+            // The resume command carries the erase command's parameter bytes.
+            commands.MemoryErase();
+            if (SendMemoryErase(loggerPort, commands, timing))
+                outcome = LoggerOutcome::Erased;
+        } else {
+            commands.MemoryErase();
+        }
     } catch (const SilentAbort&) {
         return LoggerOutcome::PortLost;
     } catch (const PortError&) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 class LiveLinkControl;
+class LoggerImage;
 class LoggerCommandBuffer;
 class MeterPort;
 
@@ -21,16 +22,19 @@ bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands,
 class MemoryEraseUser {
 public:
     virtual ~MemoryEraseUser() = default;
-    // "Erase Memory ?": true for Yes.
-    virtual bool confirmErase() = 0;
+    // The question before the erase, asked while the device is held: true for Yes. `header` is
+    // the memory header the meter sent just before (what it holds), nullptr when it sent none.
+    virtual bool confirmErase(const LoggerImage* header) = 0;
     // A message the user must see.
     virtual void tell(const QString& message) = 0;
 };
 
 // The DataLogger menu's Erase Memory without the windows: refuses without a connection or while
-// the meter records (telling why, sending nothing), asks for confirmation, borrows the device
-// from the live side over `loggerPort`, erases, tells the result and gives the device back with
-// the resume command, whatever the meter answered. Never throws for port faults (PortLost).
+// the meter records (telling why, sending nothing); borrows the device from the live side over
+// `loggerPort`, reads the memory header (so that the question can say what would be lost),
+// asks, erases after Yes, tells the result and gives the device back with the resume command,
+// whatever the meter answered. A logger port that does not open is told as a failed erase
+// without asking. Never throws for port faults (PortLost).
 //
 // Ends Erased, NotErased or Declined, or with a failure of the hand-over: NotConnected,
 // MeterRecording, DeviceBusy or PortLost.

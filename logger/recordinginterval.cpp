@@ -24,17 +24,17 @@ QStringList Items() {
     return items;
 }
 
-int ItemFor(int seconds) {
-    if (seconds <= 0)
-        return -1;
-    if (seconds >= 1200)
-        return 8;
-    // The choices up to "10 minutes" each take the intervals above the one before them.
-    for (int i = 0; i < 8; ++i) {
-        if (seconds <= kChoices[i].seconds)
-            return i;
+QString Text(quint32 units) {
+    const quint32 seconds = units / UnitsPerSecond;
+    if (seconds == 0)
+        return QString();
+    for (const Choice& c : kChoices) {
+        if (quint32(c.seconds) == seconds)
+            return QString::fromLatin1(c.text);
     }
-    return -1; // 601..1199 s
+    if (seconds % 60 == 0)
+        return QStringLiteral("%1 minutes").arg(seconds / 60);
+    return QStringLiteral("%1 seconds").arg(seconds);
 }
 
 std::optional<quint32> Parse(const QString& text, QString* refusal) {

@@ -19,10 +19,11 @@ constexpr quint32 MaxSeconds = MaxUnits / UnitsPerSecond;
 // The setup dialog's interval choices, in order: "1 second" .. "20 minutes".
 QStringList Items();
 
-// The choice shown for an interval read from the meter, in whole seconds: the shortest choice
-// that is not shorter, and "20 minutes" for 1200 s or more. -1 for 0 and for 601..1199 s,
-// which no choice stands for.
-int ItemFor(int seconds);
+// The text of an interval the meter holds (`units` of 100 us): the choice's own text when it is
+// one of them ("5 minutes"), otherwise its whole seconds ("800 seconds", "2 minutes" for a
+// whole number of minutes); empty for an interval under a second, which no text stands for.
+// Parse reads every such text back to the same whole seconds.
+QString Text(quint32 units);
 
 // The count for the interval box's text: a whole number, a space and a unit ("second",
 // "seconds", "minute" or "minutes", in any letter case). Surrounding blanks are ignored.

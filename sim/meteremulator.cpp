@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -73,6 +74,7 @@ struct MeterEmulator::Impl {
     bool dumpHung = false; // silentAfterBlock struck
     bool gone = false;     // lineGoneAfterBlock struck
     qint64 blocksSent = 0;
+    QByteArray commandLog; // letters of the commands carried out, until the host takes them
 
     // Input: bytes the PC wrote that do not yet form a whole command.
     QByteArray input;
@@ -222,6 +224,9 @@ struct MeterEmulator::Impl {
         if (!faults.withholdEcho && !blockAnswer && !faults.withholdEchoOf.contains(letter) &&
             !withheldHere)
             send(command, now);
+        commandLog.append(letter);
+        if (commandLog.size() > kMaxInput) // nobody takes it: keep only the latest
+            commandLog.remove(0, commandLog.size() - kMaxInput);
         dispatch(letter, p1, p2, p3, now);
     }
 
@@ -330,6 +335,9 @@ struct MeterEmulator::Impl {
         }
         if (faults.cutBlock == k && (first || faults.cutEveryTime))
             block.truncate(std::clamp(faults.cutBlockBytes, 0, kBlockData));
+
+        if (faults.strayAfterBlock == k && first)
+            block.append(QByteArray(std::max(faults.strayBytes, 0), char(0x5A)));
 
         if (!faults.silent && !gone)
             ++blocksSent;
@@ -516,6 +524,10 @@ bool MeterEmulator::dumping() const {
 
 qint64 MeterEmulator::blocksSent() const {
     return d->blocksSent;
+}
+
+QByteArray MeterEmulator::takeCommandLog() {
+    return std::exchange(d->commandLog, QByteArray());
 }
 
 bool MeterEmulator::lineGone() const {

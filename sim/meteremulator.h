@@ -67,6 +67,9 @@ public:
         int wrongReadAt = -1;          //   the same for R of this address only
         bool readSendsNothing = false; // R is echoed but its byte never comes
         int withholdEchoAt = -1;       // W and R of this address are carried out, not echoed
+        int strayAfterBlock = -1;      // the first time this block goes out in a dump,
+        int strayBytes = 1;            //   this many extra bytes follow it on the line (noise
+                                       //   the PC must not take for the start of a block)
     };
 
     explicit MeterEmulator(int model = 122);
@@ -121,6 +124,9 @@ public:
     bool loggerOpen() const;   // C received and no A or K since
     bool dumping() const;      // P received and the dump neither finished nor stopped
     qint64 blocksSent() const; // logger blocks put on the line, resends and cut blocks included
+    // The letters of the commands carried out since the last call, in order (the host's trace;
+    // only the latest 4096 are kept for a host that never asks).
+    QByteArray takeCommandLog();
     // The lineGoneAfterBlock fault struck: the host should drop the line (metersim closes the
     // pseudo-terminal).
     bool lineGone() const;

@@ -85,11 +85,16 @@ Logger faults (blocks of a dump are numbered from 0):
   --silent-after-block K after block K the dump hangs: y and n get no answer
   --line-gone-after-block K  after block K the meter is gone: the pseudo-terminal is
                          closed and the program ends (saving the memory if asked)
-  --no-echo-of LETTERS   withhold the echo of these commands only (any of C, P, W, R, E)
+  --no-echo-of LETTERS   withhold the echo of these commands only (any of C, P, W, R, E);
+                         the command is still carried out (P still starts the dump)
+  --stray-after-block K[:N]  the first time block K goes out, N extra bytes (default 1)
+                         follow it on the line
   --wrong-read           R answers a wrong byte (the stored one inverted)
   --wrong-read-at ADDR   the same for R of address ADDR only (decimal, or hex with 0x)
   --no-read-byte         R is echoed but its byte never comes
   --no-echo-at ADDR      W and R of address ADDR are carried out but not echoed
+  --trace-commands       print the letter of every command carried out on a line of its
+                         own on standard output, as it arrives (after the device path)
   --print-header         on exit, print the memory header's time label, recording interval,
                          set count and last used byte
 
@@ -133,6 +138,9 @@ struct Options {
     int wrongReadAt = -1;
     bool noReadByte = false;
     int noEchoAt = -1;
+    int strayAfterBlock = -1;
+    int strayBytes = 1;
+    bool traceCommands = false;
     bool printHeader = false;
 };
 
@@ -159,6 +167,15 @@ bool parseInt(const std::string& text, int* value) {
         return false;
     *value = int(v);
     return true;
+}
+
+// One line per command letter on standard output, flushed at once: a test counts what the
+// meter was asked to do while it runs.
+void traceCommands(const QByteArray& letters) {
+    for (const char letter : letters)
+        std::printf("%c\n", letter);
+    if (!letters.isEmpty())
+        std::fflush(stdout);
 }
 
 // Returns 0 to go on, otherwise the exit code (after printing what went wrong or the help).
@@ -295,6 +312,20 @@ int parseOptions(int argc, char** argv, Options* o) {
             if (!takeValue(&o->noEchoOf) || o->noEchoOf.empty() ||
                 o->noEchoOf.find_first_not_of("CPWRE") != std::string::npos)
                 return usageError("--no-echo-of takes letters of CPWRE");
+        } else if (name == "--stray-after-block") {
+            std::string text;
+            if (!takeValue(&text))
+                return usageError(name + " needs K[:N]");
+            const auto colon = text.find(':');
+            if (!parseInt(text.substr(0, colon), &o->strayAfterBlock) || o->strayAfterBlock < 0 ||
+                (colon != std::string::npos &&
+                 (!parseInt(text.substr(colon + 1), &o->strayBytes) || o->strayBytes < 1 ||
+                  o->strayBytes > 4096)))
+                return usageError("bad value for " + name + ": '" + text +
+                                  "' (block 0 or more, bytes 1..4096)");
+        } else if (name == "--trace-commands") {
+            rc = noValue();
+            o->traceCommands = true;
         } else if (name == "--wrong-read") {
             rc = noValue();
             o->wrongRead = true;
@@ -442,6 +473,8 @@ int main(int argc, char** argv) {
     emulator.faults().wrongReadAt = opt.wrongReadAt;
     emulator.faults().readSendsNothing = opt.noReadByte;
     emulator.faults().withholdEchoAt = opt.noEchoAt;
+    emulator.faults().strayAfterBlock = opt.strayAfterBlock;
+    emulator.faults().strayBytes = opt.strayBytes;
 
     std::string loggerText = "demo logger";
     if (!opt.imagePath.empty()) {
@@ -588,6 +621,8 @@ int main(int argc, char** argv) {
                 const ssize_t n = ::read(master, buf, sizeof buf);
                 if (n > 0) {
                     emulator.write(QByteArray(buf, n), monotonicMs());
+                    if (opt.traceCommands)
+                        traceCommands(emulator.takeCommandLog());
                     continue;
                 }
                 if (n < 0 && errno == EINTR)

@@ -26,6 +26,8 @@ QMessageBox::StandardButton Ask(QWidget* parent, const Request& request) {
     QMessageBox box(request.icon,
                     request.title.isEmpty() ? QApplication::applicationName() : request.title,
                     request.text, request.buttons, parent);
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
     return QMessageBox::StandardButton(box.exec());
 }
 

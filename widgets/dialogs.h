@@ -17,6 +17,9 @@ struct Request {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // The button that Return presses; NoButton leaves the choice to the style. A question whose
+    // Yes destroys something names No here.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 using Answerer = std::function<QMessageBox::StandardButton(const Request&)>;

@@ -8,7 +8,11 @@
 #include "aboutbox.h"
 #include "gaugewindow.h"
 #include "lcdwindow.h"
+#include "dataloggerwindow.h"
+#include "loggercommands.h"
 #include "loggermessages.h"
+#include "loggerporthandover.h"
+#include "rangeprogressdialog.h"
 #include "loggersetupdialog.h"
 #include "mainwindow.h"
 #include "portselector.h"
@@ -21,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -28,8 +33,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +107,7 @@ private Q_SLOTS:
     void recorderFollowsTheLink();
     void scheduleButtonOpensOneDialog();
     void loggerCommandsFromTheMenu();
+    void downloadKeptAndListFollowed();
 
 private:
     // Starts metersims and makes their devices the port list.
@@ -577,7 +585,8 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
     // Erase Memory asks first; No leaves the memory as it is.
     told.clear();
     QVERIFY(chooseFromMenu(Qt::Key_E));
-    QCOMPARE(told, QStringList{QStringLiteral("Erase Memory ?")});
+    QCOMPARE(told, QStringList{QStringLiteral(
+                       "The meter holds 5 data sets, 430 records, not downloaded yet. Erase them?")});
     QVERIFY(linkIsBack());
     Dialogs::SetAnswerer(nullptr);
 
@@ -589,6 +598,98 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
     QCOMPARE(memory.size(), 65536);
     QCOMPARE((quint8(memory[13]) << 16) | (quint8(memory[14]) << 8) | quint8(memory[15]), 50000);
     QVERIFY(memory.mid(256, 256) != QByteArray(256, '\xFF'));
+}
+
+void TestMainWindow::downloadKeptAndListFollowed() {
+    QDir downloads(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                   QStringLiteral("/downloads"));
+    QVERIFY(downloads.removeRecursively());
+    servePorts({{"--interval", "50", "--trace-commands"}});
+    startWindow();
+    QVERIFY(window->link.connected());
+    auto* commands = window->findChild<LoggerCommands*>(QStringLiteral("loggerCommands"));
+    QVERIFY(commands);
+    QList<Dialogs::Request> asked;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        asked << r;
+        return r.buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+    });
+    const auto idle = [&] { return !LoggerPortHandOver::InUse() && window->link.ticking(); };
+
+    // A double click on Load Data: two clicks, one download.
+    auto* button = window->findChild<QToolButton*>(QStringLiteral("loadDataButton"));
+    QVERIFY(button && button->isEnabled());
+    QSignalSpy clicks(button, &QToolButton::clicked);
+    // Queued as the system delivers one: press, release, the second press as a double click,
+    // release. The first click's command is running by the time the second click arrives.
+    const QPoint centre = button->rect().center();
+    for (const auto& [type, buttons] :
+         {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+          std::pair{QEvent::MouseButtonRelease, Qt::NoButton},
+          std::pair{QEvent::MouseButtonDblClick, Qt::LeftButton},
+          std::pair{QEvent::MouseButtonRelease, Qt::NoButton}})
+        QCoreApplication::postEvent(
+            button, new QMouseEvent(type, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                                    buttons, Qt::NoModifier));
+    QTRY_COMPARE_WITH_TIMEOUT(clicks.count(), 2, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(commands->lastOutcome() == LoggerOutcome::Loaded && idle(), kWaitMs);
+    DataLoggerWindow* logger = commands->dataLoggerWindow();
+    QVERIFY(logger);
+    QCOMPARE(logger->DataSets().size(), 5);
+    QCOMPARE(asked.size(), 0);
+
+    // The download is kept: the image and one file per set.
+    const QStringList kept = downloads.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(QDir(downloads.filePath(kept[0])).entryList(QDir::Files),
+             QStringList({"image.bin", "set001.csv", "set002.csv", "set003.csv", "set004.csv",
+                          "set005.csv"}));
+
+    // Down in the list shows the second set, and Save writes it.
+    QCOMPARE(logger->ShownSet(), 0);
+    logger->dataSetList->setFocus();
+    QTest::keyClick(logger->dataSetList, Qt::Key_Down);
+    QCOMPARE(logger->ShownSet(), 1);
+    QCOMPARE(logger->recordTable->RowCount(), logger->DataSets()[1].RecordCount + 1);
+    const QString firstValue = logger->recordTable->Cells(3, 1) + QLatin1Char('\t') +
+                               logger->recordTable->Cells(4, 1);
+    QVERIFY(firstValue.endsWith(QStringLiteral("KOhm")));
+    const QString savedPath = settingsDir.filePath(QStringLiteral("second set.txt"));
+    Dialogs::SetFileAnswerer([&](const Dialogs::FileRequest&) { return savedPath; });
+    QTimer rangeWatch;
+    connect(&rangeWatch, &QTimer::timeout, this, [&] {
+        if (auto* picker = qobject_cast<RangeProgressDialog*>(QApplication::activeModalWidget()))
+            picker->okButton->click();
+    });
+    rangeWatch.start(20);
+    window->findChild<QAction*>(QStringLiteral("saveAction"))->trigger();
+    rangeWatch.stop();
+    Dialogs::SetFileAnswerer(nullptr);
+    QFile saved(savedPath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QString savedText = QString::fromUtf8(saved.readAll());
+    QVERIFY2(savedText.contains(QStringLiteral("KOhm")), qPrintable(savedText.left(300)));
+    // Every record of the second set, and no volts of the first one.
+    QVERIFY(savedText.count(QStringLiteral("Ohm")) >= logger->DataSets()[1].RecordCount - 6);
+    QVERIFY(!savedText.contains(QStringLiteral("\tV\t")) && !savedText.contains(QStringLiteral("\tV\r")) &&
+            !savedText.contains(QStringLiteral("\tV\n")));
+
+    // Erase names what the meter holds (downloaded, so not "not downloaded yet"), with No as
+    // the default; afterwards the window says its data is no longer in the meter.
+    window->findChild<QAction*>(QStringLiteral("eraseMemoryAction"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(commands->lastOutcome() == LoggerOutcome::Erased && idle(), kWaitMs);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[0].text,
+             QStringLiteral("The meter holds 5 data sets, 430 records. Erase them?"));
+    QCOMPARE(asked[0].defaultButton, QMessageBox::No);
+    QVERIFY(logger->windowTitle().contains(QStringLiteral("erased from the meter")));
+    Dialogs::SetAnswerer(nullptr);
+
+    // One dump for the download, one header read for the erase, one erase.
+    sims[0]->stop();
+    const QList<QByteArray> trace = sims[0]->process.readAllStandardOutput().split('\n');
+    QCOMPARE(trace.count("P"), 2);
+    QCOMPARE(trace.count("E"), 1);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -198,9 +198,10 @@ void TestDataLoggerWindow::damagedChartTemplate() {
     QStringList reports;
     ErrorBoundary::SetReporter([&](const QString& m) { reports << m; });
 
+    // Moving the list's current row shows the set through the boundary, which reports the
+    // failure once.
     w->dataSetList->SelectRow(2, 0, 4);
-    // Through the boundary, as the list's click runs it.
-    QVERIFY(!ErrorBoundary::Run([&] { w->onDataSetClicked(); }));
+    QCOMPARE(w->ShownSet(), 1);
 
     SetChartTemplatePath(QString());
     ErrorBoundary::SetReporter(nullptr);

@@ -10,13 +10,18 @@
 #include "chart.h"
 #include "stringgrid.h"
 #include "dataloggerwindow.h"
+#include "busynote.h"
+#include "loggerdownloadwindows.h"
 #include "loggererrordialog.h"
+#include "rangeprogressdialog.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QWindow>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -67,6 +72,7 @@ class TestLoadDataPty : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY(dir.isValid());
         linkPath = dir.filePath("meter");
@@ -96,6 +102,10 @@ private Q_SLOTS:
     void failuresEndWithTheDialogAndTheLinkBack();
     void silentMeterCancelHandsBack();
     void meterUnpluggedWhileTheDialogIsUp();
+    void commandsDuringALoadAreRefused();
+    void strayBytesCostOneResend_data();
+    void strayBytesCostOneResend();
+    void cancelKeepsTheListAndLeavesNoEmptyWindow();
 
 private:
     // The live link on metersim, up and decoding.
@@ -125,6 +135,18 @@ private:
         const qint64 before = link->framesAcknowledged();
         QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
         QVERIFY(link->connected());
+    }
+    // What metersim was asked to do (--trace-commands), once it has ended: one letter a line.
+    static QList<QByteArray> tracedCommands(MeterSimProcess& sim) {
+        sim.stop();
+        return sim.process.readAllStandardOutput().split('\n');
+    }
+    // The progress window of the running download, while it is up.
+    static RangeProgressDialog* progressWindow() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("downloadProgress") && w->isVisible())
+                return qobject_cast<RangeProgressDialog*>(w);
+        return nullptr;
     }
     QString imageFile(const QByteArray& bytes) {
         const QString path = dir.filePath(QStringLiteral("image%1.bin").arg(++files));
@@ -262,8 +284,9 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         commands->loadData();
         QCOMPARE(answers.errors, (QStringList{kErrorText, kErrorText}));
         QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooManyErrors);
-        QVERIFY(!commands->dataLoggerWindow()->loggerDataLoaded());
-        QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 0);
+        // The window this Load Data opened had nothing to show: it is gone again.
+        QVERIFY(!commands->loggerDataLoaded());
+        QVERIFY(!commands->dataLoggerWindow());
         verifyLinkBack();
     }
     {
@@ -360,6 +383,165 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
     QVERIFY(tickUntil([&] { return link->portOpen() && link->connected(); }, 20000));
     const qint64 before = link->framesAcknowledged();
     QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
+}
+
+void TestLoadDataPty::commandsDuringALoadAreRefused() {
+    Answers answers;
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--sets", "3", "--records", "200", "--instant", "--interval", "20",
+                       "--trace-commands", "--link", linkPath}));
+    QVERIFY(connectLive(linkPath));
+    // Each command asked for while the load runs: how it ended, and the busy notes up then.
+    QList<LoggerOutcome> refused;
+    int notes = 0;
+    const auto askAgain = [&](void (LoggerCommands::*command)()) {
+        (commands.get()->*command)();
+        refused << commands->lastOutcome();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("stillBusyNote") && w->isVisible())
+                ++notes;
+    };
+    // A double click: the second click lands in the first one's wait for its new window,
+    // before anything has taken the device.
+    QTimer::singleShot(0, this, [&] { askAgain(&LoggerCommands::loadData); });
+    // While the memory comes in, every logger command.
+    QTimer during;
+    connect(&during, &QTimer::timeout, this, [&] {
+        if (!progressWindow())
+            return;
+        during.stop();
+        for (auto command : {&LoggerCommands::loadData, &LoggerCommands::setUpLogger,
+                             &LoggerCommands::eraseMemory, &LoggerCommands::runFactoryCheck})
+            askAgain(command);
+    });
+    during.start(5);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
+    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 3);
+    QCOMPARE(refused, QList<LoggerOutcome>(5, LoggerOutcome::DeviceBusy));
+    QVERIFY(notes >= 5);
+    QCOMPARE(answers.errors, QStringList());
+    QCOMPARE(answers.messages, QStringList());
+    QVERIFY(!commands->factoryCheckWindow());
+    verifyLinkBack();
+    const QList<QByteArray> trace = tracedCommands(sim);
+    QCOMPARE(trace.count("P"), 1);
+    QCOMPARE(trace.count("E"), 0);
+    QCOMPARE(trace.count("W"), 0);
+}
+
+void TestLoadDataPty::strayBytesCostOneResend_data() {
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("resends");
+    QTest::newRow("5 bytes after block 2") << QStringList{"--stray-after-block", "2:5"} << 1;
+    QTest::newRow("1 byte after block 0") << QStringList{"--stray-after-block", "0"} << 1;
+    QTest::newRow("70 bytes after block 1") << QStringList{"--stray-after-block", "1:70"} << 1;
+    // The dump starts although P is not echoed: the three tries each restart it.
+    QTest::newRow("P not echoed") << QStringList{"--no-echo-of", "P"} << 1;
+}
+
+// Stray bytes on the line cost one resend, and the download is kept in the data folder: the
+// image as it arrived and each set as a portable file.
+void TestLoadDataPty::strayBytesCostOneResend() {
+    QFETCH(QStringList, faults);
+    QFETCH(int, resends);
+    LoggerImageBuilder b;
+    b.addSet(10000, 0xB0, 0x08, {0x14D2, 0x8123, 0x1FA0});
+    b.addSet(20000, 0x30, 0x00, QList<quint16>(150, 0x15DC));
+    b.addSet(1000000, 0x48, 0x00, {250});
+    const QByteArray image = b.blocks();
+    QDir downloads(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                   "/downloads");
+    QVERIFY(downloads.removeRecursively());
+    Answers answers;
+    MeterSimProcess sim;
+    QVERIFY(sim.start(QStringList{"--image", imageFile(image), "--instant", "--interval", "20",
+                                  "--trace-commands", "--link", linkPath} +
+                      faults));
+    QVERIFY(connectLive(linkPath));
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
+    QCOMPARE(answers.errors, QStringList());
+    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 3);
+    verifyLinkBack();
+    QCOMPARE(tracedCommands(sim).count("n"), resends);
+
+    const QStringList kept = downloads.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(QDateTime::fromString(kept[0], "yyyy-MM-dd HHmmss").isValid());
+    QDir folder(downloads.filePath(kept[0]));
+    QCOMPARE(folder.entryList(QDir::Files),
+             QStringList({"image.bin", "set001.csv", "set002.csv", "set003.csv"}));
+    QFile raw(folder.filePath("image.bin"));
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(raw.readAll(), image);
+    QFile first(folder.filePath("set001.csv"));
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const int offset = QDateTime(QDate(2016, 7, 19), QTime(10, 30)).offsetFromUtc();
+    const QString zone = QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+',
+                                           qAbs(offset) / 3600, qAbs(offset) / 60 % 60);
+    QCOMPARE(QString::fromUtf8(first.readAll()),
+             QStringLiteral("time,value,unit,si_value,si_unit\r\n"
+                            "2016-07-19T10:30:00.000%1,1.234,V,1.234,V\r\n"
+                            "2016-07-19T10:30:01.000%1,-29.1,mV,-0.0291,V\r\n"
+                            "2016-07-19T10:30:02.000%1,OL,V,,V\r\n")
+                 .arg(zone));
+    QFile second(folder.filePath("set002.csv"));
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = second.readAll().split('\n');
+    QCOMPARE(lines.size(), 152); // header, 150 records, nothing after the last CRLF
+    QCOMPARE(lines[1], QByteArray("2016-07-19T10:30:03.000") + zone.toLatin1() +
+                           ",1.500,KOhm,1500,Ohm\r");
+}
+
+void TestLoadDataPty::cancelKeepsTheListAndLeavesNoEmptyWindow() {
+    // The progress window is on the screen, painted, with its Cancel button, before the first
+    // block is read.
+    {
+        LoggerDownloadWindows windows(nullptr);
+        windows.transferStarting();
+        RangeProgressDialog* p = windows.progressWindow();
+        QVERIFY(p && p->isVisible() && p->windowHandle() && p->windowHandle()->isExposed());
+        QVERIFY(p->cancelButton->isVisible());
+    }
+    Answers answers;
+    MeterSimProcess sim;
+    // At the meter's own pace: 55 blocks, about four seconds.
+    QVERIFY(sim.start({"--sets", "4", "--records", "400", "--interval", "20", "--trace-commands",
+                       "--link", linkPath}));
+    QVERIFY(connectLive(linkPath));
+    // Cancel, pressed as a user does once some blocks are in.
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, this, [&] {
+        RangeProgressDialog* p = progressWindow();
+        if (p && p->bytesReceivedLabel->text().toInt() >= 256) {
+            canceller.stop();
+            QTest::mouseClick(p->cancelButton, Qt::LeftButton);
+        }
+    });
+    canceller.start(10);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Cancelled);
+    QVERIFY(!commands->dataLoggerWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(area->subWindowList().isEmpty(), 20000);
+    verifyLinkBack();
+
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
+    DataLoggerWindow* w = commands->dataLoggerWindow();
+    QVERIFY(w);
+    QCOMPARE(w->DataSets().size(), 4);
+    verifyLinkBack();
+
+    canceller.start(10);
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::Cancelled);
+    QCOMPARE(commands->dataLoggerWindow(), w);
+    QCOMPARE(w->DataSets().size(), 4);
+    QCOMPARE(w->recordTable->RowCount(), 401);
+    QCOMPARE(answers.errors, QStringList());
+    verifyLinkBack();
+    QCOMPARE(tracedCommands(sim).count("Q"), 2);
 }
 
 QTEST_MAIN(TestLoadDataPty)

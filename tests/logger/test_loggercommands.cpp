@@ -2,9 +2,12 @@
 // factory check window, against metersim over a pseudo-terminal.
 
 #include "childwindow.h"
+#include "dataloggerwindow.h"
 #include "dialogs.h"
 #include "factorycheckwindow.h"
 #include "loggercommands.h"
+#include "loggerimagebuilder.h"
+#include "loggerparse.h"
 #include "loggerporthandover.h"
 #include "loggersetupdialog.h"
 #include "support/loggermetersession.h"
@@ -12,8 +15,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimeEdit>
@@ -123,22 +128,35 @@ private Q_SLOTS:
         QVERIFY(!commands.loggerPort.Active());
     }
 
-    // The dialog shows the meter's settings (the date with its whole year), and OK writes the
-    // choice; an interval no item stands for leaves "1 second" showing, and Cancel writes
-    // nothing.
+    // The dialog shows the meter's settings (the date with its whole year); an interval that
+    // is none of the nine choices is shown as its own item and written back unchanged. A text
+    // that is no interval keeps the dialog open with the text selected; OK then writes the
+    // choice, and Cancel writes nothing.
     void setupDialog_data() {
         QTest::addColumn<quint32>("interval");
         QTest::addColumn<int>("item");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typed"); // empty: the interval is left as shown
         QTest::addColumn<bool>("ok");
-        QTest::newRow("10 minutes, OK") << 0x5B8D80u << 7 << "10 minutes" << true;
-        QTest::newRow("800 s, Cancel") << 0x7A1200u << -1 << "1 second" << false;
+        QTest::addColumn<QByteArray>("written"); // bytes 2..15 after OK
+        QTest::newRow("10 minutes, 5 minutes typed")
+            << 0x5B8D80u << 7 << "10 minutes" << "5 minutes" << true
+            << QByteArray("14 10 03 07 09 05 1e 00 00 00 ff 2d c6 c0");
+        QTest::newRow("800 s kept") << 0x7A1200u << 8 << "800 seconds" << QString() << true
+                                    << QByteArray("14 10 03 07 09 05 1e 00 00 00 ff 7a 12 00");
+        QTest::newRow("800.0001 s kept to the 100 us")
+            << 0x7A1201u << 8 << "800 seconds" << QString() << true
+            << QByteArray("14 10 03 07 09 05 1e 00 00 00 ff 7a 12 01");
+        QTest::newRow("3 s, Cancel") << 0x007530u << 2 << "3 seconds" << "5 minutes" << false
+                                     << QByteArray();
     }
     void setupDialog() {
         QFETCH(quint32, interval);
         QFETCH(int, item);
         QFETCH(QString, text);
+        QFETCH(QString, typed);
         QFETCH(bool, ok);
+        QFETCH(QByteArray, written);
         MeterSession s;
         QVERIFY(s.start(headerImage(interval)));
         QMdiArea area;
@@ -146,44 +164,91 @@ private Q_SLOTS:
         commands.setTiming(fastTiming());
         Boxes boxes;
         Shown shown;
-        onDialog(&shown, [ok](LoggerSetupDialog* d) {
-            d->intervalBox->setEditText("5 minutes");
+        bool keptOpen = false;
+        QString selected;
+        onDialog(&shown, [&](LoggerSetupDialog* d) {
+            d->intervalBox->setEditText("ten seconds");
+            d->okButton->click();
+            keptOpen = d->isVisible() && QApplication::activeModalWidget() == d;
+            selected = d->intervalBox->lineEdit()->selectedText();
+            d->intervalBox->setEditText(typed.isEmpty() ? d->intervalBox->itemText(item) : typed);
             d->datePicker->setDate(QDate(2016, 3, 7));
             d->timePicker->setTime(QTime(9, 5, 30));
             (ok ? d->okButton : d->cancelButton)->click();
         });
         commands.setUpLogger();
-        QCOMPARE(shown.items, 9);
+        QCOMPARE(shown.items, item == 2 || item == 8 ? 10 : 9);
         QCOMPARE(shown.item, item);
         QCOMPARE(shown.text, text);
         QVERIFY(shown.dateFormat.contains("yyyy"));
         QCOMPARE(shown.time, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
+        QVERIFY(keptOpen);
+        QCOMPARE(selected, QStringLiteral("ten seconds"));
+        QCOMPARE(boxes.texts.size(), ok ? 2 : 1);
+        QVERIFY(boxes.texts[0].startsWith("\"ten seconds\" is not a recording interval."));
         const QByteArray memory = s.stop();
         if (ok) {
-            QCOMPARE(boxes.texts.size(), 1);
-            QVERIFY(boxes.texts[0].startsWith("Setup successfully!"));
-            QCOMPARE(memory.mid(2, 14).toHex(' '), "14 10 03 07 09 05 1e 00 00 00 ff 2d c6 c0");
+            QVERIFY(boxes.texts[1].startsWith("Setup successfully!"));
+            QCOMPARE(memory.mid(2, 14).toHex(' '), written);
         } else {
-            QCOMPARE(boxes.texts, QStringList());
             QCOMPARE(memory.left(256), headerImage(interval));
         }
     }
 
+    // The erase question says what the meter holds and that it was not downloaded; Return in
+    // the real question box answers No; Yes erases and marks an open data-logger window.
     void eraseAsksFirst() {
+        LoggerImageBuilder b;
+        b.addSet(10000, 0xB0, 0x08, {0x14D2, 0x8123, 0x1FA0});
+        b.addSet(20000, 0x30, 0x00, {0x15DC, 0x47D0});
         MeterSession s;
-        QVERIFY(s.start(headerImage(0x002710)));
+        QVERIFY(s.start(b.blocks()));
         QMdiArea area;
         LoggerCommands commands(s.live, &area, &area);
         commands.setTiming(fastTiming());
-        Boxes boxes;
-        boxes.answer = QMessageBox::No;
+
+        // The real box: what Return presses.
+        QString shownText;
+        bool noIsDefault = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            shownText = box->text();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start(10);
         commands.eraseMemory();
-        QCOMPARE(s.live.log, QStringList());
-        boxes.answer = QMessageBox::Yes;
+        QCOMPARE(commands.lastOutcome(), LoggerOutcome::Declined);
+        const QString question(
+            "The meter holds 2 data sets, 5 records, not downloaded yet. Erase them?");
+        QCOMPARE(shownText, question);
+        QVERIFY(noIsDefault);
+        QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
+
+        DataLoggerWindow* window = commands.showDataLogger();
+        window->ShowLoggerData(LoggerImage(b.blocks()),
+                               ParseLoggerImage(LoggerImage(b.blocks()), 0).Sets);
+        QCOMPARE(window->windowTitle(), QStringLiteral("DataLogger"));
+        s.live.log.clear();
+        QList<Dialogs::Request> asked;
+        Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+            asked += r;
+            return QMessageBox::Yes;
+        });
         commands.eraseMemory();
-        QCOMPARE(boxes.texts,
-                 QStringList({"Erase Memory ?", "Erase Memory ?", "Memory erase successfully !"}));
+        Dialogs::SetAnswerer({});
+        QCOMPARE(commands.lastOutcome(), LoggerOutcome::Erased);
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked[0].text, question);
+        QCOMPARE(asked[0].defaultButton, QMessageBox::No);
+        QCOMPARE(asked[1].text, QStringLiteral("Memory erase successfully !"));
         QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
+        QVERIFY(window->windowTitle().contains("erased from the meter"));
+        QCOMPARE(s.stop().mid(9, 4).toHex(' '), "00 00 00 ff");
     }
 
     // The check window opens once; a second check restores it and starts its lines afresh.

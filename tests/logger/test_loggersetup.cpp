@@ -5,6 +5,7 @@
 #include "loggerblock.h"
 #include "loggercommandbuffer.h"
 #include "loggerheaderread.h"
+#include "loggermessages.h"
 #include "loggersetup.h"
 #include "memoryerase.h"
 #include "support/loggermetersession.h"
@@ -19,13 +20,16 @@ struct ScriptedUser : LoggerSetupUser, MemoryEraseUser {
     std::optional<LoggerSetupChoice> choice;
     bool confirm = true;
     std::optional<LoggerSettings> shown;
-    QStringList busy, messages;
+    QStringList busy, messages, questions;
     void showBusy(const QString& text) override { busy += text; }
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
         shown = current;
         return choice;
     }
-    bool confirmErase() override { return confirm; }
+    bool confirmErase(const LoggerImage* header) override {
+        questions += EraseQuestion(header, true);
+        return confirm;
+    }
     void tell(const QString& message) override { messages += message; }
 };
 
@@ -39,27 +43,31 @@ Q_DECLARE_METATYPE(LoggerOutcome)
 class TestLoggerSetup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // The interval read from the header chooses the dialog's item; Cancel writes nothing but
-    // gives the live readings back.
+    // The interval read from the header is shown as its choice, or as its own text when it is
+    // none of them (so that OK keeps it); Cancel writes nothing but gives the live readings back.
     void preselectsAndCancels_data() {
         QTest::addColumn<quint32>("interval");
-        QTest::addColumn<int>("item");
-        QTest::newRow("00 27 10: 1 second") << 0x002710u << 0;
-        QTest::newRow("2D C6 C0: 5 minutes") << 0x2DC6C0u << 6;
-        QTest::newRow("0F 42 40 (100 s): 5 minutes") << 0x0F4240u << 6;
-        QTest::newRow("5B 8D 80: 10 minutes") << 0x5B8D80u << 7;
-        QTest::newRow("7A 12 00 (800 s): none") << 0x7A1200u << -1;
+        QTest::addColumn<QString>("text");
+        QTest::newRow("00 27 10: 1 second") << 0x002710u << "1 second";
+        QTest::newRow("2D C6 C0: 5 minutes") << 0x2DC6C0u << "5 minutes";
+        QTest::newRow("0F 42 40: 100 s") << 0x0F4240u << "100 seconds";
+        QTest::newRow("5B 8D 80: 10 minutes") << 0x5B8D80u << "10 minutes";
+        QTest::newRow("7A 12 00: 800 s") << 0x7A1200u << "800 seconds";
+        QTest::newRow("0D BB A0: 90 s") << 0x0DBBA0u << "90 seconds";
+        QTest::newRow("12 4F 80: 2 minutes") << 0x124F80u << "2 minutes";
     }
     void preselectsAndCancels() {
         QFETCH(quint32, interval);
-        QFETCH(int, item);
+        QFETCH(QString, text);
         MeterSession s;
         QVERIFY(s.start(headerImage(interval)));
         ScriptedUser user;
         QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
                  LoggerOutcome::Cancelled);
         QVERIFY(user.shown);
-        QCOMPARE(RecordingInterval::ItemFor(user.shown->IntervalSeconds), item);
+        QCOMPARE(user.shown->IntervalUnits, interval);
+        QCOMPARE(RecordingInterval::Text(user.shown->IntervalUnits), text);
+        QCOMPARE(RecordingInterval::Parse(text), interval / 10000 * 10000);
         QCOMPARE(user.shown->TimeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
         QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", ""}));
         QCOMPARE(user.messages, QStringList());
@@ -165,20 +173,31 @@ private Q_SLOTS:
         }
     }
 
-    // Erase: the open command's echo is not needed; the resume command carries the erase's
-    // parameter bytes whatever the meter answered.
+    // Erase: the question names what the header says the meter holds (a meter that sends no
+    // header gets the plain question); the open command's echo is not needed; the resume
+    // command carries the erase's parameter bytes whatever the meter answered, and the dump
+    // stop's after No.
     void erases_data() {
         QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("confirm");
         QTest::addColumn<LoggerOutcome>("outcome");
+        QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("message");
-        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << LoggerOutcome::Erased
+        const QString held("The meter holds 1 data set, 1 record, not downloaded yet. Erase it?");
+        QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << true
+                                      << LoggerOutcome::Erased << held
                                       << "Memory erase successfully !";
-        QTest::newRow("nothing echoed")
-            << QStringList{"--no-echo"} << LoggerOutcome::NotErased << "Fail to erase memory !";
+        QTest::newRow("nothing echoed") << QStringList{"--no-echo"} << true
+                                        << LoggerOutcome::NotErased << "Erase Memory ?"
+                                        << "Fail to erase memory !";
+        QTest::newRow("No") << QStringList() << false << LoggerOutcome::Declined << held
+                            << QString();
     }
     void erases() {
         QFETCH(QStringList, faults);
+        QFETCH(bool, confirm);
         QFETCH(LoggerOutcome, outcome);
+        QFETCH(QString, question);
         QFETCH(QString, message);
         MeterSession s;
         QByteArray image = headerImage(0x002710);
@@ -189,13 +208,17 @@ private Q_SLOTS:
                                      "5aa5");
         QVERIFY(s.start(image, faults));
         ScriptedUser user;
+        user.confirm = confirm;
         QCOMPARE(RunMemoryErase(s.live, s.port, user, fastTiming()), outcome);
-        QCOMPARE(user.messages, QStringList{message});
-        QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
+        QCOMPARE(user.questions, QStringList{question});
+        QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(s.live.log, handedBack(confirm ? "02 41 45 45 00 03" : "02 41 00 00 00 03"));
         const QByteArray memory = s.stop();
         if (outcome == LoggerOutcome::Erased) {
             QCOMPARE(memory.mid(9, 4).toHex(' '), "00 00 00 ff");
             QCOMPARE(memory.mid(256, 16), QByteArray(16, '\xFF'));
+        } else if (outcome == LoggerOutcome::Declined) {
+            QCOMPARE(memory.left(image.size()), image);
         }
     }
 
@@ -204,8 +227,6 @@ private Q_SLOTS:
         RecordingLive live;
         MeterPort port;
         ScriptedUser user;
-        user.confirm = false;
-        QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::Declined);
         live.recording = true;
         QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::MeterRecording);
         QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::MeterRecording);
@@ -220,8 +241,9 @@ private Q_SLOTS:
         QCOMPARE(live.log, QStringList());
     }
 
-    // The header read: a bad block is rejected, two good ones are both kept and each answered
-    // with Q.
+    // The header read: a bad block is rejected and whatever came with it dropped (a meter sends
+    // nothing after a block until it is answered), so only the resend counts; two good blocks
+    // are both kept and each answered with Q.
     void headerReadKeepsGoodBlocks() {
         FakeDeviceScope fake;
         auto block = [](char fill) -> QByteArray {
@@ -233,7 +255,11 @@ private Q_SLOTS:
         MeterPort port;
         port.setDeviceName("/dev/fake");
         port.setActive(true);
-        fake.device->input = bad + block('b') + block('c');
+        fake.device->input = bad + block('x');
+        fake.device->onWrite = [&](const QByteArray& command) {
+            if (command.at(1) == 'n')
+                fake.device->input += block('b') + block('c');
+        };
         LoggerCommandBuffer commands;
         const QByteArray image = ReadLoggerHeaderBlocks(port, commands, Clock(), fastTiming());
         QCOMPARE(image, QByteArray(64, 'b') + QByteArray(64, 'c'));
