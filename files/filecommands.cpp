@@ -246,7 +246,10 @@ bool FileCommands::saveTable(StringGrid* grid) {
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
         Dialogs::ShowError(m_main, result.error);
-    return result.status == DataFileWriter::Result::Status::Saved;
+    const bool whole = result.saved() && range.count() == lastRow && table;
+    if (whole)
+        emit tableSaved(table);
+    return result.saved();
 }
 
 // ---- open -------------------------------------------------------------------------------------
@@ -254,13 +257,21 @@ bool FileCommands::saveTable(StringGrid* grid) {
 void FileCommands::openFile() {
     if (m_busy)
         return;
-    const QScopedValueRollback busy(m_busy, true);
-    const QString path =
-        Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
-                                  QCoreApplication::applicationDirPath(), FileFilter, QString()});
-    if (path.isEmpty())
-        return;
+    QString path;
+    {
+        const QScopedValueRollback busy(m_busy, true);
+        path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
+                                         QCoreApplication::applicationDirPath(), FileFilter,
+                                         QString()});
+    }
+    if (!path.isEmpty())
+        openPath(path);
+}
 
+void FileCommands::openPath(const QString& path) {
+    if (m_busy)
+        return;
+    const QScopedValueRollback busy(m_busy, true);
     ProgressWindow progress(m_main);
     RangeProgressDialog* dialog = progress.dialog;
     dialog->setWindowTitle(QStringLiteral("Open Progress"));
