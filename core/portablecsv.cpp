@@ -9,7 +9,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -19,10 +19,22 @@ constexpr qint64 kTailBytes = 4096;
 
 void appendNumber(QByteArray& out, double value) {
     // Ten significant digits hold every reading of a four-digit display times any unit factor
-    // without the float's noise (1.234 mV is 0.001234 V, not 0.0012340000000000001).
+    // without the float's noise (1.234 mV is 0.001234 V, not 0.0012340000000000001); the
+    // format is printf's %.10g.
     char digits[32];
-    const int n = std::snprintf(digits, sizeof digits, "%.10g", value);
-    out.append(digits, n);
+    const auto [end, ec] =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 10);
+    Q_UNUSED(ec)
+    out.append(digits, end - digits);
+}
+
+// Two digits (or three, four) of a number into a text, with leading zeros.
+char* putDigits(char* p, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    return p + width;
 }
 
 QByteArray lineEndless(QByteArrayView line) {
@@ -99,6 +111,11 @@ QList<QByteArray> PortableCsv::splitLine(QByteArrayView lineIn) {
 }
 
 QByteArray PortableCsv::timeText(double when) {
+    char text[kTimeChars];
+    return QByteArray(text, writeTime(text, when) - text);
+}
+
+char* PortableCsv::writeTime(char* p, double when) {
     QDate date;
     QTime time;
     DaysToDateAndTime(when, &date, &time);
@@ -107,13 +124,32 @@ QByteArray PortableCsv::timeText(double when) {
         m_offsetHour = hour;
         m_offsetSeconds = QDateTime(date, time).offsetFromUtc();
     }
+    // The date's text changes once a day; working it out costs more than the rest of the row.
+    if (date.toJulianDay() != m_dateJulianDay) {
+        m_dateJulianDay = date.toJulianDay();
+        int y = 0, m = 0, d = 0;
+        date.getDate(&y, &m, &d);
+        char* q = putDigits(m_dateText, y, 4);
+        *q++ = '-';
+        q = putDigits(q, m, 2);
+        *q++ = '-';
+        putDigits(q, d, 2);
+    }
+    std::memcpy(p, m_dateText, 10);
+    p += 10;
+    *p++ = 'T';
+    p = putDigits(p, time.hour(), 2);
+    *p++ = ':';
+    p = putDigits(p, time.minute(), 2);
+    *p++ = ':';
+    p = putDigits(p, time.second(), 2);
+    *p++ = '.';
+    p = putDigits(p, time.msec(), 3);
     const int offsetMinutes = std::abs(m_offsetSeconds) / 60;
-    char text[48];
-    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
-                                date.year(), date.month(), date.day(), time.hour(), time.minute(),
-                                time.second(), time.msec(), m_offsetSeconds < 0 ? '-' : '+',
-                                offsetMinutes / 60, offsetMinutes % 60);
-    return QByteArray(text, n);
+    *p++ = m_offsetSeconds < 0 ? '-' : '+';
+    p = putDigits(p, offsetMinutes / 60, 2);
+    *p++ = ':';
+    return putDigits(p, offsetMinutes % 60, 2);
 }
 
 std::optional<QDateTime> PortableCsv::parseTime(QByteArrayView text) {
@@ -140,28 +176,43 @@ QByteArray PortableCsv::portableValue(const QString& shown, double value) {
 }
 
 void PortableCsv::appendRow(QByteArray& out, const Reading& r) {
-    char number[24];
-    const auto [end, ec] = std::to_chars(number, number + sizeof number, r.row);
-    Q_UNUSED(ec)
-    out.append(number, end - number);
-    out.append(',');
-    out.append(timeText(r.when));
-    out.append(',');
+    // The unit and the function change seldom: their fields and the unit's SI scale are kept
+    // from the row before.
+    if (r.unit != m_unit || m_unitField.isEmpty()) {
+        m_unit = r.unit;
+        m_unitField.clear();
+        appendField(m_unitField, r.unit.toUtf8());
+        m_si = RangeTable::ToSi(r.unit);
+        m_siUnitField.clear();
+        appendField(m_siUnitField, m_si.unit);
+    }
+    if (r.function != m_function || m_functionField.isEmpty()) {
+        m_function = r.function;
+        m_functionField.clear();
+        appendField(m_functionField, r.function.toUtf8());
+    }
+    char text[kTimeChars + 48];
+    char* p = std::to_chars(text, text + 24, r.row).ptr;
+    *p++ = ',';
+    p = writeTime(p, r.when);
+    *p++ = ',';
+    out.append(text, p - text);
+
     const QByteArray value = portableValue(r.shownValue, r.value);
     appendField(out, value);
     out.append(',');
-    appendField(out, r.unit.toUtf8());
+    out.append(m_unitField);
     out.append(',');
-    const RangeTable::SiScale si = RangeTable::ToSi(r.unit);
-    bool isNumber = false;
-    const double v = value.toDouble(&isNumber);
+    double v = 0;
+    const auto [end, ec] = std::from_chars(value.constBegin(), value.constEnd(), v);
+    const bool isNumber = ec == std::errc() && end == value.constEnd() && !value.isEmpty();
     if (isNumber)
-        appendNumber(out, v * si.factor + si.offset);
+        appendNumber(out, v * m_si.factor + m_si.offset);
     out.append(',');
     if (isNumber)
-        appendField(out, si.unit);
+        out.append(m_siUnitField);
     out.append(',');
-    appendField(out, r.function.toUtf8());
+    out.append(m_functionField);
     out.append("\r\n");
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rangetable.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -79,8 +81,20 @@ public:
     static Summary summarize(const QString& path);
 
 private:
+    // "2026-12-08T14:03:02.125+01:00"
+    static constexpr int kTimeChars = 29;
+    char* writeTime(char* p, double when);
+
     // The UTC offset of one wall-clock hour (hours since 30 Dec 1899); offsets change only at
     // whole hours, and looking one up costs more than formatting the whole row.
     qint64 m_offsetHour = -1;
     int m_offsetSeconds = 0;
+    qint64 m_dateJulianDay = -1;
+    char m_dateText[10] = {};
+    QString m_unit;
+    QByteArray m_unitField;
+    QByteArray m_siUnitField;
+    RangeTable::SiScale m_si;
+    QString m_function;
+    QByteArray m_functionField;
 };
