@@ -31,23 +31,46 @@ void DecimatedGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
         return;
     }
 
+    using Iterator = QCPGraphDataContainer::const_iterator;
     const auto byKey = [](const QCPGraphData& d, double key) { return d.key < key; };
+    // The first entry in [low, high) whose key is at least `key`, searched outwards from
+    // `hint`: a guess near the answer costs a few probes, where a search over the range would
+    // touch entries far apart in a container too big for the cache.
+    const auto findFrom = [&byKey](Iterator low, Iterator high, Iterator hint, double key) {
+        qsizetype step = 1;
+        if (hint < high && hint->key < key) {
+            low = hint + 1;
+            while (high - low > step && (low + step - 1)->key < key) {
+                low += step;
+                step *= 2;
+            }
+            high = low + std::min(step, high - low);
+        } else {
+            high = hint;
+            while (high - low > step && (high - step)->key >= key) {
+                high -= step;
+                step *= 2;
+            }
+            low = high - std::min(step, high - low);
+        }
+        return std::lower_bound(low, high, key, byKey);
+    };
     const auto origin = data.constBegin();
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    // A recording's keys are close to evenly spaced: the end of each column is guessed from
+    // the density of the whole range.
+    const double firstKey = begin->key;
+    const double keySpan = (end - 1)->key - firstKey;
+    const double perKey = keySpan > 0 ? double(end - begin - 1) / keySpan : 0.0;
     lineData->reserve(int(pixelSpan) * 5 + 8);
     for (auto it = begin; it != end;) {
         const double column = std::floor(keyAxis->coordToPixel(it->key));
         const double columnEnd = keyAxis->pixelToCoord(column + 1);
-        // Gallop forward from here, then search the last stride: a column's points lie next
-        // to each other in memory, which a search over the whole range would not use.
-        auto low = it + 1;
-        qsizetype stride = 1;
-        while (end - low > stride && (low + stride)->key < columnEnd) {
-            low += stride;
-            stride *= 2;
-        }
-        const auto stop =
-            std::lower_bound(low, low + std::min(stride + 1, end - low), columnEnd, byKey);
+        const double at = (columnEnd - firstKey) * perKey;
+        const double guess = std::isfinite(at) ? std::clamp(at, 0.0, double(end - begin)) : 0.0;
+        const Iterator low = it + 1;
+        const Iterator hint = std::clamp(begin + qsizetype(guess), low, end);
+        const auto stop = findFrom(low, end, hint, columnEnd);
         const auto lastIt = stop - 1;
         if (stop - it == 1) {
             lineData->append(*it);

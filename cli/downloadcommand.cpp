@@ -8,11 +8,12 @@
 #include "decodeddataset.h"
 #include "loadloggerdata.h"
 #include "loggerprogress.h"
+#include "safefile.h"
 #include "stringgridmodel.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -120,12 +121,29 @@ private:
     int m_total = 0;
 };
 
-bool writeRaw(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    *error = file.errorString();
-    return false;
+// Why the targets of a download cannot be written, before the meter is asked for a byte: a
+// transfer takes minutes, and its image would be lost with the target. Empty when they can.
+QString targetProblem(const CliOptions& options) {
+    if (!options.rawFile.isEmpty()) {
+        if (const QString why = SafeFile::targetProblem(options.rawFile); !why.isEmpty())
+            return QStringLiteral("cannot write %1: %2").arg(options.rawFile, why);
+        return {};
+    }
+    const QString folder = options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir;
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("cannot write into %1: it is not a folder").arg(folder);
+    // A folder still to be made must be makeable: its nearest existing parent writable.
+    QFileInfo existing(info.absoluteFilePath());
+    while (!existing.exists() && existing.absoluteFilePath() != existing.absolutePath())
+        existing = QFileInfo(existing.absolutePath());
+    if (!existing.isDir())
+        return QStringLiteral("cannot write into %1: %2 is not a folder")
+            .arg(folder, existing.absoluteFilePath());
+    if (!existing.isWritable())
+        return QStringLiteral("cannot write into %1: %2 cannot be written (permission denied)")
+            .arg(folder, existing.absoluteFilePath());
+    return {};
 }
 
 // The rows of one data set as the data-logger window's record table holds them: row 0 the
@@ -173,6 +191,10 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
 } // namespace
 
 ExitCode RunDownload(const CliOptions& options) {
+    if (const QString problem = targetProblem(options); !problem.isEmpty()) {
+        Tell(problem);
+        return ExitCode::FileError;
+    }
     StopSignals stop;
     OptionsUser user(options.repair, options.retries);
     LoggerDownload d;
@@ -193,7 +215,7 @@ ExitCode RunDownload(const CliOptions& options) {
         // The raw image is what the meter holds, damaged or not: it is what a repair by hand
         // starts from.
         QString error;
-        if (!writeRaw(options.rawFile, d.Image.bytes(), &error)) {
+        if (!SafeFile::writeAll(options.rawFile, d.Image.bytes(), &error)) {
             Tell(QStringLiteral("cannot write %1: %2").arg(options.rawFile, error));
             return ExitCode::FileError;
         }

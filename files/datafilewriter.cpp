@@ -2,10 +2,11 @@
 
 #include "datafileformat.h"
 #include "datafileprogress.h"
+#include "safefile.h"
 #include "stringgridmodel.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -117,27 +118,29 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
 DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGridModel& grid,
                                             RowRange range, DataFileProgress* progress,
                                             OnCancel onCancel) {
-    QSaveFile file(path);
-    // Never fall back to writing over the target in place: that is what would leave half a
-    // file behind.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Rows written before a Cancel replace nothing: a file that existed keeps its content.
+    const bool existed = QFileInfo::exists(path);
+    SafeFile file(path);
+    if (!file.open()) {
         Result r;
         r.status = Result::Status::Failed;
-        r.error = failure(path, file.errorString());
+        r.error = failure(path, file.error());
         return r;
     }
-    Result r = write(file, DataFileFormat::separatorFor(path), grid, range, progress);
-    const bool keep = r.status == Result::Status::Cancelled && onCancel == OnCancel::KeepWritten;
+    Result r = write(file.device(), DataFileFormat::separatorFor(path), grid, range, progress);
+    const bool keep = r.status == Result::Status::Cancelled && onCancel == OnCancel::KeepWritten &&
+                      !existed;
     if (r.status != Result::Status::Saved && !keep) {
-        file.cancelWriting();
+        file.discard();
         if (r.status == Result::Status::Failed)
             r.error = failure(path, r.error);
         return r;
     }
     if (!file.commit()) {
         r.status = Result::Status::Failed;
-        r.error = failure(path, file.errorString());
+        r.error = failure(path, file.error());
+        return r;
     }
+    r.keptPartial = keep;
     return r;
 }

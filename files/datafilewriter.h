@@ -14,10 +14,11 @@ class StringGridModel;
 // The table is a string grid: row 0 captions and column 0 row numbers are not written; each
 // saved row gives the texts of columns 1 .. ColCount - 1, unchanged. The table is only read.
 //
-// save() writes beside the target and replaces it only at the end: a failed save leaves an
-// existing file as it was and creates no new one. A cancelled save does the same, or, when
-// asked to keep what was written (the save command: Cancel in its progress window stops the
-// save and keeps the rows written so far), replaces the file with those rows.
+// save() writes beside the target and replaces it only at the end (SafeFile): a failed save
+// leaves an existing file as it was and creates no new one. A cancelled save does the same;
+// when asked to keep what was written (the save command: Cancel in its progress window stops
+// the save and keeps the rows written so far), a NEW file keeps those rows, but an existing
+// file is never replaced by a part of the table: it stays as it was (keptPartial says which).
 class DataFileWriter {
 public:
     // Data rows first .. last of a table; empty when first > last.
@@ -32,6 +33,7 @@ public:
         Status status = Status::Saved;
         qint64 rows = 0; // rows written
         QString error;   // what went wrong, for the user, when Failed
+        bool keptPartial = false; // Cancelled, and the rows written so far are in a new file
         bool saved() const { return status == Status::Saved; }
     };
 

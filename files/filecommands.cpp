@@ -16,6 +16,7 @@
 #include "listwindow.h"
 #include "printing.h"
 #include "rangeprogressdialog.h"
+#include "safefile.h"
 #include "stringgrid.h"
 #include "timechartsetup.h"
 
@@ -46,6 +47,29 @@ const QString FileCommands::FileFilter =
                    ")[*.csv]|*.csv|All Files[*.*]|*.*");
 
 namespace {
+
+// The first `limit` bytes of a device, then its end.
+class LimitedReader : public QIODevice {
+public:
+    LimitedReader(QIODevice& in, qint64 limit) : m_in(in), m_left(limit) {
+        open(QIODevice::ReadOnly);
+    }
+
+protected:
+    qint64 readData(char* data, qint64 size) override {
+        const qint64 n = m_in.read(data, std::min(size, m_left));
+        if (n > 0)
+            m_left -= n;
+        if (n < 0)
+            setErrorString(m_in.errorString());
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice& m_in;
+    qint64 m_left;
+};
 
 // A progress window that is discarded when the command ends, however it ends.
 struct ProgressWindow {
@@ -246,6 +270,14 @@ bool FileCommands::saveTable(StringGrid* grid) {
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
         Dialogs::ShowError(m_main, result.error);
+    else if (result.status == DataFileWriter::Result::Status::Cancelled)
+        Dialogs::ShowMessage(
+            m_main, result.keptPartial
+                        ? QStringLiteral("The save was cancelled: %1 holds the first %2 rows.")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(result.rows)
+                        : QStringLiteral("The save was cancelled: %1 was left as it was.")
+                              .arg(QDir::toNativeSeparators(path)));
     const bool whole = result.saved() && range.count() == lastRow && table;
     if (whole)
         emit tableSaved(table);
@@ -281,12 +313,23 @@ void FileCommands::openPath(const QString& path) {
     dialog->show();
     dialog->clearResult();
 
+    // A pipe would block the whole program in open() until something writes to it, and a
+    // device such as /dev/urandom never ends: only regular files are read.
+    if (const QString why = SafeFile::notAFile(path); !why.isEmpty()) {
+        Dialogs::ShowError(m_main, QStringLiteral("Could not open %1: %2")
+                                       .arg(QDir::toNativeSeparators(path), why));
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Dialogs::ShowError(m_main, QStringLiteral("Could not open %1: %2")
                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
+    // A file that another program keeps writing (a log) is read as far as it was when it was
+    // opened; otherwise reading would last as long as the writing.
+    const qint64 sizeAtOpen = file.size();
+    LimitedReader limited(file, sizeAtOpen);
     auto* list = new ListWindow;
     list->setWindowTitle(QDir::toNativeSeparators(path));
     addChild(list);
@@ -295,8 +338,8 @@ void FileCommands::openPath(const QString& path) {
     DialogProgress rows(dialog, grid->gridModel(), [dialog](qint64 done) {
         dialog->statusLabel->setText(QString::number(done));
     });
-    const auto result =
-        DataFileReader::read(file, DataFileFormat::separatorFor(path), *grid->gridModel(), &rows);
+    const auto result = DataFileReader::read(limited, DataFileFormat::separatorFor(path),
+                                             *grid->gridModel(), &rows);
     rows.finish();
     delete progress.dialog;
     if (!grid)
@@ -309,6 +352,12 @@ void FileCommands::openPath(const QString& path) {
                                        .arg(QDir::toNativeSeparators(path), result.error));
     else if (!result.notice.isEmpty())
         Dialogs::ShowMessage(m_main, result.notice);
+    if (result.status != DataFileReader::Result::Status::Failed && file.size() > sizeAtOpen)
+        Dialogs::ShowMessage(m_main, QStringLiteral("%1 grew while it was read: the list shows "
+                                                    "its first %2 bytes, as they were when it "
+                                                    "was opened. Open it again for the rest.")
+                                         .arg(QDir::toNativeSeparators(path))
+                                         .arg(sizeAtOpen));
 }
 
 // ---- list to graph ----------------------------------------------------------------------------

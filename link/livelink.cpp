@@ -237,6 +237,14 @@ void LiveLink::receiveStep() {
     // line noise (a meter's power-up garbage, a frame cut short): it is dropped with what
     // precedes it, so the buffer is in step with the meter again at the next frame. One pass
     // over the new bytes and one shift of the buffer, however many frames arrived at once.
+    //
+    // The meter sends its next frame only after a Y. A frame of nine characters that fails the
+    // check (a character outside 0x30..0x3F) is acknowledged too and then dropped: Y only
+    // tells the meter to go on, so the damage costs that one frame. Left unanswered, the meter
+    // would wait until the link watch gave up on it and called it again with K, several
+    // seconds later. (A, the other way to get frames flowing, would restart the stream at once
+    // instead of at the meter's own pace.) A shorter line is not answered: it may be line
+    // noise between frames, and a Y the meter is not waiting for must not run ahead of it.
     qsizetype start = 0;
     for (;;) {
         const qsizetype cr = m_rxBuffer.indexOf("\r\n", start);
@@ -246,11 +254,8 @@ void LiveLink::receiveStep() {
             linkUp();
             m_missedTicks = 0;
             const QByteArray frame = m_rxBuffer.mid(cr - 9, 11);
+            acknowledgeFrame();
             if (IsValidFrame(frame)) {
-                if (m_livePort.Active()) {
-                    m_livePort.Write(CmdY.bytes());
-                    ++m_framesAcknowledged;
-                }
                 const LiveUpdate update = m_decoder.decode(frame, m_state.MeterModel());
                 ++m_framesDecoded;
                 m_newReading = true;
@@ -268,6 +273,13 @@ void LiveLink::receiveStep() {
     // characters and a CR).
     if (m_rxBuffer.size() >= 20)
         m_rxBuffer = m_rxBuffer.right(10);
+}
+
+void LiveLink::acknowledgeFrame() {
+    if (!m_livePort.Active())
+        return;
+    m_livePort.Write(CmdY.bytes());
+    ++m_framesAcknowledged;
 }
 
 int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {

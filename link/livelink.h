@@ -121,7 +121,8 @@ public:
     void setClock(const Clock* clock);
     const Clock& clock() const;
 
-    // Counters for tests and measurements.
+    // Counters for tests and measurements. Every frame the meter sends is acknowledged with Y,
+    // a damaged one too (see receiveStep): framesAcknowledged counts them all.
     qint64 framesDecoded() const { return m_framesDecoded; }
     qint64 framesAcknowledged() const { return m_framesAcknowledged; }
     qint64 framesRejected() const { return m_framesRejected; }
@@ -147,6 +148,7 @@ Q_SIGNALS:
 private:
     friend void DiscoverMeter(LiveLink& link, DiscoveryHost& host);
     void receiveStep();
+    void acknowledgeFrame();
     void timerStep();
     void takeInput();
     void answerIdentity();

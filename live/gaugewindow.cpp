@@ -5,6 +5,7 @@
 #include "childwindow.h"
 #include "dragmover.h"
 #include "rangetable.h"
+#include "stalemark.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -179,9 +180,14 @@ QString GaugeWindow::signText() const {
 }
 
 void GaugeWindow::follow(const LiveLink& link) {
+    m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, &GaugeWindow::showUpdate);
     if (link.connected())
         relabel(link.reading().Divisor);
+}
+
+bool GaugeWindow::readingStale() const {
+    return m_staleMark && m_staleMark->stale();
 }
 
 void GaugeWindow::showUpdate(const LiveUpdate& update) {

@@ -7,6 +7,7 @@
 #include <array>
 
 class LiveLink;
+class StaleMark;
 struct LiveUpdate;
 class QLabel;
 class QPushButton;
@@ -22,6 +23,8 @@ public:
     // Shows every reading the link decodes, relabelled on each change of scale; a gauge
     // opened while readings arrive starts on the scale of the current reading.
     void follow(const LiveLink& link);
+    // Whether the reading shown is stale (no valid frame for two seconds): then drawn faded.
+    bool readingStale() const;
     void showUpdate(const LiveUpdate& update);
 
     // Scale labels and value units per step for the divisor (1, 10, 100 or 1000; any other
@@ -62,4 +65,5 @@ private:
     QLabel* signLabel;
     QPushButton* closeButton;
     QPushButton* minimizeButton;
+    StaleMark* m_staleMark = nullptr;
 };

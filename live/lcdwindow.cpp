@@ -4,6 +4,7 @@
 
 #include "bevelpanel.h"
 #include "lcdart.h"
+#include "stalemark.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -130,10 +131,15 @@ void LcdWindow::showDigit(int index, std::uint8_t code) {
 }
 
 void LcdWindow::follow(const LiveLink& link) {
+    m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, [this](const LiveUpdate& update) { showReading(update.reading); });
     connect(&link, &LiveLink::connectionChanged, this,
             [this](bool connected) { setNoConnection(!connected); });
     setNoConnection(!link.connected());
+}
+
+bool LcdWindow::readingStale() const {
+    return m_staleMark && m_staleMark->stale();
 }
 
 void LcdWindow::showReading(const Reading& r) {

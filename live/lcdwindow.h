@@ -10,6 +10,7 @@
 
 class BevelPanel;
 class LiveLink;
+class StaleMark;
 class QLabel;
 
 // The LCD panel: a replica of the meter's display made of pictures (four digits, decimal
@@ -25,6 +26,8 @@ public:
 
     // Shows every reading the link decodes and "No Connection" while the link is down.
     void follow(const LiveLink& link);
+    // Whether the reading shown is stale (no valid frame for two seconds): then drawn faded.
+    bool readingStale() const;
 
     // Shows the reading: the digits and annunciators that differ from what the panel shows,
     // and the bar graph for Count.
@@ -60,4 +63,5 @@ private:
     std::uint32_t m_shownUnitAnnunciators = 0;
     DigitCodes m_shownDigits = BlankDigits;
     int m_pictureChanges = 0;
+    StaleMark* m_staleMark = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "dragmover.h"
 #include "framedecoder.h"
 #include "rangetable.h"
+#include "stalemark.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -155,8 +156,13 @@ void StatisticsWindow::clearPeak() {
 }
 
 void StatisticsWindow::follow(LiveLink& link) {
+    m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, &StatisticsWindow::showUpdate);
     OnReset = [&link] { link.resetStatistics(); };
+}
+
+bool StatisticsWindow::readingStale() const {
+    return m_staleMark && m_staleMark->stale();
 }
 
 void StatisticsWindow::showUpdate(const LiveUpdate& update) {

@@ -7,6 +7,7 @@
 #include <functional>
 
 class LiveLink;
+class StaleMark;
 struct LiveUpdate;
 class QLabel;
 class QPushButton;
@@ -20,6 +21,8 @@ public:
 
     // Shows the statistics of every reading the link decodes; Reset resets the link's.
     void follow(LiveLink& link);
+    // Whether the reading shown is stale (no valid frame for two seconds): then drawn faded.
+    bool readingStale() const;
     void showUpdate(const LiveUpdate& update);
 
     // Shows the unit, and the trackers whose flag says they changed on this reading.
@@ -53,4 +56,5 @@ private:
     QLabel* peakMinUnitLabel;
     QPushButton* resetButton;
     QPushButton* closeButton;
+    StaleMark* m_staleMark = nullptr;
 };

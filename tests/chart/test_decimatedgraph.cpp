@@ -212,8 +212,11 @@ void TestDecimatedGraph::spansThroughEditsAndAppends() {
 void TestDecimatedGraph::columnsKeepExtremesAndGaps_data() {
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("gapEvery");
-    QTest::newRow("10^4") << 10000 << 0;
-    QTest::newRow("10^5 with gaps") << 100000 << 4999;
+    QTest::addColumn<bool>("uneven");
+    QTest::newRow("10^4") << 10000 << 0 << false;
+    QTest::newRow("10^5 with gaps") << 100000 << 4999 << false;
+    // Dense at the start, sparse at the end: a guess from the average density misses.
+    QTest::newRow("10^5 uneven keys") << 100000 << 0 << true;
 }
 
 // Each pixel column shows its first and last point, its smallest and largest value, and a
@@ -221,10 +224,16 @@ void TestDecimatedGraph::columnsKeepExtremesAndGaps_data() {
 void TestDecimatedGraph::columnsKeepExtremesAndGaps() {
     QFETCH(int, size);
     QFETCH(int, gapEvery);
+    QFETCH(bool, uneven);
     QCustomPlot plot;
     plot.resize(600, 300);
     auto data = QSharedPointer<QCPGraphDataContainer>::create();
-    data->set(walk(size, gapEvery, 5), true);
+    QVector<QCPGraphData> points = walk(size, gapEvery, 5);
+    if (uneven) {
+        for (int i = 0; i < size; ++i)
+            points[i].key = 0.5 * size * std::pow(double(i) / size, 3);
+    }
+    data->set(points, true);
     MinMaxBlocks blocks;
     blocks.sync(*data);
     auto* graph = new OpenGraph(plot.xAxis, plot.yAxis, &blocks);

@@ -12,6 +12,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,9 +37,12 @@ QString cliProgram() {
     return qEnvironmentVariable("QL_BIN_DIR") + "/ql350-cli";
 }
 
-CliResult runCli(const QStringList& arguments, int timeoutMs = 60000) {
+CliResult runCli(const QStringList& arguments, int timeoutMs = 60000,
+                 const std::function<void()>& inChild = {}) {
     QProcess p;
     p.setProcessEnvironment(cliEnvironment());
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     p.start(cliProgram(), arguments);
     CliResult r;
     if (!p.waitForFinished(timeoutMs)) {
@@ -84,6 +91,7 @@ class TestCli : public QObject {
 private slots:
     void liveFollowsTheScript();
     void downloadWritesTheSets();
+    void downloadTargetsAreCheckedAndNeverLost();
     void damagedMemoryStopsOrIsRepaired();
     void setupAndEraseChangeTheMemory();
     void refusalsHaveTheirExitCodes();
@@ -186,6 +194,53 @@ void TestCli::downloadWritesTheSets() {
     const int used = (uchar(image[11]) << 8 | uchar(image[12])) + 1;
     QCOMPARE(raw.size(), (used + 63) / 64 * 64);
     QCOMPARE(raw, image.left(raw.size()));
+}
+
+// Targets that can never be written are refused before the port is opened (here a port that
+// does not exist: a transfer tried first would fail with its own exit code), and a raw image
+// that does not fit on the disk leaves the old file as it was and says why.
+void TestCli::downloadTargetsAreCheckedAndNeverLost() {
+    const QString noPort = m_dir.filePath("no-such-device");
+    const QString aFile = m_dir.filePath("a-file");
+    QVERIFY(QFile(aFile).open(QIODevice::WriteOnly));
+    const QString fifo = m_dir.filePath("a-fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QStringList arguments;
+        const char* says;
+    } refused[] = {
+        {{"--out", aFile}, "not a folder"},
+        {{"--out", aFile + "/sub"}, "not a folder"},
+        {{"--raw", fifo}, "pipe"},
+        {{"--raw", "/dev/null"}, "device"},
+        {{"--raw", m_dir.filePath("missing/raw.bin")}, "does not exist"},
+        {{"--raw", m_dir.path()}, "folder"},
+    };
+    for (const auto& c : refused) {
+        const CliResult r = runCli(QStringList{"download", "--port", noPort} + c.arguments);
+        QVERIFY2(r.code == 1 && r.err.contains(c.says),
+                 qPrintable(c.arguments.join(' ') + ": " + QString::number(r.code) + " " + r.err));
+    }
+
+    QString error;
+    QVERIFY(LoggerImageBuilder::save(m_dir.filePath("two.bin"), twoSetImage(), &error));
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--image", m_dir.filePath("two.bin")}));
+    const QString raw = m_dir.filePath("old-raw.bin");
+    {
+        QFile old(raw);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("OLD") == 3);
+    }
+    // A disk that takes no more than 100 bytes of a file: the image is larger.
+    const CliResult r = runCli({"download", "--port", sim.path, "--raw", raw}, 60000, [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    QVERIFY2(r.code == 1 && r.err.contains("File too large"), r.err.constData());
+    QCOMPARE(readFile(raw), QByteArray("OLD"));
+    QCOMPARE(QDir(m_dir.path()).entryList({"old-raw.bin*"}, QDir::Files),
+             QStringList{"old-raw.bin"}); // no temporary file left behind
 }
 
 void TestCli::damagedMemoryStopsOrIsRepaired() {

@@ -40,6 +40,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -329,10 +331,11 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     m_files->saveActiveTable();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains(QDir::toNativeSeparators(nowhere)) &&
-                 m_messages[0].contains("No such file"),
+                 m_messages[0].contains("does not exist"),
              qPrintable(m_messages[0]));
 
-    // Cancel in the progress window keeps the lines written so far, in place of the old file.
+    // Cancel in the progress window: a new file keeps the lines written so far, an existing
+    // file is left as it was, and the message says which happened.
     QStringList many;
     for (int r = 1; r <= 300000; ++r)
         many << QString("d|t|%1|V|").arg(r);
@@ -342,12 +345,26 @@ void TestFileCommands::saveRangesFailuresAndCancel() {
     m_nextFile = kept;
     answerRange();
     whenShown("Saving Progress", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_messages.clear();
     m_files->saveActiveTable();
-    const QStringList lines = linesOf(kept, '\t');
+    QCOMPARE(readAll(kept), QByteArray("old\r\n"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("left as it was"), qPrintable(m_messages[0]));
+
+    const QString cancelledNew = m_dir.filePath("cancelled-new.txt");
+    m_nextFile = cancelledNew;
+    answerRange();
+    whenShown("Saving Progress", [](RangeProgressDialog* s) { s->cancelButton->click(); });
+    m_messages.clear();
+    m_files->saveActiveTable();
+    const QStringList lines = linesOf(cancelledNew, '\t');
     QVERIFY2(!lines.isEmpty() && lines.size() < 300000, qPrintable(QString::number(lines.size())));
     QCOMPARE(lines.first(), "d|t|1|V||");
     QCOMPARE(lines.last(), QString("d|t|%1|V||").arg(lines.size()));
-    QVERIFY(readAll(kept).endsWith("\r\n"));
+    QVERIFY(readAll(cancelledNew).endsWith("\r\n"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains(QString("first %1 rows").arg(lines.size())),
+             qPrintable(m_messages[0]));
 }
 
 // Lines of any practical length, one beyond the limit, a file that cannot be opened, Cancel
@@ -371,6 +388,23 @@ void TestFileCommands::openEdgeCases() {
     QVERIFY(!openFile(m_dir.filePath("gone.txt")));
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].contains("gone.txt"));
+
+    // A pipe is refused before it is opened (opening it would block until a writer comes;
+    // with no writer this test would hang), and so is a device that never ends.
+    const QString fifo = m_dir.filePath("pipe.txt");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString path;
+        const char* says;
+    } refused[] = {{fifo, "pipe"}, {QStringLiteral("/dev/urandom"), "device"}};
+    for (const auto& c : refused) {
+        m_messages.clear();
+        QVERIFY(!openFile(c.path));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].contains(c.says) &&
+                     m_messages[0].contains(QDir::toNativeSeparators(c.path)),
+                 qPrintable(m_messages[0]));
+    }
 
     QByteArray lines;
     for (int r = 1; r <= 300000; ++r)

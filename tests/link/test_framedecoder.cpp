@@ -39,13 +39,9 @@ private Q_SLOTS:
     void decimalComma();
     void nonDigitCharactersKeepPreviousCodes();
     void firstFrameWithoutDivisorDoesNotDivideByZero();
-    void updatesSayWhatChanged();
-    void statisticsTrackMaxAndMin();
-    void peakHoldCapturesMaximumAndEndsCleanly();
+    void framesToUpdates_data();
+    void framesToUpdates();
     void peakHoldShowsHeldDigitsOnLcd();
-    void acToDcIsFunctionChangeButNotScaleChange();
-    void celsiusFahrenheitIsScaleChangeOnly();
-    void rangeChangeReportsMultipliers();
     void statusResetClearsTrackers();
     void everyDecodedUnitAndDivisorIsTabled();
 
@@ -276,51 +272,82 @@ void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero() {
     QCOMPARE(decoder.reading().ValueText, QStringLiteral("42"));
 }
 
-void TestFrameDecoder::updatesSayWhatChanged() {
-    decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(calls, (QStringList{"functionChanged", "rangeChanged 1 1", "scaleChanged",
-                                 "stats 1010", "reading", "needle 1.234 +"}));
-    calls.clear();
-    decode(LiveFrame(1, "0999", ';', 4));
-    QCOMPARE(calls, (QStringList{"stats 0010", "reading", "needle 0.999 -"}));
+// One row per run of frames: what each frame's update says (what changed, which trackers moved,
+// what a needle shows), then the MAX/MIN and peak trackers after the last frame.
+void TestFrameDecoder::framesToUpdates_data() {
+    QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QStringList>("updates");
+    QTest::addColumn<QString>("trackersAfter");
+
+    // The first frame is a function, range and scale change; a later one says only what moved.
+    QTest::newRow("first frame, then a smaller negative one")
+        << QList<QByteArray>{LiveFrame(1, "1234", ';'), LiveFrame(1, "0999", ';', 4)}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 1.234 +",
+                       "stats 0010, needle 0.999 -"}
+        << "max 1234 min -999 peak none";
+    QTest::newRow("MAX and MIN follow the extremes; peak trackers rest outside peak hold")
+        << QList<QByteArray>{LiveFrame(1, "1000", ';'), LiveFrame(1, "1500", ';'),
+                             LiveFrame(1, "0500", ';', 4), LiveFrame(1, "1200", ';')}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 1 +",
+                       "stats 1000, needle 1.5 +", "stats 0010, needle 0.5 -",
+                       "stats 0000, needle 1.2 +"}
+        << "max 1500 min -500 peak none";
+    // Peak hold (either status bit) tracks its own extremes and the needle shows the held
+    // maximum; when it ends the peak trackers start again and MAX/MIN keep their values.
+    QTest::newRow("peak hold captures the maximum and ends cleanly")
+        << QList<QByteArray>{LiveFrame(1, "1000", ';'), LiveFrame(1, "2000", ';', 4, 4),
+                             LiveFrame(1, "3000", ';', 0, 8), LiveFrame(1, "0100", ';', 0, 4),
+                             LiveFrame(1, "0200", ';')}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 1 +",
+                       "stats 0111, needle 2 -", "stats 1100, needle 3 +",
+                       "stats 0000, needle 3 +", "peakEnded, stats 0000, needle 0.2 +"}
+        << "max 3000 min -2000 peak none";
+    // AC to DC is another function on the same scale: MAX/MIN keep their values.
+    QTest::newRow("AC to DC changes the function, not the scale")
+        << QList<QByteArray>{LiveFrame(1, "1000", ';', 0, 0, 2 | 4),
+                             LiveFrame(1, "0500", ';', 0, 0, 2 | 4),
+                             LiveFrame(1, "0700", ';', 0, 0, 2 | 8)}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 1 +",
+                       "stats 0010, needle 0.5 +", "functionChanged, stats 0000, needle 0.7 +"}
+        << "max 1000 min 500 peak none";
+    // Celsius to Fahrenheit changes the scale only: the trackers start again with the frame.
+    QTest::newRow("Celsius to Fahrenheit changes the scale only")
+        << QList<QByteArray>{LiveFrame(0, "0020", '4', 8), LiveFrame(0, "0030", '4', 8),
+                             LiveFrame(0, "0080", '4')}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 20 +",
+                       "stats 1000, needle 30 +", "scaleChanged, stats 1010, needle 80 +"}
+        << "max 80 min 80 peak none";
+    // A range change carries the largest multiplier seen since the function changed, before
+    // the frame, and the frame's own ("rangeChanged previous own").
+    QTest::newRow("range changes report the multipliers")
+        << QList<QByteArray>{LiveFrame(1, "1000", ';'), LiveFrame(1, "1000", ';'),
+                             LiveFrame(0, "1000", ';'), LiveFrame(1, "1000", ';'),
+                             LiveFrame(2, "1000", ';')}
+        << QStringList{"functionChanged, rangeChanged 1 1, scaleChanged, stats 1010, needle 1 +",
+                       "stats 0000, needle 1 +",
+                       "rangeChanged 1 1, scaleChanged, stats 1010, needle 100 +",
+                       "rangeChanged 1 1000, scaleChanged, stats 1010, needle 1 +",
+                       "rangeChanged 1000 1000, scaleChanged, stats 1010, needle 10 +"}
+        << "max 1000 min 1000 peak none";
 }
 
-void TestFrameDecoder::statisticsTrackMaxAndMin() {
-    decode(LiveFrame(1, "1000", ';'));
-    decode(LiveFrame(1, "1500", ';'));
-    decode(LiveFrame(1, "0500", ';', 4));
-    decode(LiveFrame(1, "1200", ';'));
-    QCOMPARE(decoder.statistics().MaxCount, 1500.0f);
-    QCOMPARE(decoder.statistics().MinCount, -500.0f);
-    QCOMPARE(
-        callsStarting("stats"),
-        (QStringList{"stats 1010", "stats 1000", "stats 0010", "stats 0000"}));
-    // Peak trackers do not move outside peak hold.
-    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.statistics().PeakMinCount, 1e9f);
-}
-
-void TestFrameDecoder::peakHoldCapturesMaximumAndEndsCleanly() {
-    decode(LiveFrame(1, "1000", ';'));
-    decode(LiveFrame(1, "2000", ';', 4, 4)); // peak hold, -2.000
-    decode(LiveFrame(1, "3000", ';', 0, 8)); // peak hold (other bit), 3.000
-    decode(LiveFrame(1, "0100", ';', 0, 4));
-    QCOMPARE(decoder.statistics().PeakMaxCount, 3000.0f);
-    QCOMPARE(decoder.statistics().PeakMinCount, -2000.0f);
-    QCOMPARE(decoder.statistics().PeakValue, 3.0f);
-    QVERIFY(!decoder.statistics().PeakNegative);
-    QCOMPARE(calls.last(), QStringLiteral("needle 3 +")); // the gauge shows the peak
-    QVERIFY(decoder.reading().Annunciators & bit(annPMAX));
-
-    calls.clear();
-    decode(LiveFrame(1, "0200", ';')); // peak hold ends
-    QCOMPARE(calls.first(), QStringLiteral("peakEnded"));
-    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.statistics().PeakMinCount, 1e9f);
-    QCOMPARE(decoder.statistics().PeakValue, 0.0f);
-    QCOMPARE(decoder.statistics().PeakDigits, BlankDigits);
-    QCOMPARE(decoder.statistics().MaxCount, 3000.0f); // MAX and MIN keep their values
-    QCOMPARE(decoder.statistics().MinCount, -2000.0f);
+void TestFrameDecoder::framesToUpdates() {
+    QFETCH(QList<QByteArray>, frames);
+    QFETCH(QStringList, updates);
+    QStringList got;
+    for (const QByteArray& f : frames) {
+        QStringList parts = LinkSpy::describe(decoder.decode(f, 122));
+        parts.removeAll(QStringLiteral("reading"));
+        got << parts.join(QStringLiteral(", "));
+    }
+    QCOMPARE(got, updates);
+    const Statistics& st = decoder.statistics();
+    const bool peakRests = st.PeakMaxCount == -1e9f && st.PeakMinCount == 1e9f &&
+                           st.PeakValue == 0.0f && st.PeakDigits == BlankDigits;
+    const QString peak = peakRests ? QStringLiteral("none")
+                                   : QStringLiteral("%1..%2").arg(st.PeakMinCount).arg(st.PeakMaxCount);
+    QTEST(QStringLiteral("max %1 min %2 peak %3").arg(st.MaxCount).arg(st.MinCount).arg(peak),
+          "trackersAfter");
 }
 
 void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
@@ -333,40 +360,6 @@ void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
     QVERIFY(annAtLcd & bit(annBarMinus));
     QCOMPARE(decoder.reading().Count, -3000); // the count (and the bar) stays live
     QCOMPARE(calls.last(), QStringLiteral("needle 2.5 -"));
-}
-
-void TestFrameDecoder::acToDcIsFunctionChangeButNotScaleChange() {
-    decode(LiveFrame(1, "1000", ';', 0, 0, 2 | 4)); // AC
-    decode(LiveFrame(1, "0500", ';', 0, 0, 2 | 4));
-    calls.clear();
-    decode(LiveFrame(1, "0700", ';', 0, 0, 2 | 8)); // DC
-    QVERIFY(calls.contains("functionChanged"));
-    QVERIFY(!calls.contains("scaleChanged"));
-    QCOMPARE(decoder.statistics().MaxCount, 1000.0f);
-    QCOMPARE(decoder.statistics().MinCount, 500.0f);
-}
-
-void TestFrameDecoder::celsiusFahrenheitIsScaleChangeOnly() {
-    decode(LiveFrame(0, "0020", '4', 8));
-    decode(LiveFrame(0, "0030", '4', 8));
-    calls.clear();
-    decode(LiveFrame(0, "0080", '4'));
-    QVERIFY(!calls.contains("functionChanged"));
-    QVERIFY(calls.contains("scaleChanged"));
-    QCOMPARE(decoder.statistics().MaxCount, 80.0f); // reset, then set by this reading
-    QCOMPARE(decoder.statistics().MinCount, 80.0f);
-}
-
-void TestFrameDecoder::rangeChangeReportsMultipliers() {
-    decode(LiveFrame(1, "1000", ';'));
-    decode(LiveFrame(1, "1000", ';'));
-    decode(LiveFrame(0, "1000", ';')); // V -> mV
-    decode(LiveFrame(1, "1000", ';')); // mV -> V
-    decode(LiveFrame(2, "1000", ';'));
-    QCOMPARE(callsStarting("rangeChanged"),
-             (QStringList{"rangeChanged 1 1", "rangeChanged 1 1",
-                          "rangeChanged 1 1000", "rangeChanged 1000 1000"}));
-    QCOMPARE(last.previousMultiplier, 1000);
 }
 
 void TestFrameDecoder::statusResetClearsTrackers() {

@@ -1,6 +1,8 @@
 // The live views as the program wires them: each follows the live link by itself. The same
 // frames must decode to the same updates whether windows watch or not, and every view must show
 // what the updates say, also when a view opens halfway.
+#include "clock.h"
+#include "daycount.h"
 #include "gaugewindow.h"
 #include "lcdwindow.h"
 #include "livelink.h"
@@ -11,6 +13,7 @@
 #include "support/liveframe.h"
 #include "support/linkspy.h"
 
+#include <QGraphicsEffect>
 #include <QLabel>
 #include <QLocale>
 #include <QTest>
@@ -45,6 +48,7 @@ class TestLiveViews : public QObject {
 private Q_SLOTS:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void sameFramesDecodeTheSameWithAndWithoutWindows();
+    void staleReadingsAreFaded();
 };
 
 void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
@@ -123,6 +127,62 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
     QCOMPARE(gauge->needlePosition(), 39);
     // The meter changed function on the last frame: the recorder's table was emptied.
     QCOMPARE(recorderWindow.sampleCount(), 0);
+}
+
+// A reading older than two seconds is shown faded by every live view, also while damaged frames
+// keep the link up: a meter that stopped sending good frames never shows its last value as
+// live. The next good frame brings the views back.
+void TestLiveViews::staleReadingsAreFaded() {
+    struct StepClock : Clock {
+        qint64 seconds = 0;
+        qint64 monotonicMs() const override { return seconds * 1000; }
+        double now() const override { return 45000.5 + SecondsToDays(double(seconds)); }
+    } clock;
+    FakePortsScope ports;
+    auto meter = ports.add(QStringLiteral("/dev/meter"));
+    LiveLink link;
+    link.setClock(&clock);
+    link.setDeviceName(QStringLiteral("/dev/meter"));
+    link.openPort();
+    LcdWindow lcd;
+    lcd.follow(link);
+    StatisticsWindow status;
+    status.follow(link);
+    GaugeWindow gauge;
+    gauge.follow(link);
+    const auto faded = [&] {
+        const QList<bool> states = {lcd.readingStale(), status.readingStale(), gauge.readingStale()};
+        const QList<bool> effects = {lcd.graphicsEffect() != nullptr,
+                                     status.graphicsEffect() != nullptr,
+                                     gauge.graphicsEffect() != nullptr};
+        if (states != effects)
+            return -1; // a view says one thing and draws another
+        return int(states.count(true));
+    };
+    const auto tickAfter = [&](qint64 seconds) {
+        clock.seconds += seconds;
+        link.onTick();
+    };
+
+    meter->send(LiveFrame(1, "1234", ';'));
+    QVERIFY(link.connected());
+    tickAfter(1);
+    tickAfter(1);
+    QCOMPARE(faded(), 0); // two seconds: still fresh
+    tickAfter(1);
+    QCOMPARE(faded(), 3);
+
+    // Damaged frames keep the link up but bring no reading: still faded.
+    for (int i = 0; i < 3; ++i) {
+        meter->send("1123\x7f;002\r\n");
+        tickAfter(1);
+    }
+    QVERIFY(link.connected());
+    QCOMPARE(faded(), 3);
+
+    meter->send(LiveFrame(1, "0999", ';'));
+    QCOMPARE(faded(), 0);
+    QCOMPARE(lcd.digitCode(2), 9);
 }
 
 QTEST_MAIN(TestLiveViews)
