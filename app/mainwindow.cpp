@@ -68,6 +68,7 @@ QSettings settingsStore() {
 }
 
 const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
+const QString kLastFolderKey = QStringLiteral("SOFTWARE/QL350/LastFolder");
 const QString kJournalOnKey = QStringLiteral("Journal/Enabled");
 const QString kJournalDaysKey = QStringLiteral("Journal/MaxAgeDays");
 const QString kJournalMiBKey = QStringLiteral("Journal/MaxTotalMiB");
@@ -264,6 +265,12 @@ void MainWindow::buildStatusBar() {
 
 void MainWindow::buildFileCommands() {
     m_files = new FileCommands(m_mdiArea, this);
+    // The open and save dialogs start where the user last was, also after a restart.
+    m_files->setLastFolder(settingsStore().value(kLastFolderKey).toString());
+    connect(m_files, &FileCommands::lastFolderChanged, this, [](const QString& folder) {
+        QSettings store = settingsStore();
+        store.setValue(kLastFolderKey, folder);
+    });
     m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
     m_files->addTableWindow<DataLoggerWindow>(&DataLoggerWindow::recordTable,
                                               &DataLoggerWindow::chart);

@@ -41,7 +41,10 @@ QString widenYear(const QString& format) {
     });
 }
 
-// Removes the time zone ("t") with the blanks before it.
+// Removes the time zone ("t") with the blanks before it, and the brackets some locales put
+// around it ("H:mm:ss (t)", "Bh:mm:ss [t]"), which would otherwise stay behind empty in every
+// time written. A day period "B" (which Qt does not know, and would write as a letter B) becomes
+// Qt's AM/PM text, so that a 12-hour time keeps its half of the day.
 QString withoutZone(const QString& format) {
     const QString r = editUnquoted(format, [](const QString& part) {
         QString s = part;
@@ -53,6 +56,15 @@ QString withoutZone(const QString& format) {
                 --start;
             s.remove(start, end - start);
         }
+        for (const QLatin1StringView empty : {QLatin1StringView("()"), QLatin1StringView("[]")}) {
+            for (qsizetype i = s.indexOf(empty); i >= 0; i = s.indexOf(empty)) {
+                qsizetype start = i;
+                while (start > 0 && s[start - 1].isSpace())
+                    --start;
+                s.remove(start, i + empty.size() - start);
+            }
+        }
+        s.replace(u'B', QStringLiteral("AP"));
         return s;
     });
     return r.trimmed();

@@ -13,7 +13,8 @@ class DateTimeText {
 public:
     // The locale's short date format with the year widened to four digits.
     static QString DateFormat();
-    // The locale's long time format without the time zone.
+    // The locale's long time format without the time zone (and without the brackets that held
+    // it).
     static QString TimeFormat();
 
     static QString DateString(QDate date);

@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QStandardPaths>
 #include <QToolButton>
 
 #include <algorithm>
@@ -43,8 +45,11 @@
 #include <cmath>
 
 const QString FileCommands::FileFilter =
-    QStringLiteral("TXT File(seperated by tab)[*.txt]|*.txt|CSV File(seperated by comma "
+    QStringLiteral("TXT File(separated by tab)[*.txt]|*.txt|CSV File(separated by comma "
                    ")[*.csv]|*.csv|All Files[*.*]|*.*");
+// Open lists every data file first: a file is read by its extension, whichever it has.
+const QString FileCommands::OpenFilter =
+    QStringLiteral("Data Files[*.txt;*.csv]|*.txt;*.csv|") + FileCommands::FileFilter;
 
 namespace {
 
@@ -93,6 +98,22 @@ FileCommands::FileCommands(QMdiArea* area, QWidget* mainWindow)
     graphAction = new QAction(QStringLiteral("output list to graph"), this);
     undoZoomAction = new QAction(QStringLiteral("Undo Zoom"), this);
     connect(m_area, &QMdiArea::subWindowActivated, this, &FileCommands::updateMenus);
+    setLastFolder(QString());
+}
+
+void FileCommands::useFolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder == m_lastFolder)
+        return;
+    m_lastFolder = folder;
+    emit lastFolderChanged(folder);
+}
+
+void FileCommands::setLastFolder(const QString& folder) {
+    // Never the program's own folder (read-only once installed): the user's documents.
+    m_lastFolder = !folder.isEmpty() && QFileInfo(folder).isDir()
+                       ? folder
+                       : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 FileCommands::~FileCommands() = default;
@@ -219,9 +240,11 @@ bool FileCommands::saveTable(StringGrid* grid) {
     const QScopedValueRollback busy(m_busy, true);
     const int lastRow = table->RowCount() - 1;
 
-    const QString path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Save, QString(),
-                                                   QCoreApplication::applicationDirPath(),
-                                                   FileFilter, QStringLiteral("txt")});
+    const QString path = Dialogs::AskFile(
+        m_main, {Dialogs::FileRequest::Kind::Save, QString(), m_lastFolder, FileFilter,
+                 QStringLiteral("txt")});
+    if (!path.isEmpty())
+        useFolderOf(path);
     if (path.isEmpty() || !table)
         return false;
 
@@ -293,11 +316,12 @@ void FileCommands::openFile() {
     {
         const QScopedValueRollback busy(m_busy, true);
         path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
-                                         QCoreApplication::applicationDirPath(), FileFilter,
-                                         QString()});
+                                         m_lastFolder, OpenFilter, QString()});
     }
-    if (!path.isEmpty())
-        openPath(path);
+    if (path.isEmpty())
+        return;
+    useFolderOf(path);
+    openPath(path);
 }
 
 void FileCommands::openPath(const QString& path) {
@@ -377,8 +401,10 @@ void FileCommands::graphList() {
     const int last = table.RowCount() - 1;
     const QString firstText = table.Cells(1, 1) + u' ' + table.Cells(2, 1);
     const QString lastText = table.Cells(1, last) + u' ' + table.Cells(2, last);
-    const auto start = ListDateTimeReader::readSlowly(firstText);
-    const auto end = start ? ListDateTimeReader::readSlowly(lastText) : std::nullopt;
+    ListDateTimeReader reader;
+    reader.learnDates(table);
+    const auto start = reader.read(table.Cells(1, 1), table.Cells(2, 1));
+    const auto end = start ? reader.read(table.Cells(1, last), table.Cells(2, last)) : std::nullopt;
     if (!start || !end) {
         Dialogs::ShowError(
             m_main,
@@ -425,6 +451,22 @@ void FileCommands::graphList() {
     chart->setManualMinY(scale.bottom);
     chart->redraw();
     emit graphMade(graph);
+    // Nothing is left out of a graph unsaid.
+    QStringList left;
+    if (b.unreadableValues > 0)
+        left << QStringLiteral("%1 row(s) with a value that is not a number were left out "
+                               "(the first: row %2, '%3').")
+                    .arg(b.unreadableValues)
+                    .arg(b.firstUnreadableValueRow)
+                    .arg(b.firstUnreadableValue);
+    if (b.unreadableTimes > 0)
+        left << QStringLiteral("%1 row(s) without a readable date and time were left out "
+                               "(the first: row %2, '%3').")
+                    .arg(b.unreadableTimes)
+                    .arg(b.firstUnreadableTimeRow)
+                    .arg(b.firstUnreadableTime);
+    if (!left.isEmpty())
+        Dialogs::ShowMessage(m_main, left.join(u'\n'));
 }
 
 // ---- scale and undo zoom ----------------------------------------------------------------------
@@ -449,10 +491,13 @@ void FileCommands::editScale() {
         return;
     const QLocale locale;
     bool topOk = false, bottomOk = false;
+    // "nan" and "inf" convert, and would leave a chart without a scale.
     float top = locale.toFloat(topEdit->text(), &topOk);
+    topOk = topOk && std::isfinite(top);
     if (!topOk)
         Dialogs::ShowMessage(m_main, topEdit->text() + QStringLiteral(" is invalid number !"));
     float bottom = locale.toFloat(bottomEdit->text(), &bottomOk);
+    bottomOk = bottomOk && std::isfinite(bottom);
     if (!bottomOk)
         Dialogs::ShowMessage(m_main, bottomEdit->text() + QStringLiteral(" is invalid number !"));
     if (!topOk || !bottomOk || !chart)

@@ -115,10 +115,18 @@ public:
     // The program's printing (its printer and print dialog).
     Printing& printing() { return *m_printing; }
 
-    // The filter list of the open and save dialogs.
+    // The filter list of the save dialog; the open dialog's starts with all data files.
     static const QString FileFilter;
+    static const QString OpenFilter;
+
+    // The folder the open and save dialogs start in: the one last used (the user's documents
+    // folder at first). The main window keeps it in its settings.
+    QString lastFolder() const { return m_lastFolder; }
+    void setLastFolder(const QString& folder);
 
 signals:
+    // The open or save dialog was left in another folder: the one to start in next time.
+    void lastFolderChanged(const QString& folder);
     // A list window or list-graph window was made (tests, screenshots).
     void listOpened(ListWindow* list);
     // A table was saved whole (so a window can tell that its rows are safe).
@@ -135,5 +143,8 @@ private:
     std::vector<std::function<std::optional<Parts>(QWidget*)>> m_kinds;
     std::function<Chart*()> m_recorderChart;
     Controls m_controls;
+    void useFolderOf(const QString& path);
+
     bool m_busy = false;
+    QString m_lastFolder;
 };

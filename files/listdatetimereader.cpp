@@ -1,6 +1,7 @@
 #include "listdatetimereader.h"
 
 #include "datetimetext.h"
+#include "stringgridmodel.h"
 
 #include <QLocale>
 
@@ -114,7 +115,52 @@ std::optional<double> ListDateTimeReader::readSlowly(const QString& text) {
     return toDays(dt->date(), dt->time().msecsSinceStartOfDay());
 }
 
+void ListDateTimeReader::learnDates(const StringGridModel& table) {
+    QString previous;
+    for (int i = 1; i < table.RowCount(); ++i) {
+        const QString& date = table.Cells(1, i);
+        if (date != previous) {
+            m_any.learnDate(date);
+            previous = date;
+        }
+    }
+    // Dates the user's own order cannot be (14/5 where the month comes first) come from
+    // another locale: every row is read that way, the ones that would fit both too.
+    if (!m_any.ownOrderChosen())
+        m_foreign = true;
+}
+
+std::optional<double> ListDateTimeReader::readInAnyLocale(const QString& date,
+                                                         const QString& time) {
+    if (date != m_lastAnyDate || m_lastAnyDate.isNull()) {
+        m_lastAnyDate = date;
+        m_lastAnyDateValue = m_any.date(date);
+    }
+    if (m_lastAnyDateValue) {
+        if (const auto ms = m_any.time(time))
+            return toDays(*m_lastAnyDateValue, *ms);
+    }
+    // One ISO-8601 text, or a date the column-wise reading does not take.
+    if (const auto dt = m_any.dateTime(date, time))
+        return toDays(dt->date(), dt->time().msecsSinceStartOfDay());
+    return std::nullopt;
+}
+
 std::optional<double> ListDateTimeReader::read(const QString& date, const QString& time) {
+    if (m_foreign)
+        return readInAnyLocale(date, time);
+    const auto own = readInOwnLocale(date, time);
+    if (own)
+        return own;
+    // Not the user's formats: from here on, if another locale's reading takes it.
+    const auto any = readInAnyLocale(date, time);
+    if (any)
+        m_foreign = true;
+    return any;
+}
+
+std::optional<double> ListDateTimeReader::readInOwnLocale(const QString& date,
+                                                          const QString& time) {
     if (!m_quick)
         return readSlowly(date + u' ' + time);
     if (date != m_lastDate || m_lastDate.isNull()) {

@@ -1,17 +1,18 @@
 #include "listgraph.h"
 
+#include "anylocaletext.h"
 #include "chart.h"
 #include "listdatetimereader.h"
 #include "stringgridmodel.h"
 
-#include <QLocale>
-
+#include <cmath>
+#include <limits>
 #include <optional>
 
 ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
                                   const std::function<bool(int)>& step) {
-    const QLocale locale;
     ListDateTimeReader reader;
+    reader.learnDates(table);
     Bounds b;
     const int last = table.RowCount() - 1;
     double x = 0;
@@ -29,12 +30,20 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
         } else if (value == QLatin1String("-OL")) {
             y0 = -6553.5f;
             y1 = -4000.0f;
-        } else {
-            bool ok = false;
-            const float v = locale.toFloat(value, &ok);
-            if (ok) {
-                y0 = y1 = v;
-                number = true;
+        } else if (const auto v = AnyLocaleText::number(value);
+                   v && std::abs(*v) <= std::numeric_limits<float>::max()) {
+            y0 = y1 = float(*v);
+            number = true;
+        } else if (!value.trimmed().isEmpty()) {
+            if (b.unreadableValues++ == 0) {
+                b.firstUnreadableValueRow = i;
+                b.firstUnreadableValue = value;
+            }
+        }
+        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty())) {
+            if (b.unreadableTimes++ == 0) {
+                b.firstUnreadableTimeRow = i;
+                b.firstUnreadableTime = table.Cells(1, i) + u' ' + table.Cells(2, i);
             }
         }
         if (when) {
@@ -60,5 +69,8 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
 }
 
 ListGraph::Bounds ListGraph::withMargins(Bounds b) {
-    return {float(b.bottom * 1.1f - 20.0f), float(b.top * 1.1f + 20.0f)};
+    Bounds r = b;
+    r.bottom = b.bottom * 1.1f - 20.0f;
+    r.top = b.top * 1.1f + 20.0f;
+    return r;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 class Chart;
@@ -9,13 +11,23 @@ class StringGridModel;
 // of subset 0 gets the row's date-time as x and its value as y ("OL" as 6553.5, "-OL" as
 // -6553.5); subset 1 gets the same value ("OL" as 4000, "-OL" as -4000) at the last x that
 // converted. A row whose date and time do not convert gets no subset-0 point; a value that is
-// not a number gives neither subset a y. The numbers of subset 1 widen the Y scale, which
+// not a number gives neither subset a y; both are counted. Dates, times and numbers are read
+// whatever locale wrote them (AnyLocaleText). The numbers of subset 1 widen the Y scale, which
 // starts at 105 / -18; OL texts do not.
 class ListGraph {
 public:
     struct Bounds {
         float bottom = -18.0f;
         float top = 105.0f;
+        // Rows left out of the graph: a value that is no number a float holds (not OL, not
+        // empty), a date and time that no locale's reading takes. The first of each, for the
+        // user.
+        int unreadableValues = 0;
+        int firstUnreadableValueRow = 0;
+        QString firstUnreadableValue;
+        int unreadableTimes = 0;
+        int firstUnreadableTimeRow = 0;
+        QString firstUnreadableTime;
     };
 
     // `step` is told of every row (1 .. L) before it is drawn and may stop the fill by

@@ -68,7 +68,12 @@ int FrameDecoder::DecimalsFor(int divisor) {
 QString FrameDecoder::FixedText(double value, int decimals) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', decimals);
+    // The bidi mark some locales put before a minus sign (U+200E in Hebrew and Persian, U+061C
+    // in Arabic) goes into every table cell and file from here; readers of those files would
+    // not take the number. The digits and the minus sign stay as the locale writes them.
+    QString text = locale.toString(value, 'f', decimals);
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Format; });
+    return text;
 }
 
 void FrameDecoder::decodeFunction(int meterModel) {

@@ -55,6 +55,20 @@ QString FilterForDialog(const QString& barFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
+QString SuffixOfFilter(const QString& dialogFilter) {
+    // "CSV File (*.csv)": the extension of its first pattern, unless that is every file.
+    const qsizetype open = dialogFilter.lastIndexOf(u'(');
+    const qsizetype close = dialogFilter.lastIndexOf(u')');
+    if (open < 0 || close < open)
+        return QString();
+    const QString first = dialogFilter.mid(open + 1, close - open - 1)
+                              .section(u' ', 0, 0, QString::SectionSkipEmpty);
+    if (!first.startsWith(QLatin1String("*.")))
+        return QString();
+    const QString suffix = first.mid(2);
+    return suffix.contains(u'*') ? QString() : suffix;
+}
+
 QString AskFile(QWidget* parent, const FileRequest& request) {
     if (fileAnswerer())
         return fileAnswerer()(request);
@@ -68,6 +82,16 @@ QString AskFile(QWidget* parent, const FileRequest& request) {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (request.kind == FileRequest::Kind::Save) {
+        // A name typed without an extension takes the chosen filter's: "data" saved as CSV
+        // becomes data.csv (and is written with commas), not a tab-separated data.txt.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, &request](const QString& filter) {
+                             const QString suffix = SuffixOfFilter(filter);
+                             dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix
+                                                                      : suffix);
+                         });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();

@@ -54,6 +54,10 @@ void SetFileAnswerer(FileAnswerer answerer);
 // overwriting one and hides the read-only box) and returns the chosen path, empty for Cancel.
 QString AskFile(QWidget* parent, const FileRequest& request);
 
+// The extension a filter of the file dialog stands for ("CSV File (*.csv)" gives "csv"); empty
+// for one that takes every file.
+QString SuffixOfFilter(const QString& dialogFilter);
+
 // "A|*.a|B|*.b;*.c" as the system dialog wants it: "A (*.a);;B (*.b *.c)".
 QString FilterForDialog(const QString& barFilter);
 

@@ -38,6 +38,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -145,6 +146,7 @@ private:
     FileCommands* m_files = nullptr;
     QStringList m_messages;
     QString m_nextFile;
+    QString m_expectedFolder;
     TestClock m_clock;
     QPointer<RecorderWindow> m_rtc;
     FakeDeviceScope m_meter; // the meter's frames reach the link through its receive step
@@ -159,15 +161,24 @@ void TestFileCommands::initTestCase() {
         return QMessageBox::Ok;
     });
     Dialogs::SetFileAnswerer([this](const Dialogs::FileRequest& r) {
-        // Both dialogs offer the three filters and start in the program's folder.
-        if (r.filter != FileCommands::FileFilter ||
-            r.folder != QCoreApplication::applicationDirPath())
+        // Save offers the three filters, Open all data files first; both start in the folder
+        // used last (the documents folder at first), never the program's.
+        const QString filter = r.kind == Dialogs::FileRequest::Kind::Save
+                                   ? FileCommands::FileFilter
+                                   : FileCommands::OpenFilter;
+        if (r.filter != filter || r.folder != m_expectedFolder) {
+            qWarning("file dialog: filter %s, folder %s (expected %s)", qPrintable(r.filter),
+                     qPrintable(r.folder), qPrintable(m_expectedFolder));
             return QString();
+        }
+        if (!m_nextFile.isEmpty())
+            m_expectedFolder = QFileInfo(m_nextFile).absolutePath();
         return m_nextFile;
     });
 }
 
 void TestFileCommands::init() {
+    m_expectedFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_area = new QMdiArea;
     m_area->resize(1000, 700);
     m_area->show();
@@ -463,6 +474,20 @@ void TestFileCommands::graphScale() {
     QVERIFY(gap);
     QCOMPARE(gap->chart->XDataII(0, 1), 0.0);
     QCOMPARE(gap->chart->XDataII(1, 1), gap->chart->XDataII(0, 0));
+    // ... and the user is told which row was left out.
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("row 2") && m_messages[0].contains("late"),
+             qPrintable(m_messages[0]));
+    m_messages.clear();
+
+    // One row: its point in the middle of a time axis that has a span, and a value axis too.
+    ListGraphWindow* one = graphOf(listOf({day + "|10:00:00|5|V|"}));
+    QVERIFY(one);
+    const QCPRange x = one->chart->plot()->xAxis->range();
+    const double key = one->chart->plot()->graph(0)->data()->constBegin()->key;
+    QVERIFY2(x.size() > 0 && x.contains(key) && key > x.lower && key < x.upper,
+             qPrintable(QString("%1 .. %2, point at %3").arg(x.lower).arg(x.upper).arg(key)));
+    QVERIFY(one->chart->plot()->yAxis->range().contains(5));
 
     ListWindow* empty = listOf({});
     empty->recordTable->setRowCount(2);
@@ -471,8 +496,8 @@ void TestFileCommands::graphScale() {
     m_messages.clear();
     QVERIFY(!graphOf(listOf({"someday|10:00:00|1|V|"})));
     QCOMPARE(m_messages, QStringList{"'someday 10:00:00' is not a valid date and time"});
-    // Seven lists with their graphs and two lists without: no window left by the failures.
-    QCOMPARE(m_area->subWindowList().size(), 7 * 2 + 2);
+    // Eight lists with their graphs and two lists without: no window left by the failures.
+    QCOMPARE(m_area->subWindowList().size(), 8 * 2 + 2);
 }
 
 // Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.
@@ -507,6 +532,11 @@ void TestFileCommands::scaleAndUndoZoom() {
     QCOMPARE(m_messages, (QStringList{"abc is invalid number !", " is invalid number !"}));
     QCOMPARE(chart->ManualMaxY(), double(0.1f));
     QCOMPARE(chart->ManualMinY(), -1.0);
+    // Numbers without a place on an axis are refused as well.
+    m_messages.clear();
+    scale("nan", "inf");
+    QCOMPARE(m_messages, (QStringList{"nan is invalid number !", "inf is invalid number !"}));
+    QCOMPARE(chart->ManualMaxY(), double(0.1f));
 
     // Undo Zoom leaves a zoomed view of the active chart.
     const QCPRange whole = chart->plot()->xAxis->range();
@@ -553,7 +583,9 @@ void TestFileCommands::quickTimeReadingAgreesWithTheGeneralOne() {
             QVERIFY(SameTime(*quick, DateTimeToDays(t)));
         }
         QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "25:00:00"));
-        QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "10:00"));
+        // A time without seconds (the short form) reads as whole minutes.
+        QVERIFY(SameTime(*reader.read(DateTimeText::DateString(start.date()), "10:00"),
+                         DateTimeToDays(QDateTime(start.date(), QTime(10, 0)))));
     }
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
