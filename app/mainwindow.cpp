@@ -2,6 +2,7 @@
 
 #include "charterror.h"
 #include "childwindow.h"
+#include "closingquestion.h"
 #include "datetimetext.h"
 #include "delay.h"
 #include "dialogs.h"
@@ -15,8 +16,10 @@
 #include "dataloggerwindow.h"
 #include "lcdwindow.h"
 #include "recorderwindow.h"
+#include "recordingsdialog.h"
 #include "scheduledialog.h"
 #include "statisticswindow.h"
+#include "stringgrid.h"
 #include "toolicons.h"
 
 #include <QAction>
@@ -25,6 +28,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,6 +69,9 @@ QSettings settingsStore() {
 
 const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
 const QString kLastFolderKey = QStringLiteral("SOFTWARE/QL350/LastFolder");
+const QString kJournalOnKey = QStringLiteral("Journal/Enabled");
+const QString kJournalDaysKey = QStringLiteral("Journal/MaxAgeDays");
+const QString kJournalMiBKey = QStringLiteral("Journal/MaxTotalMiB");
 
 } // namespace
 
@@ -95,6 +102,10 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     connect(m_ports, &PortSelector::openFailed, this,
             [this](const QString& reason) { setStatusText(0, reason); });
     connect(m_ports, &PortSelector::portChanged, this, &MainWindow::updateCaption);
+    journal.setSettings(ReadJournalSettings());
+    journal.follow(recorder);
+    connect(&journal, &RecordingJournal::writeFailed, this,
+            [this](const QString& message) { setStatusText(0, message); });
     setInitialState();
     // Failures of commands are shown as the program's error message.
     ErrorBoundary::SetReporter(
@@ -127,6 +138,11 @@ void MainWindow::buildMenu() {
     m_saveAction = add(file, "saveAction", QStringLiteral("&Save"));
     m_printAction = add(file, "printAction", QStringLiteral("&Print"));
     m_printerSetupAction = add(file, "printerSetupAction", QStringLiteral("Printer Setup "));
+    m_recordingsAction = add(file, "recordingsAction", QStringLiteral("&Recordings..."));
+    m_recordingsAction->setStatusTip(
+        QStringLiteral("The journal of every recording: list, open and graph them"));
+    connect(m_recordingsAction, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { showRecordings(); }));
     file->addSeparator();
     m_exitAction = add(file, "exitAction", QStringLiteral("&Exit"));
     connect(m_exitAction, &QAction::triggered, this, &MainWindow::exitNow);
@@ -264,6 +280,12 @@ void MainWindow::buildFileCommands() {
     m_logger->setSaveWindow([this](DataLoggerWindow* window) {
         return window && m_files->saveTable(window->recordTable);
     });
+    // The recorder's closing question saves with the same command; a whole save of its table
+    // by either way counts as saved.
+    connect(m_files, &FileCommands::tableSaved, this, [this](StringGrid* table) {
+        if (m_recorderWindow && table == m_recorderWindow->recordTable)
+            m_recorderWindow->markSaved();
+    });
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
     m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,
@@ -299,6 +321,26 @@ int MainWindow::ReadLastConnectedPort() {
     bool ok = false;
     const int value = store.value(kLastPortKey).toInt(&ok);
     return ok && value >= 0 ? value : 0;
+}
+
+JournalSettings MainWindow::ReadJournalSettings() {
+    QSettings store = settingsStore();
+    JournalSettings settings;
+    settings.folder = RecordingJournal::DefaultFolder();
+    settings.enabled = store.value(kJournalOnKey, true).toBool();
+    bool ok = false;
+    const int days = store.value(kJournalDaysKey).toInt(&ok);
+    if (ok && days > 0)
+        settings.maxAgeDays = days;
+    const qint64 mib = store.value(kJournalMiBKey).toLongLong(&ok);
+    if (ok && mib > 0)
+        settings.maxTotalBytes = mib * 1024 * 1024;
+    return settings;
+}
+
+void MainWindow::WriteJournalEnabled(bool enabled) {
+    QSettings store = settingsStore();
+    store.setValue(kJournalOnKey, enabled);
 }
 
 bool MainWindow::WriteLastConnectedPort(int index) {
@@ -383,6 +425,18 @@ void MainWindow::startUp() {
     // Find the meter.
     m_ports->searchMeter();
 
+    // Journals a crash left open are closed and named as recovered, then the bounds apply.
+    const QStringList recovered = journal.recoverLeftOpen();
+    journal.prune();
+    if (recovered.size() == 1)
+        setStatusText(0, QStringLiteral("Recovered the recording journal an earlier run left "
+                                        "open: %1")
+                             .arg(QDir::toNativeSeparators(recovered.constFirst())));
+    else if (recovered.size() > 1)
+        setStatusText(0, QStringLiteral("Recovered %1 recording journals an earlier run left "
+                                        "open (File > Recordings...)")
+                             .arg(recovered.size()));
+
     // The link watch.
     link.startTicking();
 
@@ -413,8 +467,29 @@ void MainWindow::rememberAndRelease() {
     link.closePort();
 }
 
+bool MainWindow::askChildrenToClose() {
+    const auto windows = m_mdiArea->subWindowList();
+    for (QMdiSubWindow* sub : windows) {
+        auto* question = dynamic_cast<ClosingQuestion*>(sub->widget());
+        if (!question)
+            continue;
+        // The window asked shows itself, so the user sees what the question is about.
+        m_mdiArea->setActiveSubWindow(sub);
+        bool mayClose = false;
+        ErrorBoundary::Run([question, &mayClose] { mayClose = question->askToClose(); });
+        if (!mayClose)
+            return false;
+    }
+    return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!mayCloseNow()) {
+        event->ignore();
+        return;
+    }
+    if (!askChildrenToClose()) {
+        m_closeDeferred = false;
         event->ignore();
         return;
     }
@@ -436,6 +511,11 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::createRecorder(int left) {
     m_recorderWindow = new RecorderWindow(recorder, link);
+    connect(&journal, &RecordingJournal::fileStarted, m_recorderWindow,
+            &RecorderWindow::noteJournalFile);
+    m_recorderWindow->setSaveAction([this] {
+        return m_recorderWindow && m_files->saveTable(m_recorderWindow->recordTable);
+    });
     QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_recorderWindow, ChildWindowStyle::Sizeable);
     sub->move(left, 0);
     sub->show();
@@ -491,6 +571,21 @@ void MainWindow::showRecorder() {
         setStatusText(1, link.deviceName());
 }
 
+void MainWindow::showRecordings() {
+    // The current file holds every row taken so far once it is written out.
+    journal.flush();
+    RecordingsDialog dialog(journal.settings().folder, journal.settings().enabled, this);
+    dialog.exec();
+    if (dialog.journalOn() != journal.settings().enabled) {
+        JournalSettings settings = journal.settings();
+        settings.enabled = dialog.journalOn();
+        journal.setSettings(settings);
+        WriteJournalEnabled(settings.enabled);
+    }
+    if (!dialog.chosenPath().isEmpty())
+        m_files->openPath(dialog.chosenPath());
+}
+
 void MainWindow::showSchedule() {
     if (!m_scheduleDialog)
         m_scheduleDialog = new ScheduleDialog(recorder, link, this);
@@ -536,8 +631,11 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::exitNow() {
-    // Ends the program at once: the close steps do not run, so the port is not remembered.
-    // (quit() would send close events to the windows first.)
+    // Ends the program once every window with unsaved data agreed; the close steps do not
+    // run, so the port is not remembered. (quit() would send close events to the windows
+    // first.) The journal ends its file cleanly when the main window goes.
+    if (!askChildrenToClose())
+        return;
     QCoreApplication::exit(0);
 }
 

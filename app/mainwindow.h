@@ -2,6 +2,7 @@
 
 #include "livelink.h"
 #include "recorder.h"
+#include "recordingjournal.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -26,8 +27,11 @@ class WindowArranger;
 
 // The main window: a multi-document frame with the program's commands (one QAction each,
 // shared by menu and tool bar), the tool bar with the port box, and the status bar. It owns
-// the live link and the recorder, which outlive every window that shows them; the live views
-// subscribe to the link themselves. Choosing ports and laying out the child windows are
+// the live link, the recorder and the recorder's journal, which outlive every window that
+// shows them; the live views subscribe to the link themselves, the journal to the recorder.
+//
+// Closing (the close box, File > Exit) first asks every child window that may hold unsaved
+// data (ClosingQuestion); a Cancel keeps the program and every window as they are. Choosing ports and laying out the child windows are
 // delegated to a PortSelector and a WindowArranger.
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -39,6 +43,9 @@ public:
     // The live link with the meter, and the recorder that follows it.
     LiveLink link;
     Recorder recorder{link};
+    // Every sample the recorder takes, in the recordings folder (settings from the user's
+    // settings, the folder from RecordingJournal::DefaultFolder()).
+    RecordingJournal journal;
 
     // The live views and the schedule dialog while they are open.
     LcdWindow* lcdWindow() const;
@@ -65,6 +72,13 @@ public:
     // The settings value that survives between runs.
     static int ReadLastConnectedPort();
     static bool WriteLastConnectedPort(int index);
+    // The journal's settings ("Journal/Enabled", "Journal/MaxAgeDays", "Journal/MaxTotalMiB").
+    static JournalSettings ReadJournalSettings();
+    static void WriteJournalEnabled(bool enabled);
+
+    // Asks every child window with unsaved data whether it may close, in the area's order,
+    // and stops at the first that may not; whether all may.
+    bool askChildrenToClose();
 
     // The first showing's work (views, search, timer); runs once, right after the window
     // first appears. Public so that tests can wait for it.
@@ -97,6 +111,7 @@ private:
     void createStatus(int top);
     void createGauge(int top);
     void showRecorder();
+    void showRecordings();
     void showSchedule();
     void showLcd();
     void showStatistics();
@@ -117,6 +132,7 @@ private:
     QAction* m_saveAction = nullptr;
     QAction* m_printAction = nullptr;
     QAction* m_printerSetupAction = nullptr;
+    QAction* m_recordingsAction = nullptr;
     QAction* m_exitAction = nullptr;
     QMenu* m_loggerMenu = nullptr;
     QAction* m_loadDataAction = nullptr;

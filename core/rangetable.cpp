@@ -69,3 +69,29 @@ QStringList RangeTable::UnitTexts() {
         add(unit);
     return units;
 }
+
+RangeTable::SiScale RangeTable::ToSi(QStringView unitText) {
+    struct Row {
+        const char* unit;
+        const char* si;
+        double factor;
+        double offset;
+    };
+    // "F" alone is the temperature unit: the capacitance units always carry a prefix.
+    static constexpr Row kRows[] = {
+        {"mV", "V", 1e-3, 0},        {"V", "V", 1, 0},
+        {"uA", "A", 1e-6, 0},        {"mA", "A", 1e-3, 0},
+        {"A", "A", 1, 0},            {"Ohm", "Ohm", 1, 0},
+        {"KOhm", "Ohm", 1e3, 0},     {"MOhm", "Ohm", 1e6, 0},
+        {"KHz", "Hz", 1e3, 0},       {"MHz", "Hz", 1e6, 0},
+        {"nF", "F", 1e-9, 0},        {"uF", "F", 1e-6, 0},
+        {"mF", "F", 1e-3, 0},        {"C", "\u00b0C", 1, 0},
+        {"F", "\u00b0C", 5.0 / 9.0, -160.0 / 9.0},
+        {"KRPM", "rpm", 1e3, 0},     {"MRPM", "rpm", 1e6, 0},
+    };
+    for (const Row& r : kRows) {
+        if (unitText == QLatin1String(r.unit))
+            return {QByteArray(r.si), r.factor, r.offset};
+    }
+    return {unitText.toUtf8(), 1, 0};
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -50,4 +51,15 @@ public:
 
     // Every unit text a reading can carry, ranged and fixed, in no particular order.
     static QStringList UnitTexts();
+
+    // A reading's value in the coherent unit of its quantity: si = value * factor + offset, in
+    // `unit` (UTF-8). Volts, amperes, ohms, hertz and farads for their multiples; degrees
+    // Celsius for both temperature units; revolutions per minute, which have no such unit,
+    // stay rpm. An unknown unit text maps to itself with factor 1.
+    struct SiScale {
+        QByteArray unit;
+        double factor = 1;
+        double offset = 0;
+    };
+    static SiScale ToSi(QStringView unitText);
 };

@@ -2,6 +2,8 @@
 
 #include "datafileformat.h"
 #include "datafileprogress.h"
+#include "datetimetext.h"
+#include "portablecsv.h"
 #include "stringgridmodel.h"
 
 #include <QDir>
@@ -166,6 +168,51 @@ QString notice(const DataFileReader::Result& r, char sep) {
     return parts.join(u' ');
 }
 
+// A file in the portable format (a recording's journal): each row's local date and time, value
+// and unit go into the list's Date, Time, Value and Range columns, so that the list reads and
+// graphs like one of the program's own files. Lines that are not rows are counted as skipped.
+DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
+                                    DataFileProgress* progress) {
+    DataFileReader::Result result;
+    in.readLine(DataFileFormat::MaxLineBytes); // the header
+    qint64 lineNo = 1;
+    QStringList row(std::max(grid.ColCount(), 5));
+    for (;;) {
+        const QByteArray line = in.readLine(DataFileFormat::MaxLineBytes);
+        if (line.isEmpty())
+            break;
+        ++lineNo;
+        const QList<QByteArray> fields = PortableCsv::splitLine(line);
+        const auto when = fields.size() >= PortableCsv::ColumnCount
+                              ? PortableCsv::parseTime(fields[PortableCsv::Time])
+                              : std::nullopt;
+        if (!when) {
+            if (line.trimmed().isEmpty())
+                continue;
+            if (result.skippedLines++ == 0)
+                result.firstSkippedLine = lineNo;
+            continue;
+        }
+        const int n = result.rows + 1;
+        if (progress && !progress->advance(n)) {
+            result.status = DataFileReader::Result::Status::Cancelled;
+            break;
+        }
+        if (grid.RowCount() <= n)
+            grid.setRowCount(n + 1);
+        const QDateTime local = when->toLocalTime();
+        row[0] = QString::number(n);
+        row[1] = DateTimeText::DateString(local.date());
+        row[2] = DateTimeText::TimeString(local.time());
+        row[3] = QString::fromUtf8(fields[PortableCsv::Value]);
+        row[4] = QString::fromUtf8(fields[PortableCsv::Unit]);
+        grid.setRow(n, row.mid(0, grid.ColCount()));
+        result.rows = n;
+    }
+    result.notice = notice(result, DataFileFormat::Comma);
+    return result;
+}
+
 } // namespace
 
 DataFileReader::Result DataFileReader::read(const QString& path, StringGridModel& grid,
@@ -187,9 +234,13 @@ DataFileReader::Result DataFileReader::read(const QString& path, StringGridModel
 
 DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, StringGridModel& grid,
                                             DataFileProgress* progress) {
-    Result result;
     if (progress)
         progress->begin(-1);
+    const QByteArray start = in.peek(DataFileFormat::MaxLineBytes);
+    const qsizetype firstEnd = start.indexOf('\n');
+    if (PortableCsv::isHeader(firstEnd < 0 ? start : start.left(firstEnd)))
+        return readPortable(in, grid, progress);
+    Result result;
     const int lastCol = grid.ColCount() - 1;
     QStringList row;
     row.resize(std::max(lastCol + 1, 1));

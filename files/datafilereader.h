@@ -8,6 +8,10 @@ class StringGridModel;
 
 // Reads a data file (format in datafileformat.h) into the table of a list window.
 //
+// A file that starts with the portable format's header (portablecsv.h, the recorder's
+// journal) is read as that format instead: each row's local date, time, value and unit fill
+// columns 1 to 4 (Date, Time, Value, Range), the row number column 0.
+//
 // The table is a string grid the caller has laid out (captions in row 0, ColCount columns);
 // line n of the file fills data row n: column 0 gets n, columns 1 .. ColCount - 1 the fields
 // of the line in order, texts unchanged (nothing is parsed as a date or number here). The

@@ -301,7 +301,10 @@ bool FileCommands::saveTable(StringGrid* grid) {
                               .arg(result.rows)
                         : QStringLiteral("The save was cancelled: %1 was left as it was.")
                               .arg(QDir::toNativeSeparators(path)));
-    return result.status == DataFileWriter::Result::Status::Saved;
+    const bool whole = result.saved() && range.count() == lastRow && table;
+    if (whole)
+        emit tableSaved(table);
+    return result.saved();
 }
 
 // ---- open -------------------------------------------------------------------------------------
@@ -309,14 +312,22 @@ bool FileCommands::saveTable(StringGrid* grid) {
 void FileCommands::openFile() {
     if (m_busy)
         return;
-    const QScopedValueRollback busy(m_busy, true);
-    const QString path =
-        Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(), m_lastFolder,
-                                  OpenFilter, QString()});
+    QString path;
+    {
+        const QScopedValueRollback busy(m_busy, true);
+        path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
+                                         m_lastFolder, OpenFilter, QString()});
+    }
     if (path.isEmpty())
         return;
     useFolderOf(path);
+    openPath(path);
+}
 
+void FileCommands::openPath(const QString& path) {
+    if (m_busy)
+        return;
+    const QScopedValueRollback busy(m_busy, true);
     ProgressWindow progress(m_main);
     RangeProgressDialog* dialog = progress.dialog;
     dialog->setWindowTitle(QStringLiteral("Open Progress"));

@@ -92,6 +92,8 @@ public:
     // The commands.
     // Opens a data file into a new list window.
     void openFile();
+    // The same without the file dialog (a journal chosen in the Recordings list).
+    void openPath(const QString& path);
     // Saves the active window's table.
     void saveActiveTable();
     // Save on a given table (the data-logger window's closing question): true when the file
@@ -127,6 +129,8 @@ signals:
     void lastFolderChanged(const QString& folder);
     // A list window or list-graph window was made (tests, screenshots).
     void listOpened(ListWindow* list);
+    // A table was saved whole (so a window can tell that its rows are safe).
+    void tableSaved(StringGrid* table);
     void graphMade(ListGraphWindow* graph);
 
 private:

@@ -96,6 +96,7 @@ void Recorder::takeSample(double when) {
     sample.unitSize = RecorderSamples::UnitSize(m_reading.UnitText);
     sample.valueText = m_reading.ValueText;
     sample.unitText = m_reading.UnitText;
+    sample.function = m_reading.FunctionName;
     m_samples.append(sample.value, sample.unitSize);
     sample.number = m_samples.size();
     Q_EMIT sampleTaken(sample);

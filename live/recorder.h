@@ -18,6 +18,7 @@ struct RecorderSample {
     int unitSize = 1; // RecorderSamples::UnitSize of that unit
     QString valueText;
     QString unitText;
+    QString function; // the meter's function (Reading::FunctionName)
 };
 
 // The real-time recorder without its window: whether it records and at which rate, its

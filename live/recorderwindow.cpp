@@ -2,6 +2,7 @@
 
 #include "charterror.h"
 #include "datetimetext.h"
+#include "dialogs.h"
 #include "daycount.h"
 #include "errorboundary.h"
 #include "livelink.h"
@@ -14,6 +15,7 @@
 #include "timechartsetup.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -202,10 +204,14 @@ void RecorderWindow::redraw() {
 void RecorderWindow::emptyTable() {
     recordTable->setRowCount(2);
     recordTable->clearRow(1);
+    m_savedCount = 0;
+    m_journalPaths.clear();
 }
 
 void RecorderWindow::setupChart() {
     m_sampleCount = 0;
+    m_savedCount = 0;
+    m_journalPaths.clear();
     m_recorder.clear();
     const double now = m_link.clock().now();
     SetupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
@@ -372,12 +378,53 @@ void RecorderWindow::showEvent(QShowEvent* event) {
     showRate();
 }
 
+void RecorderWindow::noteJournalFile(const QString& path) {
+    m_journalPaths << path;
+}
+
+bool RecorderWindow::askToClose() {
+    const int rows = unsavedRows();
+    if (rows <= 0)
+        return true;
+    Dialogs::Request question;
+    question.icon = QMessageBox::Question;
+    question.title = QStringLiteral("Confirm");
+    question.text = QStringLiteral("Save the recording of %1 rows?").arg(rows);
+    if (!m_journalPaths.isEmpty()) {
+        QStringList shown;
+        for (const QString& path : std::as_const(m_journalPaths))
+            shown << QDir::toNativeSeparators(path);
+        question.text += QStringLiteral("\n\nThe journal keeps it either way in\n") +
+                         shown.join(u'\n');
+    }
+    question.buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+    switch (Dialogs::Ask(this, question)) {
+    case QMessageBox::Save:
+        if (!m_saveAction || !m_saveAction())
+            return false;
+        markSaved();
+        return true;
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void RecorderWindow::closeEvent(QCloseEvent* event) {
     // A receive step in progress may still feed the window: it closes once the step is over.
     if (m_link.receiveStepRunning()) {
         event->ignore();
         m_link.WhenReceiveIdle(
             this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
+        return;
+    }
+    // Its table goes with it (the next recorder window starts empty). A save that throws is
+    // reported by the boundary and keeps the window open.
+    bool close = false;
+    ErrorBoundary::Run([this, &close] { close = askToClose(); });
+    if (!close) {
+        event->ignore();
         return;
     }
     QWidget::closeEvent(event);

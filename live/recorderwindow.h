@@ -1,6 +1,11 @@
 #pragma once
 
+#include "closingquestion.h"
+
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 class LiveLink;
 class Recorder;
@@ -18,7 +23,11 @@ class StringGrid;
 // Stop and Clear buttons are commands to the recorder.
 //
 // After creating the window, call setupChart (it prepares the chart's time axis from now).
-class RecorderWindow : public QWidget {
+//
+// Closing asks "Save the recording of N rows?" (Save, Discard, Cancel) while the table holds
+// rows that were not saved since it was last emptied; the question names the journal files
+// that keep the rows either way (noteJournalFile).
+class RecorderWindow : public QWidget, public ClosingQuestion {
     Q_OBJECT
 public:
     RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* parent = nullptr);
@@ -49,6 +58,19 @@ public:
     void clearRecording();
 
     int sampleCount() const { return m_sampleCount; }
+    // Rows of the table not saved since it was last emptied.
+    int unsavedRows() const { return m_sampleCount - m_savedCount; }
+
+    // Runs the program's Save command on recordTable for the closing question's Save; true
+    // when the table was written whole. Without one, Save keeps the window open.
+    void setSaveAction(std::function<bool()> save) { m_saveAction = std::move(save); }
+    // The table was saved whole (by the closing question or by File > Save).
+    void markSaved() { m_savedCount = m_sampleCount; }
+    // The recorder's journal started a file at `path`: the rows of the table from now on are
+    // kept there.
+    void noteJournalFile(const QString& path);
+    // The closing question (ClosingQuestion).
+    bool askToClose() override;
     // The unit the chart shows its values in, as a RecorderSamples unit size.
     int displayUnit() const { return m_displayUnit; }
 
@@ -83,6 +105,10 @@ private:
     Recorder& m_recorder;
     LiveLink& m_link;
     int m_sampleCount = 0;
+    int m_savedCount = 0;
+    // The journal files holding the table's rows, oldest first.
+    QStringList m_journalPaths;
+    std::function<bool()> m_saveAction;
     int m_displayUnit = 1;
     int m_numberDigits = 0;
     bool m_shown = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "closingquestion.h"
 #include "datasetinfo.h"
 #include "loggerimage.h"
 
@@ -26,7 +27,7 @@ class StringGrid;
 //
 // The window holds the data sets and the image of the last successful download and nothing
 // else; the download itself and the logger port belong to LoggerCommands.
-class DataLoggerWindow : public QWidget {
+class DataLoggerWindow : public QWidget, public ClosingQuestion {
     Q_OBJECT
 public:
     explicit DataLoggerWindow(QWidget* parent = nullptr);
@@ -81,7 +82,7 @@ public:
     void selectExtremeRow(int tag);
     // True when the window may close (the closing question was answered Yes with a
     // successful save, or No, or not asked).
-    bool askToClose();
+    bool askToClose() override;
 
     const QList<DataSetInfo>& DataSets() const { return m_sets; }
     // The set the table and chart show, -1 before any.

@@ -24,11 +24,10 @@ namespace DownloadArchive {
 QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
              QString* error = nullptr);
 
-// One data set as a portable file: UTF-8, RFC 4180 (CRLF, quoted where needed), a header row
-// "time,value,unit,si_value,si_unit", then one row per record: the time in ISO 8601 with
-// milliseconds and the UTC offset, the value as the table shows it but with a dot for
-// decimals ("OL" for an overload), its unit, and the value in the SI unit (volts, ohms,
-// farads, amperes, hertz, kelvin; empty for an overload). Returns false when writing failed.
-bool writePortableSet(QIODevice& out, const DecodedDataSet& set);
+// One data set as a file of the portable format (PortableCsv, docs/portable-format.md), the
+// same the recorder's journal and ql350-cli write: one row per record with its time, the
+// value as the table shows it (dot decimals, "OL" for an overload), its unit, the value in the
+// SI unit and the set's function. Returns false when writing failed.
+bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& function);
 
 } // namespace DownloadArchive

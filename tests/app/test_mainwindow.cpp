@@ -3,6 +3,12 @@
 #include "childwindow.h"
 #include "datetimetext.h"
 #include "dialogs.h"
+#include "dataloggerwindow.h"
+#include "listgraphwindow.h"
+#include "listwindow.h"
+#include "portablecsv.h"
+#include "recordingjournal.h"
+#include "recordingsdialog.h"
 #include "portbackend.h"
 #include "stringgrid.h"
 #include "aboutbox.h"
@@ -27,6 +33,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDateEdit>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,8 +50,10 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <csignal>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -63,6 +72,19 @@ const QList<QByteArray> kScript = {
 // condition holds; the limit only has to hold on a loaded two-core machine running the
 // sanitized build.
 constexpr int kWaitMs = 30000;
+
+// Acts once on the dialog of class D as soon as it is the modal window (its exec() runs).
+template <class D>
+void answerWhenModal(QTimer& watch, QObject* context, std::function<void(D*)> act) {
+    QObject::connect(&watch, &QTimer::timeout, context, [&watch, act] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        watch.stop();
+        act(dialog);
+    });
+    watch.start(20);
+}
 
 QLabel* child(QWidget* w, const char* name) {
     auto* label = w->findChild<QLabel*>(QString::fromLatin1(name));
@@ -83,6 +105,8 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         // As the program's main() does.
         SimulatorBackend::install();
+        // The journal writes into this run's own data folder.
+        qputenv("QL350_DATA_DIR", settingsDir.filePath("data").toLocal8Bit());
         QFile script(settingsDir.filePath("script.txt"));
         QVERIFY(script.open(QIODevice::WriteOnly));
         for (const auto& f : kScript)
@@ -92,6 +116,9 @@ private Q_SLOTS:
         window.reset();
         sims.clear();
         MeterPort::SetPortListOverride(std::nullopt);
+        Dialogs::SetAnswerer(nullptr);
+        qputenv("QL350_DATA_DIR", settingsDir.filePath("data").toLocal8Bit());
+        QDir(settingsDir.filePath("data")).removeRecursively();
     }
 
     void startupWithoutMeter();
@@ -108,6 +135,10 @@ private Q_SLOTS:
     void scheduleButtonOpensOneDialog();
     void loggerCommandsFromTheMenu();
     void downloadKeptAndListFollowed();
+    void journalKeepsEverySegmentOfARecording();
+    void closingAsksEveryWindowFirst();
+    void killedWhileRecordingLeavesACompleteJournal();
+    void unwritableJournalIsReportedOnce();
 
 private:
     // Starts metersims and makes their devices the port list.
@@ -499,9 +530,16 @@ void TestMainWindow::recorderFollowsTheLink() {
     QCOMPARE(panel(1), sims[0]->path);
 
     // Opened again from the menu while connected: the buttons of the running recording, port
-    // shown.
+    // shown. Its rows were never saved: closing asks first (Discard; the journal keeps them).
+    QStringList asked;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        asked << r.text;
+        return QMessageBox::Discard;
+    });
     ChildWindowOf(rtc)->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window->recorderWindow(), kWaitMs);
+    QCOMPARE(asked.size(), 1);
+    Dialogs::SetAnswerer(nullptr);
     window->setStatusText(1, QString());
     window->command("recorderAction")->trigger();
     QVERIFY(!window->recorderWindow()->btnStart->isEnabled() && window->recorderWindow()->btnStop->isEnabled());
@@ -558,16 +596,11 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
     // The setup dialog, once it is the modal window: what it shows, then 5 seconds and OK.
     QString shownInterval;
     QTimer dialogWatch;
-    connect(&dialogWatch, &QTimer::timeout, this, [&] {
-        auto* dialog = qobject_cast<LoggerSetupDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        dialogWatch.stop();
+    answerWhenModal<LoggerSetupDialog>(dialogWatch, this, [&](LoggerSetupDialog* dialog) {
         shownInterval = dialog->intervalBox->currentText();
         dialog->intervalBox->setCurrentText(QStringLiteral("5 seconds"));
         dialog->okButton->click();
     });
-    dialogWatch.start(20);
 
     auto linkIsBack = [this] {
         const qint64 before = window->link.framesDecoded();
@@ -690,6 +723,270 @@ void TestMainWindow::downloadKeptAndListFollowed() {
     const QList<QByteArray> trace = sims[0]->process.readAllStandardOutput().split('\n');
     QCOMPARE(trace.count("P"), 2);
     QCOMPARE(trace.count("E"), 1);
+}
+
+namespace {
+
+// The rows of a journal file as the recorder's table shows them: date, time, value, unit.
+QList<QStringList> journalRows(const QString& path) {
+    QList<QStringList> rows;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return rows;
+    file.readLine(); // header
+    while (!file.atEnd()) {
+        const QList<QByteArray> f = PortableCsv::splitLine(file.readLine());
+        const auto when = PortableCsv::parseTime(f.value(PortableCsv::Time));
+        const QDateTime local = when ? when->toLocalTime() : QDateTime();
+        rows << QStringList{DateTimeText::DateString(local.date()),
+                            DateTimeText::TimeString(local.time()),
+                            QString::fromUtf8(f.value(PortableCsv::Value)),
+                            QString::fromUtf8(f.value(PortableCsv::Unit))};
+    }
+    return rows;
+}
+
+QString recordingsFolder() {
+    return RecordingJournal::DefaultFolder();
+}
+
+} // namespace
+
+void TestMainWindow::journalKeepsEverySegmentOfARecording() {
+    // Volts, millivolts and an overload, then ohms (a change of function), then volts again.
+    servePorts({{"--script", settingsDir.filePath("script.txt"), "--interval", "150"}});
+    startWindow();
+    RecorderWindow* rtc = window->recorderWindow();
+    // What the table showed, segment by segment: a change of function empties it.
+    QList<QList<QStringList>> segments{{}};
+    connect(&window->recorder, &Recorder::sampleTaken, rtc, [&](const RecorderSample& s) {
+        QStringList row;
+        for (int c = 1; c <= 4; ++c)
+            row << rtc->recordTable->Cells(c, s.number);
+        segments.last() << row;
+    });
+    connect(&window->recorder, &Recorder::functionChanged, rtc, [&] {
+        if (!segments.last().isEmpty())
+            segments << QList<QStringList>{};
+    });
+    window->recorder.setRecordInterval(1);
+    rtc->btnStart->click();
+    QVERIFY(tickUntil([&] { return segments.size() >= 3 && !segments[2].isEmpty(); }));
+    rtc->btnStop->click();
+    window->journal.flush();
+
+    // One file per segment, oldest first, row for row what the table showed.
+    QList<RecordingJournal::FileEntry> files = RecordingJournal::ListFiles(recordingsFolder());
+    std::reverse(files.begin(), files.end());
+    QCOMPARE(files.size(), segments.size());
+    for (qsizetype i = 0; i < files.size(); ++i)
+        QCOMPARE(journalRows(files[i].path), segments[i]);
+    QCOMPARE(files[1].summary.unit, QStringLiteral("KOhm"));
+    QCOMPARE(files.last().state, RecordingJournal::FileEntry::State::Recording);
+
+    // File > Recordings lists them newest first and opens the oldest in a list window.
+    int listed = 0;
+    QString firstStart;
+    QTimer dialogWatch;
+    answerWhenModal<RecordingsDialog>(dialogWatch, this, [&](RecordingsDialog* dialog) {
+        listed = dialog->fileList->topLevelItemCount();
+        QTreeWidgetItem* oldest = dialog->fileList->topLevelItem(listed - 1);
+        firstStart = oldest->text(0);
+        dialog->fileList->setCurrentItem(oldest);
+        dialog->openButton->click();
+    });
+    window->command("recordingsAction")->trigger();
+    QCOMPARE(listed, files.size());
+    QCOMPARE(firstStart, segments[0][0][0] + u' ' + segments[0][0][1]);
+    auto* list = qobject_cast<ListWindow*>(window->mdiArea()->activeSubWindow()->widget());
+    QVERIFY(list);
+    QCOMPARE(list->recordTable->RowCount(), segments[0].size() + 1);
+    for (qsizetype r = 0; r < segments[0].size(); ++r)
+        for (int c = 1; c <= 4; ++c)
+            QCOMPARE(list->recordTable->Cells(c, int(r + 1)), segments[0][r][c - 1]);
+    // ... and it graphs like any list.
+    window->findChild<QToolButton*>("listToGraphButton")->click();
+    QVERIFY(qobject_cast<ListGraphWindow*>(window->mdiArea()->activeSubWindow()->widget()));
+}
+
+void TestMainWindow::closingAsksEveryWindowFirst() {
+    servePorts({{"--steady", "11,1,1500", "--interval", "50", "--model", "122"}});
+    startWindow();
+    MainWindow::WriteLastConnectedPort(7);
+    RecorderWindow* rtc = window->recorderWindow();
+    window->recorder.setRecordInterval(1);
+    rtc->btnStart->click();
+    QVERIFY(tickUntil([&] { return rtc->sampleCount() >= 3; }));
+    rtc->btnStop->click();
+    const int rows = rtc->sampleCount();
+
+    // The logger's memory, downloaded.
+    QStringList told;
+    QList<QMessageBox::StandardButton> answers;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        told << r.text;
+        return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+    });
+    window->command("loadDataAction")->trigger();
+    DataLoggerWindow* logger = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((logger = window->findChild<DataLoggerWindow*>()) &&
+                                 logger->loggerDataLoaded(),
+                             kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(window->link.connected(), kWaitMs);
+    told.clear();
+
+    // The close box asks the recorder, then the logger; Cancel there keeps everything.
+    answers = {QMessageBox::Discard, QMessageBox::Cancel};
+    QVERIFY(!window->close());
+    QCOMPARE(told.size(), 2);
+    QVERIFY2(told[0].startsWith(QStringLiteral("Save the recording of %1 rows?").arg(rows)),
+             qPrintable(told[0]));
+    QVERIFY2(told[0].contains(QDir::toNativeSeparators(recordingsFolder())), qPrintable(told[0]));
+    QCOMPARE(told[1], QStringLiteral("Save DataLogger Data ?"));
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->recorderWindow(), rtc);
+    QCOMPARE(rtc->sampleCount(), rows);
+    QVERIFY(window->findChild<DataLoggerWindow*>());
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 7); // no close step ran
+
+    // The recorder window closed alone asks too.
+    told.clear();
+    answers = {QMessageBox::Cancel};
+    QVERIFY(!ChildWindowOf(rtc)->close());
+    QCOMPARE(told.size(), 1);
+    QVERIFY(window->recorderWindow());
+
+    // Exit asks the same; Cancel keeps the program running.
+    told.clear();
+    answers = {QMessageBox::Cancel};
+    // The loop is told to end with 3 first: Exit, when it ends the program, makes that 0.
+    const auto exitInTheLoop = [this] {
+        QTimer::singleShot(0, window->command("exitAction"), [this] {
+            QCoreApplication::exit(3);
+            window->command("exitAction")->trigger();
+        });
+        return QCoreApplication::exec();
+    };
+    QCOMPARE(exitInTheLoop(), 3);
+    QCOMPARE(told.size(), 1);
+
+    // Answered Discard and No, Exit ends the program and leaves the stored port as it was.
+    told.clear();
+    answers = {QMessageBox::Discard, QMessageBox::No};
+    QCOMPARE(exitInTheLoop(), 0);
+    QCOMPARE(told.size(), 2);
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 7);
+}
+
+void TestMainWindow::killedWhileRecordingLeavesACompleteJournal() {
+    servePorts({{"--steady", "11,1,1500", "--interval", "100"}});
+    const QString dataDir = settingsDir.filePath("crashed");
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QL350_DATA_DIR", dataDir);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(qEnvironmentVariable("QL_BIN_DIR") + "/recordingdriver", {sims[0]->path});
+    QVERIFY(program.waitForStarted(kWaitMs));
+    // The samples it reports having taken.
+    int taken = 0;
+    const auto readSamples = [&] {
+        while (program.canReadLine()) {
+            const QByteArray line = program.readLine().trimmed();
+            if (line.startsWith("sample "))
+                taken = line.mid(7).toInt();
+        }
+    };
+    QElapsedTimer t;
+    t.start();
+    while (taken < 4 && t.elapsed() < 2 * kWaitMs) {
+        program.waitForReadyRead(1000);
+        readSamples();
+    }
+    QCOMPARE(taken, 4);
+    const int takenBeforeKill = taken;
+    ::kill(pid_t(program.processId()), SIGKILL);
+    QVERIFY(program.waitForFinished(kWaitMs));
+    readSamples();
+
+    // One file left open; every row in it whole, numbered without a gap, and at most the
+    // last second short.
+    const QDir recordings(dataDir + "/recordings");
+    const QStringList open = recordings.entryList({"*.csv.open"}, QDir::Files);
+    QCOMPARE(open.size(), 1);
+    QFile file(recordings.filePath(open[0]));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    file.close();
+    QVERIFY(text.startsWith(PortableCsv::header()));
+    QVERIFY(text.endsWith("\r\n"));
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeFirst();
+    lines.removeLast();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QList<QByteArray> f = PortableCsv::splitLine(lines[i]);
+        QCOMPARE(f.size(), PortableCsv::ColumnCount);
+        QCOMPARE(f[PortableCsv::Row].toLongLong(), i + 1);
+        QVERIFY(PortableCsv::parseTime(f[PortableCsv::Time]));
+        QCOMPARE(f[PortableCsv::SiUnit], QByteArray("V"));
+    }
+    qInfo("killed after %d samples (%d reported in all): %lld whole rows in the journal",
+          takenBeforeKill, taken, qint64(lines.size()));
+    QVERIFY2(lines.size() >= takenBeforeKill - 1 && lines.size() <= taken,
+             qPrintable(QStringLiteral("%1 rows, %2 samples before the kill, %3 in all")
+                            .arg(lines.size())
+                            .arg(takenBeforeKill)
+                            .arg(taken)));
+
+    // The next start recovers it, says so once, and lists it as recovered.
+    qputenv("QL350_DATA_DIR", dataDir.toLocal8Bit());
+    MeterPort::SetPortListOverride(QStringList{});
+    startWindow();
+    const QString recovered =
+        recordings.filePath(open[0].chopped(QStringLiteral(".csv.open").size()) +
+                            "-recovered.csv");
+    QVERIFY2(panel(0).contains(QDir::toNativeSeparators(recovered)), qPrintable(panel(0)));
+    QVERIFY(QFile::exists(recovered));
+    const auto listed = RecordingJournal::ListFiles(recordings.path());
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed[0].state, RecordingJournal::FileEntry::State::Recovered);
+    QCOMPARE(listed[0].summary.rows, lines.size());
+    window.reset();
+    startWindow();
+    QVERIFY(!panel(0).contains(QStringLiteral("Recovered")));
+}
+
+void TestMainWindow::unwritableJournalIsReportedOnce() {
+    // Where the recordings folder should be lies a file: the folder cannot be made.
+    const QString dataDir = settingsDir.filePath("blocked");
+    QVERIFY(QDir().mkpath(dataDir));
+    QFile blocker(dataDir + "/recordings");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("QL350_DATA_DIR", dataDir.toLocal8Bit());
+    servePorts({{"--steady", "11,1,1500", "--interval", "50"}});
+    startWindow();
+    QSignalSpy failed(&window->journal, &RecordingJournal::writeFailed);
+    RecorderWindow* rtc = window->recorderWindow();
+    window->recorder.setRecordInterval(1);
+    rtc->btnStart->click();
+    QVERIFY(tickUntil([&] { return rtc->sampleCount() >= 3; }));
+    QCOMPARE(failed.size(), 1);
+    QVERIFY2(panel(0).contains(QStringLiteral("recording goes on")), qPrintable(panel(0)));
+    // Emptied and recording on: still one report, and the table fills as before.
+    rtc->btnClear->click();
+    QVERIFY(tickUntil([&] { return rtc->sampleCount() >= 3; }));
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(rtc->recordTable->RowCount(), rtc->sampleCount() + 1);
+    // With nothing in the journal, the closing question names no journal file.
+    QStringList told;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        told << r.text;
+        return QMessageBox::Discard;
+    });
+    QVERIFY(window->askChildrenToClose());
+    QCOMPARE(told.size(), 1);
+    QVERIFY(!told[0].contains(QStringLiteral("journal")));
 }
 
 QTEST_MAIN(TestMainWindow)
