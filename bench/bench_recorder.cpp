@@ -90,7 +90,10 @@ int main(int argc, char** argv) {
     update.functionChanged = update.rangeChanged = update.scaleChanged = false;
     processAll();
     const double start = link.clock().now();
-    const auto when = [start](int n) { return start + SecondsToDays(n); };
+    // Sample times keep counting across a Clear, as they do for a user who clears and records
+    // on.
+    int seconds = 0;
+    const auto when = [start, &seconds] { return start + SecondsToDays(++seconds); };
 
     const std::initializer_list<int> sizes = {1000, 10000, 100000, 1000000};
     int n = 0;
@@ -100,7 +103,8 @@ int main(int argc, char** argv) {
         while (n < target) {
             nextReading(reading, n);
             Q_EMIT link.updated(update);
-            recorder.takeSample(when(++n));
+            ++n;
+            recorder.takeSample(when());
             if (n % 1000 == 0)
                 processAll();
         }
@@ -116,7 +120,7 @@ int main(int argc, char** argv) {
                 double(rtc.recordTable->gridModel()->memoryBytes()) / n);
     std::fflush(stdout);
     const bool complete = rtc.sampleCount() == n;
-    recorder.clear();
+    rtc.clearRecording(); // the window's Clear button: table, chart and samples
     n = 0;
 
     for (const int size : sizes) {
@@ -131,7 +135,7 @@ int main(int argc, char** argv) {
         for (int round = 0; round < kRounds; ++round) {
             if (size < 100000 || round == 0) {
                 if (n > size - kWindow / 2) {
-                    recorder.clear();
+                    rtc.clearRecording();
                     n = 0;
                 }
                 fillTo(size - kWindow / 2);
@@ -142,7 +146,8 @@ int main(int argc, char** argv) {
                 clock.start();
                 const qint64 cpuStart = threadCpuNs();
                 Q_EMIT link.updated(update);
-                recorder.takeSample(when(++n));
+                ++n;
+                recorder.takeSample(when());
                 processAll();
                 cpu.push_back(double(threadCpuNs() - cpuStart) / 1000.0);
                 wall.push_back(double(clock.nsecsElapsed()) / 1000.0);

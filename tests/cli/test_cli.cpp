@@ -7,6 +7,7 @@
 #include "loggerimagebuilder.h"
 #include "metersession.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -381,13 +382,22 @@ void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {
     // A download of about 40 s at the line's pace, interrupted once its transfer has begun:
     // the meter is told to stop, the live link is given back, and the meter answers again.
     MeterSimProcess big;
-    QVERIFY(big.start({"--paced", "--sets", "10", "--records", "2000"}));
+    QVERIFY(big.start({"--paced", "--sets", "10", "--records", "2000", "--trace-commands"}));
     QProcess download;
     download.setProcessEnvironment(cliEnvironment());
     download.start(cliProgram(), {"download", "--port", big.path, "--out", m_dir.filePath("cut")});
     QVERIFY(download.waitForStarted());
-    QTest::qWait(7000);
-    QCOMPARE(download.state(), QProcess::Running);
+    // Interrupted once the meter was asked for its memory (its trace shows the P command).
+    QByteArray trace;
+    QElapsedTimer waited;
+    waited.start();
+    while (!trace.split('\n').contains("P") && download.state() == QProcess::Running &&
+           waited.elapsed() < 60000) {
+        big.process.waitForReadyRead(200);
+        trace += big.process.readAllStandardOutput();
+    }
+    QVERIFY2(download.state() == QProcess::Running, download.readAllStandardError().constData());
+    QVERIFY2(trace.split('\n').contains("P"), trace.constData());
     ::kill(pid_t(download.processId()), SIGINT);
     QVERIFY(download.waitForFinished(10000));
     QCOMPARE(download.exitCode(), 8);
