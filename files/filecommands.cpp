@@ -453,18 +453,16 @@ void FileCommands::graphList() {
     emit graphMade(graph);
     // Nothing is left out of a graph unsaid.
     QStringList left;
-    if (b.unreadableValues > 0)
-        left << QStringLiteral("%1 row(s) with a value that is not a number were left out "
-                               "(the first: row %2, '%3').")
-                    .arg(b.unreadableValues)
-                    .arg(b.firstUnreadableValueRow)
-                    .arg(b.firstUnreadableValue);
-    if (b.unreadableTimes > 0)
-        left << QStringLiteral("%1 row(s) without a readable date and time were left out "
-                               "(the first: row %2, '%3').")
-                    .arg(b.unreadableTimes)
-                    .arg(b.firstUnreadableTimeRow)
-                    .arg(b.firstUnreadableTime);
+    const auto tell = [&left](const ListGraph::Bounds::LeftOut& rows, const char* what) {
+        if (rows.count > 0)
+            left << QStringLiteral("%1 row(s) %2 were left out (the first: row %3, '%4').")
+                        .arg(rows.count)
+                        .arg(QLatin1String(what))
+                        .arg(rows.firstRow)
+                        .arg(rows.firstText);
+    };
+    tell(b.unreadableValues, "with a value that is not a number");
+    tell(b.unreadableTimes, "without a readable date and time");
     if (!left.isEmpty())
         Dialogs::ShowMessage(m_main, left.join(u'\n'));
 }

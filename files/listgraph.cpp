@@ -35,17 +35,10 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
             y0 = y1 = float(*v);
             number = true;
         } else if (!value.trimmed().isEmpty()) {
-            if (b.unreadableValues++ == 0) {
-                b.firstUnreadableValueRow = i;
-                b.firstUnreadableValue = value;
-            }
+            b.unreadableValues.add(i, value);
         }
-        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty())) {
-            if (b.unreadableTimes++ == 0) {
-                b.firstUnreadableTimeRow = i;
-                b.firstUnreadableTime = table.Cells(1, i) + u' ' + table.Cells(2, i);
-            }
-        }
+        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty()))
+            b.unreadableTimes.add(i, table.Cells(1, i) + u' ' + table.Cells(2, i));
         if (when) {
             x = *when;
             anyX = true;

@@ -22,12 +22,19 @@ public:
         // Rows left out of the graph: a value that is no number a float holds (not OL, not
         // empty), a date and time that no locale's reading takes. The first of each, for the
         // user.
-        int unreadableValues = 0;
-        int firstUnreadableValueRow = 0;
-        QString firstUnreadableValue;
-        int unreadableTimes = 0;
-        int firstUnreadableTimeRow = 0;
-        QString firstUnreadableTime;
+        struct LeftOut {
+            int count = 0;
+            int firstRow = 0;
+            QString firstText;
+            void add(int row, const QString& text) {
+                if (count++ == 0) {
+                    firstRow = row;
+                    firstText = text;
+                }
+            }
+        };
+        LeftOut unreadableValues;
+        LeftOut unreadableTimes;
     };
 
     // `step` is told of every row (1 .. L) before it is drawn and may stop the fill by

@@ -125,7 +125,7 @@ void TestLocales::savedAnywhereGraphsAnywhere() {
                                           opened.Cells(1, 1) + " " + opened.Cells(2, 1) + " " +
                                               opened.Cells(3, 1))
                                      .toUtf8();
-        QVERIFY2(b.unreadableValues == 0 && b.unreadableTimes == 0, where.constData());
+        QVERIFY2(b.unreadableValues.count == 0 && b.unreadableTimes.count == 0, where.constData());
         for (int i = 0; i < expected.size(); ++i) {
             const double x = chart.XDataII(0, i);
             const QByteArray row = where + " row " + QByteArray::number(i + 1) + ": " +
