@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr char kHeader[] = "row,time,value,unit,si_value,si_unit,function";
+constexpr char kHeader[] = "row,time,value,unit,si_value,si_unit,function,coupling,range,flags";
+// What every file's header starts with, also files written before the last three columns.
+constexpr char kRequiredHeader[] = "row,time,value,unit,si_value,si_unit,function";
 // The last line is looked for in this many bytes at the end of the file; rows are far shorter.
 constexpr qint64 kTailBytes = 4096;
 
@@ -53,7 +55,9 @@ bool PortableCsv::isHeader(QByteArrayView line) {
     QByteArray text = lineEndless(line);
     if (text.startsWith("\xEF\xBB\xBF")) // a byte-order mark an editor may have added
         text.remove(0, 3);
-    return text == kHeader;
+    const QByteArrayView required(kRequiredHeader);
+    return text.startsWith(required) &&
+           (text.size() == required.size() || text.at(required.size()) == ',');
 }
 
 void PortableCsv::appendField(QByteArray& out, QByteArrayView utf8) {
@@ -213,6 +217,11 @@ void PortableCsv::appendRow(QByteArray& out, const Reading& r) {
         out.append(m_siUnitField);
     out.append(',');
     out.append(m_functionField);
+    for (const QString* text : {&r.coupling, &r.range, &r.flags}) {
+        out.append(',');
+        if (!text->isEmpty())
+            appendField(out, text->toUtf8());
+    }
     out.append("\r\n");
 }
 
@@ -230,7 +239,7 @@ PortableCsv::Summary PortableCsv::summarize(const QString& path) {
         return s; // no complete row
 
     const QList<QByteArray> head = splitLine(first);
-    if (head.size() >= ColumnCount) {
+    if (head.size() >= RequiredColumns) {
         s.start = parseTime(head[Time]);
         s.unit = QString::fromUtf8(head[Unit]);
         s.function = QString::fromUtf8(head[Function]);
@@ -244,7 +253,7 @@ PortableCsv::Summary PortableCsv::summarize(const QString& path) {
     tail.chop(1);
     const QByteArray last = tail.mid(tail.lastIndexOf('\n') + 1);
     const QList<QByteArray> row = splitLine(last.isEmpty() ? first : last);
-    if (row.size() >= ColumnCount) {
+    if (row.size() >= RequiredColumns) {
         s.rows = row[Row].toLongLong();
         s.end = parseTime(row[Time]);
     }

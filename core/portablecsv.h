@@ -15,8 +15,8 @@
 // RFC 4180 (comma separated, CR LF line ends, a field with a comma, a quote or a line break
 // between double quotes with its quotes doubled), a header row, then one row per reading:
 //
-//   row,time,value,unit,si_value,si_unit,function
-//   1,2026-12-08T14:03:02.125+01:00,1.234,mV,0.001234,V,Voltage
+//   row,time,value,unit,si_value,si_unit,function,coupling,range,flags
+//   1,2026-12-08T14:03:02.125+01:00,1.234,mV,0.001234,V,Voltage,DC,auto,hold
 //
 // - row: 1 for the first reading of the file, counting up by one; the last row's number is
 //   the file's row count, so a reader learns it from the last line alone;
@@ -24,7 +24,14 @@
 // - value, unit: what the meter showed ("OL" and "-OL" for an overload), dot decimals;
 // - si_value, si_unit: the value in the coherent unit of its quantity (mV -> V, KOhm -> Ohm,
 //   uF -> F, F -> degrees Celsius, ...), empty for an overload;
-// - function: the meter's function.
+// - function: the meter's function;
+// - coupling ("AC", "DC" or empty), range ("auto", "manual" or empty when the writer does not
+//   know it, as for logger records) and flags (the display's marks, space separated: overload,
+//   hold, relative, max, min, peak-max, peak-min, low-battery).
+//
+// The last three columns came later: a reader takes the first seven as the minimum a row
+// has (files written before them end after `function`), and columns are only ever added at the
+// end, so a reader that looks columns up by their header name keeps working.
 //
 // The writer keeps one small cache (the UTC offset of the current hour), so it is an object;
 // one per file being written. Widget-free, used by the recorder's journal, the logger
@@ -33,10 +40,13 @@ class PortableCsv {
 public:
     // The header row, line end included.
     static QByteArray header();
-    // Whether a line (line end optional) is the header row.
+    // Whether a line (line end optional) is the header row: today's, or one that starts with
+    // the seven columns every file has (older files, and columns added later).
     static bool isHeader(QByteArrayView line);
-    static constexpr int ColumnCount = 7;
-    enum Column { Row, Time, Value, Unit, SiValue, SiUnit, Function };
+    // The columns written; a row read back has at least RequiredColumns.
+    static constexpr int ColumnCount = 10;
+    static constexpr int RequiredColumns = 7;
+    enum Column { Row, Time, Value, Unit, SiValue, SiUnit, Function, Coupling, Range, Flags };
 
     // One reading as the program holds it: `when` a day count (local wall clock, see
     // daycount.h), `shownValue` the value text as the display showed it in the user's locale,
@@ -48,6 +58,9 @@ public:
         double value = 0;
         QString unit;
         QString function;
+        QString coupling; // "AC", "DC" or empty
+        QString range;    // "auto", "manual" or empty
+        QString flags;    // space separated words, see above
     };
     // Appends one row, CR LF included.
     void appendRow(QByteArray& out, const Reading& reading);

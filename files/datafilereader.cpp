@@ -183,7 +183,7 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
             break;
         ++lineNo;
         const QList<QByteArray> fields = PortableCsv::splitLine(line);
-        const auto when = fields.size() >= PortableCsv::ColumnCount
+        const auto when = fields.size() >= PortableCsv::RequiredColumns
                               ? PortableCsv::parseTime(fields[PortableCsv::Time])
                               : std::nullopt;
         if (!when) {

@@ -28,7 +28,10 @@ bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
 
 } // namespace
 
-bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& function) {
+namespace {
+
+bool writeRows(QIODevice& out, const DecodedDataSet& set, const QString& function,
+               const QString& coupling) {
     PortableCsv csv;
     QByteArray bytes = PortableCsv::header();
     for (int i = 0; i < set.count(); ++i) {
@@ -39,9 +42,27 @@ bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& 
         r.value = r.shownValue.toDouble();
         r.unit = set.Rows[i].value(4).trimmed();
         r.function = function;
+        r.coupling = coupling;
+        if (set.Overload.value(i))
+            r.flags = QStringLiteral("overload");
         csv.appendRow(bytes, r);
     }
     return out.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& function) {
+    return writeRows(out, set, function, QString());
+}
+
+bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const DataSetInfo& info) {
+    // Bits 2..3 of the set's coupling: 1 AC, 2 DC.
+    const int coupling = info.CouplingBits / 4;
+    return writeRows(out, set, info.FunctionName(),
+                     coupling == 1   ? QStringLiteral("AC")
+                     : coupling == 2 ? QStringLiteral("DC")
+                                     : QString());
 }
 
 QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
@@ -62,7 +83,7 @@ QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDa
     for (int k = 0; k < sets.size(); ++k) {
         QBuffer file;
         file.open(QIODevice::WriteOnly);
-        writePortableSet(file, DecodeDataSet(image, sets[k]), sets[k].FunctionName());
+        writePortableSet(file, DecodeDataSet(image, sets[k]), sets[k]);
         if (!writeFile(folder + QStringLiteral("/set%1.csv").arg(k + 1, 3, 10, QLatin1Char('0')), file.data(),
                        error))
             return QString();

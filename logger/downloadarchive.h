@@ -29,5 +29,9 @@ QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDa
 // value as the table shows it (dot decimals, "OL" for an overload), its unit, the value in the
 // SI unit and the set's function. Returns false when writing failed.
 bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& function);
+// The same with what the set's header tells besides: its function and coupling; an overloaded
+// record is flagged "overload". The range column stays empty (records do not say whether the
+// meter ranged on its own).
+bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const DataSetInfo& info);
 
 } // namespace DownloadArchive

@@ -37,27 +37,35 @@ void TestPortableCsv::rows_data() {
     QTest::addColumn<QString>("shown");
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("unit");
+    QTest::addColumn<QStringList>("marks"); // coupling, range, flags
     QTest::addColumn<QByteArray>("expected");
     const QDateTime winter(QDate(2026, 12, 8), QTime(14, 3, 2, 125));
     const QDateTime summer(QDate(2026, 7, 1), QTime(0, 0, 0, 7));
     QTest::newRow("millivolts, winter")
-        << winter << "-50.0" << -50.0 << "mV"
-        << QByteArray("1,2026-12-08T14:03:02.125+01:00,-50.0,mV,-0.05,V,Voltage\r\n");
+        << winter << "-50.0" << -50.0 << "mV" << QStringList()
+        << QByteArray("1,2026-12-08T14:03:02.125+01:00,-50.0,mV,-0.05,V,Voltage,,,\r\n");
     QTest::newRow("volts, summer")
-        << summer << "1.234" << 1.234 << "V"
-        << QByteArray("1,2026-07-01T00:00:00.007+02:00,1.234,V,1.234,V,Voltage\r\n");
-    QTest::newRow("kilo-ohms") << winter << "7.50" << 7.5 << "KOhm"
+        << summer << "1.234" << 1.234 << "V" << QStringList()
+        << QByteArray("1,2026-07-01T00:00:00.007+02:00,1.234,V,1.234,V,Voltage,,,\r\n");
+    QTest::newRow("kilo-ohms") << winter << "7.50" << 7.5 << "KOhm" << QStringList()
                                << QByteArray("1,2026-12-08T14:03:02.125+01:00,7.50,KOhm,7500,"
-                                             "Ohm,Voltage\r\n");
-    QTest::newRow("microfarads") << winter << "3.300" << 3.3 << "uF"
+                                             "Ohm,Voltage,,,\r\n");
+    QTest::newRow("microfarads") << winter << "3.300" << 3.3 << "uF" << QStringList()
                                  << QByteArray("1,2026-12-08T14:03:02.125+01:00,3.300,uF,"
-                                               "3.3e-06,F,Voltage\r\n");
+                                               "3.3e-06,F,Voltage,,,\r\n");
     QTest::newRow("fahrenheit is celsius")
-        << winter << "212" << 212.0 << "F"
-        << QByteArray("1,2026-12-08T14:03:02.125+01:00,212,F,100,\xC2\xB0" "C,Voltage\r\n");
+        << winter << "212" << 212.0 << "F" << QStringList()
+        << QByteArray("1,2026-12-08T14:03:02.125+01:00,212,F,100,\xC2\xB0" "C,Voltage,,,\r\n");
     QTest::newRow("overload has no SI value")
-        << winter << "-OL" << 0.0 << "V"
-        << QByteArray("1,2026-12-08T14:03:02.125+01:00,-OL,V,,,Voltage\r\n");
+        << winter << "-OL" << 0.0 << "V" << QStringList()
+        << QByteArray("1,2026-12-08T14:03:02.125+01:00,-OL,V,,,Voltage,,,\r\n");
+    QTest::newRow("coupling, range and flags")
+        << winter << "-OL" << 0.0 << "V" << QStringList{"DC", "manual", "overload hold"}
+        << QByteArray("1,2026-12-08T14:03:02.125+01:00,-OL,V,,,Voltage,DC,manual,"
+                      "overload hold\r\n");
+    QTest::newRow("a mark that needs quotes")
+        << winter << "1.000" << 1.0 << "V" << QStringList{"AC", "", "max,min"}
+        << QByteArray("1,2026-12-08T14:03:02.125+01:00,1.000,V,1,V,Voltage,AC,,\"max,min\"\r\n");
 }
 
 void TestPortableCsv::rows() {
@@ -65,11 +73,17 @@ void TestPortableCsv::rows() {
     QFETCH(QString, shown);
     QFETCH(double, value);
     QFETCH(QString, unit);
+    QFETCH(QStringList, marks);
     QFETCH(QByteArray, expected);
     PortableCsv csv;
     QByteArray out;
-    csv.appendRow(out, reading(1, when, shown, value, unit));
+    PortableCsv::Reading r = reading(1, when, shown, value, unit);
+    r.coupling = marks.value(0);
+    r.range = marks.value(1);
+    r.flags = marks.value(2);
+    csv.appendRow(out, r);
     QCOMPARE(out, expected);
+    QCOMPARE(PortableCsv::splitLine(out).size(), PortableCsv::ColumnCount);
     // The time reads back to the same instant.
     const auto back = PortableCsv::parseTime(PortableCsv::splitLine(out)[PortableCsv::Time]);
     QVERIFY(back);
@@ -87,8 +101,8 @@ void TestPortableCsv::valueInTheUsersLocale() {
                                QStringLiteral("-0,5"), -0.5, QStringLiteral("mA")));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     // Summer time starts between the two rows (02:00 does not exist that night).
-    QCOMPARE(out, QByteArray("12,2026-03-29T01:59:59.999+01:00,1.234,mV,0.001234,V,Voltage\r\n"
-                             "13,2026-03-29T03:00:00.000+02:00,-0.5,mA,-0.0005,A,Voltage\r\n"));
+    QCOMPARE(out, QByteArray("12,2026-03-29T01:59:59.999+01:00,1.234,mV,0.001234,V,Voltage,,,\r\n"
+                             "13,2026-03-29T03:00:00.000+02:00,-0.5,mA,-0.0005,A,Voltage,,,\r\n"));
 }
 
 void TestPortableCsv::fieldsRoundTrip() {
@@ -105,6 +119,11 @@ void TestPortableCsv::fieldsRoundTrip() {
     QVERIFY(PortableCsv::isHeader(PortableCsv::header()));
     QVERIFY(PortableCsv::isHeader(QByteArray("\xEF\xBB\xBF" + PortableCsv::header())));
     QVERIFY(!PortableCsv::isHeader("row,time,value"));
+    // Files written before coupling, range and flags, and files with columns added later.
+    QVERIFY(PortableCsv::isHeader("row,time,value,unit,si_value,si_unit,function\r\n"));
+    QVERIFY(PortableCsv::isHeader("row,time,value,unit,si_value,si_unit,function,coupling,range,"
+                                  "flags,channel\r\n"));
+    QVERIFY(!PortableCsv::isHeader("row,time,value,unit,si_value,si_unit,functions"));
 }
 
 void TestPortableCsv::summaryFromFirstAndLastLine() {

@@ -482,10 +482,10 @@ void TestLoadDataPty::strayBytesCostOneResend() {
     const QString zone = QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+',
                                            qAbs(offset) / 3600, qAbs(offset) / 60 % 60);
     QCOMPARE(QString::fromUtf8(first.readAll()),
-             QStringLiteral("row,time,value,unit,si_value,si_unit,function\r\n"
-                            "1,2016-07-19T10:30:00.000%1,1.234,V,1.234,V,DC Volt\r\n"
-                            "2,2016-07-19T10:30:01.000%1,-29.1,mV,-0.0291,V,DC Volt\r\n"
-                            "3,2016-07-19T10:30:02.000%1,OL,V,,,DC Volt\r\n")
+             QStringLiteral("row,time,value,unit,si_value,si_unit,function,coupling,range,flags\r\n"
+                            "1,2016-07-19T10:30:00.000%1,1.234,V,1.234,V,DC Volt,DC,,\r\n"
+                            "2,2016-07-19T10:30:01.000%1,-29.1,mV,-0.0291,V,DC Volt,DC,,\r\n"
+                            "3,2016-07-19T10:30:02.000%1,OL,V,,,DC Volt,DC,,overload\r\n")
                  .arg(zone));
     QFile second(folder.filePath("set002.csv"));
     QVERIFY(second.open(QIODevice::ReadOnly));
