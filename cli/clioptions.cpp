@@ -17,18 +17,25 @@ const std::array<CommandInfo, 6>& commands() {
     static const std::array<CommandInfo, 6> table{{
         {"ports", CliOptions::Command::Ports, {"probe"}},
         {"identify", CliOptions::Command::Identify, {"port"}},
-        {"live", CliOptions::Command::Live, {"port", "count", "duration", "format"}},
+        {"live",
+         CliOptions::Command::Live,
+         {"port", "all", "count", "duration", "format", "legacy-columns", "header", "mqtt",
+          "mqtt-credentials", "mqtt-ca", "mqtt-buffer", "ha-discovery"}},
         {"download",
          CliOptions::Command::Download,
-         {"port", "out", "raw", "format", "repair", "retries"}},
-        {"setup", CliOptions::Command::Setup, {"port", "interval", "time"}},
-        {"erase", CliOptions::Command::Erase, {"port", "yes"}},
+         {"port", "out", "raw", "format", "repair", "retries", "legacy-columns", "progress",
+          "quiet"}},
+        {"setup", CliOptions::Command::Setup, {"port", "interval", "time", "progress", "quiet"}},
+        {"erase", CliOptions::Command::Erase, {"port", "yes", "progress", "quiet"}},
     }};
     return table;
 }
 
 bool isFlag(const QString& name) {
-    return name == "probe" || name == "repair" || name == "yes";
+    static const std::set<QString> flags{"probe",    "repair", "yes",   "all",
+                                         "legacy-columns", "header", "progress", "quiet",
+                                         "ha-discovery"};
+    return flags.count(name) > 0;
 }
 
 } // namespace
@@ -76,6 +83,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
     o.command = info->command;
     o.format = o.command == Command::Download ? Format::Txt : Format::Tsv;
 
+    bool mqttDetails = false; // an option that only --mqtt gives a meaning
     for (int i = 1; i < arguments.size(); ++i) {
         const QString arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
@@ -102,16 +110,48 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
         }
 
         bool ok = false;
+        if (name.startsWith(QLatin1String("mqtt-")) || name == "ha-discovery")
+            mqttDetails = true;
         if (name == "probe") {
             o.probe = true;
         } else if (name == "repair") {
             o.repair = true;
         } else if (name == "yes") {
             o.yes = true;
+        } else if (name == "all") {
+            o.allPorts = true;
+        } else if (name == "ha-discovery") {
+            o.haDiscovery = true;
+        } else if (name == "mqtt") {
+            o.mqttUrl = *value;
+        } else if (name == "mqtt-credentials") {
+            o.mqttCredentialsFile = *value;
+        } else if (name == "mqtt-ca") {
+            o.mqttCaFile = *value;
+        } else if (name == "mqtt-buffer") {
+            const int n = value->toInt(&ok);
+            if (!ok || n < 1 || n > 10000000)
+                return fail(QStringLiteral("--mqtt-buffer needs a whole number 1..10000000"));
+            o.mqttBuffer = n;
+        } else if (name == "legacy-columns") {
+            o.legacyColumns = true;
+        } else if (name == "header") {
+            o.header = true;
+        } else if (name == "progress" || name == "quiet") {
+            const Progress wanted = name == "progress" ? Progress::Always : Progress::Never;
+            if (o.progress != Progress::Auto && o.progress != wanted)
+                return fail(QStringLiteral("--progress and --quiet exclude each other"));
+            o.progress = wanted;
         } else if (name == "port") {
             if (value->isEmpty())
                 return fail(QStringLiteral("--port needs a port name"));
-            o.port = *value;
+            if (o.command != Command::Live && !o.port.isEmpty())
+                return fail(QStringLiteral("%1 takes one --port").arg(word));
+            if (o.ports.contains(*value))
+                return fail(QStringLiteral("--port %1 is given twice").arg(*value));
+            if (o.port.isEmpty())
+                o.port = *value;
+            o.ports += *value;
         } else if (name == "count") {
             const qint64 n = value->toLongLong(&ok);
             if (!ok || n <= 0)
@@ -128,6 +168,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
                 return fail(QStringLiteral("--retries needs a whole number 0..100"));
             o.retries = n;
         } else if (name == "format") {
+            o.formatGiven = true;
             const QString f = value->toLower();
             if (o.command == Command::Live && f == "tsv")
                 o.format = Format::Tsv;
@@ -135,6 +176,8 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
                 o.format = Format::Csv;
             else if (o.command == Command::Live && f == "json")
                 o.format = Format::Json;
+            else if (o.command == Command::Live && f == "influx")
+                o.format = Format::Influx;
             else if (o.command == Command::Download && f == "txt")
                 o.format = Format::Txt;
             else
@@ -164,6 +207,14 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
 
     if (o.command == Command::Live && o.count && o.durationSeconds)
         return fail(QStringLiteral("live takes --count or --duration, not both"));
+    if (o.mqttUrl.isEmpty() && mqttDetails)
+        return fail(QStringLiteral("--ha-discovery and --mqtt-... options need --mqtt URL"));
+    if (o.allPorts && !o.ports.isEmpty())
+        return fail(QStringLiteral("live takes --port or --all, not both"));
+    if (o.legacyColumns && o.format != Format::Csv)
+        return fail(QStringLiteral("--legacy-columns applies to --format csv"));
+    if (o.header && o.format != Format::Tsv && o.format != Format::Csv)
+        return fail(QStringLiteral("--header applies to tsv and csv"));
     if (o.command == Command::Download && !o.outDir.isEmpty() && !o.rawFile.isEmpty())
         return fail(QStringLiteral("download takes --out or --raw, not both"));
     if (o.command == Command::Download && !o.rawFile.isEmpty() && o.format != Format::Txt)
@@ -185,15 +236,33 @@ Commands:
                          on each and names the ones that answer (model 120 or 122), or why
                          a port could not be opened
   identify [--port P]    the meter's model
-  live [--port P] [--count N | --duration S] [--format tsv|csv|json]
-                         one line per acknowledged reading, until N readings, S seconds,
-                         SIGINT or SIGTERM
-  download [--port P] [--out DIR | --raw FILE] [--format txt|csv] [--repair] [--retries N]
+  live [--port P]... | --all [--count N | --duration S]
+       [--format tsv|csv|json|influx] [--legacy-columns] [--header]
+                         one line per acknowledged reading, until N readings (of each
+                         meter), S seconds, SIGINT or SIGTERM. --port may be given several
+                         times, or --all takes every port the search finds a meter on: each
+                         meter is read on its own, lines carry the meter's id, and a meter
+                         that goes away is called again while the others go on
+       [--mqtt URL [--mqtt-credentials FILE] [--mqtt-ca FILE] [--mqtt-buffer N]
+        [--ha-discovery]]
+                         publishes every reading to an MQTT broker, URL
+                         mqtt://HOST[:PORT]/PREFIX (mqtts:// for TLS): the JSON line of
+                         --format json to PREFIX/METER/reading (QoS 1), the meter's state
+                         to PREFIX/METER/status (retained: online, no connection, offline;
+                         offline also when the tool is killed), with --ha-discovery Home
+                         Assistant discovery configs. While the broker is away up to N
+                         readings a meter wait (default 100000; beyond, the oldest are
+                         dropped and counted). User name and password come from FILE
+                         (username=..., password=...) or from QL350_MQTT_USERNAME and
+                         QL350_MQTT_PASSWORD, never from the command line. With --mqtt,
+                         standard output gets lines only when --format is given
+  download [--port P] [--out DIR | --raw FILE] [--format txt|csv] [--legacy-columns]
+           [--repair] [--retries N]
                          the logger memory: one data file per data set in DIR (default: the
                          current folder), set001.txt, set002.txt, ... (TAB separated, or
-                         set001.csv with --format csv; files of these names are replaced),
-                         or the raw memory image in FILE (written even when a data set is
-                         damaged).
+                         set001.csv in the portable format with --format csv; files of these
+                         names are replaced), or the raw memory image in FILE (written even
+                         when a data set is damaged).
                          A transfer that goes wrong is tried N more times (default 2). A
                          damaged data set stops the download; --repair cuts the meter's
                          header back to the good sets and downloads again
@@ -207,18 +276,31 @@ Commands:
   --port P               a port name (ttyUSB0), a device path (/dev/ttyUSB0), or Simulator
                          for the built-in meter; without it, the ports are searched as the
                          program does at start-up (the simulator is never chosen)
+  --progress, --quiet    download, setup and erase show their progress on standard error
+                         when it is a terminal; --progress shows it anyway, --quiet never
 
-Output of live, one line per reading: time (ISO 8601, local, with milliseconds and UTC
-offset), value (OL or -OL when overloaded), unit, function, coupling (AC, DC or empty),
-ranging (auto or manual), hold (hold or empty), overload (OL or empty); TAB or comma
-separated, or one JSON object a line.
+Output of live, one line per reading:
+  tsv (default), and csv with --legacy-columns: time (ISO 8601, local, with milliseconds and
+    UTC offset), value (OL or -OL when overloaded), unit, function, coupling (AC, DC or
+    empty), ranging (auto or manual), hold (hold or empty), overload (OL or empty); with
+    several meters also the meter's id and the milliseconds since the run began (monotonic).
+    --header writes the column names first.
+  csv: the portable format (docs/portable-format.md): header row, then row, time, value,
+    unit, si_value, si_unit, function, coupling, range, flags; with several meters also
+    meter and monotonic_ms.
+  json: one object a line with every key on every line: time, monotonic_ms, meter, seq (1
+    for a meter's first reading), value (the meter's digits; null when overloaded), unit,
+    si_value, si_unit, function, coupling (null when none), auto, hold, overload, negative,
+    flags.
+  influx: InfluxDB line protocol: measurement ql350, tags meter, function, coupling, unit,
+    fields value, si_value (both left out when overloaded) and overload, time in ns.
 
 Exit codes:
   0  done
   1  an output file or folder could not be written
   2  the command line is wrong
   3  no meter answers
-  4  the port could not be opened (in use, or no permission)
+  4  the port could not be opened (missing, in use, or no permission)
   5  the transfer failed: the meter stopped answering or did not confirm a command
   6  the logger memory is damaged (see --repair)
   7  the meter refuses: it records on its own, or it is a model 120 without a logger

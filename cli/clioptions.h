@@ -10,14 +10,31 @@
 // its own options; an option may be given as "--name value" or "--name=value".
 struct CliOptions {
     enum class Command { Help, Ports, Identify, Live, Download, Setup, Erase };
-    enum class Format { Tsv, Csv, Json, Txt };
+    enum class Format { Tsv, Csv, Json, Txt, Influx };
+    // Whether download, setup and erase show their progress on standard error: Auto when it
+    // is a terminal.
+    enum class Progress { Auto, Always, Never };
 
     Command command = Command::Help;
-    QString port; // empty: the meter search
+    QString port;      // empty: the meter search; the first of `ports`
+    QStringList ports; // live: every --port given, in order
+    bool allPorts = false; // live --all: every port the search finds a meter on
     bool probe = false;
     std::optional<qint64> count;
     std::optional<double> durationSeconds;
     Format format = Format::Tsv;
+    bool formatGiven = false;
+    bool legacyColumns = false; // csv as before the portable format
+    bool header = false;        // tsv and csv: a header line first
+    Progress progress = Progress::Auto;
+    // live --mqtt: the broker URL, where the user name and password are, the certificates to
+    // trust for mqtts://, Home Assistant discovery, and how many readings wait at most per
+    // meter while the broker is away.
+    QString mqttUrl;
+    QString mqttCredentialsFile;
+    QString mqttCaFile;
+    bool haDiscovery = false;
+    int mqttBuffer = 100000;
     QString outDir;
     QString rawFile;
     bool repair = false;

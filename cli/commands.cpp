@@ -8,6 +8,8 @@
 #include "loggersetup.h"
 #include "memoryerase.h"
 #include "metersession.h"
+#include "mqttpublisher.h"
+#include "stderrprogress.h"
 #include "stopsignals.h"
 
 #include "loggerporthandover.h"
@@ -20,12 +22,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
 // How long a logger command waits for the first live frame, which tells whether the meter
 // records on its own. The meter sends a frame every few hundred milliseconds.
 constexpr int FirstReadingWaitMs = 3000;
+
+// How long the end of `live --mqtt` waits for queued readings to reach the broker.
+constexpr int MqttFinishWaitMs = 10000;
 
 // How long the probe of `ports --probe` listens on each port.
 constexpr int ProbeWaitMs = 300;
@@ -43,9 +50,13 @@ void printLine(const QStringList& fields) {
 // meter's own for what is not.
 class SetupAnswers : public LoggerSetupUser {
 public:
-    SetupAnswers(std::optional<quint32> interval, std::optional<QDateTime> time)
-        : m_interval(interval), m_time(std::move(time)) {}
-    void showBusy(const QString&) override {}
+    SetupAnswers(std::optional<quint32> interval, std::optional<QDateTime> time,
+                 StderrProgress& progress)
+        : m_interval(interval), m_time(std::move(time)), m_progress(progress) {}
+    void showBusy(const QString& text) override {
+        if (!text.isEmpty())
+            m_progress.step(text);
+    }
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
         // The meter's own interval text writes its interval back unchanged.
         const QString interval = m_interval
@@ -59,17 +70,26 @@ public:
 private:
     std::optional<quint32> m_interval;
     std::optional<QDateTime> m_time;
+    StderrProgress& m_progress;
 };
 
 class EraseAnswers : public MemoryEraseUser {
 public:
-    bool confirmErase(const LoggerImage*) override { return true; }
+    explicit EraseAnswers(StderrProgress& progress) : m_progress(progress) {}
+    bool confirmErase(const LoggerImage*) override {
+        m_progress.step(QStringLiteral("erasing the memory"));
+        return true;
+    }
     void tell(const QString& message) override { Tell(message); }
+
+private:
+    StderrProgress& m_progress;
 };
 
 } // namespace
 
 void Tell(const QString& message) {
+    StderrProgress::EndCurrentLine();
     std::fprintf(stderr, "ql350-cli: %s\n", qPrintable(message));
 }
 
@@ -136,36 +156,124 @@ ExitCode RunIdentify(const CliOptions& options) {
 
 ExitCode RunLive(const CliOptions& options) {
     StopSignals stop;
-    MeterSession session;
-    QString message;
-    const ExitCode code = session.connect(options.port, &message);
-    if (code != ExitCode::Ok) {
-        Tell(message);
-        return code;
+    QStringList ports = options.ports;
+    if (options.allPorts) {
+        ports = MeterSession::MetersOnAllPorts();
+        if (ports.isEmpty()) {
+            Tell(QStringLiteral("no meter answers on any serial port"));
+            return ExitCode::NoMeter;
+        }
     }
+    if (ports.isEmpty())
+        ports += QString(); // the meter search
+    ReadingFormatter::Settings settings;
+    settings.format = options.format;
+    settings.legacyColumns = options.legacyColumns;
+    settings.header = options.header;
+    settings.severalMeters = ports.size() > 1 || options.allPorts;
+    ReadingOutput output(stdout, settings);
+    // With --mqtt the readings go to the broker, and to standard output only when a format is
+    // asked for.
+    const bool toStdout = options.mqttUrl.isEmpty() || options.formatGiven;
+    std::optional<MqttPublisher::Settings> mqtt;
+    if (!options.mqttUrl.isEmpty()) {
+        QString error;
+        const auto target = MqttTarget::Parse(options.mqttUrl, &error);
+        const auto credentials =
+            target ? MqttCredentials::Load(options.mqttCredentialsFile, &error) : std::nullopt;
+        if (!target || !credentials) {
+            Tell(error);
+            return ExitCode::Usage;
+        }
+        mqtt = MqttPublisher::Settings{*target, *credentials, options.mqttCaFile,
+                                       options.haDiscovery, options.mqttBuffer};
+    }
+    std::vector<std::unique_ptr<MqttPublisher>> publishers;
+
     QEventLoop loop;
     ExitCode result = ExitCode::Ok;
-    ReadingPrinter& printer = session.printer();
-    printer.setOutput(stdout, options.format);
-    printer.onReading = [&](bool written) {
-        if (!written) {
-            // The reader went away (a closed pipe) or the disk is full.
-            result = errno == EPIPE ? ExitCode::Ok : ExitCode::FileError;
-            printer.setOutput(nullptr, options.format);
-            loop.quit();
-        } else if (options.count && printer.readings() >= *options.count) {
-            printer.setOutput(nullptr, options.format);
-            loop.quit();
-        }
+    bool outputFailed = false;
+    const auto failOutput = [&] {
+        // The reader went away (a closed pipe) or the disk is full.
+        result = errno == EPIPE ? ExitCode::Ok : ExitCode::FileError;
+        outputFailed = true;
+        loop.quit();
     };
+    if (toStdout && !output.begin()) {
+        failOutput();
+        return result;
+    }
+    // Each meter has its own session: its own port, link, decoder and acknowledgements. The
+    // output is set before the meter is called, so that no reading goes unprinted.
+    std::vector<std::unique_ptr<MeterSession>> sessions;
+    const auto allCounted = [&] {
+        for (const auto& s : sessions) {
+            if (s->printer().readings() < *options.count)
+                return false;
+        }
+        return true;
+    };
+    for (const QString& port : ports) {
+        auto& session = sessions.emplace_back(std::make_unique<MeterSession>());
+        ReadingPrinter& printer = session->printer();
+        printer.setOutput(toStdout ? &output : nullptr);
+        printer.onReading = [&, &printer = printer](bool written) {
+            if (!written) {
+                for (const auto& s : sessions)
+                    s->printer().setOutput(nullptr);
+                failOutput();
+            } else if (options.count && printer.readings() >= *options.count) {
+                printer.setOutput(nullptr);
+                printer.onStamped = nullptr;
+                if (allCounted())
+                    loop.quit();
+            }
+        };
+        QString message;
+        if (const ExitCode code = session->connect(port, &message); code != ExitCode::Ok) {
+            Tell(message);
+            return code;
+        }
+        if (mqtt) {
+            MqttPublisher* publisher =
+                publishers.emplace_back(std::make_unique<MqttPublisher>(*mqtt, printer.meterId()))
+                    .get();
+            if (!publisher->start(&message)) {
+                Tell(message);
+                return ExitCode::Usage;
+            }
+            printer.onStamped = [publisher](const Reading& r, const StampedReading& stamp) {
+                publisher->publish(r, stamp);
+            };
+            QObject::connect(&session->link(), &LiveLink::connectionChanged, &session->link(),
+                             [publisher](bool connected, int) {
+                                 publisher->setMeterConnected(connected);
+                             });
+        }
+        if (outputFailed || StopSignals::requested())
+            break;
+    }
     QObject::connect(&stop, &StopSignals::stopRequested, &loop, &QEventLoop::quit);
     if (options.durationSeconds)
         QTimer::singleShot(qint64(*options.durationSeconds * 1000), &loop, &QEventLoop::quit);
-    if (!StopSignals::requested())
+    if (!StopSignals::requested() && !outputFailed && !(options.count && allCounted()))
         loop.exec();
-    printer.onReading = nullptr;
-    printer.setOutput(nullptr, options.format);
-    session.close();
+    for (const auto& session : sessions) {
+        session->printer().onReading = nullptr;
+        session->printer().onStamped = nullptr;
+        session->printer().setOutput(nullptr);
+        session->close();
+    }
+    // What was read reaches the broker before the tool ends, if the broker lets it.
+    for (const auto& publisher : publishers) {
+        const int unsent = publisher->finish(MqttFinishWaitMs);
+        if (publisher->dropped() > 0 || unsent > 0)
+            Tell(QStringLiteral("%1: %2 reading(s) dropped while the broker was away, %3 not "
+                                "sent at the end")
+                     .arg(publisher->readingTopic())
+                     .arg(publisher->dropped())
+                     .arg(unsent));
+    }
     return result;
 }
 
@@ -195,7 +303,9 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
 }
 
 ExitCode WithLoggerPort(const CliOptions& options, const QString& recordingText,
+                        StderrProgress& progress,
                         const std::function<void(LiveLinkControl&, MeterPort&)>& operation) {
+    progress.step(QStringLiteral("calling the meter"));
     MeterSession session;
     if (const ExitCode code = ConnectForLogger(session, options.port, recordingText);
         code != ExitCode::Ok)
@@ -217,11 +327,13 @@ ExitCode RunSetup(const CliOptions& options) {
         time = QDateTime::currentDateTime();
     // The same setup as the program's menu command; the command line answers for the dialog.
     // What is not given on the command line is written back as the meter had it.
-    SetupAnswers answers(options.interval, time);
+    StderrProgress progress(options.progress, QStringLiteral("setup"));
+    SetupAnswers answers(options.interval, time, progress);
     LoggerOutcome outcome = LoggerOutcome::NotOpened;
     if (const ExitCode code = WithLoggerPort(
             options, LoggerMessage(LoggerOperation::Setup, LoggerOutcome::MeterRecording),
-            [&](LiveLinkControl& live, MeterPort& port) {
+            progress, [&](LiveLinkControl& live, MeterPort& port) {
+                progress.step(QStringLiteral("reading the meter's settings"));
                 outcome = RunLoggerSetup(live, port, answers, Clock());
             });
         code != ExitCode::Ok)
@@ -234,11 +346,13 @@ ExitCode RunSetup(const CliOptions& options) {
 ExitCode RunErase(const CliOptions& options) {
     StopSignals stop;
     // The program's erase; --yes has answered its question already.
-    EraseAnswers answers;
+    StderrProgress progress(options.progress, QStringLiteral("erase"));
+    EraseAnswers answers(progress);
     LoggerOutcome outcome = LoggerOutcome::NotErased;
     if (const ExitCode code = WithLoggerPort(
             options, LoggerMessage(LoggerOperation::EraseMemory, LoggerOutcome::MeterRecording),
-            [&](LiveLinkControl& live, MeterPort& port) {
+            progress, [&](LiveLinkControl& live, MeterPort& port) {
+                progress.step(QStringLiteral("reading the memory header"));
                 outcome = RunMemoryErase(live, port, answers);
             });
         code != ExitCode::Ok)

@@ -10,6 +10,7 @@
 class LiveLinkControl;
 class MeterSession;
 class MeterPort;
+class StderrProgress;
 
 // The commands of ql350-cli. Each returns the tool's exit status; data goes to standard
 // output, everything said to the user to standard error.
@@ -37,7 +38,7 @@ ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
 // then `operation` run with the live link as the hand-over borrows it and a logger port of the
 // tool's own (port faults abort silently); the live link closes afterwards. Returns the
 // connection's failure, Interrupted when a stop signal came first, or Ok once `operation` ran.
-// The caller keeps a StopSignals alive around it.
+// The caller keeps a StopSignals alive around it; `progress` shows the call of the meter.
 ExitCode
-WithLoggerPort(const CliOptions& options, const QString& recordingText,
+WithLoggerPort(const CliOptions& options, const QString& recordingText, StderrProgress& progress,
                const std::function<void(LiveLinkControl& live, MeterPort& loggerPort)>& operation);

@@ -1,16 +1,19 @@
 #include "commands.h"
 
 #include "metersession.h"
+#include "stderrprogress.h"
 #include "stopsignals.h"
 
 #include "clock.h"
 #include "datafilewriter.h"
+#include "downloadarchive.h"
 #include "decodeddataset.h"
 #include "loadloggerdata.h"
 #include "loggerprogress.h"
 #include "safefile.h"
 #include "stringgridmodel.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -97,27 +100,22 @@ private:
     bool m_repaired = false;
 };
 
-// Progress on standard error, only when that is a terminal; SIGINT and SIGTERM cancel.
-class TerminalProgress : public LoggerProgress {
+// The download's progress on standard error (StderrProgress decides whether); SIGINT and
+// SIGTERM cancel.
+class DownloadProgress : public LoggerProgress {
 public:
-    TerminalProgress() : m_show(::isatty(2) != 0) {}
-    ~TerminalProgress() override {
-        if (m_shown)
-            std::fputc('\n', stderr);
-    }
+    explicit DownloadProgress(StderrProgress& progress) : m_progress(progress) {}
+    void transferStarting() override { m_progress.step(QStringLiteral("reading the memory header")); }
     void totalKnown(int expectedTotal, int) override { m_total = expectedTotal; }
     void bytesReceived(int received) override {
-        if (!m_show || m_total <= 0)
-            return;
-        std::fprintf(stderr, "\rdownloading: %d of %d bytes (%d%%)", received, m_total,
-                     int(qint64(received) * 100 / m_total));
-        m_shown = true;
+        if (m_total > 0)
+            m_progress.show(QStringLiteral("%1 of %2 bytes").arg(received).arg(m_total),
+                            int(qint64(received) * 100 / m_total));
     }
     bool cancelled() override { return StopSignals::requested(); }
 
 private:
-    bool m_show;
-    bool m_shown = false;
+    StderrProgress& m_progress;
     int m_total = 0;
 };
 
@@ -165,14 +163,29 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
         Tell(QStringLiteral("cannot create the folder %1").arg(folder));
         return ExitCode::FileError;
     }
-    const QString suffix =
-        options.format == CliOptions::Format::Csv ? QStringLiteral("csv") : QStringLiteral("txt");
+    const bool csv = options.format == CliOptions::Format::Csv;
+    // csv is the portable format; the design's own CSV columns with --legacy-columns.
+    const bool portable = csv && !options.legacyColumns;
+    const QString suffix = csv ? QStringLiteral("csv") : QStringLiteral("txt");
     qint64 records = 0;
     for (int i = 0; i < d.Parse.Sets.size(); ++i) {
-        StringGridModel grid;
-        fillGrid(grid, DecodeDataSet(d.Image, d.Parse.Sets[i]));
+        const DecodedDataSet set = DecodeDataSet(d.Image, d.Parse.Sets[i]);
         const QString path = QDir(folder).filePath(
             QStringLiteral("set%1.%2").arg(i + 1, 3, 10, QChar(u'0')).arg(suffix));
+        if (portable) {
+            QBuffer bytes;
+            bytes.open(QIODevice::WriteOnly);
+            DownloadArchive::writePortableSet(bytes, set, d.Parse.Sets[i]);
+            QString error;
+            if (!SafeFile::writeAll(path, bytes.data(), &error)) {
+                Tell(QStringLiteral("cannot write %1: %2").arg(path, error));
+                return ExitCode::FileError;
+            }
+            records += set.count();
+            continue;
+        }
+        StringGridModel grid;
+        fillGrid(grid, set);
         const auto saved =
             DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.RowCount()));
         if (!saved.saved()) {
@@ -198,10 +211,11 @@ ExitCode RunDownload(const CliOptions& options) {
     StopSignals stop;
     OptionsUser user(options.repair, options.retries);
     LoggerDownload d;
+    StderrProgress shown(options.progress, QStringLiteral("download"));
     if (const ExitCode code = WithLoggerPort(
             options, QStringLiteral("the meter is recording data; stop its recording first"),
-            [&](LiveLinkControl& live, MeterPort& port) {
-                TerminalProgress progress;
+            shown, [&](LiveLinkControl& live, MeterPort& port) {
+                DownloadProgress progress(shown);
                 d = LoadLoggerData(live, port, &progress, user,
                                    DateTimeToDays(QDateTime::currentDateTime()));
             });
@@ -223,6 +237,7 @@ ExitCode RunDownload(const CliOptions& options) {
             Tell(resultText(d));
         return ExitCode::Ok;
     }
+    shown.finishLine();
     if (d.Result == LoggerOutcome::Loaded)
         return writeSets(d, options);
     Tell(resultText(d));

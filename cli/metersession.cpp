@@ -5,6 +5,7 @@
 #include "metercommand.h"
 
 #include <QElapsedTimer>
+#include <QSerialPortInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -99,6 +100,37 @@ MeterSession::Probe MeterSession::ProbePort(MeterPort& port, const QString& path
     return probe;
 }
 
+QStringList MeterSession::MetersOnAllPorts(int waitMs) {
+    QStringList names;
+    MeterPort::EnumeratePorts(names);
+    QStringList found;
+    MeterPort port;
+    port.OnError = abortOnError;
+    for (const QString& name : names) {
+        if (name == MeterPort::SimulatorName())
+            continue;
+        const QString path = MeterPort::DevicePath(name);
+        if (ProbePort(port, path, waitMs).model)
+            found += path;
+        CloseQuietly(port);
+    }
+    return found;
+}
+
+QString MeterSession::MeterId(const QString& path, int model, const QString& serialNumber) {
+    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    while (name.startsWith(u'/'))
+        name.remove(0, 1);
+    QString id = name + u'-' + QString::number(model);
+    if (!serialNumber.isEmpty())
+        id += u'-' + serialNumber;
+    for (QChar& c : id) {
+        if (c == u'/' || c == u'+' || c == u'#' || c.isSpace() || c.unicode() < 0x20)
+            c = u'_';
+    }
+    return id;
+}
+
 ExitCode MeterSession::connect(const QString& portOption, QString* message) {
     if (portOption.isEmpty()) {
         PortListHost host;
@@ -123,8 +155,10 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         MeterPort port;
         const Probe probe = ProbePort(port, path, NamedPortWaitMs);
         if (!probe.opened) {
+            // Missing, in use or not permitted: the port could not be opened, whatever the
+            // reason; "no meter" is for a port that opened and stayed silent.
             *message = QStringLiteral("cannot open %1: %2").arg(path, probe.failure);
-            return probe.refused ? ExitCode::PortRefused : ExitCode::NoMeter;
+            return ExitCode::PortRefused;
         }
         if (!probe.model) {
             *message = QStringLiteral("no meter answers on %1").arg(path);
@@ -133,10 +167,14 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         // As the search hands the line over: the live link's port on the same device, the
         // receive step attached, A sent.
         CloseQuietly(port);
+        m_printer.setMeterId(MeterId(path, probe.model, QSerialPortInfo(path).serialNumber()));
         m_link.setDeviceName(path);
         m_link.openPort();
         m_link.attachMeter(probe.model);
     }
+    if (m_printer.meterId().isEmpty())
+        m_printer.setMeterId(MeterId(m_link.deviceName(), m_link.meterModel(),
+                                     QSerialPortInfo(m_link.deviceName()).serialNumber()));
     m_link.startTicking();
     return ExitCode::Ok;
 }

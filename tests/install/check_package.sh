@@ -23,9 +23,11 @@ expected="./usr/bin/QL350_Help.htm
 ./usr/bin/metersim
 ./usr/bin/ql350
 ./usr/bin/ql350-cli
+./usr/lib/systemd/system/ql350-cli@.service
 ./usr/share/applications/io.github.ql350.QL350.desktop
 ./usr/share/icons/hicolor/scalable/apps/io.github.ql350.QL350.svg
-./usr/share/metainfo/io.github.ql350.QL350.metainfo.xml"
+./usr/share/metainfo/io.github.ql350.QL350.metainfo.xml
+./usr/share/ql350/ql350-cli.env.example"
 status=0
 if [ "$files" != "$expected" ]; then
     echo "FAIL: the package's files differ from:"
@@ -35,7 +37,7 @@ fi
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 \
-         libqcustomplot2.1-qt6 libqt6svg6 libc6 libstdc++6; do
+         libqcustomplot2.1-qt6 libqt6svg6 libc6 libstdc++6 libpaho-mqtt1.3; do
     if ! grep -Eq "(^|, )${p//+/\\+}( |,|$)" <<<"$depends"; then
         echo "FAIL: Depends does not name $p"
         status=1
