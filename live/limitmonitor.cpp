@@ -10,6 +10,11 @@
 
 namespace {
 
+// The program's per-user settings.
+QSettings store() {
+    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
+}
+
 QString groupOf(const QString& function) {
     QString key = function.isEmpty() ? QStringLiteral("none") : function;
     key.replace(u'/', u'_');
@@ -36,7 +41,7 @@ LimitMonitor::LimitMonitor(LiveLink& link, Recorder* recorder, QObject* parent)
 }
 
 Limits LimitMonitor::storedLimits(const QString& function) {
-    QSettings store;
+    QSettings store = ::store();
     store.beginGroup(groupOf(function));
     Limits limits;
     limits.high = readNumber(store, QStringLiteral("high"));
@@ -48,7 +53,7 @@ Limits LimitMonitor::storedLimits(const QString& function) {
 }
 
 void LimitMonitor::storeLimits(const QString& function, const Limits& limits) {
-    QSettings store;
+    QSettings store = ::store();
     store.remove(groupOf(function));
     store.beginGroup(groupOf(function));
     if (limits.high)

@@ -28,8 +28,6 @@ public:
 
     void accept() override;
 
-    Ui::LimitsDialog& form() { return *m_form; }
-
 private:
     std::unique_ptr<Ui::LimitsDialog> m_form;
     Limits m_limits;

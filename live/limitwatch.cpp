@@ -28,9 +28,9 @@ bool LimitWatch::feed(std::optional<double> value, bool negative) {
         m_zone = Zone::Above;
     else if (low && v < *low)
         m_zone = Zone::Below;
-    else if (m_zone == Zone::Above && (!high || v < *high - h))
+    else if (m_zone == Zone::Above && (!high || v <= *high - h))
         m_zone = Zone::Inside;
-    else if (m_zone == Zone::Below && (!low || v > *low + h))
+    else if (m_zone == Zone::Below && (!low || v >= *low + h))
         m_zone = Zone::Inside;
     return m_zone != before;
 }

@@ -21,8 +21,8 @@ struct Limits {
 // Where the readings stand against the limits, one reading after the other. Widget-free and
 // without a clock: the live link's readings go in, the zone comes out.
 //
-// - A reading above `high` enters Above; it counts as inside again only once a reading is
-//   below high - hysteresis. The same mirrored for Below and low + hysteresis.
+// - A reading above `high` enters Above; it counts as inside again only once a reading is at
+//   or below high - hysteresis. The same mirrored for Below and low + hysteresis.
 // - An overload counts as beyond the limit on its side ("OL" above a high limit, "-OL" below
 //   a low one); an overload on a side without a limit changes nothing.
 // - From Above a reading below the low limit goes straight to Below, and the reverse.
