@@ -245,7 +245,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 2);
         QCOMPARE(asked[0].text, question);
         QCOMPARE(asked[0].defaultButton, QMessageBox::No);
-        QCOMPARE(asked[1].text, QStringLiteral("Memory erase successfully !"));
+        QCOMPARE(asked[1].text, QStringLiteral("Memory erased."));
         QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
         QVERIFY(window->windowTitle().contains("erased from the meter"));
         QCOMPARE(s.stop().mid(9, 4).toHex(' '), "00 00 00 ff");
