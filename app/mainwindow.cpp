@@ -154,7 +154,10 @@ void MainWindow::buildMenu() {
             ErrorBoundary::Guard([this] { showRecordings(); }));
     file->addSeparator();
     m_exitAction = add(file, "exitAction", QStringLiteral("E&xit"));
-    m_exitAction->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q also where the platform has no key of its own for Quit.
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    m_exitAction->setShortcuts(quitKeys.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                                  : quitKeys);
     connect(m_exitAction, &QAction::triggered, this, &MainWindow::exitNow);
 
     m_loggerMenu = bar->addMenu(QStringLiteral("&DataLogger"));
