@@ -114,8 +114,10 @@ void WindowArranger::cascade() {
             offset + readableSize(w).width() > area.width())
             offset = 0;
         QSize size = w->size();
+        // A sizeable window gets at least two thirds of the area (Tile may have left it small).
         if (!fixedSize(w))
-            size = size.boundedTo(QSize(area.width() - offset, area.height() - offset))
+            size = size.expandedTo(area.size() * 2 / 3)
+                       .boundedTo(QSize(area.width() - offset, area.height() - offset))
                        .expandedTo(readableSize(w));
         w->setGeometry(QRect(QPoint(offset, offset), size));
         w->raise();

@@ -188,7 +188,7 @@ private Q_SLOTS:
         QVERIFY(boxes.texts[0].startsWith("\"ten seconds\" is not a recording interval."));
         const QByteArray memory = s.stop();
         if (ok) {
-            QVERIFY(boxes.texts[1].startsWith("Setup successfully!"));
+            QVERIFY(boxes.texts[1].startsWith("Setup saved."));
             QCOMPARE(memory.mid(2, 14).toHex(' '), written);
         } else {
             QCOMPARE(memory.left(256), headerImage(interval));
