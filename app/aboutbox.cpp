@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QtGlobal>
+
+#include <qcustomplot.h>
 
 #ifndef QL350_VERSION
 #define QL350_VERSION ""
@@ -59,6 +62,27 @@ AboutBox::AboutBox(QWidget* parent)
 
 QString AboutBox::VersionText() {
     return QStringLiteral(QL350_VERSION);
+}
+
+QString AboutBox::DetailsText() {
+    return QStringLiteral("Licence: GPL-3.0-or-later (GNU General Public License, version 3 or "
+                          "any later version); no warranty.\n"
+                          "Qt %1 (built with %2), QCustomPlot %3.")
+        .arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR),
+             QStringLiteral(QCUSTOMPLOT_VERSION_STR));
+}
+
+void AboutBox::showDetails() {
+    if (detailsLabel)
+        return;
+    detailsLabel = new QLabel(DetailsText(), this);
+    detailsLabel->setObjectName(QStringLiteral("detailsLabel"));
+    detailsLabel->setWordWrap(true);
+    const int width = 280;
+    const int height = detailsLabel->heightForWidth(width);
+    detailsLabel->setGeometry(12, 92, width, height);
+    setFixedSize(303, 92 + height + 10);
+    detailsLabel->show();
 }
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event) {

@@ -18,9 +18,16 @@ public:
     QLabel* versionCaption;       // "Version:"
     QLabel* versionLabel;       // version text
     QPushButton* okButton; // OK
+    QLabel* detailsLabel = nullptr; // licence and library versions (Help > About only)
 
     // The version text of this build ("4.2.0.0" for this release).
     static QString VersionText();
+    // The licence and the versions of Qt (built with and running) and QCustomPlot, as Help >
+    // About shows them under the version.
+    static QString DetailsText();
+    // Makes the box the Help > About box: the details below the version, and a box tall
+    // enough for them.
+    void showDetails();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -104,9 +104,14 @@ int main(int argc, char* argv[]) {
     // For production: the factory memory check's menu item, otherwise hidden.
     if (options.factoryCheck)
         mainWindow.showFactoryCheckCommand();
-    // Maximised; without a window manager that honours it, at least the whole screen.
-    if (const QScreen* screen = QApplication::primaryScreen())
-        mainWindow.setGeometry(screen->availableGeometry());
-    mainWindow.showMaximized();
+    // As the user left it; else maximised, and without a window manager that honours that,
+    // at least the whole screen.
+    if (mainWindow.restoreSavedGeometry()) {
+        mainWindow.show();
+    } else {
+        if (const QScreen* screen = QApplication::primaryScreen())
+            mainWindow.setGeometry(screen->availableGeometry());
+        mainWindow.showMaximized();
+    }
     return app.exec();
 }

@@ -12,7 +12,9 @@
 #include "filecommands.h"
 #include "loggercommands.h"
 #include "aboutbox.h"
+#include "helpviewer.h"
 #include "portselector.h"
+#include "programsettings.h"
 #include "windowarranger.h"
 #include "gaugewindow.h"
 #include "dataloggerwindow.h"
@@ -29,7 +31,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QIcon>
 #include <QLabel>
@@ -87,6 +88,9 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setCentralWidget(m_mdiArea);
     buildMenu();
+    // The View menu's ticks follow the windows (checked once the closing one is gone).
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::updateViewChecks,
+            Qt::QueuedConnection);
     buildToolBar();
     buildStatusBar();
     const auto loadData = ErrorBoundary::Guard([this] {
@@ -104,6 +108,7 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     connect(m_ports, &PortSelector::openFailed, this,
             [this](const QString& reason) { setStatusText(0, reason); });
     connect(m_ports, &PortSelector::portChanged, this, &MainWindow::updateCaption);
+    connect(m_ports, &PortSelector::portChanged, this, &MainWindow::showPortChange);
     // A limit crossed is said in the status bar, with a beep when the limits ask for one.
     connect(&limits, &LimitMonitor::zoneChanged, this,
             [this](LimitWatch::Zone zone, const QString& text) {
@@ -145,52 +150,77 @@ void MainWindow::buildMenu() {
     };
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    m_openAction = add(file, "openAction", QStringLiteral("&Open"));
-    m_saveAction = add(file, "saveAction", QStringLiteral("&Save"));
-    m_printAction = add(file, "printAction", QStringLiteral("&Print"));
-    m_printerSetupAction = add(file, "printerSetupAction", QStringLiteral("Printer Setup "));
+    // Commands that open a dialog end in "..."; the common ones have the platform's keys.
+    m_openAction = add(file, "openAction", QStringLiteral("&Open..."));
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_saveAction = add(file, "saveAction", QStringLiteral("&Save..."));
+    m_saveAction->setShortcut(QKeySequence::Save);
+    m_printAction = add(file, "printAction", QStringLiteral("&Print..."));
+    m_printAction->setShortcut(QKeySequence::Print);
+    m_printerSetupAction = add(file, "printerSetupAction", QStringLiteral("Printer Se&tup..."));
     m_recordingsAction = add(file, "recordingsAction", QStringLiteral("&Recordings..."));
     m_recordingsAction->setStatusTip(
         QStringLiteral("The journal of every recording: list, open and graph them"));
     connect(m_recordingsAction, &QAction::triggered, this,
             ErrorBoundary::Guard([this] { showRecordings(); }));
     file->addSeparator();
-    m_exitAction = add(file, "exitAction", QStringLiteral("&Exit"));
+    m_exitAction = add(file, "exitAction", QStringLiteral("E&xit"));
+    // Ctrl+Q also where the platform has no key of its own for Quit.
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    m_exitAction->setShortcuts(quitKeys.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                                  : quitKeys);
     connect(m_exitAction, &QAction::triggered, this, &MainWindow::exitNow);
 
     m_loggerMenu = bar->addMenu(QStringLiteral("&DataLogger"));
     m_loggerMenu->setObjectName(QStringLiteral("loggerMenu"));
     m_loadDataAction = add(m_loggerMenu, "loadDataAction", QStringLiteral("&Load Data"));
-    m_loggerSetupAction = add(m_loggerMenu, "loggerSetupAction", QStringLiteral("&Setup"));
-    m_eraseMemoryAction = add(m_loggerMenu, "eraseMemoryAction", QStringLiteral("&Erase Memory"));
+    m_loadDataAction->setShortcut(QKeySequence(Qt::Key_F5));
+    m_loggerSetupAction = add(m_loggerMenu, "loggerSetupAction", QStringLiteral("&Setup..."));
+    m_eraseMemoryAction =
+        add(m_loggerMenu, "eraseMemoryAction", QStringLiteral("&Erase Memory..."));
     m_loadDataAction->setEnabled(false);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     m_recorderAction = add(view, "recorderAction", QStringLiteral("&Real Time Data Recorder"));
-    m_lcdAction = add(view, "lcdAction", QStringLiteral("&Lcd panel"));
+    m_lcdAction = add(view, "lcdAction", QStringLiteral("&LCD Panel"));
     m_statusAction = add(view, "statusAction", QStringLiteral("&Status"));
-    m_gaugeAction = add(view, "gaugeAction", QStringLiteral("&Analog "));
-    connect(m_recorderAction, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { showRecorder(); }));
-    connect(m_lcdAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showLcd(); }));
-    connect(m_statusAction, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { showStatistics(); }));
-    connect(m_gaugeAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showGauge(); }));
+    m_gaugeAction = add(view, "gaugeAction", QStringLiteral("&Analog Gauge"));
+    // Each view item is ticked while its window is open: choosing it opens the window (or
+    // brings it back from an icon), choosing it again closes the window.
+    const auto toggle = [this](QAction* action, std::function<QWidget*()> view,
+                               std::function<void()> show) {
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, ErrorBoundary::Guard([this, view, show] {
+            QWidget* open = view();
+            QMdiSubWindow* sub = open ? ChildWindowOf(open) : nullptr;
+            if (sub && sub->isVisible() && !sub->isMinimized())
+                sub->close(); // the window may still ask and stay
+            else
+                show();
+            updateViewChecks();
+        }));
+    };
+    toggle(m_recorderAction, [this] { return recorderWindow(); }, [this] { showRecorder(); });
+    toggle(m_lcdAction, [this] { return lcdWindow(); }, [this] { showLcd(); });
+    toggle(m_statusAction, [this] { return statisticsWindow(); }, [this] { showStatistics(); });
+    toggle(m_gaugeAction, [this] { return gaugeWindow(); }, [this] { showGauge(); });
+    connect(view, &QMenu::aboutToShow, this, &MainWindow::updateViewChecks);
 
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
     QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
-    m_scaleAction = add(graph, "scaleAction", QStringLiteral("&Scale"));
+    m_scaleAction = add(graph, "scaleAction", QStringLiteral("&Scale..."));
     m_limitsAction = add(option, "limitsAction", QStringLiteral("&Limits..."));
     connect(m_limitsAction, &QAction::triggered, this,
             ErrorBoundary::Guard([this] { editLimits(); }));
 
-    QMenu* window = bar->addMenu(QStringLiteral("Window"));
+    QMenu* window = bar->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("windowMenu"));
     m_arranger = new WindowArranger(m_mdiArea, window, this);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     m_helpAction = add(help, "helpAction", QStringLiteral("&Contents"));
-    m_aboutAction = add(help, "aboutAction", QStringLiteral("&About"));
+    m_helpAction->setShortcut(QKeySequence::HelpContents);
+    m_aboutAction = add(help, "aboutAction", QStringLiteral("&About..."));
     connect(m_helpAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showHelp(); }));
     connect(m_aboutAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showAbout(); }));
 
@@ -322,8 +352,8 @@ void MainWindow::setInitialState() {
     m_statusPanel0->setFixedWidth(half);
     m_statusPanel1->setFixedWidth(half);
 
-    // Start values.
-    recorder.setRecordInterval(2);
+    // Start values, or what the user chose last time.
+    recorder.setRecordInterval(ProgramSettings::recordInterval().value_or(2));
     const QDateTime now = QDateTime::currentDateTime();
     const QString nowText = DateTimeText::Format(now); // reads back to the same second
     RecorderSchedule schedule;
@@ -331,10 +361,57 @@ void MainWindow::setInitialState() {
     schedule.setArmed(false);
     schedule.setTexts(nowText, nowText);
     schedule.setTimes(DateTimeToDays(now), DateTimeToDays(now));
+    ProgramSettings::readSchedule(schedule, DateTimeToDays(now));
     recorder.setSchedule(schedule);
 
-    // The port used last time.
-    link.setPortIndex(ReadLastConnectedPort());
+    // The port used last time: by its name or path, else by the older list index.
+    const int remembered = m_ports->indexOfRemembered(ProgramSettings::portName());
+    link.setPortIndex(remembered >= 0 ? remembered : ReadLastConnectedPort());
+}
+
+bool MainWindow::restoreSavedGeometry() {
+    const QByteArray geometry = ProgramSettings::mainGeometry();
+    return !geometry.isEmpty() && restoreGeometry(geometry);
+}
+
+void MainWindow::saveSettings() {
+    ProgramSettings::setMainGeometry(saveGeometry());
+    const std::pair<const char*, QWidget*> views[] = {{"Recorder", m_recorderWindow},
+                                                      {"Lcd", m_lcdWindow},
+                                                      {"Status", m_statisticsWindow},
+                                                      {"Gauge", m_gaugeWindow}};
+    for (const auto& [kind, view] : views) {
+        QMdiSubWindow* sub = view ? ChildWindowOf(view) : nullptr;
+        if (sub && !sub->isMinimized() && !sub->isMaximized())
+            ProgramSettings::setChildGeometry(QString::fromLatin1(kind), sub->geometry());
+    }
+    ProgramSettings::setRecordInterval(recorder.recordInterval());
+    ProgramSettings::setSchedule(recorder.schedule());
+}
+
+void MainWindow::placeChild(QMdiSubWindow* sub, const QString& kind, QPoint preferred) {
+    const QRect area = m_mdiArea->viewport()->rect();
+    const bool sizeable = sub->minimumSize() != sub->maximumSize();
+    // Where the user left it, while that still lies inside the area.
+    if (const auto stored = ProgramSettings::childGeometry(kind)) {
+        QRect frame = *stored;
+        if (!sizeable)
+            frame.setSize(sub->size());
+        if (area.contains(frame) && frame.width() >= sub->minimumWidth() &&
+            frame.height() >= sub->minimumHeight()) {
+            sub->setGeometry(frame);
+            return;
+        }
+    }
+    // Else where it belongs, kept inside the area as far as the area allows: a window that is
+    // too wide for the room beside the others moves left, and a sizeable one shrinks to fit.
+    QSize size = sub->size();
+    if (sizeable && !area.isEmpty())
+        size = size.boundedTo(QSize(area.width() - preferred.x(), area.height() - preferred.y()))
+                   .expandedTo(WindowArranger::readableSize(sub));
+    const int x = std::max(0, std::min(preferred.x(), area.width() - size.width()));
+    const int y = std::max(0, std::min(preferred.y(), area.height() - size.height()));
+    sub->setGeometry(QRect(QPoint(x, y), size));
 }
 
 int MainWindow::ReadLastConnectedPort() {
@@ -393,6 +470,10 @@ ScheduleDialog* MainWindow::scheduleDialog() const {
     return m_scheduleDialog;
 }
 
+HelpViewer* MainWindow::helpViewer() const {
+    return m_helpViewer;
+}
+
 QAction* MainWindow::command(const QString& name) const {
     return findChild<QAction*>(name);
 }
@@ -407,6 +488,19 @@ QString MainWindow::statusText(int panel) const {
 
 void MainWindow::setStatusText(int panel, const QString& text) {
     (panel == 0 ? m_statusPanel0 : m_statusPanel1)->setText(text);
+    if (panel == 0)
+        m_panel0Text = text;
+}
+
+void MainWindow::showPortChange() {
+    // The start-up search reports on its own.
+    if (!m_startupDone)
+        return;
+    // Only the port now chosen, in both panels: its path (or why it could not be opened), and
+    // the connection on it (the link watch says so once the meter is found missing there).
+    const QString failure = link.portOpen() ? QString() : link.lastOpenFailure();
+    setStatusText(0, failure.isEmpty() ? link.deviceName() : failure);
+    setStatusText(1, link.connected() ? link.deviceName() : QStringLiteral("Not connected"));
 }
 
 void MainWindow::showFactoryCheckCommand() {
@@ -482,7 +576,12 @@ bool MainWindow::mayCloseNow() {
 }
 
 void MainWindow::rememberAndRelease() {
-    link.setPortIndex(m_ports->currentIndex());
+    saveSettings();
+    // The port by its name or path, and its index kept in step with it.
+    const QString port = m_ports->portText();
+    const int index = m_ports->box()->findText(port);
+    link.setPortIndex(index >= 0 ? index : m_ports->currentIndex());
+    ProgramSettings::setPortName(port);
     WriteLastConnectedPort(link.portIndex()); // a failure is of no consequence
     link.stopTicking();
     link.closePort();
@@ -519,9 +618,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::event(QEvent* event) {
-    // Hints go to status bar panel 0.
+    // Hints go to status bar panel 0 while they apply; then the panel shows again what it
+    // said before.
     if (event->type() == QEvent::StatusTip) {
-        m_statusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_statusPanel0->setText(tip.isEmpty() ? m_panel0Text : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -539,8 +640,9 @@ void MainWindow::createRecorder(int left) {
         return m_recorderWindow && m_files->saveTable(m_recorderWindow->recordTable);
     });
     QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_recorderWindow, ChildWindowStyle::Sizeable);
-    sub->move(left, 0);
+    placeChild(sub, QStringLiteral("Recorder"), QPoint(left, 0));
     sub->show();
+    watchView(m_recorderWindow);
     try {
         m_recorderWindow->setupChart();
     } catch (const ChartError& e) {
@@ -565,8 +667,9 @@ void MainWindow::editLimits() {
 void MainWindow::createLcd() {
     m_lcdWindow = new LcdWindow;
     QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_lcdWindow, ChildWindowStyle::FixedSingle);
-    sub->move(0, 0);
+    placeChild(sub, QStringLiteral("Lcd"), QPoint(0, 0));
     sub->show();
+    watchView(m_lcdWindow);
     m_lcdWindow->follow(link);
     m_lcdWindow->followLimits(limits);
 }
@@ -576,17 +679,19 @@ void MainWindow::createStatus(int top) {
     m_statisticsWindow->follow(link);
     m_statisticsWindow->followLimits(limits);
     QMdiSubWindow* sub =
-        AddChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::Captionless);
-    sub->move(0, top);
+        AddChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::FixedSingle);
+    placeChild(sub, QStringLiteral("Status"), QPoint(0, top));
     sub->show();
+    watchView(m_statisticsWindow);
 }
 
 void MainWindow::createGauge(int top) {
     m_gaugeWindow = new GaugeWindow;
     m_gaugeWindow->follow(link);
-    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_gaugeWindow, ChildWindowStyle::Captionless);
-    sub->move(0, top);
+    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_gaugeWindow, ChildWindowStyle::FixedSingle);
+    placeChild(sub, QStringLiteral("Gauge"), QPoint(0, top));
     sub->show();
+    watchView(m_gaugeWindow);
 }
 
 namespace {
@@ -656,23 +761,27 @@ void MainWindow::showGauge() {
 // Small commands
 
 void MainWindow::showHelp() {
-    // The help document beside the program, in the system's viewer; nothing is shown when
-    // that fails.
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/QL350_Help.htm");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!m_helpViewer)
+        m_helpViewer = new HelpViewer(this); // kept for the run
+    m_helpViewer->show();
+    m_helpViewer->raise();
+    m_helpViewer->activateWindow();
 }
 
 void MainWindow::showAbout() {
     auto* box = new AboutBox(this);
+    box->showDetails();
     box->exec(); // deleted on close
 }
 
 void MainWindow::exitNow() {
     // Ends the program once every window with unsaved data agreed; the close steps do not
-    // run, so the port is not remembered. (quit() would send close events to the windows
-    // first.) The journal ends its file cleanly when the main window goes.
+    // run, so the port is not remembered, but the layout and rates are. (quit() would send
+    // close events to the windows first.) The journal ends its file cleanly when the main
+    // window goes.
     if (!askChildrenToClose())
         return;
+    saveSettings();
     QCoreApplication::exit(0);
 }
 
@@ -680,6 +789,18 @@ void MainWindow::updateCaption() {
     const bool simulated = link.deviceName() == MeterPort::SimulatorName();
     setWindowTitle(simulated ? kMainCaption + QStringLiteral(" - Simulator (no real meter)")
                              : kMainCaption);
+}
+
+void MainWindow::updateViewChecks() {
+    m_recorderAction->setChecked(!m_recorderWindow.isNull());
+    m_lcdAction->setChecked(!m_lcdWindow.isNull());
+    m_statusAction->setChecked(!m_statisticsWindow.isNull());
+    m_gaugeAction->setChecked(!m_gaugeWindow.isNull());
+}
+
+void MainWindow::watchView(QWidget* view) {
+    connect(view, &QObject::destroyed, this, &MainWindow::updateViewChecks, Qt::QueuedConnection);
+    updateViewChecks();
 }
 
 void MainWindow::showProgress(const QString& text) {

@@ -12,12 +12,14 @@
 class AboutBox;
 class FileCommands;
 class GaugeWindow;
+class HelpViewer;
 class LcdWindow;
 class LoggerCommands;
 class PortSelector;
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -57,6 +59,8 @@ public:
     GaugeWindow* gaugeWindow() const;
     RecorderWindow* recorderWindow() const;
     ScheduleDialog* scheduleDialog() const;
+    // Help > Contents' viewer once it was asked for.
+    HelpViewer* helpViewer() const;
     QMdiArea* mdiArea() const { return m_mdiArea; }
     PortSelector* portSelector() const { return m_ports; }
 
@@ -79,6 +83,10 @@ public:
     // The journal's settings ("Journal/Enabled", "Journal/MaxAgeDays", "Journal/MaxTotalMiB").
     static JournalSettings ReadJournalSettings();
     static void WriteJournalEnabled(bool enabled);
+
+    // The main window's frame as the user left it last time; false when none is stored or
+    // it cannot be used (the caller then chooses one).
+    bool restoreSavedGeometry();
 
     // Asks every child window with unsaved data whether it may close, in the area's order,
     // and stops at the first that may not; whether all may.
@@ -109,6 +117,13 @@ private:
     void updateCaption();
     void setLoggerCommandsEnabled(bool enabled);
     void showProgress(const QString& text);
+    void updateViewChecks();
+    void showPortChange();
+    // Window frames, recorder rate and schedule into the settings.
+    void saveSettings();
+    // Puts a new live view where the user left it, else near `preferred`, inside the area.
+    void placeChild(QMdiSubWindow* sub, const QString& kind, QPoint preferred);
+    void watchView(QWidget* view);
 
     void createRecorder(int left);
     void createLcd();
@@ -177,6 +192,10 @@ private:
     QPointer<ScheduleDialog> m_scheduleDialog;
     // The start-up screen (or the hidden box that takes the search's texts once it is gone).
     QPointer<AboutBox> m_aboutBox;
+    QPointer<HelpViewer> m_helpViewer;
+
+    // What status bar panel 0 says when no hint is shown.
+    QString m_panel0Text;
 
     bool m_shown = false;
     bool m_closeDeferred = false;

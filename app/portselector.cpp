@@ -6,6 +6,7 @@
 #include "meterport.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
@@ -57,6 +58,27 @@ int PortSelector::currentIndex() const {
     return m_box->currentIndex();
 }
 
+int PortSelector::indexOfRemembered(const QString& nameOrPath) {
+    if (nameOrPath.isEmpty())
+        return -1;
+    const int known = m_box->findText(nameOrPath);
+    if (known >= 0)
+        return known;
+    if (!nameOrPath.startsWith(u'/') || !QFileInfo::exists(nameOrPath))
+        return -1;
+    return addTypedPath(nameOrPath);
+}
+
+int PortSelector::addTypedPath(const QString& path) {
+    // Before the simulator, which stays last.
+    int at = m_box->count();
+    if (at > 0 && m_box->itemText(at - 1) == MeterPort::SimulatorName())
+        --at;
+    const QSignalBlocker block(m_box);
+    m_box->insertItem(at, path);
+    return at;
+}
+
 void PortSelector::onUserChoice() {
     // One user action may announce itself more than once (Enter both confirms the text and
     // picks the matching item): the requests of one moment make one change.
@@ -92,6 +114,10 @@ void PortSelector::switchPort() {
     m_link.setDeviceName(MeterPort::DevicePath(portText())); // the port is closed
     Delay(150);
     m_link.openPort();
+    // A typed path that opened joins the list, so that its index means this port.
+    const QString text = portText();
+    if (m_link.portOpen() && text.startsWith(u'/') && m_box->findText(text) < 0)
+        selectPort(addTypedPath(text));
     // A port the user has just chosen says why it could not be opened.
     if (!m_link.portOpen() && !m_link.lastOpenFailure().isEmpty())
         Q_EMIT openFailed(m_link.lastOpenFailure());

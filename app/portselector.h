@@ -35,6 +35,11 @@ public:
     // The port chosen as if the user had typed `text` into the box and pressed Enter.
     void choosePort(const QString& text);
     int currentIndex() const;
+    // The list index of a port remembered by its name or path, or -1. A path that is not in
+    // the system's list (a pseudo-terminal, a /dev/serial/by-id link) but still exists joins
+    // the list before the simulator, so that the search calls it too; one that is gone is
+    // left out.
+    int indexOfRemembered(const QString& nameOrPath);
 
     // DiscoveryHost
     void showProgress(const QString& text) override;
@@ -55,6 +60,7 @@ private:
     void onUserChoice();
     void applyPortChange();
     void switchPort();
+    int addTypedPath(const QString& path);
 
     LiveLink& m_link;
     QComboBox* m_box;

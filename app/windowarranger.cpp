@@ -6,6 +6,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QStyle>
+
+#include <algorithm>
 
 WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* parent)
     : QObject(parent), m_area(area), m_menu(windowMenu) {
@@ -13,7 +16,7 @@ WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* paren
     m_tile->setObjectName(QStringLiteral("tileAction"));
     m_cascade = m_menu->addAction(QStringLiteral("&Cascade"));
     m_cascade->setObjectName(QStringLiteral("cascadeAction"));
-    m_arrangeIcons = m_menu->addAction(QStringLiteral("&ArrangeIcons"));
+    m_arrangeIcons = m_menu->addAction(QStringLiteral("&Arrange Icons"));
     m_arrangeIcons->setObjectName(QStringLiteral("arrangeIconsAction"));
     connect(m_tile, &QAction::triggered, this, ErrorBoundary::Guard([this] { tile(); }));
     connect(m_cascade, &QAction::triggered, this, ErrorBoundary::Guard([this] { cascade(); }));
@@ -22,27 +25,104 @@ WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* paren
     connect(m_menu, &QMenu::aboutToShow, this, &WindowArranger::updateWindowList);
 }
 
-void WindowArranger::tile() {
+namespace {
+
+bool fixedSize(const QMdiSubWindow* w) {
+    return w->minimumSize() == w->maximumSize();
+}
+
+// The windows Tile and Cascade lay out: the visible ones that are not icons, in the area's
+// order, brought back from maximised.
+QList<QMdiSubWindow*> windowsToArrange(QMdiArea* area) {
     QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : m_area->subWindowList()) {
+    for (QMdiSubWindow* w : area->subWindowList()) {
         if (w->isVisible() && !w->isMinimized())
             windows << w;
     }
-    if (windows.isEmpty())
-        return;
-    const QRect area = m_area->viewport()->rect();
-    const int h = area.height() / int(windows.size());
-    int y = 0;
     for (QMdiSubWindow* w : windows) {
         if (w->isMaximized())
             w->showNormal();
-        w->setGeometry(0, y, area.width(), h);
-        y += h;
+    }
+    return windows;
+}
+
+} // namespace
+
+QSize WindowArranger::readableSize(const QMdiSubWindow* window) {
+    return window->minimumSize().expandedTo(QSize(MinimumReadableWidth, MinimumReadableHeight));
+}
+
+void WindowArranger::tile() {
+    const QList<QMdiSubWindow*> windows = windowsToArrange(m_area);
+    if (windows.isEmpty())
+        return;
+    const QRect area = m_area->viewport()->rect();
+    // Windows of a fixed size (the live views) keep it, one below the other at the left edge,
+    // in a further column where the first is full.
+    QList<QMdiSubWindow*> sizeable;
+    int x = 0, y = 0, columnWidth = 0;
+    for (QMdiSubWindow* w : windows) {
+        if (!fixedSize(w)) {
+            sizeable << w;
+            continue;
+        }
+        if (y > 0 && y + w->height() > area.height()) {
+            x += columnWidth;
+            y = 0;
+            columnWidth = 0;
+        }
+        w->move(x, y);
+        y += w->height();
+        columnWidth = std::max(columnWidth, w->width());
+    }
+    if (sizeable.isEmpty())
+        return;
+    // The others share the rest in a grid of near-square cells, as many columns as rows or one
+    // more; a cell is never smaller than a window stays readable in (cells then overlap).
+    QRect rest = area.adjusted(x + columnWidth, 0, 0, 0);
+    if (rest.width() < MinimumReadableWidth)
+        rest = area;
+    const int n = int(sizeable.size());
+    int columns = 1;
+    while (columns * columns < n)
+        ++columns;
+    const int rows = (n + columns - 1) / columns;
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = sizeable[i];
+        const int row = i / columns;
+        const int column = i % columns;
+        // The last row's windows share its whole width.
+        const int inRow = row == rows - 1 ? n - row * columns : columns;
+        const int cellWidth = rest.width() / inRow;
+        const int cellHeight = rest.height() / rows;
+        const QSize size = QSize(cellWidth, cellHeight).expandedTo(readableSize(w));
+        const int left = std::min(rest.left() + column * cellWidth, area.right() + 1 - size.width());
+        const int top = std::min(rest.top() + row * cellHeight, area.bottom() + 1 - size.height());
+        w->setGeometry(QRect(QPoint(std::max(left, 0), std::max(top, 0)), size));
     }
 }
 
 void WindowArranger::cascade() {
-    m_area->cascadeSubWindows();
+    // Each window keeps its size as far as the area allows, a title bar's height down and
+    // right of the one before; none is squeezed below its readable size.
+    const QList<QMdiSubWindow*> windows = windowsToArrange(m_area);
+    const QRect area = m_area->viewport()->rect();
+    const int step = std::max(m_area->style()->pixelMetric(QStyle::PM_TitleBarHeight), 16);
+    int offset = 0;
+    for (QMdiSubWindow* w : windows) {
+        if (offset + readableSize(w).height() > area.height() ||
+            offset + readableSize(w).width() > area.width())
+            offset = 0;
+        QSize size = w->size();
+        // A sizeable window gets at least two thirds of the area (Tile may have left it small).
+        if (!fixedSize(w))
+            size = size.expandedTo(area.size() * 2 / 3)
+                       .boundedTo(QSize(area.width() - offset, area.height() - offset))
+                       .expandedTo(readableSize(w));
+        w->setGeometry(QRect(QPoint(offset, offset), size));
+        w->raise();
+        offset += step;
+    }
 }
 
 void WindowArranger::arrangeIcons() {

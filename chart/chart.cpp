@@ -520,17 +520,9 @@ void Chart::updateTickFormat() {
 
 // ---- printing -------------------------------------------------------------------------------
 
-void Chart::printPage(QPrinter& printer) {
+void Chart::printPage(QPrinter& printer, const QString& title, int copies) {
     printer.setResolution(int(kScreenDpi));
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const double aspect = m_plot->width() > 0 && m_plot->height() > 0
-                              ? double(m_plot->height()) / m_plot->width()
-                              : 2.0 / 3.0;
-    double w = page.width();
-    double h = w * aspect;
-    const double fit = std::min(1.0, page.height() / h);
-    w *= fit;
-    h *= fit;
 
     QCPPainter painter;
     if (!painter.begin(&printer)) {
@@ -540,10 +532,30 @@ void Chart::printPage(QPrinter& printer) {
                                               file + QLatin1Char('.'));
     }
     painter.setMode(QCPPainter::pmVectorized);
+    // The title's line, then the chart in all the room below it.
+    int titleHeight = 0;
+    if (!title.isEmpty()) {
+        QFont font = painter.font();
+        font.setPointSizeF(10);
+        font.setBold(true);
+        painter.setFont(font);
+        titleHeight = QFontMetrics(font, &printer).height() * 3 / 2;
+    }
+    const int w = page.width();
+    const int h = std::max(page.height() - titleHeight, 1);
     const bool written = !(m_set == m_built);
     if (written)
         applyLook(m_set);
-    m_plot->toPainter(&painter, int(w), int(h));
+    for (int copy = 0; copy < std::max(copies, 1); ++copy) {
+        if (copy > 0)
+            printer.newPage();
+        if (titleHeight > 0)
+            painter.drawText(QRect(0, 0, w, titleHeight), Qt::AlignLeft | Qt::AlignTop, title);
+        painter.save();
+        painter.translate(0, titleHeight);
+        m_plot->toPainter(&painter, w, h);
+        painter.restore();
+    }
     painter.end();
     if (written)
         applyLook(m_built);

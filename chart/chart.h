@@ -194,10 +194,11 @@ public:
     void undoZoom();
 
     // Draws the chart, with the colours and texts its properties hold now and the data of the
-    // last rebuild, as one page on a printer that has been set up: the page width at the
-    // chart's aspect ratio (within the page). Sets the printer's resolution to 96 dpi so that
-    // text keeps its size. Throws ChartError when the printer cannot be started.
-    void printPage(QPrinter& printer);
+    // last rebuild, on a printer that has been set up: `title` (if any) on the page's first
+    // line, the chart filling the rest of the printable area; `copies` pages of it. Sets the
+    // printer's resolution to 96 dpi so that text keeps its size. Throws ChartError when the
+    // printer cannot be started.
+    void printPage(QPrinter& printer, const QString& title = QString(), int copies = 1);
 
     // The pop-up menu for a right click, or nullptr when AllowPopup is false.
     QMenu* createPopupMenu();

@@ -95,3 +95,22 @@ RangeTable::SiScale RangeTable::ToSi(QStringView unitText) {
     }
     return {unitText.toUtf8(), 1, 0};
 }
+
+QString RangeTable::DisplayUnit(const QString& unitText) {
+    struct Row {
+        const char* unit;
+        const char16_t* shown;
+    };
+    static constexpr Row kRows[] = {
+        {"Ohm", u"\u03a9"},      {"KOhm", u"k\u03a9"}, {"MOhm", u"M\u03a9"}, {"KHz", u"kHz"},
+        {"uA", u"\u00b5A"},      {"uF", u"\u00b5F"},   {"C", u"\u00b0C"},    {"F", u"\u00b0F"},
+        {"KRPM", u"kRPM"},
+    };
+    if (unitText.size() > 4)
+        return unitText;
+    for (const Row& r : kRows) {
+        if (unitText == QLatin1String(r.unit))
+            return QString::fromUtf16(r.shown);
+    }
+    return unitText;
+}

@@ -62,4 +62,9 @@ public:
         double offset = 0;
     };
     static SiScale ToSi(QStringView unitText);
+
+    // A unit text as the meter's display writes it, for tables on screen and on paper:
+    // "KOhm" -> "kΩ", "KHz" -> "kHz", "uA" -> "µA", "C" -> "°C", ...; any other text as it is.
+    // Files keep the unit texts themselves (readers of stored files rely on them).
+    static QString DisplayUnit(const QString& unitText);
 };

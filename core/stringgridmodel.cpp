@@ -1,5 +1,7 @@
 #include "stringgridmodel.h"
 
+#include "rangetable.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -335,7 +337,9 @@ int StringGridModel::columnCount(const QModelIndex& parent) const {
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
-    return Cells(index.column(), index.row() + m_fixedRows);
+    const QString text = Cells(index.column(), index.row() + m_fixedRows);
+    // Units are shown as the meter's display writes them; the cell keeps its own text.
+    return role == Qt::DisplayRole ? RangeTable::DisplayUnit(text) : text;
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

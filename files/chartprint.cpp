@@ -3,9 +3,12 @@
 #include "chart.h"
 #include "printing.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QScopeGuard>
 
-void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent) {
+void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
+                              const QString& title) {
     const PEColor subset[3] = {chart->SubsetColors(0), chart->SubsetColors(1),
                                chart->SubsetColors(2)};
     const PEColor back = chart->GraphBackColor();
@@ -27,5 +30,12 @@ void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent)
     chart->setTextColor(0x000000);
     chart->setSubsetLineTypes(1, 2);
     chart->setSubsetLineTypes(2, 1);
-    printing.print(parent, [chart](QPrinter& printer) { chart->printPage(printer); });
+    printing.print(parent, [&](QPrinter& printer) {
+        const QString heading =
+            title.isEmpty() ? QString()
+                            : QStringLiteral("%1   printed %2")
+                                  .arg(title, QLocale().toString(QDateTime::currentDateTime(),
+                                                                 QLocale::ShortFormat));
+        chart->printPage(printer, heading, int(Printing::PageSequence(printer, 1).size()));
+    });
 }

@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +43,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <climits>
 
 #include <cmath>
 
@@ -90,6 +92,24 @@ struct ProgressWindow {
         }
     }
     QPointer<RangeProgressDialog> dialog;
+};
+
+// The progress of a printout in a progress window: the bar runs over the lines to print.
+class PrintProgress : public DataFileProgress {
+public:
+    PrintProgress(RangeProgressDialog* dialog, QObject* watched)
+        : m_dialog(dialog),
+          m_rows(dialog, watched, [dialog](qint64 done) { dialog->progressBar->setValue(int(done)); }) {}
+    void begin(qint64 total) override {
+        if (m_dialog)
+            m_dialog->progressBar->setRange(0, int(std::min<qint64>(total, INT_MAX)));
+    }
+    bool advance(qint64 done) override { return m_rows.advance(done); }
+    void finish() { m_rows.finish(); }
+
+private:
+    QPointer<RangeProgressDialog> m_dialog;
+    DialogProgress m_rows;
 };
 
 } // namespace
@@ -446,7 +466,8 @@ void FileCommands::graphList() {
     }
 
     auto* graph = new ListGraphWindow;
-    graph->setWindowTitle(list->windowTitle());
+    // Its own title, so the Window menu tells the list and its graph apart.
+    graph->setWindowTitle(list->windowTitle() + QStringLiteral(" - Graph"));
     QPointer<ListGraphWindow> alive = graph;
     const auto discard = qScopeGuard([&] {
         // A failure below leaves no half-made window behind.
@@ -552,19 +573,36 @@ void FileCommands::print() {
         return;
     QWidget* window = activeMdiChild();
     if (StringGrid* table = partsOf(window).table) {
-        printTable(table);
+        printTable(table, window->windowTitle());
         return;
     }
     if (auto* graph = qobject_cast<ListGraphWindow*>(window))
-        PrintChartInPaperColours(*m_printing, graph->chart, m_main);
+        PrintChartInPaperColours(*m_printing, graph->chart, m_main, graph->windowTitle());
 }
 
-void FileCommands::printTable(StringGrid* table) {
+void FileCommands::printTable(StringGrid* table, const QString& title) {
     QPointer<StringGrid> alive = table; // the window may be closed while the dialog is up
+    bool cancelled = false;
     m_printing->print(m_main, [&](QPrinter& printer) {
-        if (alive)
-            GridPrintout::print(printer, *alive->gridModel());
+        if (!alive)
+            return;
+        ProgressWindow progress(m_main);
+        RangeProgressDialog* dialog = progress.dialog;
+        dialog->setWindowTitle(QStringLiteral("Printing Progress"));
+        dialog->progressBar->show();
+        dialog->statusLabel->show();
+        dialog->cancelButton->show();
+        dialog->statusLabel->setText(QStringLiteral("printing....."));
+        dialog->progressBar->setValue(0);
+        dialog->show();
+        dialog->clearResult();
+        PrintProgress lines(dialog, alive->gridModel());
+        cancelled = !GridPrintout::print(printer, *alive->gridModel(), title,
+                                         QDateTime::currentDateTime(), &lines);
+        lines.finish();
     });
+    if (cancelled)
+        Dialogs::ShowMessage(m_main, QStringLiteral("The printout was cancelled."));
 }
 
 void FileCommands::setUpPrinter() {

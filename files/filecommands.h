@@ -146,7 +146,7 @@ signals:
 
 private:
     QMdiSubWindow* addChild(QWidget* content);
-    void printTable(StringGrid* table);
+    void printTable(StringGrid* table, const QString& title);
 
     QMdiArea* m_area;
     QPointer<QWidget> m_main;

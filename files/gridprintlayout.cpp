@@ -1,23 +1,55 @@
 #include "gridprintlayout.h"
 
+#include "rangetable.h"
 #include "stringgridmodel.h"
 
 #include <algorithm>
 
-QString GridPrintLayout::Line(const StringGridModel& grid, int row) {
-    QString line;
-    for (int c = 0; c <= grid.ColCount() - 2; ++c) {
-        const QString text = grid.Cells(c, row);
-        const qsizetype w = c == TimeColumn ? TimeWidth : OtherWidth;
-        line += text;
-        line += text.size() < w ? QString(2 * (w - text.size()), u' ') : QStringLiteral(" ");
+int GridPrintLayout::PrintedColumns(const StringGridModel& grid) {
+    return std::max(grid.ColCount() - 1, 0);
+}
+
+QString GridPrintLayout::CellText(const StringGridModel& grid, int col, int row) {
+    return RangeTable::DisplayUnit(grid.Cells(col, row));
+}
+
+QList<int> GridPrintLayout::ColumnLefts(const StringGridModel& grid,
+                                        const std::function<int(const QString&)>& textWidth,
+                                        int gap) {
+    const int columns = PrintedColumns(grid);
+    QList<int> lefts{0};
+    for (int c = 0; c < columns; ++c) {
+        // Texts of one length have one width in a fixed-pitch font, but a sign the font lacks
+        // (Ω, µ) comes from another: each length is measured once per text that has it.
+        int widest = 0;
+        QList<qsizetype> measuredLengths;
+        for (int r = 0; r < grid.RowCount(); ++r) {
+            const QString text = CellText(grid, c, r);
+            const bool plain =
+                std::all_of(text.cbegin(), text.cend(), [](QChar ch) { return ch.unicode() < 128; });
+            if (plain && measuredLengths.contains(text.size()))
+                continue;
+            if (plain)
+                measuredLengths << text.size();
+            widest = std::max(widest, textWidth(text));
+        }
+        lefts << lefts.last() + widest + gap;
     }
-    return line;
+    return lefts;
 }
 
 int GridPrintLayout::LinesPerPage(int pageHeight, int lineHeight) {
     if (lineHeight <= 0)
+        return HeaderLines + 1;
+    return std::max(HeaderLines + 1, pageHeight / lineHeight);
+}
+
+int GridPrintLayout::PageCount(int tableRows, int rowsPerPage) {
+    if (tableRows <= 0 || rowsPerPage <= 0)
         return 1;
-    // The first line's top is one line height down; the last line's bottom stays on the page.
-    return std::max(1, pageHeight / lineHeight - 1);
+    return (tableRows + rowsPerPage - 1) / rowsPerPage;
+}
+
+QString GridPrintLayout::PageText(int page, int pageCount) {
+    return QStringLiteral("page %1 of %2").arg(page + 1).arg(pageCount);
 }

@@ -1,35 +1,45 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 class StringGridModel;
 
-// The grid printout as text: one line per table row (the caption row first), pages of a fixed
-// number of lines. Nothing here draws; the printout puts these lines on a printer in a
-// fixed-pitch font.
+// Where the grid printout puts each text: nothing here draws, the printout puts these texts
+// on a printer in a fixed-pitch font.
 //
-// A line holds the cells of columns 0 .. ColCount - 2 (the last column, empty in every table
-// the program prints, is left out). Each cell text of length k is followed by two spaces for
-// every step of k up to the column's width w (17 for column 2, the time, 10 for any other),
-// so a text that fills its width w exactly or runs past it is followed by one space: a
-// column always stands apart from the next.
+// The printed columns are 0 .. ColCount - 2 (the last column, empty in every table the
+// program prints, is left out); a cell is printed as the table shows it (units as the meter's
+// display writes them). Each column starts at a measured x: the widest of its texts, the
+// caption included, and a gap. (Padding texts with spaces, two for every missing character,
+// put the captions and the rows of different lengths out of line.)
 //
-// Lines go down a page from one line height below its top edge; a page holds as many lines as
-// fit completely, the last line's bottom included, so no line is clipped at the page end.
+// Every page starts with HeaderLines lines: the title line (what is printed, when, and "page n
+// of m" at its right), an empty line and the caption row; then as many table rows as fit
+// completely, so no line is clipped at the page end.
 class GridPrintLayout {
 public:
-    static constexpr int TimeColumn = 2;
-    static constexpr int TimeWidth = 17;
-    static constexpr int OtherWidth = 10;
+    static constexpr int HeaderLines = 3;
 
-    static QString Line(const StringGridModel& grid, int row);
+    static int PrintedColumns(const StringGridModel& grid);
+    static QString CellText(const StringGridModel& grid, int col, int row);
 
-    // Lines per page for a page and line height in device pixels; at least 1.
+    // The left edge of each printed column, from 0, given the width of a text and the gap
+    // between two columns; one more entry at the end: the right edge of the last column.
+    static QList<int> ColumnLefts(const StringGridModel& grid,
+                                  const std::function<int(const QString&)>& textWidth, int gap);
+
+    // Lines per page for a page and line height in device pixels; at least HeaderLines + 1.
     static int LinesPerPage(int pageHeight, int lineHeight);
-    // Whether row r starts a new page (never the first row).
-    static bool StartsPage(int row, int linesPerPage) { return row > 0 && row % linesPerPage == 0; }
-    // The top of row r's line on its page.
-    static int LineTop(int row, int linesPerPage, int lineHeight) {
-        return (row % linesPerPage + 1) * lineHeight;
-    }
+    // Table rows (row 1 onwards) per page, and the pages they fill (at least 1).
+    static int RowsPerPage(int linesPerPage) { return linesPerPage - HeaderLines; }
+    static int PageCount(int tableRows, int rowsPerPage);
+    // The first table row on page `page` (numbered from 0).
+    static int FirstRow(int page, int rowsPerPage) { return 1 + page * rowsPerPage; }
+    // The top of line `line` of a page (0: the title line).
+    static int LineTop(int line, int lineHeight) { return line * lineHeight; }
+    // "page 2 of 7" for page 1 (numbered from 0).
+    static QString PageText(int page, int pageCount);
 };

@@ -1,13 +1,18 @@
 #include "gridprintout.h"
 
+#include "datafileprogress.h"
 #include "gridprintlayout.h"
+#include "printing.h"
 #include "stringgridmodel.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPrinter>
 
+#include <algorithm>
 #include <stdexcept>
 
 QFont GridPrintout::printerFont() {
@@ -21,7 +26,8 @@ QFont GridPrintout::printerFont() {
     return font;
 }
 
-void GridPrintout::print(QPrinter& printer, const StringGridModel& grid) {
+bool GridPrintout::print(QPrinter& printer, const StringGridModel& grid, const QString& title,
+                         const QDateTime& printedAt, DataFileProgress* progress) {
     QPainter painter;
     if (!painter.begin(&printer)) {
         const QString file = printer.outputFileName();
@@ -32,16 +38,62 @@ void GridPrintout::print(QPrinter& printer, const StringGridModel& grid) {
     }
     painter.setFont(printerFont());
     const QFontMetrics metrics = painter.fontMetrics();
-    const int lineHeight =
-        metrics.boundingRect(QStringLiteral("String Grid Printout")).height() + 4;
-    const int pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
-    const int perPage = GridPrintLayout::LinesPerPage(pageHeight, lineHeight);
-    for (int r = 0; r < grid.RowCount(); ++r) {
-        if (GridPrintLayout::StartsPage(r, perPage))
+    const int lineHeight = metrics.height() + metrics.height() / 4;
+    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const int perPage = GridPrintLayout::LinesPerPage(page.height(), lineHeight);
+    const int rowsPerPage = GridPrintLayout::RowsPerPage(perPage);
+    const int tableRows = std::max(grid.RowCount() - 1, 0);
+    const int pageCount = GridPrintLayout::PageCount(tableRows, rowsPerPage);
+    const QList<int> lefts = GridPrintLayout::ColumnLefts(
+        grid, [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+        metrics.horizontalAdvance(QStringLiteral("  ")));
+    const QString heading = QStringLiteral("%1   printed %2")
+                                .arg(title, QLocale().toString(printedAt, QLocale::ShortFormat));
+
+    const auto drawRow = [&](int row, int line) {
+        const int baseline = GridPrintLayout::LineTop(line, lineHeight) + metrics.ascent();
+        for (int c = 0; c + 1 < lefts.size(); ++c)
+            painter.drawText(lefts[c], baseline, GridPrintLayout::CellText(grid, c, row));
+    };
+
+    const QList<int> pages = Printing::PageSequence(printer, pageCount);
+    const auto rowsOn = [&](int p) {
+        const int firstRow = GridPrintLayout::FirstRow(p, rowsPerPage);
+        return std::max(std::min(firstRow + rowsPerPage, grid.RowCount()) - firstRow, 0);
+    };
+    if (progress) {
+        qint64 total = 0;
+        for (const int p : pages)
+            total += rowsOn(p);
+        progress->begin(total);
+    }
+    qint64 linesDone = 0;
+    bool first = true;
+    for (const int p : pages) {
+        if (!first)
             printer.newPage();
-        const int top = GridPrintLayout::LineTop(r, perPage, lineHeight);
-        // The line's top at `top`: the text stands on its baseline an ascent lower.
-        painter.drawText(1, top + metrics.ascent(), GridPrintLayout::Line(grid, r));
+        first = false;
+        const int baseline = metrics.ascent();
+        painter.drawText(0, baseline, heading);
+        const QString pageText = GridPrintLayout::PageText(p, pageCount);
+        painter.drawText(page.width() - metrics.horizontalAdvance(pageText) - 1, baseline,
+                         pageText);
+        drawRow(0, GridPrintLayout::HeaderLines - 1);
+        const int firstRow = GridPrintLayout::FirstRow(p, rowsPerPage);
+        const int endRow = firstRow + rowsOn(p);
+        for (int r = firstRow; r < endRow; ++r) {
+            drawRow(r, GridPrintLayout::HeaderLines + (r - firstRow));
+            if (progress && !progress->advance(++linesDone)) {
+                printer.abort();
+                painter.end();
+                // A file cut off in the middle is no printout.
+                if (printer.outputFormat() == QPrinter::PdfFormat &&
+                    !printer.outputFileName().isEmpty())
+                    QFile::remove(printer.outputFileName());
+                return false;
+            }
+        }
     }
     painter.end();
+    return true;
 }

@@ -99,7 +99,7 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
             host.selectPort(link.m_state.PortIndex());
         port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
         Q_EMIT link.statusTextChanged(0, port.DeviceName());
-        Q_EMIT link.statusTextChanged(1, QStringLiteral("Off Connection"));
+        Q_EMIT link.statusTextChanged(1, QStringLiteral("Not connected"));
     }
 
     CloseQuietly(port);

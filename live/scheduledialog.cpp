@@ -37,7 +37,7 @@ ScheduleDialog::ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_recorder(recorder), m_link(link) {
-    setWindowTitle(QStringLiteral("Real Time Data Recorder Schedle"));
+    setWindowTitle(QStringLiteral("Real Time Data Recorder Schedule"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     QFont small = font();

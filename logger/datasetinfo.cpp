@@ -10,7 +10,7 @@ QString DataSetInfo::FunctionName() const {
     case 1:
         return QStringLiteral("Diode");
     case 2:
-        return ModeBits / 4 != 0 ? QStringLiteral("RPM") : QStringLiteral("Frequecy");
+        return ModeBits / 4 != 0 ? QStringLiteral("RPM") : QStringLiteral("Frequency");
     case 3:
         return QStringLiteral("Ohm");
     case 4:

@@ -20,7 +20,7 @@ struct DataSetInfo {
     // Data-area position of record i (0-based).
     int RecordOffset(int i) const { return Offset + 10 + 2 * i; }
 
-    // The name in the data-set list: "Diode", "RPM", "Frequecy", "Ohm", ... A current set
+    // The name in the data-set list: "Diode", "RPM", "Frequency", "Ohm", ... A current set
     // whose coupling is neither AC nor DC is called "Current".
     QString FunctionName() const;
     // The interval as minutes ":" seconds, each at least two digits: 1 s "00:01", 300 s

@@ -55,7 +55,7 @@ void LoggerDownloadWindows::beginTransfer() {
         m_owner->repaint();
     m_progress = std::make_unique<RangeProgressDialog>(m_owner);
     m_progress->setObjectName(QStringLiteral("downloadProgress"));
-    m_progress->setWindowTitle(QStringLiteral("Data Retriving Progress"));
+    m_progress->setWindowTitle(QStringLiteral("Data Retrieving Progress"));
     m_progress->setWindowFlag(Qt::WindowStaysOnTopHint);
     m_progress->progressBar->setRange(0, 65536);
     m_progress->progressBar->setValue(0);

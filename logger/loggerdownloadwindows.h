@@ -15,7 +15,7 @@ class UserInputBlocker;
 
 // What the user sees of one Load Data while LoadLoggerData runs: the hourglass and the busy
 // window "Reading data from multimer....." until the meter starts sending, the progress window
-// "Data Retriving Progress" during each transfer, the error dialog after a failed download
+// "Data Retrieving Progress" during each transfer, the error dialog after a failed download
 // and the power-cycle message after a repair. Windows repaint throughout, but the user's input
 // is only taken by the error dialog, message boxes and the progress window (whose Cancel
 // button, close box or Escape cancels the transfer). The progress window is on the screen and

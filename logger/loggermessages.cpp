@@ -19,20 +19,20 @@ using O = LoggerOutcome;
 const Row kMessages[] = {
     {Op::LoadData, O::MeterRecording,
      "The meter is recording data, please stop recording before loading data."},
-    {Op::LoadData, O::NoData, "There was not any data recorded in momery of meter !"},
+    {Op::LoadData, O::NoData, "There was not any data recorded in memory of meter !"},
 
     {Op::Setup, O::MeterRecording,
      "The meter is recording data, please stop recording before setting up."},
     {Op::Setup, O::Written,
-     "Setup successfully! Please power off and power on the meter again to make this setup "
+     "Setup saved. Please power off and power on the meter again to make this setup "
      "valid. "},
-    {Op::Setup, O::NotWritten, "Fail to save settins form multimeter!"},
+    {Op::Setup, O::NotWritten, "Fail to save settings to multimeter!"},
     {Op::Setup, O::NotOpened, "Setup error, please check the connection and try again !"},
-    {Op::Setup, O::NoHeader, "Fail to load settins form multimeter!"},
+    {Op::Setup, O::NoHeader, "Fail to load settings from multimeter!"},
 
     {Op::EraseMemory, O::MeterRecording,
      "The meter is recording data, please stop recording before erasing memory."},
-    {Op::EraseMemory, O::Erased, "Memory erase successfully !"},
+    {Op::EraseMemory, O::Erased, "Memory erased."},
     {Op::EraseMemory, O::NotErased, "Fail to erase memory !"},
 
     {Op::FactoryCheck, O::NotConnected, "未能偵測到電表"},

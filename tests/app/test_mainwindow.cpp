@@ -22,6 +22,8 @@
 #include "loggersetupdialog.h"
 #include "mainwindow.h"
 #include "portselector.h"
+#include "programsettings.h"
+#include "helpviewer.h"
 #include "recorderwindow.h"
 #include "scheduledialog.h"
 #include "simulatorbackend.h"
@@ -39,6 +41,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTextBrowser>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -139,6 +143,9 @@ private Q_SLOTS:
     void closingAsksEveryWindowFirst();
     void killedWhileRecordingLeavesACompleteJournal();
     void unwritableJournalIsReportedOnce();
+    void shortcutsTriggerTheirCommands();
+    void settingsComeBackAfterARestart();
+    void helpKeyShowsTheHelpDocument();
 
 private:
     // Starts metersims and makes their devices the port list.
@@ -157,6 +164,7 @@ private:
     // then stopped so that the test drives the ticks.
     void startWindow() {
         window = std::make_unique<MainWindow>();
+        window->resize(1400, 900);
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(window->startupDone(), kWaitMs);
         window->link.stopTicking();
@@ -189,7 +197,7 @@ void TestMainWindow::startupWithoutMeter() {
     QElapsedTimer t;
     t.start();
     startWindow();
-    QCOMPARE(panel(1), QStringLiteral("Off Connection"));
+    QCOMPARE(panel(1), QStringLiteral("Not connected"));
     QCOMPARE(panel(0), QStringLiteral("ComPort"));
     QVERIFY(!window->link.connected());
     QVERIFY(window->loggerCommandsEnabled());
@@ -375,12 +383,14 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     window.reset();
     QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
 
-    // A stored index beyond the list: the first port is selected when no meter answers.
+    // A stored index beyond the list (without a port name, as an older version left it): the
+    // first port is selected when no meter answers.
+    QSettings(QSettings::UserScope, "QL350", "QL350").remove("Port/Name");
     MainWindow::WriteLastConnectedPort(5);
     startWindow();
     QCOMPARE(window->portSelector()->box()->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
-    QCOMPARE(panel(1), QStringLiteral("Off Connection"));
+    QCOMPARE(panel(1), QStringLiteral("Not connected"));
 
     // The emulator's index (the number of real ports, after the user last picked it) is out
     // of range as well: the first real port, never the emulator.
@@ -393,6 +403,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
 }
 
 void TestMainWindow::viewsCloseAndReopen() {
+    QSettings(QSettings::UserScope, "QL350", "QL350").clear(); // the default places
     MeterPort::SetPortListOverride(QStringList{});
     startWindow();
     QMdiArea* area = window->mdiArea();
@@ -433,14 +444,22 @@ void TestMainWindow::viewsCloseAndReopen() {
     QVERIFY(!ChildWindowOf(window->lcdWindow())->isMinimized());
     QCOMPARE(area->subWindowList().size(), 4);
 
-    // Tile puts them one above the other at the left edge (these views keep their fixed size).
+    // Tile puts the live views (fixed size) one above the other at the left edge and gives the
+    // recorder the rest of the area; every view has a title bar.
     window->command("tileAction")->trigger();
-    const auto subs = area->subWindowList();
-    for (int i = 0; i < subs.size(); ++i) {
-        QCOMPARE(subs[i]->x(), 0);
-        if (i > 0)
-            QVERIFY(subs[i]->y() > subs[i - 1]->y());
+    const QRect areaRect = area->viewport()->rect();
+    QMdiSubWindow* recorderFrame = ChildWindowOf(window->recorderWindow());
+    int y = 0, liveWidth = 0;
+    for (QWidget* view : std::initializer_list<QWidget*>{
+             window->lcdWindow(), window->statisticsWindow(), window->gaugeWindow()}) {
+        QMdiSubWindow* sub = ChildWindowOf(view);
+        QCOMPARE(sub->pos(), QPoint(0, y));
+        QVERIFY(!(sub->windowFlags() & Qt::FramelessWindowHint));
+        y += sub->height();
+        liveWidth = std::max(liveWidth, sub->width());
     }
+    QCOMPARE(recorderFrame->geometry(),
+             QRect(liveWidth, 0, areaRect.width() - liveWidth, areaRect.height()));
 }
 
 void TestMainWindow::simulatorIsNeverPreselected() {
@@ -559,7 +578,7 @@ void TestMainWindow::scheduleButtonOpensOneDialog() {
     QCOMPARE(first->startDateEdit->date(), started->date());
     QCOMPARE(first->stopTimeEdit->time().toString(), started->time().toString());
     QVERIFY(qAbs(started->secsTo(QDateTime::currentDateTime())) < 60);
-    QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
+    QCOMPARE(first->windowTitle(), QStringLiteral("Real Time Data Recorder Schedule"));
     QTest::mouseClick(window->findChild<QToolButton*>("scheduleButton"), Qt::LeftButton);
     QCOMPARE(window->scheduleDialog(), first.data()); // the same dialog, not a second one
     first->close();
@@ -987,6 +1006,137 @@ void TestMainWindow::unwritableJournalIsReportedOnce() {
     QVERIFY(window->askChildrenToClose());
     QCOMPARE(told.size(), 1);
     QVERIFY(!told[0].contains(QStringLiteral("journal")));
+}
+
+// The standard keys reach their commands (each command's own work is tested elsewhere: here
+// its handlers are taken off so that a key runs nothing but the command). Every menu and
+// every item in it has a mnemonic.
+void TestMainWindow::shortcutsTriggerTheirCommands() {
+    MeterPort::SetPortListOverride(QStringList{});
+    startWindow();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get(), kWaitMs));
+    const struct {
+        QKeySequence keys;
+        const char* command;
+    } table[] = {
+        {QKeySequence::Open, "openAction"},      {QKeySequence::Save, "saveAction"},
+        {QKeySequence::Print, "printAction"},
+        {QKeySequence::keyBindings(QKeySequence::Quit).value(0, QKeySequence(Qt::CTRL | Qt::Key_Q)),
+         "exitAction"},
+        {QKeySequence::HelpContents, "helpAction"}, {QKeySequence(Qt::Key_F5), "loadDataAction"},
+    };
+    for (const auto& row : table) {
+        QAction* action = window->command(row.command);
+        QVERIFY2(action, row.command);
+        QVERIFY2(!row.keys.isEmpty(), row.command);
+        QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+        action->setEnabled(true);
+        QSignalSpy triggered(action, &QAction::triggered);
+        QTest::keySequence(window.get(), row.keys);
+        QVERIFY2(triggered.count() == 1,
+                 qPrintable(QString("%1 (%2) triggered %3 times")
+                                .arg(row.command, row.keys.toString())
+                                .arg(triggered.count())));
+    }
+    for (QAction* menu : window->menuBar()->actions()) {
+        if (!menu->isVisible() || !menu->menu())
+            continue;
+        QVERIFY2(menu->text().contains('&'), qPrintable(menu->text()));
+        for (QAction* item : menu->menu()->actions()) {
+            if (!item->isSeparator() && item->isVisible() && !item->menu())
+                QVERIFY2(item->text().contains('&'), qPrintable(item->text()));
+        }
+    }
+    // The View items are ticked while their windows are open.
+    QAction* gauge = window->command("gaugeAction");
+    QVERIFY(gauge->isCheckable() && gauge->isChecked());
+    ChildWindowOf(window->gaugeWindow())->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!gauge->isChecked(), kWaitMs);
+    gauge->trigger();
+    QVERIFY(window->gaugeWindow());
+    QVERIFY(gauge->isChecked());
+}
+
+// What the user chose comes back at the next start: a typed pseudo-terminal path (and the
+// meter on it), the recorder's rate, the main window's and the recorder's frames. What no
+// longer fits falls back quietly: a port that is gone, a frame outside the window area.
+void TestMainWindow::settingsComeBackAfterARestart() {
+    QSettings(QSettings::UserScope, "QL350", "QL350").clear();
+    // A link that metersim removes when it ends: a pseudo-terminal's own number may be
+    // reused by another program at once.
+    const QString path = settingsDir.filePath("ttyMeter");
+    servePorts({{"--model", "122", "--link", path}});
+    MeterPort::SetPortListOverride(QStringList{}); // reached only by typing its path
+    startWindow();
+    QVERIFY(!window->link.connected());
+    window->portSelector()->choosePort(path);
+    QTRY_VERIFY_WITH_TIMEOUT(window->link.portOpen(), kWaitMs);
+    QVERIFY(tickUntil([this] { return window->link.connected(); }));
+    QCOMPARE(panel(1), path);
+    window->recorder.setRecordInterval(5);
+    QMdiSubWindow* recorderFrame = ChildWindowOf(window->recorderWindow());
+    const QRect frame(310, 20, 640, 420);
+    recorderFrame->setGeometry(frame);
+    window->resize(1300, 850);
+    const QSize mainSize = window->size();
+    window->close();
+    window.reset();
+    QCOMPARE(ProgramSettings::portName(), path);
+    // The index under the older key names the same port: the path joined the list.
+    QCOMPARE(MainWindow::ReadLastConnectedPort(), 0);
+
+    // The start-up search calls the remembered path and finds the meter there.
+    startWindow();
+    QCOMPARE(window->portSelector()->portText(), path);
+    QCOMPARE(window->link.deviceName(), path);
+    QVERIFY(window->link.connected());
+    QCOMPARE(panel(1), path);
+    QCOMPARE(window->recorder.recordInterval(), 5);
+    QCOMPARE(ChildWindowOf(window->recorderWindow())->geometry(), frame);
+    window->hide();
+    QVERIFY(window->restoreSavedGeometry());
+    QCOMPARE(window->size(), mainSize);
+    window.reset();
+
+    // The port is gone and the recorder's frame lies outside the area: the program starts as
+    // without them, and says nothing about it.
+    sims.clear();
+    QVERIFY(!QFile::exists(path));
+    ProgramSettings::setChildGeometry("Recorder", QRect(5000, 3000, 800, 500));
+    QList<Dialogs::Request> shown;
+    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        shown << r;
+        return QMessageBox::Ok;
+    });
+    startWindow();
+    QVERIFY(shown.isEmpty());
+    QVERIFY(!window->link.connected());
+    QCOMPARE(window->portSelector()->box()->findText(path), -1);
+    const QRect area = window->mdiArea()->viewport()->rect();
+    QVERIFY(area.contains(ChildWindowOf(window->recorderWindow())->geometry()));
+    QCOMPARE(window->recorder.recordInterval(), 5);
+}
+
+// F1 opens the help viewer with the help document (found beside the program in the build
+// tree); asking again shows the same viewer.
+void TestMainWindow::helpKeyShowsTheHelpDocument() {
+    MeterPort::SetPortListOverride(QStringList{});
+    startWindow();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get(), kWaitMs));
+    QVERIFY(!window->helpViewer());
+    QTest::keySequence(window.get(), QKeySequence::HelpContents);
+    QPointer<HelpViewer> viewer = window->helpViewer();
+    QVERIFY(viewer);
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->isVisible(), kWaitMs);
+    QVERIFY2(viewer->documentPath().endsWith(HelpViewer::DocumentName),
+             qPrintable(viewer->documentPath()));
+    const QString text = viewer->browser()->toPlainText();
+    QVERIFY2(text.contains("Connecting the meter") && text.contains("Troubleshooting"),
+             qPrintable(text.left(300)));
+    window->command("helpAction")->trigger();
+    QCOMPARE(window->helpViewer(), viewer.data());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -284,7 +284,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
 
     ListGraphWindow* graph = graphOf(list);
     QVERIFY(graph);
-    QCOMPARE(graph->windowTitle(), list->windowTitle());
+    QCOMPARE(graph->windowTitle(), list->windowTitle() + QStringLiteral(" - Graph"));
     QVERIFY(!m_files->graphAction->isEnabled());
     Chart* chart = graph->chart;
     QCOMPARE(chart->Points(), 4);
@@ -719,68 +719,123 @@ QList<QList<TestFileCommands::Word>> TestFileCommands::pdfWords(const QString& p
     return pages;
 }
 
-// The table printout: padded columns, the last column left out, pages that hold their lines;
-// File > Print and the tool-bar print both print it, on the printer chosen in Printer Setup.
+// The table printout: on every page the title line with "page n of m", the captions and as
+// many rows as fit; every column at one x on every line (row numbers of one and of three
+// digits, captions and cells alike), units as the meter writes them, the last column left out;
+// the print dialog's copies and page range honoured; the output file asked for each time.
+// File > Print and the tool-bar print both print it, on the page chosen in Printer Setup.
 void TestFileCommands::gridPrintout() {
     QStringList rows;
     for (int r = 1; r <= 150; ++r)
-        rows << QString("07.03.2025|10:00:%1|%2|V|x").arg(r % 60, 2, 10, QChar('0')).arg(r);
-    listOf(rows);
+        rows << QString("07.03.2025|10:00:%1|%2|%3|x")
+                    .arg(r % 60, 2, 10, QChar('0'))
+                    .arg(r * 1.5)
+                    .arg(r % 2 ? "KOhm" : "uA");
+    ListWindow* list = listOf(rows);
     const QString pdf = m_dir.filePath("grid.pdf");
     QPrinter* asked = nullptr;
     Printing& printing = m_files->printing();
     printing.setDialogHook([&](QPrinter& printer) {
         asked = &printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
+        printer.setPageOrientation(QPageLayout::Landscape);
         return true;
     });
     m_files->setUpPrinter();
     QCOMPARE(asked, &printing.printer());
-    QVERIFY(!QFile::exists(pdf)); // the setup prints nothing
+    // The print dialog: the file is chosen there (none is remembered from an earlier print).
+    int copies = 1;
+    int fromPage = 0, toPage = 0;
     printing.setDialogHook([&](QPrinter& printer) {
         asked = &printer;
-        return true; // the printer as set up
+        if (!printer.outputFileName().isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setCopyCount(copies);
+        printer.setCollateCopies(true);
+        if (fromPage > 0) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(fromPage, toPage);
+        }
+        return true;
     });
     m_files->print();
     QCOMPARE(asked, &printing.printer());
+    QCOMPARE(printing.printer().pageLayout().orientation(), QPageLayout::Landscape);
+    QVERIFY(printing.printer().outputFileName().isEmpty());
     double pageHeight = 0;
     const auto pages = pdfWords(pdf, &pageHeight);
-    QVERIFY(pages.size() >= 2);
-    // Lines are told apart by their tops; every row is printed once and no line runs off the
-    // bottom of its page.
-    int lines = 0;
+    const int pageCount = int(pages.size());
+    QVERIFY(pageCount >= 2);
+
+    const QString title = list->windowTitle();
+    int tableRows = 0;
     QStringList firstWords;
-    for (const auto& page : pages) {
-        QList<double> tops;
-        for (const Word& w : page) {
+    for (int p = 0; p < pageCount; ++p) {
+        // Lines are told apart by their tops.
+        QMap<double, QList<Word>> lines;
+        for (const Word& w : pages[p]) {
             QVERIFY2(w.yMax <= pageHeight, qPrintable(w.text));
             QVERIFY(w.text != "x"); // the last column is not printed
-            if (!tops.contains(w.yMin)) {
-                tops << w.yMin;
-                firstWords << w.text;
+            lines[w.yMin] << w;
+        }
+        const QList<Word> titleLine = lines.first();
+        QStringList titleWords;
+        for (const Word& w : titleLine)
+            titleWords << w.text;
+        const QString titleText = titleWords.join(' ');
+        QVERIFY2(titleText.startsWith(title + " printed "), qPrintable(titleText));
+        QVERIFY2(titleText.endsWith(QString("page %1 of %2").arg(p + 1).arg(pageCount)),
+                 qPrintable(titleText));
+        lines.remove(lines.firstKey());
+        // Captions and rows: five words each, every column at the captions' x.
+        const QList<Word> captions = lines.first();
+        QCOMPARE(captions.size(), 5);
+        QCOMPARE(captions[0].text, "NO");
+        QCOMPARE(captions[4].text, "Range");
+        for (const auto& line : lines) {
+            QCOMPARE(line.size(), 5);
+            for (int c = 0; c < 5; ++c)
+                QVERIFY2(qAbs(line[c].xMin - captions[c].xMin) < 0.01,
+                         qPrintable(QString("page %1, '%2' at %3, its caption at %4")
+                                        .arg(p + 1)
+                                        .arg(line[c].text)
+                                        .arg(line[c].xMin)
+                                        .arg(captions[c].xMin)));
+            // Columns stand apart.
+            for (int c = 1; c < 5; ++c)
+                QVERIFY(line[c].xMin > line[c - 1].xMax);
+            if (line[0].text != "NO") {
+                firstWords << line[0].text;
+                QVERIFY2(line[4].text == QString::fromUtf8("kΩ") ||
+                             line[4].text == QString::fromUtf8("µA"),
+                         qPrintable(line[4].text));
             }
         }
-        lines += int(tops.size());
+        tableRows += int(lines.size()) - 1;
     }
-    QCOMPARE(lines, 151);
-    QCOMPARE(firstWords.mid(0, 3), (QStringList{"NO", "1", "2"}));
+    QCOMPARE(tableRows, 150);
+    QCOMPARE(firstWords.mid(0, 2), (QStringList{"1", "2"}));
     QCOMPARE(firstWords.last(), "150");
-    // Columns in characters of the fixed-pitch font: "NO" and 16 spaces, "Date" and 12, "Time"
-    // and 26, "Value" and 10; a ten-character date and one space.
-    const auto& first = pages[0];
-    const double cw = (first[0].xMax - first[0].xMin) / 2;
-    const auto column = [&](int i) { return qRound((first[i].xMin - first[0].xMin) / cw); };
-    QCOMPARE(first[1].text, "Date");
-    QCOMPARE(column(1), 18);
-    QCOMPARE(column(2), 18 + 16);
-    QCOMPARE(column(3), 18 + 16 + 30);
-    QCOMPARE(column(4), 18 + 16 + 30 + 15);
-    QCOMPARE(first[6].text, "07.03.2025");
-    QCOMPARE(qRound((first[7].xMin - first[6].xMin) / cw), 11);
+
+    // Two copies: every page twice, copy after copy.
+    copies = 2;
+    m_files->print();
+    QCOMPARE(pdfWords(pdf, &pageHeight).size(), 2 * pageCount);
+    // Only page 2 of it.
+    copies = 1;
+    fromPage = toPage = 2;
+    m_files->print();
+    const auto second = pdfWords(pdf, &pageHeight);
+    QCOMPARE(second.size(), 1);
+    QStringList words;
+    for (const Word& w : second[0])
+        words << w.text;
+    QVERIFY(words.join(' ').contains(QString("page 2 of %1").arg(pageCount)));
 
     // A failed start is reported, not silent.
     printing.setDialogHook([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir.filePath("no/such/folder/g.pdf"));
         return true;
     });
@@ -806,6 +861,12 @@ void TestFileCommands::chartPrintRestoresColours() {
     m_files->print();
     QCOMPARE(asked, &m_files->printing().printer());
     QVERIFY(readAll(pdf).startsWith("%PDF-"));
+    // One page under the graph's title.
+    double pageHeight = 0;
+    const auto pages = pdfWords(pdf, &pageHeight);
+    QCOMPARE(pages.size(), 1);
+    QVERIFY(!pages[0].isEmpty());
+    QCOMPARE(pages[0][0].text, graph->windowTitle().section(' ', 0, 0));
     QCOMPARE(graph->chart->GraphBackColor(), PEColor(0x000000)); // the screen colours are back
 
     Chart chart;

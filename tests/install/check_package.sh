@@ -17,16 +17,19 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1;
 fi
 deb="$(ls "$out"/ql350_*.deb)"
 echo "package: $(basename "$deb")"
-files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)"
+files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)"
 echo "$files"
-expected="./usr/bin/QL350_Help.htm
-./usr/bin/metersim
+expected="./usr/bin/metersim
 ./usr/bin/ql350
 ./usr/bin/ql350-cli
 ./usr/lib/systemd/system/ql350-cli@.service
 ./usr/share/applications/io.github.ql350.QL350.desktop
 ./usr/share/icons/hicolor/scalable/apps/io.github.ql350.QL350.svg
+./usr/share/man/man1/metersim.1.gz
+./usr/share/man/man1/ql350-cli.1.gz
+./usr/share/man/man1/ql350.1.gz
 ./usr/share/metainfo/io.github.ql350.QL350.metainfo.xml
+./usr/share/ql350/QL350_Help.htm
 ./usr/share/ql350/ql350-cli.env.example"
 status=0
 if [ "$files" != "$expected" ]; then

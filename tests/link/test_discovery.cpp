@@ -114,7 +114,7 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     QVERIFY(!link.connected());
     QCOMPARE(host.selected, 1);
     QCOMPARE(views.panel0, QStringLiteral("/dev/b"));
-    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+    QCOMPARE(views.panel1, QStringLiteral("Not connected"));
     QCOMPARE(link.meterModel(), 122);
     QVERIFY(views.callsStarting("connection").isEmpty());
 
@@ -142,7 +142,7 @@ void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     QCOMPARE(host.selected, -1); // never selected
     QVERIFY(link.deviceName() != MeterPort::SimulatorName());
     QVERIFY(!link.portOpen());
-    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+    QCOMPARE(views.panel1, QStringLiteral("Not connected"));
 }
 
 void TestDiscovery::refusedPortSaysWhy() {
@@ -154,7 +154,7 @@ void TestDiscovery::refusedPortSaysWhy() {
     FakeHost host;
     host.ports = {"/dev/a"};
     DiscoverMeter(link, host);
-    QCOMPARE(views.panel1, QStringLiteral("Off Connection"));
+    QCOMPARE(views.panel1, QStringLiteral("Not connected"));
     QCOMPARE(views.panel0, QStringLiteral("Permission denied"));
 }
 

@@ -111,7 +111,7 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
 
 void TestSchedule::dialogLayoutAndControls() {
     ScheduleDialog* d = open();
-    QCOMPARE(d->windowTitle(), QStringLiteral("Real Time Data Recorder Schedle"));
+    QCOMPARE(d->windowTitle(), QStringLiteral("Real Time Data Recorder Schedule"));
     QVERIFY(d->isWindow());
     QVERIFY(d->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(!d->isModal());

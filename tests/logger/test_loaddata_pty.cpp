@@ -299,7 +299,7 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QCOMPARE(commands->lastOutcome(), LoggerOutcome::NoData);
         QCOMPARE(answers.errors, QStringList{});
         QCOMPARE(answers.messages,
-                 QStringList{"There was not any data recorded in momery of meter !"});
+                 QStringList{"There was not any data recorded in memory of meter !"});
         verifyLinkBack();
     }
     {

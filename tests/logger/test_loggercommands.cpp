@@ -188,7 +188,7 @@ private Q_SLOTS:
         QVERIFY(boxes.texts[0].startsWith("\"ten seconds\" is not a recording interval."));
         const QByteArray memory = s.stop();
         if (ok) {
-            QVERIFY(boxes.texts[1].startsWith("Setup successfully!"));
+            QVERIFY(boxes.texts[1].startsWith("Setup saved."));
             QCOMPARE(memory.mid(2, 14).toHex(' '), written);
         } else {
             QCOMPARE(memory.left(256), headerImage(interval));
@@ -245,7 +245,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 2);
         QCOMPARE(asked[0].text, question);
         QCOMPARE(asked[0].defaultButton, QMessageBox::No);
-        QCOMPARE(asked[1].text, QStringLiteral("Memory erase successfully !"));
+        QCOMPARE(asked[1].text, QStringLiteral("Memory erased."));
         QCOMPARE(s.live.log, handedBack("02 41 45 45 00 03"));
         QVERIFY(window->windowTitle().contains("erased from the meter"));
         QCOMPARE(s.stop().mid(9, 4).toHex(' '), "00 00 00 ff");

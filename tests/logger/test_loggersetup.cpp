@@ -33,7 +33,7 @@ struct ScriptedUser : LoggerSetupUser, MemoryEraseUser {
     void tell(const QString& message) override { messages += message; }
 };
 
-const QString kWritten = QStringLiteral("Setup successfully! Please power off and power on the "
+const QString kWritten = QStringLiteral("Setup saved. Please power off and power on the "
                                         "meter again to make this setup valid. ");
 
 } // namespace
@@ -83,7 +83,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("all echoed") << QStringList() << kWritten;
         QTest::newRow("day not echoed") << QStringList{"--no-echo-at", "5"}
-                                        << QStringLiteral("Fail to save settins form multimeter!");
+                                        << QStringLiteral("Fail to save settings to multimeter!");
     }
     void writesTheSettings() {
         QFETCH(QStringList, faults);
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QTest::newRow("P not echoed") << QStringList{"--no-echo-of", "P"} << O::DumpRefused << "";
         QTest::newRow("header block never whole")
             << QStringList{"--cut-block-always", "0,40"} << O::NoHeader
-            << "Fail to load settins form multimeter!";
+            << "Fail to load settings from multimeter!";
         QTest::newRow("line gone")
             << QStringList{"--line-gone-after-block", "0"} << O::PortLost << "";
     }
@@ -186,7 +186,7 @@ private Q_SLOTS:
         const QString held("The meter holds 1 data set, 1 record, not downloaded yet. Erase it?");
         QTest::newRow("C not echoed") << QStringList{"--no-echo-of", "C"} << true
                                       << LoggerOutcome::Erased << held
-                                      << "Memory erase successfully !";
+                                      << "Memory erased.";
         QTest::newRow("nothing echoed") << QStringList{"--no-echo"} << true
                                         << LoggerOutcome::NotErased << "Erase Memory ?"
                                         << "Fail to erase memory !";

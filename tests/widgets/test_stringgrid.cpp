@@ -47,6 +47,8 @@ private slots:
     void memoryPerRow();
     void viewTopRowAndVisibleRows();
     void viewShowsTheTexts();
+    void unitsShownAsTheMeterWritesThem_data();
+    void unitsShownAsTheMeterWritesThem();
     void viewFindsCellsByPosition();
     void viewSelectsRows();
     void viewScrollsToTheCurrentRow();
@@ -389,6 +391,37 @@ void TestStringGrid::viewForgetsRowsCutOff() {
     QCOMPARE(g->TopRow(), 1);
     QTRY_COMPARE(g->viewport()->grab().toImage(), expectedGrab);
     QTRY_COMPARE(onScreen(*g), expectedOnScreen);
+}
+
+// A unit text in a cell is shown as the meter's display writes it; the cell (what files are
+// written from) keeps its own text, and other texts are shown as they are.
+void TestStringGrid::unitsShownAsTheMeterWritesThem_data() {
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("kilo-ohms") << "KOhm" << QString::fromUtf8("kΩ");
+    QTest::newRow("mega-ohms") << "MOhm" << QString::fromUtf8("MΩ");
+    QTest::newRow("ohms") << "Ohm" << QString::fromUtf8("Ω");
+    QTest::newRow("kilohertz") << "KHz" << "kHz";
+    QTest::newRow("microamps") << "uA" << QString::fromUtf8("µA");
+    QTest::newRow("celsius") << "C" << QString::fromUtf8("°C");
+    QTest::newRow("fahrenheit") << "F" << QString::fromUtf8("°F");
+    QTest::newRow("volts as they are") << "V" << "V";
+    QTest::newRow("a value") << "1.500" << "1.500";
+    QTest::newRow("a longer text") << "KOhms" << "KOhms";
+}
+
+void TestStringGrid::unitsShownAsTheMeterWritesThem() {
+    QFETCH(QString, cell);
+    QFETCH(QString, shown);
+    StringGridModel model;
+    model.setColCount(5);
+    model.setRowCount(2);
+    model.setFixedRows(1);
+    model.setCells(4, 1, cell);
+    const QModelIndex index = model.index(0, 4);
+    QCOMPARE(model.data(index, Qt::DisplayRole).toString(), shown);
+    QCOMPARE(model.data(index, Qt::EditRole).toString(), cell);
+    QCOMPARE(model.Cells(4, 1), cell);
 }
 
 QTEST_MAIN(TestStringGrid)

@@ -1,0 +1,98 @@
+#include "programsettings.h"
+
+#include "recorderschedule.h"
+
+#include <QSettings>
+
+namespace {
+
+QSettings store() {
+    // The per-user store: a normal user may always write it.
+    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
+}
+
+const QString kPortNameKey = QStringLiteral("Port/Name");
+const QString kMainGeometryKey = QStringLiteral("Window/Geometry");
+const QString kChildKey = QStringLiteral("Window/%1");
+const QString kRecordIntervalKey = QStringLiteral("Recorder/Interval");
+const QString kScheduleIntervalKey = QStringLiteral("Schedule/Interval");
+const QString kScheduleStartKey = QStringLiteral("Schedule/Start");
+const QString kScheduleStopKey = QStringLiteral("Schedule/Stop");
+const QString kScheduleStartTextKey = QStringLiteral("Schedule/StartText");
+const QString kScheduleStopTextKey = QStringLiteral("Schedule/StopText");
+const QString kScheduleArmedKey = QStringLiteral("Schedule/Armed");
+
+constexpr int kLongestInterval = 59 * 60 + 59; // mm:ss
+
+std::optional<int> readInt(QSettings& settings, const QString& key, int lowest, int highest) {
+    bool ok = false;
+    const int value = settings.value(key).toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QString ProgramSettings::portName() {
+    return store().value(kPortNameKey).toString();
+}
+
+void ProgramSettings::setPortName(const QString& name) {
+    store().setValue(kPortNameKey, name);
+}
+
+QByteArray ProgramSettings::mainGeometry() {
+    return store().value(kMainGeometryKey).toByteArray();
+}
+
+void ProgramSettings::setMainGeometry(const QByteArray& geometry) {
+    store().setValue(kMainGeometryKey, geometry);
+}
+
+std::optional<QRect> ProgramSettings::childGeometry(const QString& kind) {
+    const QRect frame = store().value(kChildKey.arg(kind)).toRect();
+    if (!frame.isValid())
+        return std::nullopt;
+    return frame;
+}
+
+void ProgramSettings::setChildGeometry(const QString& kind, const QRect& frame) {
+    store().setValue(kChildKey.arg(kind), frame);
+}
+
+std::optional<int> ProgramSettings::recordInterval() {
+    QSettings settings = store();
+    return readInt(settings, kRecordIntervalKey, 0, kLongestInterval);
+}
+
+void ProgramSettings::setRecordInterval(int seconds) {
+    store().setValue(kRecordIntervalKey, seconds);
+}
+
+void ProgramSettings::readSchedule(RecorderSchedule& schedule, double nowDays) {
+    QSettings settings = store();
+    if (const auto interval = readInt(settings, kScheduleIntervalKey, 0, kLongestInterval))
+        schedule.setInterval(*interval);
+    bool startOk = false, stopOk = false;
+    const double start = settings.value(kScheduleStartKey).toDouble(&startOk);
+    const double stop = settings.value(kScheduleStopKey).toDouble(&stopOk);
+    const QString startText = settings.value(kScheduleStartTextKey).toString();
+    const QString stopText = settings.value(kScheduleStopTextKey).toString();
+    if (!startOk || !stopOk || start > stop || stop <= nowDays || startText.isEmpty() ||
+        stopText.isEmpty())
+        return;
+    schedule.setTimes(start, stop);
+    schedule.setTexts(startText, stopText);
+    schedule.setArmed(settings.value(kScheduleArmedKey).toBool());
+}
+
+void ProgramSettings::setSchedule(const RecorderSchedule& schedule) {
+    QSettings settings = store();
+    settings.setValue(kScheduleIntervalKey, schedule.Interval());
+    settings.setValue(kScheduleStartKey, schedule.Start());
+    settings.setValue(kScheduleStopKey, schedule.Stop());
+    settings.setValue(kScheduleStartTextKey, schedule.StartText());
+    settings.setValue(kScheduleStopTextKey, schedule.StopText());
+    settings.setValue(kScheduleArmedKey, schedule.Armed());
+}
