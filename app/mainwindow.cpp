@@ -289,6 +289,13 @@ void MainWindow::buildFileCommands() {
         if (m_recorderWindow && table == m_recorderWindow->recordTable)
             m_recorderWindow->markSaved();
     });
+    // A save says where it went: the hint panel holds it until the next hint.
+    connect(m_files, &FileCommands::saved, this, [this](const QString& path, qint64 rows) {
+        setStatusText(0, QStringLiteral("Saved %1 %2 to %3")
+                             .arg(QLocale().toString(rows), rows == 1 ? QStringLiteral("row")
+                                                                      : QStringLiteral("rows"),
+                                  QDir::toNativeSeparators(path)));
+    });
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
     m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,

@@ -170,7 +170,8 @@ QString notice(const DataFileReader::Result& r, char sep) {
 
 // A file in the portable format (a recording's journal): each row's local date and time, value
 // and unit go into the list's Date, Time, Value and Range columns, so that the list reads and
-// graphs like one of the program's own files. Lines that are not rows are counted as skipped.
+// graphs like one of the program's own files. Lines with fewer fields than a row are counted
+// as skipped; a row whose time cannot be read keeps its time text in the Date column.
 DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
                                     DataFileProgress* progress) {
     DataFileReader::Result result;
@@ -183,16 +184,16 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
             break;
         ++lineNo;
         const QList<QByteArray> fields = PortableCsv::splitLine(line);
-        const auto when = fields.size() >= PortableCsv::ColumnCount
-                              ? PortableCsv::parseTime(fields[PortableCsv::Time])
-                              : std::nullopt;
-        if (!when) {
+        if (fields.size() < PortableCsv::ColumnCount) {
             if (line.trimmed().isEmpty())
                 continue;
             if (result.skippedLines++ == 0)
                 result.firstSkippedLine = lineNo;
             continue;
         }
+        // A row whose time is missing or unreadable keeps its value; the list graph counts
+        // it among the rows it could not place.
+        const auto when = PortableCsv::parseTime(fields[PortableCsv::Time]);
         const int n = result.rows + 1;
         if (progress && !progress->advance(n)) {
             result.status = DataFileReader::Result::Status::Cancelled;
@@ -200,10 +201,15 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
         }
         if (grid.RowCount() <= n)
             grid.setRowCount(n + 1);
-        const QDateTime local = when->toLocalTime();
         row[0] = QString::number(n);
-        row[1] = DateTimeText::DateString(local.date());
-        row[2] = DateTimeText::TimeString(local.time());
+        if (when) {
+            const QDateTime local = when->toLocalTime();
+            row[1] = DateTimeText::DateString(local.date());
+            row[2] = DateTimeText::TimeString(local.time());
+        } else {
+            row[1] = QString::fromUtf8(fields[PortableCsv::Time]);
+            row[2].clear();
+        }
         row[3] = QString::fromUtf8(fields[PortableCsv::Value]);
         row[4] = QString::fromUtf8(fields[PortableCsv::Unit]);
         grid.setRow(n, row.mid(0, grid.ColCount()));
