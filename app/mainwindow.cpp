@@ -303,7 +303,7 @@ void MainWindow::buildFileCommands() {
                      m_undoZoomButton});
 }
 
-// Fit to Data and Cursors in Option > Graph and on the tool bar after Undo Zoom, Export Chart
+// Fit to Data and Cursors in Option > Graph, Cursors also on the tool bar, Export Chart
 // in the File menu, and an Edit menu with Copy.
 void MainWindow::buildChartCommands() {
     m_charts = new ChartCommands(*m_files, this);
@@ -324,16 +324,11 @@ void MainWindow::buildChartCommands() {
         edit->addAction(m_charts->copyAction);
         menuBar()->insertMenu(view->menuAction(), edit);
     }
-    const QList<QAction*> tools = m_toolBar->actions();
-    for (int i = 0; i < tools.size(); ++i) {
-        if (m_toolBar->widgetForAction(tools[i]) == m_undoZoomButton) {
-            QAction* before = i + 1 < tools.size() ? tools[i + 1] : nullptr;
-            m_toolBar->insertAction(before, m_charts->cursorsAction);
-            if (QWidget* b = m_toolBar->widgetForAction(m_charts->cursorsAction))
-                b->setObjectName(QStringLiteral("cursorsButton"));
-            break;
-        }
-    }
+    // At the end of the tool bar, so that the buttons and the port box keep their places.
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_charts->cursorsAction);
+    if (QWidget* b = m_toolBar->widgetForAction(m_charts->cursorsAction))
+        b->setObjectName(QStringLiteral("cursorsButton"));
     connect(m_mdiArea, &QMdiArea::subWindowActivated, m_charts, &ChartCommands::updateActions);
 }
 
