@@ -13,6 +13,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 
@@ -49,15 +50,35 @@ QString quantityOf(const QString& unit) {
     return QString();
 }
 
-// A value text of any locale as the portable format writes it: ASCII digits and a dot; a text
-// that is no number (an overload's "OL") as it stands.
-QString plainValue(const QString& shown) {
+// A value text of any locale as the portable format writes it: ASCII digits and a dot (the
+// program writes no group separators, so one ',', '.' or U+066B is the decimal point); a text
+// that is no number (an overload's "OL") as it stands. `value` gets the number, 0 for none.
+QString plainValue(const QString& shown, double& value) {
     QString text = AnyLocaleText::normalized(shown).trimmed();
-    if (!AnyLocaleText::number(text))
+    value = 0;
+    QByteArray ascii;
+    ascii.reserve(text.size());
+    int points = 0;
+    int digits = 0;
+    for (const QChar c : text) {
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+            ascii.append(char(c.unicode()));
+        } else if (c == u'.' || c == u',' || c == QChar(0x066B)) {
+            ++points;
+            ascii.append('.');
+        } else if (c == u'-' && ascii.isEmpty()) {
+            ascii.append('-');
+        } else {
+            return text;
+        }
+    }
+    double v = 0;
+    const auto [end, ec] = std::from_chars(ascii.constBegin(), ascii.constEnd(), v);
+    if (digits == 0 || points > 1 || ec != std::errc() || end != ascii.constEnd())
         return text;
-    text.replace(u',', u'.');
-    text.replace(QChar(0x066B), u'.');
-    return text;
+    value = v;
+    return QString::fromLatin1(ascii);
 }
 
 QString failure(const QString& path, const QString& reason) {
@@ -180,8 +201,7 @@ DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const Strin
         reading.row = result.rows + 1;
         const auto when = dates.read(grid.Cells(1, int(r)), grid.Cells(2, int(r)));
         reading.when = when.value_or(0);
-        reading.shownValue = plainValue(grid.Cells(3, int(r)));
-        reading.value = AnyLocaleText::number(reading.shownValue).value_or(0);
+        reading.shownValue = plainValue(grid.Cells(3, int(r)), reading.value);
         reading.unit = grid.Cells(4, int(r)).trimmed();
         if (reading.unit != lastUnit || r == range.first) {
             lastUnit = reading.unit;

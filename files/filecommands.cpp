@@ -18,6 +18,7 @@
 #include "rangeprogressdialog.h"
 #include "safefile.h"
 #include "stringgrid.h"
+#include "stringgridmodel.h"
 #include "timechartsetup.h"
 
 #include <QAction>
@@ -389,8 +390,13 @@ void FileCommands::openPath(const QString& path) {
     DialogProgress rows(dialog, grid->gridModel(), [dialog](qint64 done) {
         dialog->statusLabel->setText(QString::number(done));
     });
-    const auto result = DataFileReader::read(limited, DataFileFormat::separatorFor(path),
-                                             *grid->gridModel(), &rows);
+    DataFileReader::Result result;
+    {
+        // The list is out of sight until it is full: its view hears of the rows once.
+        const StringGridModel::BulkFill fill(*grid->gridModel());
+        result = DataFileReader::read(limited, DataFileFormat::separatorFor(path),
+                                      *grid->gridModel(), &rows);
+    }
     rows.finish();
     delete progress.dialog;
     if (!grid)
