@@ -31,7 +31,8 @@ ChartCommands::ChartCommands(FileCommands& files, QWidget* mainWindow)
     cursorsAction->setStatusTip(
         QStringLiteral("Two cursors on the chart: click or keys 1, 2, Left, Right; Escape "
                        "removes them"));
-    exportChartAction = new QAction(QStringLiteral("&Export Chart..."), this);
+    // "t": the File menu's E is Exit's.
+    exportChartAction = new QAction(QStringLiteral("Expor&t Chart..."), this);
     exportChartAction->setObjectName(QStringLiteral("exportChartAction"));
     exportChartAction->setStatusTip(QStringLiteral("Save the chart as a PNG, SVG or PDF file"));
     copyAction = new QAction(QStringLiteral("&Copy"), this);
