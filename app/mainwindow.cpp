@@ -12,6 +12,7 @@
 #include "filecommands.h"
 #include "loggercommands.h"
 #include "aboutbox.h"
+#include "chartcommands.h"
 #include "helpviewer.h"
 #include "portselector.h"
 #include "programsettings.h"
@@ -72,6 +73,7 @@ QSettings settingsStore() {
 
 const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
 const QString kLastFolderKey = QStringLiteral("SOFTWARE/QL350/LastFolder");
+const QString kChartExportSizeKey = QStringLiteral("Chart/ExportSize");
 const QString kJournalOnKey = QStringLiteral("Journal/Enabled");
 const QString kJournalDaysKey = QStringLiteral("Journal/MaxAgeDays");
 const QString kJournalMiBKey = QStringLiteral("Journal/MaxTotalMiB");
@@ -99,6 +101,7 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     connect(m_loadDataAction, &QAction::triggered, this, loadData);
     connect(m_loadDataButton, &QToolButton::clicked, this, loadData);
     buildFileCommands();
+    buildChartCommands();
 
     connect(&link, &LiveLink::statusTextChanged, this, &MainWindow::setStatusText);
     connect(&link, &LiveLink::connectionChanged, this, [this](bool connected, int model) {
@@ -342,6 +345,35 @@ void MainWindow::buildFileCommands() {
     m_files->attach({m_openAction, m_saveAction, m_printAction, m_printerSetupAction, m_scaleAction,
                      m_openButton, m_saveButton, m_printButton, m_listToGraphButton,
                      m_undoZoomButton});
+}
+
+// Fit to Data and Cursors in Option > Graph, Cursors also on the tool bar, Export Chart
+// in the File menu, and an Edit menu with Copy.
+void MainWindow::buildChartCommands() {
+    m_charts = new ChartCommands(*m_files, this);
+    m_charts->setExportSize(settingsStore().value(kChartExportSizeKey).toSize());
+    connect(m_charts, &ChartCommands::exportSizeChanged, this, [](QSize size) {
+        QSettings store = settingsStore();
+        store.setValue(kChartExportSizeKey, size);
+    });
+    if (auto* graph = qobject_cast<QMenu*>(m_scaleAction->parent())) {
+        graph->addAction(m_charts->fitToDataAction);
+        graph->addAction(m_charts->cursorsAction);
+    }
+    if (auto* file = qobject_cast<QMenu*>(m_recordingsAction->parent()))
+        file->insertAction(m_recordingsAction, m_charts->exportChartAction);
+    if (auto* view = qobject_cast<QMenu*>(m_recorderAction->parent())) {
+        auto* edit = new QMenu(QStringLiteral("&Edit"), menuBar());
+        edit->setObjectName(QStringLiteral("editMenu"));
+        edit->addAction(m_charts->copyAction);
+        menuBar()->insertMenu(view->menuAction(), edit);
+    }
+    // At the end of the tool bar, so that the buttons and the port box keep their places.
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_charts->cursorsAction);
+    if (QWidget* b = m_toolBar->widgetForAction(m_charts->cursorsAction))
+        b->setObjectName(QStringLiteral("cursorsButton"));
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, m_charts, &ChartCommands::updateActions);
 }
 
 void MainWindow::setInitialState() {

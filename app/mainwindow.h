@@ -10,6 +10,7 @@
 #include <QString>
 
 class AboutBox;
+class ChartCommands;
 class FileCommands;
 class GaugeWindow;
 class HelpViewer;
@@ -111,6 +112,7 @@ private:
     void buildToolBar();
     void buildStatusBar();
     void buildFileCommands();
+    void buildChartCommands();
     void setInitialState();
     bool mayCloseNow();
     void rememberAndRelease();
@@ -181,6 +183,7 @@ private:
 
     // Open, Save, Print, Printer Setup, list to graph, Scale and Undo Zoom.
     FileCommands* m_files = nullptr;
+    ChartCommands* m_charts = nullptr;
     // The DataLogger menu's commands, the logger port and the logger's windows.
     LoggerCommands* m_logger = nullptr;
 

@@ -1,12 +1,14 @@
 #include "chart.h"
 
 #include "charterror.h"
+#include "chartmeasurepanel.h"
 #include "daycount.h"
 #include "decimatedgraph.h"
 
 #include <qcustomplot.h>
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QDateTime>
 #include <QLabel>
 #include <QLocale>
@@ -28,6 +30,9 @@ constexpr double kHotSpotRadius = 8;     // pixels around a point that count as 
 constexpr double kZeroSpanDateTime = 60; // seconds each side of a zero-span date-time range
 constexpr double kZeroSpanNumber = 0.5;
 constexpr double kScreenDpi = 96;
+constexpr double kFitMargin = 0.03; // share of the data's span added above and below when fitted
+constexpr int kCursorGrab = 5;      // pixels either side of a cursor line that grab it
+const QColor kCursorColors[2] = {QColor(255, 140, 0), QColor(0, 190, 255)};
 
 Qt::PenStyle penStyleFor(int type) {
     switch (type) {
@@ -87,7 +92,7 @@ Chart::Chart(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_plot = new QCustomPlot(this);
-    layout->addWidget(m_plot);
+    layout->addWidget(m_plot, 1);
     m_plot->setInteractions(QCP::Interactions());
     m_plot->setMouseTracking(true);
     m_plot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
@@ -106,6 +111,13 @@ Chart::Chart(QWidget* parent) : QWidget(parent) {
     m_prompt->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_prompt->hide();
 
+    m_plot->setFocusPolicy(Qt::StrongFocus); // cursor keys
+    setFocusProxy(m_plot);
+    m_measurePanel = new ChartMeasurePanel(this, this);
+    m_measurePanel->setObjectName(QStringLiteral("measurePanel"));
+    m_measurePanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    layout->addWidget(m_measurePanel, 0);
+
     m_plot->installEventFilter(this); // to hide the cursor prompt when the mouse leaves
     connect(m_plot, &QCustomPlot::mousePress, this, &Chart::mousePressed);
     connect(m_plot, &QCustomPlot::mouseMove, this, &Chart::mouseMoved);
@@ -113,6 +125,8 @@ Chart::Chart(QWidget* parent) : QWidget(parent) {
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &Chart::mouseDoubleClicked);
     connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &Chart::updateTickFormat);
+    connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this] { updateCursorItems(); emit measureChanged(); });
 
     rebuild();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
@@ -183,6 +197,20 @@ void Chart::setXDataII(int subset, int point, double value) {
         return;
     if (ChartSeries* s = series(subset))
         s->setX(point, value);
+}
+
+void Chart::markOverload(int subset, int point, bool on) {
+    if (point < 0 || point >= m_set.Points)
+        return;
+    if (ChartSeries* s = series(subset))
+        s->setMark(point, ChartSeries::Overload, on);
+}
+
+void Chart::markGapBefore(int subset, int point, bool on) {
+    if (point < 0 || point >= m_set.Points)
+        return;
+    if (ChartSeries* s = series(subset))
+        s->setMark(point, ChartSeries::GapBefore, on);
 }
 
 ChartSeries::Rule Chart::ruleFor(const Settings& s) const {
@@ -289,7 +317,9 @@ PEColor Chart::fromQColor(const QColor& c) {
 
 void Chart::redraw() {
     rebuild();
+    updateCursorItems();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
+    emit measureChanged();
 }
 
 void Chart::resetView() {
@@ -342,7 +372,7 @@ void Chart::applyLook(const Settings& s) {
         axis->grid()->setZeroLinePen(grid);
     }
     m_plot->xAxis->setLabel(s.XAxisLabel);
-    m_plot->yAxis->setLabel(s.YAxisLabel);
+    m_plot->yAxis->setLabel(yAxisCaption(s));
     const bool dateTime = s.DateTimeMode == sgVBDateTime;
     if (dateTime != (m_plot->xAxis->ticker() == m_dateTicker)) {
         m_plot->xAxis->setTicker(dateTime ? QSharedPointer<QCPAxisTicker>(m_dateTicker)
@@ -495,6 +525,17 @@ void Chart::applyRanges() {
     double xl, xh, yl, yh;
     pick(s.ManualScaleControlX, minX, maxX, kLow, kHigh, xl, xh);
     pick(s.ManualScaleControlY, s.ManualMinY, s.ManualMaxY, vLow, vHigh, yl, yh);
+    if (m_fitted && haveKeys) {
+        xl = kLow;
+        xh = kHigh;
+    }
+    if (m_fitted && haveValues) {
+        // vLow and vHigh carry the automatic scale's 5 %; a fitted scale is tighter.
+        const double span = (vHigh - vLow) / 1.1;
+        const double mid = (vHigh + vLow) / 2;
+        yl = mid - span * (0.5 + kFitMargin);
+        yh = mid + span * (0.5 + kFitMargin);
+    }
     m_plot->xAxis->setRange(
         usableRange(xl, xh, rule.dateTime ? kZeroSpanDateTime : kZeroSpanNumber));
     m_plot->yAxis->setRange(usableRange(yl, yh, kZeroSpanNumber));
@@ -581,10 +622,19 @@ void Chart::mousePressed(QMouseEvent* e) {
     m_pressed = true;
     m_dragging = false;
     m_pressPos = e->position().toPoint();
+    m_draggedCursor = m_plot->axisRect()->rect().contains(m_pressPos)
+                          ? cursorNearPixel(m_pressPos.x())
+                          : -1;
 }
 
 void Chart::mouseMoved(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
+    if (m_pressed && m_draggedCursor >= 0) {
+        placeCursor(m_draggedCursor, m_plot->xAxis->pixelToCoord(pos.x()));
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
+        updateCursorPrompt(pos);
+        return;
+    }
     if (m_pressed && !m_dragging && m_set.AllowZooming >= sgHorzZooming &&
         m_set.AllowZooming <= sgHorzPlusVertZooming &&
         m_plot->axisRect()->rect().contains(m_pressPos)) {
@@ -603,11 +653,27 @@ void Chart::mouseReleased(QMouseEvent* e) {
         return;
     m_pressed = false;
     const QPoint pos = e->position().toPoint();
-    if (m_dragging) {
+    if (m_draggedCursor >= 0) {
+        const int dragged = m_draggedCursor;
+        m_draggedCursor = -1;
+        if ((pos - m_pressPos).manhattanLength() >= kDragThreshold)
+            return; // a cursor was moved, nothing was clicked
+        m_activeCursor = dragged;
+    } else if (m_dragging) {
         m_dragging = false;
         m_band->hide();
         zoomTo(bandRect(pos));
         return;
+    } else if (m_cursorsShown && m_plot->axisRect()->rect().contains(pos)) {
+        // Cursor 1, then 2, then whichever is nearer.
+        int c = !m_cursors[0].placed ? 0 : !m_cursors[1].placed ? 1 : -1;
+        if (c < 0) {
+            const double x0 = m_plot->xAxis->coordToPixel(m_cursors[0].key);
+            const double x1 = m_plot->xAxis->coordToPixel(m_cursors[1].key);
+            c = std::abs(x0 - pos.x()) <= std::abs(x1 - pos.x()) ? 0 : 1;
+        }
+        placeCursor(c, m_plot->xAxis->pixelToCoord(pos.x()));
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
     }
     emit OnClick(this);
     int subset, point;
@@ -620,9 +686,12 @@ void Chart::mouseDoubleClicked(QMouseEvent* e) {
         return;
     m_pressed = false;
     m_dragging = false;
+    m_draggedCursor = -1;
     int subset, point;
     if (m_set.AllowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
         emit OnDataHotSpot(this, true, subset, point);
+    if (m_plot->axisRect()->rect().contains(e->position().toPoint()))
+        fitToData();
 }
 
 void Chart::zoomTo(QRect band) {
@@ -639,6 +708,7 @@ void Chart::zoomTo(QRect band) {
         y->setRange(y->pixelToCoord(band.bottom()), y->pixelToCoord(band.top()));
     m_zoomed = true;
     m_prompt->hide(); // it names a point that has moved
+    updateCursorItems();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -695,20 +765,13 @@ void Chart::updateCursorPrompt(QPoint pos) {
         m_prompt->hide();
         return;
     }
-    const QLocale locale;
     const ChartSeries::Rule rule = ruleFor(m_built);
-    QString xText;
-    if (rule.dateTime) {
-        const QDateTime t = DaysToUtcDateTime(ChartSeries::xForKey(rule, bestKey));
-        xText = locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(t.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
-    } else {
-        xText = locale.toString(bestKey, 'g', 10);
-    }
-    const QString yText = locale.toString(bestValue, 'g', 7);
-    QString text = style == sgXValue   ? xText
-                   : style == sgYValue ? yText
-                                       : xText + QLatin1Char('\n') + yText;
+    const QString xText = keyText(bestKey);
+    const QString yText = valueText(bestValue);
+    // A value on a time axis is read together with its time.
+    QString text = style == sgXValue                  ? xText
+                   : style == sgYValue && !rule.dateTime ? yText
+                                                          : yText + QLatin1Char('\n') + xText;
     m_prompt->setText(text);
     m_prompt->adjustSize();
     const QRect area = m_plot->axisRect()->rect();
@@ -723,6 +786,9 @@ void Chart::updateCursorPrompt(QPoint pos) {
 bool Chart::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_plot && event->type() == QEvent::Leave)
         m_prompt->hide();
+    if (watched == m_plot && event->type() == QEvent::KeyPress &&
+        handleCursorKey(static_cast<QKeyEvent*>(event)))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 
@@ -748,4 +814,293 @@ void Chart::contextMenuEvent(QContextMenuEvent* event) {
         return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
+}
+
+// ---- scales, units --------------------------------------------------------------------------
+
+QString Chart::yAxisCaption(const Settings& s) const {
+    return s.YAxisLabel.isEmpty() ? s.ValueUnit : s.YAxisLabel;
+}
+
+void Chart::fitToData() {
+    setFitted(true);
+}
+
+void Chart::useFixedScales() {
+    setFitted(false);
+}
+
+void Chart::setFitted(bool fitted) {
+    const bool changed = fitted != m_fitted;
+    m_fitted = fitted;
+    m_zoomed = false;
+    m_prompt->hide(); // it names a point that may have moved
+    applyRanges();
+    updateCursorItems();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    if (changed)
+        emit fittedChanged(fitted);
+    emit measureChanged();
+}
+
+bool Chart::fixedScaleFlattens(double share) const {
+    bool have = false;
+    double low = 0, high = 0;
+    for (int i = 0; i < int(m_graphs.size()); ++i) {
+        double lo, hi;
+        if (series(i)->valueRange(lo, hi)) {
+            low = have ? std::min(low, lo) : lo;
+            high = have ? std::max(high, hi) : hi;
+            have = true;
+        }
+    }
+    const int mode = m_built.ManualScaleControlY;
+    if (!have || mode == sgAutoScale)
+        return false;
+    const double fixedLow =
+        (mode == sgManualMin || mode == sgManualMinAndMax) ? m_built.ManualMinY : low;
+    const double fixedHigh =
+        (mode == sgManualMax || mode == sgManualMinAndMax) ? m_built.ManualMaxY : high;
+    return (high - low) < share * std::abs(fixedHigh - fixedLow);
+}
+
+QString Chart::keyText(double key) const {
+    const QLocale locale;
+    const ChartSeries::Rule rule = ruleFor(m_built);
+    if (!rule.dateTime)
+        return locale.toString(key, 'g', 10);
+    const QDateTime t = DaysToUtcDateTime(ChartSeries::xForKey(rule, key));
+    return locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(t.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QString Chart::valueText(double value) const {
+    const QString number = QLocale().toString(value, 'g', 7);
+    return m_built.ValueUnit.isEmpty() ? number : number + QLatin1Char(' ') + m_built.ValueUnit;
+}
+
+QImage Chart::toImage(QSize size) {
+    if (size.isEmpty())
+        size = m_plot->size();
+    const QImage image = m_plot->toPixmap(size.width(), size.height()).toImage();
+    m_plot->replot(QCustomPlot::rpQueuedReplot); // laid out for `size`: lay it out for the screen
+    return image;
+}
+
+// ---- cursors --------------------------------------------------------------------------------
+
+void Chart::setCursorsShown(bool on) {
+    if (on == m_cursorsShown)
+        return;
+    m_cursorsShown = on;
+    updateCursorItems();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    emit measureChanged();
+}
+
+bool Chart::cursorPlaced(int cursor) const {
+    return m_cursorsShown && cursor >= 0 && cursor < 2 && m_cursors[cursor].placed &&
+           nearestDrawnIndex(m_cursors[cursor].key) >= 0;
+}
+
+double Chart::cursorKey(int cursor) const {
+    return cursorPlaced(cursor) ? m_cursors[cursor].key : std::numeric_limits<double>::quiet_NaN();
+}
+
+double Chart::cursorValue(int cursor) const {
+    if (!cursorPlaced(cursor))
+        return std::numeric_limits<double>::quiet_NaN();
+    const int i = nearestDrawnIndex(m_cursors[cursor].key);
+    return (m_graphs[0]->data()->constBegin() + i)->value;
+}
+
+int Chart::nearestDrawnIndex(double key) const {
+    if (m_graphs.empty() || !std::isfinite(key))
+        return -1;
+    const QSharedPointer<QCPGraphDataContainer> data = m_graphs[0]->data();
+    const auto begin = data->constBegin();
+    const auto end = data->constEnd();
+    const auto at = std::lower_bound(begin, end, key,
+                                     [](const QCPGraphData& d, double k) { return d.key < k; });
+    // The nearest number on either side, past gaps.
+    auto after = at;
+    while (after != end && std::isnan(after->value))
+        ++after;
+    auto before = at;
+    bool haveBefore = false;
+    while (before != begin) {
+        --before;
+        if (!std::isnan(before->value)) {
+            haveBefore = true;
+            break;
+        }
+    }
+    if (after == end && !haveBefore)
+        return -1;
+    if (after == end || (haveBefore && key - before->key <= after->key - key))
+        return int(before - begin);
+    return int(after - begin);
+}
+
+void Chart::placeCursor(int cursor, double key) {
+    if (cursor < 0 || cursor > 1)
+        return;
+    const int i = nearestDrawnIndex(key);
+    if (i < 0)
+        return;
+    m_cursors[cursor] = {true, (m_graphs[0]->data()->constBegin() + i)->key};
+    m_activeCursor = cursor;
+    updateCursorItems();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    emit measureChanged();
+}
+
+void Chart::removeCursors() {
+    m_cursors[0] = m_cursors[1] = Cursor{};
+    m_activeCursor = 0;
+    updateCursorItems();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    emit measureChanged();
+}
+
+void Chart::moveCursorBy(int cursor, int points) {
+    if (!cursorPlaced(cursor)) {
+        placeCursor(cursor, m_plot->xAxis->range().center());
+        return;
+    }
+    const QSharedPointer<QCPGraphDataContainer> data = m_graphs[0]->data();
+    int i = nearestDrawnIndex(m_cursors[cursor].key);
+    const int step = points < 0 ? -1 : 1;
+    for (int moved = 0; moved < std::abs(points);) {
+        int next = i + step;
+        while (next >= 0 && next < data->size() && std::isnan((data->constBegin() + next)->value))
+            next += step;
+        if (next < 0 || next >= data->size())
+            break;
+        i = next;
+        ++moved;
+    }
+    placeCursor(cursor, (data->constBegin() + i)->key);
+}
+
+bool Chart::handleCursorKey(QKeyEvent* e) {
+    if (!m_cursorsShown)
+        return false;
+    const int tens = e->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    switch (e->key()) {
+    case Qt::Key_1:
+    case Qt::Key_2: {
+        const int c = e->key() == Qt::Key_1 ? 0 : 1;
+        m_activeCursor = c;
+        if (!cursorPlaced(c))
+            placeCursor(c, m_plot->xAxis->range().center());
+        else
+            updateCursorItems();
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
+        return true;
+    }
+    case Qt::Key_Left:
+        moveCursorBy(m_activeCursor, -tens);
+        return true;
+    case Qt::Key_Right:
+        moveCursorBy(m_activeCursor, tens);
+        return true;
+    case Qt::Key_Home:
+        placeCursor(m_activeCursor, m_plot->xAxis->range().lower);
+        return true;
+    case Qt::Key_End:
+        placeCursor(m_activeCursor, m_plot->xAxis->range().upper);
+        return true;
+    case Qt::Key_Escape:
+        removeCursors();
+        return true;
+    default:
+        return false;
+    }
+}
+
+int Chart::cursorNearPixel(int x) const {
+    int best = -1;
+    double bestDistance = kCursorGrab + 1;
+    for (int c = 0; c < 2; ++c) {
+        if (!cursorPlaced(c))
+            continue;
+        const double d = std::abs(m_plot->xAxis->coordToPixel(m_cursors[c].key) - x);
+        if (d < bestDistance) {
+            best = c;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void Chart::updateCursorItems() {
+    for (int c = 0; c < 2; ++c) {
+        const bool shown = cursorPlaced(c);
+        if (!shown) {
+            if (m_cursorLines[c]) {
+                m_cursorLines[c]->setVisible(false);
+                m_cursorLabels[c]->setVisible(false);
+            }
+            continue;
+        }
+        if (!m_cursorLines[c]) {
+            m_cursorLines[c] = new QCPItemStraightLine(m_plot);
+            m_cursorLabels[c] = new QCPItemText(m_plot);
+            m_cursorLabels[c]->position->setTypeX(QCPItemPosition::ptPlotCoords);
+            m_cursorLabels[c]->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+            m_cursorLabels[c]->setPadding(QMargins(3, 1, 3, 1));
+            m_cursorLabels[c]->setBrush(QBrush(QColor(255, 255, 225)));
+            m_cursorLabels[c]->setColor(Qt::black);
+            m_cursorLabels[c]->setPen(QPen(kCursorColors[c]));
+            m_cursorLabels[c]->setClipToAxisRect(true);
+        }
+        const double key = m_cursors[c].key;
+        m_cursorLines[c]->setPen(
+            QPen(kCursorColors[c], c == m_activeCursor ? 2 : 1, Qt::SolidLine));
+        m_cursorLines[c]->point1->setCoords(key, 0);
+        m_cursorLines[c]->point2->setCoords(key, 1);
+        m_cursorLines[c]->setVisible(true);
+        QCPItemText* label = m_cursorLabels[c];
+        const bool rightHalf = key > m_plot->xAxis->range().center();
+        label->setPositionAlignment((rightHalf ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        label->position->setCoords(key, 0.01 + 0.1 * c);
+        label->setText(QStringLiteral("%1: %2\n%3")
+                           .arg(c + 1)
+                           .arg(keyText(key), valueText(cursorValue(c))));
+        label->setVisible(true);
+    }
+}
+
+QString Chart::cursorDeltaText() const {
+    if (!cursorPlaced(0) || !cursorPlaced(1))
+        return QString();
+    const QLocale locale;
+    const double dt = m_cursors[1].key - m_cursors[0].key;
+    const double dv = cursorValue(1) - cursorValue(0);
+    const bool dateTime = ruleFor(m_built).dateTime;
+    const QString unit = m_built.ValueUnit;
+    const QString perUnit = (unit.isEmpty() ? QStringLiteral("1") : unit) +
+                            (dateTime ? QStringLiteral("/s") : QString());
+    // Times are kept to the millisecond; the conversion to seconds leaves noise below that.
+    const QString dtText = dateTime ? locale.toString(std::round(dt * 1000) / 1000, 'g', 12) +
+                                          QStringLiteral(" s")
+                                    : locale.toString(dt, 'g', 10);
+    QString text = QStringLiteral("Δt %1   Δ %2").arg(dtText, valueText(dv));
+    if (dt != 0)
+        text += QStringLiteral("   Δ/Δt %1 %2").arg(locale.toString(dv / dt, 'g', 6), perUnit);
+    return text;
+}
+
+RangeStatistics Chart::rangeStatistics() const {
+    const ChartSeries* data = series(0);
+    if (!data || m_graphs.empty())
+        return {};
+    double from = m_plot->xAxis->range().lower;
+    double to = m_plot->xAxis->range().upper;
+    if (statisticsBetweenCursors()) {
+        from = std::min(m_cursors[0].key, m_cursors[1].key);
+        to = std::max(m_cursors[0].key, m_cursors[1].key);
+    }
+    return data->statistics(ruleFor(m_built), from, to);
 }

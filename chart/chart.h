@@ -1,8 +1,10 @@
 #pragma once
 
 #include "chartseries.h"
+#include "rangestatistics.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -18,6 +20,9 @@ class QCPAxisTicker;
 class QCPAxisTickerDateTime;
 class DecimatedGraph;
 class QCPTextElement;
+class QCPItemStraightLine;
+class QCPItemText;
+class ChartMeasurePanel;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -86,6 +91,29 @@ using PEColor = quint32;
 // 4 dash-dot-dot. LineAnnotationTextSize is a percentage of the chart's text size. A manual
 // range of zero span is drawn as that value +- 1 minute (date-time x) or +- 0.5, and the
 // properties keep the values as written. Lines are straight segments without antialiasing.
+//
+// Scales: besides the fixed (manual) scales there is "fit to data": both axes span the drawn
+// data (y with 3 % to spare) until the fixed scales are asked for again; new data refits. A
+// double click on the plot area fits. A zoom lies over either and Undo Zoom returns to it.
+//
+// Units: valueUnit() is the unit of the values. The y axis shows it as its caption (unless
+// YAxisLabel says otherwise), and the hover readout, the cursors and the statistics write it
+// after each value. The hover readout of a date-time chart gives the point's time as well.
+//
+// Marks: a point may be marked as an overload (drawn as written, counted apart and left out
+// of the statistics) or as following a gap in the recording (the line breaks before it).
+//
+// Cursors (off until setCursorsShown(true)): two vertical lines, 1 and 2, each on a drawn
+// point of subset 0 and labelled with its time and value. A click on the plot area places
+// cursor 1, then 2, then moves the nearer one; a cursor line is dragged with the mouse (no
+// zoom band starts on it). Keys, while the plot has the focus: 1 and 2 choose the cursor (and
+// place it in the middle of the view if it is not placed), Left and Right move it to the
+// previous or next point (Shift: ten points), Home and End to the first or last point in view,
+// Escape takes both away.
+//
+// Statistics (rangeStatistics()) are those of subset 0 between the cursors when both are
+// placed, else of the visible x range. measureChanged() tells when they or the cursors may
+// have changed; the measure panel under the plot shows them and copies them as text.
 //
 // Printing: printPage() draws the chart on a printer that the caller has set up; the
 // program's printer and its print dialog are not the chart's (see Printing).
@@ -183,6 +211,52 @@ public:
     int LineAnnotationTextSize() const { return m_set.LineAnnotationTextSize; }
     void setLineAnnotationTextSize(int percent) { m_set.LineAnnotationTextSize = percent; }
 
+    // Marks (see above); reset with the subset's data.
+    void markOverload(int subset, int point, bool on = true);
+    void markGapBefore(int subset, int point, bool on = true);
+
+    // The unit of the values; takes effect on the next redraw.
+    QString valueUnit() const { return m_set.ValueUnit; }
+    void setValueUnit(const QString& unit) { m_set.ValueUnit = unit; }
+
+    // Scales. fitToData() leaves a zoom and spans the data from now on; useFixedScales() goes
+    // back to the manual scales. Both redraw.
+    void fitToData();
+    void useFixedScales();
+    bool fittedToData() const { return m_fitted; }
+    // True when the fixed y scale would draw the drawn data flatter than `share` of the plot's
+    // height.
+    bool fixedScaleFlattens(double share = 0.1) const;
+
+    // Cursors: index 0 and 1 (shown as 1 and 2). Keys are the drawn x axis's coordinates
+    // (seconds since 1970 on a date-time axis).
+    bool cursorsShown() const { return m_cursorsShown; }
+    void setCursorsShown(bool on);
+    bool cursorPlaced(int cursor) const;
+    double cursorKey(int cursor) const;
+    // The value of the point under the cursor, NaN when it is not placed.
+    double cursorValue(int cursor) const;
+    // Puts the cursor on the drawn point of subset 0 nearest to `key` (nothing without points).
+    void placeCursor(int cursor, double key);
+    void removeCursors();
+    int activeCursor() const { return m_activeCursor; }
+    // "Δt ... Δ ... Δ/Δt ..." for two placed cursors, else empty.
+    QString cursorDeltaText() const;
+
+    // Statistics of subset 0 (see above), and the range they cover.
+    RangeStatistics rangeStatistics() const;
+    bool statisticsBetweenCursors() const { return cursorPlaced(0) && cursorPlaced(1); }
+    // A key or a value as the chart shows it to the user: a date and time on a date-time axis,
+    // a value in the default locale with the unit.
+    QString keyText(double key) const;
+    QString valueText(double value) const;
+    // The panel of statistics and cursor readouts under the plot.
+    ChartMeasurePanel* measurePanel() const { return m_measurePanel; }
+
+    // The plot as a picture of `size` pixels (the widget's own size when empty), in the colours
+    // it shows.
+    QImage toImage(QSize size = QSize());
+
     // Drawing
     // Rebuilds the plot from the properties and the data and queues a repaint. A zoomed view
     // stays as it is.
@@ -215,6 +289,10 @@ public:
 signals:
     void OnClick(Chart* Sender);
     void OnDataHotSpot(Chart* Sender, bool DblClick, int SubsetIndex, int PointIndex);
+    // The visible range, the data, the cursors or the scale mode changed.
+    void measureChanged();
+    // fitToData() or useFixedScales() changed the scale mode.
+    void fittedChanged(bool fitted);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -255,6 +333,7 @@ private:
         bool ShowVertLineAnnotations = false;
         std::vector<VertLine> VertLines;
         int LineAnnotationTextSize = 100;
+        QString ValueUnit;
         bool operator==(const Settings&) const = default;
     };
 
@@ -279,6 +358,14 @@ private:
     QRect bandRect(QPoint to) const;
     void updateCursorPrompt(QPoint pos);
     bool hotSpotAt(QPoint pos, int& subset, int& point) const;
+    QString yAxisCaption(const Settings& s) const;
+    void setFitted(bool fitted);
+    // Index of the drawn point of subset 0 nearest to `key`, -1 when none.
+    int nearestDrawnIndex(double key) const;
+    void moveCursorBy(int cursor, int points);
+    void updateCursorItems();
+    int cursorNearPixel(int x) const;
+    bool handleCursorKey(QKeyEvent* e);
 
     QCustomPlot* m_plot = nullptr;
     QRubberBand* m_band = nullptr;
@@ -296,6 +383,18 @@ private:
     std::vector<DecimatedGraph*> m_graphs;
 
     bool m_zoomed = false;
+    bool m_fitted = false;
+    bool m_cursorsShown = false;
+    struct Cursor {
+        bool placed = false;
+        double key = 0;
+    };
+    Cursor m_cursors[2];
+    int m_activeCursor = 0;
+    int m_draggedCursor = -1;
+    QCPItemStraightLine* m_cursorLines[2] = {nullptr, nullptr};
+    QCPItemText* m_cursorLabels[2] = {nullptr, nullptr};
+    ChartMeasurePanel* m_measurePanel = nullptr;
     bool m_pressed = false;
     bool m_dragging = false;
     QPoint m_pressPos;

@@ -17,6 +17,11 @@ bool isUnset(float v) {
     return std::bit_cast<std::uint32_t>(v) == kUnsetBits;
 }
 
+// A drawn entry that breaks the line between two keys.
+QCPGraphData gapBetween(double before, double after) {
+    return QCPGraphData(before + (after - before) / 2, std::numeric_limits<double>::quiet_NaN());
+}
+
 } // namespace
 
 ChartSeries::ChartSeries() : m_data(new QCPGraphDataContainer) {}
@@ -59,9 +64,24 @@ void ChartSeries::setX(int point, double value) {
     m_dirtyFrom = std::min(m_dirtyFrom, point);
 }
 
+void ChartSeries::setMark(int point, Mark mark, bool on) {
+    if (point < 0 || (!on && !hasMark(point, mark)))
+        return;
+    if (point >= int(m_marks.size()))
+        m_marks.resize(std::max<std::size_t>(point + 1, m_y.size()), 0);
+    m_marks[point] = on ? (m_marks[point] | mark) : (m_marks[point] & ~mark);
+    if (mark == GapBefore)
+        m_dirtyFrom = std::min(m_dirtyFrom, point);
+}
+
+bool ChartSeries::hasMark(int point, Mark mark) const {
+    return point >= 0 && point < int(m_marks.size()) && (m_marks[point] & mark);
+}
+
 void ChartSeries::clear() {
     std::vector<double>().swap(m_x);
     std::vector<float>().swap(m_y);
+    std::vector<std::uint8_t>().swap(m_marks);
     m_dirtyFrom = 0;
 }
 
@@ -71,6 +91,8 @@ void ChartSeries::truncate(int count) {
         return;
     m_x.resize(count);
     m_y.resize(count);
+    if (int(m_marks.size()) > count)
+        m_marks.resize(count);
     if (count == 0) {
         clear();
         return;
@@ -125,6 +147,8 @@ void ChartSeries::update(const Rule& rule, int points) {
         drawn.reserve(limit);
         for (int p = 0; p < limit; ++p) {
             if (drawnPoint(rule, p, nullValue, d)) {
+                if (hasMark(p, GapBefore) && !drawn.isEmpty())
+                    drawn.append(gapBetween(drawn.back().key, d.key));
                 drawn.append(d);
                 widenRanges(d);
             }
@@ -143,6 +167,8 @@ void ChartSeries::update(const Rule& rule, int points) {
         for (int p = m_built; p < limit; ++p) {
             if (!drawnPoint(rule, p, nullValue, d))
                 continue;
+            if (hasMark(p, GapBefore) && !m_data->isEmpty())
+                m_data->add(gapBetween((m_data->constEnd() - 1)->key, d.key));
             if (!m_data->isEmpty() && d.key < (m_data->constEnd() - 1)->key) {
                 const auto at =
                     std::lower_bound(m_data->constBegin(), m_data->constEnd(), d.key,
@@ -168,6 +194,26 @@ bool ChartSeries::valueRange(double& lower, double& upper) const {
     lower = m_valueLow;
     upper = m_valueHigh;
     return m_hasValues;
+}
+
+RangeStatistics ChartSeries::statistics(const Rule& rule, double fromKey, double toKey) const {
+    RangeStatisticsAccumulator sum;
+    const float nullValue = float(rule.nullValue);
+    const int built = std::min(m_built, size());
+    for (int p = 0; p < built; ++p) {
+        const float yv = m_y[p];
+        if (isUnset(yv))
+            continue;
+        const double key = keyFor(rule, p, m_x[p]);
+        if (!(key >= fromKey && key <= toKey))
+            continue;
+        if (hasMark(p, GapBefore))
+            sum.addGap();
+        const bool gap = !std::isfinite(yv) || yv == nullValue;
+        sum.add(key, gap ? std::numeric_limits<double>::quiet_NaN() : double(yv),
+                hasMark(p, Overload));
+    }
+    return sum.result();
 }
 
 int ChartSeries::pointNear(const Rule& rule, const QCPAxis* keyAxis, const QCPAxis* valueAxis,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "minmaxblocks.h"
+#include "rangestatistics.h"
 
 #include <qcustomplot.h>
 
@@ -42,6 +43,13 @@ public:
     bool hasY(int point) const;
     void setY(int point, float value);
     void setX(int point, double value);
+    // Marks a point carries besides its values: an overload (drawn as written, left out of
+    // the statistics) and a gap before it (the meter was away: the line is not joined from
+    // the previous point, and no area is summed across). Unmarked series cost no memory.
+    enum Mark : std::uint8_t { Overload = 1, GapBefore = 2 };
+    void setMark(int point, Mark mark, bool on);
+    bool hasMark(int point, Mark mark) const;
+
     // One more than the highest point written.
     int size() const { return int(m_y.size()); }
 
@@ -65,6 +73,10 @@ public:
     bool keyRange(double& lower, double& upper) const;
     bool valueRange(double& lower, double& upper) const;
 
+    // Statistics of the drawn points (as of the last update(), in point order) whose key lies
+    // in [fromKey, toKey]; times are keys (seconds on a date-time axis).
+    RangeStatistics statistics(const Rule& rule, double fromKey, double toKey) const;
+
     // The drawn point (index) nearest to a pixel position, within `tolerance` pixels; -1 if none.
     int pointNear(const Rule& rule, const QCPAxis* keyAxis, const QCPAxis* valueAxis, QPointF pos,
                   double tolerance, double* distance) const;
@@ -75,6 +87,7 @@ private:
 
     std::vector<double> m_x;
     std::vector<float> m_y; // unwritten points hold a NaN with a payload of its own (kUnset)
+    std::vector<std::uint8_t> m_marks; // empty until a point is marked; may be shorter than m_y
     QSharedPointer<QCPGraphDataContainer> m_data;
     MinMaxBlocks m_blocks;
     Rule m_rule;

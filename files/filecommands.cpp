@@ -503,7 +503,11 @@ void FileCommands::graphList() {
     const ListGraph::Bounds scale = ListGraph::withMargins(b);
     chart->setManualMaxY(scale.top);
     chart->setManualMinY(scale.bottom);
+    chart->setValueUnit(table.Cells(4, 1).trimmed());
     chart->redraw();
+    // Values drawn as a flat line on the fixed scale are shown fitted to their data.
+    if (chart->fixedScaleFlattens())
+        chart->fitToData();
     emit graphMade(graph);
     // Nothing is left out of a graph unsaid.
     QStringList left;
@@ -559,6 +563,7 @@ void FileCommands::editScale() {
     chart->setManualMaxY(top);
     chart->setManualMinY(bottom);
     chart->resetView();
+    chart->useFixedScales(); // the scale just typed is the one to see
 }
 
 void FileCommands::undoZoom() {

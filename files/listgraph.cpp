@@ -24,12 +24,15 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
         const auto when = reader.read(table.Cells(1, i), table.Cells(2, i));
         std::optional<float> y0, y1;
         bool number = false;
+        bool overload = false;
         if (value == QLatin1String("OL")) {
             y0 = 6553.5f;
             y1 = 4000.0f;
+            overload = true;
         } else if (value == QLatin1String("-OL")) {
             y0 = -6553.5f;
             y1 = -4000.0f;
+            overload = true;
         } else if (const auto v = AnyLocaleText::number(value);
                    v && std::abs(*v) <= std::numeric_limits<float>::max()) {
             y0 = y1 = float(*v);
@@ -47,6 +50,7 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
             chart->setXDataII(0, i - 1, x);
             if (y0)
                 chart->setYData(0, i - 1, *y0);
+            chart->markOverload(0, i - 1, overload);
         }
         if (anyX || when)
             chart->setXDataII(1, i - 1, x);

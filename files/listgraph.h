@@ -9,7 +9,7 @@ class StringGridModel;
 
 // Fills a list-graph chart from a list window's table: per data row i (1 .. L), point i - 1
 // of subset 0 gets the row's date-time as x and its value as y ("OL" as 6553.5, "-OL" as
-// -6553.5); subset 1 gets the same value ("OL" as 4000, "-OL" as -4000) at the last x that
+// -6553.5, and marked as an overload, which the statistics leave out); subset 1 gets the same value ("OL" as 4000, "-OL" as -4000) at the last x that
 // converted. A row whose date and time do not convert gets no subset-0 point; a value that is
 // not a number gives neither subset a y; both are counted. Dates, times and numbers are read
 // whatever locale wrote them (AnyLocaleText). The numbers of subset 1 widen the Y scale, which

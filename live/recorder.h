@@ -16,6 +16,7 @@ struct RecorderSample {
     double when = 0;  // days since 30 Dec 1899
     float value = 0;  // in the reading's own unit
     int unitSize = 1; // RecorderSamples::UnitSize of that unit
+    bool overload = false; // the meter showed OL: `value` is no measurement
     QString valueText;
     QString unitText;
     QString function; // the meter's function (Reading::FunctionName)

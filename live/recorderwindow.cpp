@@ -16,6 +16,8 @@
 #include "stringgrid.h"
 #include "timechartsetup.h"
 
+#include <qcustomplot.h>
+
 #include <QCloseEvent>
 #include <QDir>
 #include <QFontMetrics>
@@ -160,7 +162,9 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
         std::max(metrics.horizontalAdvance(DateTimeText::TimeString(QTime(23, 58, 58))),
                  metrics.horizontalAdvance(DateTimeText::DateString(QDate(2026, 12, 28))));
     const int valueLabels = metrics.horizontalAdvance(QStringLiteral("-4000")) + 4 * em;
-    chart->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em), 11 * metrics.lineSpacing());
+    // The plot's own minimum: the measure panel under it comes on top.
+    chart->plot()->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em),
+                                  11 * metrics.lineSpacing());
     recordTable->setMinimumHeight(3 * recordTable->DefaultRowHeight() +
                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                             2 * recordTable->frameWidth());
@@ -184,6 +188,10 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
     connect(&recorder, &Recorder::scaleChanged, this, &RecorderWindow::onScaleChanged);
     connect(&recorder, &Recorder::buttonsChanged, this, &RecorderWindow::showButtons);
     connect(&recorder, &Recorder::recordIntervalChanged, this, [this] { showRate(); });
+    connect(&link, &LiveLink::connectionChanged, this, [this](bool connected, int) {
+        if (!connected)
+            m_gapPending = true;
+    });
     showButtons(recorder.canStart(), recorder.canStop());
 }
 
@@ -244,6 +252,7 @@ void RecorderWindow::showButtons(bool canStart, bool canStop) {
 
 void RecorderWindow::startRecording() {
     m_recorder.start();
+    chart->resetView(); // a zoom on the old samples would hide the new ones
 }
 
 void RecorderWindow::stopRecording() {
@@ -274,7 +283,9 @@ void RecorderWindow::clearRecording() {
     }
     chart->setManualMaxY(maxY);
     chart->setManualMinY(minY);
-    redraw();
+    chart->removeCursors();
+    m_gapPending = false;
+    chart->resetView();
     chart->setAllowPopup(false);
     emptyTable();
     if (failure)
@@ -315,6 +326,11 @@ void RecorderWindow::showSample(const RecorderSample& sample) {
     followUnit(sample.unitSize);
     chart->setXDataII(0, n - 1, when);
     chart->setYData(0, n - 1, m_recorder.samples().converted(sample.number - 1, m_displayUnit));
+    chart->markOverload(0, n - 1, sample.overload);
+    if (m_gapPending && n > 1)
+        chart->markGapBefore(0, n - 1);
+    m_gapPending = false;
+    chart->setValueUnit(sample.unitText);
     extendTimeAxis(when);
     redraw();
 }
@@ -354,7 +370,9 @@ void RecorderWindow::onFunctionChanged(int unitSize) {
     // Called from the receive step, which never runs inside the tick step.
     m_sampleCount = 0;
     m_displayUnit = unitSize;
+    m_gapPending = false;
     chart->setPoints(0);
+    chart->removeCursors();
     redraw();
     emptyTable();
 }

@@ -22,6 +22,11 @@ class StringGrid;
 // follows the recorder's changes of function, range and scale. The rate editor and the Start,
 // Stop and Clear buttons are commands to the recorder.
 //
+// The chart shows the values in the unit of the reading now in force; an overload is drawn as
+// the meter sent it and left out of the statistics; a sample taken after the link went down
+// and came back starts a new line. Start and Clear leave a zoomed view, so that the new
+// recording is in sight.
+//
 // After creating the window, call setupChart (it prepares the chart's time axis from now).
 //
 // Closing asks "Save the recording of N rows?" (Save, Discard, Cancel) while the table holds
@@ -115,4 +120,5 @@ private:
     int m_displayUnit = 1;
     int m_numberDigits = 0;
     bool m_shown = false;
+    bool m_gapPending = false; // the link went down since the last sample
 };

@@ -314,16 +314,23 @@ void DataLoggerWindow::ShowDataSet(int index) {
     for (int i = 0; i < set.count(); ++i) {
         chart->setXDataII(0, i, set.X[i]);
         chart->setYData(0, i, float(set.Y[i]));
+        chart->markOverload(0, i, set.Overload[i]);
     }
     if (set.AxisLimit) {
         chart->setManualMaxY(*set.AxisLimit);
         chart->setManualMinY(-*set.AxisLimit);
     }
-    chart->setYAxisLabel(set.BaseUnit);
+    chart->setValueUnit(set.BaseUnit);
     chart->setShowVertLineAnnotations(true);
+    chart->removeCursors(); // they were on the previous set's points
     if (n > 0)
         MarkChartPoint(0);
     chart->resetView();
+    // A set drawn as a flat line on the fixed scale opens fitted to its data.
+    if (chart->fixedScaleFlattens())
+        chart->fitToData();
+    else
+        chart->useFixedScales();
 }
 
 // ---- panes, marker and selection -----------------------------------------------------------

@@ -543,13 +543,16 @@ void TestFileCommands::graphScale() {
             out << QString("%1|10:00:%2|%3|V|").arg(day).arg(s++, 2, 10, QChar('0')).arg(v);
         return out;
     };
+    // The fixed scale is kept; the chart opens fitted to the data where that scale would draw
+    // it flatter than a tenth of the plot.
     const struct {
         QStringList values;
         float ymin, ymax;
+        bool fitted;
     } cases[] = {
-        {{"1", "1,5", "2"}, -39.8f, 135.5f},  {{"500", "3"}, -39.8f, 570.0f},
-        {{"-300", "1"}, -350.0f, 135.5f},     {{"-30", "-40", "-45"}, -69.5f, 135.5f},
-        {{"OL", "-OL", "1"}, -39.8f, 135.5f}, {{"7"}, -39.8f, 135.5f},
+        {{"1", "1,5", "2"}, -39.8f, 135.5f, true},  {{"500", "3"}, -39.8f, 570.0f, false},
+        {{"-300", "1"}, -350.0f, 135.5f, false},    {{"-30", "-40", "-45"}, -69.5f, 135.5f, true},
+        {{"OL", "-OL", "1"}, -39.8f, 135.5f, false}, {{"7"}, -39.8f, 135.5f, true},
     };
     for (const auto& c : cases) {
         ListGraphWindow* graph = graphOf(listOf(rows(c.values)));
@@ -557,6 +560,15 @@ void TestFileCommands::graphScale() {
         Chart* chart = graph->chart;
         QCOMPARE(float(chart->ManualMinY()), c.ymin);
         QCOMPARE(float(chart->ManualMaxY()), c.ymax);
+        QCOMPARE(chart->fittedToData(), c.fitted);
+        QCOMPARE(chart->valueUnit(), QStringLiteral("V"));
+        if (c.fitted) {
+            const QCPRange y = chart->plot()->yAxis->range();
+            QVERIFY2(y.lower > c.ymin && y.upper < c.ymax,
+                     qPrintable(QStringLiteral("%1..%2").arg(y.lower).arg(y.upper)));
+        }
+        // Overloads are drawn but not measured.
+        QCOMPARE(chart->rangeStatistics().overloads, c.values[0] == "OL" ? 2 : 0);
         QCOMPARE(chart->Points(), int(c.values.size()));
         if (c.values[0] == "OL") {
             QCOMPARE(chart->YData(0, 0), 6553.5f);

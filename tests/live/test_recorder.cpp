@@ -93,6 +93,7 @@ private slots:
     void newestRowAtTheBottom();
 
     void clearEmptiesTableAndChart();
+    void startAndClearLeaveTheZoomAndALinkDownBreaksTheLine();
     void functionChangeEmptiesButKeepsTheAxis();
     void rangeChangeKeepsPointsComparable_data();
     void rangeChangeKeepsPointsComparable();
@@ -408,6 +409,57 @@ void TestRecorder::clearEmptiesTableAndChart() {
     rig->recorder.takeSample(rig->clock.at(1001));
     QCOMPARE(w.recordTable->Cells(0, 1), QStringLiteral("1"));
     QCOMPARE(chart.XDataII(0, 0), rig->clock.at(1001));
+}
+
+// A new recording is in sight: Start and Clear leave a zoom. The y axis names the unit. Samples
+// after the link went down and came back are not joined to the ones before: the statistics
+// integrate over both runs and not across the time between them.
+void TestRecorder::startAndClearLeaveTheZoomAndALinkDownBreaksTheLine() {
+    RecorderWindow& w = *rig->rtc;
+    Chart& chart = *w.chart;
+    rig->Receive(kMilliVolts);
+    w.startRecording();
+    for (int i = 1; i <= 20; ++i)
+        rig->recorder.takeSample(rig->clock.at(i));
+    QCOMPARE(chart.plot()->yAxis->label(), QStringLiteral("mV"));
+    QTRY_VERIFY_WITH_TIMEOUT(chart.plot()->axisRect()->rect().width() > 200, 20000);
+    zoomIn(&chart);
+    QVERIFY(chart.ZoomMode());
+    QTest::mouseClick(w.btnClear, Qt::LeftButton);
+    QVERIFY(!chart.ZoomMode());
+    QCOMPARE(chart.plot()->yAxis->range().upper, chart.ManualMaxY());
+    QCOMPARE(chart.plot()->yAxis->range().lower, chart.ManualMinY());
+
+    for (int i = 21; i <= 40; ++i)
+        rig->recorder.takeSample(rig->clock.at(i));
+    zoomIn(&chart);
+    QVERIFY(chart.ZoomMode());
+    w.stopRecording();
+    QVERIFY(w.btnStart->isEnabled());
+    QTest::mouseClick(w.btnStart, Qt::LeftButton);
+    QVERIFY(!chart.ZoomMode());
+    w.stopRecording(); // the samples below are taken by hand
+
+    // The link goes down (no frames for a while) and comes back.
+    QSignalSpy connection(&rig->link, &LiveLink::connectionChanged);
+    const auto wentDown = [&connection] {
+        for (const auto& args : connection)
+            if (!args.at(0).toBool())
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 60 && !wentDown(); ++i)
+        rig->Tick();
+    QVERIFY(wentDown());
+    rig->Receive(kMilliVolts);
+    for (int i = 100; i <= 110; ++i)
+        rig->recorder.takeSample(rig->clock.at(i));
+    chart.resetView();
+    const RangeStatistics s = chart.rangeStatistics();
+    QCOMPARE(s.count, 20 + 11);
+    // Seconds 21..40 and 100..110, not 21..110.
+    QVERIFY2(std::abs(s.integratedSpan - (19.0 + 10.0)) < 1e-3, qPrintable(QString::number(s.integratedSpan)));
+    QVERIFY(std::abs(s.lastTime - s.firstTime - 89.0) < 1e-3);
 }
 
 void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
