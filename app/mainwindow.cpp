@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "limitsdialog.h"
+
 #include "charterror.h"
 #include "childwindow.h"
 #include "closingquestion.h"
@@ -102,6 +104,15 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
     connect(m_ports, &PortSelector::openFailed, this,
             [this](const QString& reason) { setStatusText(0, reason); });
     connect(m_ports, &PortSelector::portChanged, this, &MainWindow::updateCaption);
+    // A limit crossed is said in the status bar, with a beep when the limits ask for one.
+    connect(&limits, &LimitMonitor::zoneChanged, this,
+            [this](LimitWatch::Zone zone, const QString& text) {
+                if (zone == LimitWatch::Zone::Inside)
+                    return;
+                setStatusText(0, QStringLiteral("Limit: %1").arg(text));
+                if (limits.limits().beep)
+                    QApplication::beep();
+            });
     journal.setSettings(ReadJournalSettings());
     journal.follow(recorder);
     connect(&journal, &RecordingJournal::writeFailed, this,
@@ -169,6 +180,9 @@ void MainWindow::buildMenu() {
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
     QMenu* graph = option->addMenu(QStringLiteral("&Graph"));
     m_scaleAction = add(graph, "scaleAction", QStringLiteral("&Scale"));
+    m_limitsAction = add(option, "limitsAction", QStringLiteral("&Limits..."));
+    connect(m_limitsAction, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { editLimits(); }));
 
     QMenu* window = bar->addMenu(QStringLiteral("Window"));
     window->setObjectName(QStringLiteral("windowMenu"));
@@ -285,6 +299,13 @@ void MainWindow::buildFileCommands() {
     connect(m_files, &FileCommands::tableSaved, this, [this](StringGrid* table) {
         if (m_recorderWindow && table == m_recorderWindow->recordTable)
             m_recorderWindow->markSaved();
+    });
+    // A save says where it went: the hint panel holds it until the next hint.
+    connect(m_files, &FileCommands::saved, this, [this](const QString& path, qint64 rows) {
+        setStatusText(0, QStringLiteral("Saved %1 %2 to %3")
+                             .arg(QLocale().toString(rows), rows == 1 ? QStringLiteral("row")
+                                                                      : QStringLiteral("rows"),
+                                  QDir::toNativeSeparators(path)));
     });
     m_files->setRecorderChart(
         [this]() -> Chart* { return m_recorderWindow ? m_recorderWindow->chart : nullptr; });
@@ -511,6 +532,7 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::createRecorder(int left) {
     m_recorderWindow = new RecorderWindow(recorder, link);
+    m_recorderWindow->followLimits(limits);
     connect(&journal, &RecordingJournal::fileStarted, m_recorderWindow,
             &RecorderWindow::noteJournalFile);
     m_recorderWindow->setSaveAction([this] {
@@ -527,17 +549,32 @@ void MainWindow::createRecorder(int left) {
     }
 }
 
+void MainWindow::editLimits() {
+    const QString function = limits.function();
+    if (function.isEmpty()) {
+        Dialogs::ShowMessage(this, QStringLiteral("No reading yet: limits belong to the function "
+                                                  "the meter shows. Connect the meter first."));
+        return;
+    }
+    LimitsDialog dialog(function, QString::fromUtf8(limits.unit()),
+                        LimitMonitor::storedLimits(function), this);
+    if (dialog.exec() == QDialog::Accepted)
+        limits.setLimits(function, dialog.limits());
+}
+
 void MainWindow::createLcd() {
     m_lcdWindow = new LcdWindow;
     QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_lcdWindow, ChildWindowStyle::FixedSingle);
     sub->move(0, 0);
     sub->show();
     m_lcdWindow->follow(link);
+    m_lcdWindow->followLimits(limits);
 }
 
 void MainWindow::createStatus(int top) {
     m_statisticsWindow = new StatisticsWindow;
     m_statisticsWindow->follow(link);
+    m_statisticsWindow->followLimits(limits);
     QMdiSubWindow* sub =
         AddChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::Captionless);
     sub->move(0, top);

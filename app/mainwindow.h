@@ -1,6 +1,7 @@
 #pragma once
 
 #include "livelink.h"
+#include "limitmonitor.h"
 #include "recorder.h"
 #include "recordingjournal.h"
 
@@ -43,6 +44,9 @@ public:
     // The live link with the meter, and the recorder that follows it.
     LiveLink link;
     Recorder recorder{link};
+    // After the recorder: a crossing that stops it takes the crossing reading as its last
+    // sample.
+    LimitMonitor limits{link, &recorder};
     // Every sample the recorder takes, in the recordings folder (settings from the user's
     // settings, the folder from RecordingJournal::DefaultFolder()).
     RecordingJournal journal;
@@ -115,6 +119,8 @@ private:
     void showSchedule();
     void showLcd();
     void showStatistics();
+    // Option > Limits: the limits of the function the meter shows.
+    void editLimits();
     void showGauge();
     void showHelp();
     void showAbout();
@@ -143,6 +149,7 @@ private:
     QAction* m_statusAction = nullptr;
     QAction* m_gaugeAction = nullptr;
     QAction* m_scaleAction = nullptr;
+    QAction* m_limitsAction = nullptr;
     QAction* m_helpAction = nullptr;
     QAction* m_aboutAction = nullptr;
     QAction* m_factoryCheckAction = nullptr;

@@ -161,15 +161,16 @@ void StringGridModel::setRowCount(int rows) {
         return;
     const int viewBefore = std::max(old - m_fixedRows, 0);
     const int viewAfter = std::max(rows - m_fixedRows, 0);
+    const bool tell = m_bulkFills == 0;
     if (rows > old) {
-        if (viewAfter > viewBefore)
+        if (tell && viewAfter > viewBefore)
             beginInsertRows(QModelIndex(), viewBefore, viewAfter - 1);
         m_rows.resize(std::size_t(rows), kNoRecord);
-        if (viewAfter > viewBefore)
+        if (tell && viewAfter > viewBefore)
             endInsertRows();
         return;
     }
-    if (viewAfter < viewBefore)
+    if (tell && viewAfter < viewBefore)
         beginRemoveRows(QModelIndex(), viewAfter, viewBefore - 1);
     for (int r = old - 1; r >= rows; --r) // newest first, so their space is reused
         release(r);
@@ -177,9 +178,9 @@ void StringGridModel::setRowCount(int rows) {
     if (m_rows.capacity() > 2 * m_rows.size() + 4096)
         m_rows.shrink_to_fit();
     compactIfWasteful();
-    if (viewAfter < viewBefore)
+    if (tell && viewAfter < viewBefore)
         endRemoveRows();
-    if (rows < m_fixedRows && m_colCount > 0)
+    if (tell && rows < m_fixedRows && m_colCount > 0)
         emit headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
 }
 
@@ -267,7 +268,21 @@ void StringGridModel::setRow(int row, const QStringList& cells) {
     }
     encode(m_cells);
     store(row);
-    if (m_colCount == 0)
+    notifyRowChanged(row);
+}
+
+void StringGridModel::setRowUtf8(int row, const std::vector<QByteArrayView>& cells) {
+    if (row < 0 || row >= RowCount())
+        return;
+    const std::size_t n = std::min(cells.size(), std::size_t(m_colCount));
+    m_cells.assign(cells.begin(), cells.begin() + qsizetype(n));
+    encode(m_cells);
+    store(row);
+    notifyRowChanged(row);
+}
+
+void StringGridModel::notifyRowChanged(int row) {
+    if (m_colCount == 0 || m_bulkFills > 0)
         return;
     if (row < m_fixedRows)
         emit headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
@@ -275,11 +290,23 @@ void StringGridModel::setRow(int row, const QStringList& cells) {
         emit dataChanged(index(row - m_fixedRows, 0), index(row - m_fixedRows, m_colCount - 1));
 }
 
+StringGridModel::BulkFill::BulkFill(StringGridModel& grid) : m_grid(&grid) {
+    if (grid.m_bulkFills++ == 0)
+        grid.beginResetModel();
+}
+
+StringGridModel::BulkFill::~BulkFill() {
+    if (m_grid && --m_grid->m_bulkFills == 0)
+        m_grid->endResetModel();
+}
+
 void StringGridModel::clearRow(int row) {
     setRow(row, QStringList());
 }
 
 void StringGridModel::notifyChanged(int col, int row) {
+    if (m_bulkFills > 0)
+        return;
     if (row < m_fixedRows)
         emit headerDataChanged(Qt::Horizontal, col, col);
     else {

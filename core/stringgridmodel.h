@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -48,8 +49,28 @@ public:
     // Writes row `row` from column 0 on: cells[i] into column i, the rest of the row empty.
     // Cheaper than writing the cells one by one.
     void setRow(int row, const QStringList& cells);
+    // The same from texts already in UTF-8 (a file read into the grid): no conversion to
+    // QString and back.
+    void setRowUtf8(int row, const std::vector<QByteArrayView>& cells);
     // Empties every cell of a row.
     void clearRow(int row);
+
+    // Fills the grid with many rows at once (a file opened into a list). While a BulkFill
+    // lives, views hear nothing row by row: adding and writing a million rows one at a time
+    // would have the view work out a million inserts and repaints it never shows. They hear
+    // one reset when the last BulkFill ends, and must not read the grid before: the list
+    // window keeps its table's updates off while a file fills it.
+    class BulkFill {
+    public:
+        explicit BulkFill(StringGridModel& grid);
+        // Ends the fill unless the grid is gone.
+        ~BulkFill();
+        BulkFill(const BulkFill&) = delete;
+        BulkFill& operator=(const BulkFill&) = delete;
+
+    private:
+        QPointer<StringGridModel> m_grid; // the grid may go with its window meanwhile
+    };
 
     // Bytes held for the texts and the row locators (capacity, not just what is used).
     qint64 memoryBytes() const;
@@ -84,6 +105,7 @@ private:
     void compactIfWasteful();
     void compact();
     void notifyChanged(int col, int row);
+    void notifyRowChanged(int row);
 
     std::vector<Locator> m_rows;
     std::vector<Block> m_blocks;
@@ -93,5 +115,6 @@ private:
     int m_fixedRows = 0;
     int m_fixedCols = 0;
     QByteArray m_scratch;
+    int m_bulkFills = 0; // BulkFills alive: no per-row signals
     mutable std::vector<QByteArrayView> m_cells;
 };

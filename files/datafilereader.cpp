@@ -123,29 +123,6 @@ qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep, boo
     }
 }
 
-// Decodes a field into `cell`, reusing its buffer: a million rows of five cells would
-// otherwise allocate five million strings only to copy them into the table.
-void setCell(QString& cell, const Field& f, QStringDecoder& decoder) {
-    QByteArray unquoted;
-    QByteArrayView text = f.text;
-    if (f.quoted && text.contains("\"\"")) {
-        unquoted = text.toByteArray().replace("\"\"", "\"");
-        text = unquoted;
-    }
-    cell.resize(decoder.requiredSpace(text.size()));
-    const QChar* end = decoder.appendToBuffer(cell.data(), text);
-    cell.resize(end - cell.constData());
-}
-
-void setNumber(QString& cell, int n) {
-    char digits[16];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-    Q_UNUSED(ec)
-    cell.resize(end - digits);
-    for (qsizetype i = 0; i < cell.size(); ++i)
-        cell[i] = QLatin1Char(digits[i]);
-}
-
 QString notice(const DataFileReader::Result& r, char sep) {
     QStringList parts;
     const QString separator =
@@ -171,48 +148,177 @@ QString notice(const DataFileReader::Result& r, char sep) {
     return parts.join(u' ');
 }
 
+// The local date and time texts of the portable format's time fields, at the pace of a
+// million rows: the general route (a QDateTime parsed, moved to local time, formatted by the
+// locale) costs microseconds per row, most of them in looking up the time zone.
+//
+// - The field is read by hand in the shape the writers use ("2026-12-08T14:03:02.125+01:00"
+//   or "...Z"); any other ISO-8601 text takes the general route.
+// - The local offset is looked up once per UTC hour: offsets change on whole hours.
+// - The date text is made once per day.
+// - The time text is made once per minute, with the positions of its seconds digits found by
+//   formatting the minute's :00 and :59; each row then writes its seconds into a copy. A
+//   format without two fixed seconds digits takes the locale's formatting every row.
+class PortableTimeTexts {
+public:
+    // False when the field is no time.
+    bool texts(QByteArrayView field, QString& date, QString& time) {
+        const auto utc = utcMs(field);
+        if (!utc)
+            return false;
+        const qint64 hour = floorDiv(*utc, kHourMs);
+        if (hour != m_hour) {
+            m_hour = hour;
+            m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(hour * kHourMs).offsetFromUtc()) *
+                         1000;
+        }
+        const qint64 local = *utc + m_offsetMs;
+        const qint64 day = floorDiv(local, kDayMs);
+        const qint64 msOfDay = local - day * kDayMs;
+        if (day != m_day) {
+            m_day = day;
+            m_dateText = DateTimeText::DateString(QDate::fromJulianDay(kEpochJulianDay + day));
+            m_minute = -1;
+        }
+        date = m_dateText;
+        const int minute = int(msOfDay / 60000);
+        const int second = int(msOfDay / 1000 % 60);
+        if (minute != m_minute) {
+            m_minute = minute;
+            m_minuteText = DateTimeText::TimeString(QTime(minute / 60, minute % 60, 0));
+            const QString last = DateTimeText::TimeString(QTime(minute / 60, minute % 60, 59));
+            m_secondsAt = -1;
+            if (last.size() == m_minuteText.size()) {
+                qsizetype differ = 0, at = -1;
+                for (qsizetype i = 0; i < last.size(); ++i)
+                    if (last[i] != m_minuteText[i] && differ++ == 0)
+                        at = i;
+                if (differ == 2 && at + 1 < last.size() &&
+                    last[at].unicode() == m_minuteText[at].unicode() + 5 &&
+                    last[at + 1].unicode() == m_minuteText[at + 1].unicode() + 9 &&
+                    m_minuteText[at] == m_minuteText[at + 1])
+                    m_secondsAt = at;
+            }
+        }
+        if (m_secondsAt < 0) {
+            time = DateTimeText::TimeString(QTime::fromMSecsSinceStartOfDay(int(msOfDay)));
+            return true;
+        }
+        time = m_minuteText;
+        const char16_t zero = m_minuteText[m_secondsAt].unicode();
+        time[m_secondsAt] = QChar(char16_t(zero + second / 10));
+        time[m_secondsAt + 1] = QChar(char16_t(zero + second % 10));
+        return true;
+    }
+
+private:
+    static constexpr qint64 kHourMs = 3600000;
+    static constexpr qint64 kDayMs = 24 * kHourMs;
+    static constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+
+    static qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+    static std::optional<qint64> utcMs(QByteArrayView f) {
+        const auto digits = [&f](qsizetype at, int n) -> int {
+            int v = 0;
+            for (int i = 0; i < n; ++i) {
+                const char c = f[at + i];
+                if (c < '0' || c > '9')
+                    return -1;
+                v = v * 10 + (c - '0');
+            }
+            return v;
+        };
+        const bool zulu = f.size() == 24 && f[23] == 'Z';
+        if ((f.size() == 29 || zulu) && f[4] == '-' && f[7] == '-' && f[10] == 'T' &&
+            f[13] == ':' && f[16] == ':' && f[19] == '.') {
+            const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+            const int h = digits(11, 2), m = digits(14, 2), sec = digits(17, 2),
+                      ms = digits(20, 3);
+            int offsetMinutes = 0;
+            bool offsetOk = zulu;
+            if (!zulu && (f[23] == '+' || f[23] == '-') && f[26] == ':') {
+                const int oh = digits(24, 2), om = digits(27, 2);
+                offsetOk = oh >= 0 && om >= 0 && oh < 24 && om < 60;
+                offsetMinutes = (f[23] == '-' ? -1 : 1) * (oh * 60 + om);
+            }
+            const QDate date(year, month, day);
+            if (offsetOk && date.isValid() && h >= 0 && h < 24 && m >= 0 && m < 60 &&
+                sec >= 0 && sec < 60 && ms >= 0)
+                return (date.toJulianDay() - kEpochJulianDay) * kDayMs + h * kHourMs +
+                       m * 60000 + sec * 1000 + ms - qint64(offsetMinutes) * 60000;
+        }
+        const auto t = PortableCsv::parseTime(f);
+        if (!t)
+            return std::nullopt;
+        return t->toMSecsSinceEpoch();
+    }
+
+    qint64 m_hour = std::numeric_limits<qint64>::min();
+    qint64 m_offsetMs = 0;
+    qint64 m_day = std::numeric_limits<qint64>::min();
+    QString m_dateText;
+    int m_minute = -1;
+    QString m_minuteText;
+    qsizetype m_secondsAt = -1;
+};
+
 // A file in the portable format (a recording's journal): each row's local date and time, value
 // and unit go into the list's Date, Time, Value and Range columns, so that the list reads and
-// graphs like one of the program's own files. Lines that are not rows are counted as skipped.
-// One line of a file whose lines end in a lone CR, without it; empty at the end of the file.
-// Byte by byte through the device's buffer: such files are rare and this keeps the LF path fast.
-QByteArray readCrLine(QIODevice& in, qint64 maxBytes) {
-    QByteArray line;
-    char c = 0;
-    while (line.size() < maxBytes && in.getChar(&c)) {
-        line.append(c);
-        if (c == '\r' || c == '\n')
-            break;
-    }
-    return line;
-}
-
+// graphs like one of the program's own files. Lines with fewer fields than a row are counted
+// as skipped; a row whose time cannot be read keeps its time text in the Date column.
 DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
                                     DataFileProgress* progress, bool crOnly) {
     DataFileReader::Result result;
-    const auto nextLine = [&] {
-        return crOnly ? readCrLine(in, DataFileFormat::MaxLineBytes)
-                      : in.readLine(DataFileFormat::MaxLineBytes);
+    std::vector<char> line(std::size_t(DataFileFormat::MaxLineBytes) + 1);
+    // The next line into `line`, its length with its line end; 0 at the end of the file. A file
+    // whose lines end in a lone CR is read byte by byte through the device's buffer: such
+    // files are rare, and this keeps the usual path fast.
+    const auto nextLine = [&]() -> qint64 {
+        if (!crOnly)
+            return in.readLine(line.data(), qint64(line.size()));
+        qint64 n = 0;
+        char c = 0;
+        while (n + 1 < qint64(line.size()) && in.getChar(&c)) {
+            line[std::size_t(n++)] = c;
+            if (c == '\r' || c == '\n')
+                break;
+        }
+        return n;
     };
     nextLine(); // the header
     qint64 lineNo = 1;
-    QStringList row(std::max(grid.ColCount(), 5));
+    std::vector<Field> fields;
+    std::vector<QByteArrayView> cells(std::size_t(std::max(grid.ColCount(), 5)));
+    std::vector<QByteArray> unquoted(cells.size());
+    char number[16];
+    QString date, time;
+    QByteArray dateUtf8, timeUtf8;
+    QString lastDate;
+    PortableTimeTexts times;
     for (;;) {
-        const QByteArray line = nextLine();
-        if (line.isEmpty())
+        const qint64 got = nextLine();
+        if (got <= 0)
             break;
         ++lineNo;
-        const QList<QByteArray> fields = PortableCsv::splitLine(line);
-        const auto when = fields.size() >= PortableCsv::ColumnCount
-                              ? PortableCsv::parseTime(fields[PortableCsv::Time])
-                              : std::nullopt;
-        if (!when) {
-            if (line.trimmed().isEmpty())
+        bool anySeparator = false;
+        splitLine(line.data(), line.data() + got, true, DataFileFormat::Comma, crOnly, fields,
+                  anySeparator);
+        if (fields.size() < std::size_t(PortableCsv::ColumnCount)) {
+            if (QByteArrayView(line.data(), got).trimmed().isEmpty())
                 continue;
             if (result.skippedLines++ == 0)
                 result.firstSkippedLine = lineNo;
             continue;
         }
+        const auto field = [&](int column, std::size_t cell) {
+            QByteArrayView text = fields[std::size_t(column)].text;
+            if (fields[std::size_t(column)].quoted && text.contains("\"\"")) {
+                unquoted[cell] = text.toByteArray().replace("\"\"", "\"");
+                text = unquoted[cell];
+            }
+            return text;
+        };
         const int n = result.rows + 1;
         if (progress && !progress->advance(n)) {
             result.status = DataFileReader::Result::Status::Cancelled;
@@ -220,13 +326,27 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
         }
         if (grid.RowCount() <= n)
             grid.setRowCount(n + 1);
-        const QDateTime local = when->toLocalTime();
-        row[0] = QString::number(n);
-        row[1] = DateTimeText::DateString(local.date());
-        row[2] = DateTimeText::TimeString(local.time());
-        row[3] = QString::fromUtf8(fields[PortableCsv::Value]);
-        row[4] = QString::fromUtf8(fields[PortableCsv::Unit]);
-        grid.setRow(n, row.mid(0, grid.ColCount()));
+        const auto [numberEnd, ec] = std::to_chars(number, number + sizeof number, n);
+        Q_UNUSED(ec)
+        cells[0] = QByteArrayView(number, numberEnd - number);
+        // A row whose time is missing or unreadable keeps its value, its time text in the
+        // Date column; the list graph counts it among the rows it could not place.
+        if (times.texts(fields[PortableCsv::Time].text, date, time)) {
+            if (date != lastDate) {
+                lastDate = date;
+                dateUtf8 = date.toUtf8();
+            }
+            timeUtf8 = time.toUtf8();
+            cells[1] = dateUtf8;
+            cells[2] = timeUtf8;
+        } else {
+            lastDate.clear();
+            cells[1] = field(PortableCsv::Time, 1);
+            cells[2] = QByteArrayView();
+        }
+        cells[3] = field(PortableCsv::Value, 3);
+        cells[4] = field(PortableCsv::Unit, 4);
+        grid.setRowUtf8(n, cells);
         result.rows = n;
     }
     result.notice = notice(result, DataFileFormat::Comma);
@@ -268,10 +388,17 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
         return readPortable(in, grid, progress, crOnly);
     Result result;
     const int lastCol = grid.ColCount() - 1;
-    QStringList row;
-    row.resize(std::max(lastCol + 1, 1));
+    std::vector<QByteArrayView> cells(std::size_t(std::max(lastCol + 1, 1)));
+    std::vector<QByteArray> scratch(cells.size());
+    char number[16];
     std::vector<Field> fields;
     QStringDecoder decoder(QStringConverter::System, QStringDecoder::Flag::Stateless);
+    // Qt takes the system's 8-bit encoding to be UTF-8 everywhere but on Windows.
+#ifdef Q_OS_WIN
+    constexpr bool systemIsUtf8 = false;
+#else
+    constexpr bool systemIsUtf8 = true;
+#endif
 
     QByteArray buf;
     qsizetype pos = 0;
@@ -340,12 +467,27 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
         }
         if (grid.RowCount() <= n)
             grid.setRowCount(n + 1);
-        setNumber(row[0], n);
+        // The grid keeps UTF-8, the encoding of the file on every system but Windows: the
+        // fields go in as they are, unquoted where they need it.
+        const auto [numberEnd, ec] = std::to_chars(number, number + sizeof number, n);
+        Q_UNUSED(ec)
+        cells[0] = QByteArrayView(number, numberEnd - number);
         for (int c = 1; c <= lastCol; ++c) {
-            if (std::size_t(c - 1) < fields.size())
-                setCell(row[c], fields[std::size_t(c - 1)], decoder);
-            else
-                row[c].resize(0);
+            const std::size_t i = std::size_t(c - 1);
+            if (i >= fields.size()) {
+                cells[std::size_t(c)] = QByteArrayView();
+                continue;
+            }
+            QByteArrayView text = fields[i].text;
+            if (fields[i].quoted && text.contains("\"\"")) {
+                scratch[std::size_t(c)] = text.toByteArray().replace("\"\"", "\"");
+                text = scratch[std::size_t(c)];
+            }
+            if (!systemIsUtf8) {
+                scratch[std::size_t(c)] = QString(decoder(text)).toUtf8();
+                text = scratch[std::size_t(c)];
+            }
+            cells[std::size_t(c)] = text;
         }
         for (std::size_t i = std::size_t(std::max(lastCol, 0)); i < fields.size(); ++i) {
             if (!fields[i].text.isEmpty()) {
@@ -353,7 +495,7 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
                 break;
             }
         }
-        grid.setRow(n, row);
+        grid.setRowUtf8(n, cells);
         result.rows = n;
         if (lastLine)
             break;

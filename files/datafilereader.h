@@ -32,8 +32,8 @@ class StringGridModel;
 //
 // The file is read front to back once, in large blocks; time and memory outside the table do
 // not grow with its length. The table gains its rows one at a time, so a view attached to it
-// hears of every row: the list window suspends its updates while it reads, as it would for
-// any long fill.
+// hears of every row unless the caller holds a StringGridModel::BulkFill, as the open command
+// does for its list window.
 class DataFileReader {
 public:
     struct Result {

@@ -2,6 +2,9 @@
 
 #include "datafileformat.h"
 #include "datafileprogress.h"
+#include "listdatetimereader.h"
+#include "portablecsv.h"
+#include "rangetable.h"
 #include "safefile.h"
 #include "stringgridmodel.h"
 
@@ -10,6 +13,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 
@@ -24,6 +28,57 @@ std::optional<qint64> decimalInteger(const QString& text) {
     if (!ok)
         return std::nullopt;
     return v;
+}
+
+// The quantity a unit measures, for the function column of a table saved portably.
+QString quantityOf(const QString& unit) {
+    const QByteArray si = RangeTable::ToSi(unit).unit;
+    if (si == "V")
+        return QStringLiteral("Voltage");
+    if (si == "A")
+        return QStringLiteral("Current");
+    if (si == "Ohm")
+        return QStringLiteral("Resistance");
+    if (si == "Hz")
+        return QStringLiteral("Frequency");
+    if (si == "F")
+        return QStringLiteral("Capacitance");
+    if (si == "rpm")
+        return QStringLiteral("RPM");
+    if (si == "\xc2\xb0" "C")
+        return QStringLiteral("Temperature");
+    return QString();
+}
+
+// A value text of any locale as the portable format writes it: ASCII digits and a dot (the
+// program writes no group separators, so one ',', '.' or U+066B is the decimal point); a text
+// that is no number (an overload's "OL") as it stands. `value` gets the number, 0 for none.
+QString plainValue(const QString& shown, double& value) {
+    QString text = AnyLocaleText::normalized(shown).trimmed();
+    value = 0;
+    QByteArray ascii;
+    ascii.reserve(text.size());
+    int points = 0;
+    int digits = 0;
+    for (const QChar c : text) {
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+            ascii.append(char(c.unicode()));
+        } else if (c == u'.' || c == u',' || c == QChar(0x066B)) {
+            ++points;
+            ascii.append('.');
+        } else if (c == u'-' && ascii.isEmpty()) {
+            ascii.append('-');
+        } else {
+            return text;
+        }
+    }
+    double v = 0;
+    const auto [end, ec] = std::from_chars(ascii.constBegin(), ascii.constEnd(), v);
+    if (digits == 0 || points > 1 || ec != std::errc() || end != ascii.constEnd())
+        return text;
+    value = v;
+    return QString::fromLatin1(ascii);
 }
 
 QString failure(const QString& path, const QString& reason) {
@@ -115,9 +170,74 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
     return result;
 }
 
+DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const StringGridModel& grid,
+                                                     RowRange range, DataFileProgress* progress,
+                                                     qint64* unreadableTimes) {
+    range.first = std::max(range.first, 1);
+    range.last = std::min(range.last, grid.RowCount() - 1);
+    if (progress)
+        progress->begin(range.count());
+    Result result;
+    if (unreadableTimes)
+        *unreadableTimes = 0;
+    QByteArray block = PortableCsv::header();
+    block.reserve(kFlushBytes + 4096);
+    const auto flush = [&] {
+        if (out.write(block) != block.size()) {
+            result.status = Result::Status::Failed;
+            result.error = out.errorString();
+            return false;
+        }
+        block.clear();
+        return true;
+    };
+    ListDateTimeReader dates;
+    dates.learnDates(grid);
+    PortableCsv writer;
+    QString lastUnit;
+    QString function;
+    for (qint64 r = range.first; r <= range.last; ++r) {
+        PortableCsv::Reading reading;
+        reading.row = result.rows + 1;
+        const auto when = dates.read(grid.Cells(1, int(r)), grid.Cells(2, int(r)));
+        reading.when = when.value_or(0);
+        reading.shownValue = plainValue(grid.Cells(3, int(r)), reading.value);
+        reading.unit = grid.Cells(4, int(r)).trimmed();
+        if (reading.unit != lastUnit || r == range.first) {
+            lastUnit = reading.unit;
+            function = quantityOf(reading.unit);
+        }
+        reading.function = function;
+        const qsizetype at = block.size();
+        writer.appendRow(block, reading);
+        if (!when) {
+            // The time field is the second: left empty, the row keeps its value.
+            const qsizetype timeStart = block.indexOf(',', at) + 1;
+            const qsizetype timeEnd = block.indexOf(',', timeStart);
+            block.remove(timeStart, timeEnd - timeStart);
+            if (unreadableTimes)
+                ++*unreadableTimes;
+        }
+        ++result.rows;
+        if (block.size() >= kFlushBytes && !flush())
+            return result;
+        if (progress && !progress->advance(result.rows)) {
+            result.status = Result::Status::Cancelled;
+            break;
+        }
+    }
+    if (!block.isEmpty() && !flush())
+        return result;
+    if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
+        result.status = Result::Status::Failed;
+        result.error = file->errorString();
+    }
+    return result;
+}
+
 DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGridModel& grid,
                                             RowRange range, DataFileProgress* progress,
-                                            OnCancel onCancel) {
+                                            OnCancel onCancel, Layout layout) {
     // Rows written before a Cancel replace nothing: a file that existed keeps its content.
     const bool existed = QFileInfo::exists(path);
     SafeFile file(path);
@@ -127,7 +247,9 @@ DataFileWriter::Result DataFileWriter::save(const QString& path, const StringGri
         r.error = failure(path, file.error());
         return r;
     }
-    Result r = write(file.device(), DataFileFormat::separatorFor(path), grid, range, progress);
+    Result r = layout == Layout::Portable
+                   ? writePortable(file.device(), grid, range, progress)
+                   : write(file.device(), DataFileFormat::separatorFor(path), grid, range, progress);
     const bool keep = r.status == Result::Status::Cancelled && onCancel == OnCancel::KeepWritten &&
                       !existed;
     if (r.status != Result::Status::Saved && !keep) {

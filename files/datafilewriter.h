@@ -51,12 +51,28 @@ public:
     // the separator its path calls for. Progress, when given, is told of every row and may
     // cancel.
     enum class OnCancel { Discard, KeepWritten };
+    // The program's own TXT/CSV (separator by the path), or the portable format
+    // (portablecsv.h) whatever the path says.
+    enum class Layout { Plain, Portable };
     static Result save(const QString& path, const StringGridModel& grid, RowRange range,
-                       DataFileProgress* progress = nullptr, OnCancel onCancel = OnCancel::Discard);
+                       DataFileProgress* progress = nullptr, OnCancel onCancel = OnCancel::Discard,
+                       Layout layout = Layout::Plain);
 
     // The same lines written to an open device with the given separator (a command-line tool
     // writing to its standard output). On Cancelled or Failed the device holds the lines
     // written so far.
     static Result write(QIODevice& out, char separator, const StringGridModel& grid, RowRange range,
                         DataFileProgress* progress = nullptr);
+
+    // The rows in the portable format, its header first. A readings table holds texts in the
+    // user's formats (Date, Time, Value and Range/unit in columns 1 to 4; the list of a file
+    // from another locale in that locale's): each row's date and time are read as the list
+    // graph reads them and written as ISO-8601 local time, the value with a dot. The table
+    // does not say which function the meter was in, so the function column names the
+    // quantity of the unit (Voltage, Current, Resistance, ...). A row whose date or time
+    // cannot be read keeps an empty time field rather than being left out; `unreadableTimes`
+    // counts them.
+    static Result writePortable(QIODevice& out, const StringGridModel& grid, RowRange range,
+                                DataFileProgress* progress = nullptr,
+                                qint64* unreadableTimes = nullptr);
 };

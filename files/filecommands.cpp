@@ -18,6 +18,7 @@
 #include "rangeprogressdialog.h"
 #include "safefile.h"
 #include "stringgrid.h"
+#include "stringgridmodel.h"
 #include "timechartsetup.h"
 
 #include <QAction>
@@ -44,9 +45,12 @@
 
 #include <cmath>
 
+const QString FileCommands::PortableFilterName =
+    QStringLiteral("CSV with header (portable)[*.csv]");
 const QString FileCommands::FileFilter =
     QStringLiteral("TXT File(separated by tab)[*.txt]|*.txt|CSV File(separated by comma "
-                   ")[*.csv]|*.csv|All Files[*.*]|*.*");
+                   ")[*.csv]|*.csv|") +
+    PortableFilterName + QStringLiteral("|*.csv|All Files[*.*]|*.*");
 // Open lists every data file first: a file is read by its extension, whichever it has.
 const QString FileCommands::OpenFilter =
     QStringLiteral("Data Files[*.txt;*.csv]|*.txt;*.csv|") + FileCommands::FileFilter;
@@ -230,7 +234,22 @@ void FileCommands::saveActiveTable() {
     saveTable(partsOf(activeMdiChild()).table);
 }
 
-bool FileCommands::saveTable(StringGrid* grid) {
+QString FileCommands::suggestedName(const QString& what, const QDateTime& now) {
+    QString name = what.simplified();
+    // A list window is titled with its file's path: its name is what it holds.
+    if (name.contains(u'/') || name.contains(u'\\') ||
+        name.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive) ||
+        name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        name = QFileInfo(QDir::fromNativeSeparators(name)).completeBaseName();
+    for (QChar& c : name)
+        if (QStringLiteral("/\\:*?\"<>|.").contains(c) || c.category() == QChar::Other_Control)
+            c = u'-';
+    if (name.isEmpty())
+        name = QStringLiteral("Readings");
+    return name + u' ' + now.toString(QStringLiteral("yyyy-MM-dd HHmm"));
+}
+
+bool FileCommands::saveTable(StringGrid* grid, const QString& what) {
     if (m_busy)
         return false;
     // The window may be closed while a dialog of the save is up.
@@ -240,9 +259,16 @@ bool FileCommands::saveTable(StringGrid* grid) {
     const QScopedValueRollback busy(m_busy, true);
     const int lastRow = table->RowCount() - 1;
 
-    const QString path = Dialogs::AskFile(
+    QString title = what;
+    for (QWidget* w = table; w && title.isEmpty(); w = w->parentWidget())
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w->parentWidget()))
+            title = w->windowTitle();
+    const Dialogs::FileChoice choice = Dialogs::ChooseFile(
         m_main, {Dialogs::FileRequest::Kind::Save, QString(), m_lastFolder, FileFilter,
-                 QStringLiteral("txt")});
+                 QStringLiteral("txt"), suggestedName(title, QDateTime::currentDateTime())});
+    const QString path = choice.path;
+    const auto layout = choice.filter == PortableFilterName ? DataFileWriter::Layout::Portable
+                                                            : DataFileWriter::Layout::Plain;
     if (!path.isEmpty())
         useFolderOf(path);
     if (path.isEmpty() || !table)
@@ -289,7 +315,7 @@ bool FileCommands::saveTable(StringGrid* grid) {
     DialogProgress rows(dialog, table->gridModel(),
                         [dialog](qint64 done) { dialog->progressBar->setValue(int(done)); });
     const auto result = DataFileWriter::save(path, *table->gridModel(), range, &rows,
-                                             DataFileWriter::OnCancel::KeepWritten);
+                                             DataFileWriter::OnCancel::KeepWritten, layout);
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
         Dialogs::ShowError(m_main, result.error);
@@ -302,6 +328,8 @@ bool FileCommands::saveTable(StringGrid* grid) {
                         : QStringLiteral("The save was cancelled: %1 was left as it was.")
                               .arg(QDir::toNativeSeparators(path)));
     const bool whole = result.saved() && range.count() == lastRow && table;
+    if (result.saved())
+        emit saved(path, result.rows);
     if (whole)
         emit tableSaved(table);
     return result.saved();
@@ -316,7 +344,7 @@ void FileCommands::openFile() {
     {
         const QScopedValueRollback busy(m_busy, true);
         path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
-                                         m_lastFolder, OpenFilter, QString()});
+                                         m_lastFolder, OpenFilter, QString(), QString()});
     }
     if (path.isEmpty())
         return;
@@ -362,8 +390,13 @@ void FileCommands::openPath(const QString& path) {
     DialogProgress rows(dialog, grid->gridModel(), [dialog](qint64 done) {
         dialog->statusLabel->setText(QString::number(done));
     });
-    const auto result = DataFileReader::read(limited, DataFileFormat::separatorFor(path),
-                                             *grid->gridModel(), &rows);
+    DataFileReader::Result result;
+    {
+        // The list is out of sight until it is full: its view hears of the rows once.
+        const StringGridModel::BulkFill fill(*grid->gridModel());
+        result = DataFileReader::read(limited, DataFileFormat::separatorFor(path),
+                                      *grid->gridModel(), &rows);
+    }
     rows.finish();
     delete progress.dialog;
     if (!grid)

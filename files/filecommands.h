@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 
@@ -98,7 +99,13 @@ public:
     void saveActiveTable();
     // Save on a given table (the data-logger window's closing question): true when the file
     // was written whole; false when the user cancelled or the save failed (it says why).
-    bool saveTable(StringGrid* table);
+    // `what` names the table in the name the save dialog suggests ("Recorder" gives
+    // "Recorder 2026-12-08 1430"); empty: the title of the window that holds the table.
+    bool saveTable(StringGrid* table, const QString& what = QString());
+    // The name the save dialog offers for a table of `what` saved at `now`: the name without
+    // characters a file name cannot hold, the date and the minute, and no extension (the
+    // chosen filter adds its own).
+    static QString suggestedName(const QString& what, const QDateTime& now);
     // Draws the active list window's values in a new list-graph window.
     void graphList();
     // Edits the top and bottom of the target chart's value scale.
@@ -118,6 +125,8 @@ public:
     // The filter list of the save dialog; the open dialog's starts with all data files.
     static const QString FileFilter;
     static const QString OpenFilter;
+    // The save dialog's entry for the portable format (docs/portable-format.md).
+    static const QString PortableFilterName;
 
     // The folder the open and save dialogs start in: the one last used (the user's documents
     // folder at first). The main window keeps it in its settings.
@@ -131,6 +140,8 @@ signals:
     void listOpened(ListWindow* list);
     // A table was saved whole (so a window can tell that its rows are safe).
     void tableSaved(StringGrid* table);
+    // A save finished (whole or a chosen range): where and how many rows, for the status bar.
+    void saved(const QString& path, qint64 rows);
     void graphMade(ListGraphWindow* graph);
 
 private:

@@ -51,7 +51,9 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
         } else if (!value.trimmed().isEmpty()) {
             b.unreadableValues.add(i, value);
         }
-        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty()))
+        // A row with a value but no time is a point the chart cannot place: said, not dropped.
+        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty() &&
+                       value.trimmed().isEmpty()))
             b.unreadableTimes.add(i, table.Cells(1, i) + u' ' + table.Cells(2, i));
         if (when) {
             x = *when;

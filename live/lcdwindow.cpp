@@ -4,6 +4,7 @@
 
 #include "bevelpanel.h"
 #include "lcdart.h"
+#include "limitmark.h"
 #include "stalemark.h"
 
 #include <QCoreApplication>
@@ -136,6 +137,16 @@ void LcdWindow::follow(const LiveLink& link) {
     connect(&link, &LiveLink::connectionChanged, this,
             [this](bool connected) { setNoConnection(!connected); });
     setNoConnection(!link.connected());
+}
+
+void LcdWindow::followLimits(const LimitMonitor& monitor) {
+    delete m_limitMark;
+    QList<QWidget*> digits(digitImages.begin(), digitImages.end());
+    m_limitMark = new LimitMark(this, digits, monitor);
+}
+
+QColor LcdWindow::limitColour() const {
+    return m_limitMark ? LimitMark::colourOf(m_limitMark->zone()) : QColor();
 }
 
 bool LcdWindow::readingStale() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+
 #include "reading.h"
 
 #include <QWidget>
@@ -28,6 +30,10 @@ public:
     void follow(const LiveLink& link);
     // Whether the reading shown is stale (no valid frame for two seconds): then drawn faded.
     bool readingStale() const;
+    // Colours the digits while the readings are beyond a limit.
+    void followLimits(const class LimitMonitor& monitor);
+    // The colour over the digits: invalid when none.
+    QColor limitColour() const;
 
     // Shows the reading: the digits and annunciators that differ from what the panel shows,
     // and the bar graph for Count.
@@ -64,4 +70,5 @@ private:
     DigitCodes m_shownDigits = BlankDigits;
     int m_pictureChanges = 0;
     StaleMark* m_staleMark = nullptr;
+    class LimitMark* m_limitMark = nullptr;
 };

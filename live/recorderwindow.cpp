@@ -1,5 +1,7 @@
 #include "recorderwindow.h"
 
+#include "limitmonitor.h"
+
 #include "charterror.h"
 #include "datetimetext.h"
 #include "dialogs.h"
@@ -299,8 +301,13 @@ void RecorderWindow::showSample(const RecorderSample& sample) {
             recordTable->setColWidths(0, needed);
     }
     const QDateTime stamp = DaysToDateTime(when);
+    QString limit;
+    if (m_limits && m_limits->zone() != LimitWatch::Zone::Inside)
+        limit = m_limits->zone() == LimitWatch::Zone::Above ? QStringLiteral("above")
+                                                             : QStringLiteral("below");
     recordTable->setRow(n, {number, DateTimeText::DateString(stamp.date()),
-                      DateTimeText::TimeString(stamp.time()), sample.valueText, sample.unitText});
+                            DateTimeText::TimeString(stamp.time()), sample.valueText,
+                            sample.unitText, limit});
 
     // The chart's capacity grows in steps of 100 points.
     while (chart->Points() < n)
@@ -310,6 +317,11 @@ void RecorderWindow::showSample(const RecorderSample& sample) {
     chart->setYData(0, n - 1, m_recorder.samples().converted(sample.number - 1, m_displayUnit));
     extendTimeAxis(when);
     redraw();
+}
+
+void RecorderWindow::followLimits(const LimitMonitor& monitor) {
+    m_limits = &monitor;
+    recordTable->setCells(5, 0, QStringLiteral("Limit"));
 }
 
 void RecorderWindow::extendTimeAxis(double when) {

@@ -7,6 +7,7 @@
 #include "dragmover.h"
 #include "framedecoder.h"
 #include "rangetable.h"
+#include "limitmark.h"
 #include "stalemark.h"
 
 #include <QFontMetrics>
@@ -159,6 +160,18 @@ void StatisticsWindow::follow(LiveLink& link) {
     m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, &StatisticsWindow::showUpdate);
     OnReset = [&link] { link.resetStatistics(); };
+}
+
+void StatisticsWindow::followLimits(const LimitMonitor& monitor) {
+    delete m_limitMark;
+    m_limitMark = new LimitMark(this,
+                                {maxLabel, minLabel, peakMaxLabel, peakMinLabel, maxUnitLabel,
+                                 peakMaxUnitLabel, minUnitLabel, peakMinUnitLabel},
+                                monitor);
+}
+
+bool StatisticsWindow::limitShown() const {
+    return m_limitMark && m_limitMark->zone() != LimitWatch::Zone::Inside;
 }
 
 bool StatisticsWindow::readingStale() const {

@@ -23,6 +23,9 @@ public:
     void follow(LiveLink& link);
     // Whether the reading shown is stale (no valid frame for two seconds): then drawn faded.
     bool readingStale() const;
+    // Colours the values while the readings are beyond a limit.
+    void followLimits(const class LimitMonitor& monitor);
+    bool limitShown() const;
     void showUpdate(const LiveUpdate& update);
 
     // Shows the unit, and the trackers whose flag says they changed on this reading.
@@ -57,4 +60,5 @@ private:
     QPushButton* resetButton;
     QPushButton* closeButton;
     StaleMark* m_staleMark = nullptr;
+    class LimitMark* m_limitMark = nullptr;
 };

@@ -10,8 +10,8 @@ Answerer& answerer() {
     static Answerer a;
     return a;
 }
-FileAnswerer& fileAnswerer() {
-    static FileAnswerer a;
+FileChoiceAnswerer& fileAnswerer() {
+    static FileChoiceAnswerer a;
     return a;
 }
 } // namespace
@@ -40,6 +40,16 @@ void ShowMessage(QWidget* parent, const QString& text) {
 }
 
 void SetFileAnswerer(FileAnswerer a) {
+    if (!a) {
+        fileAnswerer() = nullptr;
+        return;
+    }
+    fileAnswerer() = [a = std::move(a)](const FileRequest& request) {
+        return FileChoice{a(request), QString()};
+    };
+}
+
+void SetFileChoiceAnswerer(FileChoiceAnswerer a) {
     fileAnswerer() = std::move(a);
 }
 
@@ -72,6 +82,10 @@ QString SuffixOfFilter(const QString& dialogFilter) {
 }
 
 QString AskFile(QWidget* parent, const FileRequest& request) {
+    return ChooseFile(parent, request).path;
+}
+
+FileChoice ChooseFile(QWidget* parent, const FileRequest& request) {
     if (fileAnswerer())
         return fileAnswerer()(request);
     QFileDialog dialog(parent, request.title, request.folder, FilterForDialog(request.filter));
@@ -84,6 +98,8 @@ QString AskFile(QWidget* parent, const FileRequest& request) {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.suggestedName.isEmpty())
+        dialog.selectFile(request.suggestedName);
     if (request.kind == FileRequest::Kind::Save) {
         // A name typed without an extension takes the chosen filter's: "data" saved as CSV
         // becomes data.csv (and is written with commas), not a tab-separated data.txt.
@@ -95,8 +111,14 @@ QString AskFile(QWidget* parent, const FileRequest& request) {
                          });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+        return {};
+    // The system dialog's filter back in the bar form: the entry whose dialog form it is.
+    const QStringList parts = request.filter.split(u'|');
+    QString chosen;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        if (FilterForDialog(parts[i] + u'|' + parts[i + 1]) == dialog.selectedNameFilter())
+            chosen = parts[i];
+    return {dialog.selectedFiles().constFirst(), chosen};
 }
 
 } // namespace Dialogs

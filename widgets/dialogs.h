@@ -45,17 +45,33 @@ struct FileRequest {
     QString folder;        // where the dialog starts
     QString filter;        // description|patterns|description|patterns...
     QString defaultSuffix; // added to a typed name without one (save)
+    QString suggestedName; // the name a save dialog offers (no folder), empty for none
+};
+
+// What the user chose: the path (empty for Cancel) and the filter entry it was chosen under,
+// in the bar form of FileRequest::filter ("CSV File[*.csv]|*.csv" gives "CSV File[*.csv]").
+// The filter may say more than the extension: two entries can share one (plain and portable
+// CSV), so a save that cares asks for the filter, not only the path.
+struct FileChoice {
+    QString path;
+    QString filter;
 };
 
 // Returns the chosen path, or an empty text for Cancel.
 using FileAnswerer = std::function<QString(const FileRequest&)>;
+// The same with the filter (tests that choose one); an empty filter means "decide by the
+// extension".
+using FileChoiceAnswerer = std::function<FileChoice(const FileRequest&)>;
 
 // Installs a file answerer (tests); an empty function restores the real dialogs.
 void SetFileAnswerer(FileAnswerer answerer);
+void SetFileChoiceAnswerer(FileChoiceAnswerer answerer);
 
 // Shows the dialog (an open dialog asks for an existing file; a save dialog asks before
 // overwriting one and hides the read-only box) and returns the chosen path, empty for Cancel.
 QString AskFile(QWidget* parent, const FileRequest& request);
+// The same with the filter chosen.
+FileChoice ChooseFile(QWidget* parent, const FileRequest& request);
 
 // The extension a filter of the file dialog stands for ("CSV File (*.csv)" gives "csv"); empty
 // for one that takes every file.

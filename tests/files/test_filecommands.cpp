@@ -16,6 +16,7 @@
 #include "listgraph.h"
 #include "listgraphwindow.h"
 #include "listwindow.h"
+#include "portablecsv.h"
 #include "printing.h"
 #include "rangeprogressdialog.h"
 #include "live/recorderharness.h"
@@ -119,6 +120,7 @@ private slots:
     void init();
     void cleanup();
     void recorderToFileToListToGraph();
+    void portableSaveReadsBackAnywhere();
     void saveRangesFailuresAndCancel();
     void openEdgeCases();
     void graphScale();
@@ -295,6 +297,103 @@ void TestFileCommands::recorderToFileToListToGraph() {
     QVERIFY(qAbs(chart->ManualMaxX() - chart->XDataII(0, 3)) < 1e-9);
     QVERIFY(m_messages.isEmpty());
     m_rtc = nullptr;
+}
+
+// A list in German formats saved under the portable filter: the dialog suggests a name from
+// the window and the time, the file has the portable header and columns (ISO times, dot
+// decimals, SI values, the quantity as function), a row whose time cannot be read keeps its
+// value, the save is confirmed with its path and row count, and the file opens and graphs
+// under another locale.
+void TestFileCommands::portableSaveReadsBackAnywhere() {
+    ListWindow* list = listOf({"08.12.2026|14:03:02|1,234|mV", "08.12.2026|14:03:03|-0,500|mV",
+                               "08.12.2026|14:03:04|OL|mV", "gestern|nie|2,5|V",
+                               "09.12.2026|00:00:01|12,5|KOhm"});
+    list->setWindowTitle(QStringLiteral("/home/user/bench/run 1.txt"));
+    const QString path = m_dir.filePath("portable.csv");
+    Dialogs::FileRequest asked;
+    Dialogs::SetFileChoiceAnswerer([&](const Dialogs::FileRequest& r) {
+        asked = r;
+        return Dialogs::FileChoice{path, FileCommands::PortableFilterName};
+    });
+    const auto restore = qScopeGuard([this] { initTestCase(); });
+    QSignalSpy saved(m_files, &FileCommands::saved);
+    const QDateTime before = QDateTime::currentDateTime();
+    answerRange();
+    m_files->saveActiveTable();
+    const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0][0].toString(), path);
+    QCOMPARE(saved[0][1].toLongLong(), 5);
+    QVERIFY(asked.filter.contains(FileCommands::PortableFilterName + u"|*.csv"));
+    QVERIFY2(asked.suggestedName == FileCommands::suggestedName("run 1", before) ||
+                 asked.suggestedName == FileCommands::suggestedName("run 1", after),
+             qPrintable(asked.suggestedName));
+    QVERIFY(asked.suggestedName.startsWith(QStringLiteral("run 1 ") +
+                                           before.toString(QStringLiteral("yyyy-MM-dd"))));
+    QVERIFY(!asked.suggestedName.contains(u'.'));
+    QCOMPARE(FileCommands::suggestedName("a/b:c*d?", before).section(u' ', 0, 0),
+             QStringLiteral("b-c-d-"));
+
+    QStringList lines = QString::fromUtf8(readAll(path)).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.takeFirst().toUtf8() + "\r\n", PortableCsv::header());
+    struct Row {
+        std::optional<QDateTime> time;
+        const char* value;
+        const char* unit;
+        const char* si;
+        const char* siUnit;
+        const char* function;
+    };
+    const QDate day(2026, 12, 8);
+    const Row expected[] = {
+        {QDateTime(day, QTime(14, 3, 2)), "1.234", "mV", "0.001234", "V", "Voltage"},
+        {QDateTime(day, QTime(14, 3, 3)), "-0.500", "mV", "-0.0005", "V", "Voltage"},
+        {QDateTime(day, QTime(14, 3, 4)), "OL", "mV", "", "", "Voltage"},
+        {std::nullopt, "2.5", "V", "2.5", "V", "Voltage"},
+        {QDateTime(day.addDays(1), QTime(0, 0, 1)), "12.5", "KOhm", "12500", "Ohm", "Resistance"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QList<QByteArray> f = PortableCsv::splitLine(lines[i].toUtf8());
+        QCOMPARE(f.size(), PortableCsv::ColumnCount);
+        QCOMPARE(f[PortableCsv::Row].toInt(), i + 1);
+        const Row& e = expected[i];
+        if (e.time)
+            QCOMPARE(PortableCsv::parseTime(f[PortableCsv::Time]).value_or(QDateTime()).toMSecsSinceEpoch(),
+                     e.time->toMSecsSinceEpoch());
+        else
+            QVERIFY(f[PortableCsv::Time].isEmpty());
+        QCOMPARE(f[PortableCsv::Value], QByteArray(e.value));
+        QCOMPARE(f[PortableCsv::Unit], QByteArray(e.unit));
+        if (*e.si)
+            QCOMPARE(f[PortableCsv::SiValue].toDouble(), QByteArray(e.si).toDouble());
+        else
+            QVERIFY(f[PortableCsv::SiValue].isEmpty());
+        QCOMPARE(f[PortableCsv::SiUnit], QByteArray(e.siUnit));
+        QCOMPARE(f[PortableCsv::Function], QByteArray(e.function));
+    }
+
+    // Another reader, another locale: the rows with a time come back in its formats.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto german = qScopeGuard(
+        [] { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); });
+    m_expectedFolder = QFileInfo(path).absolutePath();
+    ListWindow* back = openFile(path);
+    QVERIFY(back);
+    QCOMPARE(back->recordTable->RowCount(), 6);
+    QCOMPARE(back->recordTable->Cells(1, 1), DateTimeText::DateString(day));
+    QCOMPARE(back->recordTable->Cells(3, 2), QStringLiteral("-0.500"));
+    QCOMPARE(back->recordTable->Cells(3, 4), QStringLiteral("2.5"));
+    QCOMPARE(back->recordTable->Cells(4, 5), QStringLiteral("KOhm"));
+    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'|')));
+    // The graph places the rows with a time and says which one it could not.
+    ListGraphWindow* graph = graphOf(back);
+    QVERIFY(graph);
+    QCOMPARE(float(graph->chart->YData(0, 0)), 1.234f);
+    QCOMPARE(float(graph->chart->YData(0, 1)), -0.5f);
+    QVERIFY2(m_messages.join(u' ').contains(QStringLiteral("row 4")),
+             qPrintable(m_messages.join(u'|')));
 }
 
 // Ranges typed into the range dialog, a name that is not an integer, a save that cannot be

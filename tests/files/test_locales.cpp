@@ -79,7 +79,7 @@ void TestLocales::savedAnywhereGraphsAnywhere_data() {
     QTest::addColumn<QString>("suffix");
     for (const char* w : kLocales) {
         for (const bool logger : {false, true}) {
-            for (const char* suffix : {"txt", "csv"}) {
+            for (const char* suffix : {"txt", "csv", "portable"}) {
                 QTest::addRow("%s %s .%s", w, logger ? "logger" : "recorder", suffix)
                     << QString::fromLatin1(w) << logger << QString::fromLatin1(suffix);
             }
@@ -94,10 +94,25 @@ void TestLocales::savedAnywhereGraphsAnywhere() {
     QLocale::setDefault(QLocale(writer));
     StringGridModel saved;
     fill(saved, logger);
-    const QString path = m_dir.filePath(QStringLiteral("%1-%2.%3")
-                                            .arg(writer, logger ? "logger" : "recorder", suffix));
-    const auto result =
-        DataFileWriter::save(path, saved, DataFileWriter::allRows(saved.RowCount()));
+    // The portable format keeps times as UTC offsets: it is written and read in a zone with
+    // daylight saving, so that the offsets matter.
+    const bool portable = suffix == QLatin1String("portable");
+    const QByteArray zone = qgetenv("TZ");
+    const auto restoreZone = qScopeGuard([&] {
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+    });
+    if (portable)
+        qputenv("TZ", "America/New_York");
+    const QString path =
+        m_dir.filePath(QStringLiteral("%1-%2.%3")
+                           .arg(writer, logger ? "logger" : "recorder", portable ? "csv" : suffix));
+    const auto result = DataFileWriter::save(
+        path, saved, DataFileWriter::allRows(saved.RowCount()), nullptr,
+        DataFileWriter::OnCancel::Discard,
+        portable ? DataFileWriter::Layout::Portable : DataFileWriter::Layout::Plain);
     QVERIFY2(result.saved(), qPrintable(result.error));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
