@@ -35,8 +35,9 @@ QByteArrayView span(const char* from, const char* to) {
 // Splits the line at p into fields. [p, end) holds either the rest of the file (fileEnds) or
 // kWindow bytes of it. Returns the length of the line with its line end, or -1 when the line
 // does not end within those bytes (too long). anySeparator tells whether the line holds a
-// separator outside quotes.
-qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep,
+// separator outside quotes. Lines end in LF or CR LF; with crEnds (a file whose lines end in a
+// lone CR) a lone CR ends a line too.
+qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep, bool crEnds,
                     std::vector<Field>& fields, bool& anySeparator) {
     fields.clear();
     anySeparator = false;
@@ -52,6 +53,8 @@ qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep,
                 return fileEnds ? end - p : -1;
             if (q[1] == '\n')
                 return q + 2 - p;
+            if (crEnds)
+                return q + 1 - p;
         }
         return 0;
     };
@@ -99,9 +102,9 @@ qsizetype splitLine(const char* p, const char* end, bool fileEnds, char sep,
                 }
             }
         }
-        // A plain field: up to the separator or the line feed.
+        // A plain field: up to the separator or the line end.
         const char* r = q;
-        while (r < end && *r != sep && *r != '\n')
+        while (r < end && *r != sep && *r != '\n' && !(crEnds && *r == '\r'))
             ++r;
         if (r == end && !fileEnds)
             return -1;
@@ -265,10 +268,25 @@ private:
 // graphs like one of the program's own files. Lines with fewer fields than a row are counted
 // as skipped; a row whose time cannot be read keeps its time text in the Date column.
 DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
-                                    DataFileProgress* progress) {
+                                    DataFileProgress* progress, bool crOnly) {
     DataFileReader::Result result;
     std::vector<char> line(std::size_t(DataFileFormat::MaxLineBytes) + 1);
-    in.readLine(line.data(), qint64(line.size())); // the header
+    // The next line into `line`, its length with its line end; 0 at the end of the file. A file
+    // whose lines end in a lone CR is read byte by byte through the device's buffer: such
+    // files are rare, and this keeps the usual path fast.
+    const auto nextLine = [&]() -> qint64 {
+        if (!crOnly)
+            return in.readLine(line.data(), qint64(line.size()));
+        qint64 n = 0;
+        char c = 0;
+        while (n + 1 < qint64(line.size()) && in.getChar(&c)) {
+            line[std::size_t(n++)] = c;
+            if (c == '\r' || c == '\n')
+                break;
+        }
+        return n;
+    };
+    nextLine(); // the header
     qint64 lineNo = 1;
     std::vector<Field> fields;
     std::vector<QByteArrayView> cells(std::size_t(std::max(grid.ColCount(), 5)));
@@ -279,12 +297,12 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
     QString lastDate;
     PortableTimeTexts times;
     for (;;) {
-        const qint64 got = in.readLine(line.data(), qint64(line.size()));
+        const qint64 got = nextLine();
         if (got <= 0)
             break;
         ++lineNo;
         bool anySeparator = false;
-        splitLine(line.data(), line.data() + got, true, DataFileFormat::Comma, fields,
+        splitLine(line.data(), line.data() + got, true, DataFileFormat::Comma, crOnly, fields,
                   anySeparator);
         if (fields.size() < std::size_t(PortableCsv::RequiredColumns)) {
             if (QByteArrayView(line.data(), got).trimmed().isEmpty())
@@ -359,9 +377,15 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
     if (progress)
         progress->begin(-1);
     const QByteArray start = in.peek(DataFileFormat::MaxLineBytes);
-    const qsizetype firstEnd = start.indexOf('\n');
+    const qsizetype firstLf = start.indexOf('\n');
+    const qsizetype firstCr = start.indexOf('\r');
+    // Lines that end in a lone CR (files from old Macs and some programs' exports): CRs and no
+    // LF in the first block. The program's own files end their lines in CR LF and may hold a
+    // lone CR inside a field, so a file with any LF keeps LF as its line end.
+    const bool crOnly = firstCr >= 0 && firstLf < 0;
+    const qsizetype firstEnd = crOnly ? firstCr : firstLf;
     if (PortableCsv::isHeader(firstEnd < 0 ? start : start.left(firstEnd)))
-        return readPortable(in, grid, progress);
+        return readPortable(in, grid, progress, crOnly);
     Result result;
     const int lastCol = grid.ColCount() - 1;
     std::vector<QByteArrayView> cells(std::size_t(std::max(lastCol + 1, 1)));
@@ -407,12 +431,13 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
         const qsizetype window = std::min(avail, kWindow);
         bool anySeparator = false;
         const qsizetype length =
-            splitLine(p, p + window, eof && window == avail, separator, fields, anySeparator);
+            splitLine(p, p + window, eof && window == avail, separator, crOnly, fields,
+                      anySeparator);
         bool lastLine = false;
         if (length < 0) {
             // No line end within the limit: the bytes up to it are the line, and the file is
             // read no further (what follows is the rest of that line, not a line of its own).
-            splitLine(p, p + window, true, separator, fields, anySeparator);
+            splitLine(p, p + window, true, separator, crOnly, fields, anySeparator);
             result.longLine = lineNo;
             lastLine = true;
             if (!anySeparator)

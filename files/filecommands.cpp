@@ -520,6 +520,7 @@ void FileCommands::graphList() {
                         .arg(rows.firstText);
     };
     tell(b.unreadableValues, "with a value that is not a number");
+    tell(b.outOfRangeValues, "with a value a graph cannot draw (infinite, NaN or beyond 3.4e38)");
     tell(b.unreadableTimes, "without a readable date and time");
     if (!left.isEmpty())
         Dialogs::ShowMessage(m_main, left.join(u'\n'));

@@ -9,6 +9,18 @@
 #include <limits>
 #include <optional>
 
+namespace {
+// The texts C and other programs write for infinities and NaNs: numbers, though none a chart
+// point can stand for.
+bool nonFinite(const QString& value) {
+    QString t = value.trimmed().toLower();
+    if (t.startsWith(u'+') || t.startsWith(u'-'))
+        t.remove(0, 1);
+    return t == QLatin1String("inf") || t == QLatin1String("infinity") ||
+           t == QLatin1String("nan");
+}
+} // namespace
+
 ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
                                   const std::function<bool(int)>& step) {
     ListDateTimeReader reader;
@@ -37,6 +49,8 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
                    v && std::abs(*v) <= std::numeric_limits<float>::max()) {
             y0 = y1 = float(*v);
             number = true;
+        } else if (v || nonFinite(value)) {
+            b.outOfRangeValues.add(i, value);
         } else if (!value.trimmed().isEmpty()) {
             b.unreadableValues.add(i, value);
         }

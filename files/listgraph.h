@@ -19,9 +19,9 @@ public:
     struct Bounds {
         float bottom = -18.0f;
         float top = 105.0f;
-        // Rows left out of the graph: a value that is no number a float holds (not OL, not
-        // empty), a date and time that no locale's reading takes. The first of each, for the
-        // user.
+        // Rows left out of the graph: a value that is no number (not OL, not empty), a number
+        // no chart point can stand for (inf, NaN, beyond a float's range), a date and time
+        // that no locale's reading takes. The first of each, for the user.
         struct LeftOut {
             int count = 0;
             int firstRow = 0;
@@ -34,6 +34,7 @@ public:
             }
         };
         LeftOut unreadableValues;
+        LeftOut outOfRangeValues;
         LeftOut unreadableTimes;
     };
 

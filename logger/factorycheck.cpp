@@ -73,7 +73,8 @@ LoggerOutcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, c
         }
         view.rewriteLastLine(line + PassSuffix());
     }
-    const bool settingsRight = interval == 1 || interval == 2;
+    // A header torn by an unfinished Setup is wrong whatever its interval reads.
+    const bool settingsRight = (interval == 1 || interval == 2) && !header.SetupUnfinished();
     view.addLine(settingsRight ? PassedLine() : WrongSettingsLine());
     handOver.setResume(true);
     return settingsRight ? LoggerOutcome::Passed : LoggerOutcome::WrongSettings;
@@ -101,6 +102,9 @@ QString WriteFailedLine(int high) {
 }
 QString ReadFailedLine(int high) {
     return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0讀取失敗,停止測試");
+}
+QString PortLostLine() {
+    return QStringLiteral("電表連線中斷,停止測試");
 }
 QString PassedLine() {
     return QStringLiteral("測試成功");
@@ -152,6 +156,8 @@ LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, cons
     } catch (const SilentAbort&) {
     } catch (const PortError&) {
     }
+    // The verdict at once: the last line must not look as if the check were still running.
+    view.addLine(PortLostLine());
     return LoggerOutcome::PortLost;
 }
 

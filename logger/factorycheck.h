@@ -27,6 +27,7 @@ QString StepLine(int high, quint8 testByte);
 QString PassSuffix();              // appended to a step's line once it read back right
 QString WriteFailedLine(int high); // the write was not echoed
 QString ReadFailedLine(int high);  // the read was not echoed, or no byte or a wrong one came
+QString PortLostLine();            // the port failed or vanished during the check
 QString PassedLine();              // all steps passed and the interval is 1 or 2 s
 QString WrongSettingsLine();       // all steps passed but the interval is not 1 or 2 s
 // The texts of the two header boxes: the interval in seconds, and the start time in the
@@ -55,8 +56,9 @@ public:
 // step is the milliseconds of `clock`'s time of day, modulo 256; the waits use its monotonic
 // count. The first failure stops the check with its line; only a check that ran all steps
 // resumes the live readings (its resume command carrying the last read's parameter bytes,
-// 02 41 F0 F0 00 03). Never throws for port faults (PortLost); the device is given back on
-// every path.
+// 02 41 F0 F0 00 03). Never throws for port faults: a lost port ends the check with
+// PortLostLine (PortLost); the device is given back on every path. A header with the mark of
+// an unfinished Setup fails the settings (WrongSettings).
 //
 // Ends Passed, WrongSettings, NotOpened (the open or dump command was not echoed, or the port
 // would not open), NoHeader, NotWritten or ReadFailed, or with a failure of the hand-over:

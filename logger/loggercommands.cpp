@@ -256,7 +256,7 @@ void LoggerCommands::loadData() {
     for (;;) {
         LoggerDownloadWindows windows(window);
         d = LoadLoggerData(m_live, loggerPort, &windows, windows, m_clock->now(), m_timing);
-        if (!askedAfterwards(d.Result) || windows.askAfterFailure() == LoggerErrorChoice::Cancel)
+        if (!askedAfterwards(d.Result) || windows.askAfterFailure(d.Result) == LoggerErrorChoice::Cancel)
             break;
     }
     m_lastOutcome = d.Result;

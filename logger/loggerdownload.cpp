@@ -111,10 +111,12 @@ LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& comman
     try {
         Delay(unsigned(timing.settleMs));
         port.ClearInput();
-        SendCommand(port, commands.Open());
+        if (!SendCommand(port, commands.Open()))
+            d.Unechoed += u'C';
         Delay(unsigned(timing.settleMs));
         port.ClearInput();
-        SendCommand(port, commands.Dump());
+        if (!SendCommand(port, commands.Dump()))
+            d.Unechoed += u'P';
         if (progress)
             progress->transferStarting();
 

@@ -25,6 +25,8 @@ struct LoggerDownload {
     int Errors = 0;
     // For PortLost: the port's error text when it gave one.
     QString PortError;
+    // The letters of the open and dump commands ("C", "P") the meter did not echo.
+    QString Unechoed;
 };
 
 // Reads the whole logger memory over `port` (the logger port, open on the meter's device; see

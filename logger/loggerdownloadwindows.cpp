@@ -26,10 +26,6 @@ LoggerDownloadWindows::~LoggerDownloadWindows() {
     endBusy();
 }
 
-QString LoggerDownloadWindows::ErrorText() {
-    return QStringLiteral("There was error when reading data from meter");
-}
-
 void LoggerDownloadWindows::beginBusy() {
     if (!m_cursorSet) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -107,20 +103,23 @@ bool LoggerDownloadWindows::cancelled() {
     return m_progress->cancelled();
 }
 
-LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload&) {
+LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload& download) {
     endTransfer();
     endBusy();
-    const LoggerErrorChoice choice = m_errorDialog->Ask(ErrorText());
+    const LoggerErrorChoice choice = m_errorDialog->Ask(
+        DownloadFailureMessage(download.Result, download.Errors, download.Unechoed,
+                               int(download.Image.bytes().size())),
+        HeaderCanBeFixed(download.Result));
     // The next download starts with the busy window again.
     if (choice != LoggerErrorChoice::Cancel)
         beginBusy();
     return choice;
 }
 
-LoggerErrorChoice LoggerDownloadWindows::askAfterFailure() {
+LoggerErrorChoice LoggerDownloadWindows::askAfterFailure(LoggerOutcome failure) {
     endTransfer();
     endBusy();
-    return m_errorDialog->Ask(ErrorText());
+    return m_errorDialog->Ask(DownloadFailureMessage(failure, 0, QString(), 0), false);
 }
 
 void LoggerDownloadWindows::headerRepaired(bool confirmed) {

@@ -43,14 +43,13 @@ public:
     void bytesReceived(int received) override;
     bool cancelled() override;
 
-    // The error dialog on its own, for failures that end LoadLoggerData itself (a port that
-    // failed or could not be opened); the busy and progress windows are closed first.
-    LoggerErrorChoice askAfterFailure();
+    // The error dialog on its own, for failures that end LoadLoggerData itself (`failure`: a
+    // port that failed or could not be opened); the busy and progress windows are closed
+    // first. "Fixed the error " is not offered: the header is not what failed.
+    LoggerErrorChoice askAfterFailure(LoggerOutcome failure);
 
     // The progress window while a transfer runs (tests and screenshots look at it).
     RangeProgressDialog* progressWindow() const { return m_progress.get(); }
-
-    static QString ErrorText();
 
 private:
     void beginBusy();

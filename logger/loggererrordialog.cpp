@@ -48,7 +48,8 @@ LoggerErrorChoice LoggerErrorDialog::Choice(int modalResult) {
     }
 }
 
-LoggerErrorChoice LoggerErrorDialog::Ask(const QString& text) {
+LoggerErrorChoice LoggerErrorDialog::Ask(const QString& text, bool canFix) {
     messageLabel->setText(text);
+    fixedButton->setVisible(canFix);
     return Choice(exec());
 }

@@ -19,8 +19,9 @@ public:
     // Modal results of the three buttons.
     enum Result { mrCancel = QDialog::Rejected, mrOk = 1, mrRetry = 4 };
 
-    // Shows `text` modally and returns the user's choice.
-    LoggerErrorChoice Ask(const QString& text);
+    // Shows `text` modally and returns the user's choice. "Fixed the error " is shown only
+    // when `canFix` (the header is what failed, and cutting it back may mend it).
+    LoggerErrorChoice Ask(const QString& text, bool canFix);
     // The choice a modal result stands for.
     static LoggerErrorChoice Choice(int modalResult);
 

@@ -56,6 +56,14 @@ public:
     // clock was never set); `today` is the date-time to take them from.
     double TimeLabel(double today) const;
 
+    // The byte Setup writes over the time label's seconds (byte 8) before anything else and
+    // replaces with the real seconds as its very last write (WriteLoggerSetup). No second is
+    // 165, and the value is neither erased memory (0xFF) nor cleared memory (0): a header that
+    // still holds it was left behind by a Setup that never finished, so its interval and start
+    // time may be a mix of old and new bytes.
+    static constexpr quint8 SetupUnfinishedMark = 0xA5;
+    bool SetupUnfinished() const { return holds(8, 1) && byte(8) == SetupUnfinishedMark; }
+
 private:
     QByteArray m_bytes;
 };

@@ -41,7 +41,74 @@ const Row kMessages[] = {
     {std::nullopt, O::NotConnected, "There is no connection with multimeter !"},
 };
 
+const struct {
+    LoggerStep step;
+    const char* text;
+} kPortLost[] = {
+    {LoggerStep::ReadingSettings,
+     "The meter was lost while reading its settings; nothing was written."},
+    {LoggerStep::WritingInterval,
+     "The meter was lost while writing the interval; the meter's settings may be incomplete: "
+     "run Setup again"},
+    {LoggerStep::WritingStartTime,
+     "The meter was lost while writing the start time; the meter's settings may be incomplete: "
+     "run Setup again"},
+    {LoggerStep::ReadingHeader,
+     "The meter was lost while reading its memory header; nothing was erased."},
+    {LoggerStep::BeforeErase,
+     "The meter was lost before the erase command was sent; nothing was erased."},
+    {LoggerStep::Erasing,
+     "The meter was lost while erasing; whether its memory was erased is not known: load the "
+     "data to see what it holds."},
+};
+
 } // namespace
+
+QString PortLostMessage(LoggerStep step) {
+    for (const auto& row : kPortLost) {
+        if (row.step == step)
+            return QString::fromUtf8(row.text);
+    }
+    return QString();
+}
+
+bool HeaderCanBeFixed(LoggerOutcome outcome) {
+    return outcome == LoggerOutcome::BadDataSet;
+}
+
+QString DownloadFailureMessage(LoggerOutcome outcome, int errors, const QString& unechoed,
+                               int received) {
+    const QString prefix = QStringLiteral("There was error when reading data from meter: ");
+    switch (outcome) {
+    case LoggerOutcome::PortLost:
+        return prefix + QStringLiteral("the meter was lost (the port failed or was unplugged).");
+    case LoggerOutcome::TooManyErrors:
+        return prefix + QStringLiteral("%1 blocks arrived damaged and were asked for again; the "
+                                       "transfer was stopped.")
+                            .arg(errors);
+    case LoggerOutcome::PortNotOpened:
+        return prefix + QStringLiteral("the meter's port could not be opened.");
+    case LoggerOutcome::TimedOut:
+        return prefix + QStringLiteral("the transfer took too long and was stopped.");
+    case LoggerOutcome::TooShort:
+        if (received == 0 && unechoed.size() == 2)
+            return prefix + QStringLiteral("the meter did not answer. Check that it is switched "
+                                           "on and connected.");
+        if (!unechoed.isEmpty())
+            return prefix + QStringLiteral("the meter did not echo the %1 command.")
+                                .arg(unechoed.size() == 2 ? QStringLiteral("C and P") : unechoed);
+        return prefix + QStringLiteral("only %1 bytes arrived.").arg(received);
+    case LoggerOutcome::Incomplete:
+        return prefix + QStringLiteral("the memory arrived incomplete (%1 bytes).").arg(received);
+    case LoggerOutcome::TooManySets:
+        return prefix + QStringLiteral("the memory header counts more than 4000 data sets.");
+    case LoggerOutcome::BadDataSet:
+        return prefix + QStringLiteral("a data set is damaged. \"Fixed the error \" keeps the "
+                                       "data sets before it and gives up the rest.");
+    default:
+        return prefix.chopped(2) + u'.';
+    }
+}
 
 QString LoggerMessage(LoggerOperation operation, LoggerOutcome outcome) {
     for (const Row& row : kMessages) {

@@ -16,7 +16,35 @@ inline const QString WritingData = QStringLiteral("Writing data to multimer.....
 inline const QString StillBusy =
     QStringLiteral("Another DataLogger command is still talking to the meter. Please wait until "
                    "it has finished.");
+// Setup found the mark of an earlier Setup that never finished in the meter's header.
+inline const QString SetupUnfinished = QStringLiteral(
+    "An earlier Setup did not finish: the meter's interval and start time may be incomplete. "
+    "Please set them again.");
 } // namespace LoggerMessages
+
+// Where a logger operation was when the meter was lost (the port failed or vanished), as far
+// as what is left on the meter depends on it.
+enum class LoggerStep {
+    ReadingSettings,  // Setup, before anything was written
+    WritingInterval,  // Setup, writing the interval (or the mark that goes first)
+    WritingStartTime, // Setup, writing the start time
+    ReadingHeader,    // Erase Memory, before the question
+    BeforeErase,      // Erase Memory, Yes given, the erase command not sent yet
+    Erasing,          // Erase Memory, the erase command sent, its echo not seen
+};
+
+// What the user is told when the meter was lost at `step`: what happened and what the meter
+// may hold now, from one table.
+QString PortLostMessage(LoggerStep step);
+
+// The error dialog's text after a failed download (`outcome`; `errors`: blocks rejected;
+// `unechoed`: the letters of the open and dump commands the meter did not echo; `received`:
+// bytes of the memory that arrived), one text for each way it fails.
+QString DownloadFailureMessage(LoggerOutcome outcome, int errors, const QString& unechoed,
+                               int received);
+// True when the download failed on the memory header, so that "Fixed the error " (cutting the
+// header back to the good data sets) can mend it.
+bool HeaderCanBeFixed(LoggerOutcome outcome);
 
 class LoggerImage;
 

@@ -43,8 +43,10 @@ QString setupMessage(LoggerOutcome outcome) {
 }
 
 LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
-                    BusyNote& busy, const Clock& clock, const LoggerTiming& timing) {
+                    BusyNote& busy, const Clock& clock, const LoggerTiming& timing,
+                    LoggerStep& step) {
     LoggerCommandBuffer& commands = handOver.commands();
+    step = LoggerStep::ReadingSettings;
     const LoggerSettingsRead read = ReadLoggerSetup(port, commands, clock.now(), clock, timing);
     if (!read.Settings) {
         busy.hide();
@@ -55,15 +57,19 @@ LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUs
     // The meter has answered: from here on it gets its live readings back.
     handOver.setResume(true);
     busy.hide();
+    if (read.Unfinished)
+        user.tell(LoggerMessages::SetupUnfinished);
 
     const std::optional<LoggerSetupChoice> choice = user.chooseSettings(*read.Settings);
     if (!choice)
         return LoggerOutcome::Cancelled;
     QString refusal;
     std::optional<quint32> units;
+    // Kept as the meter has it, to the 100 us; but a torn interval is no setting of the
+    // meter's to keep, so the text then stands for what it says.
     if (const quint32 own = read.Settings->IntervalUnits;
-        own != 0 && choice->IntervalText.trimmed() == RecordingInterval::Text(own))
-        units = own; // kept as the meter has it, to the 100 us
+        own != 0 && !read.Unfinished && choice->IntervalText.trimmed() == RecordingInterval::Text(own))
+        units = own;
     else
         units = RecordingInterval::Parse(choice->IntervalText, &refusal);
     if (!units) {
@@ -72,7 +78,7 @@ LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUs
     }
     busy.show(LoggerMessages::WritingData);
     const bool written =
-        WriteLoggerSetup(port, commands, *units, choice->Date, choice->Time, timing);
+        WriteLoggerSetup(port, commands, *units, choice->Date, choice->Time, timing, &step);
     busy.hide();
     const LoggerOutcome outcome = written ? LoggerOutcome::Written : LoggerOutcome::NotWritten;
     user.tell(setupMessage(outcome));
@@ -97,25 +103,39 @@ LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& command
         read.Failure = LoggerOutcome::NoHeader;
         return read;
     }
+    read.Unfinished = header.SetupUnfinished();
+    // A torn start time is no time of the meter's: today's stands in for all of it.
     read.Settings =
-        LoggerSettings{DaysToDateTime(header.TimeLabel(today)),
+        LoggerSettings{DaysToDateTime(read.Unfinished ? today : header.TimeLabel(today)),
                        header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond),
                        quint32(header.RecordingInterval())};
     return read;
 }
 
 bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
-                      QTime time, const LoggerTiming& timing) {
+                      QTime time, const LoggerTiming& timing, LoggerStep* step) {
+    using S = LoggerStep;
     const struct {
         int address;
         int value;
+        LoggerStep step;
     } writes[] = {
-        {13, int(units >> 16)}, {14, int(units >> 8)}, {15, int(units)}, {2, date.year() / 100},
-        {3, date.year() % 100}, {4, date.month()},     {5, date.day()},  {6, time.hour()},
-        {7, time.minute()},     {8, time.second()},
+        {8, LoggerImage::SetupUnfinishedMark, S::WritingInterval},
+        {13, int(units >> 16), S::WritingInterval},
+        {14, int(units >> 8), S::WritingInterval},
+        {15, int(units), S::WritingInterval},
+        {2, date.year() / 100, S::WritingStartTime},
+        {3, date.year() % 100, S::WritingStartTime},
+        {4, date.month(), S::WritingStartTime},
+        {5, date.day(), S::WritingStartTime},
+        {6, time.hour(), S::WritingStartTime},
+        {7, time.minute(), S::WritingStartTime},
+        {8, time.second(), S::WritingStartTime},
     };
     bool all = true;
     for (const auto& w : writes) {
+        if (step)
+            *step = w.step;
         const bool echoed = SendCommand(port, commands.MemoryWrite(w.address, quint8(w.value)),
                                         unsigned(timing.echoWaitMs));
         all = all && echoed;
@@ -145,11 +165,14 @@ LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, Logge
         user.tell(setupMessage(LoggerOutcome::NotOpened));
         return LoggerOutcome::NotOpened;
     }
+    LoggerStep step = LoggerStep::ReadingSettings;
     try {
-        return setUp(loggerPort, handOver, user, busy, clock, timing);
+        return setUp(loggerPort, handOver, user, busy, clock, timing, step);
     } catch (const SilentAbort&) {
     } catch (const PortError&) {
     }
+    busy.hide();
+    user.tell(PortLostMessage(step));
     return LoggerOutcome::PortLost;
 }
 

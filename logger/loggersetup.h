@@ -1,5 +1,6 @@
 #pragma once
 
+#include "loggermessages.h"
 #include "loggeroutcome.h"
 #include "loggertiming.h"
 
@@ -34,11 +35,14 @@ struct LoggerSetupChoice {
 };
 
 // The result of reading the settings: the settings when the meter sent them, otherwise why
-// not (NotOpened, DumpRefused or NoHeader).
+// not (NotOpened, DumpRefused or NoHeader). `Unfinished`: the header carries the mark of a
+// Setup that never finished (LoggerImage::SetupUnfinished), so the settings may be torn.
 struct LoggerSettingsRead {
     std::optional<LoggerSettings> Settings;
     LoggerOutcome Failure = LoggerOutcome::NotOpened;
+    bool Unfinished = false;
 };
+
 
 // Reads the settings over `port` (the logger port, open on the meter's device): the open and
 // dump commands with echo, then the header block (ReadLoggerHeaderBlocks). A time label that
@@ -47,13 +51,22 @@ struct LoggerSettingsRead {
 LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing = {});
 
-// Writes the settings over `port` with ten echoed memory writes: the interval `units` (100-us
-// units, at most 24 bits) to 13, 14, 15, then the date's century, year in the century, month
-// and day to 2..5 and the time's hour, minute and second to 6..8. All ten are sent even when
-// one is not echoed; true only when every one was. The command buffer is left holding the last
-// write (address 8 and the seconds). Port faults are thrown as the port throws them.
+// Writes the settings over `port` with eleven echoed memory writes, one byte each. The meter
+// takes them one at a time, so a meter switched off or unplugged in between keeps a mix of old
+// and new bytes (an interval of 19,984 s from 10,000 and 20,000). To make that visible at the
+// next header read, the first write puts LoggerImage::SetupUnfinishedMark over the seconds
+// (address 8); then come the interval `units` (100-us units, at most 24 bits) to 13, 14, 15,
+// the date's century, year in the century, month and day to 2..5, hour and minute to 6, 7, and
+// last the real seconds to 8, which clears the mark. A header read that finds the mark knows
+// the settings are torn (LoggerSettingsRead::Unfinished) instead of using them.
+//
+// All eleven are sent even when one is not echoed; true only when every one was. `step`, when
+// given, follows the writes (for the message when the port fails). The command buffer is left
+// holding the last write (address 8 and the seconds). Port faults are thrown as the port
+// throws them.
 bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
-                      QTime time, const LoggerTiming& timing = {});
+                      QTime time, const LoggerTiming& timing = {},
+                      LoggerStep* step = nullptr);
 
 // Whoever answers for the user during RunLoggerSetup: the setup dialog, the busy note and the
 // message boxes, or a command-line tool.
@@ -80,8 +93,9 @@ public:
 // without it. The meter's own interval text (RecordingInterval::Text of what it holds, also an
 // interval none of the dialog's choices stands for) writes that interval back unchanged; any
 // other text that RecordingInterval::Parse refuses is told to the user with its reason, and
-// nothing is written. Never throws for port faults (PortLost); the device is
-// given back on every path. `clock` gives today's date and the monotonic times.
+// nothing is written. A header with the mark of an unfinished Setup is told to the user
+// before the dialog, which then offers today's time. Never throws for port faults (PortLost,
+// told with the step it was in); the device is given back on every path. `clock` gives today's date and the monotonic times.
 //
 // Ends Written, NotWritten, Cancelled, IntervalRefused, NotOpened, DumpRefused or NoHeader, or
 // with a failure of the hand-over: NotConnected, MeterRecording, DeviceBusy or PortLost.

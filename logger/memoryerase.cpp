@@ -27,9 +27,15 @@ LoggerImage readHeader(MeterPort& port, LoggerCommandBuffer& commands, const Log
 }
 } // namespace
 
-bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
+bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing,
+                     LoggerStep* step) {
+    if (step)
+        *step = LoggerStep::BeforeErase;
     // A meter that missed the open command may still take the erase: the erase decides.
     SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs));
+    // From the first byte of the erase command on, the meter may have erased.
+    if (step)
+        *step = LoggerStep::Erasing;
     return SendCommand(port, commands.MemoryErase(), unsigned(timing.echoWaitMs));
 }
 
@@ -49,6 +55,7 @@ LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, Memor
         return LoggerOutcome::DeviceBusy;
     LoggerCommandBuffer& commands = handOver.commands();
     LoggerOutcome outcome = LoggerOutcome::NotErased;
+    LoggerStep step = LoggerStep::ReadingHeader;
     try {
         if (handOver.taken()) {
             const LoggerImage header = readHeader(loggerPort, commands, timing);
@@ -57,14 +64,16 @@ LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, Memor
                 return LoggerOutcome::Declined;
             // The resume command carries the erase command's parameter bytes.
             commands.MemoryErase();
-            if (SendMemoryErase(loggerPort, commands, timing))
+            if (SendMemoryErase(loggerPort, commands, timing, &step))
                 outcome = LoggerOutcome::Erased;
         } else {
             commands.MemoryErase();
         }
     } catch (const SilentAbort&) {
+        user.tell(PortLostMessage(step));
         return LoggerOutcome::PortLost;
     } catch (const PortError&) {
+        user.tell(PortLostMessage(step));
         return LoggerOutcome::PortLost;
     }
     user.tell(eraseMessage(outcome));

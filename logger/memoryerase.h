@@ -1,5 +1,6 @@
 #pragma once
 
+#include "loggermessages.h"
 #include "loggeroutcome.h"
 #include "loggertiming.h"
 
@@ -14,9 +15,10 @@ class MeterPort;
 // command, whose echo is not required, then the erase command 'E' 45 45 00. True when the meter
 // echoed the erase command. The buffer is left holding the erase command, so the resume command
 // that follows carries its parameter bytes (02 41 45 45 00 03), as the meter expects. Port
-// faults are thrown as the port throws them.
+// faults are thrown as the port throws them; `step`, when given, says whether the erase
+// command had been sent (Erasing) or not (BeforeErase) when they were.
 bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands,
-                     const LoggerTiming& timing = {});
+                     const LoggerTiming& timing = {}, LoggerStep* step = nullptr);
 
 // Whoever answers for the user during RunMemoryErase.
 class MemoryEraseUser {
@@ -34,7 +36,8 @@ public:
 // `loggerPort`, reads the memory header (so that the question can say what would be lost),
 // asks, erases after Yes, tells the result and gives the device back with the resume command,
 // whatever the meter answered. A logger port that does not open is told as a failed erase
-// without asking. Never throws for port faults (PortLost).
+// without asking. Never throws for port faults (PortLost): a lost meter is told with what is
+// known of its memory (not erased, or not known when the erase command had gone out).
 //
 // Ends Erased, NotErased or Declined, or with a failure of the hand-over: NotConnected,
 // MeterRecording, DeviceBusy or PortLost.

@@ -72,7 +72,9 @@ struct MeterEmulator::Impl {
     int dumpBlocks = 0;    // blocks in this dump
     int sendsOfBlock = 0;  // times dumpBlock went out in this dump
     bool dumpHung = false; // silentAfterBlock struck
-    bool gone = false;     // lineGoneAfterBlock struck
+    bool gone = false;     // lineGoneAfterBlock or stopAtCommand struck
+    int stopCommandsSeen = 0; // commands of the letter stopAtCommand names, from the start
+    bool hung = false;        // stopAtCommand struck with stopSilent: nothing more in or out
     qint64 blocksSent = 0;
     QByteArray commandLog; // letters of the commands carried out, until the host takes them
 
@@ -131,7 +133,7 @@ struct MeterEmulator::Impl {
     // --- output ------------------------------------------------------------------------------
 
     void send(const QByteArray& bytes, double at) {
-        if (faults.silent || gone || bytes.isEmpty())
+        if (faults.silent || gone || hung || bytes.isEmpty())
             return;
         Chunk c;
         c.bytes = bytes;
@@ -221,9 +223,18 @@ struct MeterEmulator::Impl {
         const uchar p3 = uchar(command.at(4));
         const bool withheldHere =
             (letter == 'W' || letter == 'R') && p1 * 256 + p2 == faults.withholdEchoAt;
+        const bool stopsHere =
+            faults.stopAtCommand == letter && ++stopCommandsSeen == faults.stopAtCount;
         if (!faults.withholdEcho && !blockAnswer && !faults.withholdEchoOf.contains(letter) &&
-            !withheldHere)
+            !withheldHere && !stopsHere)
             send(command, now);
+        // The command still takes effect (a write lands, an erase happens); nothing answers it.
+        if (stopsHere) {
+            if (faults.stopSilent)
+                hung = true;
+            else
+                gone = true;
+        }
         commandLog.append(letter);
         if (commandLog.size() > kMaxInput) // nobody takes it: keep only the latest
             commandLog.remove(0, commandLog.size() - kMaxInput);
@@ -463,7 +474,7 @@ void MeterEmulator::setReadings(std::unique_ptr<ReadingSource> source) {
 }
 
 void MeterEmulator::write(const QByteArray& bytes, qint64 nowMs) {
-    if (d->gone)
+    if (d->gone || d->hung)
         return;
     const double now = std::max(double(nowMs), d->clock);
     d->advance(now);

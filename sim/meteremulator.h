@@ -70,6 +70,12 @@ public:
         int strayAfterBlock = -1;      // the first time this block goes out in a dump,
         int strayBytes = 1;            //   this many extra bytes follow it on the line (noise
                                        //   the PC must not take for the start of a block)
+        char stopAtCommand = 0;        // the stopAtCount-th command of this letter (counted from
+        int stopAtCount = 1;           //   the start) is carried out without its echo, and then
+        bool stopSilent = false;       //   the meter is gone (lineGone()), or with stopSilent
+                                       //   hangs on a line that stays open (takes and sends
+                                       //   nothing more): a meter switched off or unplugged,
+                                       //   or one that locked up, in the middle of a command
     };
 
     explicit MeterEmulator(int model = 122);

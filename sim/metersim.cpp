@@ -89,6 +89,12 @@ Logger faults (blocks of a dump are numbered from 0):
                          the command is still carried out (P still starts the dump)
   --stray-after-block K[:N]  the first time block K goes out, N extra bytes (default 1)
                          follow it on the line
+  --gone-at L[:N]        the Nth command with letter L (default the first; any of C, P,
+                         W, R, E, A, K) is carried out but not echoed, then the meter is
+                         gone as with --line-gone-after-block: W:3 leaves a setup torn
+                         after its third byte, E:1 erases and is never heard of again
+  --silent-at L[:N]      the same, but the line stays open and the meter hangs: it takes
+                         no command and sends nothing more
   --wrong-read           R answers a wrong byte (the stored one inverted)
   --wrong-read-at ADDR   the same for R of address ADDR only (decimal, or hex with 0x)
   --no-read-byte         R is echoed but its byte never comes
@@ -142,6 +148,9 @@ struct Options {
     int strayBytes = 1;
     bool traceCommands = false;
     bool printHeader = false;
+    char stopAtCommand = 0;
+    int stopAtCount = 1;
+    bool stopSilent = false;
 };
 
 // A memory address, decimal or hexadecimal with 0x.
@@ -323,6 +332,19 @@ int parseOptions(int argc, char** argv, Options* o) {
                   o->strayBytes > 4096)))
                 return usageError("bad value for " + name + ": '" + text +
                                   "' (block 0 or more, bytes 1..4096)");
+        } else if (name == "--gone-at" || name == "--silent-at") {
+            std::string text;
+            if (!takeValue(&text))
+                return usageError(name + " needs L[:N]");
+            const auto colon = text.find(':');
+            const std::string letter = text.substr(0, colon);
+            if (letter.size() != 1 || std::string("CPWREAK").find(letter[0]) == std::string::npos ||
+                (colon != std::string::npos &&
+                 (!parseInt(text.substr(colon + 1), &o->stopAtCount) || o->stopAtCount < 1)))
+                return usageError("bad value for " + name + ": '" + text +
+                                  "' (a letter of CPWREAK, then :1 or more)");
+            o->stopAtCommand = letter[0];
+            o->stopSilent = name == "--silent-at";
         } else if (name == "--trace-commands") {
             rc = noValue();
             o->traceCommands = true;
@@ -468,6 +490,9 @@ int main(int argc, char** argv) {
     emulator.faults().cutEveryTime = opt.cutAlways;
     emulator.faults().silentAfterBlock = opt.silentAfterBlock;
     emulator.faults().lineGoneAfterBlock = opt.lineGoneAfterBlock;
+    emulator.faults().stopAtCommand = opt.stopAtCommand;
+    emulator.faults().stopAtCount = opt.stopAtCount;
+    emulator.faults().stopSilent = opt.stopSilent;
     emulator.faults().withholdEchoOf = QByteArray::fromStdString(opt.noEchoOf);
     emulator.faults().wrongReadByte = opt.wrongRead;
     emulator.faults().wrongReadAt = opt.wrongReadAt;
@@ -639,7 +664,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "metersim: sent %lld frames, received %lld acknowledgements\n",
                  static_cast<long long>(emulator.framesSent()),
                  static_cast<long long>(emulator.acksReceived()));
-    if (lineGone)
+    if (lineGone && opt.stopAtCommand != 0 && opt.stopSilent == false)
+        std::fprintf(stderr, "metersim: the line is gone at command %c number %d\n",
+                     opt.stopAtCommand, opt.stopAtCount);
+    else if (lineGone)
         std::fprintf(stderr, "metersim: the line is gone after block %d\n", opt.lineGoneAfterBlock);
     if (!opt.linkPath.empty())
         removeLink(opt.linkPath, slavePath);

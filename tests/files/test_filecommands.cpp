@@ -591,6 +591,20 @@ void TestFileCommands::graphScale() {
              qPrintable(m_messages[0]));
     m_messages.clear();
 
+    // Numbers no chart point can stand for are told apart from texts that are no number, each
+    // with its first row; the numbers beside them still widen the scale.
+    ListGraphWindow* odd = graphOf(listOf(rows({"1", "inf", "1e39", "abc", "-NaN", "300"})));
+    QVERIFY(odd);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("1 row(s) with a value that is not a number were left out "
+                                    "(the first: row 4, 'abc')") &&
+                 m_messages[0].contains("3 row(s) with a value a graph cannot draw (infinite, "
+                                        "NaN or beyond 3.4e38) were left out (the first: row 2, "
+                                        "'inf')"),
+             qPrintable(m_messages[0]));
+    QCOMPARE(float(odd->chart->ManualMaxY()), 350.0f);
+    m_messages.clear();
+
     // One row: its point in the middle of a time axis that has a span, and a value axis too.
     ListGraphWindow* one = graphOf(listOf({day + "|10:00:00|5|V|"}));
     QVERIFY(one);
@@ -607,8 +621,8 @@ void TestFileCommands::graphScale() {
     m_messages.clear();
     QVERIFY(!graphOf(listOf({"someday|10:00:00|1|V|"})));
     QCOMPARE(m_messages, QStringList{"'someday 10:00:00' is not a valid date and time"});
-    // Eight lists with their graphs and two lists without: no window left by the failures.
-    QCOMPARE(m_area->subWindowList().size(), 8 * 2 + 2);
+    // Nine lists with their graphs and two lists without: no window left by the failures.
+    QCOMPARE(m_area->subWindowList().size(), 9 * 2 + 2);
 }
 
 // Scale reads and writes the target chart's bounds; Undo Zoom acts on the active window only.

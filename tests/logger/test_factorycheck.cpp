@@ -89,6 +89,15 @@ private Q_SLOTS:
             << QStringList{"--wrong-read-at", "0x30F0"}
             << passedSteps(2) +
                    QStringList{"測試記憶體30f0讀寫2C", "測試記憶體30f0讀取失敗,停止測試"};
+        // A meter lost or hung in the middle: the check ends with a verdict line, never with
+        // a step line left hanging as if the check still ran.
+        QTest::newRow("meter gone at step 3's write")
+            << QStringList{"--gone-at", "W:3"}
+            << passedSteps(2) + QStringList{"測試記憶體30f0讀寫2C", "電表連線中斷,停止測試"};
+        QTest::newRow("meter hangs at step 2's read")
+            << QStringList{"--silent-at", "R:2"}
+            << passedSteps(1) +
+                   QStringList{"測試記憶體20f0讀寫2C", "測試記憶體20f0讀取失敗,停止測試"};
         QTest::newRow("read sends no byte")
             << QStringList{"--no-read-byte"}
             << QStringList{"測試記憶體10f0讀寫2C", "測試記憶體10f0讀取失敗,停止測試"};
@@ -101,9 +110,17 @@ private Q_SLOTS:
         RecordingView view;
         QElapsedTimer elapsed;
         elapsed.start();
-        FactoryCheck::Run(s.live, s.port, view, FixedTimeClock(), fastTiming());
+        LoggerTiming timing = fastTiming();
+        // The echo wait outlasts the time the port needs to report a gone line (metersim
+        // closes it about 0.2 s after the last byte was read).
+        if (faults.contains("--gone-at"))
+            timing.echoWaitMs = 1000;
+        FactoryCheck::Run(s.live, s.port, view, FixedTimeClock(), timing);
         QCOMPARE(view.lines, QStringList{"讀取電表資料中....."} + lines);
         QCOMPARE(s.live.log, handedBack());
+        // The check ends once its failing step has had its waits, not much later.
+        qInfo("ended after %lld ms", elapsed.elapsed());
+        QVERIFY2(elapsed.elapsed() < 20000, qPrintable(QString::number(elapsed.elapsed())));
         // A read answered by no byte waits out the silence limit before it fails.
         if (faults.contains("--no-read-byte"))
             QVERIFY(elapsed.elapsed() >= 2 * fastTiming().silenceMs);

@@ -47,6 +47,7 @@ public:
             if (!err)
                 return;
             errors << err->messageLabel->text();
+            fixedOffered << !err->fixedButton->isHidden();
             if (onError)
                 onError();
             const char a = choices.isEmpty() ? 'C' : choices.takeFirst();
@@ -60,12 +61,24 @@ public:
     ~Answers() override { Dialogs::SetAnswerer(nullptr); }
     QStringList messages;
     QStringList errors;
+    QList<bool> fixedOffered; // "Fixed the error " was there, for each error dialog
     QList<char> choices;
     std::function<void()> onError;
     QTimer timer;
 };
 
-const QString kErrorText = QStringLiteral("There was error when reading data from meter");
+// The error dialog's texts: which failure it was.
+const QString kErrorText = QStringLiteral("There was error when reading data from meter: ");
+const QString kBadSet = kErrorText + QStringLiteral("a data set is damaged. \"Fixed the error \" "
+                                                    "keeps the data sets before it and gives up "
+                                                    "the rest.");
+const QString kDamaged = kErrorText + QStringLiteral("21 blocks arrived damaged and were asked "
+                                                     "for again; the transfer was stopped.");
+const QString kLost =
+    kErrorText + QStringLiteral("the meter was lost (the port failed or was unplugged).");
+const QString kSilent = kErrorText + QStringLiteral("the meter did not answer. Check that it is "
+                                                    "switched on and connected.");
+const QString kNoDumpEcho = kErrorText + QStringLiteral("the meter did not echo the P command.");
 
 } // namespace
 
@@ -102,6 +115,7 @@ private Q_SLOTS:
     void repairsHeaderAfterBadSet();
     void failuresEndWithTheDialogAndTheLinkBack();
     void silentMeterCancelHandsBack();
+    void dumpNotEchoedIsNamed();
     void meterUnpluggedWhileTheDialogIsUp();
     void commandsDuringALoadAreRefused();
     void strayBytesCostOneResend_data();
@@ -109,6 +123,17 @@ private Q_SLOTS:
     void cancelKeepsTheListAndLeavesNoEmptyWindow();
 
 private:
+    // The live link on a meter the test plays, taken as connected.
+    bool attachTestMeter(PtyPair& meter) {
+        if (!meter.isValid())
+            return false;
+        link->setDeviceName(meter.path());
+        link->openPort();
+        if (!link->portOpen())
+            return false;
+        link->attachMeter(122);
+        return true;
+    }
     // The live link on metersim, up and decoding.
     bool connectLive(const QString& path) {
         link->setDeviceName(path);
@@ -259,7 +284,8 @@ void TestLoadDataPty::repairsHeaderAfterBadSet() {
     QVERIFY(connectLive(linkPath));
 
     commands->loadData();
-    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QCOMPARE(answers.errors, QStringList{kBadSet});
+    QCOMPARE(answers.fixedOffered, QList<bool>{true});
     QCOMPARE(answers.messages,
              QStringList{"Please power off and power on meter before recording data!"});
     // The download after the repair finds the two good sets.
@@ -283,7 +309,8 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
                            "--corrupt-block-always", "2", "--link", linkPath}));
         QVERIFY(connectLive(linkPath));
         commands->loadData();
-        QCOMPARE(answers.errors, (QStringList{kErrorText, kErrorText}));
+        QCOMPARE(answers.errors, (QStringList{kDamaged, kDamaged}));
+        QCOMPARE(answers.fixedOffered, (QList<bool>{false, false}));
         QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooManyErrors);
         // The window this Load Data opened had nothing to show: it is gone again.
         QVERIFY(!commands->loggerDataLoaded());
@@ -311,7 +338,8 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QVERIFY(connectLive(linkPath));
         commands->loadData();
         QCOMPARE(commands->lastOutcome(), LoggerOutcome::PortLost);
-        QCOMPARE(answers.errors, QStringList{kErrorText});
+        QCOMPARE(answers.errors, QStringList{kLost});
+        QCOMPARE(answers.fixedOffered, QList<bool>{false});
         QVERIFY(link->ticking());
         link->stopTicking();
         QVERIFY(!commands->loggerPort.Active());
@@ -330,11 +358,7 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
 void TestLoadDataPty::silentMeterCancelHandsBack() {
     // The test is a meter that answers nothing.
     PtyPair meter;
-    QVERIFY(meter.isValid());
-    link->setDeviceName(meter.path());
-    link->openPort();
-    QVERIFY(link->portOpen());
-    link->attachMeter(122);
+    QVERIFY(attachTestMeter(meter));
     QByteArray sent;
     QTimer collect;
     connect(&collect, &QTimer::timeout, this, [&] { sent += meter.receive(0); });
@@ -344,7 +368,8 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     t.start();
     commands->loadData();
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooShort);
-    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QCOMPARE(answers.errors, QStringList{kSilent});
+    QCOMPARE(answers.fixedOffered, QList<bool>{false});
     QVERIFY(link->ticking());
     QVERIFY(link->portOpen());
     QTest::qWait(50);
@@ -354,6 +379,26 @@ void TestLoadDataPty::silentMeterCancelHandsBack() {
     QCOMPARE(sent.count(command('P')), 3);
     QVERIFY(sent.lastIndexOf(command('A')) > sent.lastIndexOf(command('P')));
     QVERIFY(!sent.contains(command('y')));
+    link->stopTicking();
+}
+
+void TestLoadDataPty::dumpNotEchoedIsNamed() {
+    // The test is a meter that echoes the open command and nothing else.
+    PtyPair meter;
+    QVERIFY(attachTestMeter(meter));
+    QTimer echo;
+    connect(&echo, &QTimer::timeout, this, [&] {
+        const QByteArray got = meter.receive(0);
+        for (qsizetype at = got.indexOf(command('C')); at >= 0;
+             at = got.indexOf(command('C'), at + 1))
+            meter.send(command('C'));
+    });
+    echo.start(5);
+    Answers answers;
+    commands->loadData();
+    QCOMPARE(commands->lastOutcome(), LoggerOutcome::TooShort);
+    QCOMPARE(answers.errors, QStringList{kNoDumpEcho});
+    QCOMPARE(answers.fixedOffered, QList<bool>{false});
     link->stopTicking();
 }
 
@@ -374,7 +419,7 @@ void TestLoadDataPty::meterUnpluggedWhileTheDialogIsUp() {
         QFile::remove(linkPath);
     };
     commands->loadData();
-    QCOMPARE(answers.errors, QStringList{kErrorText});
+    QCOMPARE(answers.errors, QStringList{kSilent});
     QVERIFY(!link->portOpen());
     QVERIFY(link->ticking());
     link->stopTicking();
