@@ -665,7 +665,6 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::createRecorder(int left) {
     m_recorderWindow = new RecorderWindow(recorder, link);
-    m_recorderWindow->followLimits(limits);
     connect(&journal, &RecordingJournal::fileStarted, m_recorderWindow,
             &RecorderWindow::noteJournalFile);
     m_recorderWindow->setSaveAction([this] {

@@ -27,7 +27,8 @@
 // - function: the meter's function;
 // - coupling ("AC", "DC" or empty), range ("auto", "manual" or empty when the writer does not
 //   know it, as for logger records) and flags (the display's marks, space separated: overload,
-//   hold, relative, max, min, peak-max, peak-min, low-battery).
+//   hold, relative, max, min, peak-max, peak-min, low-battery; the recorder's journal adds
+//   limit-above or limit-below for a sample taken beyond a limit).
 //
 // The last three columns came later: a reader takes the first seven as the minimum a row
 // has (files written before them end after `function`), and columns are only ever added at the

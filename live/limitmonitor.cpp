@@ -71,6 +71,8 @@ void LimitMonitor::setLimits(const QString& function, const Limits& limits) {
         return;
     const bool wasOutside = m_watch.zone() != LimitWatch::Zone::Inside;
     m_watch.setLimits(limits);
+    if (m_recorder)
+        m_recorder->markLimit(QString());
     if (wasOutside)
         Q_EMIT zoneChanged(LimitWatch::Zone::Inside, QString());
 }
@@ -97,6 +99,8 @@ void LimitMonitor::onUpdated(const LiveUpdate& update) {
         const bool wasOutside = m_watch.zone() != LimitWatch::Zone::Inside;
         m_function = r.FunctionName;
         m_watch.setLimits(storedLimits(m_function));
+        if (m_recorder)
+            m_recorder->markLimit(QString());
         if (wasOutside)
             Q_EMIT zoneChanged(LimitWatch::Zone::Inside, QString());
     }
@@ -110,6 +114,10 @@ void LimitMonitor::onUpdated(const LiveUpdate& update) {
     if (!m_watch.feed(value, r.Negative))
         return;
     const LimitWatch::Zone zone = m_watch.zone();
+    if (m_recorder)
+        m_recorder->markLimit(zone == LimitWatch::Zone::Above   ? QStringLiteral("above")
+                              : zone == LimitWatch::Zone::Below ? QStringLiteral("below")
+                                                                : QString());
     const QString shown = r.ValueText + u' ' + r.UnitText;
     Q_EMIT zoneChanged(zone, describe(zone, m_watch.limits(), m_unit, shown));
     if (zone != LimitWatch::Zone::Inside && m_watch.limits().stopRecording && m_recorder &&

@@ -95,6 +95,7 @@ void Recorder::takeSample(double when) {
     sample.value = m_reading.Value;
     sample.unitSize = RecorderSamples::UnitSize(m_reading.UnitText);
     sample.overload = m_reading.Overload;
+    sample.limit = m_limit;
     sample.valueText = m_reading.ValueText;
     sample.unitText = m_reading.UnitText;
     sample.function = m_reading.FunctionName;

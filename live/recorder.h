@@ -17,6 +17,8 @@ struct RecorderSample {
     float value = 0;  // in the reading's own unit
     int unitSize = 1; // RecorderSamples::UnitSize of that unit
     bool overload = false; // the meter showed OL: `value` is no measurement
+    // The limit the readings were beyond when it was taken: "above", "below", or empty.
+    QString limit;
     QString valueText;
     QString unitText;
     QString function; // the meter's function (Reading::FunctionName)
@@ -50,6 +52,9 @@ public:
     // One sample of the current reading, taken at `when` (days since 30 Dec 1899). The ticks
     // take samples on their own while recording; this takes one now.
     void takeSample(double when);
+    // The limit the readings are beyond from now on ("above", "below"; empty: none), which
+    // every sample carries (the limit monitor says it).
+    void markLimit(const QString& limit) { m_limit = limit; }
 
     // ---- state --------------------------------------------------------------------------
     bool recording() const { return m_state.Recording(); }
@@ -97,6 +102,7 @@ private:
     RecorderSamples m_samples;
     Reading m_reading;
     int m_tickCounter = 0;
+    QString m_limit;
     bool m_canStart = false;
     bool m_canStop = false;
 };

@@ -1,7 +1,5 @@
 #include "recorderwindow.h"
 
-#include "limitmonitor.h"
-
 #include "charterror.h"
 #include "datetimetext.h"
 #include "dialogs.h"
@@ -152,6 +150,8 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
     recordTable->setCells(2, 0, QStringLiteral("Time"));
     recordTable->setCells(3, 0, QStringLiteral("Value"));
     recordTable->setCells(4, 0, QStringLiteral("Range"));
+    // Samples taken beyond a limit (Option > Limits) say which.
+    recordTable->setCells(5, 0, QStringLiteral("Limit"));
 
     // The smallest chart whose axis labels stay apart: six time or date labels side by side
     // right of the value labels, and five value labels one above the other over the two-line
@@ -312,13 +312,9 @@ void RecorderWindow::showSample(const RecorderSample& sample) {
             recordTable->setColWidths(0, needed);
     }
     const QDateTime stamp = DaysToDateTime(when);
-    QString limit;
-    if (m_limits && m_limits->zone() != LimitWatch::Zone::Inside)
-        limit = m_limits->zone() == LimitWatch::Zone::Above ? QStringLiteral("above")
-                                                             : QStringLiteral("below");
     recordTable->setRow(n, {number, DateTimeText::DateString(stamp.date()),
                             DateTimeText::TimeString(stamp.time()), sample.valueText,
-                            sample.unitText, limit});
+                            sample.unitText, sample.limit});
 
     // The chart's capacity grows in steps of 100 points.
     while (chart->Points() < n)
@@ -333,11 +329,6 @@ void RecorderWindow::showSample(const RecorderSample& sample) {
     chart->setValueUnit(sample.unitText);
     extendTimeAxis(when);
     redraw();
-}
-
-void RecorderWindow::followLimits(const LimitMonitor& monitor) {
-    m_limits = &monitor;
-    recordTable->setCells(5, 0, QStringLiteral("Limit"));
 }
 
 void RecorderWindow::extendTimeAxis(double when) {

@@ -74,8 +74,6 @@ public:
     // The recorder's journal started a file at `path`: the rows of the table from now on are
     // kept there.
     void noteJournalFile(const QString& path);
-    // Marks the rows of samples taken beyond a limit ("above" or "below" in the fifth column).
-    void followLimits(const class LimitMonitor& monitor);
     // The closing question (ClosingQuestion).
     bool askToClose() override;
     // The unit the chart shows its values in, as a RecorderSamples unit size.
@@ -112,7 +110,6 @@ private:
     Recorder& m_recorder;
     LiveLink& m_link;
     int m_sampleCount = 0;
-    const class LimitMonitor* m_limits = nullptr;
     int m_savedCount = 0;
     // The journal files holding the table's rows, oldest first.
     QStringList m_journalPaths;

@@ -101,6 +101,13 @@ void RecordingJournal::append(const RecorderSample& sample) {
     row.value = sample.value;
     row.unit = sample.unitText;
     row.function = sample.function;
+    // A sample taken beyond a limit says so among its flags.
+    QStringList flags;
+    if (sample.overload)
+        flags << QStringLiteral("overload");
+    if (!sample.limit.isEmpty())
+        flags << QStringLiteral("limit-") + sample.limit;
+    row.flags = flags.join(u' ');
     m_format.appendRow(m_pending, row);
     if (m_pending.size() >= kFlushBytes)
         flush();

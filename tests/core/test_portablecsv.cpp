@@ -11,7 +11,14 @@ namespace {
 PortableCsv::Reading reading(qint64 row, const QDateTime& when, const QString& shown,
                              double value, const QString& unit,
                              const QString& function = QStringLiteral("Voltage")) {
-    return {row, DateTimeToDays(when), shown, value, unit, function};
+    PortableCsv::Reading r;
+    r.row = row;
+    r.when = DateTimeToDays(when);
+    r.shownValue = shown;
+    r.value = value;
+    r.unit = unit;
+    r.function = function;
+    return r;
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "limitmark.h"
 #include "limitmonitor.h"
 #include "limitsdialog.h"
+#include "portablecsv.h"
+#include "recordingjournal.h"
 #include "live/recorderharness.h"
 #include "statisticswindow.h"
 #include "stringgrid.h"
@@ -14,6 +16,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QtTest>
@@ -102,7 +105,6 @@ void TestLimits::monitorColoursMarksAndStops() {
 
     RecorderRig rig;
     LimitMonitor monitor(rig.link, &rig.recorder);
-    rig.rtc->followLimits(monitor);
     LcdWindow lcd;
     lcd.follow(rig.link);
     lcd.followLimits(monitor);
@@ -110,6 +112,12 @@ void TestLimits::monitorColoursMarksAndStops() {
     status.follow(rig.link);
     status.followLimits(monitor);
     QSignalSpy zones(&monitor, &LimitMonitor::zoneChanged);
+    QTemporaryDir journalDir;
+    RecordingJournal journal;
+    JournalSettings journalSettings;
+    journalSettings.folder = journalDir.path();
+    journal.setSettings(journalSettings);
+    journal.follow(rig.recorder);
 
     rig.recorder.start();
     rig.TickWithReading(LiveFrame(1, 1500, ';')); // 1.500 V
@@ -135,6 +143,16 @@ void TestLimits::monitorColoursMarksAndStops() {
     QCOMPARE(table.Cells(5, 0), QStringLiteral("Limit"));
     QCOMPARE(lcd.limitColour(), LimitMark::colourOf(LimitWatch::Zone::Above));
     QVERIFY(status.limitShown());
+    // The journal keeps the mark among the row's flags; the rows before have none.
+    journal.flush();
+    QFile kept(journal.currentPath() + QStringLiteral(".open")); // the file being written
+    QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(kept.fileName()));
+    const QList<QByteArray> rows = kept.readAll().trimmed().split('\n');
+    QCOMPARE(rows.size(), before + 2); // the header and every sample
+    QCOMPARE(PortableCsv::splitLine(rows.last()).value(PortableCsv::Value), QByteArray("2.500"));
+    QCOMPARE(PortableCsv::splitLine(rows.last()).value(PortableCsv::ColumnCount - 1),
+             QByteArray("limit-above"));
+    QCOMPARE(PortableCsv::splitLine(rows[1]).value(PortableCsv::ColumnCount - 1), QByteArray());
     // Nothing more is recorded after the stop.
     rig.TickWithReading(LiveFrame(1, 2600, ';'));
     rig.TickWithReading(LiveFrame(1, 2600, ';'));

@@ -212,7 +212,7 @@ private Q_SLOTS:
                "incomplete: run Setup again";
         QTest::newRow("hung in the interval")
             << QStringList{"--silent-at", "W:2"} << O::NotWritten
-            << "Fail to save settins form multimeter!";
+            << "Fail to save settings to multimeter!";
     }
     void tornSetupIsToldNextTime() {
         QFETCH(QStringList, faults);
