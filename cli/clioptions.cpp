@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <array>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -20,7 +21,8 @@ const std::array<CommandInfo, 6>& commands() {
         {"live",
          CliOptions::Command::Live,
          {"port", "all", "count", "duration", "format", "legacy-columns", "header", "mqtt",
-          "mqtt-credentials", "mqtt-ca", "mqtt-buffer", "ha-discovery"}},
+          "mqtt-credentials", "mqtt-ca", "mqtt-buffer", "ha-discovery", "above", "below",
+          "hysteresis", "stop-at-limit"}},
         {"download",
          CliOptions::Command::Download,
          {"port", "out", "raw", "format", "repair", "retries", "legacy-columns", "progress",
@@ -34,7 +36,7 @@ const std::array<CommandInfo, 6>& commands() {
 bool isFlag(const QString& name) {
     static const std::set<QString> flags{"probe",    "repair", "yes",   "all",
                                          "legacy-columns", "header", "progress", "quiet",
-                                         "ha-discovery"};
+                                         "ha-discovery", "stop-at-limit"};
     return flags.count(name) > 0;
 }
 
@@ -120,6 +122,8 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
             o.yes = true;
         } else if (name == "all") {
             o.allPorts = true;
+        } else if (name == "stop-at-limit") {
+            o.stopAtLimit = true;
         } else if (name == "ha-discovery") {
             o.haDiscovery = true;
         } else if (name == "mqtt") {
@@ -162,6 +166,18 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
             if (!ok || !(s > 0) || s > 1e7)
                 return fail(QStringLiteral("--duration needs a number of seconds above 0"));
             o.durationSeconds = s;
+        } else if (name == "above" || name == "below" || name == "hysteresis") {
+            const double v = value->toDouble(&ok);
+            if (!ok || !std::isfinite(v) || (name == "hysteresis" && v < 0))
+                return fail(QStringLiteral("--%1 needs a number%2")
+                                .arg(name, name == "hysteresis" ? QStringLiteral(" of 0 or more")
+                                                                : QString()));
+            if (name == "above")
+                o.above = v;
+            else if (name == "below")
+                o.below = v;
+            else
+                o.hysteresis = v;
         } else if (name == "retries") {
             const int n = value->toInt(&ok);
             if (!ok || n < 0 || n > 100)
@@ -205,6 +221,10 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
         }
     }
 
+    if (o.stopAtLimit && !o.above && !o.below)
+        return fail(QStringLiteral("--stop-at-limit needs --above or --below"));
+    if (o.above && o.below && *o.below > *o.above)
+        return fail(QStringLiteral("--below is above --above"));
     if (o.command == Command::Live && o.count && o.durationSeconds)
         return fail(QStringLiteral("live takes --count or --duration, not both"));
     if (o.mqttUrl.isEmpty() && mqttDetails)
@@ -256,6 +276,12 @@ Commands:
                          (username=..., password=...) or from QL350_MQTT_USERNAME and
                          QL350_MQTT_PASSWORD, never from the command line. With --mqtt,
                          standard output gets lines only when --format is given
+       [--above X] [--below Y] [--hysteresis H] [--stop-at-limit]
+                         limits in the unit of the reading's quantity (V, A, Ohm, Hz, F,
+                         degrees C, whichever range the meter is in): a reading beyond one,
+                         or back inside (by H), prints an event line on standard error
+                         ("limit: METER above 2 V: 2.512 V"); --stop-at-limit ends the run
+                         at the first crossing with exit code 9
   download [--port P] [--out DIR | --raw FILE] [--format txt|csv] [--legacy-columns]
            [--repair] [--retries N]
                          the logger memory: one data file per data set in DIR (default: the
@@ -305,5 +331,6 @@ Exit codes:
   6  the logger memory is damaged (see --repair)
   7  the meter refuses: it records on its own, or it is a model 120 without a logger
   8  interrupted by SIGINT or SIGTERM before a logger operation finished
+  9  live --stop-at-limit: a reading crossed a limit
 )");
 }

@@ -35,6 +35,12 @@ struct CliOptions {
     QString mqttCaFile;
     bool haDiscovery = false;
     int mqttBuffer = 100000;
+    // live --above/--below: limits in the coherent unit of the reading's quantity (V, A, Ohm,
+    // Hz, F, degrees C) with a hysteresis; --stop-at-limit ends the run at the first crossing.
+    std::optional<double> above;
+    std::optional<double> below;
+    double hysteresis = 0;
+    bool stopAtLimit = false;
     QString outDir;
     QString rawFile;
     bool repair = false;

@@ -3,6 +3,10 @@
 #include "recordinginterval.h"
 
 #include "clock.h"
+#include "limitmonitor.h"
+#include "limitwatch.h"
+#include "liveupdate.h"
+#include "rangetable.h"
 #include "livelinkadapter.h"
 #include "loggermessages.h"
 #include "loggersetup.h"
@@ -154,6 +158,48 @@ ExitCode RunIdentify(const CliOptions& options) {
     return ExitCode::Ok;
 }
 
+namespace {
+
+// live --above/--below: every reading of the session against the limits, an event line on
+// standard error when it crosses one or comes back inside; `stop` is called at a crossing
+// when the run is to end there.
+void watchLimits(MeterSession& session, const CliOptions& options,
+                 const std::function<void()>& stop) {
+    auto watch = std::make_shared<LimitWatch>();
+    Limits limits;
+    limits.high = options.above;
+    limits.low = options.below;
+    limits.hysteresis = options.hysteresis;
+    watch->setLimits(limits);
+    const QString id = session.printer().meterId();
+    const bool stopAtLimit = options.stopAtLimit;
+    QObject::connect(
+        &session.link(), &LiveLink::updated, &session.link(),
+        [watch, id, stopAtLimit, stop](const LiveUpdate& update) {
+            const Reading& r = update.reading;
+            if (update.functionChanged)
+                watch->reset();
+            const RangeTable::SiScale si = RangeTable::ToSi(r.UnitText);
+            std::optional<double> value;
+            if (!r.Overload)
+                value = double(r.Value) * si.factor + si.offset;
+            if (!watch->feed(value, r.Negative))
+                return;
+            const QString shown = r.ValueText + u' ' + r.UnitText;
+            const QString what =
+                watch->zone() == LimitWatch::Zone::Inside
+                    ? QStringLiteral("back inside the limits: %1").arg(shown)
+                    : LimitMonitor::describe(watch->zone(), watch->limits(), si.unit, shown);
+            std::fprintf(stderr, "limit: %s%s%s\n", qPrintable(id), id.isEmpty() ? "" : " ",
+                         qPrintable(what));
+            std::fflush(stderr);
+            if (stopAtLimit && watch->zone() != LimitWatch::Zone::Inside)
+                stop();
+        });
+}
+
+} // namespace
+
 ExitCode RunLive(const CliOptions& options) {
     StopSignals stop;
     QStringList ports = options.ports;
@@ -193,6 +239,7 @@ ExitCode RunLive(const CliOptions& options) {
     QEventLoop loop;
     ExitCode result = ExitCode::Ok;
     bool outputFailed = false;
+    bool limitCrossed = false; // --stop-at-limit
     const auto failOutput = [&] {
         // The reader went away (a closed pipe) or the disk is full.
         result = errno == EPIPE ? ExitCode::Ok : ExitCode::FileError;
@@ -234,6 +281,12 @@ ExitCode RunLive(const CliOptions& options) {
             Tell(message);
             return code;
         }
+        if (options.above || options.below)
+            watchLimits(*session, options, [&] {
+                result = ExitCode::LimitCrossed;
+                limitCrossed = true; // may come before the loop runs
+                loop.quit();
+            });
         if (mqtt) {
             MqttPublisher* publisher =
                 publishers.emplace_back(std::make_unique<MqttPublisher>(*mqtt, printer.meterId()))
@@ -250,13 +303,14 @@ ExitCode RunLive(const CliOptions& options) {
                                  publisher->setMeterConnected(connected);
                              });
         }
-        if (outputFailed || StopSignals::requested())
+        if (outputFailed || limitCrossed || StopSignals::requested())
             break;
     }
     QObject::connect(&stop, &StopSignals::stopRequested, &loop, &QEventLoop::quit);
     if (options.durationSeconds)
         QTimer::singleShot(qint64(*options.durationSeconds * 1000), &loop, &QEventLoop::quit);
-    if (!StopSignals::requested() && !outputFailed && !(options.count && allCounted()))
+    if (!StopSignals::requested() && !outputFailed && !limitCrossed &&
+        !(options.count && allCounted()))
         loop.exec();
     for (const auto& session : sessions) {
         session->printer().onReading = nullptr;

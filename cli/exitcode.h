@@ -14,6 +14,7 @@ enum class ExitCode : int {
     BadData = 6,        // the logger memory arrived but is damaged
     MeterRefused = 7,   // the meter records on its own, or is a model 120 without a logger
     Interrupted = 8,    // SIGINT or SIGTERM ended a logger operation before it finished
+    LimitCrossed = 9,   // live --stop-at-limit: a reading crossed --above or --below
 };
 
 inline int ToInt(ExitCode code) {

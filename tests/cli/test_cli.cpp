@@ -94,6 +94,7 @@ class TestCli : public QObject {
 
 private slots:
     void liveFollowsTheScript();
+    void limitsTellAndEndTheRun();
     void downloadWritesTheSets();
     void downloadTargetsAreCheckedAndNeverLost();
     void damagedMemoryStopsOrIsRepaired();
@@ -106,6 +107,50 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+// A meter going 1.0, 1.5, 2.5, 1.95, 1.85 V in a loop against a high limit of 2 V with a
+// hysteresis of 0.1: the crossing and the way back are told on standard error, and
+// --stop-at-limit ends the run with code 9 right after the crossing reading is printed.
+void TestCli::limitsTellAndEndTheRun() {
+    const QString script = m_dir.filePath("limits.txt");
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("11000;00:\n11500;00:\n12500;00:\n11950;00:\n11850;00:\n");
+    }
+    MeterSimProcess sim;
+    QVERIFY(sim.start({"--instant", "--interval", "20", "--script", script}));
+
+    const CliResult told = runCli({"live", "--port", sim.path, "--count", "12", "--above", "2",
+                                   "--hysteresis", "0.1"});
+    QCOMPARE(told.code, 0);
+    QCOMPARE(told.out.count('\n'), 12);
+    const QList<QByteArray> events = told.err.trimmed().split('\n');
+    QVERIFY2(events.size() >= 3, told.err.constData());
+    // Above at 2.5 V, inside again only at 1.85 V (1.95 is within the hysteresis).
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const bool above = events[i].contains("above the high limit of 2 V: 2.500 V");
+        const bool back = events[i].contains("back inside the limits: 1.850 V");
+        QVERIFY2(events[i].startsWith("limit: ") && (above || back), events[i].constData());
+        if (i > 0)
+            QVERIFY2(above != events[i - 1].contains("above"), told.err.constData());
+    }
+
+    const CliResult stopped = runCli({"live", "--port", sim.path, "--above", "2", "--format",
+                                      "json", "--stop-at-limit"});
+    QCOMPARE(stopped.code, 9);
+    QVERIFY2(stopped.out.trimmed().split('\n').last().contains("\"value\":2.500"),
+             stopped.out.constData());
+    QVERIFY2(stopped.err.contains("above the high limit of 2 V: 2.500 V"), stopped.err.constData());
+
+    // Limits that cannot be: refused before the port is opened.
+    for (const QStringList& wrong :
+         {QStringList{"--stop-at-limit"}, QStringList{"--above", "1", "--below", "2"},
+          QStringList{"--above", "inf"}, QStringList{"--below", "1", "--hysteresis", "-1"}}) {
+        const CliResult r = runCli(QStringList{"live", "--port", sim.path} + wrong);
+        QVERIFY2(r.code == 2, qPrintable(wrong.join(u' ') + ": " + QString::fromUtf8(r.err)));
+    }
+}
 
 void TestCli::liveFollowsTheScript() {
     // Seven frames: volts DC auto, negative, AC, manual range, peak hold, overload, ohms.

@@ -94,7 +94,7 @@ void TestRecordingJournal::filesFollowTheTable() {
     QVERIFY(journal.currentPath().isEmpty());
     QVERIFY(filesIn(folder, "*.open").isEmpty());
     QCOMPARE(lines(first).size(), 3);
-    QCOMPARE(lines(first)[2], QByteArray("2,2026-12-08T23:59:58.000+00:00,1.234,V,1.234,V,Voltage\r"));
+    QCOMPARE(lines(first)[2], QByteArray("2,2026-12-08T23:59:58.000+00:00,1.234,V,1.234,V,Voltage,,,\r"));
 
     // Midnight starts a file, and so does the row limit.
     journal.append(sample(1, t0.addSecs(2))); // 23:59:59

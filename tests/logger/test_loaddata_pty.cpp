@@ -242,7 +242,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     QCOMPARE(w->minPanel->text(), QStringLiteral("10:30:01\t-29.1mV"));
     QCOMPARE(w->chart->Points(), 3);
     QCOMPARE(w->chart->YData(0, 1), -0.0291f);
-    QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("V"));
+    QCOMPARE(w->chart->valueUnit(), QStringLiteral("V"));
     QCOMPARE(w->chart->VertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
 
     // The second set through a click in the list: drawn in MOhm, the KOhm point scaled down.
@@ -251,7 +251,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     QCOMPARE(w->ShownSet(), 1);
     QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:03", "1.500", "KOhm"}));
     QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:05", "2.000", "MOhm"}));
-    QCOMPARE(w->chart->YAxisLabel(), QStringLiteral("MOhm"));
+    QCOMPARE(w->chart->valueUnit(), QStringLiteral("MOhm"));
     QCOMPARE(w->chart->YData(0, 0), 0.0015f);
     QCOMPARE(w->chart->ManualMaxY(), 4.0);
     QCOMPARE(w->maxRow(), 2);
