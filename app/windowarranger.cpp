@@ -3,6 +3,7 @@
 #include "errorboundary.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -18,6 +19,12 @@ WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* paren
     m_cascade->setObjectName(QStringLiteral("cascadeAction"));
     m_arrangeIcons = m_menu->addAction(QStringLiteral("&Arrange Icons"));
     m_arrangeIcons->setObjectName(QStringLiteral("arrangeIconsAction"));
+    // Closes the active window as its own close button would: the window may still refuse.
+    m_close = m_menu->addAction(QStringLiteral("Cl&ose"));
+    m_close->setObjectName(QStringLiteral("closeWindowAction"));
+    m_close->setShortcut(QKeySequence::Close);
+    connect(m_close, &QAction::triggered, this,
+            ErrorBoundary::Guard([this] { m_area->closeActiveSubWindow(); }));
     connect(m_tile, &QAction::triggered, this, ErrorBoundary::Guard([this] { tile(); }));
     connect(m_cascade, &QAction::triggered, this, ErrorBoundary::Guard([this] { cascade(); }));
     connect(m_arrangeIcons, &QAction::triggered, this,
@@ -139,7 +146,7 @@ void WindowArranger::arrangeIcons() {
 void WindowArranger::updateWindowList() {
     const auto actions = m_menu->actions();
     for (QAction* a : actions) {
-        if (a != m_tile && a != m_cascade && a != m_arrangeIcons) {
+        if (a != m_tile && a != m_cascade && a != m_arrangeIcons && a != m_close) {
             m_menu->removeAction(a);
             a->deleteLater();
         }

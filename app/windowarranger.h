@@ -44,5 +44,6 @@ private:
     QMenu* m_menu;
     QAction* m_tile;
     QAction* m_cascade;
+    QAction* m_close = nullptr;
     QAction* m_arrangeIcons;
 };
