@@ -3,7 +3,6 @@
 #include "errorboundary.h"
 
 #include <QAction>
-#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -20,9 +19,10 @@ WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* paren
     m_arrangeIcons = m_menu->addAction(QStringLiteral("&Arrange Icons"));
     m_arrangeIcons->setObjectName(QStringLiteral("arrangeIconsAction"));
     // Closes the active window as its own close button would: the window may still refuse.
+    // No key of its own: each window's system menu already binds the platform's close keys
+    // (Ctrl+F4, Ctrl+W), and a key bound twice would do nothing.
     m_close = m_menu->addAction(QStringLiteral("Cl&ose"));
     m_close->setObjectName(QStringLiteral("closeWindowAction"));
-    m_close->setShortcut(QKeySequence::Close);
     connect(m_close, &QAction::triggered, this,
             ErrorBoundary::Guard([this] { m_area->closeActiveSubWindow(); }));
     connect(m_tile, &QAction::triggered, this, ErrorBoundary::Guard([this] { tile(); }));

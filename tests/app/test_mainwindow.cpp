@@ -1025,7 +1025,6 @@ void TestMainWindow::shortcutsTriggerTheirCommands() {
         {QKeySequence::keyBindings(QKeySequence::Quit).value(0, QKeySequence(Qt::CTRL | Qt::Key_Q)),
          "exitAction"},
         {QKeySequence::HelpContents, "helpAction"}, {QKeySequence(Qt::Key_F5), "loadDataAction"},
-        {QKeySequence::Close, "closeWindowAction"},
     };
     for (const auto& row : table) {
         QAction* action = window->command(row.command);

@@ -144,7 +144,7 @@ void TestRecorder::createdWithItsLayoutAndControls() {
     QCOMPARE(g.ColCount(), 6);
     QCOMPARE(g.RowCount(), 2);
     QCOMPARE(g.DefaultRowHeight(), 20);
-    const QStringList captions = {"", "Date", "Time", "Value", "Range", ""};
+    const QStringList captions = {"", "Date", "Time", "Value", "Range", "Limit"};
     for (int c = 0; c < 6; ++c)
         QCOMPARE(g.Cells(c, 0), captions[c]);
     QCOMPARE(g.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Date"));
