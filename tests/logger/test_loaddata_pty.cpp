@@ -101,8 +101,8 @@ private Q_SLOTS:
         timing.settleMs = 30;
         timing.quietMs = 50;
         timing.idleWaitMs = 1000;
-        timing.silenceMs = 400;
-        timing.partialMs = 200;
+        timing.silenceMs = 1500; // a loaded machine may pause the meter that long
+        timing.partialMs = 500;
         commands->setTiming(timing);
     }
     void cleanup() {
