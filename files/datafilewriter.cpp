@@ -81,6 +81,41 @@ QString plainValue(const QString& shown, double& value) {
     return QString::fromLatin1(ascii);
 }
 
+// Where the rows of a save go: gathered into blocks of about kFlushBytes, each handed to the
+// device at once; a write that fails is told in the result.
+struct BlockOut {
+    QIODevice& out;
+    DataFileWriter::Result& result;
+    QByteArray block = reserved();
+
+    static QByteArray reserved() {
+        QByteArray b;
+        b.reserve(kFlushBytes + 4096);
+        return b;
+    }
+    bool flush() {
+        if (block.isEmpty())
+            return true;
+        if (out.write(block) != block.size()) {
+            result.status = DataFileWriter::Result::Status::Failed;
+            result.error = out.errorString();
+            return false;
+        }
+        block.clear();
+        return true;
+    }
+    // The last block, then the file's own buffer: a full disk is reported here, not lost when
+    // the caller closes the file.
+    void finish() {
+        if (!flush())
+            return;
+        if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
+            result.status = DataFileWriter::Result::Status::Failed;
+            result.error = file->errorString();
+        }
+    }
+};
+
 QString failure(const QString& path, const QString& reason) {
     return QStringLiteral("Could not save %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
@@ -119,19 +154,9 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
 
     Result result;
     QStringEncoder encoder(QStringConverter::System, QStringEncoder::Flag::Stateless);
-    QByteArray block;
-    block.reserve(kFlushBytes + 4096);
-    const auto flush = [&] {
-        if (block.isEmpty())
-            return true;
-        if (out.write(block) != block.size()) {
-            result.status = Result::Status::Failed;
-            result.error = out.errorString();
-            return false;
-        }
-        block.clear();
-        return true;
-    };
+    BlockOut sink{out, result};
+    QByteArray& block = sink.block;
+    const auto flush = [&sink] { return sink.flush(); };
 
     for (qint64 r = range.first; r <= range.last; ++r) {
         for (int c = 1; c <= lastCol; ++c) {
@@ -159,14 +184,7 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
             break;
         }
     }
-    if (!flush())
-        return result;
-    // A file holds the last block in its own buffer: push it out now, so that a full disk is
-    // reported here and not lost when the caller closes the file.
-    if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
-        result.status = Result::Status::Failed;
-        result.error = file->errorString();
-    }
+    sink.finish();
     return result;
 }
 
@@ -180,17 +198,10 @@ DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const Strin
     Result result;
     if (unreadableTimes)
         *unreadableTimes = 0;
-    QByteArray block = PortableCsv::header();
-    block.reserve(kFlushBytes + 4096);
-    const auto flush = [&] {
-        if (out.write(block) != block.size()) {
-            result.status = Result::Status::Failed;
-            result.error = out.errorString();
-            return false;
-        }
-        block.clear();
-        return true;
-    };
+    BlockOut sink{out, result};
+    QByteArray& block = sink.block;
+    block.append(PortableCsv::header());
+    const auto flush = [&sink] { return sink.flush(); };
     ListDateTimeReader dates;
     dates.learnDates(grid);
     PortableCsv writer;
@@ -226,12 +237,7 @@ DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const Strin
             break;
         }
     }
-    if (!block.isEmpty() && !flush())
-        return result;
-    if (auto* file = qobject_cast<QFileDevice*>(&out); file && !file->flush()) {
-        result.status = Result::Status::Failed;
-        result.error = file->errorString();
-    }
+    sink.finish();
     return result;
 }
 
