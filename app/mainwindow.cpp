@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "settingsstore.h"
+
 #include "limitsdialog.h"
 
 #include "charterror.h"
@@ -64,11 +66,6 @@ void setHint(QWidget* w, const QString& hint) {
     const int bar = hint.indexOf(u'|');
     w->setToolTip(bar < 0 ? hint : hint.left(bar));
     w->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
-QSettings settingsStore() {
-    // The per-user store: a normal user may always write it.
-    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
 }
 
 const QString kLastPortKey = QStringLiteral("SOFTWARE/QL350/LastConnectedPort");
@@ -315,9 +312,9 @@ void MainWindow::buildStatusBar() {
 void MainWindow::buildFileCommands() {
     m_files = new FileCommands(m_mdiArea, this);
     // The open and save dialogs start where the user last was, also after a restart.
-    m_files->setLastFolder(settingsStore().value(kLastFolderKey).toString());
+    m_files->setLastFolder(SettingsStore().value(kLastFolderKey).toString());
     connect(m_files, &FileCommands::lastFolderChanged, this, [](const QString& folder) {
-        QSettings store = settingsStore();
+        QSettings store = SettingsStore();
         store.setValue(kLastFolderKey, folder);
     });
     m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
@@ -351,9 +348,9 @@ void MainWindow::buildFileCommands() {
 // in the File menu, and an Edit menu with Copy.
 void MainWindow::buildChartCommands() {
     m_charts = new ChartCommands(*m_files, this);
-    m_charts->setExportSize(settingsStore().value(kChartExportSizeKey).toSize());
+    m_charts->setExportSize(SettingsStore().value(kChartExportSizeKey).toSize());
     connect(m_charts, &ChartCommands::exportSizeChanged, this, [](QSize size) {
-        QSettings store = settingsStore();
+        QSettings store = SettingsStore();
         store.setValue(kChartExportSizeKey, size);
     });
     if (auto* graph = qobject_cast<QMenu*>(m_scaleAction->parent())) {
@@ -447,14 +444,14 @@ void MainWindow::placeChild(QMdiSubWindow* sub, const QString& kind, QPoint pref
 }
 
 int MainWindow::ReadLastConnectedPort() {
-    QSettings store = settingsStore();
+    QSettings store = SettingsStore();
     bool ok = false;
     const int value = store.value(kLastPortKey).toInt(&ok);
     return ok && value >= 0 ? value : 0;
 }
 
 JournalSettings MainWindow::ReadJournalSettings() {
-    QSettings store = settingsStore();
+    QSettings store = SettingsStore();
     JournalSettings settings;
     settings.folder = RecordingJournal::DefaultFolder();
     settings.enabled = store.value(kJournalOnKey, true).toBool();
@@ -469,12 +466,12 @@ JournalSettings MainWindow::ReadJournalSettings() {
 }
 
 void MainWindow::WriteJournalEnabled(bool enabled) {
-    QSettings store = settingsStore();
+    QSettings store = SettingsStore();
     store.setValue(kJournalOnKey, enabled);
 }
 
 bool MainWindow::WriteLastConnectedPort(int index) {
-    QSettings store = settingsStore();
+    QSettings store = SettingsStore();
     if (!store.isWritable())
         return false;
     store.setValue(kLastPortKey, index);

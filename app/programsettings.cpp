@@ -2,14 +2,11 @@
 
 #include "recorderschedule.h"
 
+#include "settingsstore.h"
+
 #include <QSettings>
 
 namespace {
-
-QSettings store() {
-    // The per-user store: a normal user may always write it.
-    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
-}
 
 const QString kPortNameKey = QStringLiteral("Port/Name");
 const QString kMainGeometryKey = QStringLiteral("Window/Geometry");
@@ -35,43 +32,43 @@ std::optional<int> readInt(QSettings& settings, const QString& key, int lowest, 
 } // namespace
 
 QString ProgramSettings::portName() {
-    return store().value(kPortNameKey).toString();
+    return SettingsStore().value(kPortNameKey).toString();
 }
 
 void ProgramSettings::setPortName(const QString& name) {
-    store().setValue(kPortNameKey, name);
+    SettingsStore().setValue(kPortNameKey, name);
 }
 
 QByteArray ProgramSettings::mainGeometry() {
-    return store().value(kMainGeometryKey).toByteArray();
+    return SettingsStore().value(kMainGeometryKey).toByteArray();
 }
 
 void ProgramSettings::setMainGeometry(const QByteArray& geometry) {
-    store().setValue(kMainGeometryKey, geometry);
+    SettingsStore().setValue(kMainGeometryKey, geometry);
 }
 
 std::optional<QRect> ProgramSettings::childGeometry(const QString& kind) {
-    const QRect frame = store().value(kChildKey.arg(kind)).toRect();
+    const QRect frame = SettingsStore().value(kChildKey.arg(kind)).toRect();
     if (!frame.isValid())
         return std::nullopt;
     return frame;
 }
 
 void ProgramSettings::setChildGeometry(const QString& kind, const QRect& frame) {
-    store().setValue(kChildKey.arg(kind), frame);
+    SettingsStore().setValue(kChildKey.arg(kind), frame);
 }
 
 std::optional<int> ProgramSettings::recordInterval() {
-    QSettings settings = store();
+    QSettings settings = SettingsStore();
     return readInt(settings, kRecordIntervalKey, 0, kLongestInterval);
 }
 
 void ProgramSettings::setRecordInterval(int seconds) {
-    store().setValue(kRecordIntervalKey, seconds);
+    SettingsStore().setValue(kRecordIntervalKey, seconds);
 }
 
 void ProgramSettings::readSchedule(RecorderSchedule& schedule, double nowDays) {
-    QSettings settings = store();
+    QSettings settings = SettingsStore();
     if (const auto interval = readInt(settings, kScheduleIntervalKey, 0, kLongestInterval))
         schedule.setInterval(*interval);
     bool startOk = false, stopOk = false;
@@ -88,7 +85,7 @@ void ProgramSettings::readSchedule(RecorderSchedule& schedule, double nowDays) {
 }
 
 void ProgramSettings::setSchedule(const RecorderSchedule& schedule) {
-    QSettings settings = store();
+    QSettings settings = SettingsStore();
     settings.setValue(kScheduleIntervalKey, schedule.Interval());
     settings.setValue(kScheduleStartKey, schedule.Start());
     settings.setValue(kScheduleStopKey, schedule.Stop());

@@ -5,15 +5,11 @@
 #include "liveupdate.h"
 #include "rangetable.h"
 #include "recorder.h"
+#include "settingsstore.h"
 
 #include <QSettings>
 
 namespace {
-
-// The program's per-user settings.
-QSettings store() {
-    return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
-}
 
 QString groupOf(const QString& function) {
     QString key = function.isEmpty() ? QStringLiteral("none") : function;
@@ -41,7 +37,7 @@ LimitMonitor::LimitMonitor(LiveLink& link, Recorder* recorder, QObject* parent)
 }
 
 Limits LimitMonitor::storedLimits(const QString& function) {
-    QSettings store = ::store();
+    QSettings store = SettingsStore();
     store.beginGroup(groupOf(function));
     Limits limits;
     limits.high = readNumber(store, QStringLiteral("high"));
@@ -53,7 +49,7 @@ Limits LimitMonitor::storedLimits(const QString& function) {
 }
 
 void LimitMonitor::storeLimits(const QString& function, const Limits& limits) {
-    QSettings store = ::store();
+    QSettings store = SettingsStore();
     store.remove(groupOf(function));
     store.beginGroup(groupOf(function));
     if (limits.high)
