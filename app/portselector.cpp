@@ -26,7 +26,7 @@ PortSelector::PortSelector(LiveLink& link, QWidget* parent)
     m_settle.setSingleShot(true);
     m_settle.setInterval(50);
     connect(&m_settle, &QTimer::timeout, this,
-            ErrorBoundary::Guard([this] { applyPortChange(); }));
+            ErrorBoundary::guard([this] { applyPortChange(); }));
     connect(m_box, &QComboBox::activated, this, &PortSelector::onUserChoice);
     connect(m_box->lineEdit(), &QLineEdit::editingFinished, this, &PortSelector::onUserChoice);
     connect(&m_link, &LiveLink::portMoved, this,
@@ -35,19 +35,19 @@ PortSelector::PortSelector(LiveLink& link, QWidget* parent)
 
 void PortSelector::fillPortList() {
     QStringList ports;
-    MeterPort::EnumeratePorts(ports);
-    ports << MeterPort::SimulatorName();
+    MeterPort::enumeratePorts(ports);
+    ports << MeterPort::simulatorName();
     m_box->addItems(ports);
     if (ports.size() > 1)
         selectPort(0);
     else
         m_box->setEditText(QStringLiteral("ComPort"));
-    m_link.setDeviceName(MeterPort::DevicePath(portText()));
+    m_link.setDeviceName(MeterPort::devicePath(portText()));
 }
 
 void PortSelector::searchMeter() {
     m_box->setEnabled(false);
-    DiscoverMeter(m_link, *this);
+    discoverMeter(m_link, *this);
     m_box->setEnabled(true);
     Q_EMIT portChanged(m_link.deviceName());
 }
@@ -66,7 +66,7 @@ int PortSelector::indexOfRemembered(const QString& nameOrPath, const PortIdentit
     if (!identity.isKnown())
         return byName;
     const QList<SerialPortList::Entry> ports = SerialPortList::entries();
-    if (byName >= 0 && SerialPortList::identityAt(MeterPort::DevicePath(m_box->itemText(byName)),
+    if (byName >= 0 && SerialPortList::identityAt(MeterPort::devicePath(m_box->itemText(byName)),
                                                   ports) == identity)
         return byName;
     for (const SerialPortList::Entry& entry : ports) {
@@ -98,7 +98,7 @@ int PortSelector::indexOfRememberedName(const QString& nameOrPath) {
 int PortSelector::addTypedPath(const QString& path) {
     // Before the simulator, which stays last.
     int at = m_box->count();
-    if (at > 0 && m_box->itemText(at - 1) == MeterPort::SimulatorName())
+    if (at > 0 && m_box->itemText(at - 1) == MeterPort::simulatorName())
         --at;
     const QSignalBlocker block(m_box);
     m_box->insertItem(at, path);
@@ -114,8 +114,8 @@ void PortSelector::onUserChoice() {
 void PortSelector::followMovedPort(const QString& path) {
     int index = -1;
     for (int i = 0; i < m_box->count() && index < 0; ++i) {
-        if (m_box->itemText(i) != MeterPort::SimulatorName() &&
-            MeterPort::DevicePath(m_box->itemText(i)) == path)
+        if (m_box->itemText(i) != MeterPort::simulatorName() &&
+            MeterPort::devicePath(m_box->itemText(i)) == path)
             index = i;
     }
     if (index < 0)
@@ -130,12 +130,12 @@ void PortSelector::applyPortChange() {
         m_switchAgain = true;
         return;
     }
-    const QString path = MeterPort::DevicePath(portText());
+    const QString path = MeterPort::devicePath(portText());
     if (path == m_link.deviceName() && m_link.portOpen())
         return;
     // The tick step talks to the port: the change waits until it has finished.
     m_switching = true;
-    m_link.WhenIdle(this, [this] {
+    m_link.whenIdle(this, [this] {
         ErrorBoundary::Run([this] {
             const QScopedValueRollback<bool> busy(m_switching, true);
             do {
@@ -149,9 +149,9 @@ void PortSelector::applyPortChange() {
 
 void PortSelector::switchPort() {
     m_link.closePort();
-    Delay(150);
-    m_link.setDeviceName(MeterPort::DevicePath(portText())); // the port is closed
-    Delay(150);
+    delay(150);
+    m_link.setDeviceName(MeterPort::devicePath(portText())); // the port is closed
+    delay(150);
     m_link.openPort();
     // A typed path that opened joins the list, so that its index means this port.
     const QString text = portText();

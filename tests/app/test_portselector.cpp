@@ -126,7 +126,7 @@ void TestPortSelector::rememberedPort() {
     const int index = selector.indexOfRemembered(name, identityNamed(identity));
     QCOMPARE(index < 0 ? QString() : selector.box()->itemText(index), expected);
     // The simulator stays last.
-    QCOMPARE(selector.box()->itemText(selector.box()->count() - 1), MeterPort::SimulatorName());
+    QCOMPARE(selector.box()->itemText(selector.box()->count() - 1), MeterPort::simulatorName());
 }
 
 void TestPortSelector::identityKeptInTheSettings_data() {
@@ -217,7 +217,7 @@ void TestPortSelector::boxFollowsTheMeterToItsNewName() {
     // The box shows where the meter is now, and its index is the port's.
     QCOMPARE(selector.portText(), m_devices + "/ttyUSB2");
     QCOMPARE(link.portIndex(), selector.currentIndex());
-    QCOMPARE(selector.box()->itemText(selector.box()->count() - 1), MeterPort::SimulatorName());
+    QCOMPARE(selector.box()->itemText(selector.box()->count() - 1), MeterPort::simulatorName());
 }
 
 QTEST_MAIN(TestPortSelector)

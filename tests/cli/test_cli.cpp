@@ -3,10 +3,10 @@
 // seen in the meter's saved memory, refusals with their exit codes, the meter search, and a
 // stop by signal that frees the port.
 
+#include "support/metersimprocess.h"
 #include "loggerimagebuilder.h"
 #include "metersession.h"
 #include "serialportlist.h"
-#include "support/metersimprocess.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -459,8 +459,8 @@ void TestCli::searchSkipsTheSimulator() {
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant"}));
     QString message;
-    MeterPort::SetPortListOverride(
-        QStringList{MeterPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
+    MeterPort::setPortListOverride(
+        QStringList{MeterPort::simulatorName(), m_dir.filePath("absent"), sim.path});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
@@ -468,13 +468,13 @@ void TestCli::searchSkipsTheSimulator() {
         QVERIFY(session.waitForReading(3000));
     }
     // The built-in meter alone is no meter to the search.
-    MeterPort::SetPortListOverride(QStringList{MeterPort::SimulatorName()});
+    MeterPort::setPortListOverride(QStringList{MeterPort::simulatorName()});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
         QVERIFY(!session.link().portOpen());
     }
-    MeterPort::SetPortListOverride(std::nullopt);
+    MeterPort::setPortListOverride(std::nullopt);
 }
 
 // A meter of `live` whose adapter reports an identity (the system's list is replaced to say so)

@@ -77,7 +77,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     LinkSpy spy(link);
     QStringList decoded;
     spy.onUpdate = [&](const LiveUpdate& u) {
-        decoded << u.reading.ValueText + " " + u.reading.UnitText;
+        decoded << u.reading.valueText + " " + u.reading.unitText;
     };
     int errors = 0;
     QObject::connect(&link, &LiveLink::portFailed, &link, [&](int code, const QString& message) {
@@ -130,7 +130,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(tickUntil(
         link, [&] { return link.connected() && link.framesDecoded() > decodedBefore + 3; }, 20,
         20000));
-    QCOMPARE(link.reading().UnitText, QStringLiteral("V"));
+    QCOMPARE(link.reading().unitText, QStringLiteral("V"));
 }
 
 // The meter's adapter reports an identity (the system's list is replaced to say so, since a
@@ -185,7 +185,7 @@ void TestLinkPty::meterFoundAgainByItsIdentityOnly() {
         20000));
     QCOMPARE(link.deviceName(), newPath);
     // The meter's values (5000 counts, give or take 300), not the other adapter's (100).
-    QVERIFY2(link.reading().Count >= 4700, qPrintable(QString::number(link.reading().Count)));
+    QVERIFY2(link.reading().count >= 4700, qPrintable(QString::number(link.reading().count)));
     // The other adapter never heard a command.
     const QByteArray trace = other.process.readAllStandardOutput();
     QVERIFY2(trace.trimmed().isEmpty(), trace.constData());
@@ -220,7 +220,7 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     QCOMPARE(waitAcks(2), 2);
     QVERIFY(meter.send("10500;002\r\n"));
     QCOMPARE(waitAcks(3), 3);
-    QCOMPARE(link.reading().Count, 500);
+    QCOMPARE(link.reading().count, 500);
 
     // The next frame arrives while the receive step waits in a message loop of its own (a
     // view busy for a moment). No further byte comes after it: the meter waits for its Y.
@@ -230,11 +230,11 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
             return;
         once = true;
         meter.send("12000;002\r\n");
-        Delay(100);
+        delay(100);
     };
     QVERIFY(meter.send("11000;002\r\n"));
     QCOMPARE(waitAcks(5), 5);
-    QCOMPARE(link.reading().Count, 2000);
+    QCOMPARE(link.reading().count, 2000);
 }
 
 // A meter with a bad frame in ten delivers, in the same time, at least 90 % of the frames of a

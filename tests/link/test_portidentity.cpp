@@ -158,9 +158,9 @@ void TestPortIdentity::identityFollowsNamesAndLinks() {
     // The same through the replaced system list, which the port names follow too.
     SerialPortList::setOverride(ports);
     QVERIFY(SerialPortList::identityAt(link) == x);
-    QCOMPARE(MeterPort::DevicePath(QStringLiteral("ttyFAKE0")), device);
+    QCOMPARE(MeterPort::devicePath(QStringLiteral("ttyFAKE0")), device);
     QStringList names;
-    MeterPort::EnumeratePorts(names);
+    MeterPort::enumeratePorts(names);
     QCOMPARE(names, (QStringList{"ttyUSB0", "ttyFAKE0"}));
 }
 
