@@ -45,7 +45,7 @@ AboutBox::AboutBox(QWidget* parent)
     versionCaption->setFont(bold);
     versionCaption->setGeometry(12, 64, 60, 20);
 
-    versionLabel = new QLabel(VersionText(), this);
+    versionLabel = new QLabel(versionText(), this);
     versionLabel->setObjectName(QStringLiteral("Label2"));
     versionLabel->setFont(bold);
     versionLabel->setGeometry(74, 64, 120, 20);
@@ -60,11 +60,11 @@ AboutBox::AboutBox(QWidget* parent)
     versionLabel->installEventFilter(this);
 }
 
-QString AboutBox::VersionText() {
+QString AboutBox::versionText() {
     return QStringLiteral(QL350_VERSION);
 }
 
-QString AboutBox::DetailsText() {
+QString AboutBox::detailsText() {
     return QStringLiteral("Licence: GPL-3.0-or-later (GNU General Public License, version 3 or "
                           "any later version); no warranty.\n"
                           "Qt %1 (built with %2), QCustomPlot %3.")
@@ -75,7 +75,7 @@ QString AboutBox::DetailsText() {
 void AboutBox::showDetails() {
     if (detailsLabel)
         return;
-    detailsLabel = new QLabel(DetailsText(), this);
+    detailsLabel = new QLabel(detailsText(), this);
     detailsLabel->setObjectName(QStringLiteral("detailsLabel"));
     detailsLabel->setWordWrap(true);
     const int width = 280;

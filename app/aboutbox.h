@@ -21,10 +21,10 @@ public:
     QLabel* detailsLabel = nullptr; // licence and library versions (Help > About only)
 
     // The version text of this build ("4.2.0.0" for this release).
-    static QString VersionText();
+    static QString versionText();
     // The licence and the versions of Qt (built with and running) and QCustomPlot, as Help >
     // About shows them under the version.
-    static QString DetailsText();
+    static QString detailsText();
     // Makes the box the Help > About box: the details below the version, and a box tall
     // enough for them.
     void showDetails();

@@ -9,21 +9,21 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-const QString HelpViewer::DocumentName = QStringLiteral("QL350_Help.htm");
+const QString HelpViewer::documentName = QStringLiteral("QL350_Help.htm");
 
-QStringList HelpViewer::SearchPaths() {
+QStringList HelpViewer::searchPaths() {
     const QString programDir = QCoreApplication::applicationDirPath();
     QStringList paths{
-        QDir::cleanPath(programDir + QStringLiteral("/../share/ql350/") + DocumentName)};
+        QDir::cleanPath(programDir + QStringLiteral("/../share/ql350/") + documentName)};
     for (const QString& dataDir :
          QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
-        paths << QDir::cleanPath(dataDir + QStringLiteral("/ql350/") + DocumentName);
-    paths << QDir::cleanPath(programDir + u'/' + DocumentName);
+        paths << QDir::cleanPath(dataDir + QStringLiteral("/ql350/") + documentName);
+    paths << QDir::cleanPath(programDir + u'/' + documentName);
     paths.removeDuplicates();
     return paths;
 }
 
-QString HelpViewer::FindDocument(const QStringList& paths) {
+QString HelpViewer::findDocument(const QStringList& paths) {
     for (const QString& path : paths) {
         const QFileInfo file(path);
         if (file.isFile() && file.isReadable())
@@ -45,8 +45,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
     layout->addWidget(buttons);
     resize(760, 600);
 
-    const QStringList paths = SearchPaths();
-    m_path = FindDocument(paths);
+    const QStringList paths = searchPaths();
+    m_path = findDocument(paths);
     if (!m_path.isEmpty()) {
         m_browser->setSource(QUrl::fromLocalFile(m_path));
         return;
@@ -60,5 +60,5 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
                        "<p>The program's help document (%1) was not found. It was looked "
                        "for in:</p><ul>%2</ul><p>Reinstalling the program puts it back. The "
                        "manual page (<code>man ql350</code>) describes the program too.</p>")
-            .arg(DocumentName.toHtmlEscaped(), places.join(QString())));
+            .arg(documentName.toHtmlEscaped(), places.join(QString())));
 }

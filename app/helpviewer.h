@@ -20,10 +20,10 @@ public:
     explicit HelpViewer(QWidget* parent = nullptr);
 
     // The help document's file name and the places it may be, in the order they are tried.
-    static const QString DocumentName;
-    static QStringList SearchPaths();
+    static const QString documentName;
+    static QStringList searchPaths();
     // The first of `paths` that is a readable file, or an empty string.
-    static QString FindDocument(const QStringList& paths);
+    static QString findDocument(const QStringList& paths);
 
     QTextBrowser* browser() const { return m_browser; }
     // The document shown, or empty when none was found.

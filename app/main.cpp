@@ -46,7 +46,7 @@ private:
 void setApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("QL350"));
     QCoreApplication::setOrganizationName(QStringLiteral("QL350"));
-    QCoreApplication::setApplicationVersion(AboutBox::VersionText());
+    QCoreApplication::setApplicationVersion(AboutBox::versionText());
 }
 
 // Reads the command line before any window exists, so that --help and --version work without

@@ -92,8 +92,8 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
             Qt::QueuedConnection);
     buildToolBar();
     buildStatusBar();
-    const auto loadData = ErrorBoundary::Guard([this] {
-        link.WhenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->loadData(); }); });
+    const auto loadData = ErrorBoundary::guard([this] {
+        link.whenIdle(this, [this] { ErrorBoundary::Run([this] { m_logger->loadData(); }); });
     });
     connect(m_loadDataAction, &QAction::triggered, this, loadData);
     connect(m_loadDataButton, &QToolButton::clicked, this, loadData);
@@ -118,18 +118,18 @@ MainWindow::MainWindow(AboutBox* splash) : m_aboutBox(splash) {
                 if (limits.limits().beep)
                     QApplication::beep();
             });
-    journal.setSettings(ReadJournalSettings());
+    journal.setSettings(readJournalSettings());
     journal.follow(recorder);
     connect(&journal, &RecordingJournal::writeFailed, this,
             [this](const QString& message) { setStatusText(0, message); });
     setInitialState();
     // Failures of commands are shown as the program's error message.
-    ErrorBoundary::SetReporter(
-        [this](const QString& message) { Dialogs::ShowError(this, message); });
+    ErrorBoundary::setReporter(
+        [this](const QString& message) { Dialogs::showError(this, message); });
 }
 
 MainWindow::~MainWindow() {
-    ErrorBoundary::SetReporter(nullptr);
+    ErrorBoundary::setReporter(nullptr);
     link.stopTicking();
     // Views go before the link they follow.
     const auto windows = m_mdiArea->subWindowList();
@@ -162,7 +162,7 @@ void MainWindow::buildMenu() {
     m_recordingsAction->setStatusTip(
         QStringLiteral("The journal of every recording: list, open and graph them"));
     connect(m_recordingsAction, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { showRecordings(); }));
+            ErrorBoundary::guard([this] { showRecordings(); }));
     file->addSeparator();
     m_exitAction = add(file, "exitAction", QStringLiteral("E&xit"));
     // Ctrl+Q also where the platform has no key of its own for Quit.
@@ -190,9 +190,9 @@ void MainWindow::buildMenu() {
     const auto toggle = [this](QAction* action, std::function<QWidget*()> view,
                                std::function<void()> show) {
         action->setCheckable(true);
-        connect(action, &QAction::triggered, this, ErrorBoundary::Guard([this, view, show] {
+        connect(action, &QAction::triggered, this, ErrorBoundary::guard([this, view, show] {
             QWidget* open = view();
-            QMdiSubWindow* sub = open ? ChildWindowOf(open) : nullptr;
+            QMdiSubWindow* sub = open ? childWindowOf(open) : nullptr;
             if (sub && sub->isVisible() && !sub->isMinimized())
                 sub->close(); // the window may still ask and stay
             else
@@ -211,7 +211,7 @@ void MainWindow::buildMenu() {
     m_scaleAction = add(graph, "scaleAction", QStringLiteral("&Scale..."));
     m_limitsAction = add(option, "limitsAction", QStringLiteral("&Limits..."));
     connect(m_limitsAction, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { editLimits(); }));
+            ErrorBoundary::guard([this] { editLimits(); }));
 
     QMenu* window = bar->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("windowMenu"));
@@ -221,8 +221,8 @@ void MainWindow::buildMenu() {
     m_helpAction = add(help, "helpAction", QStringLiteral("&Contents"));
     m_helpAction->setShortcut(QKeySequence::HelpContents);
     m_aboutAction = add(help, "aboutAction", QStringLiteral("&About..."));
-    connect(m_helpAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showHelp(); }));
-    connect(m_aboutAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { showAbout(); }));
+    connect(m_helpAction, &QAction::triggered, this, ErrorBoundary::guard([this] { showHelp(); }));
+    connect(m_aboutAction, &QAction::triggered, this, ErrorBoundary::guard([this] { showAbout(); }));
 
     // The factory memory check has a hidden menu item (ql350 --factory-check shows it).
     m_factoryCheckAction = bar->addAction(QStringLiteral("出廠記憶體檢查"));
@@ -237,7 +237,7 @@ void MainWindow::buildMenu() {
     connect(m_logger, &LoggerCommands::statusMessage, this,
             [this](const QString& text) { setStatusText(0, text); });
     auto whenIdle = [this](std::function<void()> command) {
-        return [this, command] { link.WhenIdle(this, ErrorBoundary::Guard(command)); };
+        return [this, command] { link.whenIdle(this, ErrorBoundary::guard(command)); };
     };
     connect(m_loggerSetupAction, &QAction::triggered, this,
             whenIdle([this] { m_logger->setUpLogger(); }));
@@ -258,7 +258,7 @@ void MainWindow::buildToolBar() {
         auto* b = new QToolButton(m_toolBar);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoRaise(true); // flat
-        b->setIcon(QIcon(QPixmap::fromImage(ToolIconPicture(icon))));
+        b->setIcon(QIcon(QPixmap::fromImage(toolIconPicture(icon))));
         b->setFixedSize(44, 44);
         setHint(b, hint);
         m_toolBar->addWidget(b);
@@ -274,12 +274,12 @@ void MainWindow::buildToolBar() {
     m_scheduleButton =
         button("scheduleButton", ToolIcon::Schedule, QStringLiteral("timer program |"));
     connect(m_scheduleButton, &QToolButton::clicked, this,
-            ErrorBoundary::Guard([this] { showSchedule(); }));
+            ErrorBoundary::guard([this] { showSchedule(); }));
     m_listToGraphButton =
         button("listToGraphButton", ToolIcon::OutputGraph, QStringLiteral("output list to graph"));
     m_listToGraphButton->setEnabled(false);
     m_helpButton = button("helpButton", ToolIcon::Help, QStringLiteral("help "));
-    connect(m_helpButton, &QToolButton::clicked, this, ErrorBoundary::Guard([this] { showHelp(); }));
+    connect(m_helpButton, &QToolButton::clicked, this, ErrorBoundary::guard([this] { showHelp(); }));
 
     m_undoZoomButton = new QToolButton(m_toolBar);
     m_undoZoomButton->setObjectName(QStringLiteral("undoZoomButton"));
@@ -312,9 +312,9 @@ void MainWindow::buildStatusBar() {
 void MainWindow::buildFileCommands() {
     m_files = new FileCommands(m_mdiArea, this);
     // The open and save dialogs start where the user last was, also after a restart.
-    m_files->setLastFolder(SettingsStore().value(kLastFolderKey).toString());
+    m_files->setLastFolder(settingsStore().value(kLastFolderKey).toString());
     connect(m_files, &FileCommands::lastFolderChanged, this, [](const QString& folder) {
-        QSettings store = SettingsStore();
+        QSettings store = settingsStore();
         store.setValue(kLastFolderKey, folder);
     });
     m_files->addTableWindow<RecorderWindow>(&RecorderWindow::recordTable, &RecorderWindow::chart);
@@ -348,9 +348,9 @@ void MainWindow::buildFileCommands() {
 // in the File menu, and an Edit menu with Copy.
 void MainWindow::buildChartCommands() {
     m_charts = new ChartCommands(*m_files, this);
-    m_charts->setExportSize(SettingsStore().value(kChartExportSizeKey).toSize());
+    m_charts->setExportSize(settingsStore().value(kChartExportSizeKey).toSize());
     connect(m_charts, &ChartCommands::exportSizeChanged, this, [](QSize size) {
-        QSettings store = SettingsStore();
+        QSettings store = settingsStore();
         store.setValue(kChartExportSizeKey, size);
     });
     if (auto* graph = qobject_cast<QMenu*>(m_scaleAction->parent())) {
@@ -389,13 +389,13 @@ void MainWindow::setInitialState() {
     schedule.setInterval(2);
     schedule.setArmed(false);
     schedule.setTexts(nowText, nowText);
-    schedule.setTimes(DateTimeToDays(now), DateTimeToDays(now));
-    ProgramSettings::readSchedule(schedule, DateTimeToDays(now));
+    schedule.setTimes(dateTimeToDays(now), dateTimeToDays(now));
+    ProgramSettings::readSchedule(schedule, dateTimeToDays(now));
     recorder.setSchedule(schedule);
 
     // The port used last time: by its name or path, else by the older list index.
     const int remembered = m_ports->indexOfRemembered(ProgramSettings::portName());
-    link.setPortIndex(remembered >= 0 ? remembered : ReadLastConnectedPort());
+    link.setPortIndex(remembered >= 0 ? remembered : readLastConnectedPort());
 }
 
 bool MainWindow::restoreSavedGeometry() {
@@ -410,7 +410,7 @@ void MainWindow::saveSettings() {
                                                       {"Status", m_statisticsWindow},
                                                       {"Gauge", m_gaugeWindow}};
     for (const auto& [kind, view] : views) {
-        QMdiSubWindow* sub = view ? ChildWindowOf(view) : nullptr;
+        QMdiSubWindow* sub = view ? childWindowOf(view) : nullptr;
         if (sub && !sub->isMinimized() && !sub->isMaximized())
             ProgramSettings::setChildGeometry(QString::fromLatin1(kind), sub->geometry());
     }
@@ -443,17 +443,17 @@ void MainWindow::placeChild(QMdiSubWindow* sub, const QString& kind, QPoint pref
     sub->setGeometry(QRect(QPoint(x, y), size));
 }
 
-int MainWindow::ReadLastConnectedPort() {
-    QSettings store = SettingsStore();
+int MainWindow::readLastConnectedPort() {
+    QSettings store = settingsStore();
     bool ok = false;
     const int value = store.value(kLastPortKey).toInt(&ok);
     return ok && value >= 0 ? value : 0;
 }
 
-JournalSettings MainWindow::ReadJournalSettings() {
-    QSettings store = SettingsStore();
+JournalSettings MainWindow::readJournalSettings() {
+    QSettings store = settingsStore();
     JournalSettings settings;
-    settings.folder = RecordingJournal::DefaultFolder();
+    settings.folder = RecordingJournal::defaultFolder();
     settings.enabled = store.value(kJournalOnKey, true).toBool();
     bool ok = false;
     const int days = store.value(kJournalDaysKey).toInt(&ok);
@@ -465,13 +465,13 @@ JournalSettings MainWindow::ReadJournalSettings() {
     return settings;
 }
 
-void MainWindow::WriteJournalEnabled(bool enabled) {
-    QSettings store = SettingsStore();
+void MainWindow::writeJournalEnabled(bool enabled) {
+    QSettings store = settingsStore();
     store.setValue(kJournalOnKey, enabled);
 }
 
-bool MainWindow::WriteLastConnectedPort(int index) {
-    QSettings store = SettingsStore();
+bool MainWindow::writeLastConnectedPort(int index) {
+    QSettings store = settingsStore();
     if (!store.isWritable())
         return false;
     store.setValue(kLastPortKey, index);
@@ -557,11 +557,11 @@ void MainWindow::startUp() {
     // The live views, below each other on the left, and the recorder beside them; the
     // recorder's chart spans RecorderPoints samples at the current rate from now.
     createLcd();
-    const int lcdHeight = ChildWindowOf(m_lcdWindow)->height();
+    const int lcdHeight = childWindowOf(m_lcdWindow)->height();
     createStatus(lcdHeight);
-    createGauge(lcdHeight + ChildWindowOf(m_statisticsWindow)->height());
-    createRecorder(std::max(ChildWindowOf(m_lcdWindow)->width(),
-                            ChildWindowOf(m_statisticsWindow)->width()));
+    createGauge(lcdHeight + childWindowOf(m_statisticsWindow)->height());
+    createRecorder(std::max(childWindowOf(m_lcdWindow)->width(),
+                            childWindowOf(m_statisticsWindow)->width()));
 
     // The LCD digit pictures.
     LcdWindow::loadDigitGlyphs();
@@ -599,7 +599,7 @@ bool MainWindow::mayCloseNow() {
     if (m_closeDeferred || !(link.tickStepRunning() || link.receiveStepRunning()))
         return true;
     m_closeDeferred = true;
-    link.WhenIdle(
+    link.whenIdle(
         this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
     return false;
 }
@@ -611,7 +611,7 @@ void MainWindow::rememberAndRelease() {
     const int index = m_ports->box()->findText(port);
     link.setPortIndex(index >= 0 ? index : m_ports->currentIndex());
     ProgramSettings::setPortName(port);
-    WriteLastConnectedPort(link.portIndex()); // a failure is of no consequence
+    writeLastConnectedPort(link.portIndex()); // a failure is of no consequence
     link.stopTicking();
     link.closePort();
 }
@@ -667,7 +667,7 @@ void MainWindow::createRecorder(int left) {
     m_recorderWindow->setSaveAction([this] {
         return m_recorderWindow && m_files->saveTable(m_recorderWindow->recordTable);
     });
-    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_recorderWindow, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* sub = addChildWindow(m_mdiArea, m_recorderWindow, ChildWindowStyle::Sizeable);
     placeChild(sub, QStringLiteral("Recorder"), QPoint(left, 0));
     sub->show();
     watchView(m_recorderWindow);
@@ -675,14 +675,14 @@ void MainWindow::createRecorder(int left) {
         m_recorderWindow->setupChart();
     } catch (const ChartError& e) {
         // A damaged chart template: the chart keeps its previous settings.
-        Dialogs::ShowError(this, QString::fromLocal8Bit(e.what()));
+        Dialogs::showError(this, QString::fromLocal8Bit(e.what()));
     }
 }
 
 void MainWindow::editLimits() {
     const QString function = limits.function();
     if (function.isEmpty()) {
-        Dialogs::ShowMessage(this, QStringLiteral("No reading yet: limits belong to the function "
+        Dialogs::showMessage(this, QStringLiteral("No reading yet: limits belong to the function "
                                                   "the meter shows. Connect the meter first."));
         return;
     }
@@ -694,7 +694,7 @@ void MainWindow::editLimits() {
 
 void MainWindow::createLcd() {
     m_lcdWindow = new LcdWindow;
-    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_lcdWindow, ChildWindowStyle::FixedSingle);
+    QMdiSubWindow* sub = addChildWindow(m_mdiArea, m_lcdWindow, ChildWindowStyle::FixedSingle);
     placeChild(sub, QStringLiteral("Lcd"), QPoint(0, 0));
     sub->show();
     watchView(m_lcdWindow);
@@ -707,7 +707,7 @@ void MainWindow::createStatus(int top) {
     m_statisticsWindow->follow(link);
     m_statisticsWindow->followLimits(limits);
     QMdiSubWindow* sub =
-        AddChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::FixedSingle);
+        addChildWindow(m_mdiArea, m_statisticsWindow, ChildWindowStyle::FixedSingle);
     placeChild(sub, QStringLiteral("Status"), QPoint(0, top));
     sub->show();
     watchView(m_statisticsWindow);
@@ -716,7 +716,7 @@ void MainWindow::createStatus(int top) {
 void MainWindow::createGauge(int top) {
     m_gaugeWindow = new GaugeWindow;
     m_gaugeWindow->follow(link);
-    QMdiSubWindow* sub = AddChildWindow(m_mdiArea, m_gaugeWindow, ChildWindowStyle::FixedSingle);
+    QMdiSubWindow* sub = addChildWindow(m_mdiArea, m_gaugeWindow, ChildWindowStyle::FixedSingle);
     placeChild(sub, QStringLiteral("Gauge"), QPoint(0, top));
     sub->show();
     watchView(m_gaugeWindow);
@@ -724,7 +724,7 @@ void MainWindow::createGauge(int top) {
 
 namespace {
 void restore(QWidget* view) {
-    if (QMdiSubWindow* sub = ChildWindowOf(view)) {
+    if (QMdiSubWindow* sub = childWindowOf(view)) {
         sub->showNormal();
         sub->raise();
     }
@@ -750,7 +750,7 @@ void MainWindow::showRecordings() {
         JournalSettings settings = journal.settings();
         settings.enabled = dialog.journalOn();
         journal.setSettings(settings);
-        WriteJournalEnabled(settings.enabled);
+        writeJournalEnabled(settings.enabled);
     }
     if (!dialog.chosenPath().isEmpty())
         m_files->openPath(dialog.chosenPath());
@@ -814,7 +814,7 @@ void MainWindow::exitNow() {
 }
 
 void MainWindow::updateCaption() {
-    const bool simulated = link.deviceName() == MeterPort::SimulatorName();
+    const bool simulated = link.deviceName() == MeterPort::simulatorName();
     setWindowTitle(simulated ? kMainCaption + QStringLiteral(" - Simulator (no real meter)")
                              : kMainCaption);
 }

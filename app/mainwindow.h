@@ -51,7 +51,7 @@ public:
     // sample.
     LimitMonitor limits{link, &recorder};
     // Every sample the recorder takes, in the recordings folder (settings from the user's
-    // settings, the folder from RecordingJournal::DefaultFolder()).
+    // settings, the folder from RecordingJournal::defaultFolder()).
     RecordingJournal journal;
 
     // The live views and the schedule dialog while they are open.
@@ -79,11 +79,11 @@ public:
     void showFactoryCheckCommand();
 
     // The settings value that survives between runs.
-    static int ReadLastConnectedPort();
-    static bool WriteLastConnectedPort(int index);
+    static int readLastConnectedPort();
+    static bool writeLastConnectedPort(int index);
     // The journal's settings ("Journal/Enabled", "Journal/MaxAgeDays", "Journal/MaxTotalMiB").
-    static JournalSettings ReadJournalSettings();
-    static void WriteJournalEnabled(bool enabled);
+    static JournalSettings readJournalSettings();
+    static void writeJournalEnabled(bool enabled);
 
     // The main window's frame as the user left it last time; false when none is stored or
     // it cannot be used (the caller then chooses one).

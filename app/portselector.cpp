@@ -25,26 +25,26 @@ PortSelector::PortSelector(LiveLink& link, QWidget* parent)
     m_settle.setSingleShot(true);
     m_settle.setInterval(50);
     connect(&m_settle, &QTimer::timeout, this,
-            ErrorBoundary::Guard([this] { applyPortChange(); }));
+            ErrorBoundary::guard([this] { applyPortChange(); }));
     connect(m_box, &QComboBox::activated, this, &PortSelector::onUserChoice);
     connect(m_box->lineEdit(), &QLineEdit::editingFinished, this, &PortSelector::onUserChoice);
 }
 
 void PortSelector::fillPortList() {
     QStringList ports;
-    MeterPort::EnumeratePorts(ports);
-    ports << MeterPort::SimulatorName();
+    MeterPort::enumeratePorts(ports);
+    ports << MeterPort::simulatorName();
     m_box->addItems(ports);
     if (ports.size() > 1)
         selectPort(0);
     else
         m_box->setEditText(QStringLiteral("ComPort"));
-    m_link.setDeviceName(MeterPort::DevicePath(portText()));
+    m_link.setDeviceName(MeterPort::devicePath(portText()));
 }
 
 void PortSelector::searchMeter() {
     m_box->setEnabled(false);
-    DiscoverMeter(m_link, *this);
+    discoverMeter(m_link, *this);
     m_box->setEnabled(true);
     Q_EMIT portChanged(m_link.deviceName());
 }
@@ -72,7 +72,7 @@ int PortSelector::indexOfRemembered(const QString& nameOrPath) {
 int PortSelector::addTypedPath(const QString& path) {
     // Before the simulator, which stays last.
     int at = m_box->count();
-    if (at > 0 && m_box->itemText(at - 1) == MeterPort::SimulatorName())
+    if (at > 0 && m_box->itemText(at - 1) == MeterPort::simulatorName())
         --at;
     const QSignalBlocker block(m_box);
     m_box->insertItem(at, path);
@@ -91,12 +91,12 @@ void PortSelector::applyPortChange() {
         m_switchAgain = true;
         return;
     }
-    const QString path = MeterPort::DevicePath(portText());
+    const QString path = MeterPort::devicePath(portText());
     if (path == m_link.deviceName() && m_link.portOpen())
         return;
     // The tick step talks to the port: the change waits until it has finished.
     m_switching = true;
-    m_link.WhenIdle(this, [this] {
+    m_link.whenIdle(this, [this] {
         ErrorBoundary::Run([this] {
             const QScopedValueRollback<bool> busy(m_switching, true);
             do {
@@ -110,9 +110,9 @@ void PortSelector::applyPortChange() {
 
 void PortSelector::switchPort() {
     m_link.closePort();
-    Delay(150);
-    m_link.setDeviceName(MeterPort::DevicePath(portText())); // the port is closed
-    Delay(150);
+    delay(150);
+    m_link.setDeviceName(MeterPort::devicePath(portText())); // the port is closed
+    delay(150);
     m_link.openPort();
     // A typed path that opened joins the list, so that its index means this port.
     const QString text = portText();

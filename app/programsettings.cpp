@@ -32,43 +32,43 @@ std::optional<int> readInt(QSettings& settings, const QString& key, int lowest, 
 } // namespace
 
 QString ProgramSettings::portName() {
-    return SettingsStore().value(kPortNameKey).toString();
+    return settingsStore().value(kPortNameKey).toString();
 }
 
 void ProgramSettings::setPortName(const QString& name) {
-    SettingsStore().setValue(kPortNameKey, name);
+    settingsStore().setValue(kPortNameKey, name);
 }
 
 QByteArray ProgramSettings::mainGeometry() {
-    return SettingsStore().value(kMainGeometryKey).toByteArray();
+    return settingsStore().value(kMainGeometryKey).toByteArray();
 }
 
 void ProgramSettings::setMainGeometry(const QByteArray& geometry) {
-    SettingsStore().setValue(kMainGeometryKey, geometry);
+    settingsStore().setValue(kMainGeometryKey, geometry);
 }
 
 std::optional<QRect> ProgramSettings::childGeometry(const QString& kind) {
-    const QRect frame = SettingsStore().value(kChildKey.arg(kind)).toRect();
+    const QRect frame = settingsStore().value(kChildKey.arg(kind)).toRect();
     if (!frame.isValid())
         return std::nullopt;
     return frame;
 }
 
 void ProgramSettings::setChildGeometry(const QString& kind, const QRect& frame) {
-    SettingsStore().setValue(kChildKey.arg(kind), frame);
+    settingsStore().setValue(kChildKey.arg(kind), frame);
 }
 
 std::optional<int> ProgramSettings::recordInterval() {
-    QSettings settings = SettingsStore();
+    QSettings settings = settingsStore();
     return readInt(settings, kRecordIntervalKey, 0, kLongestInterval);
 }
 
 void ProgramSettings::setRecordInterval(int seconds) {
-    SettingsStore().setValue(kRecordIntervalKey, seconds);
+    settingsStore().setValue(kRecordIntervalKey, seconds);
 }
 
 void ProgramSettings::readSchedule(RecorderSchedule& schedule, double nowDays) {
-    QSettings settings = SettingsStore();
+    QSettings settings = settingsStore();
     if (const auto interval = readInt(settings, kScheduleIntervalKey, 0, kLongestInterval))
         schedule.setInterval(*interval);
     bool startOk = false, stopOk = false;
@@ -85,11 +85,11 @@ void ProgramSettings::readSchedule(RecorderSchedule& schedule, double nowDays) {
 }
 
 void ProgramSettings::setSchedule(const RecorderSchedule& schedule) {
-    QSettings settings = SettingsStore();
-    settings.setValue(kScheduleIntervalKey, schedule.Interval());
-    settings.setValue(kScheduleStartKey, schedule.Start());
-    settings.setValue(kScheduleStopKey, schedule.Stop());
-    settings.setValue(kScheduleStartTextKey, schedule.StartText());
-    settings.setValue(kScheduleStopTextKey, schedule.StopText());
-    settings.setValue(kScheduleArmedKey, schedule.Armed());
+    QSettings settings = settingsStore();
+    settings.setValue(kScheduleIntervalKey, schedule.interval());
+    settings.setValue(kScheduleStartKey, schedule.start());
+    settings.setValue(kScheduleStopKey, schedule.stop());
+    settings.setValue(kScheduleStartTextKey, schedule.startText());
+    settings.setValue(kScheduleStopTextKey, schedule.stopText());
+    settings.setValue(kScheduleArmedKey, schedule.armed());
 }

@@ -39,7 +39,7 @@ RecordingsDialog::RecordingsDialog(const QString& folder, bool journalOn, QWidge
 
     folderLabel->setText(QDir::toNativeSeparators(folder));
     journalBox->setChecked(journalOn);
-    m_entries = RecordingJournal::ListFiles(folder);
+    m_entries = RecordingJournal::listFiles(folder);
     for (const RecordingJournal::FileEntry& e : std::as_const(m_entries)) {
         auto* item = new QTreeWidgetItem(fileList);
         item->setText(0, timeText(e.summary.start));

@@ -24,11 +24,11 @@ WindowArranger::WindowArranger(QMdiArea* area, QMenu* windowMenu, QObject* paren
     m_close = m_menu->addAction(QStringLiteral("Cl&ose"));
     m_close->setObjectName(QStringLiteral("closeWindowAction"));
     connect(m_close, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { m_area->closeActiveSubWindow(); }));
-    connect(m_tile, &QAction::triggered, this, ErrorBoundary::Guard([this] { tile(); }));
-    connect(m_cascade, &QAction::triggered, this, ErrorBoundary::Guard([this] { cascade(); }));
+            ErrorBoundary::guard([this] { m_area->closeActiveSubWindow(); }));
+    connect(m_tile, &QAction::triggered, this, ErrorBoundary::guard([this] { tile(); }));
+    connect(m_cascade, &QAction::triggered, this, ErrorBoundary::guard([this] { cascade(); }));
     connect(m_arrangeIcons, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { arrangeIcons(); }));
+            ErrorBoundary::guard([this] { arrangeIcons(); }));
     connect(m_menu, &QMenu::aboutToShow, this, &WindowArranger::updateWindowList);
 }
 

@@ -30,7 +30,7 @@ enum class Signal { Wave, Steady };
 class Recorder {
 public:
     Recorder(Chart& chart, Signal signal) : g(chart), shape(signal) {
-        SetupTimeChart(&g, kSpanPoints, kStart, kStart + kSpanPoints * kInterval);
+        setupTimeChart(&g, kSpanPoints, kStart, kStart + kSpanPoints * kInterval);
     }
 
     // One sample: the chart steps of the recorder's TakeSample; `redraw` adds the redraw.
@@ -38,13 +38,13 @@ public:
         const double t = kStart + n * kInterval;
         const float v = shape == Signal::Wave ? float(2000 + 1500 * std::sin(n * 0.01)) : 2000.0f;
         ++n;
-        if (g.Points() < n)
-            g.setPoints(g.Points() + 100);
-        g.setXDataII(0, n - 1, t);
+        if (g.points() < n)
+            g.setPoints(g.points() + 100);
+        g.setXData(0, n - 1, t);
         g.setYData(0, n - 1, v);
-        if (g.ManualMaxX() <= t && !g.ZoomMode()) {
-            g.setManualMaxX(g.ManualMaxX() + kSpanPoints * kInterval);
-            g.setManualMinX(g.XDataII(0, 0));
+        if (g.manualMaxX() <= t && !g.zoomMode()) {
+            g.setManualMaxX(g.manualMaxX() + kSpanPoints * kInterval);
+            g.setManualMinX(g.xData(0, 0));
         }
         if (!redraw)
             return;

@@ -38,13 +38,13 @@ double medianMs(Chart& chart) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int status = 0;
-    const double start = DateTimeToDays(QDateTime(QDate(2026, 1, 1), QTime(0, 0)));
+    const double start = dateTimeToDays(QDateTime(QDate(2026, 1, 1), QTime(0, 0)));
     for (int n : {10000, 100000, 1000000}) {
         Chart chart;
         chart.resize(900, 500);
-        SetupTimeChart(&chart, n, start, start + SecondsToDays(n), QString());
+        setupTimeChart(&chart, n, start, start + SecondsToDays(n), QString());
         for (int i = 0; i < n; ++i) {
-            chart.setXDataII(0, i, start + SecondsToDays(i));
+            chart.setXData(0, i, start + SecondsToDays(i));
             chart.setYData(0, i, float(2000 + 1500 * std::sin(i * 0.01)));
             if (i % 997 == 0)
                 chart.markOverload(0, i);

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         const auto read = DataFileReader::read(path, list, &progress);
         cpu = threadCpuNs() - cpu;
         const qint64 openWall = wall.elapsed();
-        if (read.rows != kRows || list.Cells(4, kRows) != recorder.Cells(4, kRows)) {
+        if (read.rows != kRows || list.cells(4, kRows) != recorder.cells(4, kRows)) {
             std::fprintf(stderr, "bench_datafile: open read %d rows\n", read.rows);
             status = 1;
         }

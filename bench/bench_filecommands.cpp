@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     FileCommands files(&area, &area);
     files.attach({});
     QString next;
-    Dialogs::SetFileAnswerer([&](const Dialogs::FileRequest&) { return next; });
-    Dialogs::SetAnswerer([](const Dialogs::Request& r) {
+    Dialogs::setFileAnswerer([&](const Dialogs::FileRequest&) { return next; });
+    Dialogs::setAnswerer([](const Dialogs::Request& r) {
         std::printf("message: %s\n", qPrintable(r.text));
         return QMessageBox::Ok;
     });
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
                          locale.toString(t.time(), "HH:mm:ss"),
                          locale.toString((r % 4000) / 1000.0, 'f', 3), QStringLiteral("V")});
     }
-    area.setActiveSubWindow(AddChildWindow(&area, source, ChildWindowStyle::Sizeable));
+    area.setActiveSubWindow(addChildWindow(&area, source, ChildWindowStyle::Sizeable));
 
     // Save: the range dialog is answered with OK as soon as it shows.
     next = dir.filePath(QStringLiteral("million.txt"));
@@ -104,11 +104,11 @@ int main(int argc, char** argv) {
     const qint64 after = residentKb();
     std::printf("open 10^6 rows (command, list window): %lld ms CPU, %lld ms wall, %d rows, +%lld "
                 "MB resident\n",
-                openCpu, openMs, list ? list->recordTable->RowCount() - 1 : -1, (after - before) / 1024);
+                openCpu, openMs, list ? list->recordTable->gridRowCount() - 1 : -1, (after - before) / 1024);
 
     ListGraphWindow* graph = nullptr;
     QObject::connect(&files, &FileCommands::graphMade, [&](ListGraphWindow* g) { graph = g; });
-    area.setActiveSubWindow(ChildWindowOf(list));
+    area.setActiveSubWindow(childWindowOf(list));
     t.start();
     cpu = cpuMs();
     files.graphList();
@@ -119,17 +119,17 @@ int main(int argc, char** argv) {
     std::printf("graph of 10^6 rows (command, drawn): %lld ms CPU, %lld ms wall, %d points, y %.1f "
                 ".. %.1f, +%lld MB "
                 "resident\n",
-                graphCpu, graphMs, graph ? graph->chart->Points() : -1,
-                graph ? graph->chart->ManualMinY() : 0.0,
-                graph ? graph->chart->ManualMaxY() : 0.0, (residentKb() - after) / 1024);
+                graphCpu, graphMs, graph ? graph->chart->points() : -1,
+                graph ? graph->chart->manualMinY() : 0.0,
+                graph ? graph->chart->manualMaxY() : 0.0, (residentKb() - after) / 1024);
 
     // The same table in the portable format: every row's date, time and value are read in the
     // user's formats on the way out and its ISO time is read and formatted on the way in, so
     // this is where the format costs more than the program's own.
-    area.setActiveSubWindow(ChildWindowOf(source));
+    area.setActiveSubWindow(childWindowOf(source));
     next = dir.filePath(QStringLiteral("million-portable.csv"));
-    Dialogs::SetFileChoiceAnswerer([&](const Dialogs::FileRequest&) {
-        return Dialogs::FileChoice{next, FileCommands::PortableFilterName};
+    Dialogs::setFileChoiceAnswerer([&](const Dialogs::FileRequest&) {
+        return Dialogs::FileChoice{next, FileCommands::portableFilterName};
     });
     okRange.start(1);
     t.start();
@@ -148,8 +148,8 @@ int main(int argc, char** argv) {
     const qint64 portableOpenCpu = cpuMs() - cpu;
     std::printf("open 10^6 rows (portable, list window): %lld ms CPU, %lld ms wall, %d rows, "
                 "first %s %s\n",
-                portableOpenCpu, portableOpenMs, list ? list->recordTable->RowCount() - 1 : -1,
-                list ? qPrintable(list->recordTable->Cells(1, 1)) : "-",
-                list ? qPrintable(list->recordTable->Cells(2, 1)) : "-");
+                portableOpenCpu, portableOpenMs, list ? list->recordTable->gridRowCount() - 1 : -1,
+                list ? qPrintable(list->recordTable->cells(1, 1)) : "-",
+                list ? qPrintable(list->recordTable->cells(2, 1)) : "-");
     return 0;
 }

@@ -53,9 +53,9 @@ int main(int argc, char** argv) {
 
     LiveUpdate update;
     Reading& reading = update.reading;
-    reading.UnitText = QStringLiteral("mV");
-    reading.FunctionName = QStringLiteral("Voltage");
-    reading.Divisor = 10;
+    reading.unitText = QStringLiteral("mV");
+    reading.functionName = QStringLiteral("Voltage");
+    reading.divisor = 10;
     RecorderWindow rtc(recorder, link);
     rtc.show();
     QCoreApplication::processEvents();
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
         const qint64 cpuStart = threadCpuNs();
         for (int n = 1; n <= kSamples; ++n) {
             const double v = 200.0 + 150.0 * std::sin(n / 500.0) + (n % 7) * 0.1;
-            reading.Value = float(v);
-            reading.ValueText = FrameDecoder::FixedText(v, 1);
+            reading.value = float(v);
+            reading.valueText = FrameDecoder::fixedText(v, 1);
             Q_EMIT link.updated(update);
             recorder.takeSample(start + SecondsToDays(n));
             if (n % 1000 == 0)
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     const double on = record(true);
     const double off2 = record(false);
     const double off = (off1 + off2) / 2;
-    const auto files = RecordingJournal::ListFiles(settings.folder);
+    const auto files = RecordingJournal::listFiles(settings.folder);
 
     // The journal alone, in another folder.
     RecordingJournal alone;
@@ -98,15 +98,15 @@ int main(int argc, char** argv) {
     alone.setSettings(settings);
     const auto loop = [&](bool append) {
         RecorderSample sample;
-        sample.unitText = reading.UnitText;
-        sample.function = reading.FunctionName;
+        sample.unitText = reading.unitText;
+        sample.function = reading.functionName;
         const qint64 cpuStart = threadCpuNs();
         for (int n = 1; n <= kSamples; ++n) {
             const double v = 200.0 + 150.0 * std::sin(n / 500.0) + (n % 7) * 0.1;
             sample.number = n;
             sample.when = start + SecondsToDays(n);
             sample.value = float(v);
-            sample.valueText = FrameDecoder::FixedText(v, 1);
+            sample.valueText = FrameDecoder::fixedText(v, 1);
             if (append) {
                 alone.append(sample);
                 if (n % 1000 == 0)

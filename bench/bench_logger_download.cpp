@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     DataLoggerWindow window;
     window.show();
     LoggerDownload d;
-    d.Image = LoggerImage(image);
+    d.image = LoggerImage(image);
     if (!showOnly) {
         QProcess sim;
         sim.start(QCoreApplication::applicationDirPath() + "/../bin/metersim",
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
         }
 
         MeterPort comm2;
-        comm2.OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
+        comm2.onError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
         LiveLinkAdapter live(link);
         struct Cancel : LoadLoggerDataUser {
             LoggerErrorChoice downloadFailed(const LoggerDownload&) override {
@@ -133,12 +133,12 @@ int main(int argc, char** argv) {
         {
             LoggerDownloadWindows windows(&window);
             TimedProgress progress(windows);
-            d = LoadLoggerData(live, comm2, &progress, user, link.clock().now());
+            d = loadLoggerData(live, comm2, &progress, user, link.clock().now());
             const double transfer = (progress.lastNs - progress.firstNs) / 1e9;
             const double line = kBlocks * (65 + 6) * 10 / 9600.0 + 3.0;
             const double cpu = (progress.lastCpuNs - progress.firstCpuNs) / 1e9;
-            std::printf("logger download: %d bytes, result %d, %d errors\n", int(d.Image.size()),
-                        int(d.Result), d.Errors);
+            std::printf("logger download: %d bytes, result %d, %d errors\n", int(d.image.size()),
+                        int(d.result), d.errors);
             std::printf("logger download: transfer %.2f s, line's own time %.2f s, ratio %.3f "
                         "(target <= 1.03)\n",
                         transfer, line, transfer / line);
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         }
         sim.terminate();
         sim.waitForFinished(3000);
-        if (d.Result != LoggerOutcome::Loaded)
+        if (d.result != LoggerOutcome::Loaded)
             return 1;
     }
 
@@ -156,12 +156,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < (showOnly ? 20 : 3); ++i) {
         QElapsedTimer t;
         t.start();
-        const LoggerParse parse = ParseLoggerImage(d.Image, 45000.0);
-        window.ShowLoggerData(d.Image, parse.Sets);
+        const LoggerParse parse = parseLoggerImage(d.image, 45000.0);
+        window.showLoggerData(d.image, parse.sets);
         QCoreApplication::processEvents();
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     std::printf("logger parse and show: %d records in %.1f ms (target <= 100 ms)\n",
-                window.recordTable->RowCount() - 1, best);
+                window.recordTable->gridRowCount() - 1, best);
     return 0;
 }

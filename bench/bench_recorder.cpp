@@ -64,8 +64,8 @@ double percentile(std::vector<double> v, double p) {
 // A reading that changes from sample to sample, as a live meter's would.
 void nextReading(Reading& r, int n) {
     const double v = 200.0 + 150.0 * std::sin(n / 500.0) + (n % 7) * 0.1;
-    r.Value = float(v);
-    r.ValueText = FrameDecoder::FixedText(v, 1);
+    r.value = float(v);
+    r.valueText = FrameDecoder::fixedText(v, 1);
 }
 
 } // namespace
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
     // The readings reach the recorder as the link hands them over, one update per frame.
     LiveUpdate update;
     Reading& reading = update.reading;
-    reading.UnitText = QStringLiteral("mV");
-    reading.Divisor = 10;
+    reading.unitText = QStringLiteral("mV");
+    reading.divisor = 10;
 
     RecorderWindow rtc(recorder, link);
     rtc.show();

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
 
     // No serial port to search, so only the search's own fixed pauses remain.
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     MainWindow window(splash);
     // The first paint of the main window marks "on screen".
     qint64 painted = -1;

@@ -157,22 +157,22 @@ const ChartSeries* Chart::series(int subset) const {
 }
 
 void Chart::setSubsets(int n) {
-    m_set.Subsets = std::clamp(n, 0, int(kMaxSubsets));
+    m_set.subsets = std::clamp(n, 0, int(kMaxSubsets));
 }
 
 void Chart::setPoints(int n) {
     n = std::max(n, 0);
-    if (n < m_set.Points) {
+    if (n < m_set.points) {
         for (auto& s : m_series)
             if (s)
                 s->truncate(n);
     }
-    m_set.Points = n;
+    m_set.points = n;
 }
 
-float Chart::YData(int subset, int point) const {
+float Chart::yData(int subset, int point) const {
     const ChartSeries* s = series(subset);
-    return s && point < m_set.Points ? s->y(point) : 0.0f;
+    return s && point < m_set.points ? s->y(point) : 0.0f;
 }
 
 void Chart::setYData(int subset, int point, float value) {
@@ -181,33 +181,33 @@ void Chart::setYData(int subset, int point, float value) {
             s->clear();
         return;
     }
-    if (point < 0 || point >= m_set.Points)
+    if (point < 0 || point >= m_set.points)
         return;
     if (ChartSeries* s = series(subset))
         s->setY(point, value);
 }
 
-double Chart::XDataII(int subset, int point) const {
+double Chart::xData(int subset, int point) const {
     const ChartSeries* s = series(subset);
-    return s && point < m_set.Points ? s->x(point) : 0.0;
+    return s && point < m_set.points ? s->x(point) : 0.0;
 }
 
-void Chart::setXDataII(int subset, int point, double value) {
-    if (point < 0 || point >= m_set.Points)
+void Chart::setXData(int subset, int point, double value) {
+    if (point < 0 || point >= m_set.points)
         return;
     if (ChartSeries* s = series(subset))
         s->setX(point, value);
 }
 
 void Chart::markOverload(int subset, int point, bool on) {
-    if (point < 0 || point >= m_set.Points)
+    if (point < 0 || point >= m_set.points)
         return;
     if (ChartSeries* s = series(subset))
         s->setMark(point, ChartSeries::Overload, on);
 }
 
 void Chart::markGapBefore(int subset, int point, bool on) {
-    if (point < 0 || point >= m_set.Points)
+    if (point < 0 || point >= m_set.points)
         return;
     if (ChartSeries* s = series(subset))
         s->setMark(point, ChartSeries::GapBefore, on);
@@ -215,55 +215,55 @@ void Chart::markGapBefore(int subset, int point, bool on) {
 
 ChartSeries::Rule Chart::ruleFor(const Settings& s) const {
     ChartSeries::Rule r;
-    r.nullValue = s.NullDataValueY;
-    r.useX = s.UsingXDataII;
-    r.dateTime = s.DateTimeMode == sgVBDateTime;
+    r.nullValue = s.nullDataValueY;
+    r.useX = s.usingXData;
+    r.dateTime = s.dateTimeMode == sgVBDateTime;
     return r;
 }
 
 // ---- indexed look properties ----------------------------------------------------------
 
-QString Chart::SubsetLabels(int subset) const {
-    return indexed(m_set.SubsetLabels, subset, QString());
+QString Chart::subsetLabels(int subset) const {
+    return indexed(m_set.subsetLabels, subset, QString());
 }
 
 void Chart::setSubsetLabels(int subset, const QString& t) {
-    setIndexed(m_set.SubsetLabels, subset, t, QString(), kMaxSubsets);
+    setIndexed(m_set.subsetLabels, subset, t, QString(), kMaxSubsets);
 }
 
-PEColor Chart::SubsetColors(int subset) const {
-    return subsetColor(m_set.SubsetColors, subset);
+PEColor Chart::subsetColors(int subset) const {
+    return subsetColor(m_set.subsetColors, subset);
 }
 
 void Chart::setSubsetColors(int subset, PEColor c) {
     if (subset < 0 || subset >= kMaxSubsets)
         return;
-    while (int(m_set.SubsetColors.size()) < subset)
-        m_set.SubsetColors.push_back(SubsetColors(int(m_set.SubsetColors.size())));
-    setIndexed(m_set.SubsetColors, subset, c, PEColor(0), kMaxSubsets);
+    while (int(m_set.subsetColors.size()) < subset)
+        m_set.subsetColors.push_back(subsetColors(int(m_set.subsetColors.size())));
+    setIndexed(m_set.subsetColors, subset, c, PEColor(0), kMaxSubsets);
 }
 
-int Chart::SubsetLineTypes(int subset) const {
-    return indexed(m_set.SubsetLineTypes, subset, 0);
+int Chart::subsetLineTypes(int subset) const {
+    return indexed(m_set.subsetLineTypes, subset, 0);
 }
 
 void Chart::setSubsetLineTypes(int subset, int type) {
-    setIndexed(m_set.SubsetLineTypes, subset, type, 0, kMaxSubsets);
+    setIndexed(m_set.subsetLineTypes, subset, type, 0, kMaxSubsets);
 }
 
 Chart::VertLine* Chart::vertLine(int i) {
     if (i < 0 || i >= kMaxIndexed)
         return nullptr;
-    if (i >= int(m_set.VertLines.size()))
-        m_set.VertLines.resize(i + 1);
-    return &m_set.VertLines[i];
+    if (i >= int(m_set.vertLines.size()))
+        m_set.vertLines.resize(i + 1);
+    return &m_set.vertLines[i];
 }
 
 const Chart::VertLine* Chart::vertLine(int i) const {
-    return i >= 0 && i < int(m_set.VertLines.size()) ? &m_set.VertLines[i] : nullptr;
+    return i >= 0 && i < int(m_set.vertLines.size()) ? &m_set.vertLines[i] : nullptr;
 }
 
-double Chart::VertLineAnnotation(int i) const {
+double Chart::vertLineAnnotation(int i) const {
     const VertLine* v = vertLine(i);
     return v ? v->x : 0.0;
 }
@@ -275,7 +275,7 @@ void Chart::setVertLineAnnotation(int i, double x) {
     }
 }
 
-int Chart::VertLineAnnotationType(int i) const {
+int Chart::vertLineAnnotationType(int i) const {
     const VertLine* v = vertLine(i);
     return v ? v->type : 0;
 }
@@ -285,7 +285,7 @@ void Chart::setVertLineAnnotationType(int i, int type) {
         v->type = type;
 }
 
-PEColor Chart::VertLineAnnotationColor(int i) const {
+PEColor Chart::vertLineAnnotationColor(int i) const {
     const VertLine* v = vertLine(i);
     return v ? v->color : 0;
 }
@@ -295,7 +295,7 @@ void Chart::setVertLineAnnotationColor(int i, PEColor c) {
         v->color = c;
 }
 
-QString Chart::VertLineAnnotationText(int i) const {
+QString Chart::vertLineAnnotationText(int i) const {
     const VertLine* v = vertLine(i);
     return v ? v->text : QString();
 }
@@ -333,7 +333,7 @@ void Chart::rebuild() {
         applyLook(m_set);
     const ChartSeries::Rule rule = ruleFor(m_set);
     for (int s = 0; s < int(m_graphs.size()); ++s)
-        series(s)->update(rule, m_set.Points);
+        series(s)->update(rule, m_set.points);
     m_built = m_set;
     m_everBuilt = true;
     if (!m_zoomed)
@@ -350,17 +350,17 @@ void Chart::undoZoom() {
 // Puts the look of `s` on the plot: colours, texts, grid, ticker, graphs and annotations.
 // Data and axis ranges are not touched.
 void Chart::applyLook(const Settings& s) {
-    const QColor text = toQColor(s.TextColor);
-    m_plot->setBackground(QBrush(toQColor(s.DeskColor)));
+    const QColor text = toQColor(s.textColor);
+    m_plot->setBackground(QBrush(toQColor(s.deskColor)));
     QCPAxisRect* rect = m_plot->axisRect();
-    rect->setBackground(QBrush(toQColor(s.GraphBackColor)));
+    rect->setBackground(QBrush(toQColor(s.graphBackColor)));
 
     QPen grid(QColor(128, 128, 128), 0, Qt::SolidLine);
-    if (s.GridStyle == 1)
+    if (s.gridStyle == 1)
         grid.setWidth(2);
-    else if (s.GridStyle == sgDot)
+    else if (s.gridStyle == sgDot)
         grid.setStyle(Qt::DotLine);
-    else if (s.GridStyle == 3)
+    else if (s.gridStyle == 3)
         grid.setStyle(Qt::DashLine);
     for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
         axis->setBasePen(QPen(text));
@@ -371,16 +371,16 @@ void Chart::applyLook(const Settings& s) {
         axis->grid()->setPen(grid);
         axis->grid()->setZeroLinePen(grid);
     }
-    m_plot->xAxis->setLabel(s.XAxisLabel);
+    m_plot->xAxis->setLabel(s.xAxisLabel);
     m_plot->yAxis->setLabel(yAxisCaption(s));
-    const bool dateTime = s.DateTimeMode == sgVBDateTime;
+    const bool dateTime = s.dateTimeMode == sgVBDateTime;
     if (dateTime != (m_plot->xAxis->ticker() == m_dateTicker)) {
         m_plot->xAxis->setTicker(dateTime ? QSharedPointer<QCPAxisTicker>(m_dateTicker)
                                           : m_numberTicker);
         updateTickFormat();
     }
 
-    const int graphs = std::clamp(s.Subsets, 0, int(kMaxSubsets));
+    const int graphs = std::clamp(s.subsets, 0, int(kMaxSubsets));
     while (int(m_graphs.size()) > graphs) {
         m_plot->removeGraph(m_graphs.back());
         m_graphs.pop_back();
@@ -394,15 +394,15 @@ void Chart::applyLook(const Settings& s) {
     }
     bool anyLabel = false;
     for (int i = 0; i < graphs; ++i) {
-        QPen pen(toQColor(subsetColor(s.SubsetColors, i)));
-        pen.setStyle(penStyleFor(indexed(s.SubsetLineTypes, i, 0)));
+        QPen pen(toQColor(subsetColor(s.subsetColors, i)));
+        pen.setStyle(penStyleFor(indexed(s.subsetLineTypes, i, 0)));
         m_graphs[i]->setPen(pen);
-        const QString label = indexed(s.SubsetLabels, i, QString());
+        const QString label = indexed(s.subsetLabels, i, QString());
         m_graphs[i]->setName(label);
         anyLabel = anyLabel || !label.isEmpty();
     }
     m_plot->legend->setVisible(anyLabel);
-    m_plot->legend->setBrush(QBrush(toQColor(s.GraphBackColor)));
+    m_plot->legend->setBrush(QBrush(toQColor(s.graphBackColor)));
     m_plot->legend->setBorderPen(QPen(text));
     m_plot->legend->setTextColor(text);
     for (int i = 0; i < graphs; ++i) {
@@ -420,8 +420,8 @@ void Chart::applyTitles(const Settings& s) {
     QCPLayoutGrid* layout = m_plot->plotLayout();
     const QString title = m_title ? m_title->text() : QString();
     const QString subTitle = m_subTitle ? m_subTitle->text() : QString();
-    if (title != s.MainTitle || subTitle != s.SubTitle || bool(m_title) != !s.MainTitle.isEmpty() ||
-        bool(m_subTitle) != !s.SubTitle.isEmpty()) {
+    if (title != s.mainTitle || subTitle != s.subTitle || bool(m_title) != !s.mainTitle.isEmpty() ||
+        bool(m_subTitle) != !s.subTitle.isEmpty()) {
         for (QCPTextElement** e : {&m_title, &m_subTitle}) {
             if (*e) {
                 layout->remove(*e);
@@ -430,23 +430,23 @@ void Chart::applyTitles(const Settings& s) {
         }
         layout->simplify();
         int row = 0;
-        if (!s.MainTitle.isEmpty()) {
+        if (!s.mainTitle.isEmpty()) {
             QFont font = m_plot->font();
             font.setPointSizeF(font.pointSizeF() * 1.4);
             font.setBold(true);
             layout->insertRow(row);
-            m_title = new QCPTextElement(m_plot, s.MainTitle, font);
+            m_title = new QCPTextElement(m_plot, s.mainTitle, font);
             layout->addElement(row++, 0, m_title);
         }
-        if (!s.SubTitle.isEmpty()) {
+        if (!s.subTitle.isEmpty()) {
             QFont font = m_plot->font();
             font.setPointSizeF(font.pointSizeF() * 1.1);
             layout->insertRow(row);
-            m_subTitle = new QCPTextElement(m_plot, s.SubTitle, font);
+            m_subTitle = new QCPTextElement(m_plot, s.subTitle, font);
             layout->addElement(row, 0, m_subTitle);
         }
     }
-    const QColor text = toQColor(s.TextColor);
+    const QColor text = toQColor(s.textColor);
     if (m_title)
         m_title->setTextColor(text);
     if (m_subTitle)
@@ -457,14 +457,14 @@ void Chart::applyAnnotations(const Settings& s) {
     for (QCPAbstractItem* item : std::as_const(m_annotationItems))
         m_plot->removeItem(item);
     m_annotationItems.clear();
-    if (!s.ShowVertLineAnnotations)
+    if (!s.showVertLineAnnotations)
         return;
     // Annotations are always placed by x value.
     ChartSeries::Rule xRule = ruleFor(s);
     xRule.useX = true;
     QFont font = m_plot->font();
-    font.setPointSizeF(std::max(1.0, font.pointSizeF() * s.LineAnnotationTextSize / 100.0));
-    for (const VertLine& v : s.VertLines) {
+    font.setPointSizeF(std::max(1.0, font.pointSizeF() * s.lineAnnotationTextSize / 100.0));
+    for (const VertLine& v : s.vertLines) {
         if (!v.placed)
             continue;
         const double key = ChartSeries::keyFor(xRule, 0, v.x);
@@ -515,16 +515,16 @@ void Chart::applyRanges() {
     }
     ChartSeries::Rule xRule = rule;
     xRule.useX = true;
-    const double minX = ChartSeries::keyFor(xRule, 0, s.ManualMinX);
-    const double maxX = ChartSeries::keyFor(xRule, 0, s.ManualMaxX);
+    const double minX = ChartSeries::keyFor(xRule, 0, s.manualMinX);
+    const double maxX = ChartSeries::keyFor(xRule, 0, s.manualMaxX);
     const auto pick = [](int mode, double manualLow, double manualHigh, double dataLow,
                          double dataHigh, double& low, double& high) {
         low = (mode == sgManualMin || mode == sgManualMinAndMax) ? manualLow : dataLow;
         high = (mode == sgManualMax || mode == sgManualMinAndMax) ? manualHigh : dataHigh;
     };
     double xl, xh, yl, yh;
-    pick(s.ManualScaleControlX, minX, maxX, kLow, kHigh, xl, xh);
-    pick(s.ManualScaleControlY, s.ManualMinY, s.ManualMaxY, vLow, vHigh, yl, yh);
+    pick(s.manualScaleControlX, minX, maxX, kLow, kHigh, xl, xh);
+    pick(s.manualScaleControlY, s.manualMinY, s.manualMaxY, vLow, vHigh, yl, yh);
     if (m_fitted && haveKeys) {
         xl = kLow;
         xh = kHigh;
@@ -609,9 +609,9 @@ void Chart::printPage(QPrinter& printer, const QString& title, int copies) {
 QRect Chart::bandRect(QPoint to) const {
     const QRect area = m_plot->axisRect()->rect();
     QRect band = QRect(m_pressPos, to).normalized();
-    if (m_set.AllowZooming == sgHorzZooming)
+    if (m_set.allowZooming == sgHorzZooming)
         band = QRect(band.left(), area.top(), band.width(), area.height());
-    else if (m_set.AllowZooming == sgVertZooming)
+    else if (m_set.allowZooming == sgVertZooming)
         band = QRect(area.left(), band.top(), area.width(), band.height());
     return band.intersected(area);
 }
@@ -635,8 +635,8 @@ void Chart::mouseMoved(QMouseEvent* e) {
         updateCursorPrompt(pos);
         return;
     }
-    if (m_pressed && !m_dragging && m_set.AllowZooming >= sgHorzZooming &&
-        m_set.AllowZooming <= sgHorzPlusVertZooming &&
+    if (m_pressed && !m_dragging && m_set.allowZooming >= sgHorzZooming &&
+        m_set.allowZooming <= sgHorzPlusVertZooming &&
         m_plot->axisRect()->rect().contains(m_pressPos)) {
         const QPoint d = pos - m_pressPos;
         m_dragging = std::abs(d.x()) >= kDragThreshold || std::abs(d.y()) >= kDragThreshold;
@@ -675,10 +675,10 @@ void Chart::mouseReleased(QMouseEvent* e) {
         placeCursor(c, m_plot->xAxis->pixelToCoord(pos.x()));
         m_plot->replot(QCustomPlot::rpQueuedReplot);
     }
-    emit OnClick(this);
+    emit onClick(this);
     int subset, point;
-    if (m_set.AllowDataHotSpots && hotSpotAt(pos, subset, point))
-        emit OnDataHotSpot(this, false, subset, point);
+    if (m_set.allowDataHotSpots && hotSpotAt(pos, subset, point))
+        emit onDataHotSpot(this, false, subset, point);
 }
 
 void Chart::mouseDoubleClicked(QMouseEvent* e) {
@@ -688,15 +688,15 @@ void Chart::mouseDoubleClicked(QMouseEvent* e) {
     m_dragging = false;
     m_draggedCursor = -1;
     int subset, point;
-    if (m_set.AllowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
-        emit OnDataHotSpot(this, true, subset, point);
+    if (m_set.allowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
+        emit onDataHotSpot(this, true, subset, point);
     if (m_plot->axisRect()->rect().contains(e->position().toPoint()))
         fitToData();
 }
 
 void Chart::zoomTo(QRect band) {
-    const bool horizontal = m_set.AllowZooming != sgVertZooming;
-    const bool vertical = m_set.AllowZooming != sgHorzZooming;
+    const bool horizontal = m_set.allowZooming != sgVertZooming;
+    const bool vertical = m_set.allowZooming != sgHorzZooming;
     if ((horizontal && band.width() < kDragThreshold) ||
         (vertical && band.height() < kDragThreshold))
         return;
@@ -730,8 +730,8 @@ bool Chart::hotSpotAt(QPoint pos, int& subset, int& point) const {
 
 void Chart::updateCursorPrompt(QPoint pos) {
     const Settings& s = m_set;
-    const int style = s.CursorPromptStyle;
-    const bool on = s.CursorMode == sgFloatingXY && s.MouseCursorControl && style >= sgXValue &&
+    const int style = s.cursorPromptStyle;
+    const bool on = s.cursorMode == sgFloatingXY && s.mouseCursorControl && style >= sgXValue &&
                     style <= sgXYValues && m_plot->axisRect()->rect().contains(pos);
     // The nearest drawn point, found by key in each graph's sorted container.
     const QCPAxis* xAxis = m_plot->xAxis;
@@ -775,7 +775,7 @@ void Chart::updateCursorPrompt(QPoint pos) {
     m_prompt->setText(text);
     m_prompt->adjustSize();
     const QRect area = m_plot->axisRect()->rect();
-    QPoint at = s.CursorPromptTracking ? pos + QPoint(12, 12) : area.topLeft() + QPoint(4, 4);
+    QPoint at = s.cursorPromptTracking ? pos + QPoint(12, 12) : area.topLeft() + QPoint(4, 4);
     at.setX(std::min(at.x(), area.right() - m_prompt->width()));
     at.setY(std::min(at.y(), area.bottom() - m_prompt->height()));
     m_prompt->move(at);
@@ -799,7 +799,7 @@ QString Chart::cursorPromptText() const {
 // ---- pop-up -------------------------------------------------------------------------------
 
 QMenu* Chart::createPopupMenu() {
-    if (!m_set.AllowPopup)
+    if (!m_set.allowPopup)
         return nullptr;
     auto* menu = new QMenu(this);
     QAction* undo = menu->addAction(QStringLiteral("Undo Zoom"));
@@ -819,7 +819,7 @@ void Chart::contextMenuEvent(QContextMenuEvent* event) {
 // ---- scales, units --------------------------------------------------------------------------
 
 QString Chart::yAxisCaption(const Settings& s) const {
-    return s.YAxisLabel.isEmpty() ? s.ValueUnit : s.YAxisLabel;
+    return s.yAxisLabel.isEmpty() ? s.valueUnit : s.yAxisLabel;
 }
 
 void Chart::fitToData() {
@@ -854,13 +854,13 @@ bool Chart::fixedScaleFlattens(double share) const {
             have = true;
         }
     }
-    const int mode = m_built.ManualScaleControlY;
+    const int mode = m_built.manualScaleControlY;
     if (!have || mode == sgAutoScale)
         return false;
     const double fixedLow =
-        (mode == sgManualMin || mode == sgManualMinAndMax) ? m_built.ManualMinY : low;
+        (mode == sgManualMin || mode == sgManualMinAndMax) ? m_built.manualMinY : low;
     const double fixedHigh =
-        (mode == sgManualMax || mode == sgManualMinAndMax) ? m_built.ManualMaxY : high;
+        (mode == sgManualMax || mode == sgManualMinAndMax) ? m_built.manualMaxY : high;
     return (high - low) < share * std::abs(fixedHigh - fixedLow);
 }
 
@@ -869,14 +869,14 @@ QString Chart::keyText(double key) const {
     const ChartSeries::Rule rule = ruleFor(m_built);
     if (!rule.dateTime)
         return locale.toString(key, 'g', 10);
-    const QDateTime t = DaysToUtcDateTime(ChartSeries::xForKey(rule, key));
+    const QDateTime t = daysToUtcDateTime(ChartSeries::xForKey(rule, key));
     return locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(t.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
 QString Chart::valueText(double value) const {
     const QString number = QLocale().toString(value, 'g', 7);
-    return m_built.ValueUnit.isEmpty() ? number : number + QLatin1Char(' ') + m_built.ValueUnit;
+    return m_built.valueUnit.isEmpty() ? number : number + QLatin1Char(' ') + m_built.valueUnit;
 }
 
 QImage Chart::toImage(QSize size) {
@@ -1079,7 +1079,7 @@ QString Chart::cursorDeltaText() const {
     const double dt = m_cursors[1].key - m_cursors[0].key;
     const double dv = cursorValue(1) - cursorValue(0);
     const bool dateTime = ruleFor(m_built).dateTime;
-    const QString unit = m_built.ValueUnit;
+    const QString unit = m_built.valueUnit;
     const QString perUnit = (unit.isEmpty() ? QStringLiteral("1") : unit) +
                             (dateTime ? QStringLiteral("/s") : QString());
     // Times are kept to the millisecond; the conversion to seconds leaves noise below that.

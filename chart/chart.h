@@ -29,17 +29,17 @@ class QPrinter;
 class QRubberBand;
 
 // Values of the chart's properties.
-inline constexpr int sgAutoScale = 0;       // ManualScaleControlX/Y: range from the data
+inline constexpr int sgAutoScale = 0;       // manualScaleControlX/Y: range from the data
 inline constexpr int sgManualMin = 1;       //   manual minimum, maximum from the data
 inline constexpr int sgManualMax = 2;       //   manual maximum, minimum from the data
 inline constexpr int sgManualMinAndMax = 3; //   both from ManualMin/ManualMax
-inline constexpr int sgVBDateTime = 1;      // DateTimeMode: x = days since 30 Dec 1899
-inline constexpr int sgDot = 2;             // GridStyle (0 thin solid, 1 thick solid, 3 dashes)
-inline constexpr int sgHorzZooming = 1;     // AllowZooming (0 none)
+inline constexpr int sgVBDateTime = 1;      // dateTimeMode: x = days since 30 Dec 1899
+inline constexpr int sgDot = 2;             // gridStyle (0 thin solid, 1 thick solid, 3 dashes)
+inline constexpr int sgHorzZooming = 1;     // allowZooming (0 none)
 inline constexpr int sgVertZooming = 2;
 inline constexpr int sgHorzPlusVertZooming = 3;
-inline constexpr int sgFloatingXY = 5; // CursorMode (0 no cursor prompt)
-inline constexpr int sgXValue = 1;     // CursorPromptStyle (0 none)
+inline constexpr int sgFloatingXY = 5; // cursorMode (0 no cursor prompt)
+inline constexpr int sgXValue = 1;     // cursorPromptStyle (0 none)
 inline constexpr int sgYValue = 2;
 inline constexpr int sgXYValues = 3;
 
@@ -49,9 +49,9 @@ using PEColor = quint32;
 // The program's chart: a QCustomPlot drawn from properties and data, with zoom, hot spots,
 // a cursor prompt and a pop-up menu.
 //
-// Naming: the getter of a property is its name (`Points()`, `YData(s, p)`), the setter is
+// Naming: the getter of a property is its name (`Points()`, `yData(s, p)`), the setter is
 // `set` + the name (`setPoints(n)`, `setYData(s, p, v)`); indexed properties take their
-// indices first and the value last. `ZoomMode` is read only.
+// indices first and the value last. `zoomMode` is read only.
 //
 // Drawing: writing a property or data changes nothing on screen until redraw() (rebuild the
 // plot from the properties and the data, queue a repaint; a zoomed view stays zoomed),
@@ -61,34 +61,34 @@ using PEColor = quint32;
 // spots, pop-up) act at once, since they draw nothing.
 //
 // Mouse: a left-button drag over the plot area zooms into the dragged rectangle (both
-// directions for AllowZooming 3, x only for 1, y only for 2); ZoomMode is true until the zoom
-// is left. A left click fires OnClick, and with AllowDataHotSpots also OnDataHotSpot when a
-// drawn point lies within 8 pixels (DblClick true for a double click). The cursor prompt
-// appears over the plot area when CursorMode is 5 (sgFloatingXY), MouseCursorControl is true
-// and CursorPromptStyle is 1 (x), 2 (y) or 3 (both) of the drawn point nearest the mouse;
-// with CursorPromptTracking it follows the mouse, else it stays in the plot area's corner.
-// A right click opens the pop-up menu (Undo Zoom) when AllowPopup is true.
+// directions for allowZooming 3, x only for 1, y only for 2); zoomMode is true until the zoom
+// is left. A left click fires onClick, and with allowDataHotSpots also onDataHotSpot when a
+// drawn point lies within 8 pixels (dblClick true for a double click). The cursor prompt
+// appears over the plot area when cursorMode is 5 (sgFloatingXY), mouseCursorControl is true
+// and cursorPromptStyle is 1 (x), 2 (y) or 3 (both) of the drawn point nearest the mouse;
+// with cursorPromptTracking it follows the mouse, else it stays in the plot area's corner.
+// A right click opens the pop-up menu (Undo Zoom) when allowPopup is true.
 //
 // Data:
 // - Points are numbered 0 .. Points - 1. Writes to a point outside that range are ignored and
 //   such points read as 0. Lowering Points drops the data of the points beyond it; raising it
 //   keeps all data and adds points that hold no data yet.
-// - A point is drawn once its y was written. A y equal to NullDataValueY (compared in single
-//   precision), or not a number, is drawn as a gap. NullDataValueY starts at infinity: no
+// - A point is drawn once its y was written. A y equal to nullDataValueY (compared in single
+//   precision), or not a number, is drawn as a gap. nullDataValueY starts at infinity: no
 //   written number is a null value.
 // - YData[s, -1] (any value) resets subset s: all its points hold no data again (they read
 //   as 0 and are not drawn).
 // - Data may be written to subsets 0 .. 255; only subsets below Subsets are drawn.
-// - With UsingXDataII the x of a point is XDataII, else its number (index + 1). Under
-//   DateTimeMode 1 x counts days since 30 Dec 1899 (fraction = time of day) and the axis shows
+// - With usingXData the x of a point is xData, else its number (index + 1). Under
+//   dateTimeMode 1 x counts days since 30 Dec 1899 (fraction = time of day) and the axis shows
 //   dates and times in the user's formats.
 // - Lines join the points in x order. A redraw costs O(new points) when only points after the
 //   last drawn one were written, else it rebuilds the drawing from the data. Where a pixel
 //   column holds many points it shows their first, last, smallest and largest value.
 // - Automatic scales (sgAutoScale) span the drawn data, y with 5 % to spare.
 //
-// Look: SubsetLineTypes and VertLineAnnotationType: 0 solid, 1 dashes, 2 dots, 3 dash-dot,
-// 4 dash-dot-dot. LineAnnotationTextSize is a percentage of the chart's text size. A manual
+// Look: subsetLineTypes and vertLineAnnotationType: 0 solid, 1 dashes, 2 dots, 3 dash-dot,
+// 4 dash-dot-dot. lineAnnotationTextSize is a percentage of the chart's text size. A manual
 // range of zero span is drawn as that value +- 1 minute (date-time x) or +- 0.5, and the
 // properties keep the values as written. Lines are straight segments without antialiasing.
 //
@@ -97,7 +97,7 @@ using PEColor = quint32;
 // double click on the plot area fits. A zoom lies over either and Undo Zoom returns to it.
 //
 // Units: valueUnit() is the unit of the values. The y axis shows it as its caption (unless
-// YAxisLabel says otherwise), and the hover readout, the cursors and the statistics write it
+// yAxisLabel says otherwise), and the hover readout, the cursors and the statistics write it
 // after each value. The hover readout of a date-time chart gives the point's time as well.
 //
 // Marks: a point may be marked as an overload (drawn as written, counted apart and left out
@@ -127,97 +127,97 @@ public:
     static constexpr int kMaxIndexed = 1024; // annotations
 
     // Data
-    int Subsets() const { return m_set.Subsets; }
+    int subsets() const { return m_set.subsets; }
     void setSubsets(int n);
-    int Points() const { return m_set.Points; }
+    int points() const { return m_set.points; }
     void setPoints(int n);
-    float YData(int subset, int point) const;
+    float yData(int subset, int point) const;
     void setYData(int subset, int point, float value);
-    double XDataII(int subset, int point) const;
-    void setXDataII(int subset, int point, double value);
-    bool UsingXDataII() const { return m_set.UsingXDataII; }
-    void setUsingXDataII(bool on) { m_set.UsingXDataII = on; }
-    double NullDataValueY() const { return m_set.NullDataValueY; }
-    void setNullDataValueY(double v) { m_set.NullDataValueY = v; }
+    double xData(int subset, int point) const;
+    void setXData(int subset, int point, double value);
+    bool usingXData() const { return m_set.usingXData; }
+    void setUsingXData(bool on) { m_set.usingXData = on; }
+    double nullDataValueY() const { return m_set.nullDataValueY; }
+    void setNullDataValueY(double v) { m_set.nullDataValueY = v; }
 
     // Axes
-    int DateTimeMode() const { return m_set.DateTimeMode; }
-    void setDateTimeMode(int mode) { m_set.DateTimeMode = mode; }
-    int ManualScaleControlX() const { return m_set.ManualScaleControlX; }
-    void setManualScaleControlX(int v) { m_set.ManualScaleControlX = v; }
-    int ManualScaleControlY() const { return m_set.ManualScaleControlY; }
-    void setManualScaleControlY(int v) { m_set.ManualScaleControlY = v; }
-    double ManualMinX() const { return m_set.ManualMinX; }
-    void setManualMinX(double v) { m_set.ManualMinX = v; }
-    double ManualMaxX() const { return m_set.ManualMaxX; }
-    void setManualMaxX(double v) { m_set.ManualMaxX = v; }
-    double ManualMinY() const { return m_set.ManualMinY; }
-    void setManualMinY(double v) { m_set.ManualMinY = v; }
-    double ManualMaxY() const { return m_set.ManualMaxY; }
-    void setManualMaxY(double v) { m_set.ManualMaxY = v; }
-    QString MainTitle() const { return m_set.MainTitle; }
-    void setMainTitle(const QString& t) { m_set.MainTitle = t; }
-    QString SubTitle() const { return m_set.SubTitle; }
-    void setSubTitle(const QString& t) { m_set.SubTitle = t; }
-    QString XAxisLabel() const { return m_set.XAxisLabel; }
-    void setXAxisLabel(const QString& t) { m_set.XAxisLabel = t; }
-    QString YAxisLabel() const { return m_set.YAxisLabel; }
-    void setYAxisLabel(const QString& t) { m_set.YAxisLabel = t; }
-    QString SubsetLabels(int subset) const;
+    int dateTimeMode() const { return m_set.dateTimeMode; }
+    void setDateTimeMode(int mode) { m_set.dateTimeMode = mode; }
+    int manualScaleControlX() const { return m_set.manualScaleControlX; }
+    void setManualScaleControlX(int v) { m_set.manualScaleControlX = v; }
+    int manualScaleControlY() const { return m_set.manualScaleControlY; }
+    void setManualScaleControlY(int v) { m_set.manualScaleControlY = v; }
+    double manualMinX() const { return m_set.manualMinX; }
+    void setManualMinX(double v) { m_set.manualMinX = v; }
+    double manualMaxX() const { return m_set.manualMaxX; }
+    void setManualMaxX(double v) { m_set.manualMaxX = v; }
+    double manualMinY() const { return m_set.manualMinY; }
+    void setManualMinY(double v) { m_set.manualMinY = v; }
+    double manualMaxY() const { return m_set.manualMaxY; }
+    void setManualMaxY(double v) { m_set.manualMaxY = v; }
+    QString mainTitle() const { return m_set.mainTitle; }
+    void setMainTitle(const QString& t) { m_set.mainTitle = t; }
+    QString subTitle() const { return m_set.subTitle; }
+    void setSubTitle(const QString& t) { m_set.subTitle = t; }
+    QString xAxisLabel() const { return m_set.xAxisLabel; }
+    void setXAxisLabel(const QString& t) { m_set.xAxisLabel = t; }
+    QString yAxisLabel() const { return m_set.yAxisLabel; }
+    void setYAxisLabel(const QString& t) { m_set.yAxisLabel = t; }
+    QString subsetLabels(int subset) const;
     void setSubsetLabels(int subset, const QString& t);
 
     // Look
-    PEColor GraphBackColor() const { return m_set.GraphBackColor; }
-    void setGraphBackColor(PEColor c) { m_set.GraphBackColor = c; }
-    PEColor DeskColor() const { return m_set.DeskColor; }
-    void setDeskColor(PEColor c) { m_set.DeskColor = c; }
-    PEColor TextColor() const { return m_set.TextColor; }
-    void setTextColor(PEColor c) { m_set.TextColor = c; }
-    PEColor SubsetColors(int subset) const;
+    PEColor graphBackColor() const { return m_set.graphBackColor; }
+    void setGraphBackColor(PEColor c) { m_set.graphBackColor = c; }
+    PEColor deskColor() const { return m_set.deskColor; }
+    void setDeskColor(PEColor c) { m_set.deskColor = c; }
+    PEColor textColor() const { return m_set.textColor; }
+    void setTextColor(PEColor c) { m_set.textColor = c; }
+    PEColor subsetColors(int subset) const;
     void setSubsetColors(int subset, PEColor c);
-    int SubsetLineTypes(int subset) const;
+    int subsetLineTypes(int subset) const;
     void setSubsetLineTypes(int subset, int type);
-    int GridStyle() const { return m_set.GridStyle; }
-    void setGridStyle(int s) { m_set.GridStyle = s; }
+    int gridStyle() const { return m_set.gridStyle; }
+    void setGridStyle(int s) { m_set.gridStyle = s; }
 
     // Interaction
-    int AllowZooming() const { return m_set.AllowZooming; }
-    void setAllowZooming(int z) { m_set.AllowZooming = z; }
-    bool ZoomMode() const { return m_zoomed; }
-    int CursorMode() const { return m_set.CursorMode; }
-    void setCursorMode(int m) { m_set.CursorMode = m; }
-    int CursorPromptStyle() const { return m_set.CursorPromptStyle; }
-    void setCursorPromptStyle(int s) { m_set.CursorPromptStyle = s; }
-    bool MouseCursorControl() const { return m_set.MouseCursorControl; }
-    void setMouseCursorControl(bool on) { m_set.MouseCursorControl = on; }
-    bool CursorPromptTracking() const { return m_set.CursorPromptTracking; }
-    void setCursorPromptTracking(bool on) { m_set.CursorPromptTracking = on; }
-    bool AllowDataHotSpots() const { return m_set.AllowDataHotSpots; }
-    void setAllowDataHotSpots(bool on) { m_set.AllowDataHotSpots = on; }
-    bool AllowPopup() const { return m_set.AllowPopup; }
-    void setAllowPopup(bool on) { m_set.AllowPopup = on; }
+    int allowZooming() const { return m_set.allowZooming; }
+    void setAllowZooming(int z) { m_set.allowZooming = z; }
+    bool zoomMode() const { return m_zoomed; }
+    int cursorMode() const { return m_set.cursorMode; }
+    void setCursorMode(int m) { m_set.cursorMode = m; }
+    int cursorPromptStyle() const { return m_set.cursorPromptStyle; }
+    void setCursorPromptStyle(int s) { m_set.cursorPromptStyle = s; }
+    bool mouseCursorControl() const { return m_set.mouseCursorControl; }
+    void setMouseCursorControl(bool on) { m_set.mouseCursorControl = on; }
+    bool cursorPromptTracking() const { return m_set.cursorPromptTracking; }
+    void setCursorPromptTracking(bool on) { m_set.cursorPromptTracking = on; }
+    bool allowDataHotSpots() const { return m_set.allowDataHotSpots; }
+    void setAllowDataHotSpots(bool on) { m_set.allowDataHotSpots = on; }
+    bool allowPopup() const { return m_set.allowPopup; }
+    void setAllowPopup(bool on) { m_set.allowPopup = on; }
 
     // Annotations (index 0 .. kMaxIndexed - 1; a line is drawn once its x was written)
-    bool ShowVertLineAnnotations() const { return m_set.ShowVertLineAnnotations; }
-    void setShowVertLineAnnotations(bool on) { m_set.ShowVertLineAnnotations = on; }
-    double VertLineAnnotation(int i) const;
+    bool showVertLineAnnotations() const { return m_set.showVertLineAnnotations; }
+    void setShowVertLineAnnotations(bool on) { m_set.showVertLineAnnotations = on; }
+    double vertLineAnnotation(int i) const;
     void setVertLineAnnotation(int i, double x);
-    int VertLineAnnotationType(int i) const;
+    int vertLineAnnotationType(int i) const;
     void setVertLineAnnotationType(int i, int type);
-    PEColor VertLineAnnotationColor(int i) const;
+    PEColor vertLineAnnotationColor(int i) const;
     void setVertLineAnnotationColor(int i, PEColor c);
-    QString VertLineAnnotationText(int i) const;
+    QString vertLineAnnotationText(int i) const;
     void setVertLineAnnotationText(int i, const QString& t);
-    int LineAnnotationTextSize() const { return m_set.LineAnnotationTextSize; }
-    void setLineAnnotationTextSize(int percent) { m_set.LineAnnotationTextSize = percent; }
+    int lineAnnotationTextSize() const { return m_set.lineAnnotationTextSize; }
+    void setLineAnnotationTextSize(int percent) { m_set.lineAnnotationTextSize = percent; }
 
     // Marks (see above); reset with the subset's data.
     void markOverload(int subset, int point, bool on = true);
     void markGapBefore(int subset, int point, bool on = true);
 
     // The unit of the values; takes effect on the next redraw.
-    QString valueUnit() const { return m_set.ValueUnit; }
-    void setValueUnit(const QString& unit) { m_set.ValueUnit = unit; }
+    QString valueUnit() const { return m_set.valueUnit; }
+    void setValueUnit(const QString& unit) { m_set.valueUnit = unit; }
 
     // Scales. fitToData() leaves a zoom and spans the data from now on; useFixedScales() goes
     // back to the manual scales. Both redraw.
@@ -274,7 +274,7 @@ public:
     // printer cannot be started.
     void printPage(QPrinter& printer, const QString& title = QString(), int copies = 1);
 
-    // The pop-up menu for a right click, or nullptr when AllowPopup is false.
+    // The pop-up menu for a right click, or nullptr when allowPopup is false.
     QMenu* createPopupMenu();
 
     // Colour conversion for 0x00BBGGRR values.
@@ -287,8 +287,8 @@ public:
     QString cursorPromptText() const;
 
 signals:
-    void OnClick(Chart* Sender);
-    void OnDataHotSpot(Chart* Sender, bool DblClick, int SubsetIndex, int PointIndex);
+    void onClick(Chart* Sender);
+    void onDataHotSpot(Chart* Sender, bool dblClick, int subsetIndex, int pointIndex);
     // The visible range, the data, the cursors or the scale mode changed.
     void measureChanged();
     // fitToData() or useFixedScales() changed the scale mode.
@@ -309,31 +309,31 @@ private:
     };
     // Everything the properties hold except the data.
     struct Settings {
-        int Subsets = 1;
-        int Points = 0;
-        bool UsingXDataII = false;
-        double NullDataValueY = std::numeric_limits<double>::infinity();
-        int DateTimeMode = 0;
-        int ManualScaleControlX = sgAutoScale;
-        int ManualScaleControlY = sgAutoScale;
-        double ManualMinX = 0, ManualMaxX = 1, ManualMinY = 0, ManualMaxY = 1;
-        QString MainTitle, SubTitle, XAxisLabel, YAxisLabel;
-        std::vector<QString> SubsetLabels;
-        PEColor GraphBackColor = 0xFFFFFF;
-        PEColor DeskColor = 0xC0C0C0;
-        PEColor TextColor = 0x000000;
-        std::vector<PEColor> SubsetColors;
-        std::vector<int> SubsetLineTypes;
-        int GridStyle = 0;
-        int AllowZooming = 0;
-        int CursorMode = 0;
-        int CursorPromptStyle = 0;
-        bool MouseCursorControl = false, CursorPromptTracking = false;
-        bool AllowDataHotSpots = false, AllowPopup = true;
-        bool ShowVertLineAnnotations = false;
-        std::vector<VertLine> VertLines;
-        int LineAnnotationTextSize = 100;
-        QString ValueUnit;
+        int subsets = 1;
+        int points = 0;
+        bool usingXData = false;
+        double nullDataValueY = std::numeric_limits<double>::infinity();
+        int dateTimeMode = 0;
+        int manualScaleControlX = sgAutoScale;
+        int manualScaleControlY = sgAutoScale;
+        double manualMinX = 0, manualMaxX = 1, manualMinY = 0, manualMaxY = 1;
+        QString mainTitle, subTitle, xAxisLabel, yAxisLabel;
+        std::vector<QString> subsetLabels;
+        PEColor graphBackColor = 0xFFFFFF;
+        PEColor deskColor = 0xC0C0C0;
+        PEColor textColor = 0x000000;
+        std::vector<PEColor> subsetColors;
+        std::vector<int> subsetLineTypes;
+        int gridStyle = 0;
+        int allowZooming = 0;
+        int cursorMode = 0;
+        int cursorPromptStyle = 0;
+        bool mouseCursorControl = false, cursorPromptTracking = false;
+        bool allowDataHotSpots = false, allowPopup = true;
+        bool showVertLineAnnotations = false;
+        std::vector<VertLine> vertLines;
+        int lineAnnotationTextSize = 100;
+        QString valueUnit;
         bool operator==(const Settings&) const = default;
     };
 

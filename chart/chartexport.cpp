@@ -10,7 +10,7 @@
 #include <QPdfWriter>
 #include <QSvgGenerator>
 
-ChartImageFormat ChartImageFormatFor(const QString& path) {
+ChartImageFormat chartImageFormatFor(const QString& path) {
     if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         return ChartImageFormat::Svg;
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
@@ -18,7 +18,7 @@ ChartImageFormat ChartImageFormatFor(const QString& path) {
     return ChartImageFormat::Png;
 }
 
-void ExportChart(Chart& chart, const QString& path, ChartImageFormat format, QSize size) {
+void exportChart(Chart& chart, const QString& path, ChartImageFormat format, QSize size) {
     if (size.width() < 1 || size.height() < 1 || size.width() > kMaxExportSide ||
         size.height() > kMaxExportSide)
         throw ChartError(QStringLiteral("The chart cannot be exported at %1 x %2: each side must "

@@ -13,11 +13,11 @@ class Chart;
 // the reason, when it cannot be written or the size is empty or too large.
 enum class ChartImageFormat { Png, Svg, Pdf };
 
-void ExportChart(Chart& chart, const QString& path, ChartImageFormat format, QSize size);
+void exportChart(Chart& chart, const QString& path, ChartImageFormat format, QSize size);
 
 // The format a file name asks for by its extension (case-insensitive); Png when it names none
 // of the three.
-ChartImageFormat ChartImageFormatFor(const QString& path);
+ChartImageFormat chartImageFormatFor(const QString& path);
 
-// The largest side ExportChart accepts, in pixels or points.
+// The largest side exportChart accepts, in pixels or points.
 inline constexpr int kMaxExportSide = 20000;

@@ -79,7 +79,7 @@ void ChartMeasurePanel::refresh() {
 }
 
 QString ChartMeasurePanel::clipboardText() const {
-    QString text = RangeStatisticsText(m_chart->rangeStatistics(), m_chart->valueUnit(),
+    QString text = rangeStatisticsText(m_chart->rangeStatistics(), m_chart->valueUnit(),
                                        [this](double key) { return m_chart->keyText(key); });
     const QString range = m_chart->statisticsBetweenCursors() ? QStringLiteral("Between cursors")
                                                               : QStringLiteral("In view");

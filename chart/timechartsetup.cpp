@@ -25,17 +25,17 @@ QString& templatePathOverride() {
 }
 } // namespace
 
-QString ChartTemplatePath() {
+QString chartTemplatePath() {
     if (!templatePathOverride().isEmpty())
         return templatePathOverride();
     return QCoreApplication::applicationDirPath() + QStringLiteral("/template/graph.ghf");
 }
 
-void SetChartTemplatePath(const QString& path) {
+void setChartTemplatePath(const QString& path) {
     templatePathOverride() = path;
 }
 
-QByteArray ApplyChartTemplate(Chart* chart, const QString& path) {
+QByteArray applyChartTemplate(Chart* chart, const QString& path) {
     (void)chart; // nothing in the template maps onto this chart's settings
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -61,15 +61,15 @@ QByteArray ApplyChartTemplate(Chart* chart, const QString& path) {
     return blob;
 }
 
-void SetupTimeChart(Chart* chart, int points, double start, double end) {
-    SetupTimeChart(chart, points, start, end, ChartTemplatePath());
+void setupTimeChart(Chart* chart, int points, double start, double end) {
+    setupTimeChart(chart, points, start, end, chartTemplatePath());
 }
 
-void SetupTimeChart(Chart* chart, int points, double start, double end,
+void setupTimeChart(Chart* chart, int points, double start, double end,
                     const QString& templatePath) {
     // Template, overridden by everything below.
     if (QFileInfo::exists(templatePath))
-        ApplyChartTemplate(chart, templatePath);
+        applyChartTemplate(chart, templatePath);
 
     // Drawing: one series of `points` points, vertical line annotations, hot spots.
     chart->setPoints(points);
@@ -81,12 +81,12 @@ void SetupTimeChart(Chart* chart, int points, double start, double end,
     chart->setSubTitle(QString());
     // A date-time x axis read from the second x data array.
     chart->setDateTimeMode(sgVBDateTime);
-    chart->setUsingXDataII(true);
+    chart->setUsingXData(true);
     chart->setXAxisLabel(QStringLiteral("Time"));
     // The value that marks a missing point.
     chart->setNullDataValueY(9999.0);
     // No data in any series.
-    for (int s = 0; s < chart->Subsets(); ++s)
+    for (int s = 0; s < chart->subsets(); ++s)
         chart->setYData(s, -1, 0);
     // Dotted grid, rubber-band zoom in both directions, a floating y-value prompt.
     chart->setSubsetLabels(0, QString());

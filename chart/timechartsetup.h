@@ -5,7 +5,7 @@
 
 class Chart;
 
-// Every chart of the program plots values against date and time. SetupTimeChart puts a chart
+// Every chart of the program plots values against date and time. setupTimeChart puts a chart
 // into that state: a black plot area on a silver surround, a yellow first series, a "Time"
 // axis with date-time labels, y from 0 to 4000, x from `start` to `end` (days since
 // 30 Dec 1899, passed on as they are, also when equal), `points` points and no data, a
@@ -14,17 +14,17 @@ class Chart;
 // First it applies the chart template at `templatePath` if that file exists, so that the
 // settings above override the template. A template that exists but cannot be read throws
 // ChartError before anything else is changed: the chart keeps its previous settings.
-void SetupTimeChart(Chart* chart, int points, double start, double end);
-void SetupTimeChart(Chart* chart, int points, double start, double end,
+void setupTimeChart(Chart* chart, int points, double start, double end);
+void setupTimeChart(Chart* chart, int points, double start, double end,
                     const QString& templatePath);
 
 // The template file: "template/graph.ghf" in the program's folder.
-QString ChartTemplatePath();
-// Makes ChartTemplatePath() return `path` (tests); an empty path restores the program's own.
-void SetChartTemplatePath(const QString& path);
+QString chartTemplatePath();
+// Makes chartTemplatePath() return `path` (tests); an empty path restores the program's own.
+void setChartTemplatePath(const QString& path);
 
 // Reads a chart template: a 32-bit little-endian length N, then N bytes of settings, and
 // returns those bytes. The chart has no settings of its own to take from them, so it is left
 // as it is: the file is only checked. Throws ChartError, naming the file, when it cannot be
 // opened (also when it does not exist) or is shorter than its length field says.
-QByteArray ApplyChartTemplate(Chart* chart, const QString& path);
+QByteArray applyChartTemplate(Chart* chart, const QString& path);

@@ -246,7 +246,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList& arguments) {
     return result;
 }
 
-QString CliUsage() {
+QString cliUsage() {
     return QStringLiteral(R"(Usage: ql350-cli <command> [options]
 The multimeter from the command line. Data goes to standard output, messages to standard
 error.

@@ -67,4 +67,4 @@ struct CliOptions::Parsed {
 };
 
 // The text of --help: commands, options, output columns and exit codes.
-QString CliUsage();
+QString cliUsage();

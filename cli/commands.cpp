@@ -65,11 +65,11 @@ public:
         // The meter's own interval text writes its interval back unchanged.
         const QString interval = m_interval
                                      ? QStringLiteral("%1 seconds").arg(*m_interval / 10000)
-                                     : RecordingInterval::Text(current.IntervalUnits);
-        const QDateTime label = m_time ? *m_time : current.TimeLabel;
+                                     : RecordingInterval::text(current.intervalUnits);
+        const QDateTime label = m_time ? *m_time : current.timeLabel;
         return LoggerSetupChoice{interval, label.date(), label.time()};
     }
-    void tell(const QString& message) override { Tell(message); }
+    void tell(const QString& message) override { ::tell(message); }
 
 private:
     std::optional<quint32> m_interval;
@@ -84,7 +84,7 @@ public:
         m_progress.step(QStringLiteral("erasing the memory"));
         return true;
     }
-    void tell(const QString& message) override { Tell(message); }
+    void tell(const QString& message) override { ::tell(message); }
 
 private:
     StderrProgress& m_progress;
@@ -92,12 +92,12 @@ private:
 
 } // namespace
 
-void Tell(const QString& message) {
-    StderrProgress::EndCurrentLine();
+void tell(const QString& message) {
+    StderrProgress::endCurrentLine();
     std::fprintf(stderr, "ql350-cli: %s\n", qPrintable(message));
 }
 
-QString HandOverFailureText(LoggerOutcome outcome, const QString& operation) {
+QString handOverFailureText(LoggerOutcome outcome, const QString& operation) {
     switch (outcome) {
     case LoggerOutcome::DeviceBusy:
         return QStringLiteral("the live link did not let go of the port");
@@ -108,15 +108,15 @@ QString HandOverFailureText(LoggerOutcome outcome, const QString& operation) {
     }
 }
 
-ExitCode RunPorts(const CliOptions& options) {
+ExitCode runPorts(const CliOptions& options) {
     QStringList names;
-    MeterPort::EnumeratePorts(names);
-    names += MeterPort::SimulatorName();
+    MeterPort::enumeratePorts(names);
+    names += MeterPort::simulatorName();
     MeterPort port;
-    port.OnError = abortOnError;
+    port.onError = abortOnError;
     for (const QString& name : names) {
         QString description = QStringLiteral("built-in meter emulator");
-        if (name != MeterPort::SimulatorName()) {
+        if (name != MeterPort::simulatorName()) {
             const QSerialPortInfo info(name);
             QStringList parts;
             for (const QString& part : {info.description(), info.manufacturer()}) {
@@ -125,11 +125,11 @@ ExitCode RunPorts(const CliOptions& options) {
             }
             description = parts.join(QStringLiteral(", "));
         }
-        QStringList fields{name, MeterPort::DevicePath(name), description};
+        QStringList fields{name, MeterPort::devicePath(name), description};
         if (options.probe) {
             const auto probe =
-                MeterSession::ProbePort(port, MeterPort::DevicePath(name), ProbeWaitMs);
-            CloseQuietly(port);
+                MeterSession::probePort(port, MeterPort::devicePath(name), ProbeWaitMs);
+            closeQuietly(port);
             if (probe.model)
                 fields += QStringLiteral("meter %1").arg(probe.model);
             else if (!probe.opened)
@@ -144,12 +144,12 @@ ExitCode RunPorts(const CliOptions& options) {
     return std::fflush(stdout) == 0 ? ExitCode::Ok : ExitCode::FileError;
 }
 
-ExitCode RunIdentify(const CliOptions& options) {
+ExitCode runIdentify(const CliOptions& options) {
     MeterSession session;
     QString message;
     const ExitCode code = session.connect(options.port, &message);
     if (code != ExitCode::Ok) {
-        Tell(message);
+        tell(message);
         return code;
     }
     printLine(
@@ -179,13 +179,13 @@ void watchLimits(MeterSession& session, const CliOptions& options,
             const Reading& r = update.reading;
             if (update.functionChanged)
                 watch->reset();
-            const RangeTable::SiScale si = RangeTable::ToSi(r.UnitText);
+            const RangeTable::SiScale si = RangeTable::toSi(r.unitText);
             std::optional<double> value;
-            if (!r.Overload)
-                value = double(r.Value) * si.factor + si.offset;
-            if (!watch->feed(value, r.Negative))
+            if (!r.overload)
+                value = double(r.value) * si.factor + si.offset;
+            if (!watch->feed(value, r.negative))
                 return;
-            const QString shown = r.ValueText + u' ' + r.UnitText;
+            const QString shown = r.valueText + u' ' + r.unitText;
             const QString what =
                 watch->zone() == LimitWatch::Zone::Inside
                     ? QStringLiteral("back inside the limits: %1").arg(shown)
@@ -200,13 +200,13 @@ void watchLimits(MeterSession& session, const CliOptions& options,
 
 } // namespace
 
-ExitCode RunLive(const CliOptions& options) {
+ExitCode runLive(const CliOptions& options) {
     StopSignals stop;
     QStringList ports = options.ports;
     if (options.allPorts) {
-        ports = MeterSession::MetersOnAllPorts();
+        ports = MeterSession::metersOnAllPorts();
         if (ports.isEmpty()) {
-            Tell(QStringLiteral("no meter answers on any serial port"));
+            tell(QStringLiteral("no meter answers on any serial port"));
             return ExitCode::NoMeter;
         }
     }
@@ -224,11 +224,11 @@ ExitCode RunLive(const CliOptions& options) {
     std::optional<MqttPublisher::Settings> mqtt;
     if (!options.mqttUrl.isEmpty()) {
         QString error;
-        const auto target = MqttTarget::Parse(options.mqttUrl, &error);
+        const auto target = MqttTarget::parse(options.mqttUrl, &error);
         const auto credentials =
-            target ? MqttCredentials::Load(options.mqttCredentialsFile, &error) : std::nullopt;
+            target ? MqttCredentials::load(options.mqttCredentialsFile, &error) : std::nullopt;
         if (!target || !credentials) {
-            Tell(error);
+            tell(error);
             return ExitCode::Usage;
         }
         mqtt = MqttPublisher::Settings{*target, *credentials, options.mqttCaFile,
@@ -278,7 +278,7 @@ ExitCode RunLive(const CliOptions& options) {
         };
         QString message;
         if (const ExitCode code = session->connect(port, &message); code != ExitCode::Ok) {
-            Tell(message);
+            tell(message);
             return code;
         }
         if (options.above || options.below)
@@ -292,7 +292,7 @@ ExitCode RunLive(const CliOptions& options) {
                 publishers.emplace_back(std::make_unique<MqttPublisher>(*mqtt, printer.meterId()))
                     .get();
             if (!publisher->start(&message)) {
-                Tell(message);
+                tell(message);
                 return ExitCode::Usage;
             }
             printer.onStamped = [publisher](const Reading& r, const StampedReading& stamp) {
@@ -322,7 +322,7 @@ ExitCode RunLive(const CliOptions& options) {
     for (const auto& publisher : publishers) {
         const int unsent = publisher->finish(MqttFinishWaitMs);
         if (publisher->dropped() > 0 || unsent > 0)
-            Tell(QStringLiteral("%1: %2 reading(s) dropped while the broker was away, %3 not "
+            tell(QStringLiteral("%1: %2 reading(s) dropped while the broker was away, %3 not "
                                 "sent at the end")
                      .arg(publisher->readingTopic())
                      .arg(publisher->dropped())
@@ -331,50 +331,50 @@ ExitCode RunLive(const CliOptions& options) {
     return result;
 }
 
-ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
+ExitCode connectForLogger(MeterSession& session, const QString& portOption,
                           const QString& recordingText) {
     QString message;
     const ExitCode code = session.connect(portOption, &message);
     if (code != ExitCode::Ok) {
-        Tell(message);
+        tell(message);
         return code;
     }
     if (session.link().meterModel() != 122) {
-        Tell(QStringLiteral("the meter is a model %1, which has no logger memory")
+        tell(QStringLiteral("the meter is a model %1, which has no logger memory")
                  .arg(session.link().meterModel()));
         return ExitCode::MeterRefused;
     }
     // Whether the meter records on its own is known from its live frames.
     if (!session.waitForReading(FirstReadingWaitMs)) {
-        Tell(QStringLiteral("the meter answered but sends no readings"));
+        tell(QStringLiteral("the meter answered but sends no readings"));
         return ExitCode::TransferFailed;
     }
-    if (session.link().reading().MeterRecording) {
-        Tell(recordingText);
+    if (session.link().reading().meterRecording) {
+        tell(recordingText);
         return ExitCode::MeterRefused;
     }
     return ExitCode::Ok;
 }
 
-ExitCode WithLoggerPort(const CliOptions& options, const QString& recordingText,
+ExitCode withLoggerPort(const CliOptions& options, const QString& recordingText,
                         StderrProgress& progress,
                         const std::function<void(LiveLinkControl&, MeterPort&)>& operation) {
     progress.step(QStringLiteral("calling the meter"));
     MeterSession session;
-    if (const ExitCode code = ConnectForLogger(session, options.port, recordingText);
+    if (const ExitCode code = connectForLogger(session, options.port, recordingText);
         code != ExitCode::Ok)
         return code;
     if (StopSignals::requested())
         return ExitCode::Interrupted;
     LiveLinkAdapter control(session.link());
     MeterPort loggerPort;
-    loggerPort.OnError = abortOnError;
+    loggerPort.onError = abortOnError;
     operation(control, loggerPort);
     session.close();
     return ExitCode::Ok;
 }
 
-ExitCode RunSetup(const CliOptions& options) {
+ExitCode runSetup(const CliOptions& options) {
     StopSignals stop;
     std::optional<QDateTime> time = options.time;
     if (options.timeNow)
@@ -384,34 +384,34 @@ ExitCode RunSetup(const CliOptions& options) {
     StderrProgress progress(options.progress, QStringLiteral("setup"));
     SetupAnswers answers(options.interval, time, progress);
     LoggerOutcome outcome = LoggerOutcome::NotOpened;
-    if (const ExitCode code = WithLoggerPort(
-            options, LoggerMessage(LoggerOperation::Setup, LoggerOutcome::MeterRecording),
+    if (const ExitCode code = withLoggerPort(
+            options, loggerMessage(LoggerOperation::Setup, LoggerOutcome::MeterRecording),
             progress, [&](LiveLinkControl& live, MeterPort& port) {
                 progress.step(QStringLiteral("reading the meter's settings"));
-                outcome = RunLoggerSetup(live, port, answers, Clock());
+                outcome = runLoggerSetup(live, port, answers, Clock());
             });
         code != ExitCode::Ok)
         return code;
-    if (const QString text = HandOverFailureText(outcome, QStringLiteral("setup")); !text.isEmpty())
-        Tell(text);
-    return ExitCodeFor(outcome);
+    if (const QString text = handOverFailureText(outcome, QStringLiteral("setup")); !text.isEmpty())
+        tell(text);
+    return exitCodeFor(outcome);
 }
 
-ExitCode RunErase(const CliOptions& options) {
+ExitCode runErase(const CliOptions& options) {
     StopSignals stop;
     // The program's erase; --yes has answered its question already.
     StderrProgress progress(options.progress, QStringLiteral("erase"));
     EraseAnswers answers(progress);
     LoggerOutcome outcome = LoggerOutcome::NotErased;
-    if (const ExitCode code = WithLoggerPort(
-            options, LoggerMessage(LoggerOperation::EraseMemory, LoggerOutcome::MeterRecording),
+    if (const ExitCode code = withLoggerPort(
+            options, loggerMessage(LoggerOperation::EraseMemory, LoggerOutcome::MeterRecording),
             progress, [&](LiveLinkControl& live, MeterPort& port) {
                 progress.step(QStringLiteral("reading the memory header"));
-                outcome = RunMemoryErase(live, port, answers);
+                outcome = runMemoryErase(live, port, answers);
             });
         code != ExitCode::Ok)
         return code;
-    if (const QString text = HandOverFailureText(outcome, QStringLiteral("erase")); !text.isEmpty())
-        Tell(text);
-    return ExitCodeFor(outcome);
+    if (const QString text = handOverFailureText(outcome, QStringLiteral("erase")); !text.isEmpty())
+        tell(text);
+    return exitCodeFor(outcome);
 }

@@ -14,31 +14,31 @@ class StderrProgress;
 
 // The commands of ql350-cli. Each returns the tool's exit status; data goes to standard
 // output, everything said to the user to standard error.
-ExitCode RunPorts(const CliOptions& options);
-ExitCode RunIdentify(const CliOptions& options);
-ExitCode RunLive(const CliOptions& options);
-ExitCode RunDownload(const CliOptions& options);
-ExitCode RunSetup(const CliOptions& options);
-ExitCode RunErase(const CliOptions& options);
+ExitCode runPorts(const CliOptions& options);
+ExitCode runIdentify(const CliOptions& options);
+ExitCode runLive(const CliOptions& options);
+ExitCode runDownload(const CliOptions& options);
+ExitCode runSetup(const CliOptions& options);
+ExitCode runErase(const CliOptions& options);
 
 // A message to the user on standard error, prefixed with the tool's name.
-void Tell(const QString& message);
+void tell(const QString& message);
 
 // What the tool says when the live link did not let go of the device (DeviceBusy) or the port
 // failed during `operation` (PortLost): the program passes over both in silence. Empty for
 // every other outcome.
-QString HandOverFailureText(LoggerOutcome outcome, const QString& operation);
+QString handOverFailureText(LoggerOutcome outcome, const QString& operation);
 
 // For the logger commands: the meter found and live, a model 122 that does not record on its
 // own. `recordingText` is what to say when it records. Anything but Ok has been told.
-ExitCode ConnectForLogger(MeterSession& session, const QString& portOption,
+ExitCode connectForLogger(MeterSession& session, const QString& portOption,
                           const QString& recordingText);
 
-// One logger operation: the meter found and live (ConnectForLogger, with `recordingText`),
+// One logger operation: the meter found and live (connectForLogger, with `recordingText`),
 // then `operation` run with the live link as the hand-over borrows it and a logger port of the
 // tool's own (port faults abort silently); the live link closes afterwards. Returns the
 // connection's failure, Interrupted when a stop signal came first, or Ok once `operation` ran.
 // The caller keeps a StopSignals alive around it; `progress` shows the call of the meter.
 ExitCode
-WithLoggerPort(const CliOptions& options, const QString& recordingText, StderrProgress& progress,
+withLoggerPort(const CliOptions& options, const QString& recordingText, StderrProgress& progress,
                const std::function<void(LiveLinkControl& live, MeterPort& loggerPort)>& operation);

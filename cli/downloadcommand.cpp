@@ -23,7 +23,7 @@
 namespace {
 
 QString resultText(const LoggerDownload& d) {
-    switch (d.Result) {
+    switch (d.result) {
     case LoggerOutcome::TooShort:
         return QStringLiteral("the meter sent no memory image");
     case LoggerOutcome::Incomplete:
@@ -34,8 +34,8 @@ QString resultText(const LoggerDownload& d) {
     case LoggerOutcome::BadDataSet:
         return QStringLiteral("data set %1 is damaged; the %2 set(s) before it are good "
                               "(--repair cuts the meter's header back to them)")
-            .arg(d.Parse.BadSetIndex + 1)
-            .arg(d.Parse.BadSetIndex);
+            .arg(d.parse.badSetIndex + 1)
+            .arg(d.parse.badSetIndex);
     case LoggerOutcome::NoData:
         return QStringLiteral("the logger memory holds no data set");
     case LoggerOutcome::Loaded:
@@ -47,10 +47,10 @@ QString resultText(const LoggerDownload& d) {
     case LoggerOutcome::TimedOut:
         return QStringLiteral("the transfer took too long");
     case LoggerOutcome::PortLost:
-        return HandOverFailureText(d.Result, QStringLiteral("transfer")) +
-               (d.PortError.isEmpty() ? QString() : QStringLiteral(": ") + d.PortError);
+        return handOverFailureText(d.result, QStringLiteral("transfer")) +
+               (d.portError.isEmpty() ? QString() : QStringLiteral(": ") + d.portError);
     case LoggerOutcome::DeviceBusy:
-        return HandOverFailureText(d.Result, QString());
+        return handOverFailureText(d.result, QString());
     case LoggerOutcome::PortNotOpened:
         return QStringLiteral("the port could not be opened for the transfer");
     case LoggerOutcome::NotConnected:
@@ -73,23 +73,23 @@ public:
     LoggerErrorChoice downloadFailed(const LoggerDownload& download) override {
         if (StopSignals::requested())
             return LoggerErrorChoice::Cancel;
-        if (download.Result == LoggerOutcome::BadDataSet) {
+        if (download.result == LoggerOutcome::BadDataSet) {
             if (!m_repair || m_repaired)
                 return LoggerErrorChoice::Cancel;
-            Tell(resultText(download).section(u'(', 0, 0).trimmed() +
+            tell(resultText(download).section(u'(', 0, 0).trimmed() +
                  QStringLiteral("; repairing the header"));
             m_repaired = true;
             return LoggerErrorChoice::Fixed;
         }
-        if (download.Result == LoggerOutcome::TooManySets || m_retriesLeft <= 0)
+        if (download.result == LoggerOutcome::TooManySets || m_retriesLeft <= 0)
             return LoggerErrorChoice::Cancel;
         --m_retriesLeft;
-        Tell(resultText(download) + QStringLiteral("; trying again"));
+        tell(resultText(download) + QStringLiteral("; trying again"));
         return LoggerErrorChoice::TryAgain;
     }
 
     void headerRepaired(bool confirmed) override {
-        Tell(confirmed ? QStringLiteral("the header now holds the good sets only; switch the "
+        tell(confirmed ? QStringLiteral("the header now holds the good sets only; switch the "
                                         "meter off and on before it records again")
                        : QStringLiteral("the meter did not confirm the header repair"));
     }
@@ -154,13 +154,13 @@ void fillGrid(StringGridModel& grid, const DecodedDataSet& set) {
     grid.setRow(0, {QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
                     QStringLiteral("VALUE"), QStringLiteral("RANGE")});
     for (int i = 0; i < set.count(); ++i)
-        grid.setRow(i + 1, set.Rows[i]);
+        grid.setRow(i + 1, set.rows[i]);
 }
 
 ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
     const QString folder = options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir;
     if (!QDir().mkpath(folder)) {
-        Tell(QStringLiteral("cannot create the folder %1").arg(folder));
+        tell(QStringLiteral("cannot create the folder %1").arg(folder));
         return ExitCode::FileError;
     }
     const bool csv = options.format == CliOptions::Format::Csv;
@@ -168,17 +168,17 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
     const bool portable = csv && !options.legacyColumns;
     const QString suffix = csv ? QStringLiteral("csv") : QStringLiteral("txt");
     qint64 records = 0;
-    for (int i = 0; i < d.Parse.Sets.size(); ++i) {
-        const DecodedDataSet set = DecodeDataSet(d.Image, d.Parse.Sets[i]);
+    for (int i = 0; i < d.parse.sets.size(); ++i) {
+        const DecodedDataSet set = decodeDataSet(d.image, d.parse.sets[i]);
         const QString path = QDir(folder).filePath(
             QStringLiteral("set%1.%2").arg(i + 1, 3, 10, QChar(u'0')).arg(suffix));
         if (portable) {
             QBuffer bytes;
             bytes.open(QIODevice::WriteOnly);
-            DownloadArchive::writePortableSet(bytes, set, d.Parse.Sets[i]);
+            DownloadArchive::writePortableSet(bytes, set, d.parse.sets[i]);
             QString error;
             if (!SafeFile::writeAll(path, bytes.data(), &error)) {
-                Tell(QStringLiteral("cannot write %1: %2").arg(path, error));
+                tell(QStringLiteral("cannot write %1: %2").arg(path, error));
                 return ExitCode::FileError;
             }
             records += set.count();
@@ -187,15 +187,15 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
         StringGridModel grid;
         fillGrid(grid, set);
         const auto saved =
-            DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.RowCount()));
+            DataFileWriter::save(path, grid, DataFileWriter::allRows(grid.gridRowCount()));
         if (!saved.saved()) {
-            Tell(QStringLiteral("cannot write %1: %2").arg(path, saved.error));
+            tell(QStringLiteral("cannot write %1: %2").arg(path, saved.error));
             return ExitCode::FileError;
         }
         records += saved.rows;
     }
-    Tell(QStringLiteral("%1 data set(s), %2 record(s) written to %3")
-             .arg(d.Parse.Sets.size())
+    tell(QStringLiteral("%1 data set(s), %2 record(s) written to %3")
+             .arg(d.parse.sets.size())
              .arg(records)
              .arg(QDir::toNativeSeparators(folder)));
     return ExitCode::Ok;
@@ -203,43 +203,43 @@ ExitCode writeSets(const LoggerDownload& d, const CliOptions& options) {
 
 } // namespace
 
-ExitCode RunDownload(const CliOptions& options) {
+ExitCode runDownload(const CliOptions& options) {
     if (const QString problem = targetProblem(options); !problem.isEmpty()) {
-        Tell(problem);
+        tell(problem);
         return ExitCode::FileError;
     }
     StopSignals stop;
     OptionsUser user(options.repair, options.retries);
     LoggerDownload d;
     StderrProgress shown(options.progress, QStringLiteral("download"));
-    if (const ExitCode code = WithLoggerPort(
+    if (const ExitCode code = withLoggerPort(
             options, QStringLiteral("the meter is recording data; stop its recording first"),
             shown, [&](LiveLinkControl& live, MeterPort& port) {
                 DownloadProgress progress(shown);
-                d = LoadLoggerData(live, port, &progress, user,
-                                   DateTimeToDays(QDateTime::currentDateTime()));
+                d = loadLoggerData(live, port, &progress, user,
+                                   dateTimeToDays(QDateTime::currentDateTime()));
             });
         code != ExitCode::Ok)
         return code;
 
     const bool wholeImage =
-        d.Result == LoggerOutcome::Loaded || d.Result == LoggerOutcome::NoData ||
-        d.Result == LoggerOutcome::BadDataSet || d.Result == LoggerOutcome::TooManySets;
+        d.result == LoggerOutcome::Loaded || d.result == LoggerOutcome::NoData ||
+        d.result == LoggerOutcome::BadDataSet || d.result == LoggerOutcome::TooManySets;
     if (!options.rawFile.isEmpty() && wholeImage) {
         // The raw image is what the meter holds, damaged or not: it is what a repair by hand
         // starts from.
         QString error;
-        if (!SafeFile::writeAll(options.rawFile, d.Image.bytes(), &error)) {
-            Tell(QStringLiteral("cannot write %1: %2").arg(options.rawFile, error));
+        if (!SafeFile::writeAll(options.rawFile, d.image.bytes(), &error)) {
+            tell(QStringLiteral("cannot write %1: %2").arg(options.rawFile, error));
             return ExitCode::FileError;
         }
-        if (d.Result != LoggerOutcome::Loaded)
-            Tell(resultText(d));
+        if (d.result != LoggerOutcome::Loaded)
+            tell(resultText(d));
         return ExitCode::Ok;
     }
     shown.finishLine();
-    if (d.Result == LoggerOutcome::Loaded)
+    if (d.result == LoggerOutcome::Loaded)
         return writeSets(d, options);
-    Tell(resultText(d));
-    return ExitCodeFor(d.Result);
+    tell(resultText(d));
+    return exitCodeFor(d.result);
 }

@@ -17,12 +17,12 @@ enum class ExitCode : int {
     LimitCrossed = 9,   // live --stop-at-limit: a reading crossed --above or --below
 };
 
-inline int ToInt(ExitCode code) {
+inline int toInt(ExitCode code) {
     return int(code);
 }
 
 // The exit status for how a logger operation (download, setup or erase) ended.
-inline ExitCode ExitCodeFor(LoggerOutcome outcome) {
+inline ExitCode exitCodeFor(LoggerOutcome outcome) {
     switch (outcome) {
     case LoggerOutcome::Loaded:
     case LoggerOutcome::NoData:

@@ -24,27 +24,27 @@ int main(int argc, char* argv[]) {
     }
     const CliOptions::Parsed parsed = CliOptions::parse(arguments);
     if (!parsed.error.isEmpty()) {
-        Tell(parsed.error);
+        tell(parsed.error);
         std::fputs("Try 'ql350-cli --help'.\n", stderr);
-        return ToInt(ExitCode::Usage);
+        return toInt(ExitCode::Usage);
     }
     const CliOptions& o = parsed.options;
     switch (o.command) {
     case CliOptions::Command::Help:
-        std::fputs(CliUsage().toUtf8().constData(), stdout);
+        std::fputs(cliUsage().toUtf8().constData(), stdout);
         return 0;
     case CliOptions::Command::Ports:
-        return ToInt(RunPorts(o));
+        return toInt(runPorts(o));
     case CliOptions::Command::Identify:
-        return ToInt(RunIdentify(o));
+        return toInt(runIdentify(o));
     case CliOptions::Command::Live:
-        return ToInt(RunLive(o));
+        return toInt(runLive(o));
     case CliOptions::Command::Download:
-        return ToInt(RunDownload(o));
+        return toInt(runDownload(o));
     case CliOptions::Command::Setup:
-        return ToInt(RunSetup(o));
+        return toInt(runSetup(o));
     case CliOptions::Command::Erase:
-        return ToInt(RunErase(o));
+        return toInt(runErase(o));
     }
-    return ToInt(ExitCode::Usage);
+    return toInt(ExitCode::Usage);
 }

@@ -36,7 +36,7 @@ int modelIn(const QByteArray& answer) {
 // The search's view of the port list: the system's ports, no port box and no start-up screen.
 class PortListHost : public DiscoveryHost {
 public:
-    PortListHost() { MeterPort::EnumeratePorts(m_ports); }
+    PortListHost() { MeterPort::enumeratePorts(m_ports); }
     void showProgress(const QString& text) override {
         if (::isatty(2))
             std::fprintf(stderr, "%s\n", qPrintable(text));
@@ -61,63 +61,63 @@ MeterSession::~MeterSession() {
     close();
 }
 
-MeterSession::Probe MeterSession::ProbePort(MeterPort& port, const QString& path, int waitMs) {
+MeterSession::Probe MeterSession::probePort(MeterPort& port, const QString& path, int waitMs) {
     Probe probe;
-    port.OnRxChar = nullptr;
-    CloseQuietly(port);
+    port.onRxChar = nullptr;
+    closeQuietly(port);
     port.setDeviceName(path);
-    if (!port.TryOpen()) {
-        probe.refused = port.LastOpenRefused();
-        probe.failure = port.LastOpenFailure();
+    if (!port.tryOpen()) {
+        probe.refused = port.lastOpenRefused();
+        probe.failure = port.lastOpenFailure();
         return probe;
     }
     probe.opened = true;
-    const MeterPort::ErrorHandler previous = port.OnError;
-    port.OnError = abortOnError;
+    const MeterPort::ErrorHandler previous = port.onError;
+    port.onError = abortOnError;
     QByteArray answer;
     try {
-        port.ClearInput();
-        port.Write(CmdK.bytes());
-        port.Write(CmdK.bytes());
+        port.clearInput();
+        port.write(CmdK.bytes());
+        port.write(CmdK.bytes());
         QElapsedTimer waited;
         waited.start();
-        while (port.Active() && !modelIn(answer) && waited.elapsed() < waitMs) {
-            if (const int n = port.InputCount(); n > 0) {
+        while (port.active() && !modelIn(answer) && waited.elapsed() < waitMs) {
+            if (const int n = port.inputCount(); n > 0) {
                 QByteArray got;
-                port.Read(got, n);
+                port.read(got, n);
                 answer += got;
             } else {
-                Delay(5);
+                delay(5);
             }
         }
     } catch (const SilentAbort&) {
         // the port failed while the meter was called: no meter there
     }
-    port.OnError = previous;
-    probe.model = port.Active() ? modelIn(answer) : 0;
+    port.onError = previous;
+    probe.model = port.active() ? modelIn(answer) : 0;
     if (!probe.model)
-        CloseQuietly(port);
+        closeQuietly(port);
     return probe;
 }
 
-QStringList MeterSession::MetersOnAllPorts(int waitMs) {
+QStringList MeterSession::metersOnAllPorts(int waitMs) {
     QStringList names;
-    MeterPort::EnumeratePorts(names);
+    MeterPort::enumeratePorts(names);
     QStringList found;
     MeterPort port;
-    port.OnError = abortOnError;
+    port.onError = abortOnError;
     for (const QString& name : names) {
-        if (name == MeterPort::SimulatorName())
+        if (name == MeterPort::simulatorName())
             continue;
-        const QString path = MeterPort::DevicePath(name);
-        if (ProbePort(port, path, waitMs).model)
+        const QString path = MeterPort::devicePath(name);
+        if (probePort(port, path, waitMs).model)
             found += path;
-        CloseQuietly(port);
+        closeQuietly(port);
     }
     return found;
 }
 
-QString MeterSession::MeterId(const QString& path, int model, const QString& serialNumber) {
+QString MeterSession::meterId(const QString& path, int model, const QString& serialNumber) {
     QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
     while (name.startsWith(u'/'))
         name.remove(0, 1);
@@ -138,7 +138,7 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             *message = QStringLiteral("no serial port found; name one with --port");
             return ExitCode::NoMeter;
         }
-        DiscoverMeter(m_link, host);
+        discoverMeter(m_link, host);
         if (!m_link.connected()) {
             // The search leaves the reason a port could not be opened in the status bar's
             // first panel in place of the device name.
@@ -151,9 +151,9 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
             return refused ? ExitCode::PortRefused : ExitCode::NoMeter;
         }
     } else {
-        const QString path = MeterPort::DevicePath(portOption);
+        const QString path = MeterPort::devicePath(portOption);
         MeterPort port;
-        const Probe probe = ProbePort(port, path, NamedPortWaitMs);
+        const Probe probe = probePort(port, path, NamedPortWaitMs);
         if (!probe.opened) {
             // Missing, in use or not permitted: the port could not be opened, whatever the
             // reason; "no meter" is for a port that opened and stayed silent.
@@ -166,14 +166,14 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         }
         // As the search hands the line over: the live link's port on the same device, the
         // receive step attached, A sent.
-        CloseQuietly(port);
-        m_printer.setMeterId(MeterId(path, probe.model, QSerialPortInfo(path).serialNumber()));
+        closeQuietly(port);
+        m_printer.setMeterId(meterId(path, probe.model, QSerialPortInfo(path).serialNumber()));
         m_link.setDeviceName(path);
         m_link.openPort();
         m_link.attachMeter(probe.model);
     }
     if (m_printer.meterId().isEmpty())
-        m_printer.setMeterId(MeterId(m_link.deviceName(), m_link.meterModel(),
+        m_printer.setMeterId(meterId(m_link.deviceName(), m_link.meterModel(),
                                      QSerialPortInfo(m_link.deviceName()).serialNumber()));
     m_link.startTicking();
     return ExitCode::Ok;
@@ -183,7 +183,7 @@ bool MeterSession::waitForReading(int timeoutMs) {
     QElapsedTimer waited;
     waited.start();
     while (m_printer.readings() == 0 && waited.elapsed() < timeoutMs)
-        Delay(5);
+        delay(5);
     return m_printer.readings() > 0;
 }
 

@@ -33,16 +33,16 @@ public:
     // Opens `port` on `path` and calls the meter with K, listening up to `waitMs` for its
     // answer. Leaves the port open (and without a receive handler) when a meter answered,
     // closed otherwise.
-    static Probe ProbePort(MeterPort& port, const QString& path, int waitMs);
+    static Probe probePort(MeterPort& port, const QString& path, int waitMs);
 
     // The device paths of the system's ports (never the simulator) on which a meter answers,
     // each called for up to `waitMs`: what `live --all` reads.
-    static QStringList MetersOnAllPorts(int waitMs = 300);
+    static QStringList metersOnAllPorts(int waitMs = 300);
 
     // The id a meter's readings carry: the port's device path without "/dev/" (other
     // slashes and the characters an MQTT topic reserves become "_"), the model, and the
     // adapter's serial number where it reports one: "ttyUSB0-122-A10K3Q2F", "pts_4-122".
-    static QString MeterId(const QString& path, int model, const QString& serialNumber);
+    static QString meterId(const QString& path, int model, const QString& serialNumber);
 
     // Finds the meter on `portOption` (empty: the search) and starts the live link. On failure
     // *message says why and the port is closed.

@@ -29,7 +29,7 @@ QByteArray jsonString(const QString& text) {
 
 } // namespace
 
-std::optional<MqttTarget> MqttTarget::Parse(const QString& text, QString* error) {
+std::optional<MqttTarget> MqttTarget::parse(const QString& text, QString* error) {
     const QUrl url(text, QUrl::StrictMode);
     MqttTarget t;
     const QString scheme = url.scheme().toLower();
@@ -64,7 +64,7 @@ std::optional<MqttTarget> MqttTarget::Parse(const QString& text, QString* error)
     return t;
 }
 
-std::optional<MqttCredentials> MqttCredentials::Load(const QString& file, QString* error) {
+std::optional<MqttCredentials> MqttCredentials::load(const QString& file, QString* error) {
     MqttCredentials c;
     if (file.isEmpty()) {
         c.username = qgetenv("QL350_MQTT_USERNAME");
@@ -240,13 +240,13 @@ void MqttPublisher::publish(const Reading& reading, const StampedReading& stamp)
     QByteArray line = m_json.line(reading, stamp);
     line.chop(1); // the line end
     if (m_settings.haDiscovery) {
-        const QString siUnit = reading.Overload
+        const QString siUnit = reading.overload
                                    ? m_discoveredUnit
-                                   : QString::fromUtf8(RangeTable::ToSi(reading.UnitText).unit);
+                                   : QString::fromUtf8(RangeTable::toSi(reading.unitText).unit);
         if (!siUnit.isEmpty() && siUnit != m_discoveredUnit) {
             m_discoveredUnit = siUnit;
             send(QStringLiteral("homeassistant/sensor/ql350_%1/config").arg(m_meterId),
-                 DiscoveryConfig(m_meterId, m_base, siUnit), true);
+                 discoveryConfig(m_meterId, m_base, siUnit), true);
         }
     }
     send(readingTopic(), line, false);
@@ -281,7 +281,7 @@ int MqttPublisher::finish(int waitMs) {
     return pending;
 }
 
-QByteArray MqttPublisher::DiscoveryConfig(const QString& meterId, const QString& base,
+QByteArray MqttPublisher::discoveryConfig(const QString& meterId, const QString& base,
                                           const QString& siUnit) {
     // Home Assistant's device classes for the quantities the meter measures; a quantity it
     // has no class for is a plain sensor with its unit.

@@ -21,7 +21,7 @@ struct MqttTarget {
     bool tls = false;
 
     // Nothing, with *error saying why, for a URL that is not one of the forms above.
-    static std::optional<MqttTarget> Parse(const QString& url, QString* error);
+    static std::optional<MqttTarget> parse(const QString& url, QString* error);
 };
 
 // User name and password for the broker: from `file` when one is given (lines "username=..."
@@ -31,7 +31,7 @@ struct MqttTarget {
 struct MqttCredentials {
     QByteArray username;
     QByteArray password;
-    static std::optional<MqttCredentials> Load(const QString& file, QString* error);
+    static std::optional<MqttCredentials> load(const QString& file, QString* error);
 };
 
 // Publishes one meter's readings to an MQTT broker with the Eclipse Paho C client
@@ -83,7 +83,7 @@ public:
 
     // The Home Assistant discovery config for a meter now showing `siUnit` (the portable
     // format's SI unit), as published.
-    static QByteArray DiscoveryConfig(const QString& meterId, const QString& base,
+    static QByteArray discoveryConfig(const QString& meterId, const QString& base,
                                       const QString& siUnit);
 
 private:

@@ -56,13 +56,13 @@ QByteArray numberText(double value) {
 
 // The value in the SI unit of its quantity, when the reading has a number.
 std::optional<double> siValue(const Reading& r, const QString& value) {
-    if (r.Overload)
+    if (r.overload)
         return std::nullopt;
     bool ok = false;
     const double v = value.toDouble(&ok);
     if (!ok)
         return std::nullopt;
-    const RangeTable::SiScale si = RangeTable::ToSi(r.UnitText);
+    const RangeTable::SiScale si = RangeTable::toSi(r.unitText);
     return v * si.factor + si.offset;
 }
 
@@ -70,23 +70,23 @@ std::optional<double> siValue(const Reading& r, const QString& value) {
 
 ReadingFormatter::ReadingFormatter(const Settings& settings) : m_settings(settings) {}
 
-QString ReadingFormatter::ValueText(const Reading& r) {
-    if (r.Overload)
-        return r.Negative ? QStringLiteral("-OL") : QStringLiteral("OL");
-    const int decimals = FrameDecoder::DecimalsFor(r.Divisor);
-    return decimals >= 0 ? QString::number(double(r.Count) / r.Divisor, 'f', decimals)
-                         : QString::number(double(r.Value), 'g', 6);
+QString ReadingFormatter::valueText(const Reading& r) {
+    if (r.overload)
+        return r.negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+    const int decimals = FrameDecoder::decimalsFor(r.divisor);
+    return decimals >= 0 ? QString::number(double(r.count) / r.divisor, 'f', decimals)
+                         : QString::number(double(r.value), 'g', 6);
 }
 
-QString ReadingFormatter::CouplingText(const Reading& r) {
-    return r.AC ? QStringLiteral("AC") : r.DC ? QStringLiteral("DC") : QString();
+QString ReadingFormatter::couplingText(const Reading& r) {
+    return r.ac ? QStringLiteral("AC") : r.dc ? QStringLiteral("DC") : QString();
 }
 
-QString ReadingFormatter::FlagsText(const Reading& r) {
+QString ReadingFormatter::flagsText(const Reading& r) {
     QStringList flags;
-    if (r.Overload)
+    if (r.overload)
         flags += QStringLiteral("overload");
-    if (r.PeakHold || (r.Annunciators & (1u << annHOLD)))
+    if (r.peakHold || (r.annunciators & (1u << annHOLD)))
         flags += QStringLiteral("hold");
     const struct {
         AnnunciatorBit bit;
@@ -95,13 +95,13 @@ QString ReadingFormatter::FlagsText(const Reading& r) {
                  {annPMAX, "peak-max"},   {annPMIN, "peak-min"},
                  {annLBT, "low-battery"}};
     for (const auto& m : marks) {
-        if (r.Annunciators & (1u << m.bit))
+        if (r.annunciators & (1u << m.bit))
             flags += QLatin1String(m.word);
     }
     return flags.join(u' ');
 }
 
-QByteArray ReadingFormatter::InfluxEscape(const QString& text, bool measurement) {
+QByteArray ReadingFormatter::influxEscape(const QString& text, bool measurement) {
     QByteArray out;
     for (const char c : text.toUtf8()) {
         if (c == ',' || c == ' ' || (!measurement && c == '='))
@@ -148,13 +148,13 @@ QByteArray ReadingFormatter::line(const Reading& r, const StampedReading& stamp)
 
 QByteArray ReadingFormatter::separatedLine(const Reading& r, const StampedReading& stamp) const {
     QStringList fields{timeText(stamp.wall),
-                       ValueText(r),
-                       r.UnitText,
-                       r.FunctionName,
-                       CouplingText(r),
-                       r.Auto ? QStringLiteral("auto") : QStringLiteral("manual"),
-                       r.PeakHold ? QStringLiteral("hold") : QString(),
-                       r.Overload ? QStringLiteral("OL") : QString()};
+                       valueText(r),
+                       r.unitText,
+                       r.functionName,
+                       couplingText(r),
+                       r.autoRange ? QStringLiteral("auto") : QStringLiteral("manual"),
+                       r.peakHold ? QStringLiteral("hold") : QString(),
+                       r.overload ? QStringLiteral("OL") : QString()};
     if (m_settings.severalMeters)
         fields += {stamp.meter, QString::number(stamp.monotonicMs)};
     if (m_settings.format == CliOptions::Format::Csv) {
@@ -168,14 +168,14 @@ QByteArray ReadingFormatter::separatedLine(const Reading& r, const StampedReadin
 QByteArray ReadingFormatter::portableLine(const Reading& r, const StampedReading& stamp) {
     PortableCsv::Reading row;
     row.row = ++m_rows;
-    row.when = DateTimeToDays(stamp.wall.toLocalTime());
-    row.shownValue = ValueText(r);
+    row.when = dateTimeToDays(stamp.wall.toLocalTime());
+    row.shownValue = valueText(r);
     row.value = row.shownValue.toDouble();
-    row.unit = r.UnitText;
-    row.function = r.FunctionName;
-    row.coupling = CouplingText(r);
-    row.range = r.Auto ? QStringLiteral("auto") : QStringLiteral("manual");
-    row.flags = FlagsText(r);
+    row.unit = r.unitText;
+    row.function = r.functionName;
+    row.coupling = couplingText(r);
+    row.range = r.autoRange ? QStringLiteral("auto") : QStringLiteral("manual");
+    row.flags = flagsText(r);
     QByteArray out;
     m_portable.appendRow(out, row);
     if (m_settings.severalMeters) {
@@ -188,45 +188,45 @@ QByteArray ReadingFormatter::portableLine(const Reading& r, const StampedReading
 }
 
 QByteArray ReadingFormatter::jsonLine(const Reading& r, const StampedReading& stamp) const {
-    const QString value = ValueText(r);
+    const QString value = valueText(r);
     const std::optional<double> si = siValue(r, value);
-    const QString coupling = CouplingText(r);
+    const QString coupling = couplingText(r);
     QByteArray out = "{\"time\":" + jsonString(timeText(stamp.wall));
     out += ",\"monotonic_ms\":" + QByteArray::number(stamp.monotonicMs);
     out += ",\"meter\":" + jsonString(stamp.meter);
     out += ",\"seq\":" + QByteArray::number(stamp.sequence);
     // The meter's digits as they are: a JSON number may end in zeros.
-    out += ",\"value\":" + (r.Overload ? QByteArray("null") : value.toLatin1());
-    out += ",\"unit\":" + jsonString(r.UnitText);
+    out += ",\"value\":" + (r.overload ? QByteArray("null") : value.toLatin1());
+    out += ",\"unit\":" + jsonString(r.unitText);
     out += ",\"si_value\":" + (si ? numberText(*si) : QByteArray("null"));
-    out += ",\"si_unit\":" + (si ? jsonString(QString::fromUtf8(RangeTable::ToSi(r.UnitText).unit))
+    out += ",\"si_unit\":" + (si ? jsonString(QString::fromUtf8(RangeTable::toSi(r.unitText).unit))
                                  : QByteArray("null"));
-    out += ",\"function\":" + jsonString(r.FunctionName);
+    out += ",\"function\":" + jsonString(r.functionName);
     out += ",\"coupling\":" + (coupling.isEmpty() ? QByteArray("null") : jsonString(coupling));
-    out += ",\"auto\":" + jsonBool(r.Auto);
-    out += ",\"hold\":" + jsonBool(r.PeakHold);
-    out += ",\"overload\":" + jsonBool(r.Overload);
-    out += ",\"negative\":" + jsonBool(r.Negative);
-    out += ",\"flags\":" + jsonString(FlagsText(r));
+    out += ",\"auto\":" + jsonBool(r.autoRange);
+    out += ",\"hold\":" + jsonBool(r.peakHold);
+    out += ",\"overload\":" + jsonBool(r.overload);
+    out += ",\"negative\":" + jsonBool(r.negative);
+    out += ",\"flags\":" + jsonString(flagsText(r));
     return out + "}\n";
 }
 
 QByteArray ReadingFormatter::influxLine(const Reading& r, const StampedReading& stamp) const {
-    QByteArray out = InfluxEscape(QStringLiteral("ql350"), true);
+    QByteArray out = influxEscape(QStringLiteral("ql350"), true);
     // A tag with an empty value is not allowed: it is left out.
     const std::pair<const char*, QString> tags[] = {{"meter", stamp.meter},
-                                                    {"function", r.FunctionName},
-                                                    {"coupling", CouplingText(r)},
-                                                    {"unit", r.UnitText}};
+                                                    {"function", r.functionName},
+                                                    {"coupling", couplingText(r)},
+                                                    {"unit", r.unitText}};
     for (const auto& [key, value] : tags) {
         if (!value.isEmpty())
-            out += ',' + QByteArray(key) + '=' + InfluxEscape(value, false);
+            out += ',' + QByteArray(key) + '=' + influxEscape(value, false);
     }
-    const QString value = ValueText(r);
+    const QString value = valueText(r);
     out += ' ';
     if (const std::optional<double> si = siValue(r, value))
         out += "value=" + value.toLatin1() + ",si_value=" + numberText(*si) + ',';
-    out += "overload=" + jsonBool(r.Overload);
+    out += "overload=" + jsonBool(r.overload);
     out += ' ' + QByteArray::number(stamp.wall.toMSecsSinceEpoch()) + "000000\n";
     return out;
 }

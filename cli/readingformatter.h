@@ -48,15 +48,15 @@ public:
 
     // The value as the meter's display shows it, in the C locale: "1.230", "-0.567"; "OL" or
     // "-OL" when overloaded.
-    static QString ValueText(const Reading& reading);
+    static QString valueText(const Reading& reading);
     // "AC", "DC" or empty.
-    static QString CouplingText(const Reading& reading);
+    static QString couplingText(const Reading& reading);
     // The display's marks as the portable format's flags column writes them.
-    static QString FlagsText(const Reading& reading);
+    static QString flagsText(const Reading& reading);
 
     // Line protocol escapes: a measurement escapes commas and spaces, a tag key or value
     // also equal signs, each with a backslash.
-    static QByteArray InfluxEscape(const QString& text, bool measurement);
+    static QByteArray influxEscape(const QString& text, bool measurement);
 
 private:
     QByteArray jsonLine(const Reading& reading, const StampedReading& stamp) const;

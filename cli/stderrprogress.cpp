@@ -11,12 +11,12 @@ StderrProgress* current = nullptr;
 
 } // namespace
 
-void StderrProgress::EndCurrentLine() {
+void StderrProgress::endCurrentLine() {
     if (current)
         current->finishLine();
 }
 
-bool StderrProgress::Enabled(CliOptions::Progress mode) {
+bool StderrProgress::enabled(CliOptions::Progress mode) {
     switch (mode) {
     case CliOptions::Progress::Always:
         return true;
@@ -29,7 +29,7 @@ bool StderrProgress::Enabled(CliOptions::Progress mode) {
 }
 
 StderrProgress::StderrProgress(CliOptions::Progress mode, const QString& operation)
-    : m_enabled(Enabled(mode)), m_terminal(::isatty(2) != 0), m_operation(operation) {
+    : m_enabled(enabled(mode)), m_terminal(::isatty(2) != 0), m_operation(operation) {
     current = this;
     m_tick.setInterval(1000);
     QObject::connect(&m_tick, &QTimer::timeout, [this] {

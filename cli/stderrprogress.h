@@ -28,9 +28,9 @@ public:
     // Ends the line, so that a message can follow on a line of its own.
     void finishLine();
 
-    static bool Enabled(CliOptions::Progress mode);
+    static bool enabled(CliOptions::Progress mode);
     // Ends the line of the progress now shown, if any: called before a message is told.
-    static void EndCurrentLine();
+    static void endCurrentLine();
 
 private:
     void draw();

@@ -13,5 +13,5 @@ qint64 Clock::monotonicMs() const {
 }
 
 double Clock::now() const {
-    return DateTimeToDays(QDateTime::currentDateTime());
+    return dateTimeToDays(QDateTime::currentDateTime());
 }

@@ -76,27 +76,27 @@ bool hasTwoDigitYear(const QString& format) {
 
 } // namespace
 
-QString DateTimeText::DateFormat() {
+QString DateTimeText::dateFormat() {
     return widenYear(QLocale().dateFormat(QLocale::ShortFormat));
 }
 
-QString DateTimeText::TimeFormat() {
+QString DateTimeText::timeFormat() {
     return withoutZone(QLocale().timeFormat(QLocale::LongFormat));
 }
 
-QString DateTimeText::DateString(QDate date) {
-    return QLocale().toString(date, DateFormat());
+QString DateTimeText::dateString(QDate date) {
+    return QLocale().toString(date, dateFormat());
 }
 
-QString DateTimeText::TimeString(QTime time) {
-    return QLocale().toString(time, TimeFormat());
+QString DateTimeText::timeString(QTime time) {
+    return QLocale().toString(time, timeFormat());
 }
 
 QString DateTimeText::Format(const QDateTime& dateTime) {
-    return DateString(dateTime.date()) + u' ' + TimeString(dateTime.time());
+    return dateString(dateTime.date()) + u' ' + timeString(dateTime.time());
 }
 
-std::optional<QDateTime> DateTimeText::Parse(const QString& text) {
+std::optional<QDateTime> DateTimeText::parse(const QString& text) {
     const QLocale locale;
     const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
     const QString longTime = locale.timeFormat(QLocale::LongFormat);
@@ -105,10 +105,10 @@ std::optional<QDateTime> DateTimeText::Parse(const QString& text) {
         QString format;
         bool twoDigitYear;
     } formats[] = {
-        {DateFormat() + u' ' + TimeFormat(), false},
+        {dateFormat() + u' ' + timeFormat(), false},
         {shortDate + u' ' + longTime, shortYear},
-        {shortDate + u' ' + TimeFormat(), shortYear},
-        {DateFormat() + u' ' + longTime, false},
+        {shortDate + u' ' + timeFormat(), shortYear},
+        {dateFormat() + u' ' + longTime, false},
     };
     const QString trimmed = text.trimmed();
     for (const auto& [format, twoDigitYear] : formats) {

@@ -12,18 +12,18 @@
 class DateTimeText {
 public:
     // The locale's short date format with the year widened to four digits.
-    static QString DateFormat();
+    static QString dateFormat();
     // The locale's long time format without the time zone (and without the brackets that held
     // it).
-    static QString TimeFormat();
+    static QString timeFormat();
 
-    static QString DateString(QDate date);
-    static QString TimeString(QTime time);
-    // DateString + " " + TimeString.
+    static QString dateString(QDate date);
+    static QString timeString(QTime time);
+    // dateString + " " + timeString.
     static QString Format(const QDateTime& dateTime);
 
     // Reads a text written by Format, or the locale's plain short date + " " + long time
     // (two-digit years are taken within 50 years of today, a time zone name is honoured).
     // The result is local time; nothing when the text is not a date and time.
-    static std::optional<QDateTime> Parse(const QString& text);
+    static std::optional<QDateTime> parse(const QString& text);
 };

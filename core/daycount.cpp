@@ -22,23 +22,23 @@ std::pair<qint64, int> splitDays(double days) {
 
 } // namespace
 
-double DateTimeToDays(const QDateTime& dateTime) {
+double dateTimeToDays(const QDateTime& dateTime) {
     const double days = double(dateTime.date().toJulianDay() - kEpochJulianDay);
     return days + dateTime.time().msecsSinceStartOfDay() / kMsPerDay;
 }
 
-QDateTime DaysToDateTime(double days) {
+QDateTime daysToDateTime(double days) {
     const auto [julian, ms] = splitDays(days);
     return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(ms));
 }
 
-void DaysToDateAndTime(double days, QDate* date, QTime* time) {
+void daysToDateAndTime(double days, QDate* date, QTime* time) {
     const auto [julian, ms] = splitDays(days);
     *date = QDate::fromJulianDay(julian);
     *time = QTime::fromMSecsSinceStartOfDay(ms);
 }
 
-QDateTime DaysToUtcDateTime(double days) {
+QDateTime daysToUtcDateTime(double days) {
     const auto [julian, ms] = splitDays(days);
     return QDateTime(QDate::fromJulianDay(julian), QTime::fromMSecsSinceStartOfDay(ms),
                      QTimeZone::utc());

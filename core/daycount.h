@@ -23,18 +23,18 @@ constexpr double DaysToSeconds(double days) {
 // The wall-clock date and time of `dateTime` (its own date() and time()) as a day count.
 // Days before 30 Dec 1899 are negative, the fraction still counting forward from midnight
 // (29 Dec 1899 06:00 is -0.75).
-double DateTimeToDays(const QDateTime& dateTime);
+double dateTimeToDays(const QDateTime& dateTime);
 
 // A day count as local date and time, rounded to the nearest millisecond. A time of day that
 // rounds up to midnight becomes the start of the next day.
-QDateTime DaysToDateTime(double days);
+QDateTime daysToDateTime(double days);
 // The date and the time of day alone, without the local date-time's time-zone lookup (which
 // costs more than formatting both): for tables of many time stamps.
-void DaysToDateAndTime(double days, QDate* date, QTime* time);
+void daysToDateAndTime(double days, QDate* date, QTime* time);
 
 // The same wall-clock date and time, but in UTC: free of summer-time gaps, for labels of a
 // time axis whose keys come from DaysToEpochSeconds.
-QDateTime DaysToUtcDateTime(double days);
+QDateTime daysToUtcDateTime(double days);
 
 // A day count as seconds since 1 Jan 1970 00:00 UTC with the wall-clock time taken as UTC
 // (the key QCustomPlot's date-time axis expects), and back.

@@ -16,11 +16,11 @@ ErrorBoundary::Reporter& reporter() {
 
 namespace ErrorBoundary {
 
-void SetReporter(Reporter r) {
+void setReporter(Reporter r) {
     reporter() = std::move(r);
 }
 
-void Report(const QString& message) {
+void report(const QString& message) {
     // A report that itself fails (a message box that cannot be shown) ends here.
     static bool reporting = false;
     if (reporting || !reporter()) {
@@ -43,10 +43,10 @@ bool Run(const std::function<void()>& work) {
     } catch (const SilentAbort&) {
         // ended on purpose, without a message
     } catch (const std::bad_alloc&) {
-        Report(QStringLiteral("Out of memory"));
+        report(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         // The program's own errors (port, chart, file) carry their message as UTF-8.
-        Report(QString::fromUtf8(e.what()));
+        report(QString::fromUtf8(e.what()));
     }
     return false;
 }

@@ -22,15 +22,15 @@ namespace ErrorBoundary {
 using Reporter = std::function<void(const QString& message)>;
 
 // The program shows reports through its dialog seam; without a reporter they are logged.
-void SetReporter(Reporter reporter);
-void Report(const QString& message);
+void setReporter(Reporter reporter);
+void report(const QString& message);
 
 // Runs `work` inside the boundary; true when it ran to its end.
 bool Run(const std::function<void()>& work);
 
 // `work` wrapped for a connection: connect(button, &QAbstractButton::clicked, this,
-// ErrorBoundary::Guard([this] { btnClearClick(); })).
-template <class F> auto Guard(F work) {
+// ErrorBoundary::guard([this] { btnClearClick(); })).
+template <class F> auto guard(F work) {
     return [work = std::move(work)](auto&&...) { Run(work); };
 }
 

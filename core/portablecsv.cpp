@@ -122,7 +122,7 @@ QByteArray PortableCsv::timeText(double when) {
 char* PortableCsv::writeTime(char* p, double when) {
     QDate date;
     QTime time;
-    DaysToDateAndTime(when, &date, &time);
+    daysToDateAndTime(when, &date, &time);
     const qint64 hour = qint64(std::floor(when * 24.0));
     if (hour != m_offsetHour) {
         m_offsetHour = hour;
@@ -186,7 +186,7 @@ void PortableCsv::appendRow(QByteArray& out, const Reading& r) {
         m_unit = r.unit;
         m_unitField.clear();
         appendField(m_unitField, r.unit.toUtf8());
-        m_si = RangeTable::ToSi(r.unit);
+        m_si = RangeTable::toSi(r.unit);
         m_siUnitField.clear();
         appendField(m_siUnitField, m_si.unit);
     }

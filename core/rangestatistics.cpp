@@ -42,7 +42,7 @@ void RangeStatisticsAccumulator::add(double time, double value, bool overload) {
     m_previousValue = value;
 }
 
-RangeStatistics ComputeRangeStatistics(std::span<const TimedValue> values, double from,
+RangeStatistics computeRangeStatistics(std::span<const TimedValue> values, double from,
                                        double to) {
     RangeStatisticsAccumulator sum;
     for (const TimedValue& v : values) {
@@ -55,7 +55,7 @@ RangeStatistics ComputeRangeStatistics(std::span<const TimedValue> values, doubl
     return sum.result();
 }
 
-QString RangeStatisticsText(const RangeStatistics& s, const QString& unit,
+QString rangeStatisticsText(const RangeStatistics& s, const QString& unit,
                             const std::function<QString(double)>& timeText) {
     // Pasted into a spreadsheet: no group separators, which would split or misread numbers.
     QLocale locale;

@@ -57,11 +57,11 @@ private:
 };
 
 // The statistics of the values whose time lies in [from, to] (in time order).
-RangeStatistics ComputeRangeStatistics(std::span<const TimedValue> values, double from,
+RangeStatistics computeRangeStatistics(std::span<const TimedValue> values, double from,
                                        double to);
 
 // The statistics as text for the clipboard: one "name<TAB>value" line each, numbers with the
 // default locale, the unit after each value, the integral in "<unit>·s" and "<unit>·h", times
 // by `timeText`. An empty range says so.
-QString RangeStatisticsText(const RangeStatistics& s, const QString& unit,
+QString rangeStatisticsText(const RangeStatistics& s, const QString& unit,
                             const std::function<QString(double)>& timeText);

@@ -33,18 +33,18 @@ constexpr std::span<const MeterRange> kAllRanged[] = {kFrequency, kRpm, kOhm, kC
 
 } // namespace
 
-std::span<const MeterRange> RangeTable::Ranges(Ranged function) {
+std::span<const MeterRange> RangeTable::ranges(Ranged function) {
     return kAllRanged[std::size_t(function)];
 }
 
-const DivisorScale* RangeTable::ForDivisor(std::int32_t divisor) {
+const DivisorScale* RangeTable::forDivisor(std::int32_t divisor) {
     const auto found =
         std::find_if(kDivisors.begin(), kDivisors.end(),
                      [divisor](const DivisorScale& d) { return d.divisor == divisor; });
     return found == kDivisors.end() ? nullptr : &*found;
 }
 
-int RangeTable::UnitSize(QStringView unitText) {
+int RangeTable::unitSize(QStringView unitText) {
     for (const auto ranges : kAllRanged) {
         for (const MeterRange& r : ranges) {
             if (unitText == QLatin1String(r.unit))
@@ -54,7 +54,7 @@ int RangeTable::UnitSize(QStringView unitText) {
     return 1;
 }
 
-QStringList RangeTable::UnitTexts() {
+QStringList RangeTable::unitTexts() {
     QStringList units;
     const auto add = [&units](const char* unit) {
         const QString text = QString::fromLatin1(unit);
@@ -70,7 +70,7 @@ QStringList RangeTable::UnitTexts() {
     return units;
 }
 
-RangeTable::SiScale RangeTable::ToSi(QStringView unitText) {
+RangeTable::SiScale RangeTable::toSi(QStringView unitText) {
     struct Row {
         const char* unit;
         const char* si;
@@ -96,7 +96,7 @@ RangeTable::SiScale RangeTable::ToSi(QStringView unitText) {
     return {unitText.toUtf8(), 1, 0};
 }
 
-QString RangeTable::DisplayUnit(const QString& unitText) {
+QString RangeTable::displayUnit(const QString& unitText) {
     struct Row {
         const char* unit;
         const char16_t* shown;

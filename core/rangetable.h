@@ -39,18 +39,18 @@ public:
 
     // The ranges of a ranged function, indexed by range code; a code past the end is not one
     // the meter uses for that function.
-    static std::span<const MeterRange> Ranges(Ranged function);
+    static std::span<const MeterRange> ranges(Ranged function);
 
     // The row of a divisor; nullptr for a divisor the meter never reports.
-    static const DivisorScale* ForDivisor(std::int32_t divisor);
+    static const DivisorScale* forDivisor(std::int32_t divisor);
 
     // The size of a unit as a reading names it (see MeterRange::multiplier); 1 for a unit that
     // has no larger or smaller relative (currents are separate functions; C and F are not
     // multiples).
-    static int UnitSize(QStringView unitText);
+    static int unitSize(QStringView unitText);
 
     // Every unit text a reading can carry, ranged and fixed, in no particular order.
-    static QStringList UnitTexts();
+    static QStringList unitTexts();
 
     // A reading's value in the coherent unit of its quantity: si = value * factor + offset, in
     // `unit` (UTF-8). Volts, amperes, ohms, hertz and farads for their multiples; degrees
@@ -61,10 +61,10 @@ public:
         double factor = 1;
         double offset = 0;
     };
-    static SiScale ToSi(QStringView unitText);
+    static SiScale toSi(QStringView unitText);
 
     // A unit text as the meter's display writes it, for tables on screen and on paper:
     // "KOhm" -> "kΩ", "KHz" -> "kHz", "uA" -> "µA", "C" -> "°C", ...; any other text as it is.
     // Files keep the unit texts themselves (readers of stored files rely on them).
-    static QString DisplayUnit(const QString& unitText);
+    static QString displayUnit(const QString& unitText);
 };

@@ -4,6 +4,6 @@
 
 // The program's per-user settings (a normal user may always write them). Every layer that
 // keeps a setting opens them here, so that all settings live in one file.
-inline QSettings SettingsStore() {
+inline QSettings settingsStore() {
     return QSettings(QSettings::UserScope, QStringLiteral("QL350"), QStringLiteral("QL350"));
 }

@@ -158,7 +158,7 @@ void StringGridModel::compact() {
 
 void StringGridModel::setRowCount(int rows) {
     rows = std::max(rows, 0);
-    const int old = RowCount();
+    const int old = gridRowCount();
     if (rows == old)
         return;
     const int viewBefore = std::max(old - m_fixedRows, 0);
@@ -199,7 +199,7 @@ void StringGridModel::setColCount(int cols) {
     }
     beginRemoveColumns(QModelIndex(), cols, old - 1);
     std::vector<QByteArrayView> cells;
-    for (int r = 0; r < RowCount(); ++r) {
+    for (int r = 0; r < gridRowCount(); ++r) {
         cellsOf(r, cells);
         if (int(cells.size()) <= cols)
             continue;
@@ -229,8 +229,8 @@ void StringGridModel::setFixedCols(int cols) {
     endResetModel();
 }
 
-QString StringGridModel::Cells(int col, int row) const {
-    if (col < 0 || col >= m_colCount || row < 0 || row >= RowCount())
+QString StringGridModel::cells(int col, int row) const {
+    if (col < 0 || col >= m_colCount || row < 0 || row >= gridRowCount())
         return QString();
     const Locator at = m_rows[std::size_t(row)];
     if (at == kNoRecord)
@@ -240,7 +240,7 @@ QString StringGridModel::Cells(int col, int row) const {
 }
 
 void StringGridModel::setCells(int col, int row, const QString& text) {
-    if (col < 0 || col >= m_colCount || row < 0 || row >= RowCount())
+    if (col < 0 || col >= m_colCount || row < 0 || row >= gridRowCount())
         return;
     const QByteArray utf8 = text.toUtf8();
     cellsOf(row, m_cells);
@@ -258,7 +258,7 @@ void StringGridModel::setCells(int col, int row, const QString& text) {
 }
 
 void StringGridModel::setRow(int row, const QStringList& cells) {
-    if (row < 0 || row >= RowCount())
+    if (row < 0 || row >= gridRowCount())
         return;
     const int n = std::min(int(cells.size()), m_colCount);
     std::vector<QByteArray> utf8;
@@ -274,7 +274,7 @@ void StringGridModel::setRow(int row, const QStringList& cells) {
 }
 
 void StringGridModel::setRowUtf8(int row, const std::vector<QByteArrayView>& cells) {
-    if (row < 0 || row >= RowCount())
+    if (row < 0 || row >= gridRowCount())
         return;
     const std::size_t n = std::min(cells.size(), std::size_t(m_colCount));
     m_cells.assign(cells.begin(), cells.begin() + qsizetype(n));
@@ -327,7 +327,7 @@ qint64 StringGridModel::memoryBytes() const {
 // ---- model interface -----------------------------------------------------------------------
 
 int StringGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : std::max(RowCount() - m_fixedRows, 0);
+    return parent.isValid() ? 0 : std::max(gridRowCount() - m_fixedRows, 0);
 }
 
 int StringGridModel::columnCount(const QModelIndex& parent) const {
@@ -337,15 +337,15 @@ int StringGridModel::columnCount(const QModelIndex& parent) const {
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
-    const QString text = Cells(index.column(), index.row() + m_fixedRows);
+    const QString text = cells(index.column(), index.row() + m_fixedRows);
     // Units are shown as the meter's display writes them; the cell keeps its own text.
-    return role == Qt::DisplayRole ? RangeTable::DisplayUnit(text) : text;
+    return role == Qt::DisplayRole ? RangeTable::displayUnit(text) : text;
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || m_fixedRows == 0)
         return QVariant();
-    return Cells(section, 0);
+    return cells(section, 0);
 }
 
 Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const {

@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-// The cells of a string grid: RowCount x ColCount texts addressed as Cells(col, row). With a
-// fixed row (FixedRows 1), row 0 holds the column captions and is offered to views as the
-// horizontal header; the data rows 1.. are the model's rows 0... Fixed columns (FixedCols)
+// The cells of a string grid: gridRowCount x gridColCount texts addressed as cells(col, row). With a
+// fixed row (fixedRows 1), row 0 holds the column captions and is offered to views as the
+// horizontal header; the data rows 1.. are the model's rows 0... Fixed columns (fixedCols)
 // are ordinary columns that cannot be selected; by convention column 0 holds the row number.
 // Any text may go into any cell.
 //
@@ -30,20 +30,20 @@ public:
     explicit StringGridModel(QObject* parent = nullptr);
     ~StringGridModel() override;
 
-    int RowCount() const { return int(m_rows.size()); }
+    int gridRowCount() const { return int(m_rows.size()); }
     // New rows are empty; rows cut off lose their texts.
     void setRowCount(int rows);
-    int ColCount() const { return m_colCount; }
+    int gridColCount() const { return m_colCount; }
     // New columns are empty; columns cut off lose their texts.
     void setColCount(int cols);
     // 0 or 1.
-    int FixedRows() const { return m_fixedRows; }
+    int fixedRows() const { return m_fixedRows; }
     void setFixedRows(int rows);
-    int FixedCols() const { return m_fixedCols; }
+    int fixedCols() const { return m_fixedCols; }
     void setFixedCols(int cols);
 
     // The text of a cell; empty outside the grid.
-    QString Cells(int col, int row) const;
+    QString cells(int col, int row) const;
     // Writes a cell; writes outside the grid are ignored.
     void setCells(int col, int row, const QString& text);
     // Writes row `row` from column 0 on: cells[i] into column i, the rest of the row empty.

@@ -46,8 +46,8 @@ ChartCommands::ChartCommands(FileCommands& files, QWidget* mainWindow)
     connect(cursorsAction, &QAction::triggered, this,
             [this](bool on) { ErrorBoundary::Run([this, on] { toggleCursors(on); }); });
     connect(exportChartAction, &QAction::triggered, this,
-            ErrorBoundary::Guard([this] { exportChart(); }));
-    connect(copyAction, &QAction::triggered, this, ErrorBoundary::Guard([this] { copy(); }));
+            ErrorBoundary::guard([this] { exportChart(); }));
+    connect(copyAction, &QAction::triggered, this, ErrorBoundary::guard([this] { copy(); }));
     updateActions();
 }
 
@@ -113,7 +113,7 @@ void ChartCommands::exportChart() {
     request.filter = QStringLiteral(
         "PNG Image[*.png]|*.png|SVG Drawing[*.svg]|*.svg|PDF Document[*.pdf]|*.pdf");
     request.defaultSuffix = QStringLiteral("png");
-    const QString path = Dialogs::AskFile(m_main, request);
+    const QString path = Dialogs::askFile(m_main, request);
     if (path.isEmpty() || !chart)
         return;
     ExportSizeDialog sizes(m_exportSize, m_main);
@@ -124,7 +124,7 @@ void ChartCommands::exportChart() {
         m_exportSize = size;
         emit exportSizeChanged(size);
     }
-    ExportChart(*chart, path, ChartImageFormatFor(path), size);
+    ::exportChart(*chart, path, chartImageFormatFor(path), size);
 }
 
 QString ChartCommands::selectedRowsText(const StringGrid& table) {
@@ -134,16 +134,16 @@ QString ChartCommands::selectedRowsText(const StringGrid& table) {
     std::set<int> rows; // grid rows, in order
     for (const QItemSelectionRange& range : selection->selection())
         for (int r = range.top(); r <= range.bottom(); ++r)
-            rows.insert(r + table.FixedRows());
+            rows.insert(r + table.fixedRows());
     std::vector<int> copied;
-    if (table.FixedRows() > 0)
+    if (table.fixedRows() > 0)
         copied.push_back(0); // the captions
     copied.insert(copied.end(), rows.begin(), rows.end());
     // Columns after the last one with a text in the copied rows would only add empty cells.
     int columns = 0;
     for (int row : copied)
-        for (int c = columns; c < table.ColCount(); ++c)
-            if (!table.Cells(c, row).isEmpty())
+        for (int c = columns; c < table.gridColCount(); ++c)
+            if (!table.cells(c, row).isEmpty())
                 columns = c + 1;
     QString text;
     for (int row : copied) {
@@ -151,7 +151,7 @@ QString ChartCommands::selectedRowsText(const StringGrid& table) {
             if (c > 0)
                 text += u'\t';
             // A tab or line break inside a cell would split it.
-            QString cell = table.Cells(c, row);
+            QString cell = table.cells(c, row);
             cell.replace(u'\t', u' ').replace(u'\n', u' ');
             text += cell;
         }

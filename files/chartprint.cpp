@@ -7,13 +7,13 @@
 #include <QLocale>
 #include <QScopeGuard>
 
-void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
+void printChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
                               const QString& title) {
-    const PEColor subset[3] = {chart->SubsetColors(0), chart->SubsetColors(1),
-                               chart->SubsetColors(2)};
-    const PEColor back = chart->GraphBackColor();
-    const PEColor desk = chart->DeskColor();
-    const PEColor text = chart->TextColor();
+    const PEColor subset[3] = {chart->subsetColors(0), chart->subsetColors(1),
+                               chart->subsetColors(2)};
+    const PEColor back = chart->graphBackColor();
+    const PEColor desk = chart->deskColor();
+    const PEColor text = chart->textColor();
     const auto restore = qScopeGuard([&] {
         for (int s = 0; s < 3; ++s)
             chart->setSubsetColors(s, subset[s]);
@@ -36,6 +36,6 @@ void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
                             : QStringLiteral("%1   printed %2")
                                   .arg(title, QLocale().toString(QDateTime::currentDateTime(),
                                                                  QLocale::ShortFormat));
-        chart->printPage(printer, heading, int(Printing::PageSequence(printer, 1).size()));
+        chart->printPage(printer, heading, int(Printing::pageSequence(printer, 1).size()));
     });
 }

@@ -13,5 +13,5 @@ class QWidget;
 // could not be started (that error is passed on after the colours are back). The page has
 // `title` and the time of printing on its first line (none without a title), the chart in the
 // rest of the printable area, and as many copies as the print dialog asked for.
-void PrintChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
+void printChartInPaperColours(Printing& printing, Chart* chart, QWidget* parent,
                               const QString& title = QString());

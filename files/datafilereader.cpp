@@ -177,7 +177,7 @@ public:
         const qint64 msOfDay = local - day * kDayMs;
         if (day != m_day) {
             m_day = day;
-            m_dateText = DateTimeText::DateString(QDate::fromJulianDay(kEpochJulianDay + day));
+            m_dateText = DateTimeText::dateString(QDate::fromJulianDay(kEpochJulianDay + day));
             m_minute = -1;
         }
         date = m_dateText;
@@ -185,8 +185,8 @@ public:
         const int second = int(msOfDay / 1000 % 60);
         if (minute != m_minute) {
             m_minute = minute;
-            m_minuteText = DateTimeText::TimeString(QTime(minute / 60, minute % 60, 0));
-            const QString last = DateTimeText::TimeString(QTime(minute / 60, minute % 60, 59));
+            m_minuteText = DateTimeText::timeString(QTime(minute / 60, minute % 60, 0));
+            const QString last = DateTimeText::timeString(QTime(minute / 60, minute % 60, 59));
             m_secondsAt = -1;
             if (last.size() == m_minuteText.size()) {
                 qsizetype differ = 0, at = -1;
@@ -201,7 +201,7 @@ public:
             }
         }
         if (m_secondsAt < 0) {
-            time = DateTimeText::TimeString(QTime::fromMSecsSinceStartOfDay(int(msOfDay)));
+            time = DateTimeText::timeString(QTime::fromMSecsSinceStartOfDay(int(msOfDay)));
             return true;
         }
         time = m_minuteText;
@@ -289,7 +289,7 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
     nextLine(); // the header
     qint64 lineNo = 1;
     std::vector<Field> fields;
-    std::vector<QByteArrayView> cells(std::size_t(std::max(grid.ColCount(), 5)));
+    std::vector<QByteArrayView> cells(std::size_t(std::max(grid.gridColCount(), 5)));
     std::vector<QByteArray> unquoted(cells.size());
     char number[16];
     QString date, time;
@@ -324,7 +324,7 @@ DataFileReader::Result readPortable(QIODevice& in, StringGridModel& grid,
             result.status = DataFileReader::Result::Status::Cancelled;
             break;
         }
-        if (grid.RowCount() <= n)
+        if (grid.gridRowCount() <= n)
             grid.setRowCount(n + 1);
         const auto [numberEnd, ec] = std::to_chars(number, number + sizeof number, n);
         Q_UNUSED(ec)
@@ -387,7 +387,7 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
     if (PortableCsv::isHeader(firstEnd < 0 ? start : start.left(firstEnd)))
         return readPortable(in, grid, progress, crOnly);
     Result result;
-    const int lastCol = grid.ColCount() - 1;
+    const int lastCol = grid.gridColCount() - 1;
     std::vector<QByteArrayView> cells(std::size_t(std::max(lastCol + 1, 1)));
     std::vector<QByteArray> scratch(cells.size());
     char number[16];
@@ -465,7 +465,7 @@ DataFileReader::Result DataFileReader::read(QIODevice& in, char separator, Strin
             result.status = Result::Status::Cancelled;
             break;
         }
-        if (grid.RowCount() <= n)
+        if (grid.gridRowCount() <= n)
             grid.setRowCount(n + 1);
         // The grid keeps UTF-8, the encoding of the file on every system but Windows: the
         // fields go in as they are, unquoted where they need it.

@@ -12,8 +12,8 @@ class StringGridModel;
 // journal) is read as that format instead: each row's local date, time, value and unit fill
 // columns 1 to 4 (Date, Time, Value, Range), the row number column 0.
 //
-// The table is a string grid the caller has laid out (captions in row 0, ColCount columns);
-// line n of the file fills data row n: column 0 gets n, columns 1 .. ColCount - 1 the fields
+// The table is a string grid the caller has laid out (captions in row 0, gridColCount columns);
+// line n of the file fills data row n: column 0 gets n, columns 1 .. gridColCount - 1 the fields
 // of the line in order, texts unchanged (nothing is parsed as a date or number here). The
 // table grows a row for each line that does not fit; rows it already had stay even when the
 // file has fewer lines (a fresh list window keeps its one empty row for an empty file).

@@ -32,7 +32,7 @@ std::optional<qint64> decimalInteger(const QString& text) {
 
 // The quantity a unit measures, for the function column of a table saved portably.
 QString quantityOf(const QString& unit) {
-    const QByteArray si = RangeTable::ToSi(unit).unit;
+    const QByteArray si = RangeTable::toSi(unit).unit;
     if (si == "V")
         return QStringLiteral("Voltage");
     if (si == "A")
@@ -147,8 +147,8 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
                                              const StringGridModel& grid, RowRange range,
                                              DataFileProgress* progress) {
     range.first = std::max(range.first, 1);
-    range.last = std::min(range.last, grid.RowCount() - 1);
-    const int lastCol = grid.ColCount() - 1;
+    range.last = std::min(range.last, grid.gridRowCount() - 1);
+    const int lastCol = grid.gridColCount() - 1;
     if (progress)
         progress->begin(range.count());
 
@@ -161,7 +161,7 @@ DataFileWriter::Result DataFileWriter::write(QIODevice& out, char separator,
     for (qint64 r = range.first; r <= range.last; ++r) {
         for (int c = 1; c <= lastCol; ++c) {
             // Encoded straight into the block: no buffer of its own per cell.
-            const QString text = grid.Cells(c, int(r));
+            const QString text = grid.cells(c, int(r));
             const qsizetype at = block.size();
             block.resize(at + encoder.requiredSpace(text.size()));
             const char* end = encoder.appendToBuffer(block.data() + at, text);
@@ -192,7 +192,7 @@ DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const Strin
                                                      RowRange range, DataFileProgress* progress,
                                                      qint64* unreadableTimes) {
     range.first = std::max(range.first, 1);
-    range.last = std::min(range.last, grid.RowCount() - 1);
+    range.last = std::min(range.last, grid.gridRowCount() - 1);
     if (progress)
         progress->begin(range.count());
     Result result;
@@ -210,10 +210,10 @@ DataFileWriter::Result DataFileWriter::writePortable(QIODevice& out, const Strin
     for (qint64 r = range.first; r <= range.last; ++r) {
         PortableCsv::Reading reading;
         reading.row = result.rows + 1;
-        const auto when = dates.read(grid.Cells(1, int(r)), grid.Cells(2, int(r)));
+        const auto when = dates.read(grid.cells(1, int(r)), grid.cells(2, int(r)));
         reading.when = when.value_or(0);
-        reading.shownValue = plainValue(grid.Cells(3, int(r)), reading.value);
-        reading.unit = grid.Cells(4, int(r)).trimmed();
+        reading.shownValue = plainValue(grid.cells(3, int(r)), reading.value);
+        reading.unit = grid.cells(4, int(r)).trimmed();
         if (reading.unit != lastUnit || r == range.first) {
             lastUnit = reading.unit;
             function = quantityOf(reading.unit);

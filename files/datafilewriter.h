@@ -12,7 +12,7 @@ class StringGridModel;
 // of the main window and the command-line tool both come here.
 //
 // The table is a string grid: row 0 captions and column 0 row numbers are not written; each
-// saved row gives the texts of columns 1 .. ColCount - 1, unchanged. The table is only read.
+// saved row gives the texts of columns 1 .. gridColCount - 1, unchanged. The table is only read.
 //
 // save() writes beside the target and replaces it only at the end (SafeFile): a failed save
 // leaves an existing file as it was and creates no new one. A cancelled save does the same;

@@ -47,15 +47,15 @@
 
 #include <cmath>
 
-const QString FileCommands::PortableFilterName =
+const QString FileCommands::portableFilterName =
     QStringLiteral("CSV with header (portable)[*.csv]");
-const QString FileCommands::FileFilter =
+const QString FileCommands::fileFilter =
     QStringLiteral("TXT File(separated by tab)[*.txt]|*.txt|CSV File(separated by comma "
                    ")[*.csv]|*.csv|") +
-    PortableFilterName + QStringLiteral("|*.csv|All Files[*.*]|*.*");
+    portableFilterName + QStringLiteral("|*.csv|All Files[*.*]|*.*");
 // Open lists every data file first: a file is read by its extension, whichever it has.
-const QString FileCommands::OpenFilter =
-    QStringLiteral("Data Files[*.txt;*.csv]|*.txt;*.csv|") + FileCommands::FileFilter;
+const QString FileCommands::openFilter =
+    QStringLiteral("Data Files[*.txt;*.csv]|*.txt;*.csv|") + FileCommands::fileFilter;
 
 namespace {
 
@@ -151,7 +151,7 @@ void FileCommands::attach(const Controls& c) {
     const auto wire = [this](QAction* action, void (FileCommands::*handler)()) {
         if (action)
             connect(action, &QAction::triggered, this,
-                    ErrorBoundary::Guard([this, handler] { (this->*handler)(); }));
+                    ErrorBoundary::guard([this, handler] { (this->*handler)(); }));
     };
     wire(c.openAction, &FileCommands::openFile);
     wire(c.saveAction, &FileCommands::saveActiveTable);
@@ -231,7 +231,7 @@ void FileCommands::updateMenus() {
 }
 
 QMdiSubWindow* FileCommands::addChild(QWidget* content) {
-    QMdiSubWindow* sub = AddChildWindow(m_area, content, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* sub = addChildWindow(m_area, content, ChildWindowStyle::Sizeable);
     // The area places a new window in free space, which may leave most of it below the visible
     // part: it is moved (and if need be shrunk) to lie wholly inside the area.
     const QRect area = m_area->viewport()->rect();
@@ -277,17 +277,17 @@ bool FileCommands::saveTable(StringGrid* grid, const QString& what) {
     if (!table)
         return false;
     const QScopedValueRollback busy(m_busy, true);
-    const int lastRow = table->RowCount() - 1;
+    const int lastRow = table->gridRowCount() - 1;
 
     QString title = what;
     for (QWidget* w = table; w && title.isEmpty(); w = w->parentWidget())
         if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w->parentWidget()))
             title = w->windowTitle();
-    const Dialogs::FileChoice choice = Dialogs::ChooseFile(
-        m_main, {Dialogs::FileRequest::Kind::Save, QString(), m_lastFolder, FileFilter,
+    const Dialogs::FileChoice choice = Dialogs::chooseFile(
+        m_main, {Dialogs::FileRequest::Kind::Save, QString(), m_lastFolder, fileFilter,
                  QStringLiteral("txt"), suggestedName(title, QDateTime::currentDateTime())});
     const QString path = choice.path;
-    const auto layout = choice.filter == PortableFilterName ? DataFileWriter::Layout::Portable
+    const auto layout = choice.filter == portableFilterName ? DataFileWriter::Layout::Portable
                                                             : DataFileWriter::Layout::Plain;
     if (!path.isEmpty())
         useFolderOf(path);
@@ -314,7 +314,7 @@ bool FileCommands::saveTable(StringGrid* grid, const QString& what) {
             const auto chosen = DataFileWriter::rangeFromTexts(picker.fromEdit->text(),
                                                                picker.toEdit->text(), lastRow);
             if (!chosen) {
-                Dialogs::ShowMessage(m_main, QStringLiteral("invalid integer"));
+                Dialogs::showMessage(m_main, QStringLiteral("invalid integer"));
                 return false;
             }
             range = *chosen;
@@ -338,9 +338,9 @@ bool FileCommands::saveTable(StringGrid* grid, const QString& what) {
                                              DataFileWriter::OnCancel::KeepWritten, layout);
     rows.finish();
     if (result.status == DataFileWriter::Result::Status::Failed)
-        Dialogs::ShowError(m_main, result.error);
+        Dialogs::showError(m_main, result.error);
     else if (result.status == DataFileWriter::Result::Status::Cancelled)
-        Dialogs::ShowMessage(
+        Dialogs::showMessage(
             m_main, result.keptPartial
                         ? QStringLiteral("The save was cancelled: %1 holds the first %2 rows.")
                               .arg(QDir::toNativeSeparators(path))
@@ -363,8 +363,8 @@ void FileCommands::openFile() {
     QString path;
     {
         const QScopedValueRollback busy(m_busy, true);
-        path = Dialogs::AskFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
-                                         m_lastFolder, OpenFilter, QString(), QString()});
+        path = Dialogs::askFile(m_main, {Dialogs::FileRequest::Kind::Open, QString(),
+                                         m_lastFolder, openFilter, QString(), QString()});
     }
     if (path.isEmpty())
         return;
@@ -388,13 +388,13 @@ void FileCommands::openPath(const QString& path) {
     // A pipe would block the whole program in open() until something writes to it, and a
     // device such as /dev/urandom never ends: only regular files are read.
     if (const QString why = SafeFile::notAFile(path); !why.isEmpty()) {
-        Dialogs::ShowError(m_main, QStringLiteral("Could not open %1: %2")
+        Dialogs::showError(m_main, QStringLiteral("Could not open %1: %2")
                                        .arg(QDir::toNativeSeparators(path), why));
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Dialogs::ShowError(m_main, QStringLiteral("Could not open %1: %2")
+        Dialogs::showError(m_main, QStringLiteral("Could not open %1: %2")
                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
@@ -425,12 +425,12 @@ void FileCommands::openPath(const QString& path) {
     grid->viewport()->update();
     emit listOpened(list);
     if (result.status == DataFileReader::Result::Status::Failed)
-        Dialogs::ShowError(m_main, QStringLiteral("Could not read %1: %2")
+        Dialogs::showError(m_main, QStringLiteral("Could not read %1: %2")
                                        .arg(QDir::toNativeSeparators(path), result.error));
     else if (!result.notice.isEmpty())
-        Dialogs::ShowMessage(m_main, result.notice);
+        Dialogs::showMessage(m_main, result.notice);
     if (result.status != DataFileReader::Result::Status::Failed && file.size() > sizeAtOpen)
-        Dialogs::ShowMessage(m_main, QStringLiteral("%1 grew while it was read: the list shows "
+        Dialogs::showMessage(m_main, QStringLiteral("%1 grew while it was read: the list shows "
                                                     "its first %2 bytes, as they were when it "
                                                     "was opened. Open it again for the rest.")
                                          .arg(QDir::toNativeSeparators(path))
@@ -447,19 +447,19 @@ void FileCommands::graphList() {
         return;
     const QScopedValueRollback busy(m_busy, true);
     const StringGridModel& table = *list->recordTable->gridModel();
-    if (table.Cells(1, 1).isEmpty()) {
-        Dialogs::ShowMessage(m_main, QStringLiteral("No data to graph !"));
+    if (table.cells(1, 1).isEmpty()) {
+        Dialogs::showMessage(m_main, QStringLiteral("No data to graph !"));
         return;
     }
-    const int last = table.RowCount() - 1;
-    const QString firstText = table.Cells(1, 1) + u' ' + table.Cells(2, 1);
-    const QString lastText = table.Cells(1, last) + u' ' + table.Cells(2, last);
+    const int last = table.gridRowCount() - 1;
+    const QString firstText = table.cells(1, 1) + u' ' + table.cells(2, 1);
+    const QString lastText = table.cells(1, last) + u' ' + table.cells(2, last);
     ListDateTimeReader reader;
     reader.learnDates(table);
-    const auto start = reader.read(table.Cells(1, 1), table.Cells(2, 1));
-    const auto end = start ? reader.read(table.Cells(1, last), table.Cells(2, last)) : std::nullopt;
+    const auto start = reader.read(table.cells(1, 1), table.cells(2, 1));
+    const auto end = start ? reader.read(table.cells(1, last), table.cells(2, last)) : std::nullopt;
     if (!start || !end) {
-        Dialogs::ShowError(
+        Dialogs::showError(
             m_main,
             QStringLiteral("'%1' is not a valid date and time").arg(start ? lastText : firstText));
         return;
@@ -475,7 +475,7 @@ void FileCommands::graphList() {
             delete alive;
     });
     Chart* chart = graph->chart;
-    SetupTimeChart(chart, last, *start, *end);
+    setupTimeChart(chart, last, *start, *end);
     QMdiSubWindow* sub = addChild(graph);
 
     ProgressWindow progress(m_main);
@@ -503,7 +503,7 @@ void FileCommands::graphList() {
     const ListGraph::Bounds scale = ListGraph::withMargins(b);
     chart->setManualMaxY(scale.top);
     chart->setManualMinY(scale.bottom);
-    chart->setValueUnit(table.Cells(4, 1).trimmed());
+    chart->setValueUnit(table.cells(4, 1).trimmed());
     chart->redraw();
     // Values drawn as a flat line on the fixed scale are shown fitted to their data.
     if (chart->fixedScaleFlattens())
@@ -523,7 +523,7 @@ void FileCommands::graphList() {
     tell(b.outOfRangeValues, "with a value a graph cannot draw (infinite, NaN or beyond 3.4e38)");
     tell(b.unreadableTimes, "without a readable date and time");
     if (!left.isEmpty())
-        Dialogs::ShowMessage(m_main, left.join(u'\n'));
+        Dialogs::showMessage(m_main, left.join(u'\n'));
 }
 
 // ---- scale and undo zoom ----------------------------------------------------------------------
@@ -542,8 +542,8 @@ void FileCommands::editScale() {
     const auto whole = [](double v) { return QString::number(std::trunc(v), 'f', 0); };
     QLineEdit* topEdit = editor.fromEdit;
     QLineEdit* bottomEdit = editor.toEdit;
-    topEdit->setText(whole(chart->ManualMaxY()));
-    bottomEdit->setText(whole(chart->ManualMinY()));
+    topEdit->setText(whole(chart->manualMaxY()));
+    bottomEdit->setText(whole(chart->manualMinY()));
     if (editor.exec() != QDialog::Accepted || !chart)
         return;
     const QLocale locale;
@@ -552,11 +552,11 @@ void FileCommands::editScale() {
     float top = locale.toFloat(topEdit->text(), &topOk);
     topOk = topOk && std::isfinite(top);
     if (!topOk)
-        Dialogs::ShowMessage(m_main, topEdit->text() + QStringLiteral(" is invalid number !"));
+        Dialogs::showMessage(m_main, topEdit->text() + QStringLiteral(" is invalid number !"));
     float bottom = locale.toFloat(bottomEdit->text(), &bottomOk);
     bottomOk = bottomOk && std::isfinite(bottom);
     if (!bottomOk)
-        Dialogs::ShowMessage(m_main, bottomEdit->text() + QStringLiteral(" is invalid number !"));
+        Dialogs::showMessage(m_main, bottomEdit->text() + QStringLiteral(" is invalid number !"));
     if (!topOk || !bottomOk || !chart)
         return;
     if (bottom > top)
@@ -583,7 +583,7 @@ void FileCommands::print() {
         return;
     }
     if (auto* graph = qobject_cast<ListGraphWindow*>(window))
-        PrintChartInPaperColours(*m_printing, graph->chart, m_main, graph->windowTitle());
+        printChartInPaperColours(*m_printing, graph->chart, m_main, graph->windowTitle());
 }
 
 void FileCommands::printTable(StringGrid* table, const QString& title) {
@@ -608,7 +608,7 @@ void FileCommands::printTable(StringGrid* table, const QString& title) {
         lines.finish();
     });
     if (cancelled)
-        Dialogs::ShowMessage(m_main, QStringLiteral("The printout was cancelled."));
+        Dialogs::showMessage(m_main, QStringLiteral("The printout was cancelled."));
 }
 
 void FileCommands::setUpPrinter() {

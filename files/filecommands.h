@@ -123,10 +123,10 @@ public:
     Printing& printing() { return *m_printing; }
 
     // The filter list of the save dialog; the open dialog's starts with all data files.
-    static const QString FileFilter;
-    static const QString OpenFilter;
+    static const QString fileFilter;
+    static const QString openFilter;
     // The save dialog's entry for the portable format (docs/portable-format.md).
-    static const QString PortableFilterName;
+    static const QString portableFilterName;
 
     // The folder the open and save dialogs start in: the one last used (the user's documents
     // folder at first). The main window keeps it in its settings.

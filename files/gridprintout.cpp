@@ -40,26 +40,26 @@ bool GridPrintout::print(QPrinter& printer, const StringGridModel& grid, const Q
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height() + metrics.height() / 4;
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const int perPage = GridPrintLayout::LinesPerPage(page.height(), lineHeight);
-    const int rowsPerPage = GridPrintLayout::RowsPerPage(perPage);
-    const int tableRows = std::max(grid.RowCount() - 1, 0);
-    const int pageCount = GridPrintLayout::PageCount(tableRows, rowsPerPage);
-    const QList<int> lefts = GridPrintLayout::ColumnLefts(
+    const int perPage = GridPrintLayout::linesPerPage(page.height(), lineHeight);
+    const int rowsPerPage = GridPrintLayout::rowsPerPage(perPage);
+    const int tableRows = std::max(grid.gridRowCount() - 1, 0);
+    const int pageCount = GridPrintLayout::pageCount(tableRows, rowsPerPage);
+    const QList<int> lefts = GridPrintLayout::columnLefts(
         grid, [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
         metrics.horizontalAdvance(QStringLiteral("  ")));
     const QString heading = QStringLiteral("%1   printed %2")
                                 .arg(title, QLocale().toString(printedAt, QLocale::ShortFormat));
 
     const auto drawRow = [&](int row, int line) {
-        const int baseline = GridPrintLayout::LineTop(line, lineHeight) + metrics.ascent();
+        const int baseline = GridPrintLayout::lineTop(line, lineHeight) + metrics.ascent();
         for (int c = 0; c + 1 < lefts.size(); ++c)
-            painter.drawText(lefts[c], baseline, GridPrintLayout::CellText(grid, c, row));
+            painter.drawText(lefts[c], baseline, GridPrintLayout::cellText(grid, c, row));
     };
 
-    const QList<int> pages = Printing::PageSequence(printer, pageCount);
+    const QList<int> pages = Printing::pageSequence(printer, pageCount);
     const auto rowsOn = [&](int p) {
-        const int firstRow = GridPrintLayout::FirstRow(p, rowsPerPage);
-        return std::max(std::min(firstRow + rowsPerPage, grid.RowCount()) - firstRow, 0);
+        const int firstRow = GridPrintLayout::firstRow(p, rowsPerPage);
+        return std::max(std::min(firstRow + rowsPerPage, grid.gridRowCount()) - firstRow, 0);
     };
     if (progress) {
         qint64 total = 0;
@@ -75,11 +75,11 @@ bool GridPrintout::print(QPrinter& printer, const StringGridModel& grid, const Q
         first = false;
         const int baseline = metrics.ascent();
         painter.drawText(0, baseline, heading);
-        const QString pageText = GridPrintLayout::PageText(p, pageCount);
+        const QString pageText = GridPrintLayout::pageText(p, pageCount);
         painter.drawText(page.width() - metrics.horizontalAdvance(pageText) - 1, baseline,
                          pageText);
         drawRow(0, GridPrintLayout::HeaderLines - 1);
-        const int firstRow = GridPrintLayout::FirstRow(p, rowsPerPage);
+        const int firstRow = GridPrintLayout::firstRow(p, rowsPerPage);
         const int endRow = firstRow + rowsOn(p);
         for (int r = firstRow; r < endRow; ++r) {
             drawRow(r, GridPrintLayout::HeaderLines + (r - firstRow));

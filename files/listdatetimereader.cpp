@@ -20,7 +20,7 @@ ListDateTimeReader::ListDateTimeReader() {
     const QLocale locale;
     m_am = locale.amText();
     m_pm = locale.pmText();
-    const QString format = DateTimeText::TimeFormat();
+    const QString format = DateTimeText::timeFormat();
     const bool twelveHour = format.contains(u'a', Qt::CaseInsensitive);
     m_quick = true;
     for (qsizetype i = 0; i < format.size();) {
@@ -109,7 +109,7 @@ std::optional<int> ListDateTimeReader::quickTime(const QString& time) const {
 }
 
 std::optional<double> ListDateTimeReader::readSlowly(const QString& text) {
-    const auto dt = DateTimeText::Parse(text);
+    const auto dt = DateTimeText::parse(text);
     if (!dt)
         return std::nullopt;
     return toDays(dt->date(), dt->time().msecsSinceStartOfDay());
@@ -117,8 +117,8 @@ std::optional<double> ListDateTimeReader::readSlowly(const QString& text) {
 
 void ListDateTimeReader::learnDates(const StringGridModel& table) {
     QString previous;
-    for (int i = 1; i < table.RowCount(); ++i) {
-        const QString& date = table.Cells(1, i);
+    for (int i = 1; i < table.gridRowCount(); ++i) {
+        const QString& date = table.cells(1, i);
         if (date != previous) {
             m_any.learnDate(date);
             previous = date;
@@ -168,7 +168,7 @@ std::optional<double> ListDateTimeReader::readInOwnLocale(const QString& date,
         // against it.
         m_lastDate = date;
         m_lastDateValue.reset();
-        const auto dt = DateTimeText::Parse(date + u' ' + time);
+        const auto dt = DateTimeText::parse(date + u' ' + time);
         if (!dt) {
             // The date may be sound and the time not: the next row tells.
             m_lastDate = QString();

@@ -26,14 +26,14 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
     ListDateTimeReader reader;
     reader.learnDates(table);
     Bounds b;
-    const int last = table.RowCount() - 1;
+    const int last = table.gridRowCount() - 1;
     double x = 0;
     bool anyX = false;
     for (int i = 1; i <= last; ++i) {
         if (step && !step(i))
             break;
-        const QString value = table.Cells(3, i);
-        const auto when = reader.read(table.Cells(1, i), table.Cells(2, i));
+        const QString value = table.cells(3, i);
+        const auto when = reader.read(table.cells(1, i), table.cells(2, i));
         std::optional<float> y0, y1;
         bool number = false;
         bool overload = false;
@@ -55,19 +55,19 @@ ListGraph::Bounds ListGraph::fill(const StringGridModel& table, Chart* chart,
             b.unreadableValues.add(i, value);
         }
         // A row with a value but no time is a point the chart cannot place: said, not dropped.
-        if (!when && !(table.Cells(1, i).isEmpty() && table.Cells(2, i).isEmpty() &&
+        if (!when && !(table.cells(1, i).isEmpty() && table.cells(2, i).isEmpty() &&
                        value.trimmed().isEmpty()))
-            b.unreadableTimes.add(i, table.Cells(1, i) + u' ' + table.Cells(2, i));
+            b.unreadableTimes.add(i, table.cells(1, i) + u' ' + table.cells(2, i));
         if (when) {
             x = *when;
             anyX = true;
-            chart->setXDataII(0, i - 1, x);
+            chart->setXData(0, i - 1, x);
             if (y0)
                 chart->setYData(0, i - 1, *y0);
             chart->markOverload(0, i - 1, overload);
         }
         if (anyX || when)
-            chart->setXDataII(1, i - 1, x);
+            chart->setXData(1, i - 1, x);
         if (y1) {
             chart->setYData(1, i - 1, *y1);
             if (number) {

@@ -28,9 +28,9 @@ ListWindow::ListWindow(QWidget* parent) : QWidget(parent) {
     recordTable->setDefaultRowHeight(screen && screen->geometry().width() <= 480 ? 16 : 20);
     recordTable->setRow(0, {QStringLiteral("NO"), QStringLiteral("Date"), QStringLiteral("Time"),
                       QStringLiteral("Value"), QStringLiteral("Range")});
-    recordTable->setColWidths(0, int(recordTable->ColWidths(0) * 0.7));
-    recordTable->setColWidths(1, int(recordTable->ColWidths(1) * 1.5));
-    recordTable->setColWidths(2, int(recordTable->ColWidths(2) * 1.5));
+    recordTable->setColWidths(0, int(recordTable->colWidths(0) * 0.7));
+    recordTable->setColWidths(1, int(recordTable->colWidths(1) * 1.5));
+    recordTable->setColWidths(2, int(recordTable->colWidths(2) * 1.5));
     recordTable->setFixedColor(Qt::white);
     resize(480, 320);
 }

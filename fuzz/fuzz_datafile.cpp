@@ -37,14 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const DataFileReader::Result result = DataFileReader::read(buffer, separator, grid);
 
     require(result.status == DataFileReader::Result::Status::Read, "a buffer failed to read");
-    require(result.rows >= 0 && result.rows <= grid.RowCount(), "rows outside the table");
-    require(grid.ColCount() == columns, "the table's columns changed");
+    require(result.rows >= 0 && result.rows <= grid.gridRowCount(), "rows outside the table");
+    require(grid.gridColCount() == columns, "the table's columns changed");
     require((result.skippedLines == 0) == (result.firstSkippedLine == 0),
             "skipped lines without the first one's number");
     require((result.skippedLines == 0 && result.cutLines == 0) == result.notice.isEmpty(),
             "lines left out without a notice");
     // Data rows number their lines in column 0.
     for (int row = 1; row <= result.rows; ++row)
-        require(grid.Cells(0, row) == QString::number(row), "row without its number");
+        require(grid.cells(0, row) == QString::number(row), "row without its number");
     return 0;
 }

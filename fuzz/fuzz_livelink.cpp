@@ -30,7 +30,7 @@ void require(bool condition, const char* what) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    EnsureFuzzApplication();
+    ensureFuzzApplication();
     FakeDeviceScope fake;
     ScriptClock clock;
     {

@@ -1,5 +1,5 @@
-// Fuzz target: an arbitrary logger memory image through ParseLoggerImage and, when it parses,
-// DecodeDataSet of every set, with the texts of the data-set list.
+// Fuzz target: an arbitrary logger memory image through parseLoggerImage and, when it parses,
+// decodeDataSet of every set, with the texts of the data-set list.
 
 #include "decodeddataset.h"
 #include "loggerparse.h"
@@ -21,25 +21,25 @@ void require(bool condition, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const LoggerImage image(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     const double today = 46000.5;
-    const LoggerParse parse = ParseLoggerImage(image, today);
-    if (parse.Result != LoggerOutcome::Loaded) {
-        require(parse.Sets.isEmpty(), "sets reported for an image that did not load");
+    const LoggerParse parse = parseLoggerImage(image, today);
+    if (parse.result != LoggerOutcome::Loaded) {
+        require(parse.sets.isEmpty(), "sets reported for an image that did not load");
         return 0;
     }
-    for (int i = 0; i < parse.Sets.size(); ++i) {
-        const DataSetInfo& set = parse.Sets[i];
-        require(set.Offset >= 0 && set.EndOffset >= set.Offset, "set outside the data area");
-        require(image.holds(LoggerImage::HeaderSize + qsizetype(set.Offset),
-                            qsizetype(set.EndOffset) - set.Offset + 1),
+    for (int i = 0; i < parse.sets.size(); ++i) {
+        const DataSetInfo& set = parse.sets[i];
+        require(set.offset >= 0 && set.endOffset >= set.offset, "set outside the data area");
+        require(image.holds(LoggerImage::HeaderSize + qsizetype(set.offset),
+                            qsizetype(set.endOffset) - set.offset + 1),
                 "set beyond the bytes of the image");
-        (void)set.ListRow(i);
-        const DecodedDataSet decoded = DecodeDataSet(image, set);
-        require(decoded.count() == set.RecordCount, "one row per record");
-        require(decoded.X.size() == decoded.count() && decoded.Y.size() == decoded.count() &&
-                    decoded.Overload.size() == decoded.count(),
+        (void)set.listRow(i);
+        const DecodedDataSet decoded = decodeDataSet(image, set);
+        require(decoded.count() == set.recordCount, "one row per record");
+        require(decoded.x.size() == decoded.count() && decoded.y.size() == decoded.count() &&
+                    decoded.overload.size() == decoded.count(),
                 "one chart point per record");
-        require(decoded.MaxRow >= 0 && decoded.MaxRow <= decoded.count() && decoded.MinRow >= 0 &&
-                    decoded.MinRow <= decoded.count(),
+        require(decoded.maxRow >= 0 && decoded.maxRow <= decoded.count() && decoded.minRow >= 0 &&
+                    decoded.minRow <= decoded.count(),
                 "MAX/MIN row outside the table");
     }
     return 0;

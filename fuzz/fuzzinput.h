@@ -31,7 +31,7 @@ private:
 };
 
 // Creates the application object once per process (QTimer and queued calls need one).
-inline void EnsureFuzzApplication() {
+inline void ensureFuzzApplication() {
     if (QCoreApplication::instance())
         return;
     static int argc = 1;

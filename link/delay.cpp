@@ -7,7 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void Delay(unsigned milliseconds) {
+void delay(unsigned milliseconds) {
     QElapsedTimer clock;
     clock.start();
     // A nested event loop that sleeps until the next event or the end of the wait, so waiting
@@ -20,23 +20,23 @@ void Delay(unsigned milliseconds) {
     }
 }
 
-bool SendCommand(MeterPort& port, const MeterCommand& command) {
-    return SendCommand(port, command, 500);
+bool sendCommand(MeterPort& port, const MeterCommand& command) {
+    return sendCommand(port, command, 500);
 }
 
-bool SendCommand(MeterPort& port, const MeterCommand& command, unsigned echoWaitMs) {
+bool sendCommand(MeterPort& port, const MeterCommand& command, unsigned echoWaitMs) {
     const QByteArray sent = command.bytes();
-    port.ClearInput();
+    port.clearInput();
     int attempts = 0;
     bool ok = false;
     QByteArray reply(MeterCommand::Size, '\0');
     while (!ok && attempts < 3) {
-        if (port.Active())
-            port.Write(sent);
-        Delay(echoWaitMs);
-        if (port.InputCount() >= MeterCommand::Size) {
+        if (port.active())
+            port.write(sent);
+        delay(echoWaitMs);
+        if (port.inputCount() >= MeterCommand::Size) {
             QByteArray got;
-            port.Read(got, MeterCommand::Size);
+            port.read(got, MeterCommand::Size);
             reply.replace(0, got.size(), got);
             ok = reply == sent;
         }

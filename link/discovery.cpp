@@ -16,51 +16,51 @@ bool holdsIdentity(const QByteArray& answer) {
 // identity answer. Throws SilentAbort when the port fails in between.
 QByteArray callMeter(MeterPort& port) {
     QByteArray answer;
-    if (port.Active())
-        port.Write(CmdK.bytes());
-    if (port.Active())
-        port.Write(CmdK.bytes());
+    if (port.active())
+        port.write(CmdK.bytes());
+    if (port.active())
+        port.write(CmdK.bytes());
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (!port.Active())
+        if (!port.active())
             break;
-        const int n = port.InputCount();
+        const int n = port.inputCount();
         if (n > 0) {
             QByteArray got;
-            port.Read(got, n);
+            port.read(got, n);
             answer += got;
         }
         if (holdsIdentity(answer) || waited.elapsed() >= IdentityWaitMs)
             break;
-        Delay(5);
+        delay(5);
     }
     return answer;
 }
 
 } // namespace
 
-void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
+void discoverMeter(LiveLink& link, DiscoveryHost& host) {
     MeterPort& port = link.m_livePort;
     host.showProgress(QStringLiteral("Initializing COM Port ...."));
 
     // Answers must stay in the port for the search to read.
-    port.OnRxChar = nullptr;
+    port.onRxChar = nullptr;
 
     bool found = false;
     QString refusal; // why a port could not be opened, for the status bar
     for (int i = 0; i < host.portCount(); ++i) {
-        if (host.portName(i) == MeterPort::SimulatorName())
+        if (host.portName(i) == MeterPort::simulatorName())
             continue;
-        CloseQuietly(port);
-        Delay(150);
+        closeQuietly(port);
+        delay(150);
         host.selectPort(i);
-        port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
-        Delay(150);
-        host.showProgress(QStringLiteral("Searching Multimeter on ") + port.DeviceName());
-        OpenQuietly(port);
-        if (!port.Active() && port.LastOpenRefused() && refusal.isEmpty())
-            refusal = port.LastOpenFailure();
+        port.setDeviceName(MeterPort::devicePath(host.portText())); // the port is closed
+        delay(150);
+        host.showProgress(QStringLiteral("Searching Multimeter on ") + port.deviceName());
+        openQuietly(port);
+        if (!port.active() && port.lastOpenRefused() && refusal.isEmpty())
+            refusal = port.lastOpenFailure();
 
         QByteArray answer;
         try {
@@ -75,43 +75,43 @@ void DiscoverMeter(LiveLink& link, DiscoveryHost& host) {
             found = true;
             break;
         }
-        CloseQuietly(port);
-        Delay(150);
+        closeQuietly(port);
+        delay(150);
     }
 
     if (found) {
-        link.m_state.setSavedModel(link.m_state.MeterModel());
+        link.m_state.setSavedModel(link.m_state.meterModel());
         Q_EMIT link.statusTextChanged(0, QStringLiteral("On Connection"));
-        Q_EMIT link.statusTextChanged(1, port.DeviceName());
-        Q_EMIT link.connectionChanged(true, link.m_state.MeterModel());
+        Q_EMIT link.statusTextChanged(1, port.deviceName());
+        Q_EMIT link.connectionChanged(true, link.m_state.meterModel());
     } else {
-        CloseQuietly(port);
-        Delay(150);
-        link.m_state.setMeterModel(link.m_state.SavedModel() == 120 ? 120 : 122);
+        closeQuietly(port);
+        delay(150);
+        link.m_state.setMeterModel(link.m_state.savedModel() == 120 ? 120 : 122);
         // A stored index beyond the real ports is out of range, and so is the emulator's
         // (the last entry): a simulated reading must not pass for a real one, so the program
         // never preselects it.
-        if (link.m_state.PortIndex() >= host.portCount() ||
-            host.portName(link.m_state.PortIndex()) == MeterPort::SimulatorName()) {
+        if (link.m_state.portIndex() >= host.portCount() ||
+            host.portName(link.m_state.portIndex()) == MeterPort::simulatorName()) {
             link.m_state.setPortIndex(0);
         }
-        if (host.portName(link.m_state.PortIndex()) != MeterPort::SimulatorName())
-            host.selectPort(link.m_state.PortIndex());
-        port.setDeviceName(MeterPort::DevicePath(host.portText())); // the port is closed
-        Q_EMIT link.statusTextChanged(0, port.DeviceName());
+        if (host.portName(link.m_state.portIndex()) != MeterPort::simulatorName())
+            host.selectPort(link.m_state.portIndex());
+        port.setDeviceName(MeterPort::devicePath(host.portText())); // the port is closed
+        Q_EMIT link.statusTextChanged(0, port.deviceName());
         Q_EMIT link.statusTextChanged(1, QStringLiteral("Not connected"));
     }
 
-    CloseQuietly(port);
-    Delay(300);
-    port.OnRxChar = [&link](MeterPort*) { link.onBytesReceived(); };
-    OpenQuietly(port);
-    if (!port.Active() && port.LastOpenRefused())
-        refusal = port.LastOpenFailure();
+    closeQuietly(port);
+    delay(300);
+    port.onRxChar = [&link](MeterPort*) { link.onBytesReceived(); };
+    openQuietly(port);
+    if (!port.active() && port.lastOpenRefused())
+        refusal = port.lastOpenFailure();
     try {
-        port.ClearInput();
-        if (port.Active())
-            port.Write(CmdA.bytes());
+        port.clearInput();
+        if (port.active())
+            port.write(CmdA.bytes());
     } catch (const SilentAbort&) {
         // the port failed at once: the main timer's link watch takes over
     }

@@ -16,7 +16,7 @@ constexpr std::uint32_t bit(unsigned n) {
 constexpr std::uint32_t kPointBits[] = {0, bit(annPoint3), bit(annPoint2), bit(annPoint1)};
 
 std::uint32_t pointBit(std::int32_t divisor) {
-    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    const DivisorScale* scale = RangeTable::forDivisor(divisor);
     return scale ? kPointBits[scale->decimals] : 0;
 }
 
@@ -47,25 +47,25 @@ void FrameDecoder::reset() {
 }
 
 void FrameDecoder::resetStatistics() {
-    m_stats.MaxCount = -1e9f;
-    m_stats.MinCount = 1e9f;
+    m_stats.maxCount = -1e9f;
+    m_stats.minCount = 1e9f;
     resetPeak();
 }
 
 void FrameDecoder::resetPeak() {
-    m_stats.PeakMaxCount = -1e9f;
-    m_stats.PeakMinCount = 1e9f;
-    m_stats.PeakValue = 0.0f;
-    m_stats.PeakNegative = false;
-    m_stats.PeakDigits = BlankDigits;
+    m_stats.peakMaxCount = -1e9f;
+    m_stats.peakMinCount = 1e9f;
+    m_stats.peakValue = 0.0f;
+    m_stats.peakNegative = false;
+    m_stats.peakDigits = BlankDigits;
 }
 
-int FrameDecoder::DecimalsFor(int divisor) {
-    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+int FrameDecoder::decimalsFor(int divisor) {
+    const DivisorScale* scale = RangeTable::forDivisor(divisor);
     return scale ? scale->decimals : -1;
 }
 
-QString FrameDecoder::FixedText(double value, int decimals) {
+QString FrameDecoder::fixedText(double value, int decimals) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // The bidi mark some locales put before a minus sign (U+200E in Hebrew and Persian, U+061C
@@ -81,128 +81,128 @@ void FrameDecoder::decodeFunction(int meterModel) {
     // A range the row lists sets unit, divisor, multiplier and the decimal point; an unlisted
     // one leaves all three as they were.
     auto applyRange = [&r](RangeTable::Ranged function) {
-        const auto ranges = RangeTable::Ranges(function);
-        if (r.RangeCode >= ranges.size())
+        const auto ranges = RangeTable::ranges(function);
+        if (r.rangeCode >= ranges.size())
             return;
-        const MeterRange& e = ranges[r.RangeCode];
-        r.UnitText = QString::fromLatin1(e.unit);
-        r.Divisor = e.divisor;
-        r.Multiplier = e.multiplier;
-        r.Annunciators |= pointBit(e.divisor);
-        r.UnitAnnunciators |= prefixUnitBit(r.UnitText);
+        const MeterRange& e = ranges[r.rangeCode];
+        r.unitText = QString::fromLatin1(e.unit);
+        r.divisor = e.divisor;
+        r.multiplier = e.multiplier;
+        r.annunciators |= pointBit(e.divisor);
+        r.unitAnnunciators |= prefixUnitBit(r.unitText);
     };
     auto fixedDivisor = [&r](std::int32_t divisor) {
-        r.Divisor = divisor;
-        r.Annunciators |= pointBit(divisor);
+        r.divisor = divisor;
+        r.annunciators |= pointBit(divisor);
     };
 
-    if (meterModel == 120 && r.FrequencyMode) {
-        r.FunctionName = QStringLiteral("Freuqency");
-        r.UnitAnnunciators |= bit(unitHz);
+    if (meterModel == 120 && r.frequencyMode) {
+        r.functionName = QStringLiteral("Freuqency");
+        r.unitAnnunciators |= bit(unitHz);
         applyRange(RangeTable::Ranged::Frequency);
         return;
     }
 
-    switch (r.FunctionCode) {
+    switch (r.functionCode) {
     case 1:
-        r.FunctionName = QStringLiteral("Diode");
-        r.Annunciators |= bit(annVoltage) | bit(annDIODE);
-        r.UnitText = QStringLiteral("V");
-        r.Multiplier = 1;
+        r.functionName = QStringLiteral("Diode");
+        r.annunciators |= bit(annVoltage) | bit(annDIODE);
+        r.unitText = QStringLiteral("V");
+        r.multiplier = 1;
         fixedDivisor(1000);
         break;
     case 2:
-        if (!r.AltMode) {
-            r.FunctionName = QStringLiteral("Freuqency");
-            r.UnitAnnunciators |= bit(unitHz);
+        if (!r.altMode) {
+            r.functionName = QStringLiteral("Freuqency");
+            r.unitAnnunciators |= bit(unitHz);
             applyRange(RangeTable::Ranged::Frequency);
         } else {
-            r.FunctionName = QStringLiteral("RPM");
-            r.Annunciators |= bit(annRPM);
+            r.functionName = QStringLiteral("RPM");
+            r.annunciators |= bit(annRPM);
             applyRange(RangeTable::Ranged::Rpm);
         }
         break;
     case 3:
-        r.FunctionName = QStringLiteral("OHM");
-        r.UnitAnnunciators |= bit(unitOhm);
+        r.functionName = QStringLiteral("OHM");
+        r.unitAnnunciators |= bit(unitOhm);
         applyRange(RangeTable::Ranged::Ohm);
         break;
     case 4:
-        r.FunctionName = QStringLiteral("Temperature");
-        if (r.AltMode) {
-            r.UnitText = QStringLiteral("C");
-            r.Annunciators |= bit(annC);
+        r.functionName = QStringLiteral("Temperature");
+        if (r.altMode) {
+            r.unitText = QStringLiteral("C");
+            r.annunciators |= bit(annC);
         } else {
-            r.UnitText = QStringLiteral("F");
-            r.Annunciators |= bit(annF);
+            r.unitText = QStringLiteral("F");
+            r.annunciators |= bit(annF);
         }
-        r.Multiplier = 1;
-        r.Divisor = 1;
+        r.multiplier = 1;
+        r.divisor = 1;
         break;
     case 5:
-        r.FunctionName = QStringLiteral("Continuity");
-        r.Annunciators |= bit(annCONTIMUNITY);
-        r.UnitText = QStringLiteral("Ohm");
-        r.Multiplier = 1;
+        r.functionName = QStringLiteral("Continuity");
+        r.annunciators |= bit(annCONTIMUNITY);
+        r.unitText = QStringLiteral("Ohm");
+        r.multiplier = 1;
         fixedDivisor(10);
         break;
     case 6:
-        r.FunctionName = QStringLiteral("Capacitance");
-        r.Annunciators |= bit(annFara);
+        r.functionName = QStringLiteral("Capacitance");
+        r.annunciators |= bit(annFara);
         applyRange(RangeTable::Ranged::Capacitance);
-        if (r.RangeCode < RangeTable::Ranges(RangeTable::Ranged::Capacitance).size())
-            r.Annunciators |= capacitanceBit(r.UnitText);
+        if (r.rangeCode < RangeTable::ranges(RangeTable::Ranged::Capacitance).size())
+            r.annunciators |= capacitanceBit(r.unitText);
         break;
     case 9:
-        r.FunctionName = QStringLiteral("Current");
-        r.Annunciators |= bit(annmVA);
-        r.UnitAnnunciators |= bit(unitCurrent);
-        r.UnitText = QStringLiteral("mA");
-        r.Multiplier = 1;
-        if (r.RangeCode == 0)
+        r.functionName = QStringLiteral("Current");
+        r.annunciators |= bit(annmVA);
+        r.unitAnnunciators |= bit(unitCurrent);
+        r.unitText = QStringLiteral("mA");
+        r.multiplier = 1;
+        if (r.rangeCode == 0)
             fixedDivisor(100);
-        else if (r.RangeCode == 1)
+        else if (r.rangeCode == 1)
             fixedDivisor(10);
         break;
     case 11:
-        r.FunctionName = QStringLiteral("Voltage");
-        r.Annunciators |= bit(annVoltage);
+        r.functionName = QStringLiteral("Voltage");
+        r.annunciators |= bit(annVoltage);
         applyRange(RangeTable::Ranged::Voltage);
-        if (r.RangeCode == 0)
-            r.Annunciators |= bit(annmVA);
+        if (r.rangeCode == 0)
+            r.annunciators |= bit(annmVA);
         break;
     case 13:
-        r.FunctionName = QStringLiteral("Current");
-        r.Annunciators |= bit(annuVA);
-        r.UnitAnnunciators |= bit(unitCurrent);
-        r.UnitText = QStringLiteral("uA");
-        r.Multiplier = 1;
-        if (r.RangeCode == 0)
+        r.functionName = QStringLiteral("Current");
+        r.annunciators |= bit(annuVA);
+        r.unitAnnunciators |= bit(unitCurrent);
+        r.unitText = QStringLiteral("uA");
+        r.multiplier = 1;
+        if (r.rangeCode == 0)
             fixedDivisor(10);
         break;
     case 15:
-        r.FunctionName = QStringLiteral("Current");
-        r.UnitAnnunciators |= bit(unitCurrent);
-        r.UnitText = QStringLiteral("A");
-        r.Multiplier = 1;
+        r.functionName = QStringLiteral("Current");
+        r.unitAnnunciators |= bit(unitCurrent);
+        r.unitText = QStringLiteral("A");
+        r.multiplier = 1;
         fixedDivisor(100);
         break;
     default:
         // Codes the meter does not use: no unit, no decimal point.
-        r.Divisor = 1;
-        r.Multiplier = 1;
+        r.divisor = 1;
+        r.multiplier = 1;
         break;
     }
 }
 
 void FrameDecoder::blankDigits() {
-    DigitCodes& d = m_reading.Digits;
-    if (m_reading.Overload) {
+    DigitCodes& d = m_reading.digits;
+    if (m_reading.overload) {
         d = {DigitBlank, 0, DigitL, DigitBlank};
         return;
     }
     // Leading positions that may turn blank; none for a divisor the meter never reports.
-    const DivisorScale* scale = RangeTable::ForDivisor(m_reading.Divisor);
+    const DivisorScale* scale = RangeTable::forDivisor(m_reading.divisor);
     const int blankable = scale ? scale->blankableDigits() : 0;
     for (int k = 0; k < blankable; ++k) {
         if (d[k] != 0)
@@ -219,21 +219,21 @@ LiveUpdate FrameDecoder::decode(const QByteArray& frame, int meterModel) {
     };
 
     // Masks start empty.
-    r.Annunciators = 0;
-    r.UnitAnnunciators = 0;
+    r.annunciators = 0;
+    r.unitAnnunciators = 0;
 
     // Status bits.
     const unsigned c7 = ch(7), c8 = ch(8), c9 = ch(9);
-    r.Overload = c7 & 1;
-    r.LowBattery = c7 & 2;
-    r.Negative = c7 & 4;
-    r.AltMode = c7 & 8;
-    r.FrequencyMode = c8 & 1;
-    r.MeterRecording = c8 & 2;
-    r.PeakHold = c8 & 12;
-    r.Auto = c9 & 2;
-    r.AC = c9 & 4;
-    r.DC = c9 & 8;
+    r.overload = c7 & 1;
+    r.lowBattery = c7 & 2;
+    r.negative = c7 & 4;
+    r.altMode = c7 & 8;
+    r.frequencyMode = c8 & 1;
+    r.meterRecording = c8 & 2;
+    r.peakHold = c8 & 12;
+    r.autoRange = c9 & 2;
+    r.ac = c9 & 4;
+    r.dc = c9 & 8;
 
     // Digits; a character that is no decimal digit stops the conversion, and it and the
     // digits after it keep their previous codes.
@@ -241,71 +241,71 @@ LiveUpdate FrameDecoder::decode(const QByteArray& frame, int meterModel) {
         const unsigned c = ch(2 + k);
         if (c < '0' || c > '9')
             break;
-        r.Digits[k] = std::uint8_t(c - '0');
+        r.digits[k] = std::uint8_t(c - '0');
     }
 
     // Codes.
-    r.RangeCode = ch(1) & 0x0F;
-    r.FunctionCode = ch(6) & 0x0F;
+    r.rangeCode = ch(1) & 0x0F;
+    r.functionCode = ch(6) & 0x0F;
 
     // Count.
-    r.Count = r.Digits[0] * 1000 + r.Digits[1] * 100 + r.Digits[2] * 10 + r.Digits[3];
-    if (r.Negative)
-        r.Count = -r.Count;
+    r.count = r.digits[0] * 1000 + r.digits[1] * 100 + r.digits[2] * 10 + r.digits[3];
+    if (r.negative)
+        r.count = -r.count;
 
     // Mode key.
-    r.ModeKey = unsigned(r.FrequencyMode) | unsigned(r.AltMode) << 1 | unsigned(r.AC) << 2 |
-                unsigned(r.DC) << 3;
+    r.modeKey = unsigned(r.frequencyMode) | unsigned(r.altMode) << 1 | unsigned(r.ac) << 2 |
+                unsigned(r.dc) << 3;
 
     // Peak hold bookkeeping.
-    if (r.PeakHold) {
-        m_stats.PeakActive = true;
-    } else if (m_stats.PeakActive) {
+    if (r.peakHold) {
+        m_stats.peakActive = true;
+    } else if (m_stats.peakActive) {
         resetPeak();
-        m_stats.PeakActive = false;
+        m_stats.peakActive = false;
         update.peakEnded = true;
     }
 
     // Status annunciators.
-    r.Annunciators |= bit(annRS232);
-    if (r.Overload)
-        r.Annunciators |= bit(annBarOL);
-    if (r.LowBattery)
-        r.Annunciators |= bit(annLBT);
-    if (r.Negative && !r.PeakHold)
-        r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
-    if (r.PeakHold)
-        r.Annunciators |= bit(annPMAX);
-    r.Annunciators |= r.Auto ? bit(annAUTO) : bit(annMANU);
-    if (r.AC)
-        r.Annunciators |= bit(annAC);
-    if (r.DC)
-        r.Annunciators |= bit(annDC);
+    r.annunciators |= bit(annRS232);
+    if (r.overload)
+        r.annunciators |= bit(annBarOL);
+    if (r.lowBattery)
+        r.annunciators |= bit(annLBT);
+    if (r.negative && !r.peakHold)
+        r.annunciators |= bit(annSIGN) | bit(annBarMinus);
+    if (r.peakHold)
+        r.annunciators |= bit(annPMAX);
+    r.annunciators |= r.autoRange ? bit(annAUTO) : bit(annMANU);
+    if (r.ac)
+        r.annunciators |= bit(annAC);
+    if (r.dc)
+        r.annunciators |= bit(annDC);
 
     // Function, unit, divisor, multiplier.
     decodeFunction(meterModel);
 
     // Function change (a change of mode counts, except Celsius/Fahrenheit).
-    if (r.FunctionCode != m_previous.PreviousFunctionCode ||
-        (r.ModeKey != m_previous.PreviousModeKey && r.FunctionCode != 4)) {
-        r.Multiplier = 1;
-        m_previous.PreviousMultiplier = 1;
+    if (r.functionCode != m_previous.previousFunctionCode ||
+        (r.modeKey != m_previous.previousModeKey && r.functionCode != 4)) {
+        r.multiplier = 1;
+        m_previous.previousMultiplier = 1;
         update.functionChanged = true;
     }
 
     // Range change within the same function (or the very first frame).
-    if ((r.FunctionCode == m_previous.PreviousFunctionCode &&
-         r.RangeCode != m_previous.PreviousRangeCode) ||
-        m_previous.PreviousFunctionCode == 99) {
+    if ((r.functionCode == m_previous.previousFunctionCode &&
+         r.rangeCode != m_previous.previousRangeCode) ||
+        m_previous.previousFunctionCode == 99) {
         update.rangeChanged = true;
-        update.previousMultiplier = m_previous.PreviousMultiplier;
-        if (m_previous.PreviousMultiplier < r.Multiplier)
-            m_previous.PreviousMultiplier = r.Multiplier;
+        update.previousMultiplier = m_previous.previousMultiplier;
+        if (m_previous.previousMultiplier < r.multiplier)
+            m_previous.previousMultiplier = r.multiplier;
     }
 
     // Scale change: the statistics start again.
-    if (r.FunctionCode != m_previous.PreviousFunctionCode ||
-        r.RangeCode != m_previous.PreviousRangeCode || r.AltMode != m_previous.PreviousAltMode) {
+    if (r.functionCode != m_previous.previousFunctionCode ||
+        r.rangeCode != m_previous.previousRangeCode || r.altMode != m_previous.previousAltMode) {
         resetStatistics();
         update.scaleChanged = true;
     }
@@ -314,46 +314,46 @@ LiveUpdate FrameDecoder::decode(const QByteArray& frame, int meterModel) {
     blankDigits();
 
     // Statistics.
-    const float count = float(r.Count);
-    if (count > m_stats.MaxCount) {
-        m_stats.MaxCount = count;
+    const float count = float(r.count);
+    if (count > m_stats.maxCount) {
+        m_stats.maxCount = count;
         update.maxMoved = true;
     }
-    if (count > m_stats.PeakMaxCount && r.PeakHold) {
-        m_stats.PeakNegative = r.Negative;
-        m_stats.PeakDigits = r.Digits;
-        m_stats.PeakValue = count / float(r.Divisor);
-        m_stats.PeakMaxCount = count;
+    if (count > m_stats.peakMaxCount && r.peakHold) {
+        m_stats.peakNegative = r.negative;
+        m_stats.peakDigits = r.digits;
+        m_stats.peakValue = count / float(r.divisor);
+        m_stats.peakMaxCount = count;
         update.peakMaxMoved = true;
     }
-    if (count < m_stats.MinCount) {
-        m_stats.MinCount = count;
+    if (count < m_stats.minCount) {
+        m_stats.minCount = count;
         update.minMoved = true;
     }
-    if (count < m_stats.PeakMinCount && r.PeakHold) {
-        m_stats.PeakMinCount = count;
+    if (count < m_stats.peakMinCount && r.peakHold) {
+        m_stats.peakMinCount = count;
         update.peakMinMoved = true;
     }
 
     // In peak hold the display shows the held maximum.
-    if (r.PeakHold) {
-        r.Digits = m_stats.PeakDigits;
-        if (m_stats.PeakNegative)
-            r.Annunciators |= bit(annSIGN) | bit(annBarMinus);
+    if (r.peakHold) {
+        r.digits = m_stats.peakDigits;
+        if (m_stats.peakNegative)
+            r.annunciators |= bit(annSIGN) | bit(annBarMinus);
     }
 
     // Remember this frame.
-    m_previous.PreviousFunctionCode = r.FunctionCode;
-    m_previous.PreviousRangeCode = r.RangeCode;
-    m_previous.PreviousAltMode = r.AltMode;
-    m_previous.PreviousModeKey = r.ModeKey;
+    m_previous.previousFunctionCode = r.functionCode;
+    m_previous.previousRangeCode = r.rangeCode;
+    m_previous.previousAltMode = r.altMode;
+    m_previous.previousModeKey = r.modeKey;
 
     // Value and its text.
-    r.Value = float(r.Count) / float(r.Divisor);
-    if (r.Overload) {
-        r.ValueText = r.Negative ? QStringLiteral("-OL") : QStringLiteral("OL");
-    } else if (const int decimals = DecimalsFor(r.Divisor); decimals >= 0) {
-        r.ValueText = FixedText(r.Value, decimals);
+    r.value = float(r.count) / float(r.divisor);
+    if (r.overload) {
+        r.valueText = r.negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+    } else if (const int decimals = decimalsFor(r.divisor); decimals >= 0) {
+        r.valueText = fixedText(r.value, decimals);
     }
 
     update.reading = r;

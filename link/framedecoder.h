@@ -24,9 +24,9 @@ public:
 
     // A number as tables and the status window show it: fixed point with the given
     // decimals, the locale's decimal separator, no group separators.
-    static QString FixedText(double value, int decimals);
+    static QString fixedText(double value, int decimals);
     // Decimals shown for a divisor: 1 -> 0, 10 -> 1, 100 -> 2, 1000 -> 3; -1 for any other.
-    static int DecimalsFor(int divisor);
+    static int decimalsFor(int divisor);
 
 private:
     void decodeFunction(int meterModel);

@@ -6,20 +6,20 @@
 class LinkState {
 public:
     // A meter answers: live frames arrive (or the search found it).
-    bool Connected() const { return m_connected; }
+    bool connected() const { return m_connected; }
     void setConnected(bool connected) { m_connected = connected; }
 
     // 120 or 122 (only the 122 has a logger memory).
-    int MeterModel() const { return m_meterModel; }
+    int meterModel() const { return m_meterModel; }
     void setMeterModel(int model) { m_meterModel = model == 120 ? 120 : 122; }
-    bool HasLogger() const { return m_meterModel == 122; }
+    bool hasLogger() const { return m_meterModel == 122; }
 
     // The model of the last meter found by a search (0: none yet).
-    int SavedModel() const { return m_savedModel; }
+    int savedModel() const { return m_savedModel; }
     void setSavedModel(int model) { m_savedModel = model; }
 
     // The port list entry the meter was found on, or the one used last time.
-    int PortIndex() const { return m_portIndex; }
+    int portIndex() const { return m_portIndex; }
     void setPortIndex(int index) { m_portIndex = index < 0 ? 0 : index; }
 
 private:

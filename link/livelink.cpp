@@ -25,11 +25,11 @@ private:
 } // namespace
 
 LiveLink::LiveLink(QObject* parent) : QObject(parent) {
-    m_livePort.OnError = [this](MeterPort*, const PortError& error, PortErrorAction& action) {
+    m_livePort.onError = [this](MeterPort*, const PortError& error, PortErrorAction& action) {
         action = caAbort;
-        Q_EMIT portFailed(error.Code, error.Message);
+        Q_EMIT portFailed(error.code, error.message);
     };
-    m_livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
+    m_livePort.onRxChar = [this](MeterPort*) { onBytesReceived(); };
     connect(&m_livePort, &MeterPort::activeChanged, this, &LiveLink::onLivePortActiveChanged);
     m_tickTimer.setInterval(1000);
     m_tickTimer.setTimerType(Qt::PreciseTimer);
@@ -38,44 +38,44 @@ LiveLink::LiveLink(QObject* parent) : QObject(parent) {
 
 LiveLink::~LiveLink() {
     m_tickTimer.stop();
-    m_livePort.OnRxChar = nullptr;
-    CloseQuietly(m_livePort);
+    m_livePort.onRxChar = nullptr;
+    closeQuietly(m_livePort);
 }
 
 void LiveLink::resetStatistics() {
-    WhenReceiveIdle(this, [this] { m_decoder.resetStatistics(); });
+    whenReceiveIdle(this, [this] { m_decoder.resetStatistics(); });
 }
 
 void LiveLink::attachMeter(int model) {
     m_state.setMeterModel(model);
-    m_state.setSavedModel(m_state.MeterModel());
-    m_livePort.OnRxChar = [this](MeterPort*) { onBytesReceived(); };
-    if (!m_state.Connected()) {
+    m_state.setSavedModel(m_state.meterModel());
+    m_livePort.onRxChar = [this](MeterPort*) { onBytesReceived(); };
+    if (!m_state.connected()) {
         m_state.setConnected(true);
-        Q_EMIT connectionChanged(true, m_state.MeterModel());
+        Q_EMIT connectionChanged(true, m_state.meterModel());
     }
     try {
-        m_livePort.ClearInput();
-        if (m_livePort.Active())
-            m_livePort.Write(CmdA.bytes());
+        m_livePort.clearInput();
+        if (m_livePort.active())
+            m_livePort.write(CmdA.bytes());
     } catch (const SilentAbort&) {
         // the port failed at once: the tick step's link watch takes over
     }
 }
 
 void LiveLink::openPort() {
-    OpenQuietly(m_livePort);
+    openQuietly(m_livePort);
 }
 
 void LiveLink::closePort() {
-    CloseQuietly(m_livePort);
+    closeQuietly(m_livePort);
 }
 
 void LiveLink::writeToMeter(const QByteArray& command) {
-    if (!m_livePort.Active())
+    if (!m_livePort.active())
         return;
     try {
-        m_livePort.Write(command);
+        m_livePort.write(command);
     } catch (const SilentAbort&) {
         // the port failed; the link watch notices it
     } catch (const PortError&) {
@@ -100,7 +100,7 @@ const Clock& LiveLink::clock() const {
     return m_clock ? *m_clock : m_systemClock;
 }
 
-bool LiveLink::IsValidFrame(const QByteArray& frame) {
+bool LiveLink::isValidFrame(const QByteArray& frame) {
     if (frame.size() < 9)
         return false;
     for (int i = 0; i < 9; ++i) {
@@ -110,7 +110,7 @@ bool LiveLink::IsValidFrame(const QByteArray& frame) {
     return true;
 }
 
-void LiveLink::RunWhenIdle(std::function<bool()> busy, QObject* context, std::function<void()> work,
+void LiveLink::runWhenIdle(std::function<bool()> busy, QObject* context, std::function<void()> work,
                            int limitMs, OnTimeout onTimeout) {
     if (!busy()) {
         work();
@@ -138,20 +138,20 @@ void LiveLink::RunWhenIdle(std::function<bool()> busy, QObject* context, std::fu
     QTimer::singleShot(0, context, [attempt] { (*attempt)(); });
 }
 
-void LiveLink::WhenIdle(QObject* context, std::function<void()> work, int limitMs,
+void LiveLink::whenIdle(QObject* context, std::function<void()> work, int limitMs,
                         OnTimeout onTimeout) {
-    RunWhenIdle([this] { return m_rxBusy || m_timerBusy; }, context, std::move(work), limitMs,
+    runWhenIdle([this] { return m_rxBusy || m_timerBusy; }, context, std::move(work), limitMs,
                 onTimeout);
 }
 
-void LiveLink::WhenReceiveIdle(QObject* context, std::function<void()> work, int limitMs,
+void LiveLink::whenReceiveIdle(QObject* context, std::function<void()> work, int limitMs,
                                OnTimeout onTimeout) {
-    RunWhenIdle([this] { return m_rxBusy; }, context, std::move(work), limitMs, onTimeout);
+    runWhenIdle([this] { return m_rxBusy; }, context, std::move(work), limitMs, onTimeout);
 }
 
-void LiveLink::WhenTimerIdle(QObject* context, std::function<void()> work, int limitMs,
+void LiveLink::whenTimerIdle(QObject* context, std::function<void()> work, int limitMs,
                              OnTimeout onTimeout) {
-    RunWhenIdle([this] { return m_timerBusy; }, context, std::move(work), limitMs, onTimeout);
+    runWhenIdle([this] { return m_timerBusy; }, context, std::move(work), limitMs, onTimeout);
 }
 
 void LiveLink::onBytesReceived() {
@@ -165,12 +165,12 @@ void LiveLink::onBytesReceived() {
     do {
         m_rxAgain = false;
         ErrorBoundary::Run([this] { receiveStep(); });
-    } while (m_rxAgain && m_livePort.Active());
+    } while (m_rxAgain && m_livePort.active());
 }
 
 void LiveLink::reopenPort() {
-    OpenQuietly(m_livePort);
-    if (!m_livePort.Active())
+    openQuietly(m_livePort);
+    if (!m_livePort.active())
         m_deviceLost = true;
 }
 
@@ -179,24 +179,24 @@ void LiveLink::onLivePortActiveChanged(bool active) {
     m_rxBuffer.clear();
     if (active)
         m_deviceLost = false;
-    else if (m_livePort.DeviceLost())
+    else if (m_livePort.deviceLost())
         m_deviceLost = true;
 }
 
 void LiveLink::takeInput() {
-    const int n = m_livePort.InputCount();
-    if (n <= 0 || !m_livePort.Active())
+    const int n = m_livePort.inputCount();
+    if (n <= 0 || !m_livePort.active())
         return;
     const qsizetype old = m_rxBuffer.size();
     m_rxBuffer.resize(old + n);
-    const int got = m_livePort.Read(m_rxBuffer.data() + old, n);
+    const int got = m_livePort.read(m_rxBuffer.data() + old, n);
     m_rxBuffer.resize(old + std::max(got, 0));
 }
 
 void LiveLink::answerIdentity() {
     // The meter answers only K, and K is sent only while the link is down: a live frame whose
     // last characters happen to read "122" is not an answer.
-    if (m_state.Connected())
+    if (m_state.connected())
         return;
     const qsizetype at122 = m_rxBuffer.indexOf("122\r");
     const qsizetype at120 = m_rxBuffer.indexOf("120\r");
@@ -207,26 +207,26 @@ void LiveLink::answerIdentity() {
     m_missedTicks = 0;
     // The answer is handled once: it leaves the buffer, and A goes out once per notification.
     m_rxBuffer.remove(0, at + 4);
-    if (m_livePort.Active()) {
-        m_livePort.Write(CmdA.bytes());
+    if (m_livePort.active()) {
+        m_livePort.write(CmdA.bytes());
         m_streamRequested = true;
     }
 }
 
 void LiveLink::linkUp() {
     m_streamRequested = false;
-    if (m_state.Connected())
+    if (m_state.connected())
         return;
     m_state.setConnected(true);
-    Q_EMIT statusTextChanged(1, m_livePort.DeviceName());
-    Q_EMIT connectionChanged(true, m_state.MeterModel());
+    Q_EMIT statusTextChanged(1, m_livePort.deviceName());
+    Q_EMIT connectionChanged(true, m_state.meterModel());
 }
 
 void LiveLink::linkDown() {
     m_state.setConnected(false);
     m_missedTicks = 0;
     Q_EMIT statusTextChanged(1, QStringLiteral("No Connection"));
-    Q_EMIT connectionChanged(false, m_state.MeterModel());
+    Q_EMIT connectionChanged(false, m_state.meterModel());
 }
 
 void LiveLink::receiveStep() {
@@ -255,8 +255,8 @@ void LiveLink::receiveStep() {
             m_missedTicks = 0;
             const QByteArray frame = m_rxBuffer.mid(cr - 9, 11);
             acknowledgeFrame();
-            if (IsValidFrame(frame)) {
-                const LiveUpdate update = m_decoder.decode(frame, m_state.MeterModel());
+            if (isValidFrame(frame)) {
+                const LiveUpdate update = m_decoder.decode(frame, m_state.meterModel());
                 ++m_framesDecoded;
                 m_newReading = true;
                 Q_EMIT updated(update);
@@ -276,13 +276,13 @@ void LiveLink::receiveStep() {
 }
 
 void LiveLink::acknowledgeFrame() {
-    if (!m_livePort.Active())
+    if (!m_livePort.active())
         return;
-    m_livePort.Write(CmdY.bytes());
+    m_livePort.write(CmdY.bytes());
     ++m_framesAcknowledged;
 }
 
-int LiveLink::CorrectedInterval(int currentInterval, qint64 elapsedMs) {
+int LiveLink::correctedInterval(int currentInterval, qint64 elapsedMs) {
     // Lateness against the one-second period, in whole milliseconds of the monotonic clock.
     const qint64 lateness = elapsedMs - 1000;
     const qint64 n = qint64(currentInterval) - lateness;
@@ -310,15 +310,15 @@ void LiveLink::timerStep() {
 
     // A device that vanished (an unplugged adapter) is looked for again at the same path
     // once a tick; when it is back, K finds the meter.
-    if (!m_state.Connected() && m_deviceLost && !m_livePort.Active() && m_livePort.TryOpen())
-        m_livePort.ClearInput();
+    if (!m_state.connected() && m_deviceLost && !m_livePort.active() && m_livePort.tryOpen())
+        m_livePort.clearInput();
     // K stops a running stream: the tick right after an A that answered the identity leaves
     // the meter its moment to start sending.
-    if (!m_state.Connected() && m_livePort.Active()) {
+    if (!m_state.connected() && m_livePort.active()) {
         if (m_streamRequested)
             m_streamRequested = false;
         else
-            m_livePort.Write(CmdK.bytes());
+            m_livePort.write(CmdK.bytes());
     }
 
     // Keep the average tick period at one second.
@@ -326,9 +326,9 @@ void LiveLink::timerStep() {
         m_tickReference = monotonic;
         m_tickReferenceReset = false;
     } else {
-        m_tickTimer.setInterval(CorrectedInterval(m_tickTimer.interval(), monotonic - m_tickReference));
+        m_tickTimer.setInterval(correctedInterval(m_tickTimer.interval(), monotonic - m_tickReference));
         m_tickReference = monotonic;
     }
-    if (!m_state.Connected())
+    if (!m_state.connected())
         m_tickTimer.setInterval(1000);
 }

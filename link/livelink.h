@@ -34,14 +34,14 @@ public:
 
     // ---- the meter ----------------------------------------------------------------------
     // A meter answers: live frames arrive (or the search found it).
-    bool connected() const { return m_state.Connected(); }
+    bool connected() const { return m_state.connected(); }
     // 120 or 122; only the 122 has a logger memory.
-    int meterModel() const { return m_state.MeterModel(); }
-    bool hasLogger() const { return m_state.HasLogger(); }
+    int meterModel() const { return m_state.meterModel(); }
+    bool hasLogger() const { return m_state.hasLogger(); }
     // The model the last search found (0: none yet).
-    int savedModel() const { return m_state.SavedModel(); }
+    int savedModel() const { return m_state.savedModel(); }
     // The port list entry the meter was found on, or the one used last time.
-    int portIndex() const { return m_state.PortIndex(); }
+    int portIndex() const { return m_state.portIndex(); }
     void setPortIndex(int index) { m_state.setPortIndex(index); }
     // The last decoded reading and the statistics now.
     const Reading& reading() const { return m_decoder.reading(); }
@@ -56,15 +56,15 @@ public:
     void attachMeter(int model);
 
     // ---- the port -----------------------------------------------------------------------
-    QString deviceName() const { return m_livePort.DeviceName(); }
+    QString deviceName() const { return m_livePort.deviceName(); }
     // The device the port opens next time; the port must be closed.
     void setDeviceName(const QString& path) { m_livePort.setDeviceName(path); }
-    bool portOpen() const { return m_livePort.Active(); }
+    bool portOpen() const { return m_livePort.active(); }
     // Opening and closing never throw and never show a message; why an open failed is kept.
     void openPort();
     void closePort();
-    QString lastOpenFailure() const { return m_livePort.LastOpenFailure(); }
-    bool lastOpenRefused() const { return m_livePort.LastOpenRefused(); }
+    QString lastOpenFailure() const { return m_livePort.lastOpenFailure(); }
+    bool lastOpenRefused() const { return m_livePort.lastOpenRefused(); }
     // Opens the port again on its device after a logger operation borrowed it. When the
     // device is gone meanwhile (unplugged during the loan), the tick step looks for it again
     // once a tick, as it does for a device that vanished under the link.
@@ -93,9 +93,9 @@ public:
     void onTick();
 
     // The next timer interval after a tick that came `elapsedMs` after the previous one.
-    static int CorrectedInterval(int currentInterval, qint64 elapsedMs);
+    static int correctedInterval(int currentInterval, qint64 elapsedMs);
     // True when the nine characters before CR LF are all 0x30..0x3F.
-    static bool IsValidFrame(const QByteArray& frame);
+    static bool isValidFrame(const QByteArray& frame);
 
     // What deferred work does when the step is still busy at the limit.
     enum class OnTimeout { Drop, Run };
@@ -105,16 +105,16 @@ public:
     // keep that step from ever finishing: the work is deferred to the message loop and runs
     // once `busy()` is false, or at `limitMs` is dropped (with a warning) or run all the same.
     // `context` guards the deferred work: it does not run once context is gone.
-    static void RunWhenIdle(std::function<bool()> busy, QObject* context,
+    static void runWhenIdle(std::function<bool()> busy, QObject* context,
                             std::function<void()> work, int limitMs = 3000,
                             OnTimeout onTimeout = OnTimeout::Drop);
     // The same, once neither the receive step nor the timer step runs; once the receive step
     // does not run; once the timer step does not run.
-    void WhenIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+    void whenIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
                   OnTimeout onTimeout = OnTimeout::Drop);
-    void WhenReceiveIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+    void whenReceiveIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
                          OnTimeout onTimeout = OnTimeout::Drop);
-    void WhenTimerIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
+    void whenTimerIdle(QObject* context, std::function<void()> work, int limitMs = 3000,
                        OnTimeout onTimeout = OnTimeout::Drop);
 
     // The clock used by the timer step; the link does not own it. nullptr: the system clock.
@@ -146,7 +146,7 @@ Q_SIGNALS:
     void portFailed(int code, const QString& message);
 
 private:
-    friend void DiscoverMeter(LiveLink& link, DiscoveryHost& host);
+    friend void discoverMeter(LiveLink& link, DiscoveryHost& host);
     void receiveStep();
     void acknowledgeFrame();
     void timerStep();

@@ -8,7 +8,7 @@
 // windows are open.
 struct LiveUpdate {
     // The reading. During peak hold its Digits (and the sign annunciators) are those of the held
-    // maximum, which is what the meter's own display shows; Count and Value stay the live ones.
+    // maximum, which is what the meter's own display shows; count and value stay the live ones.
     Reading reading;
     Statistics stats;
 
@@ -36,10 +36,10 @@ struct LiveUpdate {
 };
 
 inline double LiveUpdate::needleMagnitude() const {
-    const double v = reading.PeakHold ? stats.PeakValue : reading.Value;
+    const double v = reading.peakHold ? stats.peakValue : reading.value;
     return v < 0 ? -v : v;
 }
 
 inline bool LiveUpdate::needleNegative() const {
-    return reading.PeakHold ? stats.PeakNegative : reading.Value < 0;
+    return reading.peakHold ? stats.peakNegative : reading.value < 0;
 }

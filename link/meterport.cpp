@@ -52,19 +52,19 @@ MeterPort::~MeterPort() {
     }
 }
 
-QString MeterPort::SimulatorName() {
+QString MeterPort::simulatorName() {
     return QStringLiteral("Simulator");
 }
 
-QString MeterPort::DevicePath(const QString& portName) {
-    if (portName.startsWith(u'/') || portName == SimulatorName())
+QString MeterPort::devicePath(const QString& portName) {
+    if (portName.startsWith(u'/') || portName == simulatorName())
         return portName;
     const QSerialPortInfo info(portName);
     const QString location = info.systemLocation();
     return location.isEmpty() ? portName : location;
 }
 
-void MeterPort::EnumeratePorts(QStringList& list) {
+void MeterPort::enumeratePorts(QStringList& list) {
     if (portListOverride()) {
         list += *portListOverride();
         return;
@@ -77,41 +77,41 @@ void MeterPort::EnumeratePorts(QStringList& list) {
     list += names;
 }
 
-void MeterPort::SetPortListOverride(std::optional<QStringList> ports) {
+void MeterPort::setPortListOverride(std::optional<QStringList> ports) {
     portListOverride() = std::move(ports);
 }
 
-void MeterPort::SetBackendFactory(BackendFactory factory) {
+void MeterPort::setBackendFactory(BackendFactory factory) {
     backendFactory() = std::move(factory);
 }
 
-void MeterPort::SetSimulatorFactory(SimulatorFactory factory) {
+void MeterPort::setSimulatorFactory(SimulatorFactory factory) {
     simulatorFactory() = std::move(factory);
 }
 
 void MeterPort::raise(int code, const QString& message) {
     PortError error(code, message);
     PortErrorAction action = caFail;
-    if (OnError)
-        OnError(this, error, action);
+    if (onError)
+        onError(this, error, action);
     if (action == caAbort)
         throw SilentAbort();
     throw error;
 }
 
 void MeterPort::requireOpen() {
-    if (!Active())
-        raise(0, PortErrorText::ClosedPort);
+    if (!active())
+        raise(0, PortErrorText::closedPort);
 }
 
-bool MeterPort::Active() const {
+bool MeterPort::active() const {
     return m_backend && m_backend->isOpen();
 }
 
-void MeterPort::setActive(bool active) {
-    if (active == Active())
+void MeterPort::setActive(bool wanted) {
+    if (wanted == active())
         return;
-    if (!active) {
+    if (!wanted) {
         m_deviceLost = false;
         m_backend->close();
         Q_EMIT activeChanged(false);
@@ -122,8 +122,8 @@ void MeterPort::setActive(bool active) {
         raise(failure.code, failure.text);
 }
 
-bool MeterPort::TryOpen() {
-    if (Active())
+bool MeterPort::tryOpen() {
+    if (active())
         return true;
     PortBackend::Failure failure;
     return open(failure);
@@ -131,8 +131,8 @@ bool MeterPort::TryOpen() {
 
 bool MeterPort::open(PortBackend::Failure& failure) {
     m_readShort = false;
-    const QString path = DevicePath(m_deviceName);
-    const bool simulator = path == SimulatorName();
+    const QString path = devicePath(m_deviceName);
+    const bool simulator = path == simulatorName();
     std::unique_ptr<PortBackend> injected;
     if (backendFactory())
         injected = backendFactory()(path);
@@ -175,29 +175,29 @@ bool MeterPort::open(PortBackend::Failure& failure) {
     return true;
 }
 
-QString MeterPort::DeviceName() const {
+QString MeterPort::deviceName() const {
     return m_deviceName;
 }
 
 void MeterPort::setDeviceName(const QString& name) {
     if (name == m_deviceName)
         return;
-    if (Active())
-        raise(0, PortErrorText::OpenPort);
+    if (active())
+        raise(0, PortErrorText::openPort);
     m_deviceName = name;
 }
 
-int MeterPort::InputCount() {
+int MeterPort::inputCount() {
     requireOpen();
     OperationScope operation(*this);
     return int(m_backend->bytesAvailable());
 }
 
-int MeterPort::Read(char* buffer, int count) {
+int MeterPort::read(char* buffer, int count) {
     requireOpen();
     if (m_readShort) {
         m_readShort = false;
-        raise(0, PortErrorText::Timeout);
+        raise(0, PortErrorText::timeout);
     }
     if (count <= 0)
         return 0;
@@ -208,14 +208,14 @@ int MeterPort::Read(char* buffer, int count) {
     return n;
 }
 
-int MeterPort::Read(QByteArray& buffer, int count) {
+int MeterPort::read(QByteArray& buffer, int count) {
     buffer.resize(std::max(count, 0));
-    const int n = Read(buffer.data(), count);
+    const int n = read(buffer.data(), count);
     buffer.resize(n);
     return n;
 }
 
-void MeterPort::Write(const char* buffer, int count) {
+void MeterPort::write(const char* buffer, int count) {
     requireOpen();
     if (count <= 0)
         return;
@@ -224,33 +224,33 @@ void MeterPort::Write(const char* buffer, int count) {
     m_backend->waitWritten();
     PortBackend::Failure failure;
     if (!m_backend->write(buffer, count, &failure))
-        raise(failure.code, failure.text.isEmpty() ? PortErrorText::Timeout : failure.text);
+        raise(failure.code, failure.text.isEmpty() ? PortErrorText::timeout : failure.text);
 }
 
-void MeterPort::Write(const QByteArray& bytes) {
-    Write(bytes.constData(), int(bytes.size()));
+void MeterPort::write(const QByteArray& bytes) {
+    write(bytes.constData(), int(bytes.size()));
 }
 
-void MeterPort::ClearInput() {
-    if (!Active())
+void MeterPort::clearInput() {
+    if (!active())
         return;
     OperationScope operation(*this);
     m_backend->clearInput();
 }
 
-QString MeterPort::LastOpenFailure() const {
+QString MeterPort::lastOpenFailure() const {
     return m_lastOpenFailure;
 }
 
-int MeterPort::LastOpenFailureCode() const {
+int MeterPort::lastOpenFailureCode() const {
     return m_lastOpenFailureCode;
 }
 
-bool MeterPort::LastOpenRefused() const {
+bool MeterPort::lastOpenRefused() const {
     return m_lastOpenFailureCode == EACCES || m_lastOpenFailureCode == EBUSY;
 }
 
-bool MeterPort::DeviceLost() const {
+bool MeterPort::deviceLost() const {
     return m_deviceLost;
 }
 
@@ -268,7 +268,7 @@ void MeterPort::postNotification() {
 }
 
 void MeterPort::onBackendReadyRead() {
-    if (!OnRxChar || !Active())
+    if (!onRxChar || !active())
         return;
     // The handler never runs inside one of this object's operations, nor inside itself.
     if (m_operationDepth > 0) {
@@ -282,14 +282,14 @@ void MeterPort::onBackendReadyRead() {
     m_inHandler = true;
     // The handler ends its own actions; an abort that still escapes ends the notification.
     try {
-        OnRxChar(this);
+        onRxChar(this);
     } catch (const SilentAbort&) {
     } catch (const PortError& e) {
         qWarning("%s: receive handler failed: %s", qPrintable(m_deviceName), e.what());
     }
     m_inHandler = false;
     // Bytes that arrived while the handler ran may never be announced again.
-    if (Active() && OnRxChar) {
+    if (active() && onRxChar) {
         OperationScope operation(*this);
         if (m_backend->bytesAvailable() > 0)
             m_notifyDeferred = true;
@@ -302,14 +302,14 @@ void MeterPort::onBackendError(int code, const QString& text) {
     m_deviceLost = true;
     m_readShort = false;
     Q_EMIT activeChanged(false);
-    if (!OnError)
+    if (!onError)
         return;
     PortError error(code, text);
     PortErrorAction action = caFail;
-    OnError(this, error, action);
+    onError(this, error, action);
 }
 
-void OpenQuietly(MeterPort& port) {
+void openQuietly(MeterPort& port) {
     try {
         port.setActive(true);
     } catch (const SilentAbort&) {
@@ -317,7 +317,7 @@ void OpenQuietly(MeterPort& port) {
     }
 }
 
-void CloseQuietly(MeterPort& port) {
+void closeQuietly(MeterPort& port) {
     try {
         port.setActive(false);
     } catch (const SilentAbort&) {

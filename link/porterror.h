@@ -14,14 +14,14 @@ enum PortErrorAction { caFail = 0, caAbort = 1 };
 class PortError : public std::runtime_error {
 public:
     PortError(int code, const QString& message)
-        : std::runtime_error(message.toStdString()), Code(code), Message(message) {}
-    int Code;
-    QString Message;
+        : std::runtime_error(message.toStdString()), code(code), message(message) {}
+    int code;
+    QString message;
 };
 
 // Texts of the port object's own errors.
 namespace PortErrorText {
-inline const QString ClosedPort = QStringLiteral("Can't perform this operation on a closed port");
-inline const QString OpenPort = QStringLiteral("Can't perform this operation on an open port");
-inline const QString Timeout = QStringLiteral("Timeout");
+inline const QString closedPort = QStringLiteral("Can't perform this operation on a closed port");
+inline const QString openPort = QStringLiteral("Can't perform this operation on an open port");
+inline const QString timeout = QStringLiteral("Timeout");
 } // namespace PortErrorText

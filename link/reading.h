@@ -11,7 +11,7 @@ inline constexpr std::uint8_t DigitBlank = 10;
 inline constexpr std::uint8_t DigitL = 11;
 inline constexpr DigitCodes BlankDigits{DigitBlank, DigitBlank, DigitBlank, DigitBlank};
 
-// Bits of Reading::Annunciators; bit n lights the LCD picture whose tag is n + 1.
+// Bits of Reading::annunciators; bit n lights the LCD picture whose tag is n + 1.
 enum AnnunciatorBit : unsigned {
     annLBT = 0,
     annHOLD = 1,
@@ -47,7 +47,7 @@ enum AnnunciatorBit : unsigned {
     annVoltage = 31,
 };
 
-// Bits of Reading::UnitAnnunciators; bit n lights the LCD picture whose tag is n + 33.
+// Bits of Reading::unitAnnunciators; bit n lights the LCD picture whose tag is n + 33.
 enum UnitAnnunciatorBit : unsigned {
     unitCurrent = 0,
     unitMOhmHz = 1,
@@ -58,51 +58,51 @@ enum UnitAnnunciatorBit : unsigned {
 
 // The one current decoded live measurement.
 struct Reading {
-    unsigned RangeCode = 0;
-    unsigned FunctionCode = 0;
-    DigitCodes Digits{0, 0, 0, 0};
-    std::int32_t Count = 0;
-    bool Overload = false;
-    bool LowBattery = false;
-    bool Negative = false;
-    bool AltMode = false;
-    bool FrequencyMode = false;
-    bool MeterRecording = false;
-    bool Auto = false;
-    bool AC = false;
-    bool DC = false;
-    bool PeakHold = false;
-    unsigned ModeKey = 0;
+    unsigned rangeCode = 0;
+    unsigned functionCode = 0;
+    DigitCodes digits{0, 0, 0, 0};
+    std::int32_t count = 0;
+    bool overload = false;
+    bool lowBattery = false;
+    bool negative = false;
+    bool altMode = false;
+    bool frequencyMode = false;
+    bool meterRecording = false;
+    bool autoRange = false;
+    bool ac = false;
+    bool dc = false;
+    bool peakHold = false;
+    unsigned modeKey = 0;
     // 1, 10, 100 or 1000: counts per displayed unit. Starts at 1 so that a first frame which
     // leaves it unset can never divide by zero.
-    std::int32_t Divisor = 1;
-    std::int32_t Multiplier = 1;
-    float Value = 0.0f;
-    QString ValueText;
-    QString FunctionName;
-    QString UnitText;
-    std::uint32_t Annunciators = 0;
-    std::uint32_t UnitAnnunciators = 0;
+    std::int32_t divisor = 1;
+    std::int32_t multiplier = 1;
+    float value = 0.0f;
+    QString valueText;
+    QString functionName;
+    QString unitText;
+    std::uint32_t annunciators = 0;
+    std::uint32_t unitAnnunciators = 0;
 };
 
 // MAX/MIN and peak-hold trackers; they hold counts, not scaled values.
 struct Statistics {
-    float MaxCount = -1e9f;
-    float MinCount = 1e9f;
-    float PeakMaxCount = -1e9f;
-    float PeakMinCount = 1e9f;
-    DigitCodes PeakDigits = BlankDigits;
-    bool PeakNegative = false;
-    float PeakValue = 0.0f;
-    bool PeakActive = false;
+    float maxCount = -1e9f;
+    float minCount = 1e9f;
+    float peakMaxCount = -1e9f;
+    float peakMinCount = 1e9f;
+    DigitCodes peakDigits = BlankDigits;
+    bool peakNegative = false;
+    float peakValue = 0.0f;
+    bool peakActive = false;
 };
 
 // What the previous decoded frame looked like; the first frame counts as a change of
 // function, range and scale.
 struct PreviousFrame {
-    unsigned PreviousFunctionCode = 99;
-    unsigned PreviousRangeCode = 99;
-    bool PreviousAltMode = false;
-    unsigned PreviousModeKey = 0;
-    std::int32_t PreviousMultiplier = 1;
+    unsigned previousFunctionCode = 99;
+    unsigned previousRangeCode = 99;
+    bool previousAltMode = false;
+    unsigned previousModeKey = 0;
+    std::int32_t previousMultiplier = 1;
 };

@@ -10,15 +10,15 @@
 
 DragMover::DragMover(QWidget* content) : QObject(content), m_content(content) {}
 
-DragMover* DragMover::Attach(QWidget* content) {
+DragMover* DragMover::attach(QWidget* content) {
     auto* mover = new DragMover(content);
-    mover->Watch(content);
+    mover->watch(content);
     for (QWidget* child : content->findChildren<QWidget*>())
-        mover->Watch(child);
+        mover->watch(child);
     return mover;
 }
 
-void DragMover::Watch(QWidget* widget) {
+void DragMover::watch(QWidget* widget) {
     // Buttons keep their clicks.
     if (qobject_cast<QAbstractButton*>(widget))
         return;
@@ -26,7 +26,7 @@ void DragMover::Watch(QWidget* widget) {
 }
 
 QWidget* DragMover::windowToMove() const {
-    if (QMdiSubWindow* sub = ChildWindowOf(m_content))
+    if (QMdiSubWindow* sub = childWindowOf(m_content))
         return sub;
     return m_content->window();
 }

@@ -14,10 +14,10 @@ class DragMover : public QObject {
     Q_OBJECT
 public:
     // Watches the content and its present children; owned by the content.
-    static DragMover* Attach(QWidget* content);
+    static DragMover* attach(QWidget* content);
 
     // Starts watching another widget (for children added later).
-    void Watch(QWidget* widget);
+    void watch(QWidget* widget);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

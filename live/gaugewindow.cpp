@@ -67,7 +67,7 @@ GaugeWindow::GaugeWindow(QWidget* parent) : QWidget(parent) {
     QFont labelFont = font();
     labelFont.setPixelSize(11);
     for (std::size_t i = 0; i < scaleLabels.size(); ++i) {
-        auto* label = new QLabel(scaleLabel(*RangeTable::ForDivisor(1), i), this);
+        auto* label = new QLabel(scaleLabel(*RangeTable::forDivisor(1), i), this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setFont(labelFont);
         label->move(kLabelPos[i]);
@@ -84,15 +84,15 @@ GaugeWindow::GaugeWindow(QWidget* parent) : QWidget(parent) {
     signLabel->adjustSize();
 
     closeButton = makeButton(this, "closeButton", QStringLiteral("X"), 262);
-    connect(closeButton, &QPushButton::clicked, this, [this] { CloseChildWindow(this); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     minimizeButton = makeButton(this, "minimizeButton", QStringLiteral("-"), 246);
     QFont black(QStringLiteral("Arial Black"));
     black.setBold(true);
     black.setPixelSize(11);
     minimizeButton->setFont(black);
-    connect(minimizeButton, &QPushButton::clicked, this, [this] { MinimiseChildWindow(this); });
+    connect(minimizeButton, &QPushButton::clicked, this, [this] { minimiseChildWindow(this); });
 
-    DragMover::Attach(this);
+    DragMover::attach(this);
 }
 
 QPoint GaugeWindow::pointAt(double angle, double radius) const {
@@ -138,7 +138,7 @@ void GaugeWindow::showCanvas() {
 }
 
 void GaugeWindow::relabel(int divisor) {
-    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    const DivisorScale* scale = RangeTable::forDivisor(divisor);
     if (!scale)
         return;
     for (std::size_t i = 0; i < scaleLabels.size(); ++i) {
@@ -183,7 +183,7 @@ void GaugeWindow::follow(const LiveLink& link) {
     m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, &GaugeWindow::showUpdate);
     if (link.connected())
-        relabel(link.reading().Divisor);
+        relabel(link.reading().divisor);
 }
 
 bool GaugeWindow::readingStale() const {
@@ -192,7 +192,7 @@ bool GaugeWindow::readingStale() const {
 
 void GaugeWindow::showUpdate(const LiveUpdate& update) {
     if (update.functionChanged || update.scaleChanged)
-        relabel(update.reading.Divisor);
+        relabel(update.reading.divisor);
     showValue(update.needleMagnitude(),
               update.needleNegative() ? QStringLiteral("-") : QStringLiteral("+"));
 }

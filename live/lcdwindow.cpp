@@ -45,7 +45,7 @@ void LcdWindow::loadDigitGlyphs() {
         return;
     for (int code = 0; code < DigitGlyphCount; ++code)
         glyphs[std::size_t(code)] =
-            QPixmap::fromImage(LcdBitmap(QStringLiteral("LCDM%1").arg(code)));
+            QPixmap::fromImage(lcdBitmap(QStringLiteral("LCDM%1").arg(code)));
     qAddPostRoutine(freeDigitGlyphs);
 }
 
@@ -71,14 +71,14 @@ LcdWindow::LcdWindow(QWidget* parent) : QWidget(parent) {
     barScale = new QLabel(bezel);
     barScale->setObjectName(QStringLiteral("Image4"));
     barScale->setGeometry(13, 131, BarScaleWidth, BarScaleHeight);
-    barScale->setPixmap(QPixmap::fromImage(BarScale()));
+    barScale->setPixmap(QPixmap::fromImage(::barScale()));
 
     // The bar shows as much of the segment picture as its width uncovers; nothing until the
     // first reading.
     barGraph = new QLabel(bezel);
     barGraph->setObjectName(QStringLiteral("LCDBar"));
     barGraph->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    barGraph->setPixmap(QPixmap::fromImage(BarSegments()));
+    barGraph->setPixmap(QPixmap::fromImage(barSegments()));
     barGraph->setGeometry(16, 144, 0, BarSegmentsHeight);
 
     for (const AnnunciatorPlace& place : AnnunciatorPlaces) {
@@ -86,7 +86,7 @@ LcdWindow::LcdWindow(QWidget* parent) : QWidget(parent) {
         image->setObjectName(QLatin1String(place.name));
         image->setProperty("Tag", place.tag);
         image->setGeometry(place.left, place.top, place.width, place.height);
-        image->setPixmap(QPixmap::fromImage(AnnunciatorPicture(place.tag)));
+        image->setPixmap(QPixmap::fromImage(annunciatorPicture(place.tag)));
         image->hide();
     }
 
@@ -157,7 +157,7 @@ void LcdWindow::showReading(const Reading& r) {
     // Digits whose code differs from what the panel shows.
     for (int k = 0; k < 4; ++k) {
         const auto i = std::size_t(k);
-        std::uint8_t code = r.Digits[i];
+        std::uint8_t code = r.digits[i];
         if (code >= DigitGlyphCount)
             code = DigitBlank;
         if (code != m_shownDigits[i])
@@ -170,18 +170,18 @@ void LcdWindow::showReading(const Reading& r) {
         if (!image)
             continue;
         const std::uint32_t bit = std::uint32_t(1) << (i % 32);
-        const std::uint32_t mask = i < 32 ? r.Annunciators : r.UnitAnnunciators;
+        const std::uint32_t mask = i < 32 ? r.annunciators : r.unitAnnunciators;
         const std::uint32_t shown = i < 32 ? m_shownAnnunciators : m_shownUnitAnnunciators;
         if ((mask ^ shown) & bit) {
             image->setVisible(mask & bit);
             ++m_pictureChanges;
         }
     }
-    m_shownAnnunciators = r.Annunciators;
-    m_shownUnitAnnunciators = r.UnitAnnunciators;
+    m_shownAnnunciators = r.annunciators;
+    m_shownUnitAnnunciators = r.unitAnnunciators;
 
     // Bar graph: one 6-pixel step per 100 counts, the first one from 0.
-    const long long steps = std::llabs(static_cast<long long>(r.Count)) / 100 + 1;
+    const long long steps = std::llabs(static_cast<long long>(r.count)) / 100 + 1;
     const int width = int(std::min<long long>(BarSegmentsWidth, BarSegmentPitch * steps));
     barGraph->resize(width, BarSegmentsHeight);
 }

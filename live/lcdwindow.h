@@ -36,7 +36,7 @@ public:
     QColor limitColour() const;
 
     // Shows the reading: the digits and annunciators that differ from what the panel shows,
-    // and the bar graph for Count.
+    // and the bar graph for count.
     void showReading(const Reading& r);
     // The red "No Connection" label.
     void setNoConnection(bool visible);

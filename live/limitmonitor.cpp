@@ -37,7 +37,7 @@ LimitMonitor::LimitMonitor(LiveLink& link, Recorder* recorder, QObject* parent)
 }
 
 Limits LimitMonitor::storedLimits(const QString& function) {
-    QSettings store = SettingsStore();
+    QSettings store = settingsStore();
     store.beginGroup(groupOf(function));
     Limits limits;
     limits.high = readNumber(store, QStringLiteral("high"));
@@ -49,7 +49,7 @@ Limits LimitMonitor::storedLimits(const QString& function) {
 }
 
 void LimitMonitor::storeLimits(const QString& function, const Limits& limits) {
-    QSettings store = SettingsStore();
+    QSettings store = settingsStore();
     store.remove(groupOf(function));
     store.beginGroup(groupOf(function));
     if (limits.high)
@@ -91,30 +91,30 @@ QString LimitMonitor::describe(LimitWatch::Zone zone, const Limits& limits,
 
 void LimitMonitor::onUpdated(const LiveUpdate& update) {
     const Reading& r = update.reading;
-    if (r.FunctionName != m_function || update.functionChanged) {
+    if (r.functionName != m_function || update.functionChanged) {
         const bool wasOutside = m_watch.zone() != LimitWatch::Zone::Inside;
-        m_function = r.FunctionName;
+        m_function = r.functionName;
         m_watch.setLimits(storedLimits(m_function));
         if (m_recorder)
             m_recorder->markLimit(QString());
         if (wasOutside)
             Q_EMIT zoneChanged(LimitWatch::Zone::Inside, QString());
     }
-    const RangeTable::SiScale si = RangeTable::ToSi(r.UnitText);
+    const RangeTable::SiScale si = RangeTable::toSi(r.unitText);
     m_unit = si.unit;
     if (!m_watch.limits().any())
         return;
     std::optional<double> value;
-    if (!r.Overload)
-        value = double(r.Value) * si.factor + si.offset;
-    if (!m_watch.feed(value, r.Negative))
+    if (!r.overload)
+        value = double(r.value) * si.factor + si.offset;
+    if (!m_watch.feed(value, r.negative))
         return;
     const LimitWatch::Zone zone = m_watch.zone();
     if (m_recorder)
         m_recorder->markLimit(zone == LimitWatch::Zone::Above   ? QStringLiteral("above")
                               : zone == LimitWatch::Zone::Below ? QStringLiteral("below")
                                                                 : QString());
-    const QString shown = r.ValueText + u' ' + r.UnitText;
+    const QString shown = r.valueText + u' ' + r.unitText;
     Q_EMIT zoneChanged(zone, describe(zone, m_watch.limits(), m_unit, shown));
     if (zone != LimitWatch::Zone::Inside && m_watch.limits().stopRecording && m_recorder &&
         m_recorder->recording()) {

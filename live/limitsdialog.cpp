@@ -88,7 +88,7 @@ void LimitsDialog::accept() {
     QString problem;
     const auto read = readBoxes(&problem);
     if (!read) {
-        Dialogs::ShowMessage(this, problem);
+        Dialogs::showMessage(this, problem);
         return;
     }
     m_limits = *read;

@@ -42,14 +42,14 @@ QString twoDigits(int n) {
 
 } // namespace
 
-RateText RateText::Parse(const QString& text) {
+RateText RateText::parse(const QString& text) {
     const QStringView all(text);
     RateText r;
     QString minutes, seconds;
-    const bool m = readPart(all.mid(2, 2), r.Minutes, minutes);
-    const bool s = readPart(all.mid(7, 2), r.Seconds, seconds);
-    r.Corrected = m || s;
-    r.Text = QStringLiteral("  ") + minutes + QStringLiteral(" : ") + seconds + QStringLiteral(" ");
+    const bool m = readPart(all.mid(2, 2), r.minutes, minutes);
+    const bool s = readPart(all.mid(7, 2), r.seconds, seconds);
+    r.corrected = m || s;
+    r.text = QStringLiteral("  ") + minutes + QStringLiteral(" : ") + seconds + QStringLiteral(" ");
     return r;
 }
 

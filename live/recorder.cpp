@@ -43,7 +43,7 @@ void Recorder::setButtons(bool canStart, bool canStop) {
 
 void Recorder::onConnectionChanged(bool connected) {
     if (connected) {
-        setButtons(!m_state.Recording(), m_state.Recording());
+        setButtons(!m_state.recording(), m_state.recording());
     } else {
         setButtons(false, false);
         m_tickCounter = 0;
@@ -52,7 +52,7 @@ void Recorder::onConnectionChanged(bool connected) {
 
 void Recorder::onUpdated(const LiveUpdate& update) {
     m_reading = update.reading;
-    const int unit = RecorderSamples::UnitSize(update.reading.UnitText);
+    const int unit = RecorderSamples::unitSize(update.reading.unitText);
     if (update.functionChanged) {
         m_samples.clear();
         Q_EMIT functionChanged(unit);
@@ -60,19 +60,19 @@ void Recorder::onUpdated(const LiveUpdate& update) {
     if (update.rangeChanged)
         Q_EMIT rangeChanged(unit);
     if (update.scaleChanged)
-        Q_EMIT scaleChanged(update.reading.Divisor);
+        Q_EMIT scaleChanged(update.reading.divisor);
 }
 
 void Recorder::onTicked(double now, bool withReading) {
     ++m_tickCounter;
     if (!withReading)
         return;
-    switch (m_schedule.Tick(now, m_state.Recording())) {
+    switch (m_schedule.tick(now, m_state.recording())) {
     case RecorderSchedule::Action::StartRecording:
         m_state.setRecording(true);
-        m_tickCounter = m_schedule.Interval();
-        m_state.setRecordInterval(m_schedule.RecordInterval());
-        Q_EMIT recordIntervalChanged(m_state.RecordInterval());
+        m_tickCounter = m_schedule.interval();
+        m_state.setRecordInterval(m_schedule.recordInterval());
+        Q_EMIT recordIntervalChanged(m_state.recordInterval());
         // A scheduled recording can be stopped early like any other.
         setButtons(false, true);
         break;
@@ -83,7 +83,7 @@ void Recorder::onTicked(double now, bool withReading) {
     case RecorderSchedule::Action::None:
         break;
     }
-    if (m_state.Recording() && m_tickCounter >= m_state.RecordInterval()) {
+    if (m_state.recording() && m_tickCounter >= m_state.recordInterval()) {
         m_tickCounter = 0;
         takeSample(now);
     }
@@ -92,13 +92,13 @@ void Recorder::onTicked(double now, bool withReading) {
 void Recorder::takeSample(double when) {
     RecorderSample sample;
     sample.when = when;
-    sample.value = m_reading.Value;
-    sample.unitSize = RecorderSamples::UnitSize(m_reading.UnitText);
-    sample.overload = m_reading.Overload;
+    sample.value = m_reading.value;
+    sample.unitSize = RecorderSamples::unitSize(m_reading.unitText);
+    sample.overload = m_reading.overload;
     sample.limit = m_limit;
-    sample.valueText = m_reading.ValueText;
-    sample.unitText = m_reading.UnitText;
-    sample.function = m_reading.FunctionName;
+    sample.valueText = m_reading.valueText;
+    sample.unitText = m_reading.unitText;
+    sample.function = m_reading.functionName;
     m_samples.append(sample.value, sample.unitSize);
     sample.number = m_samples.size();
     Q_EMIT sampleTaken(sample);

@@ -15,13 +15,13 @@ struct RecorderSample {
     int number = 0;   // 1 for the first sample after the recorder was emptied
     double when = 0;  // days since 30 Dec 1899
     float value = 0;  // in the reading's own unit
-    int unitSize = 1; // RecorderSamples::UnitSize of that unit
+    int unitSize = 1; // RecorderSamples::unitSize of that unit
     bool overload = false; // the meter showed OL: `value` is no measurement
     // The limit the readings were beyond when it was taken: "above", "below", or empty.
     QString limit;
     QString valueText;
     QString unitText;
-    QString function; // the meter's function (Reading::FunctionName)
+    QString function; // the meter's function (Reading::functionName)
 };
 
 // The real-time recorder without its window: whether it records and at which rate, its
@@ -57,10 +57,10 @@ public:
     void markLimit(const QString& limit) { m_limit = limit; }
 
     // ---- state --------------------------------------------------------------------------
-    bool recording() const { return m_state.Recording(); }
-    int recordInterval() const { return m_state.RecordInterval(); }
+    bool recording() const { return m_state.recording(); }
+    int recordInterval() const { return m_state.recordInterval(); }
     // The time axis span, in days, as last laid out.
-    double span() const { return m_state.Span(); }
+    double span() const { return m_state.span(); }
     const RecorderSchedule& schedule() const { return m_schedule; }
     // Whether Start and Stop make sense now (no meter: neither).
     bool canStart() const { return m_canStart; }

@@ -32,6 +32,6 @@ float RecorderSamples::convert(float value, int from, int to) {
     return float(double(value) * from / to);
 }
 
-int RecorderSamples::UnitSize(const QString& unitText) {
-    return RangeTable::UnitSize(unitText);
+int RecorderSamples::unitSize(const QString& unitText) {
+    return RangeTable::unitSize(unitText);
 }

@@ -36,9 +36,9 @@ public:
     // Number of runs of one unit (for tests).
     int runCount() const { return int(m_runs.size()); }
 
-    // The size of a unit as the live reading names it (UnitText); 1 for any unit that has no
+    // The size of a unit as the live reading names it (unitText); 1 for any unit that has no
     // larger or smaller relative (currents are separate functions; C and F are not multiples).
-    static int UnitSize(const QString& unitText);
+    static int unitSize(const QString& unitText);
 
 private:
     struct Run {

@@ -1,6 +1,6 @@
 #include "recorderschedule.h"
 
-RecorderSchedule::Action RecorderSchedule::Tick(double now, bool recording) {
+RecorderSchedule::Action RecorderSchedule::tick(double now, bool recording) {
     if (!m_armed)
         return Action::None;
     if (now > m_stop) {
@@ -12,12 +12,12 @@ RecorderSchedule::Action RecorderSchedule::Tick(double now, bool recording) {
     return Action::None;
 }
 
-qint64 RecorderSchedule::DurationSeconds(const QDateTime& start, const QDateTime& stop) {
+qint64 RecorderSchedule::durationSeconds(const QDateTime& start, const QDateTime& stop) {
     const auto asUtc = [](const QDateTime& dt) { return QDateTime(dt.date(), dt.time(), Qt::UTC); };
     return asUtc(start).secsTo(asUtc(stop));
 }
 
-qint64 RecorderSchedule::RecordCount(qint64 durationSeconds, int interval) {
+qint64 RecorderSchedule::recordCount(qint64 durationSeconds, int interval) {
     if (interval <= 0 || durationSeconds <= 0)
         return 0;
     return durationSeconds / interval;

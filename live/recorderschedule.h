@@ -11,13 +11,13 @@
 // the dialog shows them, kept so that it opens again on exactly what was confirmed.
 class RecorderSchedule {
 public:
-    bool Armed() const { return m_armed; }
-    double Start() const { return m_start; }
-    double Stop() const { return m_stop; }
+    bool armed() const { return m_armed; }
+    double start() const { return m_start; }
+    double stop() const { return m_stop; }
     // Seconds between records as chosen (0: every tick).
-    int Interval() const { return m_interval; }
-    QString StartText() const { return m_startText; }
-    QString StopText() const { return m_stopText; }
+    int interval() const { return m_interval; }
+    QString startText() const { return m_startText; }
+    QString stopText() const { return m_stopText; }
 
     void setArmed(bool armed) { m_armed = armed; }
     void setTimes(double start, double stop) {
@@ -37,16 +37,16 @@ public:
         StopRecording,  // past the stop: recording ends and the schedule is spent
     };
     // Decides, and disarms the schedule once its stop has passed.
-    Action Tick(double now, bool recording);
+    Action tick(double now, bool recording);
 
     // The recorder's rate while the schedule records (2 seconds for an interval of 0).
-    int RecordInterval() const { return m_interval == 0 ? 2 : m_interval; }
+    int recordInterval() const { return m_interval == 0 ? 2 : m_interval; }
 
     // Whole seconds of wall-clock time from start to stop, counted on the dates and times
     // themselves so that no rounding of day fractions can cost a second.
-    static qint64 DurationSeconds(const QDateTime& start, const QDateTime& stop);
+    static qint64 durationSeconds(const QDateTime& start, const QDateTime& stop);
     // The number of records a schedule of that length takes at `interval` seconds.
-    static qint64 RecordCount(qint64 durationSeconds, int interval);
+    static qint64 recordCount(qint64 durationSeconds, int interval);
 
     bool operator==(const RecorderSchedule&) const = default;
 

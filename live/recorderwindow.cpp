@@ -159,13 +159,13 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
     const QFontMetrics metrics(chart->font());
     const int em = metrics.averageCharWidth();
     const int timeLabel =
-        std::max(metrics.horizontalAdvance(DateTimeText::TimeString(QTime(23, 58, 58))),
-                 metrics.horizontalAdvance(DateTimeText::DateString(QDate(2026, 12, 28))));
+        std::max(metrics.horizontalAdvance(DateTimeText::timeString(QTime(23, 58, 58))),
+                 metrics.horizontalAdvance(DateTimeText::dateString(QDate(2026, 12, 28))));
     const int valueLabels = metrics.horizontalAdvance(QStringLiteral("-4000")) + 4 * em;
     // The plot's own minimum: the measure panel under it comes on top.
     chart->plot()->setMinimumSize(valueLabels + 6 * (timeLabel + 2 * em),
                                   11 * metrics.lineSpacing());
-    recordTable->setMinimumHeight(3 * recordTable->DefaultRowHeight() +
+    recordTable->setMinimumHeight(3 * recordTable->defaultRowHeight() +
                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                             2 * recordTable->frameWidth());
 
@@ -180,7 +180,7 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
     connect(btnStart, &QToolButton::clicked, this, &RecorderWindow::startRecording);
     connect(btnStop, &QToolButton::clicked, this, &RecorderWindow::stopRecording);
     connect(btnClear, &QToolButton::clicked, this,
-            ErrorBoundary::Guard([this] { clearRecording(); }));
+            ErrorBoundary::guard([this] { clearRecording(); }));
 
     connect(&recorder, &Recorder::sampleTaken, this, &RecorderWindow::showSample);
     connect(&recorder, &Recorder::functionChanged, this, &RecorderWindow::onFunctionChanged);
@@ -204,7 +204,7 @@ QSize RecorderWindow::sizeHint() const {
 double RecorderWindow::span() const {
     // The rate 00:00 samples on every tick, about once a second: its axis spans
     // RecorderPoints seconds (a span of zero would never let the axis grow).
-    return RecorderState::SpanFor(m_recorder.recordInterval());
+    return RecorderState::spanFor(m_recorder.recordInterval());
 }
 
 void RecorderWindow::redraw() {
@@ -224,17 +224,17 @@ void RecorderWindow::setupChart() {
     m_journalPaths.clear();
     m_recorder.clear();
     const double now = m_link.clock().now();
-    SetupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
+    setupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
     chart->setAllowPopup(false);
 }
 
 // ---- rate ----------------------------------------------------------------------------------
 
 void RecorderWindow::onRateEdited() {
-    const RateText rate = RateText::Parse(rateEditor->rateText());
-    m_recorder.setRecordInterval(rate.Interval());
-    if (rate.Corrected)
-        rateEditor->setRateText(rate.Text);
+    const RateText rate = RateText::parse(rateEditor->rateText());
+    m_recorder.setRecordInterval(rate.interval());
+    if (rate.corrected)
+        rateEditor->setRateText(rate.text);
 }
 
 void RecorderWindow::showRate() {
@@ -263,17 +263,17 @@ void RecorderWindow::stopRecording() {
 void RecorderWindow::clearRecording() {
     // Not under a running tick step, which may be taking a sample.
     if (m_link.tickStepRunning()) {
-        m_link.WhenTimerIdle(this, ErrorBoundary::Guard([this] { clearRecording(); }));
+        m_link.whenTimerIdle(this, ErrorBoundary::guard([this] { clearRecording(); }));
         return;
     }
     m_sampleCount = 0;
     m_recorder.clear();
-    const double maxY = chart->ManualMaxY();
-    const double minY = chart->ManualMinY();
+    const double maxY = chart->manualMaxY();
+    const double minY = chart->manualMinY();
     const double now = m_link.clock().now();
     std::optional<ChartError> failure;
     try {
-        SetupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
+        setupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
     } catch (const ChartError& e) {
         // The chart keeps its settings, but the samples go all the same: table, chart and
         // count must agree, or the next sample would overwrite row 1 of the old table.
@@ -297,30 +297,30 @@ void RecorderWindow::clearRecording() {
 void RecorderWindow::showSample(const RecorderSample& sample) {
     const double when = sample.when;
     const int n = ++m_sampleCount;
-    if (recordTable->RowCount() < n + 1)
+    if (recordTable->gridRowCount() < n + 1)
         recordTable->setRowCount(n + 1);
     // The newest row is shown at the bottom.
-    const int visible = recordTable->VisibleRowCount();
-    if (visible < recordTable->RowCount())
-        recordTable->setTopRow(recordTable->RowCount() - visible);
+    const int visible = recordTable->visibleRowCount();
+    if (visible < recordTable->gridRowCount())
+        recordTable->setTopRow(recordTable->gridRowCount() - visible);
     const QString number = QString::number(n);
     if (number.size() > m_numberDigits) {
         // Column 0 widens when the row numbers would no longer fit.
         m_numberDigits = int(number.size());
         const int needed = recordTable->fontMetrics().horizontalAdvance(number) + 8;
-        if (recordTable->ColWidths(0) < needed)
+        if (recordTable->colWidths(0) < needed)
             recordTable->setColWidths(0, needed);
     }
-    const QDateTime stamp = DaysToDateTime(when);
-    recordTable->setRow(n, {number, DateTimeText::DateString(stamp.date()),
-                            DateTimeText::TimeString(stamp.time()), sample.valueText,
+    const QDateTime stamp = daysToDateTime(when);
+    recordTable->setRow(n, {number, DateTimeText::dateString(stamp.date()),
+                            DateTimeText::timeString(stamp.time()), sample.valueText,
                             sample.unitText, sample.limit});
 
     // The chart's capacity grows in steps of 100 points.
-    while (chart->Points() < n)
-        chart->setPoints(chart->Points() + 100);
+    while (chart->points() < n)
+        chart->setPoints(chart->points() + 100);
     followUnit(sample.unitSize);
-    chart->setXDataII(0, n - 1, when);
+    chart->setXData(0, n - 1, when);
     chart->setYData(0, n - 1, m_recorder.samples().converted(sample.number - 1, m_displayUnit));
     chart->markOverload(0, n - 1, sample.overload);
     if (m_gapPending && n > 1)
@@ -336,12 +336,12 @@ void RecorderWindow::extendTimeAxis(double when) {
     // reaches its end; it never scrolls old samples out. After a pause in the readings the
     // axis grows by as many spans as it takes to hold the new sample again. A zoomed chart
     // keeps its axis.
-    const double end = chart->ManualMaxX();
-    if (end > when + kHalfMillisecond || chart->ZoomMode())
+    const double end = chart->manualMaxX();
+    if (end > when + kHalfMillisecond || chart->zoomMode())
         return;
     const double step = m_recorder.span() > 0 ? m_recorder.span() : span();
-    chart->setManualMaxX(RecorderState::AxisEndFor(end, when, step, kHalfMillisecond));
-    chart->setManualMinX(chart->XDataII(0, 0));
+    chart->setManualMaxX(RecorderState::axisEndFor(end, when, step, kHalfMillisecond));
+    chart->setManualMinX(chart->xData(0, 0));
 }
 
 // ---- reactions to the meter -----------------------------------------------------------------
@@ -377,7 +377,7 @@ void RecorderWindow::onRangeChanged(int unitSize) {
 }
 
 void RecorderWindow::onScaleChanged(int divisor) {
-    const DivisorScale* scale = RangeTable::ForDivisor(divisor);
+    const DivisorScale* scale = RangeTable::forDivisor(divisor);
     const double limit = scale ? scale->fullScale : 0;
     if (limit > 0) {
         chart->setManualMaxY(limit);
@@ -393,9 +393,9 @@ void RecorderWindow::showEvent(QShowEvent* event) {
     if (m_shown || event->spontaneous())
         return;
     m_shown = true;
-    recordTable->setColWidths(0, int(recordTable->ColWidths(0) * 0.7));
-    recordTable->setColWidths(1, int(recordTable->ColWidths(1) * 1.5));
-    recordTable->setColWidths(2, int(recordTable->ColWidths(2) * 1.5));
+    recordTable->setColWidths(0, int(recordTable->colWidths(0) * 0.7));
+    recordTable->setColWidths(1, int(recordTable->colWidths(1) * 1.5));
+    recordTable->setColWidths(2, int(recordTable->colWidths(2) * 1.5));
     showRate();
 }
 
@@ -419,7 +419,7 @@ bool RecorderWindow::askToClose() {
                          shown.join(u'\n');
     }
     question.buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
-    switch (Dialogs::Ask(this, question)) {
+    switch (Dialogs::ask(this, question)) {
     case QMessageBox::Save:
         if (!m_saveAction || !m_saveAction())
             return false;
@@ -436,7 +436,7 @@ void RecorderWindow::closeEvent(QCloseEvent* event) {
     // A receive step in progress may still feed the window: it closes once the step is over.
     if (m_link.receiveStepRunning()) {
         event->ignore();
-        m_link.WhenReceiveIdle(
+        m_link.whenReceiveIdle(
             this, [this] { close(); }, 3000, LiveLink::OnTimeout::Run);
         return;
     }

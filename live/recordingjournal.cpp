@@ -51,7 +51,7 @@ bool cutHalfLine(const QString& path) {
 } // namespace
 
 RecordingJournal::RecordingJournal(QObject* parent) : QObject(parent) {
-    m_settings.folder = DefaultFolder();
+    m_settings.folder = defaultFolder();
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_flushTimer, &QTimer::timeout, this, &RecordingJournal::flush);
@@ -61,7 +61,7 @@ RecordingJournal::~RecordingJournal() {
     closeFile();
 }
 
-QString RecordingJournal::DefaultFolder() {
+QString RecordingJournal::defaultFolder() {
     const QString dataDir = qEnvironmentVariable("QL350_DATA_DIR");
     const QString root = dataDir.isEmpty()
                              ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
@@ -83,7 +83,7 @@ void RecordingJournal::follow(const Recorder& recorder) {
 }
 
 QString RecordingJournal::currentPath() const {
-    return m_file.isOpen() ? m_base + ClosedSuffix() : QString();
+    return m_file.isOpen() ? m_base + closedSuffix() : QString();
 }
 
 void RecordingJournal::append(const RecorderSample& sample) {
@@ -128,19 +128,19 @@ bool RecordingJournal::openFile(double when) {
                  .arg(QDir::toNativeSeparators(m_settings.folder)));
         return false;
     }
-    const QDateTime first = DaysToDateTime(when);
+    const QDateTime first = daysToDateTime(when);
     const QString stem = QStringLiteral("recording-") +
                          first.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QString base = folder.filePath(stem);
-    for (int n = 2; QFileInfo::exists(base + ClosedSuffix()) ||
-                    QFileInfo::exists(base + OpenSuffix()) ||
-                    QFileInfo::exists(base + RecoveredSuffix()) ||
+    for (int n = 2; QFileInfo::exists(base + closedSuffix()) ||
+                    QFileInfo::exists(base + openSuffix()) ||
+                    QFileInfo::exists(base + recoveredSuffix()) ||
                     QFileInfo::exists(lockPathFor(base));
          ++n)
         base = folder.filePath(stem + QStringLiteral("-%1").arg(n));
 
     auto lock = lockFor(base);
-    m_file.setFileName(base + OpenSuffix());
+    m_file.setFileName(base + openSuffix());
     if (!lock->tryLock(0) || !m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         const QString why = m_file.error() != QFileDevice::NoError ? m_file.errorString()
                                                                    : QStringLiteral("locked");
@@ -181,7 +181,7 @@ void RecordingJournal::closeFile() {
         return; // the flush failed and closed it
     m_file.close();
     // The rename is the clean end: a file still named ".open" is one a crash left behind.
-    QFile::rename(m_base + OpenSuffix(), m_base + ClosedSuffix());
+    QFile::rename(m_base + openSuffix(), m_base + closedSuffix());
     m_lock.reset();
     m_pending.clear();
     prune();
@@ -193,8 +193,8 @@ void RecordingJournal::fail(const QString& message) {
     if (m_file.isOpen()) {
         m_file.close();
         // What reached the file stays, as a file closed after a crash would.
-        cutHalfLine(m_base + OpenSuffix());
-        QFile::rename(m_base + OpenSuffix(), m_base + ClosedSuffix());
+        cutHalfLine(m_base + openSuffix());
+        QFile::rename(m_base + openSuffix(), m_base + closedSuffix());
     }
     m_lock.reset();
     m_suspended = true;
@@ -209,18 +209,18 @@ QStringList RecordingJournal::recoverLeftOpen() {
     const QDir folder(m_settings.folder);
     const QString ownOpen = m_file.isOpen() ? m_file.fileName() : QString();
     const QStringList open =
-        folder.entryList({QStringLiteral("*") + OpenSuffix()}, QDir::Files, QDir::Name);
+        folder.entryList({QStringLiteral("*") + openSuffix()}, QDir::Files, QDir::Name);
     for (const QString& name : open) {
         const QString path = folder.filePath(name);
         if (path == ownOpen)
             continue;
-        const QString base = path.chopped(OpenSuffix().size());
+        const QString base = path.chopped(openSuffix().size());
         auto lock = lockFor(base);
         if (!lock->tryLock(0))
             continue; // another running instance writes it
-        QString target = base + RecoveredSuffix();
+        QString target = base + recoveredSuffix();
         for (int n = 2; QFileInfo::exists(target); ++n)
-            target = base + QStringLiteral("-%1").arg(n) + RecoveredSuffix();
+            target = base + QStringLiteral("-%1").arg(n) + recoveredSuffix();
         if (cutHalfLine(path) && QFile::rename(path, target))
             recovered << target;
     }
@@ -235,10 +235,10 @@ void RecordingJournal::prune() {
     QFileInfoList closed;
     qint64 total = 0;
     const QFileInfoList all = folder.entryInfoList(
-        {QStringLiteral("*") + ClosedSuffix(), QStringLiteral("*") + OpenSuffix()}, QDir::Files);
+        {QStringLiteral("*") + closedSuffix(), QStringLiteral("*") + openSuffix()}, QDir::Files);
     for (const QFileInfo& info : all) {
         total += info.size();
-        if (info.fileName().endsWith(ClosedSuffix()))
+        if (info.fileName().endsWith(closedSuffix()))
             closed << info;
     }
     if (m_file.isOpen())
@@ -257,11 +257,11 @@ void RecordingJournal::prune() {
     }
 }
 
-QList<RecordingJournal::FileEntry> RecordingJournal::ListFiles(const QString& folder) {
+QList<RecordingJournal::FileEntry> RecordingJournal::listFiles(const QString& folder) {
     QList<FileEntry> entries;
     const QFileInfoList files =
-        QDir(folder).entryInfoList({QStringLiteral("*") + ClosedSuffix(),
-                                    QStringLiteral("*") + OpenSuffix()},
+        QDir(folder).entryInfoList({QStringLiteral("*") + closedSuffix(),
+                                    QStringLiteral("*") + openSuffix()},
                                    QDir::Files);
     for (const QFileInfo& info : files) {
         FileEntry e;
@@ -269,9 +269,9 @@ QList<RecordingJournal::FileEntry> RecordingJournal::ListFiles(const QString& fo
         e.summary = PortableCsv::summarize(e.path);
         if (!e.summary.valid)
             continue; // not a journal
-        if (e.path.endsWith(OpenSuffix()))
+        if (e.path.endsWith(openSuffix()))
             e.state = FileEntry::State::Recording;
-        else if (e.path.endsWith(RecoveredSuffix()))
+        else if (e.path.endsWith(recoveredSuffix()))
             e.state = FileEntry::State::Recovered;
         entries << e;
     }

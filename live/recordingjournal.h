@@ -64,7 +64,7 @@ public:
 
     // The folder the program keeps its recordings in: $QL350_DATA_DIR/recordings when that
     // is set (tests, a portable install), else the application data folder's "recordings".
-    static QString DefaultFolder();
+    static QString defaultFolder();
 
     // Takes effect at once: switching it off ends the current file; another folder starts a
     // new one.
@@ -98,11 +98,11 @@ public:
     };
     // The journal files of a folder (files in the portable format only), newest first: by
     // their first row's time, a file without rows by its last write.
-    static QList<FileEntry> ListFiles(const QString& folder);
+    static QList<FileEntry> listFiles(const QString& folder);
 
-    static QString ClosedSuffix() { return QStringLiteral(".csv"); }
-    static QString OpenSuffix() { return QStringLiteral(".csv.open"); }
-    static QString RecoveredSuffix() { return QStringLiteral("-recovered.csv"); }
+    static QString closedSuffix() { return QStringLiteral(".csv"); }
+    static QString openSuffix() { return QStringLiteral(".csv.open"); }
+    static QString recoveredSuffix() { return QStringLiteral("-recovered.csv"); }
 
 Q_SIGNALS:
     // A new file was started; `path` is the name it keeps once closed.

@@ -45,17 +45,17 @@ ScheduleDialog::ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget
     setFont(small);
     setFixedSize(ClientWidth, ClientHeight);
 
-    const QDateTime now = DaysToDateTime(m_link.clock().now());
+    const QDateTime now = daysToDateTime(m_link.clock().now());
     const auto datePicker = [this, &now](int x, int y) {
         auto* p = new QDateEdit(now.date(), this);
-        p->setDisplayFormat(DateTimeText::DateFormat());
+        p->setDisplayFormat(DateTimeText::dateFormat());
         p->setCalendarPopup(false);
         p->setGeometry(x, y, 106, 21);
         return p;
     };
     const auto timePicker = [this, &now](int x, int y) {
         auto* p = new QTimeEdit(wholeSeconds(now.date(), now.time()).time(), this);
-        p->setDisplayFormat(DateTimeText::TimeFormat());
+        p->setDisplayFormat(DateTimeText::timeFormat());
         p->setGeometry(x, y, 288 - x, 21);
         return p;
     };
@@ -86,9 +86,9 @@ ScheduleDialog::ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget
     cancelButton->setGeometry(206, 129, 75, 25);
 
     for (QDateEdit* p : {startDateEdit, stopDateEdit})
-        connect(p, &QDateEdit::dateChanged, this, &ScheduleDialog::Recompute);
+        connect(p, &QDateEdit::dateChanged, this, &ScheduleDialog::recompute);
     for (QTimeEdit* p : {startTimeEdit, stopTimeEdit})
-        connect(p, &QTimeEdit::timeChanged, this, &ScheduleDialog::Recompute);
+        connect(p, &QTimeEdit::timeChanged, this, &ScheduleDialog::recompute);
     connect(rateEditor, &QLineEdit::textEdited, this, &ScheduleDialog::onRateEdited);
     connect(okButton, &QPushButton::clicked, this, &ScheduleDialog::confirm);
     connect(cancelButton, &QPushButton::clicked, this, &ScheduleDialog::cancel);
@@ -97,49 +97,49 @@ ScheduleDialog::ScheduleDialog(Recorder& recorder, const LiveLink& link, QWidget
 ScheduleDialog::~ScheduleDialog() = default;
 
 void ScheduleDialog::onRateEdited() {
-    Recompute();
+    recompute();
 }
 
-void ScheduleDialog::Recompute() {
+void ScheduleDialog::recompute() {
     const QDateTime start = wholeSeconds(startDateEdit->date(), startTimeEdit->time());
     const QDateTime stop = wholeSeconds(stopDateEdit->date(), stopTimeEdit->time());
-    m_edit.setTimes(DateTimeToDays(start), DateTimeToDays(stop));
+    m_edit.setTimes(dateTimeToDays(start), dateTimeToDays(stop));
 
-    const RateText rate = RateText::Parse(rateEditor->rateText());
-    if (rate.Corrected)
-        rateEditor->setRateText(rate.Text);
-    const int interval = rate.Interval();
+    const RateText rate = RateText::parse(rateEditor->rateText());
+    if (rate.corrected)
+        rateEditor->setRateText(rate.text);
+    const int interval = rate.interval();
     m_edit.setInterval(interval == 0 ? 1 : interval);
 
     const qint64 records =
-        RecorderSchedule::RecordCount(RecorderSchedule::DurationSeconds(start, stop), interval);
+        RecorderSchedule::recordCount(RecorderSchedule::durationSeconds(start, stop), interval);
     recordCountLabel->setText(QString::number(records));
 }
 
-void ScheduleDialog::FormShow() {
+void ScheduleDialog::formShow() {
     // The dialog works on a copy; the recorder's schedule changes only on OK.
     m_edit = m_recorder.schedule();
-    if (m_edit.Interval() == 0)
+    if (m_edit.interval() == 0)
         m_edit.setInterval(2);
-    rateEditor->setRateText(RateText::Format(m_edit.Interval()));
-    if (const auto start = DateTimeText::Parse(m_edit.StartText())) {
+    rateEditor->setRateText(RateText::Format(m_edit.interval()));
+    if (const auto start = DateTimeText::parse(m_edit.startText())) {
         startDateEdit->setDate(start->date());
         startTimeEdit->setTime(start->time());
-        if (const auto stop = DateTimeText::Parse(m_edit.StopText())) {
+        if (const auto stop = DateTimeText::parse(m_edit.stopText())) {
             stopDateEdit->setDate(stop->date());
             stopTimeEdit->setTime(stop->time());
         }
     }
-    Recompute();
-    executeCheck->setChecked(m_edit.Armed());
+    recompute();
+    executeCheck->setChecked(m_edit.armed());
 }
 
 void ScheduleDialog::confirm() {
-    Recompute();
-    m_edit.setTexts(DateTimeText::DateString(startDateEdit->date()) + u' ' +
-                        DateTimeText::TimeString(startTimeEdit->time()),
-                    DateTimeText::DateString(stopDateEdit->date()) + u' ' +
-                        DateTimeText::TimeString(stopTimeEdit->time()));
+    recompute();
+    m_edit.setTexts(DateTimeText::dateString(startDateEdit->date()) + u' ' +
+                        DateTimeText::timeString(startTimeEdit->time()),
+                    DateTimeText::dateString(stopDateEdit->date()) + u' ' +
+                        DateTimeText::timeString(stopTimeEdit->time()));
     m_edit.setArmed(executeCheck->isChecked());
     m_recorder.setSchedule(m_edit);
     accept();
@@ -158,5 +158,5 @@ void ScheduleDialog::showEvent(QShowEvent* event) {
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - rect().center());
     }
-    FormShow();
+    formShow();
 }

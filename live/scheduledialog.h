@@ -28,7 +28,7 @@ public:
 
     // The edited schedule's start, stop and interval from the controls, and the number of
     // records they make shown in recordCountLabel. Runs on every change of a picker or of the rate.
-    void Recompute();
+    void recompute();
     // OK: keeps the start and stop as text, arms the schedule as "Execute" says, hands the
     // edited schedule to the live link and closes.
     void confirm();
@@ -42,7 +42,7 @@ public:
     RateEditor* rateEditor;
     QLabel* recordCountLabel;
     // The schedule as edited so far (the live link's changes only on OK).
-    const RecorderSchedule& Edited() const { return m_edit; }
+    const RecorderSchedule& edited() const { return m_edit; }
     QCheckBox* executeCheck;
     QPushButton* okButton;
     QPushButton* cancelButton;
@@ -52,7 +52,7 @@ protected:
 
 private:
     // Fills the controls from the schedule each time the dialog is shown.
-    void FormShow();
+    void formShow();
     void onRateEdited();
 
     Recorder& m_recorder;

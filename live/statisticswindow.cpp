@@ -53,7 +53,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 int unitBoxWidth(const QFont& font) {
     const QFontMetrics metrics(font);
     int widest = 0;
-    for (const QString& unit : RangeTable::UnitTexts())
+    for (const QString& unit : RangeTable::unitTexts())
         widest = std::max(widest, metrics.horizontalAdvance(unit));
     return std::max(kUnitWidth, widest + 2 * kUnitPadding);
 }
@@ -119,9 +119,9 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent) {
     closeButton = new QPushButton(QStringLiteral("Close"), panel);
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setGeometry(192 + 2 * extra, 72, 75, 25);
-    connect(closeButton, &QPushButton::clicked, this, [this] { CloseChildWindow(this); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
 
-    DragMover::Attach(this);
+    DragMover::attach(this);
 }
 
 QString StatisticsWindow::statisticText(float count, int divisor) {
@@ -129,26 +129,26 @@ QString StatisticsWindow::statisticText(float count, int divisor) {
         return QStringLiteral("OL");
     if (count <= -4000)
         return QStringLiteral("-OL");
-    int decimals = FrameDecoder::DecimalsFor(divisor);
+    int decimals = FrameDecoder::decimalsFor(divisor);
     if (decimals < 0) { // a divisor the meter never reports: show the plain count
         divisor = 1;
         decimals = 0;
     }
-    return FrameDecoder::FixedText(double(count) / divisor, decimals);
+    return FrameDecoder::fixedText(double(count) / divisor, decimals);
 }
 
 void StatisticsWindow::showStatistics(const Reading& r, const Statistics& s, bool max, bool pmax,
                                 bool min, bool pmin) {
     for (QLabel* unit : {maxUnitLabel, peakMaxUnitLabel, minUnitLabel, peakMinUnitLabel})
-        unit->setText(r.UnitText);
+        unit->setText(r.unitText);
     if (max)
-        maxLabel->setText(statisticText(s.MaxCount, r.Divisor));
+        maxLabel->setText(statisticText(s.maxCount, r.divisor));
     if (pmax)
-        peakMaxLabel->setText(statisticText(s.PeakMaxCount, r.Divisor));
+        peakMaxLabel->setText(statisticText(s.peakMaxCount, r.divisor));
     if (min)
-        minLabel->setText(statisticText(s.MinCount, r.Divisor));
+        minLabel->setText(statisticText(s.minCount, r.divisor));
     if (pmin)
-        peakMinLabel->setText(statisticText(s.PeakMinCount, r.Divisor));
+        peakMinLabel->setText(statisticText(s.peakMinCount, r.divisor));
 }
 
 void StatisticsWindow::clearPeak() {
@@ -159,7 +159,7 @@ void StatisticsWindow::clearPeak() {
 void StatisticsWindow::follow(LiveLink& link) {
     m_staleMark = new StaleMark(this, link);
     connect(&link, &LiveLink::updated, this, &StatisticsWindow::showUpdate);
-    OnReset = [&link] { link.resetStatistics(); };
+    onReset = [&link] { link.resetStatistics(); };
 }
 
 void StatisticsWindow::followLimits(const LimitMonitor& monitor) {
@@ -188,8 +188,8 @@ void StatisticsWindow::showUpdate(const LiveUpdate& update) {
 void StatisticsWindow::resetStatistics() {
     // The reset waits for the receive step, and the window may be closed meanwhile.
     QPointer<StatisticsWindow> self(this);
-    if (OnReset)
-        OnReset();
+    if (onReset)
+        onReset();
     if (!self)
         return;
     maxLabel->clear();

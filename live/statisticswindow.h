@@ -40,7 +40,7 @@ public:
 
     // Called by Reset before the four boxes are emptied: resets the statistics (after the
     // receive step has finished). follow() sets it.
-    std::function<void()> OnReset;
+    std::function<void()> onReset;
 
     // The width is 285 when the widest unit fits a 36-pixel box, and grows with the unit boxes
     // in a wider font.

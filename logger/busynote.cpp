@@ -29,10 +29,10 @@ BusyNote::~BusyNote() = default;
 void BusyNote::showNow() {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    ShowPainted(this);
+    showPainted(this);
 }
 
-void BusyNote::ShowPainted(QWidget* window) {
+void BusyNote::showPainted(QWidget* window) {
     window->show();
     window->raise();
     QElapsedTimer waited;

@@ -18,7 +18,7 @@ public:
     // Shows `window` and returns once the window system has put it on the screen and it is
     // painted (at most a second): a window shown right before work that services no events
     // would otherwise stay an empty frame until that work ends.
-    static void ShowPainted(QWidget* window);
+    static void showPainted(QWidget* window);
     // Replaces the line.
     void setText(const QString& text);
     QString text() const;

@@ -53,7 +53,7 @@ QLabel* summaryPanel(QWidget* parent, int tag) {
 }
 
 // The decoding progress window, and the hourglass while it is up: both go whatever ends
-// ShowDataSet.
+// showDataSet.
 class DecodingProgress {
 public:
     explicit DecodingProgress(QWidget* owner, int records) : m_scope(new RangeProgressDialog(owner)) {
@@ -175,7 +175,7 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     recordTable->setSelectionMode(QAbstractItemView::SingleSelection);
     recordTable->setRow(0, {QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
                       QStringLiteral("VALUE"), QStringLiteral("RANGE")});
-    const int defaultWidth = recordTable->DefaultColWidth();
+    const int defaultWidth = recordTable->defaultColWidth();
     recordTable->setColWidths(0, int(defaultWidth * 0.8));
     recordTable->setColWidths(1, int(defaultWidth * 1.4));
     recordTable->setColWidths(2, int(defaultWidth * 1.3));
@@ -196,8 +196,8 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     layout->addWidget(mainSplitter);
     resize(ClientWidth, ClientHeight);
 
-    SetupTimeChart(chart, 4, 0, 0);
-    HighlightPane(Pane::DataSets);
+    setupTimeChart(chart, 4, 0, 0);
+    highlightPane(Pane::DataSets);
 
     for (QWidget* w : {static_cast<QWidget*>(dataSetsCaption), static_cast<QWidget*>(graphCaption),
                        static_cast<QWidget*>(tableCaption), static_cast<QWidget*>(maxPanel),
@@ -206,14 +206,14 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     // The shown set follows the list's current row however it moves (mouse, keyboard, the
     // program), so the highlighted set is the one shown and saved.
     connect(dataSetList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            ErrorBoundary::Guard([this] { onDataSetClicked(); }));
+            ErrorBoundary::guard([this] { onDataSetClicked(); }));
     connect(recordTable, &QAbstractItemView::clicked, this,
-            ErrorBoundary::Guard([this] { onRecordClicked(); }));
-    connect(chart, &Chart::OnDataHotSpot, this, [this](Chart*, bool, int, int point) {
+            ErrorBoundary::guard([this] { onRecordClicked(); }));
+    connect(chart, &Chart::onDataHotSpot, this, [this](Chart*, bool, int, int point) {
         ErrorBoundary::Run([this, point] { onChartHotSpot(point); });
     });
-    connect(chart, &Chart::OnClick, this,
-            ErrorBoundary::Guard([this] { onChartClick(); }));
+    connect(chart, &Chart::onClick, this,
+            ErrorBoundary::guard([this] { onChartClick(); }));
 }
 
 DataLoggerWindow::~DataLoggerWindow() = default;
@@ -239,10 +239,10 @@ void DataLoggerWindow::fitListColumns() {
     static constexpr int kLeastWidths[] = {25, 60, 60, 65, 40, 40};
     const QFontMetrics metrics(dataSetList->font());
     int total = 0;
-    for (int col = 0; col < dataSetList->ColCount(); ++col) {
+    for (int col = 0; col < dataSetList->gridColCount(); ++col) {
         int width = kLeastWidths[col];
-        for (int row = 0; row < dataSetList->RowCount(); ++row)
-            width = std::max(width, metrics.horizontalAdvance(dataSetList->Cells(col, row)) + 12);
+        for (int row = 0; row < dataSetList->gridRowCount(); ++row)
+            width = std::max(width, metrics.horizontalAdvance(dataSetList->cells(col, row)) + 12);
         dataSetList->setColWidths(col, width);
         total += width;
     }
@@ -253,7 +253,7 @@ void DataLoggerWindow::fitListColumns() {
         mainSplitter->setSizes({wanted, sizes[0] + sizes[1] - wanted});
 }
 
-void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
+void DataLoggerWindow::showLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets) {
     setWindowTitle(QStringLiteral("DataLogger"));
     m_image = image;
     m_sets = sets;
@@ -262,15 +262,15 @@ void DataLoggerWindow::ShowLoggerData(const LoggerImage& image, const QList<Data
     if (sets.isEmpty())
         dataSetList->clearRow(1);
     for (int k = 0; k < sets.size(); ++k)
-        dataSetList->setRow(k + 1, sets[k].ListRow(k));
+        dataSetList->setRow(k + 1, sets[k].listRow(k));
     dataSetList->setTopRow(1);
     fitListColumns();
     if (sets.isEmpty())
         return;
     // Moving the current row shows its set, unless the row was current already.
-    dataSetList->SelectRow(1, 0, 4);
+    dataSetList->selectRow(1, 0, 4);
     if (m_shownSet != 0)
-        ShowDataSet(0);
+        showDataSet(0);
 }
 
 void DataLoggerWindow::markErasedFromMeter() {
@@ -278,11 +278,11 @@ void DataLoggerWindow::markErasedFromMeter() {
         setWindowTitle(QStringLiteral("DataLogger - erased from the meter, kept only here"));
 }
 
-void DataLoggerWindow::ShowDataSet(int index) {
+void DataLoggerWindow::showDataSet(int index) {
     if (index < 0 || index >= m_sets.size())
         return;
     const DataSetInfo& info = m_sets[index];
-    const int n = info.RecordCount;
+    const int n = info.recordCount;
     DecodingProgress progress(this, n);
     ShowOnExit showTable(recordTable);
     recordTable->hide();
@@ -294,37 +294,37 @@ void DataLoggerWindow::ShowDataSet(int index) {
     maxPanel->clear();
     minPanel->clear();
 
-    const DecodedDataSet set = DecodeDataSet(m_image, info);
+    const DecodedDataSet set = decodeDataSet(m_image, info);
     recordTable->setRowCount(std::max(n, 1) + 1);
     for (int i = 0; i < set.count(); ++i) {
         if (i % kProgressStep == 0)
             progress.position(i);
-        recordTable->setRow(i + 1, set.Rows[i]);
+        recordTable->setRow(i + 1, set.rows[i]);
     }
     recordTable->setTopRow(1);
-    m_maxRow = set.MaxRow;
-    m_minRow = set.MinRow;
-    maxPanel->setText(set.MaxText);
-    minPanel->setText(set.MinText);
+    m_maxRow = set.maxRow;
+    m_minRow = set.minRow;
+    maxPanel->setText(set.maxText);
+    minPanel->setText(set.minText);
 
     // The chart last: a damaged chart template stops here, with the table already filled.
-    const double step = info.IntervalSeconds / 86400.0;
-    SetupTimeChart(chart, n, info.StartTime, info.StartTime + n * step);
+    const double step = info.intervalSeconds / 86400.0;
+    setupTimeChart(chart, n, info.startTime, info.startTime + n * step);
     chart->setAllowPopup(false);
     for (int i = 0; i < set.count(); ++i) {
-        chart->setXDataII(0, i, set.X[i]);
-        chart->setYData(0, i, float(set.Y[i]));
-        chart->markOverload(0, i, set.Overload[i]);
+        chart->setXData(0, i, set.x[i]);
+        chart->setYData(0, i, float(set.y[i]));
+        chart->markOverload(0, i, set.overload[i]);
     }
-    if (set.AxisLimit) {
-        chart->setManualMaxY(*set.AxisLimit);
-        chart->setManualMinY(-*set.AxisLimit);
+    if (set.axisLimit) {
+        chart->setManualMaxY(*set.axisLimit);
+        chart->setManualMinY(-*set.axisLimit);
     }
-    chart->setValueUnit(set.BaseUnit);
+    chart->setValueUnit(set.baseUnit);
     chart->setShowVertLineAnnotations(true);
     chart->removeCursors(); // they were on the previous set's points
     if (n > 0)
-        MarkChartPoint(0);
+        markChartPoint(0);
     chart->resetView();
     // A set drawn as a flat line on the fixed scale opens fitted to its data.
     if (chart->fixedScaleFlattens())
@@ -335,7 +335,7 @@ void DataLoggerWindow::ShowDataSet(int index) {
 
 // ---- panes, marker and selection -----------------------------------------------------------
 
-void DataLoggerWindow::HighlightPane(Pane pane) {
+void DataLoggerWindow::highlightPane(Pane pane) {
     m_pane = pane;
     const std::pair<QLabel*, Pane> bars[] = {{dataSetsCaption, Pane::DataSets},
                                              {graphCaption, Pane::Graph},
@@ -354,66 +354,66 @@ void DataLoggerWindow::redrawChart() {
     chart->redraw();
 }
 
-void DataLoggerWindow::MarkChartPoint(int p) {
-    if (p < 0 || p >= chart->Points() || p + 1 >= recordTable->RowCount())
+void DataLoggerWindow::markChartPoint(int p) {
+    if (p < 0 || p >= chart->points() || p + 1 >= recordTable->gridRowCount())
         return;
     chart->setLineAnnotationTextSize(100);
-    chart->setVertLineAnnotation(0, chart->XDataII(0, p));
+    chart->setVertLineAnnotation(0, chart->xData(0, p));
     chart->setVertLineAnnotationType(0, 2);
     chart->setVertLineAnnotationColor(0, kMarkerGreen);
-    chart->setVertLineAnnotationText(0, recordTable->Cells(2, p + 1) + ' ' + recordTable->Cells(3, p + 1) +
-                                                ' ' + recordTable->Cells(4, p + 1));
+    chart->setVertLineAnnotationText(0, recordTable->cells(2, p + 1) + ' ' + recordTable->cells(3, p + 1) +
+                                                ' ' + recordTable->cells(4, p + 1));
     redrawChart();
 }
 
-void DataLoggerWindow::SelectTableRow(int r) {
-    if (m_shownSet < 0 || r < 1 || r >= recordTable->RowCount())
+void DataLoggerWindow::selectTableRow(int r) {
+    if (m_shownSet < 0 || r < 1 || r >= recordTable->gridRowCount())
         return;
-    recordTable->SelectRow(r, 1, recordTable->ColCount() - 1);
-    const int visible = recordTable->VisibleRowCount();
+    recordTable->selectRow(r, 1, recordTable->gridColCount() - 1);
+    const int visible = recordTable->visibleRowCount();
     recordTable->setTopRow(r > visible ? r - visible / 2 : 1);
     recordTable->viewport()->update();
-    MarkChartPoint(r - 1);
+    markChartPoint(r - 1);
 }
 
 // ---- handlers ------------------------------------------------------------------------------
 
 void DataLoggerWindow::onDataSetClicked() {
-    const int row = dataSetList->Row();
+    const int row = dataSetList->currentRow();
     if (row < 1 || row - 1 == m_shownSet)
         return;
-    ShowDataSet(row - 1);
+    showDataSet(row - 1);
 }
 
 void DataLoggerWindow::onRecordClicked() {
-    HighlightPane(Pane::Tabular);
+    highlightPane(Pane::Tabular);
     if (m_shownSet >= 0)
-        MarkChartPoint(recordTable->Row() - 1);
+        markChartPoint(recordTable->currentRow() - 1);
 }
 
 void DataLoggerWindow::onChartHotSpot(int point) {
-    SelectTableRow(point + 1);
+    selectTableRow(point + 1);
 }
 
 void DataLoggerWindow::selectExtremeRow(int tag) {
     const int row = tag == 1 ? m_maxRow : tag == 2 ? m_minRow : 0;
     if (row > 0)
-        SelectTableRow(row);
+        selectTableRow(row);
 }
 
 void DataLoggerWindow::onChartClick() {
-    HighlightPane(Pane::Graph);
+    highlightPane(Pane::Graph);
 }
 
 bool DataLoggerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == dataSetsCaption)
-            HighlightPane(Pane::DataSets);
+            highlightPane(Pane::DataSets);
         else if (watched == graphCaption)
-            HighlightPane(Pane::Graph);
+            highlightPane(Pane::Graph);
         else if (watched == tableCaption)
-            HighlightPane(Pane::Tabular);
+            highlightPane(Pane::Tabular);
         else if (watched == maxPanel || watched == minPanel) {
             const int tag = watched->property("Tag").toInt();
             ErrorBoundary::Run([this, tag] { selectExtremeRow(tag); });
@@ -432,7 +432,7 @@ bool DataLoggerWindow::askToClose() {
     question.title = QStringLiteral("Confirm");
     question.text = QStringLiteral("Save DataLogger Data ?");
     question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    switch (Dialogs::Ask(this, question)) {
+    switch (Dialogs::ask(this, question)) {
     case QMessageBox::Yes:
         return m_saveAction && m_saveAction();
     case QMessageBox::No:

@@ -51,8 +51,8 @@ public:
 
     // Replaces the data sets and the data area with those of a successful download, fills
     // the data-set list, selects its first row and shows set 0. Throws ChartError like
-    // ShowDataSet (the list is filled by then).
-    void ShowLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets);
+    // showDataSet (the list is filled by then).
+    void showLoggerData(const LoggerImage& image, const QList<DataSetInfo>& sets);
     // The meter's memory was erased: the caption says that what the window shows is no longer
     // in the meter (until the next download replaces it). Nothing changes while it shows no set.
     void markErasedFromMeter();
@@ -60,17 +60,17 @@ public:
     // window while it works. A set index outside the list does nothing. When the chart setup
     // fails (a damaged chart template) the table is still shown, the progress window closed
     // and the cursor restored before the ChartError goes on to the caller.
-    void ShowDataSet(int index);
+    void showDataSet(int index);
 
     // Colours `pane`'s caption bar white on blue and the other two as normal.
-    void HighlightPane(Pane pane);
-    Pane HighlightedPane() const { return m_pane; }
+    void highlightPane(Pane pane);
+    Pane highlightedPane() const { return m_pane; }
     // Puts the chart's marker on point `p` and labels it with the TIME, VALUE and RANGE of
     // table row p + 1.
-    void MarkChartPoint(int p);
+    void markChartPoint(int p);
     // Selects table row `r` (columns 1 to the last), scrolls it to the middle of the table
     // when it lies below the first screenful (else to the top), and marks point r - 1.
-    void SelectTableRow(int r);
+    void selectTableRow(int r);
 
     // Handlers. onDataSetClicked shows the set of the list's current row (when it is not the
     // one shown); it runs whenever the current row changes.
@@ -84,9 +84,9 @@ public:
     // successful save, or No, or not asked).
     bool askToClose() override;
 
-    const QList<DataSetInfo>& DataSets() const { return m_sets; }
+    const QList<DataSetInfo>& dataSets() const { return m_sets; }
     // The set the table and chart show, -1 before any.
-    int ShownSet() const { return m_shownSet; }
+    int shownSet() const { return m_shownSet; }
     // Rows of the shown set's largest and smallest value, 0 when there is none.
     int maxRow() const { return m_maxRow; }
     int minRow() const { return m_minRow; }

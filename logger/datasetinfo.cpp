@@ -5,12 +5,12 @@
 
 #include <QLocale>
 
-QString DataSetInfo::FunctionName() const {
-    switch (FunctionCode) {
+QString DataSetInfo::functionName() const {
+    switch (functionCode) {
     case 1:
         return QStringLiteral("Diode");
     case 2:
-        return ModeBits / 4 != 0 ? QStringLiteral("RPM") : QStringLiteral("Frequency");
+        return modeBits / 4 != 0 ? QStringLiteral("RPM") : QStringLiteral("Frequency");
     case 3:
         return QStringLiteral("Ohm");
     case 4:
@@ -22,7 +22,7 @@ QString DataSetInfo::FunctionName() const {
     case 9:
     case 13:
     case 15:
-        switch (CouplingBits / 4) {
+        switch (couplingBits / 4) {
         case 1:
             return QStringLiteral("ACA");
         case 2:
@@ -31,7 +31,7 @@ QString DataSetInfo::FunctionName() const {
             return QStringLiteral("Current");
         }
     case 11:
-        switch (CouplingBits / 4) {
+        switch (couplingBits / 4) {
         case 1:
             return QStringLiteral("AC Volt");
         case 2:
@@ -48,15 +48,15 @@ QString DataSetInfo::FunctionName() const {
 
 QString DataSetInfo::RateText() const {
     const auto twoDigits = [](int v) { return QString::number(v).rightJustified(2, u'0'); };
-    return twoDigits(IntervalSeconds / 60) + u':' + twoDigits(IntervalSeconds % 60);
+    return twoDigits(intervalSeconds / 60) + u':' + twoDigits(intervalSeconds % 60);
 }
 
-QStringList DataSetInfo::ListRow(int index) const {
-    const QDateTime start = DaysToDateTime(StartTime);
+QStringList DataSetInfo::listRow(int index) const {
+    const QDateTime start = daysToDateTime(startTime);
     return {QString::number(index + 1),
-            LoggerText::Date(start.date()),
-            LoggerText::Time(start.time()),
-            FunctionName(),
+            LoggerText::date(start.date()),
+            LoggerText::time(start.time()),
+            functionName(),
             RateText(),
-            QString::number(RecordCount)};
+            QString::number(recordCount)};
 }

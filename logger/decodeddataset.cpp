@@ -27,16 +27,16 @@ int decimalsFor(int divisor) {
 
 } // namespace
 
-DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) {
+DecodedDataSet decodeDataSet(const LoggerImage& image, const DataSetInfo& info) {
     DecodedDataSet d;
-    const int n = info.RecordCount;
-    d.Rows.reserve(n);
-    d.PlainValues.reserve(n);
-    d.X.reserve(n);
-    d.Y.reserve(n);
-    d.Overload.reserve(n);
+    const int n = info.recordCount;
+    d.rows.reserve(n);
+    d.plainValues.reserve(n);
+    d.x.reserve(n);
+    d.y.reserve(n);
+    d.overload.reserve(n);
 
-    const double step = info.IntervalSeconds / 86400.0;
+    const double step = info.intervalSeconds / 86400.0;
     // A first record in a range the function does not have draws as if in the plain unit.
     int divisor = 1;
     int multiplier = 1;
@@ -50,22 +50,22 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
     QString dateText;
 
     for (int i = 0; i < n; ++i) {
-        const qsizetype at = LoggerImage::HeaderSize + info.RecordOffset(i);
+        const qsizetype at = LoggerImage::HeaderSize + info.recordOffset(i);
         const quint8 b0 = image.byte(at);
         const quint8 b1 = image.byte(at + 1);
         const bool negative = (b0 & 0x80) != 0;
         const int rangeCode = (b0 >> 4) & 0x07;
         const int magnitude = (b0 & 0x0F) * 256 + b1;
 
-        const RangeUnit unit = UnitForRange(info.FunctionCode, rangeCode, info.AltMode());
-        if (unit.Listed) {
-            divisor = unit.Divisor;
-            multiplier = unit.Multiplier;
+        const RangeUnit unit = unitForRange(info.functionCode, rangeCode, info.altMode());
+        if (unit.listed) {
+            divisor = unit.divisor;
+            multiplier = unit.multiplier;
         }
         if (i == 0) {
             baseMultiplier = multiplier;
             baseDivisor = divisor;
-            baseUnit = unit.Unit;
+            baseUnit = unit.unit;
         }
         if (multiplier > baseMultiplier) {
             const float scale = float(baseMultiplier) / float(multiplier);
@@ -73,7 +73,7 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
                 v *= scale;
             baseMultiplier = multiplier;
             baseDivisor = divisor;
-            baseUnit = unit.Unit;
+            baseUnit = unit.unit;
         } else if (multiplier == baseMultiplier && divisor < baseDivisor) {
             baseDivisor = divisor;
         }
@@ -89,43 +89,43 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
             inRange = true;
             const int decimals = decimalsFor(divisor);
             if (decimals >= 0) {
-                text = LoggerText::Value(value, decimals);
+                text = LoggerText::value(value, decimals);
                 plain = QString::number(value == 0 ? 0.0 : double(value), 'f', decimals);
             }
         }
         chart.append(value * float(multiplier) / float(baseMultiplier));
 
-        const double t = info.StartTime + i * step;
+        const double t = info.startTime + i * step;
         QDate date;
         QTime time;
-        DaysToDateAndTime(t, &date, &time);
+        daysToDateAndTime(t, &date, &time);
         // Records of one day share the date's text.
         if (date != textDate) {
             textDate = date;
-            dateText = LoggerText::Date(date);
+            dateText = LoggerText::date(date);
         }
-        d.Rows.append({QString::number(i + 1), dateText, LoggerText::Time(time), text, unit.Unit});
-        d.PlainValues.append(plain);
-        d.X.append(t);
-        d.Overload.append(overload);
+        d.rows.append({QString::number(i + 1), dateText, LoggerText::time(time), text, unit.unit});
+        d.plainValues.append(plain);
+        d.x.append(t);
+        d.overload.append(overload);
     }
 
     for (float v : chart)
-        d.Y.append(double(v));
-    d.BaseUnit = baseUnit;
-    d.BaseDivisor = baseDivisor;
+        d.y.append(double(v));
+    d.baseUnit = baseUnit;
+    d.baseDivisor = baseDivisor;
     switch (baseDivisor) {
     case 1:
-        d.AxisLimit = 4000;
+        d.axisLimit = 4000;
         break;
     case 10:
-        d.AxisLimit = 400;
+        d.axisLimit = 400;
         break;
     case 100:
-        d.AxisLimit = 40;
+        d.axisLimit = 40;
         break;
     case 1000:
-        d.AxisLimit = 4;
+        d.axisLimit = 4;
         break;
     default:
         break;
@@ -135,23 +135,23 @@ DecodedDataSet DecodeDataSet(const LoggerImage& image, const DataSetInfo& info) 
         float max = -std::numeric_limits<float>::infinity();
         float min = std::numeric_limits<float>::infinity();
         for (int j = 0; j < n; ++j) {
-            if (d.Overload[j])
+            if (d.overload[j])
                 continue;
             if (chart[j] > max) {
                 max = chart[j];
-                d.MaxRow = j + 1;
+                d.maxRow = j + 1;
             }
             if (chart[j] < min) {
                 min = chart[j];
-                d.MinRow = j + 1;
+                d.minRow = j + 1;
             }
         }
         const auto panel = [&d](int row) -> QString {
-            const QStringList& r = d.Rows[row - 1];
+            const QStringList& r = d.rows[row - 1];
             return r[2] + u'\t' + r[3] + r[4];
         };
-        d.MaxText = panel(d.MaxRow);
-        d.MinText = panel(d.MinRow);
+        d.maxText = panel(d.maxRow);
+        d.minText = panel(d.minRow);
     }
     return d;
 }

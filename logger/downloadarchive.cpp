@@ -37,13 +37,13 @@ bool writeRows(QIODevice& out, const DecodedDataSet& set, const QString& functio
     for (int i = 0; i < set.count(); ++i) {
         PortableCsv::Reading r;
         r.row = i + 1;
-        r.when = set.X.value(i);
-        r.shownValue = set.PlainValues.value(i);
+        r.when = set.x.value(i);
+        r.shownValue = set.plainValues.value(i);
         r.value = r.shownValue.toDouble();
-        r.unit = set.Rows[i].value(4).trimmed();
+        r.unit = set.rows[i].value(4).trimmed();
         r.function = function;
         r.coupling = coupling;
-        if (set.Overload.value(i))
+        if (set.overload.value(i))
             r.flags = QStringLiteral("overload");
         csv.appendRow(bytes, r);
     }
@@ -58,14 +58,14 @@ bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const QString& 
 
 bool writePortableSet(QIODevice& out, const DecodedDataSet& set, const DataSetInfo& info) {
     // Bits 2..3 of the set's coupling: 1 AC, 2 DC.
-    const int coupling = info.CouplingBits / 4;
-    return writeRows(out, set, info.FunctionName(),
+    const int coupling = info.couplingBits / 4;
+    return writeRows(out, set, info.functionName(),
                      coupling == 1   ? QStringLiteral("AC")
                      : coupling == 2 ? QStringLiteral("DC")
                                      : QString());
 }
 
-QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
+QString save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
              QString* error) {
     const QString root =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/downloads");
@@ -83,7 +83,7 @@ QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDa
     for (int k = 0; k < sets.size(); ++k) {
         QBuffer file;
         file.open(QIODevice::WriteOnly);
-        writePortableSet(file, DecodeDataSet(image, sets[k]), sets[k]);
+        writePortableSet(file, decodeDataSet(image, sets[k]), sets[k]);
         if (!writeFile(folder + QStringLiteral("/set%1.csv").arg(k + 1, 3, 10, QLatin1Char('0')), file.data(),
                        error))
             return QString();

@@ -21,7 +21,7 @@ namespace DownloadArchive {
 
 // Writes the download made at `when`; returns the folder. On failure returns an empty text
 // with the reason in `error` (a folder half written stays: what is there is still good).
-QString Save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
+QString save(const LoggerImage& image, const QList<DataSetInfo>& sets, const QDateTime& when,
              QString* error = nullptr);
 
 // One data set as a file of the portable format (PortableCsv, docs/portable-format.md), the

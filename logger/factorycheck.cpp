@@ -28,12 +28,12 @@ QString hex(int byte) {
 std::optional<quint8> awaitByte(MeterPort& port, const Clock& clock, const LoggerTiming& timing) {
     const qint64 start = clock.monotonicMs();
     while (clock.monotonicMs() - start < timing.silenceMs) {
-        if (const int n = port.InputCount(); n > 0) {
+        if (const int n = port.inputCount(); n > 0) {
             QByteArray bytes;
-            port.Read(bytes, n);
+            port.read(bytes, n);
             return quint8(bytes.at(0));
         }
-        Delay(unsigned(timing.pollMs));
+        delay(unsigned(timing.pollMs));
     }
     return std::nullopt;
 }
@@ -42,104 +42,104 @@ LoggerOutcome check(MeterPort& port, LoggerPortHandOver& handOver, View& view, c
                     const LoggerTiming& timing) {
     LoggerCommandBuffer& commands = handOver.commands();
     const auto echoWait = unsigned(timing.echoWaitMs);
-    if (!SendCommand(port, commands.Open(), echoWait) ||
-        !SendCommand(port, commands.Dump(), echoWait)) {
-        view.addLine(OpenFailedLine());
+    if (!sendCommand(port, commands.open(), echoWait) ||
+        !sendCommand(port, commands.dump(), echoWait)) {
+        view.addLine(openFailedLine());
         return LoggerOutcome::NotOpened;
     }
-    const LoggerImage header(ReadLoggerHeaderBlocks(port, commands, clock, timing));
+    const LoggerImage header(readLoggerHeaderBlocks(port, commands, clock, timing));
     if (!header.holds(0, 64)) {
-        view.addLine(NoHeaderLine());
+        view.addLine(noHeaderLine());
         return LoggerOutcome::NoHeader;
     }
-    const int interval = header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond);
-    view.showHeader(IntervalText(interval),
-                    TimeLabelText(DaysToDateTime(header.TimeLabel(clock.now()))));
+    const int interval = header.recordingInterval() / int(RecordingInterval::UnitsPerSecond);
+    view.showHeader(intervalText(interval),
+                    timeLabelText(daysToDateTime(header.timeLabel(clock.now()))));
 
     for (int step = 1; step <= Steps; ++step) {
         const int high = 16 * step;
         const int address = high << 8 | 0xF0;
-        const auto testByte = quint8(DaysToDateTime(clock.now()).time().msec() % 256);
-        const QString line = StepLine(high, testByte);
+        const auto testByte = quint8(daysToDateTime(clock.now()).time().msec() % 256);
+        const QString line = stepLine(high, testByte);
         view.addLine(line);
-        if (!SendCommand(port, commands.MemoryWrite(address, testByte), echoWait)) {
-            view.addLine(WriteFailedLine(high));
+        if (!sendCommand(port, commands.memoryWrite(address, testByte), echoWait)) {
+            view.addLine(writeFailedLine(high));
             return LoggerOutcome::NotWritten;
         }
-        if (!SendCommand(port, commands.MemoryRead(address), echoWait) ||
+        if (!sendCommand(port, commands.memoryRead(address), echoWait) ||
             awaitByte(port, clock, timing) != testByte) {
-            view.addLine(ReadFailedLine(high));
+            view.addLine(readFailedLine(high));
             return LoggerOutcome::ReadFailed;
         }
-        view.rewriteLastLine(line + PassSuffix());
+        view.rewriteLastLine(line + passSuffix());
     }
     // A header torn by an unfinished Setup is wrong whatever its interval reads.
-    const bool settingsRight = (interval == 1 || interval == 2) && !header.SetupUnfinished();
-    view.addLine(settingsRight ? PassedLine() : WrongSettingsLine());
+    const bool settingsRight = (interval == 1 || interval == 2) && !header.setupUnfinished();
+    view.addLine(settingsRight ? passedLine() : wrongSettingsLine());
     handOver.setResume(true);
     return settingsRight ? LoggerOutcome::Passed : LoggerOutcome::WrongSettings;
 }
 
 } // namespace
 
-QString ReadingLine() {
+QString readingLine() {
     return QStringLiteral("讀取電表資料中.....");
 }
-QString OpenFailedLine() {
+QString openFailedLine() {
     return QStringLiteral("讀取電表資料失敗,停止測試");
 }
-QString NoHeaderLine() {
+QString noHeaderLine() {
     return QStringLiteral("電表記憶體資料表頭讀取失敗,停止測試");
 }
-QString StepLine(int high, quint8 testByte) {
+QString stepLine(int high, quint8 testByte) {
     return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0讀寫") + hex(testByte);
 }
-QString PassSuffix() {
+QString passSuffix() {
     return QStringLiteral("....pass");
 }
-QString WriteFailedLine(int high) {
+QString writeFailedLine(int high) {
     return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0寫入失敗,停止測試");
 }
-QString ReadFailedLine(int high) {
+QString readFailedLine(int high) {
     return QStringLiteral("測試記憶體") + hex(high) + QStringLiteral("f0讀取失敗,停止測試");
 }
-QString PortLostLine() {
+QString portLostLine() {
     return QStringLiteral("電表連線中斷,停止測試");
 }
-QString PassedLine() {
+QString passedLine() {
     return QStringLiteral("測試成功");
 }
-QString WrongSettingsLine() {
+QString wrongSettingsLine() {
     return QStringLiteral("電表時間或時間間隔錯誤,測試失敗");
 }
-QString IntervalText(int seconds) {
+QString intervalText(int seconds) {
     return QString::number(seconds) + QStringLiteral("秒");
 }
 
-QString TimeLabelText(const QDateTime& timeLabel) {
+QString timeLabelText(const QDateTime& timeLabel) {
     const QLocale locale;
     const QString date = locale.toString(timeLabel.date(), QLocale::ShortFormat);
     if (timeLabel.time() == QTime(0, 0))
         return date;
-    return date + u' ' + locale.toString(timeLabel.time(), LocaleTimeFormatWithSeconds());
+    return date + u' ' + locale.toString(timeLabel.time(), localeTimeFormatWithSeconds());
 }
 
 LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
                   const LoggerTiming& timing) {
     if (!live.connected()) {
-        view.tell(LoggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::NotConnected));
+        view.tell(loggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::NotConnected));
         return LoggerOutcome::NotConnected;
     }
     if (live.meterRecording()) {
-        view.tell(LoggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::MeterRecording));
+        view.tell(loggerMessage(LoggerOperation::FactoryCheck, LoggerOutcome::MeterRecording));
         return LoggerOutcome::MeterRecording;
     }
     // While another logger operation holds the device the check does not start, and the
     // window keeps what it shows.
-    if (LoggerPortHandOver::InUse())
+    if (LoggerPortHandOver::inUse())
         return LoggerOutcome::DeviceBusy;
     view.clear();
-    view.addLine(ReadingLine());
+    view.addLine(readingLine());
 
     LoggerTiming bench = timing;
     bench.quietMs = 0;
@@ -148,7 +148,7 @@ LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, cons
     if (!handOver.taken()) {
         if (handOver.failure() == LoggerOutcome::DeviceBusy)
             return LoggerOutcome::DeviceBusy;
-        view.addLine(OpenFailedLine());
+        view.addLine(openFailedLine());
         return LoggerOutcome::NotOpened;
     }
     try {
@@ -157,7 +157,7 @@ LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, cons
     } catch (const PortError&) {
     }
     // The verdict at once: the last line must not look as if the check were still running.
-    view.addLine(PortLostLine());
+    view.addLine(portLostLine());
     return LoggerOutcome::PortLost;
 }
 

@@ -20,20 +20,20 @@ constexpr int Steps = 15;
 
 // The result lines; `high` is the address's high byte (0x10..0xF0), `testByte` the byte written.
 // Bytes appear as two upper-case hexadecimal digits.
-QString ReadingLine();    // the first line of every check
-QString OpenFailedLine(); // the open or dump command was not echoed
-QString NoHeaderLine();   // fewer than 64 bytes of the memory image arrived
-QString StepLine(int high, quint8 testByte);
-QString PassSuffix();              // appended to a step's line once it read back right
-QString WriteFailedLine(int high); // the write was not echoed
-QString ReadFailedLine(int high);  // the read was not echoed, or no byte or a wrong one came
-QString PortLostLine();            // the port failed or vanished during the check
-QString PassedLine();              // all steps passed and the interval is 1 or 2 s
-QString WrongSettingsLine();       // all steps passed but the interval is not 1 or 2 s
+QString readingLine();    // the first line of every check
+QString openFailedLine(); // the open or dump command was not echoed
+QString noHeaderLine();   // fewer than 64 bytes of the memory image arrived
+QString stepLine(int high, quint8 testByte);
+QString passSuffix();              // appended to a step's line once it read back right
+QString writeFailedLine(int high); // the write was not echoed
+QString readFailedLine(int high);  // the read was not echoed, or no byte or a wrong one came
+QString portLostLine();            // the port failed or vanished during the check
+QString passedLine();              // all steps passed and the interval is 1 or 2 s
+QString wrongSettingsLine();       // all steps passed but the interval is not 1 or 2 s
 // The texts of the two header boxes: the interval in seconds, and the start time in the
 // locale's short date and a time with seconds (the date alone at exactly midnight).
-QString IntervalText(int seconds);
-QString TimeLabelText(const QDateTime& timeLabel);
+QString intervalText(int seconds);
+QString timeLabelText(const QDateTime& timeLabel);
 
 // Where the check shows its progress: the check window, or a command-line printer.
 class View {
@@ -57,12 +57,12 @@ public:
 // count. The first failure stops the check with its line; only a check that ran all steps
 // resumes the live readings (its resume command carrying the last read's parameter bytes,
 // 02 41 F0 F0 00 03). Never throws for port faults: a lost port ends the check with
-// PortLostLine (PortLost); the device is given back on every path. A header with the mark of
+// portLostLine (PortLost); the device is given back on every path. A header with the mark of
 // an unfinished Setup fails the settings (WrongSettings).
 //
 // Ends Passed, WrongSettings, NotOpened (the open or dump command was not echoed, or the port
 // would not open), NoHeader, NotWritten or ReadFailed, or with a failure of the hand-over:
-// NotConnected, MeterRecording, DeviceBusy or PortLost.
+// NotConnected, meterRecording, DeviceBusy or PortLost.
 LoggerOutcome Run(LiveLinkControl& live, MeterPort& loggerPort, View& view, const Clock& clock,
                   const LoggerTiming& timing = {});
 

@@ -48,10 +48,10 @@ FactoryCheckWindow::FactoryCheckWindow(QWidget* parent) : QWidget(parent) {
     checkLines->setColWidths(0, 256 - 2 * checkLines->frameWidth());
 }
 
-QStringList FactoryCheckWindow::Lines() const {
+QStringList FactoryCheckWindow::lines() const {
     QStringList lines;
     for (int row = 0; row < m_lines; ++row)
-        lines += checkLines->Cells(0, row);
+        lines += checkLines->cells(0, row);
     return lines;
 }
 
@@ -87,10 +87,10 @@ void FactoryCheckWindow::rewriteLastLine(const QString& line) {
 }
 
 void FactoryCheckWindow::tell(const QString& message) {
-    Dialogs::ShowMessage(this, message);
+    Dialogs::showMessage(this, message);
 }
 
 void FactoryCheckWindow::scrollToLast() {
-    checkLines->setTopRow(std::max(0, checkLines->RowCount() - checkLines->VisibleRowCount()));
+    checkLines->setTopRow(std::max(0, checkLines->gridRowCount() - checkLines->visibleRowCount()));
     checkLines->viewport()->update();
 }

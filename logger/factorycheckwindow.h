@@ -22,7 +22,7 @@ public:
     StringGrid* checkLines = nullptr;
 
     // The result lines, first to last.
-    QStringList Lines() const;
+    QStringList lines() const;
 
     // FactoryCheck::View
     void clear() override;

@@ -7,7 +7,7 @@ bool LiveLinkAdapter::connected() const {
 }
 
 bool LiveLinkAdapter::meterRecording() const {
-    return m_link.reading().MeterRecording;
+    return m_link.reading().meterRecording;
 }
 
 QString LiveLinkAdapter::deviceName() const {

@@ -10,7 +10,7 @@ class LiveLink;
 // Everything runs on one thread, so a busy flag that is set while this is called means the
 // step holding it is further down the call stack, suspended in a nested message loop: no
 // wait could let it finish. The waits therefore answer at once. Logger commands are started
-// through LiveLink::WhenIdle, so that they begin when neither step runs.
+// through LiveLink::whenIdle, so that they begin when neither step runs.
 class LiveLinkAdapter : public LiveLinkControl {
 public:
     explicit LiveLinkAdapter(LiveLink& link) : m_link(link) {}

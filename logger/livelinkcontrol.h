@@ -18,12 +18,12 @@ class LiveLinkControl {
 public:
     virtual ~LiveLinkControl() = default;
 
-    // The live link's shared state: a meter answers (Connected), and the meter's last frame
-    // said it records on its own (MeterRecording of the current reading).
+    // The live link's shared state: a meter answers (connected), and the meter's last frame
+    // said it records on its own (meterRecording of the current reading).
     virtual bool connected() const = 0;
     virtual bool meterRecording() const = 0;
 
-    // The device name of the live port (livePort.DeviceName()); the logger port opens the same.
+    // The device name of the live port (livePort.deviceName()); the logger port opens the same.
     virtual QString deviceName() const = 0;
 
     // Waits until the main-timer step is not running (TimerBusy clear), at most `timeoutMs`.

@@ -3,30 +3,30 @@
 #include "livelinkcontrol.h"
 #include "loggerporthandover.h"
 
-LoggerDownload LoadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, LoggerProgress* progress,
+LoggerDownload loadLoggerData(LiveLinkControl& live, MeterPort& loggerPort, LoggerProgress* progress,
                               LoadLoggerDataUser& user, double today, const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
         LoggerDownload refused;
-        refused.Result =
+        refused.result =
             live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
         return refused;
     }
     LoggerPortHandOver handOver(live, loggerPort, timing);
     if (!handOver.taken()) {
         LoggerDownload refused;
-        refused.Result = handOver.failure();
+        refused.result = handOver.failure();
         return refused;
     }
     for (;;) {
         LoggerDownload d =
-            DownloadLoggerMemory(loggerPort, handOver.commands(), progress, today, timing);
-        if (!IsRetryable(d.Result))
+            downloadLoggerMemory(loggerPort, handOver.commands(), progress, today, timing);
+        if (!isRetryable(d.result))
             return d;
         switch (user.downloadFailed(d)) {
         case LoggerErrorChoice::Fixed:
-            if (d.Result == LoggerOutcome::BadDataSet)
-                user.headerRepaired(RepairLoggerHeader(
-                    loggerPort, handOver.commands(), d.Parse.BadSetIndex, d.Parse.LastGoodAddress));
+            if (d.result == LoggerOutcome::BadDataSet)
+                user.headerRepaired(repairLoggerHeader(
+                    loggerPort, handOver.commands(), d.parse.badSetIndex, d.parse.lastGoodAddress));
             break;
         case LoggerErrorChoice::TryAgain:
             break;

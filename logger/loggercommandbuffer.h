@@ -12,25 +12,25 @@
 class LoggerCommandBuffer {
 public:
     // 'C': opens a logger exchange; sent first by every logger operation (echoed).
-    const MeterCommand& Open() { return set('C', 0, 0, 0); }
+    const MeterCommand& open() { return set('C', 0, 0, 0); }
     // 'P': the meter starts sending its memory image in blocks (echoed).
-    const MeterCommand& Dump() { return set('P', 0, 0, 0); }
+    const MeterCommand& dump() { return set('P', 0, 0, 0); }
     // 'y' / 'n': the last block was good / bad; 'Q': stop sending blocks (not echoed).
-    const MeterCommand& BlockAccept() { return set('y', 0, 0, 0); }
-    const MeterCommand& BlockReject() { return set('n', 0, 0, 0); }
-    const MeterCommand& DumpStop() { return set('Q', 0, 0, 0); }
+    const MeterCommand& blockAccept() { return set('y', 0, 0, 0); }
+    const MeterCommand& blockReject() { return set('n', 0, 0, 0); }
+    const MeterCommand& dumpStop() { return set('Q', 0, 0, 0); }
     // 'W': write `value` at memory address `address` (0..65535) (echoed).
-    const MeterCommand& MemoryWrite(int address, quint8 value) {
+    const MeterCommand& memoryWrite(int address, quint8 value) {
         return set('W', quint8(address >> 8), quint8(address), value);
     }
     // 'R': the meter sends the byte at memory address `address` after its echo.
-    const MeterCommand& MemoryRead(int address) {
+    const MeterCommand& memoryRead(int address) {
         return set('R', quint8(address >> 8), quint8(address), 0);
     }
     // 'E' 45 45 00: erase the logger memory (echoed).
-    const MeterCommand& MemoryErase() { return set('E', 0x45, 0x45, 0x00); }
+    const MeterCommand& memoryErase() { return set('E', 0x45, 0x45, 0x00); }
     // 'A' with the parameter bytes left by the last command: live readings resume.
-    const MeterCommand& Resume() {
+    const MeterCommand& resume() {
         m_command.setLetter('A');
         return m_command;
     }

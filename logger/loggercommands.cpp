@@ -30,7 +30,7 @@ void onLoggerPortError(MeterPort*, const PortError&, PortErrorAction& action) {
     action = caAbort;
 }
 
-// Failures that end LoadLoggerData before the user was asked: the port failed or vanished
+// Failures that end loadLoggerData before the user was asked: the port failed or vanished
 // during the transfer, or could not be taken from the live link.
 bool askedAfterwards(LoggerOutcome r) {
     return r == LoggerOutcome::PortLost || r == LoggerOutcome::PortNotOpened ||
@@ -50,7 +50,7 @@ void tellUser(QWidget* window, const QString& message) {
     if (message.isEmpty())
         return;
     const CursorScope normal(Qt::ArrowCursor);
-    Dialogs::ShowMessage(window, message);
+    Dialogs::showMessage(window, message);
 }
 
 class SetupUser : public LoggerSetupUser {
@@ -72,7 +72,7 @@ public:
     }
     std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) override {
         const CursorScope normal(Qt::ArrowCursor);
-        return LoggerSetupDialog::Ask(m_window, current);
+        return LoggerSetupDialog::ask(m_window, current);
     }
     void tell(const QString& message) override { tellUser(m_window, message); }
 
@@ -88,10 +88,10 @@ public:
     // Return answers No: an erase is chosen on purpose, never by a key pressed in passing.
     bool confirmErase(const LoggerImage* header) override {
         const bool notDownloaded =
-            header && m_downloaded != std::pair(header->DataSetCount(), header->EndAddress());
+            header && m_downloaded != std::pair(header->dataSetCount(), header->endAddress());
         const CursorScope normal(Qt::ArrowCursor);
-        return Dialogs::Ask(m_window, {QMessageBox::Question, QString(),
-                                       EraseQuestion(header, notDownloaded),
+        return Dialogs::ask(m_window, {QMessageBox::Question, QString(),
+                                       eraseQuestion(header, notDownloaded),
                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
                QMessageBox::Yes;
     }
@@ -156,7 +156,7 @@ LoggerCommands::LoggerCommands(LiveLinkControl& live, QMdiArea* area, QWidget* w
       m_systemClock(std::make_unique<Clock>()), m_clock(m_systemClock.get()) {
     setObjectName(QStringLiteral("loggerCommands"));
     loggerPort.setObjectName(QStringLiteral("loggerPort"));
-    loggerPort.OnError = onLoggerPortError;
+    loggerPort.onError = onLoggerPortError;
 }
 
 LoggerCommands::~LoggerCommands() = default;
@@ -175,7 +175,7 @@ FactoryCheckWindow* LoggerCommands::factoryCheckWindow() const {
 
 DataLoggerWindow* LoggerCommands::showDataLogger() {
     if (m_dataLoggerWindow) {
-        if (QMdiSubWindow* sub = ChildWindowOf(m_dataLoggerWindow))
+        if (QMdiSubWindow* sub = childWindowOf(m_dataLoggerWindow))
             sub->showNormal();
         return m_dataLoggerWindow;
     }
@@ -185,7 +185,7 @@ DataLoggerWindow* LoggerCommands::showDataLogger() {
     if (m_area) {
         const QSize client = m_area->viewport()->size();
         w->resize(client.width(), std::max(client.height() - 60, 200));
-        QMdiSubWindow* sub = AddChildWindow(m_area, w, ChildWindowStyle::Sizeable);
+        QMdiSubWindow* sub = addChildWindow(m_area, w, ChildWindowStyle::Sizeable);
         sub->move(0, 0);
         sub->resize(client.width(), std::max(client.height() - 60, 200));
         sub->showNormal();
@@ -198,11 +198,11 @@ DataLoggerWindow* LoggerCommands::showDataLogger() {
 }
 
 bool LoggerCommands::refusedAsBusy() {
-    if (!m_running && !LoggerPortHandOver::InUse())
+    if (!m_running && !LoggerPortHandOver::inUse())
         return false;
     m_lastOutcome = LoggerOutcome::DeviceBusy;
     // Not modal: the running command goes on while the note is up.
-    auto* note = new BusyNote(LoggerMessages::StillBusy, m_window);
+    auto* note = new BusyNote(LoggerMessages::stillBusy, m_window);
     note->setObjectName(QStringLiteral("stillBusyNote"));
     note->showNow();
     QTimer::singleShot(3000, note, [note] {
@@ -214,7 +214,7 @@ bool LoggerCommands::refusedAsBusy() {
 
 void LoggerCommands::keepDownload(const LoggerImage& image, const QList<DataSetInfo>& sets) {
     QString error;
-    if (!DownloadArchive::Save(image, sets, DaysToDateTime(m_clock->now()), &error).isEmpty()) {
+    if (!DownloadArchive::save(image, sets, daysToDateTime(m_clock->now()), &error).isEmpty()) {
         m_keepFailureTold = false;
         return;
     }
@@ -229,7 +229,7 @@ void LoggerCommands::keepDownload(const LoggerImage& image, const QList<DataSetI
 void LoggerCommands::discardDataLogger() {
     DataLoggerWindow* w = m_dataLoggerWindow;
     m_dataLoggerWindow = nullptr;
-    QWidget* frame = ChildWindowOf(w);
+    QWidget* frame = childWindowOf(w);
     if (!frame)
         frame = w;
     // Without the closing question: there is nothing in it to save.
@@ -244,40 +244,40 @@ void LoggerCommands::loadData() {
     const bool created = !m_dataLoggerWindow;
     DataLoggerWindow* window = showDataLogger();
     if (created)
-        Delay(unsigned(m_timing.settleMs));
+        delay(unsigned(m_timing.settleMs));
     if (!m_live.connected() || m_live.meterRecording()) {
         m_lastOutcome =
             m_live.connected() ? LoggerOutcome::MeterRecording : LoggerOutcome::NotConnected;
-        Dialogs::ShowMessage(window, LoggerMessage(LoggerOperation::LoadData, m_lastOutcome));
+        Dialogs::showMessage(window, loggerMessage(LoggerOperation::LoadData, m_lastOutcome));
         return;
     }
 
     LoggerDownload d;
     for (;;) {
         LoggerDownloadWindows windows(window);
-        d = LoadLoggerData(m_live, loggerPort, &windows, windows, m_clock->now(), m_timing);
-        if (!askedAfterwards(d.Result) || windows.askAfterFailure(d.Result) == LoggerErrorChoice::Cancel)
+        d = loadLoggerData(m_live, loggerPort, &windows, windows, m_clock->now(), m_timing);
+        if (!askedAfterwards(d.result) || windows.askAfterFailure(d.result) == LoggerErrorChoice::Cancel)
             break;
     }
-    m_lastOutcome = d.Result;
+    m_lastOutcome = d.result;
 
-    if (d.Result == LoggerOutcome::Loaded) {
+    if (d.result == LoggerOutcome::Loaded) {
         m_loggerDataLoaded = true;
-        m_downloaded = std::pair(d.Image.DataSetCount(), d.Image.EndAddress());
+        m_downloaded = std::pair(d.image.dataSetCount(), d.image.endAddress());
         // Kept first: whatever showing it may run into, the data is safe.
-        keepDownload(d.Image, d.Parse.Sets);
+        keepDownload(d.image, d.parse.sets);
         if (m_dataLoggerWindow) {
             m_dataLoggerWindow->setLoggerDataLoaded(true);
-            m_dataLoggerWindow->ShowLoggerData(d.Image, d.Parse.Sets);
+            m_dataLoggerWindow->showLoggerData(d.image, d.parse.sets);
         }
         return;
     }
-    if (const QString message = LoggerMessage(LoggerOperation::LoadData, d.Result);
+    if (const QString message = loggerMessage(LoggerOperation::LoadData, d.result);
         !message.isEmpty()) {
         // A failed download has been put to the user in the error dialog already.
-        Dialogs::ShowMessage(m_dataLoggerWindow, message);
+        Dialogs::showMessage(m_dataLoggerWindow, message);
     }
-    if (created && m_dataLoggerWindow && m_dataLoggerWindow->DataSets().isEmpty())
+    if (created && m_dataLoggerWindow && m_dataLoggerWindow->dataSets().isEmpty())
         discardDataLogger();
 }
 
@@ -287,7 +287,7 @@ void LoggerCommands::setUpLogger() {
     const RunningScope running(m_running);
     SetupUser user(m_window);
     const CursorScope hourglass(Qt::WaitCursor);
-    m_lastOutcome = RunLoggerSetup(m_live, loggerPort, user, *m_clock, m_timing);
+    m_lastOutcome = runLoggerSetup(m_live, loggerPort, user, *m_clock, m_timing);
 }
 
 void LoggerCommands::eraseMemory() {
@@ -296,7 +296,7 @@ void LoggerCommands::eraseMemory() {
     const RunningScope running(m_running);
     EraseUser user(m_window, m_downloaded);
     const CursorScope hourglass(Qt::WaitCursor);
-    m_lastOutcome = RunMemoryErase(m_live, loggerPort, user, m_timing);
+    m_lastOutcome = runMemoryErase(m_live, loggerPort, user, m_timing);
     if (m_lastOutcome != LoggerOutcome::Erased)
         return;
     m_downloaded.reset();
@@ -309,13 +309,13 @@ void LoggerCommands::runFactoryCheck() {
         return;
     const RunningScope running(m_running);
     if (m_factoryCheckWindow) {
-        if (QMdiSubWindow* sub = ChildWindowOf(m_factoryCheckWindow))
+        if (QMdiSubWindow* sub = childWindowOf(m_factoryCheckWindow))
             sub->showNormal();
     } else {
         m_factoryCheckWindow = new FactoryCheckWindow;
         if (m_area) {
             QMdiSubWindow* sub =
-                AddChildWindow(m_area, m_factoryCheckWindow, ChildWindowStyle::FixedSingle);
+                addChildWindow(m_area, m_factoryCheckWindow, ChildWindowStyle::FixedSingle);
             QRect frame = sub->geometry();
             frame.moveCenter(m_area->viewport()->rect().center());
             sub->move(std::max(0, frame.left()), std::max(0, frame.top()));

@@ -26,16 +26,16 @@ class QWidget;
 
 // The DataLogger menu's commands: Load Data, Setup, Erase Memory and the hidden factory check.
 // Owns the one logger port, the data-logger window and the factory check window; the work
-// itself is the widget-free logger core's (LoadLoggerData, RunLoggerSetup, RunMemoryErase,
+// itself is the widget-free logger core's (loadLoggerData, runLoggerSetup, runMemoryErase,
 // FactoryCheck::Run), and this supplies the windows: the data-logger window with its busy,
 // progress and error windows, the setup dialog, the busy note, the message boxes through the
 // dialog seam, the check window and the hourglass. What the user is told comes from
-// LoggerMessage.
+// loggerMessage.
 //
 // Every command borrows the meter's device from the live link and has given it back when it
 // returns: the live port reopened, the resume command sent when the operation calls for it,
 // the tick timer started. The commands run the whole operation before they return, servicing
-// events in its waits; start them when neither live step runs (LiveLink::WhenIdle) and inside
+// events in its waits; start them when neither live step runs (LiveLink::whenIdle) and inside
 // the error boundary. A command started while another logger operation holds the device does
 // nothing (DeviceBusy).
 class LoggerCommands : public QObject {

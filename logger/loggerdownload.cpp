@@ -16,8 +16,8 @@ constexpr int kMaxErrors = 20;
 
 // Commands the meter does not echo: written only while the port is open.
 void writePlain(MeterPort& port, const MeterCommand& command) {
-    if (port.Active())
-        port.Write(command.bytes());
+    if (port.active())
+        port.write(command.bytes());
 }
 
 int roundUpToBlocks(int bytes) {
@@ -29,60 +29,60 @@ enum class Stop { Silence, TooManyErrors, Cancelled, TimedOut, Full };
 
 Stop receiveBlocks(MeterPort& port, LoggerCommandBuffer& commands, LoggerProgress* progress,
                    const LoggerTiming& timing, LoggerDownload& d) {
-    QByteArray& image = d.Image.bytes();
+    QByteArray& image = d.image.bytes();
     QElapsedTimer clock;
     clock.start();
     qint64 lastBlock = clock.elapsed();
     bool headerKnown = false;
     while (clock.elapsed() - lastBlock < timing.silenceMs) {
         Stop stop = Stop::Silence;
-        if (d.Errors > kMaxErrors)
+        if (d.errors > kMaxErrors)
             stop = Stop::TooManyErrors;
         else if (progress && progress->cancelled())
             stop = Stop::Cancelled;
         else if (clock.elapsed() > timing.transferLimitMs)
             stop = Stop::TimedOut;
         if (stop != Stop::Silence) {
-            writePlain(port, commands.DumpStop());
+            writePlain(port, commands.dumpStop());
             return stop;
         }
 
-        const int n = port.InputCount();
+        const int n = port.inputCount();
         if (n >= LoggerBlock::Size) {
             QByteArray block;
-            port.Read(block, LoggerBlock::Size);
-            if (!LoggerBlock::IsGood(block)) {
-                ++d.Errors;
-                ClearInputWhenQuiet(port, timing);
-                writePlain(port, commands.BlockReject());
+            port.read(block, LoggerBlock::Size);
+            if (!LoggerBlock::isGood(block)) {
+                ++d.errors;
+                clearInputWhenQuiet(port, timing);
+                writePlain(port, commands.blockReject());
             } else if (image.size() + LoggerBlock::DataSize > LoggerImage::MemorySize) {
                 // The whole memory is already here: whatever this is, it is not logger data.
-                writePlain(port, commands.DumpStop());
+                writePlain(port, commands.dumpStop());
                 return Stop::Full;
             } else {
                 image += block.left(LoggerBlock::DataSize);
-                writePlain(port, commands.BlockAccept());
+                writePlain(port, commands.blockAccept());
                 if (progress)
                     progress->bytesReceived(int(image.size()));
             }
             if (!headerKnown && image.size() >= LoggerBlock::DataSize) {
-                const int used = d.Image.EndAddress() + 1;
-                d.ExpectedTotal = roundUpToBlocks(used);
+                const int used = d.image.endAddress() + 1;
+                d.expectedTotal = roundUpToBlocks(used);
                 headerKnown = true;
                 if (progress)
-                    progress->totalKnown(d.ExpectedTotal, used);
+                    progress->totalKnown(d.expectedTotal, used);
             }
             lastBlock = clock.elapsed();
             continue;
         }
         if (n > 0 && clock.elapsed() - lastBlock > timing.partialMs) {
-            ClearInputWhenQuiet(port, timing);
-            ++d.Errors;
-            writePlain(port, commands.BlockReject());
+            clearInputWhenQuiet(port, timing);
+            ++d.errors;
+            writePlain(port, commands.blockReject());
             lastBlock = clock.elapsed();
             continue;
         }
-        Delay(unsigned(timing.pollMs));
+        delay(unsigned(timing.pollMs));
     }
     return Stop::Silence;
 }
@@ -104,61 +104,61 @@ LoggerOutcome stoppedResult(Stop stop) {
 
 } // namespace
 
-LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
+LoggerDownload downloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
                                     LoggerProgress* progress, double today,
                                     const LoggerTiming& timing) {
     LoggerDownload d;
     try {
-        Delay(unsigned(timing.settleMs));
-        port.ClearInput();
-        if (!SendCommand(port, commands.Open()))
-            d.Unechoed += u'C';
-        Delay(unsigned(timing.settleMs));
-        port.ClearInput();
-        if (!SendCommand(port, commands.Dump()))
-            d.Unechoed += u'P';
+        delay(unsigned(timing.settleMs));
+        port.clearInput();
+        if (!sendCommand(port, commands.open()))
+            d.unechoed += u'C';
+        delay(unsigned(timing.settleMs));
+        port.clearInput();
+        if (!sendCommand(port, commands.dump()))
+            d.unechoed += u'P';
         if (progress)
             progress->transferStarting();
 
         const Stop stop = receiveBlocks(port, commands, progress, timing, d);
-        d.Parse = ParseLoggerImage(d.Image, today);
-        d.Result = d.Parse.Result;
+        d.parse = parseLoggerImage(d.image, today);
+        d.result = d.parse.result;
         // A stop the user asked for always counts; a stop for errors or time counts only when
         // it cost data.
         const bool short_ =
-            d.Result == LoggerOutcome::TooShort || d.Result == LoggerOutcome::Incomplete;
+            d.result == LoggerOutcome::TooShort || d.result == LoggerOutcome::Incomplete;
         if (stop == Stop::Cancelled || (short_ && stop != Stop::Silence && stop != Stop::Full)) {
-            d.Result = stoppedResult(stop);
-            d.Parse = {};
+            d.result = stoppedResult(stop);
+            d.parse = {};
         }
     } catch (const SilentAbort&) {
-        d.Result = LoggerOutcome::PortLost;
-        d.Parse = {};
+        d.result = LoggerOutcome::PortLost;
+        d.parse = {};
     } catch (const PortError& e) {
-        d.Result = LoggerOutcome::PortLost;
-        d.PortError = e.Message;
-        d.Parse = {};
+        d.result = LoggerOutcome::PortLost;
+        d.portError = e.message;
+        d.parse = {};
     }
     return d;
 }
 
-void ClearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing) {
+void clearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing) {
     QElapsedTimer clock;
     clock.start();
-    int seen = port.InputCount();
+    int seen = port.inputCount();
     qint64 lastArrival = 0;
     while (clock.elapsed() - lastArrival < timing.lineQuietMs &&
            clock.elapsed() < timing.partialMs) {
-        Delay(unsigned(std::max(timing.pollMs, 1)));
-        if (const int n = port.InputCount(); n != seen) {
+        delay(unsigned(std::max(timing.pollMs, 1)));
+        if (const int n = port.inputCount(); n != seen) {
             seen = n;
             lastArrival = clock.elapsed();
         }
     }
-    port.ClearInput();
+    port.clearInput();
 }
 
-bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+bool repairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
                         int lastGoodAddress) {
     if (badSetIndex < 0 || badSetIndex > LoggerImage::MaxDataSets ||
         lastGoodAddress < LoggerImage::HeaderSize - 1 || lastGoodAddress >= LoggerImage::MemorySize)
@@ -175,7 +175,7 @@ bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badS
         // All four are tried even after one failed: a header half written is worse than one
         // written in full with a write that needs repeating.
         for (const auto& w : writes)
-            ok = SendCommand(port, commands.MemoryWrite(w.address, w.value)) && ok;
+            ok = sendCommand(port, commands.memoryWrite(w.address, w.value)) && ok;
     } catch (const SilentAbort&) {
         return false;
     } catch (const PortError&) {

@@ -13,20 +13,20 @@ class MeterPort;
 
 // What one download of the logger memory brought.
 struct LoggerDownload {
-    LoggerOutcome Result = LoggerOutcome::TooShort;
+    LoggerOutcome result = LoggerOutcome::TooShort;
     // The image as it arrived (only blocks with a good checksum, in order, without gaps).
-    LoggerImage Image;
-    // The data sets; Sets is filled only when Result is Loaded, the bad set's index and the
+    LoggerImage image;
+    // The data sets; sets is filled only when Result is Loaded, the bad set's index and the
     // last good address only for BadDataSet.
-    LoggerParse Parse;
+    LoggerParse parse;
     // The expected total (used bytes rounded up to whole blocks), 0 until the header arrived.
-    int ExpectedTotal = 0;
+    int expectedTotal = 0;
     // Blocks rejected (bad checksum, or a partial block that stalled).
-    int Errors = 0;
+    int errors = 0;
     // For PortLost: the port's error text when it gave one.
-    QString PortError;
+    QString portError;
     // The letters of the open and dump commands ("C", "P") the meter did not echo.
-    QString Unechoed;
+    QString unechoed;
 };
 
 // Reads the whole logger memory over `port` (the logger port, open on the meter's device; see
@@ -36,7 +36,7 @@ struct LoggerDownload {
 // as an empty transfer, TooShort), then blocks of 65 bytes. Each block is answered 'y' when
 // its checksum is right, 'n' when not (the meter sends it again); bytes of a partial block that
 // stalls for `partialMs` are discarded and answered 'n'. Before every 'n' the line is left to
-// fall quiet and its input dropped (ClearInputWhenQuiet), so that the resend starts a block
+// fall quiet and its input dropped (clearInputWhenQuiet), so that the resend starts a block
 // again: a stray byte on the line costs one resend, not every block after it. The transfer ends when the meter has
 // been silent for `silenceMs` after its last block, and stops the meter with 'Q' when more
 // than 20 blocks were rejected, when the user cancels, when the overall limit runs out, or
@@ -48,7 +48,7 @@ struct LoggerDownload {
 // service events (Delay), so the caller must keep other logger and live work from starting
 // meanwhile (LoggerPortHandOver does). `today` (days since 30 Dec 1899) stands in for an
 // impossible start time in the header; `progress` may be nullptr.
-LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
+LoggerDownload downloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& commands,
                                     LoggerProgress* progress, double today,
                                     const LoggerTiming& timing = {});
 
@@ -56,12 +56,12 @@ LoggerDownload DownloadLoggerMemory(MeterPort& port, LoggerCommandBuffer& comman
 // a line that never falls quiet) and drops its input. Used after a damaged or partial block:
 // what is still on the line then is the rest of that block or noise, never the start of the
 // block that the next 'n' asks for.
-void ClearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing);
+void clearInputWhenQuiet(MeterPort& port, const LoggerTiming& timing);
 
-// Makes the meter's header agree with the good part of a damaged memory: DataSetCount :=
-// `badSetIndex` (bytes 9, 10) and EndAddress := `lastGoodAddress` (bytes 11, 12), four echoed
+// Makes the meter's header agree with the good part of a damaged memory: dataSetCount :=
+// `badSetIndex` (bytes 9, 10) and endAddress := `lastGoodAddress` (bytes 11, 12), four echoed
 // memory writes over `port`. The data from the bad set on is given up. Returns true only when
 // the meter echoed all four; false for values no parse can give (index above 4000, address
 // outside the memory behind the header) without sending anything, and on a port fault.
-bool RepairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
+bool repairLoggerHeader(MeterPort& port, LoggerCommandBuffer& commands, int badSetIndex,
                         int lastGoodAddress);

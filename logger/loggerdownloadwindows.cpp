@@ -31,7 +31,7 @@ void LoggerDownloadWindows::beginBusy() {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         m_cursorSet = true;
     }
-    m_busy = std::make_unique<BusyNote>(LoggerMessages::ReadingData);
+    m_busy = std::make_unique<BusyNote>(LoggerMessages::readingData);
     m_busy->showNow();
 }
 
@@ -71,7 +71,7 @@ void LoggerDownloadWindows::beginTransfer() {
     m_progress->cancelButton->show();
     m_progress->clearResult();
     m_blocker->setAllowed(m_progress.get());
-    BusyNote::ShowPainted(m_progress.get());
+    BusyNote::showPainted(m_progress.get());
     m_usedBytes = 0;
 }
 
@@ -106,10 +106,10 @@ bool LoggerDownloadWindows::cancelled() {
 LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload& download) {
     endTransfer();
     endBusy();
-    const LoggerErrorChoice choice = m_errorDialog->Ask(
-        DownloadFailureMessage(download.Result, download.Errors, download.Unechoed,
-                               int(download.Image.bytes().size())),
-        HeaderCanBeFixed(download.Result));
+    const LoggerErrorChoice choice = m_errorDialog->ask(
+        downloadFailureMessage(download.result, download.errors, download.unechoed,
+                               int(download.image.bytes().size())),
+        headerCanBeFixed(download.result));
     // The next download starts with the busy window again.
     if (choice != LoggerErrorChoice::Cancel)
         beginBusy();
@@ -119,16 +119,16 @@ LoggerErrorChoice LoggerDownloadWindows::downloadFailed(const LoggerDownload& do
 LoggerErrorChoice LoggerDownloadWindows::askAfterFailure(LoggerOutcome failure) {
     endTransfer();
     endBusy();
-    return m_errorDialog->Ask(DownloadFailureMessage(failure, 0, QString(), 0), false);
+    return m_errorDialog->ask(downloadFailureMessage(failure, 0, QString(), 0), false);
 }
 
 void LoggerDownloadWindows::headerRepaired(bool confirmed) {
     endBusy();
     if (confirmed)
-        Dialogs::ShowMessage(
+        Dialogs::showMessage(
             m_owner, QStringLiteral("Please power off and power on meter before recording data!"));
     else
-        Dialogs::ShowError(m_owner, QStringLiteral("The meter did not confirm the repair of its "
+        Dialogs::showError(m_owner, QStringLiteral("The meter did not confirm the repair of its "
                                                    "memory header."));
     beginBusy();
 }

@@ -13,7 +13,7 @@ class BusyNote;
 class RangeProgressDialog;
 class UserInputBlocker;
 
-// What the user sees of one Load Data while LoadLoggerData runs: the hourglass and the busy
+// What the user sees of one Load Data while loadLoggerData runs: the hourglass and the busy
 // window "Reading data from multimer....." until the meter starts sending, the progress window
 // "Data Retrieving Progress" during each transfer, the error dialog after a failed download
 // and the power-cycle message after a repair. Windows repaint throughout, but the user's input
@@ -21,7 +21,7 @@ class UserInputBlocker;
 // button, close box or Escape cancels the transfer). The progress window is on the screen and
 // painted before the first block is read.
 //
-// Create it right before LoadLoggerData and let it go right after: it starts the busy window
+// Create it right before loadLoggerData and let it go right after: it starts the busy window
 // and the hourglass at once, and takes every window it opened down with it.
 class LoggerDownloadWindows : public LoadLoggerDataUser, public LoggerProgress {
 public:
@@ -43,7 +43,7 @@ public:
     void bytesReceived(int received) override;
     bool cancelled() override;
 
-    // The error dialog on its own, for failures that end LoadLoggerData itself (`failure`: a
+    // The error dialog on its own, for failures that end loadLoggerData itself (`failure`: a
     // port that failed or could not be opened); the busy and progress windows are closed
     // first. "Fixed the error " is not offered: the header is not what failed.
     LoggerErrorChoice askAfterFailure(LoggerOutcome failure);

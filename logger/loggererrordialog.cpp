@@ -48,7 +48,7 @@ LoggerErrorChoice LoggerErrorDialog::Choice(int modalResult) {
     }
 }
 
-LoggerErrorChoice LoggerErrorDialog::Ask(const QString& text, bool canFix) {
+LoggerErrorChoice LoggerErrorDialog::ask(const QString& text, bool canFix) {
     messageLabel->setText(text);
     fixedButton->setVisible(canFix);
     return Choice(exec());

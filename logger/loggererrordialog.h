@@ -21,7 +21,7 @@ public:
 
     // Shows `text` modally and returns the user's choice. "Fixed the error " is shown only
     // when `canFix` (the header is what failed, and cutting it back may mend it).
-    LoggerErrorChoice Ask(const QString& text, bool canFix);
+    LoggerErrorChoice ask(const QString& text, bool canFix);
     // The choice a modal result stands for.
     static LoggerErrorChoice Choice(int modalResult);
 

@@ -11,13 +11,13 @@ namespace {
 
 // Answers to blocks are not echoed: written only while the port is open.
 void writePlain(MeterPort& port, const MeterCommand& command) {
-    if (port.Active())
-        port.Write(command.bytes());
+    if (port.active())
+        port.write(command.bytes());
 }
 
 } // namespace
 
-QByteArray ReadLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands, const Clock& clock,
+QByteArray readLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands, const Clock& clock,
                                   const LoggerTiming& timing) {
     QByteArray image;
     const qint64 start = clock.monotonicMs();
@@ -26,27 +26,27 @@ QByteArray ReadLoggerHeaderBlocks(MeterPort& port, LoggerCommandBuffer& commands
         const qint64 now = clock.monotonicMs();
         if (now - lastBlock >= timing.silenceMs || now - start >= timing.headerLimitMs)
             break;
-        const int n = port.InputCount();
+        const int n = port.inputCount();
         if (n >= LoggerBlock::Size) {
             QByteArray block;
-            port.Read(block, LoggerBlock::Size);
-            if (LoggerBlock::IsGood(block)) {
+            port.read(block, LoggerBlock::Size);
+            if (LoggerBlock::isGood(block)) {
                 image += block.left(LoggerBlock::DataSize);
-                writePlain(port, commands.DumpStop());
+                writePlain(port, commands.dumpStop());
             } else {
-                ClearInputWhenQuiet(port, timing);
-                writePlain(port, commands.BlockReject());
+                clearInputWhenQuiet(port, timing);
+                writePlain(port, commands.blockReject());
             }
             lastBlock = clock.monotonicMs();
             continue;
         }
         if (n > 0 && now - lastBlock > timing.partialMs) {
-            ClearInputWhenQuiet(port, timing);
-            writePlain(port, commands.BlockReject());
+            clearInputWhenQuiet(port, timing);
+            writePlain(port, commands.blockReject());
             lastBlock = clock.monotonicMs();
             continue;
         }
-        Delay(unsigned(timing.pollMs));
+        delay(unsigned(timing.pollMs));
     }
     return image;
 }

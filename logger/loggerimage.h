@@ -9,7 +9,7 @@
 // end of the bytes.
 //
 // Header fields (unsigned, high byte first): 2..8 the start time of the first set (century,
-// year, month, day, hour, minute, second), 9..10 `DataSetCount`, 11..12 `EndAddress` (the
+// year, month, day, hour, minute, second), 9..10 `dataSetCount`, 11..12 `endAddress` (the
 // last used byte), 13..15 the recording interval setting in units of 100 us.
 class LoggerImage {
 public:
@@ -40,29 +40,29 @@ public:
         return holds(address, 3) ? quint32(byte(address)) << 16 | u16(address + 1) : 0;
     }
 
-    int DataSetCount() const { return int(u16(9)); }
-    int EndAddress() const { return int(u16(11)); }
-    int RecordingInterval() const { return int(u24(13)); }
+    int dataSetCount() const { return int(u16(9)); }
+    int endAddress() const { return int(u16(11)); }
+    int recordingInterval() const { return int(u24(13)); }
     // The records the used memory holds, worked out from the header alone: every set takes
     // 12 bytes besides its 2-byte records, and the sets follow each other without gaps from
-    // the end of the header to EndAddress. -1 when the header's two counts do not add up.
-    int HeldRecords() const {
-        const int dataBytes = EndAddress() + 1 - HeaderSize - 12 * DataSetCount();
+    // the end of the header to endAddress. -1 when the header's two counts do not add up.
+    int heldRecords() const {
+        const int dataBytes = endAddress() + 1 - HeaderSize - 12 * dataSetCount();
         return dataBytes >= 0 && dataBytes % 2 == 0 ? dataBytes / 2 : -1;
     }
 
     // The start time of the first data set as days since 30 Dec 1899. An impossible date is
     // replaced by today's date and an impossible time by the current time of day (the meter's
     // clock was never set); `today` is the date-time to take them from.
-    double TimeLabel(double today) const;
+    double timeLabel(double today) const;
 
     // The byte Setup writes over the time label's seconds (byte 8) before anything else and
-    // replaces with the real seconds as its very last write (WriteLoggerSetup). No second is
+    // replaces with the real seconds as its very last write (writeLoggerSetup). No second is
     // 165, and the value is neither erased memory (0xFF) nor cleared memory (0): a header that
     // still holds it was left behind by a Setup that never finished, so its interval and start
     // time may be a mix of old and new bytes.
     static constexpr quint8 SetupUnfinishedMark = 0xA5;
-    bool SetupUnfinished() const { return holds(8, 1) && byte(8) == SetupUnfinishedMark; }
+    bool setupUnfinished() const { return holds(8, 1) && byte(8) == SetupUnfinishedMark; }
 
 private:
     QByteArray m_bytes;

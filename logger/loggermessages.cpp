@@ -64,7 +64,7 @@ const struct {
 
 } // namespace
 
-QString PortLostMessage(LoggerStep step) {
+QString portLostMessage(LoggerStep step) {
     for (const auto& row : kPortLost) {
         if (row.step == step)
             return QString::fromUtf8(row.text);
@@ -72,11 +72,11 @@ QString PortLostMessage(LoggerStep step) {
     return QString();
 }
 
-bool HeaderCanBeFixed(LoggerOutcome outcome) {
+bool headerCanBeFixed(LoggerOutcome outcome) {
     return outcome == LoggerOutcome::BadDataSet;
 }
 
-QString DownloadFailureMessage(LoggerOutcome outcome, int errors, const QString& unechoed,
+QString downloadFailureMessage(LoggerOutcome outcome, int errors, const QString& unechoed,
                                int received) {
     const QString prefix = QStringLiteral("There was error when reading data from meter: ");
     switch (outcome) {
@@ -110,7 +110,7 @@ QString DownloadFailureMessage(LoggerOutcome outcome, int errors, const QString&
     }
 }
 
-QString LoggerMessage(LoggerOperation operation, LoggerOutcome outcome) {
+QString loggerMessage(LoggerOperation operation, LoggerOutcome outcome) {
     for (const Row& row : kMessages) {
         if (row.outcome == outcome && (!row.operation || *row.operation == operation))
             return QString::fromUtf8(row.text);
@@ -118,17 +118,17 @@ QString LoggerMessage(LoggerOperation operation, LoggerOutcome outcome) {
     return QString();
 }
 
-QString EraseQuestion(const LoggerImage* header, bool notDownloaded) {
+QString eraseQuestion(const LoggerImage* header, bool notDownloaded) {
     if (!header)
         return QStringLiteral("Erase Memory ?");
-    const int sets = header->DataSetCount();
+    const int sets = header->dataSetCount();
     if (sets == 0)
         return QStringLiteral("The meter holds no data sets. Erase its memory?");
     const auto count = [](int n, const char* one, const char* many) {
         return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
     };
     QString held = count(sets, "data set", "data sets");
-    if (const int records = header->HeldRecords(); records >= 0)
+    if (const int records = header->heldRecords(); records >= 0)
         held += QStringLiteral(", ") + count(records, "record", "records");
     if (notDownloaded)
         held += QStringLiteral(", not downloaded yet");

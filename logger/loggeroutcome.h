@@ -51,7 +51,7 @@ enum class LoggerOutcome {
 // True for the outcomes of a download after which the user is asked what to do (the error
 // dialog's "Fixed the error ", "Try Again" and "Cancel"): the transfer or the memory went
 // wrong, and another try, perhaps after repairing the header, may mend it.
-inline bool IsRetryable(LoggerOutcome r) {
+inline bool isRetryable(LoggerOutcome r) {
     switch (r) {
     case LoggerOutcome::TooShort:
     case LoggerOutcome::Incomplete:

@@ -2,24 +2,24 @@
 
 #include <algorithm>
 
-LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
+LoggerParse parseLoggerImage(const LoggerImage& image, double today) {
     LoggerParse parse;
     if (image.size() < LoggerImage::HeaderSize) {
-        parse.Result = LoggerOutcome::TooShort;
+        parse.result = LoggerOutcome::TooShort;
         return parse;
     }
-    const int used = image.EndAddress() + 1;
+    const int used = image.endAddress() + 1;
     if (image.size() < used) {
-        parse.Result = LoggerOutcome::Incomplete;
+        parse.result = LoggerOutcome::Incomplete;
         return parse;
     }
-    const int count = image.DataSetCount();
+    const int count = image.dataSetCount();
     if (count == 0) {
-        parse.Result = LoggerOutcome::NoData;
+        parse.result = LoggerOutcome::NoData;
         return parse;
     }
     if (count > LoggerImage::MaxDataSets) {
-        parse.Result = LoggerOutcome::TooManySets;
+        parse.result = LoggerOutcome::TooManySets;
         return parse;
     }
 
@@ -27,7 +27,7 @@ LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
     const int limit = std::min(image.size(), used);
     QList<DataSetInfo> sets;
     sets.reserve(count);
-    double runningTime = image.TimeLabel(today);
+    double runningTime = image.timeLabel(today);
     int s = LoggerImage::HeaderSize;
     for (int k = 0; k < count; ++k) {
         const int n = s + 10 <= limit ? int(image.u16(s + 8)) : 0;
@@ -36,26 +36,26 @@ LoggerParse ParseLoggerImage(const LoggerImage& image, double today) {
                           end <= limit && image.byte(end - 2) == 0x5A &&
                           image.byte(end - 1) == 0xA5;
         if (!good) {
-            parse.Result = LoggerOutcome::BadDataSet;
-            parse.BadSetIndex = k;
-            parse.LastGoodAddress = s - 1;
+            parse.result = LoggerOutcome::BadDataSet;
+            parse.badSetIndex = k;
+            parse.lastGoodAddress = s - 1;
             return parse;
         }
         DataSetInfo info;
-        info.StartTime = runningTime;
-        info.IntervalTicks = int(image.u24(s + 2));
-        info.IntervalSeconds = info.IntervalTicks / 10000;
-        info.RecordCount = n;
-        info.FunctionCode = image.byte(s + 5) >> 4;
-        info.ModeBits = image.byte(s + 5) & 0x0F;
-        info.CouplingBits = image.byte(s + 6) & 0x0F;
-        info.Offset = s - LoggerImage::HeaderSize;
-        info.EndOffset = info.Offset + 11 + 2 * n;
+        info.startTime = runningTime;
+        info.intervalTicks = int(image.u24(s + 2));
+        info.intervalSeconds = info.intervalTicks / 10000;
+        info.recordCount = n;
+        info.functionCode = image.byte(s + 5) >> 4;
+        info.modeBits = image.byte(s + 5) & 0x0F;
+        info.couplingBits = image.byte(s + 6) & 0x0F;
+        info.offset = s - LoggerImage::HeaderSize;
+        info.endOffset = info.offset + 11 + 2 * n;
         sets.append(info);
-        runningTime += double(n) * info.IntervalSeconds / 86400.0;
+        runningTime += double(n) * info.intervalSeconds / 86400.0;
         s = end;
     }
-    parse.Result = LoggerOutcome::Loaded;
-    parse.Sets = std::move(sets);
+    parse.result = LoggerOutcome::Loaded;
+    parse.sets = std::move(sets);
     return parse;
 }

@@ -23,7 +23,7 @@ template <typename Step> void runStep(const char* what, Step step) {
 }
 } // namespace
 
-bool LoggerPortHandOver::InUse() {
+bool LoggerPortHandOver::inUse() {
     return g_handOverAlive;
 }
 
@@ -65,7 +65,7 @@ void LoggerPortHandOver::take() {
     const QString device = m_live.deviceName();
     if (device.isEmpty())
         return;
-    CloseQuietly(m_port);
+    closeQuietly(m_port);
     try {
         m_port.setDeviceName(device);
     } catch (const SilentAbort&) {
@@ -75,22 +75,22 @@ void LoggerPortHandOver::take() {
     }
     m_live.closeLivePort();
     m_liveClosed = true;
-    Delay(unsigned(m_timing.settleMs));
-    OpenQuietly(m_port);
-    m_taken = m_port.Active();
+    delay(unsigned(m_timing.settleMs));
+    openQuietly(m_port);
+    m_taken = m_port.active();
 }
 
 void LoggerPortHandOver::giveBack() {
     m_taken = false;
     if (m_liveClosed) {
-        CloseQuietly(m_port);
-        Delay(unsigned(m_timing.settleMs));
+        closeQuietly(m_port);
+        delay(unsigned(m_timing.settleMs));
         runStep("reopening the live port", [this] { m_live.reopenLivePort(); });
-        Delay(unsigned(m_timing.settleMs));
+        delay(unsigned(m_timing.settleMs));
         if (m_resume) {
             runStep("resuming live readings",
-                    [this] { m_live.writeLivePort(m_commands.Resume().bytes()); });
-            Delay(unsigned(m_timing.settleMs));
+                    [this] { m_live.writeLivePort(m_commands.resume().bytes()); });
+            delay(unsigned(m_timing.settleMs));
         }
         m_liveClosed = false;
     }

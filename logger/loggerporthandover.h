@@ -36,7 +36,7 @@ public:
 
     // True while a hand-over is alive: a logger operation holds the device, and another one
     // started now (from inside its waits) would get nothing.
-    static bool InUse();
+    static bool inUse();
 
     // True when the logger port is open on the device and the live side is paused.
     bool taken() const { return m_taken; }

@@ -39,7 +39,7 @@ private:
 };
 
 QString setupMessage(LoggerOutcome outcome) {
-    return LoggerMessage(LoggerOperation::Setup, outcome);
+    return loggerMessage(LoggerOperation::Setup, outcome);
 }
 
 LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUser& user,
@@ -47,38 +47,38 @@ LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUs
                     LoggerStep& step) {
     LoggerCommandBuffer& commands = handOver.commands();
     step = LoggerStep::ReadingSettings;
-    const LoggerSettingsRead read = ReadLoggerSetup(port, commands, clock.now(), clock, timing);
-    if (!read.Settings) {
+    const LoggerSettingsRead read = readLoggerSetup(port, commands, clock.now(), clock, timing);
+    if (!read.settings) {
         busy.hide();
-        if (const QString message = setupMessage(read.Failure); !message.isEmpty())
+        if (const QString message = setupMessage(read.failure); !message.isEmpty())
             user.tell(message);
-        return read.Failure;
+        return read.failure;
     }
     // The meter has answered: from here on it gets its live readings back.
     handOver.setResume(true);
     busy.hide();
-    if (read.Unfinished)
-        user.tell(LoggerMessages::SetupUnfinished);
+    if (read.unfinished)
+        user.tell(LoggerMessages::setupUnfinished);
 
-    const std::optional<LoggerSetupChoice> choice = user.chooseSettings(*read.Settings);
+    const std::optional<LoggerSetupChoice> choice = user.chooseSettings(*read.settings);
     if (!choice)
         return LoggerOutcome::Cancelled;
     QString refusal;
     std::optional<quint32> units;
     // Kept as the meter has it, to the 100 us; but a torn interval is no setting of the
     // meter's to keep, so the text then stands for what it says.
-    if (const quint32 own = read.Settings->IntervalUnits;
-        own != 0 && !read.Unfinished && choice->IntervalText.trimmed() == RecordingInterval::Text(own))
+    if (const quint32 own = read.settings->intervalUnits;
+        own != 0 && !read.unfinished && choice->intervalText.trimmed() == RecordingInterval::text(own))
         units = own;
     else
-        units = RecordingInterval::Parse(choice->IntervalText, &refusal);
+        units = RecordingInterval::parse(choice->intervalText, &refusal);
     if (!units) {
         user.tell(refusal);
         return LoggerOutcome::IntervalRefused;
     }
-    busy.show(LoggerMessages::WritingData);
+    busy.show(LoggerMessages::writingData);
     const bool written =
-        WriteLoggerSetup(port, commands, *units, choice->Date, choice->Time, timing, &step);
+        writeLoggerSetup(port, commands, *units, choice->date, choice->time, timing, &step);
     busy.hide();
     const LoggerOutcome outcome = written ? LoggerOutcome::Written : LoggerOutcome::NotWritten;
     user.tell(setupMessage(outcome));
@@ -87,32 +87,32 @@ LoggerOutcome setUp(MeterPort& port, LoggerPortHandOver& handOver, LoggerSetupUs
 
 } // namespace
 
-LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
+LoggerSettingsRead readLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing) {
     LoggerSettingsRead read;
-    if (!SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs))) {
-        read.Failure = LoggerOutcome::NotOpened;
+    if (!sendCommand(port, commands.open(), unsigned(timing.echoWaitMs))) {
+        read.failure = LoggerOutcome::NotOpened;
         return read;
     }
-    if (!SendCommand(port, commands.Dump(), unsigned(timing.echoWaitMs))) {
-        read.Failure = LoggerOutcome::DumpRefused;
+    if (!sendCommand(port, commands.dump(), unsigned(timing.echoWaitMs))) {
+        read.failure = LoggerOutcome::DumpRefused;
         return read;
     }
-    const LoggerImage header(ReadLoggerHeaderBlocks(port, commands, clock, timing));
+    const LoggerImage header(readLoggerHeaderBlocks(port, commands, clock, timing));
     if (!header.holds(0, 64)) {
-        read.Failure = LoggerOutcome::NoHeader;
+        read.failure = LoggerOutcome::NoHeader;
         return read;
     }
-    read.Unfinished = header.SetupUnfinished();
+    read.unfinished = header.setupUnfinished();
     // A torn start time is no time of the meter's: today's stands in for all of it.
-    read.Settings =
-        LoggerSettings{DaysToDateTime(read.Unfinished ? today : header.TimeLabel(today)),
-                       header.RecordingInterval() / int(RecordingInterval::UnitsPerSecond),
-                       quint32(header.RecordingInterval())};
+    read.settings =
+        LoggerSettings{daysToDateTime(read.unfinished ? today : header.timeLabel(today)),
+                       header.recordingInterval() / int(RecordingInterval::UnitsPerSecond),
+                       quint32(header.recordingInterval())};
     return read;
 }
 
-bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
+bool writeLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
                       QTime time, const LoggerTiming& timing, LoggerStep* step) {
     using S = LoggerStep;
     const struct {
@@ -136,14 +136,14 @@ bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 un
     for (const auto& w : writes) {
         if (step)
             *step = w.step;
-        const bool echoed = SendCommand(port, commands.MemoryWrite(w.address, quint8(w.value)),
+        const bool echoed = sendCommand(port, commands.memoryWrite(w.address, quint8(w.value)),
                                         unsigned(timing.echoWaitMs));
         all = all && echoed;
     }
     return all;
 }
 
-LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
+LoggerOutcome runLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
                              const Clock& clock, const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
         const LoggerOutcome refused =
@@ -151,10 +151,10 @@ LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, Logge
         user.tell(setupMessage(refused));
         return refused;
     }
-    if (LoggerPortHandOver::InUse())
+    if (LoggerPortHandOver::inUse())
         return LoggerOutcome::DeviceBusy;
     BusyNote busy(user);
-    busy.show(LoggerMessages::ReadingData);
+    busy.show(LoggerMessages::readingData);
     LoggerPortHandOver handOver(live, loggerPort, timing);
     handOver.setResume(false);
     if (!handOver.taken()) {
@@ -172,11 +172,11 @@ LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, Logge
     } catch (const PortError&) {
     }
     busy.hide();
-    user.tell(PortLostMessage(step));
+    user.tell(portLostMessage(step));
     return LoggerOutcome::PortLost;
 }
 
-QString LocaleTimeFormatWithSeconds() {
+QString localeTimeFormatWithSeconds() {
     QString format = QLocale().timeFormat(QLocale::LongFormat);
     // The zone ("t", "tt", ...) and the blanks around it go.
     static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));

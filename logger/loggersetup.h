@@ -21,34 +21,34 @@ class MeterPort;
 // its next recording (bytes 2..8) and the recording interval (bytes 13..15, in 100-us units as
 // stored, and in whole seconds).
 struct LoggerSettings {
-    QDateTime TimeLabel;
-    int IntervalSeconds = 0;
-    quint32 IntervalUnits = 0;
+    QDateTime timeLabel;
+    int intervalSeconds = 0;
+    quint32 intervalUnits = 0;
 };
 
 // What the user chose in the setup dialog: the interval box's text as typed or picked, and the
 // start time's date and time.
 struct LoggerSetupChoice {
-    QString IntervalText;
-    QDate Date;
-    QTime Time;
+    QString intervalText;
+    QDate date;
+    QTime time;
 };
 
 // The result of reading the settings: the settings when the meter sent them, otherwise why
 // not (NotOpened, DumpRefused or NoHeader). `Unfinished`: the header carries the mark of a
-// Setup that never finished (LoggerImage::SetupUnfinished), so the settings may be torn.
+// Setup that never finished (LoggerImage::setupUnfinished), so the settings may be torn.
 struct LoggerSettingsRead {
-    std::optional<LoggerSettings> Settings;
-    LoggerOutcome Failure = LoggerOutcome::NotOpened;
-    bool Unfinished = false;
+    std::optional<LoggerSettings> settings;
+    LoggerOutcome failure = LoggerOutcome::NotOpened;
+    bool unfinished = false;
 };
 
 
 // Reads the settings over `port` (the logger port, open on the meter's device): the open and
-// dump commands with echo, then the header block (ReadLoggerHeaderBlocks). A time label that
+// dump commands with echo, then the header block (readLoggerHeaderBlocks). A time label that
 // is no valid date or time is replaced by `today`'s (days since 30 Dec 1899). Port faults are
 // thrown as the port throws them.
-LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
+LoggerSettingsRead readLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, double today,
                                    const Clock& clock, const LoggerTiming& timing = {});
 
 // Writes the settings over `port` with eleven echoed memory writes, one byte each. The meter
@@ -64,17 +64,17 @@ LoggerSettingsRead ReadLoggerSetup(MeterPort& port, LoggerCommandBuffer& command
 // given, follows the writes (for the message when the port fails). The command buffer is left
 // holding the last write (address 8 and the seconds). Port faults are thrown as the port
 // throws them.
-bool WriteLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
+bool writeLoggerSetup(MeterPort& port, LoggerCommandBuffer& commands, quint32 units, QDate date,
                       QTime time, const LoggerTiming& timing = {},
                       LoggerStep* step = nullptr);
 
-// Whoever answers for the user during RunLoggerSetup: the setup dialog, the busy note and the
+// Whoever answers for the user during runLoggerSetup: the setup dialog, the busy note and the
 // message boxes, or a command-line tool.
 class LoggerSetupUser {
 public:
     virtual ~LoggerSetupUser() = default;
     // Shows the busy note with `text` ("Reading data from multimer.....", "Writing data to
-    // multimer....."); an empty text hides it. RunLoggerSetup always hides it before it returns.
+    // multimer....."); an empty text hides it. runLoggerSetup always hides it before it returns.
     virtual void showBusy(const QString& text) = 0;
     // The settings read from the meter; the user's new ones, or std::nullopt for Cancel.
     virtual std::optional<LoggerSetupChoice> chooseSettings(const LoggerSettings& current) = 0;
@@ -90,18 +90,18 @@ public:
 // The live readings are resumed (the resume command carrying the last write's parameter bytes,
 // or zeros) once the meter has shown its settings, whatever the user chose; when the meter did
 // not take part (no echo of the open or dump command, no header) the device is given back
-// without it. The meter's own interval text (RecordingInterval::Text of what it holds, also an
+// without it. The meter's own interval text (RecordingInterval::text of what it holds, also an
 // interval none of the dialog's choices stands for) writes that interval back unchanged; any
-// other text that RecordingInterval::Parse refuses is told to the user with its reason, and
+// other text that RecordingInterval::parse refuses is told to the user with its reason, and
 // nothing is written. A header with the mark of an unfinished Setup is told to the user
 // before the dialog, which then offers today's time. Never throws for port faults (PortLost,
 // told with the step it was in); the device is given back on every path. `clock` gives today's date and the monotonic times.
 //
 // Ends Written, NotWritten, Cancelled, IntervalRefused, NotOpened, DumpRefused or NoHeader, or
-// with a failure of the hand-over: NotConnected, MeterRecording, DeviceBusy or PortLost.
-LoggerOutcome RunLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
+// with a failure of the hand-over: NotConnected, meterRecording, DeviceBusy or PortLost.
+LoggerOutcome runLoggerSetup(LiveLinkControl& live, MeterPort& loggerPort, LoggerSetupUser& user,
                              const Clock& clock, const LoggerTiming& timing = {});
 
 // The time format of the user's locale with seconds and without a time zone (the long format
 // less its zone), for time pickers and texts that show a meter's clock to the second.
-QString LocaleTimeFormatWithSeconds();
+QString localeTimeFormatWithSeconds();

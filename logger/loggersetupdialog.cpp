@@ -34,11 +34,11 @@ LoggerSetupDialog::LoggerSetupDialog(QWidget* parent)
     okButton = ui->okButton;
     cancelButton = ui->cancelButton;
 
-    intervalBox->addItems(RecordingInterval::Items());
+    intervalBox->addItems(RecordingInterval::items());
     intervalBox->setCurrentIndex(0);
     intervalBox->setMinimumContentsLength(12);
     datePicker->setDisplayFormat(shortDateFormat());
-    timePicker->setDisplayFormat(LocaleTimeFormatWithSeconds());
+    timePicker->setDisplayFormat(localeTimeFormatWithSeconds());
     const QDateTime now = QDateTime::currentDateTime();
     datePicker->setDate(now.date());
     timePicker->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
@@ -48,23 +48,23 @@ LoggerSetupDialog::LoggerSetupDialog(QWidget* parent)
 LoggerSetupDialog::~LoggerSetupDialog() = default;
 
 void LoggerSetupDialog::setSettings(const LoggerSettings& settings) {
-    const QString own = RecordingInterval::Text(settings.IntervalUnits);
+    const QString own = RecordingInterval::text(settings.intervalUnits);
     int item = intervalBox->findText(own);
     if (item < 0 && !own.isEmpty()) {
         // Among the choices by length, so the list stays in order.
-        const int seconds = settings.IntervalSeconds;
+        const int seconds = settings.intervalSeconds;
         item = 0;
         while (item < intervalBox->count() &&
-               *RecordingInterval::Parse(intervalBox->itemText(item)) <
+               *RecordingInterval::parse(intervalBox->itemText(item)) <
                    quint32(seconds) * RecordingInterval::UnitsPerSecond)
             ++item;
         intervalBox->insertItem(item, own);
     }
     intervalBox->setCurrentIndex(item);
     if (item < 0)
-        intervalBox->setEditText(RecordingInterval::Items().constFirst());
-    datePicker->setDate(settings.TimeLabel.date());
-    timePicker->setTime(settings.TimeLabel.time());
+        intervalBox->setEditText(RecordingInterval::items().constFirst());
+    datePicker->setDate(settings.timeLabel.date());
+    timePicker->setTime(settings.timeLabel.time());
 }
 
 LoggerSetupChoice LoggerSetupDialog::choice() const {
@@ -73,8 +73,8 @@ LoggerSetupChoice LoggerSetupDialog::choice() const {
 
 void LoggerSetupDialog::accept() {
     QString refusal;
-    if (!RecordingInterval::Parse(intervalBox->currentText(), &refusal)) {
-        Dialogs::ShowMessage(this, refusal);
+    if (!RecordingInterval::parse(intervalBox->currentText(), &refusal)) {
+        Dialogs::showMessage(this, refusal);
         intervalBox->setFocus();
         intervalBox->lineEdit()->selectAll();
         return;
@@ -82,7 +82,7 @@ void LoggerSetupDialog::accept() {
     QDialog::accept();
 }
 
-std::optional<LoggerSetupChoice> LoggerSetupDialog::Ask(QWidget* parent, const LoggerSettings& current) {
+std::optional<LoggerSetupChoice> LoggerSetupDialog::ask(QWidget* parent, const LoggerSettings& current) {
     LoggerSetupDialog dialog(parent);
     dialog.setSettings(current);
     if (dialog.exec() != QDialog::Accepted)

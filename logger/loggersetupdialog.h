@@ -23,7 +23,7 @@ class LoggerSetupDialog;
 //
 // An interval the meter holds that is none of the nine choices ("800 seconds") is added to the
 // box as its own item and chosen, so that OK keeps it. OK with a text that is no interval
-// (RecordingInterval::Parse) tells the user why and keeps the dialog open with the text
+// (RecordingInterval::parse) tells the user why and keeps the dialog open with the text
 // selected for correcting.
 class LoggerSetupDialog : public QDialog {
     Q_OBJECT
@@ -47,7 +47,7 @@ public:
 
     // A new dialog filled with `current`, shown modally in the middle of the screen: the
     // user's choice after OK, std::nullopt after Cancel.
-    static std::optional<LoggerSetupChoice> Ask(QWidget* parent, const LoggerSettings& current);
+    static std::optional<LoggerSetupChoice> ask(QWidget* parent, const LoggerSettings& current);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -4,15 +4,15 @@
 
 namespace LoggerText {
 
-QString Date(QDate date) {
+QString date(QDate date) {
     return QLocale().toString(date, QLocale::ShortFormat);
 }
 
-QString Time(QTime time) {
+QString time(QTime time) {
     return QLocale().toString(time, QStringLiteral("HH:mm:ss"));
 }
 
-QString Value(float value, int decimals) {
+QString value(float value, int decimals) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // A negative zero (sign bit with magnitude 0) reads as plain zero. No bidi mark before the

@@ -13,33 +13,33 @@
 
 namespace {
 QString eraseMessage(LoggerOutcome outcome) {
-    return LoggerMessage(LoggerOperation::EraseMemory, outcome);
+    return loggerMessage(LoggerOperation::EraseMemory, outcome);
 }
 
 // The first block of the memory (its header), or nothing when the meter did not start the dump
 // or send a good block. As for the erase itself, the open command's echo is not needed.
 LoggerImage readHeader(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing) {
     const Clock clock;
-    SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs));
-    if (!SendCommand(port, commands.Dump(), unsigned(timing.echoWaitMs)))
+    sendCommand(port, commands.open(), unsigned(timing.echoWaitMs));
+    if (!sendCommand(port, commands.dump(), unsigned(timing.echoWaitMs)))
         return LoggerImage();
-    return LoggerImage(ReadLoggerHeaderBlocks(port, commands, clock, timing));
+    return LoggerImage(readLoggerHeaderBlocks(port, commands, clock, timing));
 }
 } // namespace
 
-bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing,
+bool sendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands, const LoggerTiming& timing,
                      LoggerStep* step) {
     if (step)
         *step = LoggerStep::BeforeErase;
     // A meter that missed the open command may still take the erase: the erase decides.
-    SendCommand(port, commands.Open(), unsigned(timing.echoWaitMs));
+    sendCommand(port, commands.open(), unsigned(timing.echoWaitMs));
     // From the first byte of the erase command on, the meter may have erased.
     if (step)
         *step = LoggerStep::Erasing;
-    return SendCommand(port, commands.MemoryErase(), unsigned(timing.echoWaitMs));
+    return sendCommand(port, commands.memoryErase(), unsigned(timing.echoWaitMs));
 }
 
-LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
+LoggerOutcome runMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
                              const LoggerTiming& timing) {
     if (!live.connected() || live.meterRecording()) {
         const LoggerOutcome refused =
@@ -47,7 +47,7 @@ LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, Memor
         user.tell(eraseMessage(refused));
         return refused;
     }
-    if (LoggerPortHandOver::InUse())
+    if (LoggerPortHandOver::inUse())
         return LoggerOutcome::DeviceBusy;
 
     LoggerPortHandOver handOver(live, loggerPort, timing);
@@ -63,17 +63,17 @@ LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, Memor
             if (!user.confirmErase(held ? &header : nullptr))
                 return LoggerOutcome::Declined;
             // The resume command carries the erase command's parameter bytes.
-            commands.MemoryErase();
-            if (SendMemoryErase(loggerPort, commands, timing, &step))
+            commands.memoryErase();
+            if (sendMemoryErase(loggerPort, commands, timing, &step))
                 outcome = LoggerOutcome::Erased;
         } else {
-            commands.MemoryErase();
+            commands.memoryErase();
         }
     } catch (const SilentAbort&) {
-        user.tell(PortLostMessage(step));
+        user.tell(portLostMessage(step));
         return LoggerOutcome::PortLost;
     } catch (const PortError&) {
-        user.tell(PortLostMessage(step));
+        user.tell(portLostMessage(step));
         return LoggerOutcome::PortLost;
     }
     user.tell(eraseMessage(outcome));

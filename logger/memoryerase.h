@@ -17,10 +17,10 @@ class MeterPort;
 // that follows carries its parameter bytes (02 41 45 45 00 03), as the meter expects. Port
 // faults are thrown as the port throws them; `step`, when given, says whether the erase
 // command had been sent (Erasing) or not (BeforeErase) when they were.
-bool SendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands,
+bool sendMemoryErase(MeterPort& port, LoggerCommandBuffer& commands,
                      const LoggerTiming& timing = {}, LoggerStep* step = nullptr);
 
-// Whoever answers for the user during RunMemoryErase.
+// Whoever answers for the user during runMemoryErase.
 class MemoryEraseUser {
 public:
     virtual ~MemoryEraseUser() = default;
@@ -40,6 +40,6 @@ public:
 // known of its memory (not erased, or not known when the erase command had gone out).
 //
 // Ends Erased, NotErased or Declined, or with a failure of the hand-over: NotConnected,
-// MeterRecording, DeviceBusy or PortLost.
-LoggerOutcome RunMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
+// meterRecording, DeviceBusy or PortLost.
+LoggerOutcome runMemoryErase(LiveLinkControl& live, MeterPort& loggerPort, MemoryEraseUser& user,
                              const LoggerTiming& timing = {});

@@ -50,7 +50,7 @@ constexpr std::array<Entry, 2> kMicroamps{{{"uA", 10, 1}, {"uA", 1, 1}}};
 
 } // namespace
 
-RangeUnit UnitForRange(int functionCode, int rangeCode, bool altMode) {
+RangeUnit unitForRange(int functionCode, int rangeCode, bool altMode) {
     switch (functionCode) {
     case 1:
         return {QStringLiteral("V"), 1, 1, true};
@@ -66,7 +66,7 @@ RangeUnit UnitForRange(int functionCode, int rangeCode, bool altMode) {
         return pick(kCapacitance, rangeCode);
     case 9: {
         RangeUnit u = pick(kMilliamps, rangeCode);
-        u.Unit = QStringLiteral("mA"); // every range of this function shows mA
+        u.unit = QStringLiteral("mA"); // every range of this function shows mA
         return u;
     }
     case 11:

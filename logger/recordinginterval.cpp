@@ -17,14 +17,14 @@ constexpr Choice kChoices[] = {
 
 } // namespace
 
-QStringList Items() {
+QStringList items() {
     QStringList items;
     for (const Choice& c : kChoices)
         items += QString::fromLatin1(c.text);
     return items;
 }
 
-QString Text(quint32 units) {
+QString text(quint32 units) {
     const quint32 seconds = units / UnitsPerSecond;
     if (seconds == 0)
         return QString();
@@ -37,7 +37,7 @@ QString Text(quint32 units) {
     return QStringLiteral("%1 seconds").arg(seconds);
 }
 
-std::optional<quint32> Parse(const QString& text, QString* refusal) {
+std::optional<quint32> parse(const QString& text, QString* refusal) {
     const QString trimmed = text.trimmed();
     const qsizetype space = trimmed.indexOf(u' ');
     const QString number = space < 0 ? trimmed : trimmed.left(space);

@@ -271,7 +271,7 @@ QImage pointPicture(const AnnunciatorPlace& place) {
 
 } // namespace
 
-QImage LcdBitmap(const QString& name) {
+QImage lcdBitmap(const QString& name) {
     if (!name.startsWith(QLatin1String("LCDM")))
         return {};
     const QStringView number = QStringView(name).mid(4);
@@ -283,7 +283,7 @@ QImage LcdBitmap(const QString& name) {
     return drawGlyph(code);
 }
 
-QImage AnnunciatorPicture(int tag) {
+QImage annunciatorPicture(int tag) {
     if (tag < 1 || tag > AnnunciatorCount)
         return {};
     const AnnunciatorPlace& place = AnnunciatorPlaces[std::size_t(tag - 1)];
@@ -335,7 +335,7 @@ QImage AnnunciatorPicture(int tag) {
     }
 }
 
-QImage BarSegments() {
+QImage barSegments() {
     QImage image = transparentImage(BarSegmentsWidth, BarSegmentsHeight);
     QPainter p(&image);
     for (int i = 0; i < BarSegmentCount; ++i)
@@ -343,7 +343,7 @@ QImage BarSegments() {
     return image;
 }
 
-QImage BarScale() {
+QImage barScale() {
     QImage image = transparentImage(BarScaleWidth, BarScaleHeight);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);

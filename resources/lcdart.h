@@ -77,14 +77,14 @@ inline constexpr std::array<AnnunciatorPlace, AnnunciatorCount> AnnunciatorPlace
 
 // "LCDM0".."LCDM11": a 45 x 75 digit glyph on the LCD background (10 is blank, 11 the letter
 // L). Any other name gives a null image.
-QImage LcdBitmap(const QString& name);
+QImage lcdBitmap(const QString& name);
 
 // The picture of the annunciator with the tag (1..37), dark on transparent, of the size its
 // place gives. Any other tag gives a null image.
-QImage AnnunciatorPicture(int tag);
+QImage annunciatorPicture(int tag);
 
 // All 41 bar graph segments, 6 pixels apart; the bar shows as many as its width uncovers.
-QImage BarSegments();
+QImage barSegments();
 
 // The scale above the bar graph: ticks and the labels 0, 10, 20, 30, 40.
-QImage BarScale();
+QImage barScale();

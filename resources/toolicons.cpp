@@ -140,7 +140,7 @@ void drawHelp(QPainter& p) {
 
 } // namespace
 
-QImage ToolIconPicture(ToolIcon icon) {
+QImage toolIconPicture(ToolIcon icon) {
     QImage image(ToolIconSize, ToolIconSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);

@@ -16,4 +16,4 @@ enum class ToolIcon {
 
 inline constexpr int ToolIconSize = 32;
 
-QImage ToolIconPicture(ToolIcon icon);
+QImage toolIconPicture(ToolIcon icon);

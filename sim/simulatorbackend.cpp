@@ -17,7 +17,7 @@ SimulatorBackend::SimulatorBackend() : m_emulator(std::make_unique<MeterEmulator
 SimulatorBackend::~SimulatorBackend() = default;
 
 void SimulatorBackend::install() {
-    MeterPort::SetSimulatorFactory([] { return std::make_unique<SimulatorBackend>(); });
+    MeterPort::setSimulatorFactory([] { return std::make_unique<SimulatorBackend>(); });
 }
 
 MeterEmulator& SimulatorBackend::emulator() {

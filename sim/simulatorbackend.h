@@ -19,7 +19,7 @@ public:
     ~SimulatorBackend() override;
 
     // Makes every port object of the process open this backend for the name "Simulator"
-    // (MeterPort::SetSimulatorFactory). The program and the command-line tool call it at
+    // (MeterPort::setSimulatorFactory). The program and the command-line tool call it at
     // start-up; the port object itself knows no emulator.
     static void install();
 

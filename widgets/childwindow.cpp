@@ -50,7 +50,7 @@ private:
 
 } // namespace
 
-QMdiSubWindow* AddChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle style) {
+QMdiSubWindow* addChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle style) {
     const Qt::WindowFlags flags = flagsFor(style);
     const QSize client = content->size();
     auto* sub = new QMdiSubWindow(nullptr, flags);
@@ -80,22 +80,22 @@ QMdiSubWindow* AddChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle
     return sub;
 }
 
-QMdiSubWindow* ChildWindowOf(const QWidget* widget) {
+QMdiSubWindow* childWindowOf(const QWidget* widget) {
     for (QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget())
         if (auto* sub = qobject_cast<QMdiSubWindow*>(w))
             return sub;
     return nullptr;
 }
 
-void CloseChildWindow(QWidget* content) {
-    if (QMdiSubWindow* sub = ChildWindowOf(content))
+void closeChildWindow(QWidget* content) {
+    if (QMdiSubWindow* sub = childWindowOf(content))
         sub->close();
     else
         content->window()->close();
 }
 
-void MinimiseChildWindow(QWidget* content) {
-    if (QMdiSubWindow* sub = ChildWindowOf(content))
+void minimiseChildWindow(QWidget* content) {
+    if (QMdiSubWindow* sub = childWindowOf(content))
         sub->showMinimized();
     else
         content->window()->showMinimized();

@@ -15,12 +15,12 @@ enum class ChildWindowStyle {
 // content's size, and shows it. The child window is deleted when closed (and the content with
 // it). The caption is the content's window title. A sizeable child window keeps the content's
 // minimum size (or its layout's minimum) as its own.
-QMdiSubWindow* AddChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle style);
+QMdiSubWindow* addChildWindow(QMdiArea* area, QWidget* content, ChildWindowStyle style);
 
 // The child window that holds the widget, or nullptr when it lies in none.
-QMdiSubWindow* ChildWindowOf(const QWidget* widget);
+QMdiSubWindow* childWindowOf(const QWidget* widget);
 
 // Closes or minimises the child window that holds the content (the content's own window when
 // it lies in none).
-void CloseChildWindow(QWidget* content);
-void MinimiseChildWindow(QWidget* content);
+void closeChildWindow(QWidget* content);
+void minimiseChildWindow(QWidget* content);

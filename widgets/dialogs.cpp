@@ -16,11 +16,11 @@ FileChoiceAnswerer& fileAnswerer() {
 }
 } // namespace
 
-void SetAnswerer(Answerer a) {
+void setAnswerer(Answerer a) {
     answerer() = std::move(a);
 }
 
-QMessageBox::StandardButton Ask(QWidget* parent, const Request& request) {
+QMessageBox::StandardButton ask(QWidget* parent, const Request& request) {
     if (answerer())
         return answerer()(request);
     QMessageBox box(request.icon,
@@ -31,15 +31,15 @@ QMessageBox::StandardButton Ask(QWidget* parent, const Request& request) {
     return QMessageBox::StandardButton(box.exec());
 }
 
-void ShowError(QWidget* parent, const QString& text) {
-    Ask(parent, {QMessageBox::Critical, QString(), text, QMessageBox::Ok});
+void showError(QWidget* parent, const QString& text) {
+    ask(parent, {QMessageBox::Critical, QString(), text, QMessageBox::Ok});
 }
 
-void ShowMessage(QWidget* parent, const QString& text) {
-    Ask(parent, {QMessageBox::Information, QString(), text, QMessageBox::Ok});
+void showMessage(QWidget* parent, const QString& text) {
+    ask(parent, {QMessageBox::Information, QString(), text, QMessageBox::Ok});
 }
 
-void SetFileAnswerer(FileAnswerer a) {
+void setFileAnswerer(FileAnswerer a) {
     if (!a) {
         fileAnswerer() = nullptr;
         return;
@@ -49,11 +49,11 @@ void SetFileAnswerer(FileAnswerer a) {
     };
 }
 
-void SetFileChoiceAnswerer(FileChoiceAnswerer a) {
+void setFileChoiceAnswerer(FileChoiceAnswerer a) {
     fileAnswerer() = std::move(a);
 }
 
-QString FilterForDialog(const QString& barFilter) {
+QString filterForDialog(const QString& barFilter) {
     const QStringList parts = barFilter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -67,7 +67,7 @@ QString FilterForDialog(const QString& barFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-QString SuffixOfFilter(const QString& dialogFilter) {
+QString suffixOfFilter(const QString& dialogFilter) {
     // "CSV File (*.csv)": the extension of its first pattern, unless that is every file.
     const qsizetype open = dialogFilter.lastIndexOf(u'(');
     const qsizetype close = dialogFilter.lastIndexOf(u')');
@@ -81,14 +81,14 @@ QString SuffixOfFilter(const QString& dialogFilter) {
     return suffix.contains(u'*') ? QString() : suffix;
 }
 
-QString AskFile(QWidget* parent, const FileRequest& request) {
-    return ChooseFile(parent, request).path;
+QString askFile(QWidget* parent, const FileRequest& request) {
+    return chooseFile(parent, request).path;
 }
 
-FileChoice ChooseFile(QWidget* parent, const FileRequest& request) {
+FileChoice chooseFile(QWidget* parent, const FileRequest& request) {
     if (fileAnswerer())
         return fileAnswerer()(request);
-    QFileDialog dialog(parent, request.title, request.folder, FilterForDialog(request.filter));
+    QFileDialog dialog(parent, request.title, request.folder, filterForDialog(request.filter));
     if (request.kind == FileRequest::Kind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -105,7 +105,7 @@ FileChoice ChooseFile(QWidget* parent, const FileRequest& request) {
         // becomes data.csv (and is written with commas), not a tab-separated data.txt.
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog, &request](const QString& filter) {
-                             const QString suffix = SuffixOfFilter(filter);
+                             const QString suffix = suffixOfFilter(filter);
                              dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix
                                                                       : suffix);
                          });
@@ -116,7 +116,7 @@ FileChoice ChooseFile(QWidget* parent, const FileRequest& request) {
     const QStringList parts = request.filter.split(u'|');
     QString chosen;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        if (FilterForDialog(parts[i] + u'|' + parts[i + 1]) == dialog.selectedNameFilter())
+        if (filterForDialog(parts[i] + u'|' + parts[i + 1]) == dialog.selectedNameFilter())
             chosen = parts[i];
     return {dialog.selectedFiles().constFirst(), chosen};
 }

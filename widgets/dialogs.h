@@ -25,15 +25,15 @@ struct Request {
 using Answerer = std::function<QMessageBox::StandardButton(const Request&)>;
 
 // Installs an answerer (tests); an empty function restores the real boxes.
-void SetAnswerer(Answerer answerer);
+void setAnswerer(Answerer answerer);
 
 // A modal box with the given buttons; returns the button pressed.
-QMessageBox::StandardButton Ask(QWidget* parent, const Request& request);
+QMessageBox::StandardButton ask(QWidget* parent, const Request& request);
 
 // An error message with one OK button, titled with the program's name.
-void ShowError(QWidget* parent, const QString& text);
+void showError(QWidget* parent, const QString& text);
 // A plain message with one OK button.
-void ShowMessage(QWidget* parent, const QString& text);
+void showMessage(QWidget* parent, const QString& text);
 
 // File dialogs go through the same seam. The filter list is written as pairs of description
 // and patterns separated by bars ("TXT File[*.txt]|*.txt|All Files[*.*]|*.*"), the form the
@@ -64,20 +64,20 @@ using FileAnswerer = std::function<QString(const FileRequest&)>;
 using FileChoiceAnswerer = std::function<FileChoice(const FileRequest&)>;
 
 // Installs a file answerer (tests); an empty function restores the real dialogs.
-void SetFileAnswerer(FileAnswerer answerer);
-void SetFileChoiceAnswerer(FileChoiceAnswerer answerer);
+void setFileAnswerer(FileAnswerer answerer);
+void setFileChoiceAnswerer(FileChoiceAnswerer answerer);
 
 // Shows the dialog (an open dialog asks for an existing file; a save dialog asks before
 // overwriting one and hides the read-only box) and returns the chosen path, empty for Cancel.
-QString AskFile(QWidget* parent, const FileRequest& request);
+QString askFile(QWidget* parent, const FileRequest& request);
 // The same with the filter chosen.
-FileChoice ChooseFile(QWidget* parent, const FileRequest& request);
+FileChoice chooseFile(QWidget* parent, const FileRequest& request);
 
 // The extension a filter of the file dialog stands for ("CSV File (*.csv)" gives "csv"); empty
 // for one that takes every file.
-QString SuffixOfFilter(const QString& dialogFilter);
+QString suffixOfFilter(const QString& dialogFilter);
 
 // "A|*.a|B|*.b;*.c" as the system dialog wants it: "A (*.a);;B (*.b *.c)".
-QString FilterForDialog(const QString& barFilter);
+QString filterForDialog(const QString& barFilter);
 
 } // namespace Dialogs

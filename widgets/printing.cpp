@@ -54,7 +54,7 @@ bool Printing::print(QWidget* parent, const std::function<void(QPrinter&)>& prin
     return true;
 }
 
-QList<int> Printing::PageSequence(int pageCount, int fromPage, int toPage, int copies,
+QList<int> Printing::pageSequence(int pageCount, int fromPage, int toPage, int copies,
                                   bool collate) {
     int first = 0;
     int last = pageCount - 1;
@@ -77,9 +77,9 @@ QList<int> Printing::PageSequence(int pageCount, int fromPage, int toPage, int c
     return pages;
 }
 
-QList<int> Printing::PageSequence(const QPrinter& printer, int pageCount) {
+QList<int> Printing::pageSequence(const QPrinter& printer, int pageCount) {
     const bool range = printer.printRange() == QPrinter::PageRange;
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
-    return PageSequence(pageCount, range ? printer.fromPage() : 0, range ? printer.toPage() : 0,
+    return pageSequence(pageCount, range ? printer.fromPage() : 0, range ? printer.toPage() : 0,
                         copies, printer.collateCopies());
 }

@@ -16,7 +16,7 @@ class QWidget;
 // Printer Setup is a page setup dialog (paper, orientation, margins): it chooses no output
 // and prints nothing. Each print dialog starts without an output file, so "print to file"
 // asks for its file every time instead of overwriting the one printed to last time, and with
-// every page chosen; its page range and copies are honoured (PageSequence()).
+// every page chosen; its page range and copies are honoured (pageSequence()).
 //
 // The dialog step goes through a hook so that tests can answer it without a person: the hook
 // gets the printer (to point it at a PDF file, say) and returns true to go on. It stands for
@@ -49,11 +49,11 @@ public:
     // the pages fromPage..toPage (numbered from 1 as the dialog shows them; 0 for both means
     // all, a range past the end is cut to it), `copies` times: copy after copy when
     // `collate`, else each page its copies in a row.
-    static QList<int> PageSequence(int pageCount, int fromPage, int toPage, int copies,
+    static QList<int> pageSequence(int pageCount, int fromPage, int toPage, int copies,
                                    bool collate);
     // The same for the choices made in the print dialog. A printer that makes its copies
     // itself (a real printer) gets each page once; a file (PDF) gets every copy.
-    static QList<int> PageSequence(const QPrinter& printer, int pageCount);
+    static QList<int> pageSequence(const QPrinter& printer, int pageCount);
 
 private:
     std::unique_ptr<QPrinter> m_printer;

@@ -17,8 +17,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        if (index.column() < m_grid->FixedCols())
-            painter->fillRect(option.rect, m_grid->FixedColor());
+        if (index.column() < m_grid->fixedCols())
+            painter->fillRect(option.rect, m_grid->fixedColor());
         QStyledItemDelegate::paint(painter, option, index);
     }
 
@@ -74,7 +74,7 @@ StringGrid::~StringGrid() = default;
 
 void StringGrid::setFixedRows(int rows) {
     m_model->setFixedRows(rows);
-    m_header->setVisible(m_model->FixedRows() > 0);
+    m_header->setVisible(m_model->fixedRows() > 0);
     updateGeometries();
 }
 
@@ -106,7 +106,7 @@ void StringGrid::applyHeaderLook() {
             .arg(m_fixedColor.name()));
 }
 
-int StringGrid::DefaultColWidth() const {
+int StringGrid::defaultColWidth() const {
     return m_header->defaultSectionSize();
 }
 
@@ -114,7 +114,7 @@ void StringGrid::setDefaultColWidth(int width) {
     m_header->setDefaultSectionSize(std::max(width, 1));
 }
 
-int StringGrid::ColWidths(int col) const {
+int StringGrid::colWidths(int col) const {
     return m_header->sectionSize(col);
 }
 
@@ -131,24 +131,24 @@ int StringGrid::topModelRow() const {
     return verticalScrollBar()->value();
 }
 
-int StringGrid::TopRow() const {
-    return FixedRows() + topModelRow();
+int StringGrid::topRow() const {
+    return fixedRows() + topModelRow();
 }
 
 void StringGrid::setTopRow(int row) {
-    const int value = std::max(row - FixedRows(), 0);
+    const int value = std::max(row - fixedRows(), 0);
     // Rows just added reach the scroll range only with the next layout; bring it up to date.
     if (value > verticalScrollBar()->maximum())
         updateGeometries();
     verticalScrollBar()->setValue(value);
 }
 
-int StringGrid::VisibleRowCount() const {
+int StringGrid::visibleRowCount() const {
     return viewport()->height() / m_rowHeight;
 }
 
 int StringGrid::fullRows() const {
-    return std::max(VisibleRowCount(), 1);
+    return std::max(visibleRowCount(), 1);
 }
 
 int StringGrid::rowAtY(int y) const {
@@ -204,7 +204,7 @@ void StringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
         newTop = row - full / 2;
         break;
     }
-    setTopRow(newTop + FixedRows());
+    setTopRow(newTop + fixedRows());
 
     const int x = m_header->sectionPosition(index.column());
     const int w = m_header->sectionSize(index.column());
@@ -264,7 +264,7 @@ QModelIndex StringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifi
     const int cols = m_model->columnCount();
     if (rows == 0 || cols == 0)
         return QModelIndex();
-    const int firstCol = FixedCols() < cols ? FixedCols() : 0;
+    const int firstCol = fixedCols() < cols ? fixedCols() : 0;
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return m_model->index(0, firstCol);
@@ -324,7 +324,7 @@ void StringGrid::setSelection(const QRect& rect, QItemSelectionModel::SelectionF
 QRegion StringGrid::visualRegionForSelection(const QItemSelection& selection) const {
     QRegion region;
     const int first = topModelRow();
-    const int last = first + VisibleRowCount();
+    const int last = first + visibleRowCount();
     for (const QItemSelectionRange& range : selection) {
         const int top = std::max(range.top(), first);
         const int bottom = std::min(range.bottom(), last);
@@ -388,13 +388,13 @@ void StringGrid::paintEvent(QPaintEvent* event) {
 
 // ---- row selection and fixed columns ------------------------------------------------------
 
-int StringGrid::Row() const {
+int StringGrid::currentRow() const {
     const QModelIndex current = currentIndex();
-    return current.isValid() ? current.row() + FixedRows() : -1;
+    return current.isValid() ? current.row() + fixedRows() : -1;
 }
 
-void StringGrid::SelectRow(int row, int fromCol, int toCol) {
-    const int modelRow = row - FixedRows();
+void StringGrid::selectRow(int row, int fromCol, int toCol) {
+    const int modelRow = row - fixedRows();
     const int cols = m_model->columnCount();
     if (modelRow < 0 || modelRow >= m_model->rowCount() || cols == 0)
         return;
@@ -409,7 +409,7 @@ void StringGrid::SelectRow(int row, int fromCol, int toCol) {
 
 int StringGrid::fixedColsWidth() const {
     int width = 0;
-    for (int col = 0; col < std::min(FixedCols(), ColCount()); ++col)
+    for (int col = 0; col < std::min(fixedCols(), gridColCount()); ++col)
         width += m_header->sectionSize(col);
     return width;
 }
@@ -417,7 +417,7 @@ int StringGrid::fixedColsWidth() const {
 int StringGrid::fixedColAt(int x) const {
     if (horizontalOffset() == 0 || x < 0 || x >= fixedColsWidth())
         return -1;
-    for (int col = 0, left = 0; col < FixedCols(); ++col) {
+    for (int col = 0, left = 0; col < fixedCols(); ++col) {
         left += m_header->sectionSize(col);
         if (x < left)
             return col;
@@ -427,7 +427,7 @@ int StringGrid::fixedColAt(int x) const {
 
 bool StringGrid::viewportEvent(QEvent* event) {
     const bool handled = QAbstractItemView::viewportEvent(event);
-    if (event->type() == QEvent::Paint && horizontalOffset() > 0 && FixedCols() > 0)
+    if (event->type() == QEvent::Paint && horizontalOffset() > 0 && fixedCols() > 0)
         paintFixedCols(static_cast<QPaintEvent*>(event)->rect());
     return handled;
 }
@@ -446,7 +446,7 @@ void StringGrid::paintFixedCols(const QRect& area) {
         QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
     painter.fillRect(QRect(0, area.top(), width, area.height()), palette().base());
     for (int row = first; row <= last; ++row) {
-        for (int col = 0, left = 0; col < FixedCols(); left += m_header->sectionSize(col), ++col) {
+        for (int col = 0, left = 0; col < fixedCols(); left += m_header->sectionSize(col), ++col) {
             const QRect cell(left, (row - topModelRow()) * m_rowHeight, m_header->sectionSize(col),
                              m_rowHeight);
             QStyleOptionViewItem o = option;

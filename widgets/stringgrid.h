@@ -7,9 +7,9 @@
 
 class QHeaderView;
 
-// A string grid: RowCount x ColCount cell texts addressed as Cells(col, row), a fixed row 0 of
+// A string grid: gridRowCount x gridColCount cell texts addressed as cells(col, row), a fixed row 0 of
 // column captions that stays in place while the rows scroll, fixed columns (by convention
-// column 0 holds the row number) drawn in FixedColor, rows of one height and columns of
+// column 0 holds the row number) drawn in fixedColor, rows of one height and columns of
 // adjustable width. Read only; rows can be selected.
 //
 // The texts live in a StringGridModel. The view draws only the rows it shows and, since all
@@ -27,49 +27,49 @@ public:
     // The caption row.
     QHeaderView* horizontalHeader() const { return m_header; }
 
-    int RowCount() const { return m_model->RowCount(); }
+    int gridRowCount() const { return m_model->gridRowCount(); }
     void setRowCount(int rows) { m_model->setRowCount(rows); }
-    int ColCount() const { return m_model->ColCount(); }
+    int gridColCount() const { return m_model->gridColCount(); }
     void setColCount(int cols) { m_model->setColCount(cols); }
-    QString Cells(int col, int row) const { return m_model->Cells(col, row); }
+    QString cells(int col, int row) const { return m_model->cells(col, row); }
     void setCells(int col, int row, const QString& text) { m_model->setCells(col, row, text); }
     void setRow(int row, const QStringList& cells) { m_model->setRow(row, cells); }
     void clearRow(int row) { m_model->clearRow(row); }
 
     // 0 or 1; with 1, row 0 is the caption row at the top.
-    int FixedRows() const { return m_model->FixedRows(); }
+    int fixedRows() const { return m_model->fixedRows(); }
     void setFixedRows(int rows);
-    int FixedCols() const { return m_model->FixedCols(); }
+    int fixedCols() const { return m_model->fixedCols(); }
     void setFixedCols(int cols);
-    QColor FixedColor() const { return m_fixedColor; }
+    QColor fixedColor() const { return m_fixedColor; }
     void setFixedColor(const QColor& color);
 
     // Height of every row (the caption row included), in pixels.
-    int DefaultRowHeight() const { return m_rowHeight; }
+    int defaultRowHeight() const { return m_rowHeight; }
     void setDefaultRowHeight(int height);
     // Width of columns not sized individually.
-    int DefaultColWidth() const;
+    int defaultColWidth() const;
     void setDefaultColWidth(int width);
-    int ColWidths(int col) const;
+    int colWidths(int col) const;
     void setColWidths(int col, int width);
 
-    // The first data row shown below the fixed row (a grid row number, FixedRows..).
-    int TopRow() const;
+    // The first data row shown below the fixed row (a grid row number, fixedRows..).
+    int topRow() const;
     // Scrolls so that `row` is the first data row shown (as far as the rows below allow).
     void setTopRow(int row);
     // Data rows that fit into the grid completely.
-    int VisibleRowCount() const;
+    int visibleRowCount() const;
 
     bool showGrid() const { return m_showGrid; }
     void setShowGrid(bool show);
 
-    // The row of the current cell in grid-row numbers (the first data row is FixedRows), or
+    // The row of the current cell in grid-row numbers (the first data row is fixedRows), or
     // -1 when no cell is current.
-    int Row() const;
+    int currentRow() const;
     // Makes columns fromCol..toCol of grid row `row` the selection and its first cell the
     // current one; rows outside the data rows are ignored. Scrolls as little as the view
-    // would for the current cell; callers that want the row elsewhere set TopRow afterwards.
-    void SelectRow(int row, int fromCol, int toCol);
+    // would for the current cell; callers that want the row elsewhere set topRow afterwards.
+    void selectRow(int row, int fromCol, int toCol);
 
     // QAbstractItemView
     QRect visualRect(const QModelIndex& index) const override;

@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        qEnvironmentVariable("QL350_DATA_DIR"));
-    MeterPort::SetPortListOverride(QStringList{QString::fromLocal8Bit(argv[1])});
+    MeterPort::setPortListOverride(QStringList{QString::fromLocal8Bit(argv[1])});
     MainWindow window;
     QObject::connect(&window, &MainWindow::startupFinished, &window, [&window] {
         window.recorder.setRecordInterval(1);

@@ -119,8 +119,8 @@ private Q_SLOTS:
     void cleanup() {
         window.reset();
         sims.clear();
-        MeterPort::SetPortListOverride(std::nullopt);
-        Dialogs::SetAnswerer(nullptr);
+        MeterPort::setPortListOverride(std::nullopt);
+        Dialogs::setAnswerer(nullptr);
         qputenv("QL350_DATA_DIR", settingsDir.filePath("data").toLocal8Bit());
         QDir(settingsDir.filePath("data")).removeRecursively();
     }
@@ -158,7 +158,7 @@ private:
             ports << sim->path;
             sims.push_back(std::move(sim));
         }
-        MeterPort::SetPortListOverride(ports);
+        MeterPort::setPortListOverride(ports);
     }
     // Creates and shows the main window and waits for the start-up to finish; the main timer is
     // then stopped so that the test drives the ticks.
@@ -193,7 +193,7 @@ private:
 };
 
 void TestMainWindow::startupWithoutMeter() {
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     QElapsedTimer t;
     t.start();
     startWindow();
@@ -204,18 +204,18 @@ void TestMainWindow::startupWithoutMeter() {
     QVERIFY(window->lcdWindow() && window->statisticsWindow() && window->gaugeWindow());
     QVERIFY(window->lcdWindow()->noConnectionVisible());
     // Views below each other on the left.
-    QCOMPARE(ChildWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos().y(), ChildWindowOf(window->lcdWindow())->height());
+    QCOMPARE(childWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
+    QCOMPARE(childWindowOf(window->statisticsWindow())->pos().y(), childWindowOf(window->lcdWindow())->height());
     QCOMPARE(window->windowTitle(), QStringLiteral("QL350"));
     qInfo("start-up without meter took %lld ms, of which 450 ms are the search's own pauses",
           t.elapsed());
 }
 
 void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     QList<Dialogs::Request> shown;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         shown << r;
         return QMessageBox::Ok;
     });
@@ -225,15 +225,15 @@ void TestMainWindow::failingCommandIsReportedThroughTheDialogSeam() {
     QVERIFY(damaged.open(QIODevice::WriteOnly));
     damaged.write("\x10\0\0\0short");
     damaged.close();
-    SetChartTemplatePath(damaged.fileName());
+    setChartTemplatePath(damaged.fileName());
     window->recorderWindow()->recordTable->setRowCount(5);
     window->recorderWindow()->btnClear->click();
-    SetChartTemplatePath(QString());
-    Dialogs::SetAnswerer(nullptr);
+    setChartTemplatePath(QString());
+    Dialogs::setAnswerer(nullptr);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].icon, QMessageBox::Critical);
     QVERIFY2(shown[0].text.contains("graph.ghf"), qPrintable(shown[0].text));
-    QCOMPARE(window->recorderWindow()->recordTable->RowCount(), 2);
+    QCOMPARE(window->recorderWindow()->recordTable->gridRowCount(), 2);
 }
 
 void TestMainWindow::meterOnThirdPortOfThree() {
@@ -270,7 +270,7 @@ void TestMainWindow::liveViewsFollowTheMeter() {
                           lcd->digitCode(4)};
     };
     auto waitForCount = [this](int count) {
-        QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Count == count, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().count == count, kWaitMs);
     };
 
     // 1.234 V, auto range, DC.
@@ -301,7 +301,7 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     QCOMPARE(gauge->labelText(5), QStringLiteral("400"));
 
     // Overload: blank, 0, L, blank and the OL mark.
-    QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().Overload, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(window->link.reading().overload, kWaitMs);
     QCOMPARE(digits(), (QList<int>{10, 0, 11, 10}));
     QVERIFY(lcd->annunciatorVisible(23));
 
@@ -322,7 +322,7 @@ void TestMainWindow::liveViewsFollowTheMeter() {
     QTest::mouseClick(status->findChild<QPushButton*>("resetButton"), Qt::LeftButton);
     QVERIFY(child(status, "lblMAX")->text().isEmpty());
     QVERIFY(child(status, "lblPMIN")->text().isEmpty());
-    QCOMPARE(window->link.statistics().MaxCount, -1e9f);
+    QCOMPARE(window->link.statistics().maxCount, -1e9f);
 }
 
 void TestMainWindow::linkLostAndBack() {
@@ -355,13 +355,13 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     servePorts({{"--silent"}, {"--silent"}});
     startWindow();
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 0);
+    QCOMPARE(MainWindow::readLastConnectedPort(), 0);
     {
         const QSignalBlocker block(window->portSelector()->box());
         window->portSelector()->box()->setCurrentIndex(1);
     }
     window->close();
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
+    QCOMPARE(MainWindow::readLastConnectedPort(), 1);
 
     // Exit ends the program without the close steps.
     window.reset();
@@ -381,12 +381,12 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     failsafe.stop();
     QVERIFY(window->isVisible());
     window.reset();
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 1);
+    QCOMPARE(MainWindow::readLastConnectedPort(), 1);
 
     // A stored index beyond the list (without a port name, as an older version left it): the
     // first port is selected when no meter answers.
     QSettings(QSettings::UserScope, "QL350", "QL350").remove("Port/Name");
-    MainWindow::WriteLastConnectedPort(5);
+    MainWindow::writeLastConnectedPort(5);
     startWindow();
     QCOMPARE(window->portSelector()->box()->currentIndex(), 0);
     QCOMPARE(panel(0), sims[0]->path);
@@ -395,7 +395,7 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
     // The emulator's index (the number of real ports, after the user last picked it) is out
     // of range as well: the first real port, never the emulator.
     window.reset();
-    MainWindow::WriteLastConnectedPort(2);
+    MainWindow::writeLastConnectedPort(2);
     startWindow();
     QCOMPARE(window->link.portIndex(), 0);
     QCOMPARE(window->portSelector()->box()->currentIndex(), 0);
@@ -404,21 +404,21 @@ void TestMainWindow::lastPortWrittenOnCloseNotOnExit() {
 
 void TestMainWindow::viewsCloseAndReopen() {
     QSettings(QSettings::UserScope, "QL350", "QL350").clear(); // the default places
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     QMdiArea* area = window->mdiArea();
     QCOMPARE(area->subWindowList().size(), 4);
     // Beside the widest live view (the status window widens with its unit boxes).
-    QCOMPARE(ChildWindowOf(window->recorderWindow())->pos(),
-             QPoint(std::max(ChildWindowOf(window->lcdWindow())->width(),
-                             ChildWindowOf(window->statisticsWindow())->width()),
+    QCOMPARE(childWindowOf(window->recorderWindow())->pos(),
+             QPoint(std::max(childWindowOf(window->lcdWindow())->width(),
+                             childWindowOf(window->statisticsWindow())->width()),
                     0));
     QCOMPARE(window->recorderWindow()->size(), QSize(800, 500));
 
-    ChildWindowOf(window->lcdWindow())->close();
-    ChildWindowOf(window->statisticsWindow())->close();
-    ChildWindowOf(window->gaugeWindow())->close();
-    ChildWindowOf(window->recorderWindow())->close();
+    childWindowOf(window->lcdWindow())->close();
+    childWindowOf(window->statisticsWindow())->close();
+    childWindowOf(window->gaugeWindow())->close();
+    childWindowOf(window->recorderWindow())->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window->lcdWindow() && !window->statisticsWindow() &&
                                  !window->gaugeWindow() && !window->recorderWindow(),
                              kWaitMs);
@@ -431,28 +431,28 @@ void TestMainWindow::viewsCloseAndReopen() {
     window->command("gaugeAction")->trigger();
     window->command("recorderAction")->trigger();
     QVERIFY(window->lcdWindow() && window->statisticsWindow() && window->gaugeWindow() && window->recorderWindow());
-    QCOMPARE(ChildWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
-    QCOMPARE(ChildWindowOf(window->statisticsWindow())->pos(), QPoint(0, 206));
-    QCOMPARE(ChildWindowOf(window->gaugeWindow())->pos(), QPoint(0, 400));
-    QCOMPARE(ChildWindowOf(window->recorderWindow())->pos(), QPoint(288, 0));
+    QCOMPARE(childWindowOf(window->lcdWindow())->pos(), QPoint(0, 0));
+    QCOMPARE(childWindowOf(window->statisticsWindow())->pos(), QPoint(0, 206));
+    QCOMPARE(childWindowOf(window->gaugeWindow())->pos(), QPoint(0, 400));
+    QCOMPARE(childWindowOf(window->recorderWindow())->pos(), QPoint(288, 0));
     QVERIFY(window->lcdWindow()->noConnectionVisible()); // not connected
     QVERIFY(!window->recorderWindow()->btnStart->isEnabled());
 
     // Opening an existing view restores it instead of making a second one.
-    ChildWindowOf(window->lcdWindow())->showMinimized();
+    childWindowOf(window->lcdWindow())->showMinimized();
     window->command("lcdAction")->trigger();
-    QVERIFY(!ChildWindowOf(window->lcdWindow())->isMinimized());
+    QVERIFY(!childWindowOf(window->lcdWindow())->isMinimized());
     QCOMPARE(area->subWindowList().size(), 4);
 
     // Tile puts the live views (fixed size) one above the other at the left edge and gives the
     // recorder the rest of the area; every view has a title bar.
     window->command("tileAction")->trigger();
     const QRect areaRect = area->viewport()->rect();
-    QMdiSubWindow* recorderFrame = ChildWindowOf(window->recorderWindow());
+    QMdiSubWindow* recorderFrame = childWindowOf(window->recorderWindow());
     int y = 0, liveWidth = 0;
     for (QWidget* view : std::initializer_list<QWidget*>{
              window->lcdWindow(), window->statisticsWindow(), window->gaugeWindow()}) {
-        QMdiSubWindow* sub = ChildWindowOf(view);
+        QMdiSubWindow* sub = childWindowOf(view);
         QCOMPARE(sub->pos(), QPoint(0, y));
         QVERIFY(!(sub->windowFlags() & Qt::FramelessWindowHint));
         y += sub->height();
@@ -464,7 +464,7 @@ void TestMainWindow::viewsCloseAndReopen() {
 
 void TestMainWindow::simulatorIsNeverPreselected() {
     // No real port: the list holds only the emulator, and it is not chosen.
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     QSettings(QSettings::UserScope, "QL350", "QL350").clear();
     startWindow();
     QCOMPARE(window->portSelector()->box()->count(), 1);
@@ -475,7 +475,7 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     // A typed path is used once it is confirmed, never per keystroke (every prefix of
     // "/dev/tty..." would otherwise be opened); one that cannot be opened says why at once.
     QStringList opened;
-    MeterPort::SetBackendFactory([&](const QString& path) {
+    MeterPort::setBackendFactory([&](const QString& path) {
         opened << path;
         return std::unique_ptr<PortBackend>();
     });
@@ -495,7 +495,7 @@ void TestMainWindow::simulatorIsNeverPreselected() {
     QTRY_VERIFY_WITH_TIMEOUT(window->link.portOpen(), kWaitMs);
     QTest::qWait(50);
     QCOMPARE(opened, QStringList{"Simulator"});
-    MeterPort::SetBackendFactory(nullptr);
+    MeterPort::setBackendFactory(nullptr);
     QVERIFY(window->windowTitle().contains(QStringLiteral("Simulator")));
     QVERIFY(tickUntil([this] { return window->link.framesDecoded() >= 2; }));
     QVERIFY(window->link.connected());
@@ -551,14 +551,14 @@ void TestMainWindow::recorderFollowsTheLink() {
     // Opened again from the menu while connected: the buttons of the running recording, port
     // shown. Its rows were never saved: closing asks first (Discard; the journal keeps them).
     QStringList asked;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         asked << r.text;
         return QMessageBox::Discard;
     });
-    ChildWindowOf(rtc)->close();
+    childWindowOf(rtc)->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window->recorderWindow(), kWaitMs);
     QCOMPARE(asked.size(), 1);
-    Dialogs::SetAnswerer(nullptr);
+    Dialogs::setAnswerer(nullptr);
     window->setStatusText(1, QString());
     window->command("recorderAction")->trigger();
     QVERIFY(!window->recorderWindow()->btnStart->isEnabled() && window->recorderWindow()->btnStop->isEnabled());
@@ -567,13 +567,13 @@ void TestMainWindow::recorderFollowsTheLink() {
 }
 
 void TestMainWindow::scheduleButtonOpensOneDialog() {
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     QTest::mouseClick(window->findChild<QToolButton*>("scheduleButton"), Qt::LeftButton);
     QPointer<ScheduleDialog> first = window->scheduleDialog();
     QVERIFY(first && first->isVisible());
     // Opened for the first time it shows the program's start-up time in all four pickers.
-    const auto started = DateTimeText::Parse(window->recorder.schedule().StartText());
+    const auto started = DateTimeText::parse(window->recorder.schedule().startText());
     QVERIFY(started);
     QCOMPARE(first->startDateEdit->date(), started->date());
     QCOMPARE(first->stopTimeEdit->time().toString(), started->time().toString());
@@ -608,7 +608,7 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
         return true;
     };
     QStringList told;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         told << r.text;
         return r.buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
     });
@@ -631,7 +631,7 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
     };
     QVERIFY(chooseFromMenu(Qt::Key_S));
     QCOMPARE(shownInterval, QStringLiteral("1 second")); // the demo memory's interval
-    QCOMPARE(told, QStringList{LoggerMessage(LoggerOperation::Setup, LoggerOutcome::Written)});
+    QCOMPARE(told, QStringList{loggerMessage(LoggerOperation::Setup, LoggerOutcome::Written)});
     QVERIFY(linkIsBack());
 
     // Erase Memory asks first; No leaves the memory as it is.
@@ -640,7 +640,7 @@ void TestMainWindow::loggerCommandsFromTheMenu() {
     QCOMPARE(told, QStringList{QStringLiteral(
                        "The meter holds 5 data sets, 430 records, not downloaded yet. Erase them?")});
     QVERIFY(linkIsBack());
-    Dialogs::SetAnswerer(nullptr);
+    Dialogs::setAnswerer(nullptr);
 
     // The meter holds the new interval (in 100-us units) and still its five sets.
     sims[0]->stop();
@@ -662,11 +662,11 @@ void TestMainWindow::downloadKeptAndListFollowed() {
     auto* commands = window->findChild<LoggerCommands*>(QStringLiteral("loggerCommands"));
     QVERIFY(commands);
     QList<Dialogs::Request> asked;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         asked << r;
         return r.buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     });
-    const auto idle = [&] { return !LoggerPortHandOver::InUse() && window->link.ticking(); };
+    const auto idle = [&] { return !LoggerPortHandOver::inUse() && window->link.ticking(); };
 
     // A double click on Load Data: two clicks, one download.
     auto* button = window->findChild<QToolButton*>(QStringLiteral("loadDataButton"));
@@ -687,7 +687,7 @@ void TestMainWindow::downloadKeptAndListFollowed() {
     QTRY_VERIFY_WITH_TIMEOUT(commands->lastOutcome() == LoggerOutcome::Loaded && idle(), kWaitMs);
     DataLoggerWindow* logger = commands->dataLoggerWindow();
     QVERIFY(logger);
-    QCOMPARE(logger->DataSets().size(), 5);
+    QCOMPARE(logger->dataSets().size(), 5);
     QCOMPARE(asked.size(), 0);
 
     // The download is kept: the image and one file per set.
@@ -698,16 +698,16 @@ void TestMainWindow::downloadKeptAndListFollowed() {
                           "set005.csv"}));
 
     // Down in the list shows the second set, and Save writes it.
-    QCOMPARE(logger->ShownSet(), 0);
+    QCOMPARE(logger->shownSet(), 0);
     logger->dataSetList->setFocus();
     QTest::keyClick(logger->dataSetList, Qt::Key_Down);
-    QCOMPARE(logger->ShownSet(), 1);
-    QCOMPARE(logger->recordTable->RowCount(), logger->DataSets()[1].RecordCount + 1);
-    const QString firstValue = logger->recordTable->Cells(3, 1) + QLatin1Char('\t') +
-                               logger->recordTable->Cells(4, 1);
+    QCOMPARE(logger->shownSet(), 1);
+    QCOMPARE(logger->recordTable->gridRowCount(), logger->dataSets()[1].recordCount + 1);
+    const QString firstValue = logger->recordTable->cells(3, 1) + QLatin1Char('\t') +
+                               logger->recordTable->cells(4, 1);
     QVERIFY(firstValue.endsWith(QStringLiteral("KOhm")));
     const QString savedPath = settingsDir.filePath(QStringLiteral("second set.txt"));
-    Dialogs::SetFileAnswerer([&](const Dialogs::FileRequest&) { return savedPath; });
+    Dialogs::setFileAnswerer([&](const Dialogs::FileRequest&) { return savedPath; });
     QTimer rangeWatch;
     connect(&rangeWatch, &QTimer::timeout, this, [&] {
         if (auto* picker = qobject_cast<RangeProgressDialog*>(QApplication::activeModalWidget()))
@@ -716,13 +716,13 @@ void TestMainWindow::downloadKeptAndListFollowed() {
     rangeWatch.start(20);
     window->findChild<QAction*>(QStringLiteral("saveAction"))->trigger();
     rangeWatch.stop();
-    Dialogs::SetFileAnswerer(nullptr);
+    Dialogs::setFileAnswerer(nullptr);
     QFile saved(savedPath);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QString savedText = QString::fromUtf8(saved.readAll());
     QVERIFY2(savedText.contains(QStringLiteral("KOhm")), qPrintable(savedText.left(300)));
     // Every record of the second set, and no volts of the first one.
-    QVERIFY(savedText.count(QStringLiteral("Ohm")) >= logger->DataSets()[1].RecordCount - 6);
+    QVERIFY(savedText.count(QStringLiteral("Ohm")) >= logger->dataSets()[1].recordCount - 6);
     QVERIFY(!savedText.contains(QStringLiteral("\tV\t")) && !savedText.contains(QStringLiteral("\tV\r")) &&
             !savedText.contains(QStringLiteral("\tV\n")));
 
@@ -735,7 +735,7 @@ void TestMainWindow::downloadKeptAndListFollowed() {
              QStringLiteral("The meter holds 5 data sets, 430 records. Erase them?"));
     QCOMPARE(asked[0].defaultButton, QMessageBox::No);
     QVERIFY(logger->windowTitle().contains(QStringLiteral("erased from the meter")));
-    Dialogs::SetAnswerer(nullptr);
+    Dialogs::setAnswerer(nullptr);
 
     // One dump for the download, one header read for the erase, one erase.
     sims[0]->stop();
@@ -757,8 +757,8 @@ QList<QStringList> journalRows(const QString& path) {
         const QList<QByteArray> f = PortableCsv::splitLine(file.readLine());
         const auto when = PortableCsv::parseTime(f.value(PortableCsv::Time));
         const QDateTime local = when ? when->toLocalTime() : QDateTime();
-        rows << QStringList{DateTimeText::DateString(local.date()),
-                            DateTimeText::TimeString(local.time()),
+        rows << QStringList{DateTimeText::dateString(local.date()),
+                            DateTimeText::timeString(local.time()),
                             QString::fromUtf8(f.value(PortableCsv::Value)),
                             QString::fromUtf8(f.value(PortableCsv::Unit))};
     }
@@ -766,7 +766,7 @@ QList<QStringList> journalRows(const QString& path) {
 }
 
 QString recordingsFolder() {
-    return RecordingJournal::DefaultFolder();
+    return RecordingJournal::defaultFolder();
 }
 
 } // namespace
@@ -781,7 +781,7 @@ void TestMainWindow::journalKeepsEverySegmentOfARecording() {
     connect(&window->recorder, &Recorder::sampleTaken, rtc, [&](const RecorderSample& s) {
         QStringList row;
         for (int c = 1; c <= 4; ++c)
-            row << rtc->recordTable->Cells(c, s.number);
+            row << rtc->recordTable->cells(c, s.number);
         segments.last() << row;
     });
     connect(&window->recorder, &Recorder::functionChanged, rtc, [&] {
@@ -795,7 +795,7 @@ void TestMainWindow::journalKeepsEverySegmentOfARecording() {
     window->journal.flush();
 
     // One file per segment, oldest first, row for row what the table showed.
-    QList<RecordingJournal::FileEntry> files = RecordingJournal::ListFiles(recordingsFolder());
+    QList<RecordingJournal::FileEntry> files = RecordingJournal::listFiles(recordingsFolder());
     std::reverse(files.begin(), files.end());
     QCOMPARE(files.size(), segments.size());
     for (qsizetype i = 0; i < files.size(); ++i)
@@ -819,10 +819,10 @@ void TestMainWindow::journalKeepsEverySegmentOfARecording() {
     QCOMPARE(firstStart, segments[0][0][0] + u' ' + segments[0][0][1]);
     auto* list = qobject_cast<ListWindow*>(window->mdiArea()->activeSubWindow()->widget());
     QVERIFY(list);
-    QCOMPARE(list->recordTable->RowCount(), segments[0].size() + 1);
+    QCOMPARE(list->recordTable->gridRowCount(), segments[0].size() + 1);
     for (qsizetype r = 0; r < segments[0].size(); ++r)
         for (int c = 1; c <= 4; ++c)
-            QCOMPARE(list->recordTable->Cells(c, int(r + 1)), segments[0][r][c - 1]);
+            QCOMPARE(list->recordTable->cells(c, int(r + 1)), segments[0][r][c - 1]);
     // ... and it graphs like any list.
     window->findChild<QToolButton*>("listToGraphButton")->click();
     QVERIFY(qobject_cast<ListGraphWindow*>(window->mdiArea()->activeSubWindow()->widget()));
@@ -831,7 +831,7 @@ void TestMainWindow::journalKeepsEverySegmentOfARecording() {
 void TestMainWindow::closingAsksEveryWindowFirst() {
     servePorts({{"--steady", "11,1,1500", "--interval", "50", "--model", "122"}});
     startWindow();
-    MainWindow::WriteLastConnectedPort(7);
+    MainWindow::writeLastConnectedPort(7);
     RecorderWindow* rtc = window->recorderWindow();
     window->recorder.setRecordInterval(1);
     rtc->btnStart->click();
@@ -842,7 +842,7 @@ void TestMainWindow::closingAsksEveryWindowFirst() {
     // The logger's memory, downloaded.
     QStringList told;
     QList<QMessageBox::StandardButton> answers;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         told << r.text;
         return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
     });
@@ -866,12 +866,12 @@ void TestMainWindow::closingAsksEveryWindowFirst() {
     QCOMPARE(window->recorderWindow(), rtc);
     QCOMPARE(rtc->sampleCount(), rows);
     QVERIFY(window->findChild<DataLoggerWindow*>());
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 7); // no close step ran
+    QCOMPARE(MainWindow::readLastConnectedPort(), 7); // no close step ran
 
     // The recorder window closed alone asks too.
     told.clear();
     answers = {QMessageBox::Cancel};
-    QVERIFY(!ChildWindowOf(rtc)->close());
+    QVERIFY(!childWindowOf(rtc)->close());
     QCOMPARE(told.size(), 1);
     QVERIFY(window->recorderWindow());
 
@@ -894,7 +894,7 @@ void TestMainWindow::closingAsksEveryWindowFirst() {
     answers = {QMessageBox::Discard, QMessageBox::No};
     QCOMPARE(exitInTheLoop(), 0);
     QCOMPARE(told.size(), 2);
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 7);
+    QCOMPARE(MainWindow::readLastConnectedPort(), 7);
 }
 
 void TestMainWindow::killedWhileRecordingLeavesACompleteJournal() {
@@ -959,14 +959,14 @@ void TestMainWindow::killedWhileRecordingLeavesACompleteJournal() {
 
     // The next start recovers it, says so once, and lists it as recovered.
     qputenv("QL350_DATA_DIR", dataDir.toLocal8Bit());
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     const QString recovered =
         recordings.filePath(open[0].chopped(QStringLiteral(".csv.open").size()) +
                             "-recovered.csv");
     QVERIFY2(panel(0).contains(QDir::toNativeSeparators(recovered)), qPrintable(panel(0)));
     QVERIFY(QFile::exists(recovered));
-    const auto listed = RecordingJournal::ListFiles(recordings.path());
+    const auto listed = RecordingJournal::listFiles(recordings.path());
     QCOMPARE(listed.size(), 1);
     QCOMPARE(listed[0].state, RecordingJournal::FileEntry::State::Recovered);
     QCOMPARE(listed[0].summary.rows, lines.size());
@@ -996,10 +996,10 @@ void TestMainWindow::unwritableJournalIsReportedOnce() {
     rtc->btnClear->click();
     QVERIFY(tickUntil([&] { return rtc->sampleCount() >= 3; }));
     QCOMPARE(failed.size(), 1);
-    QCOMPARE(rtc->recordTable->RowCount(), rtc->sampleCount() + 1);
+    QCOMPARE(rtc->recordTable->gridRowCount(), rtc->sampleCount() + 1);
     // With nothing in the journal, the closing question names no journal file.
     QStringList told;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         told << r.text;
         return QMessageBox::Discard;
     });
@@ -1012,7 +1012,7 @@ void TestMainWindow::unwritableJournalIsReportedOnce() {
 // its handlers are taken off so that a key runs nothing but the command). Every menu and
 // every item in it has a mnemonic.
 void TestMainWindow::shortcutsTriggerTheirCommands() {
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     QApplication::setActiveWindow(window.get());
     QVERIFY(QTest::qWaitForWindowActive(window.get(), kWaitMs));
@@ -1051,7 +1051,7 @@ void TestMainWindow::shortcutsTriggerTheirCommands() {
     // The View items are ticked while their windows are open.
     QAction* gauge = window->command("gaugeAction");
     QVERIFY(gauge->isCheckable() && gauge->isChecked());
-    ChildWindowOf(window->gaugeWindow())->close();
+    childWindowOf(window->gaugeWindow())->close();
     QTRY_VERIFY_WITH_TIMEOUT(!gauge->isChecked(), kWaitMs);
     gauge->trigger();
     QVERIFY(window->gaugeWindow());
@@ -1067,7 +1067,7 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     // reused by another program at once.
     const QString path = settingsDir.filePath("ttyMeter");
     servePorts({{"--model", "122", "--link", path}});
-    MeterPort::SetPortListOverride(QStringList{}); // reached only by typing its path
+    MeterPort::setPortListOverride(QStringList{}); // reached only by typing its path
     startWindow();
     QVERIFY(!window->link.connected());
     window->portSelector()->choosePort(path);
@@ -1075,7 +1075,7 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     QVERIFY(tickUntil([this] { return window->link.connected(); }));
     QCOMPARE(panel(1), path);
     window->recorder.setRecordInterval(5);
-    QMdiSubWindow* recorderFrame = ChildWindowOf(window->recorderWindow());
+    QMdiSubWindow* recorderFrame = childWindowOf(window->recorderWindow());
     const QRect frame(310, 20, 640, 420);
     recorderFrame->setGeometry(frame);
     window->resize(1300, 850);
@@ -1084,7 +1084,7 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     window.reset();
     QCOMPARE(ProgramSettings::portName(), path);
     // The index under the older key names the same port: the path joined the list.
-    QCOMPARE(MainWindow::ReadLastConnectedPort(), 0);
+    QCOMPARE(MainWindow::readLastConnectedPort(), 0);
 
     // The start-up search calls the remembered path and finds the meter there.
     startWindow();
@@ -1093,7 +1093,7 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     QVERIFY(window->link.connected());
     QCOMPARE(panel(1), path);
     QCOMPARE(window->recorder.recordInterval(), 5);
-    QCOMPARE(ChildWindowOf(window->recorderWindow())->geometry(), frame);
+    QCOMPARE(childWindowOf(window->recorderWindow())->geometry(), frame);
     window->hide();
     QVERIFY(window->restoreSavedGeometry());
     QCOMPARE(window->size(), mainSize);
@@ -1105,7 +1105,7 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     QVERIFY(!QFile::exists(path));
     ProgramSettings::setChildGeometry("Recorder", QRect(5000, 3000, 800, 500));
     QList<Dialogs::Request> shown;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         shown << r;
         return QMessageBox::Ok;
     });
@@ -1114,14 +1114,14 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     QVERIFY(!window->link.connected());
     QCOMPARE(window->portSelector()->box()->findText(path), -1);
     const QRect area = window->mdiArea()->viewport()->rect();
-    QVERIFY(area.contains(ChildWindowOf(window->recorderWindow())->geometry()));
+    QVERIFY(area.contains(childWindowOf(window->recorderWindow())->geometry()));
     QCOMPARE(window->recorder.recordInterval(), 5);
 }
 
 // F1 opens the help viewer with the help document (found beside the program in the build
 // tree); asking again shows the same viewer.
 void TestMainWindow::helpKeyShowsTheHelpDocument() {
-    MeterPort::SetPortListOverride(QStringList{});
+    MeterPort::setPortListOverride(QStringList{});
     startWindow();
     QApplication::setActiveWindow(window.get());
     QVERIFY(QTest::qWaitForWindowActive(window.get(), kWaitMs));
@@ -1130,7 +1130,7 @@ void TestMainWindow::helpKeyShowsTheHelpDocument() {
     QPointer<HelpViewer> viewer = window->helpViewer();
     QVERIFY(viewer);
     QTRY_VERIFY_WITH_TIMEOUT(viewer->isVisible(), kWaitMs);
-    QVERIFY2(viewer->documentPath().endsWith(HelpViewer::DocumentName),
+    QVERIFY2(viewer->documentPath().endsWith(HelpViewer::documentName),
              qPrintable(viewer->documentPath()));
     const QString text = viewer->browser()->toPlainText();
     QVERIFY2(text.contains("Connecting the meter") && text.contains("Troubleshooting"),

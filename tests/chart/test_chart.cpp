@@ -25,7 +25,7 @@ void redraw(Chart& g) {
 void fill(Chart& g, int points, const std::function<double(int)>& x,
           const std::function<float(int)>& y) {
     g.setPoints(points);
-    g.setUsingXDataII(true);
+    g.setUsingXData(true);
     g.setManualScaleControlX(sgManualMinAndMax);
     g.setManualScaleControlY(sgManualMinAndMax);
     g.setManualMinX(0);
@@ -33,7 +33,7 @@ void fill(Chart& g, int points, const std::function<double(int)>& x,
     g.setManualMinY(0);
     g.setManualMaxY(100);
     for (int p = 0; p < points; ++p) {
-        g.setXDataII(0, p, x(p));
+        g.setXData(0, p, x(p));
         g.setYData(0, p, y(p));
     }
 }
@@ -104,7 +104,7 @@ void TestChart::cleanup() {
 void TestChart::everyPropertyReadsBack() {
     g->setSubsets(3);
     g->setPoints(42);
-    g->setUsingXDataII(true);
+    g->setUsingXData(true);
     g->setNullDataValueY(9999.0);
     g->setDateTimeMode(sgVBDateTime);
     g->setManualScaleControlX(sgManualMinAndMax);
@@ -131,42 +131,42 @@ void TestChart::everyPropertyReadsBack() {
     g->setShowVertLineAnnotations(true);
     g->setLineAnnotationTextSize(80);
 
-    QCOMPARE(g->Subsets(), 3);
-    QCOMPARE(g->Points(), 42);
-    QCOMPARE(g->UsingXDataII(), true);
-    QCOMPARE(g->NullDataValueY(), 9999.0);
-    QCOMPARE(g->DateTimeMode(), sgVBDateTime);
-    QCOMPARE(g->ManualScaleControlX(), sgManualMinAndMax);
-    QCOMPARE(g->ManualScaleControlY(), sgManualMax);
-    QCOMPARE(g->ManualMinX(), 1.5);
-    QCOMPARE(g->ManualMaxX(), 2.5);
-    QCOMPARE(g->ManualMinY(), -3.5);
-    QCOMPARE(g->ManualMaxY(), 4.5);
-    QCOMPARE(g->MainTitle(), QString("main"));
-    QCOMPARE(g->SubTitle(), QString("sub"));
-    QCOMPARE(g->XAxisLabel(), QString("Time"));
-    QCOMPARE(g->YAxisLabel(), QString("V"));
-    QCOMPARE(g->GraphBackColor(), PEColor(0x010203));
-    QCOMPARE(g->DeskColor(), PEColor(0x040506));
-    QCOMPARE(g->TextColor(), PEColor(0x070809));
-    QCOMPARE(g->GridStyle(), sgDot);
-    QCOMPARE(g->AllowZooming(), sgHorzPlusVertZooming);
-    QCOMPARE(g->CursorMode(), sgFloatingXY);
-    QCOMPARE(g->CursorPromptStyle(), sgYValue);
-    QCOMPARE(g->MouseCursorControl(), true);
-    QCOMPARE(g->CursorPromptTracking(), true);
-    QCOMPARE(g->AllowDataHotSpots(), true);
-    QCOMPARE(g->AllowPopup(), false);
-    QCOMPARE(g->ShowVertLineAnnotations(), true);
-    QCOMPARE(g->LineAnnotationTextSize(), 80);
-    QCOMPARE(g->ZoomMode(), false);
+    QCOMPARE(g->subsets(), 3);
+    QCOMPARE(g->points(), 42);
+    QCOMPARE(g->usingXData(), true);
+    QCOMPARE(g->nullDataValueY(), 9999.0);
+    QCOMPARE(g->dateTimeMode(), sgVBDateTime);
+    QCOMPARE(g->manualScaleControlX(), sgManualMinAndMax);
+    QCOMPARE(g->manualScaleControlY(), sgManualMax);
+    QCOMPARE(g->manualMinX(), 1.5);
+    QCOMPARE(g->manualMaxX(), 2.5);
+    QCOMPARE(g->manualMinY(), -3.5);
+    QCOMPARE(g->manualMaxY(), 4.5);
+    QCOMPARE(g->mainTitle(), QString("main"));
+    QCOMPARE(g->subTitle(), QString("sub"));
+    QCOMPARE(g->xAxisLabel(), QString("Time"));
+    QCOMPARE(g->yAxisLabel(), QString("V"));
+    QCOMPARE(g->graphBackColor(), PEColor(0x010203));
+    QCOMPARE(g->deskColor(), PEColor(0x040506));
+    QCOMPARE(g->textColor(), PEColor(0x070809));
+    QCOMPARE(g->gridStyle(), sgDot);
+    QCOMPARE(g->allowZooming(), sgHorzPlusVertZooming);
+    QCOMPARE(g->cursorMode(), sgFloatingXY);
+    QCOMPARE(g->cursorPromptStyle(), sgYValue);
+    QCOMPARE(g->mouseCursorControl(), true);
+    QCOMPARE(g->cursorPromptTracking(), true);
+    QCOMPARE(g->allowDataHotSpots(), true);
+    QCOMPARE(g->allowPopup(), false);
+    QCOMPARE(g->showVertLineAnnotations(), true);
+    QCOMPARE(g->lineAnnotationTextSize(), 80);
+    QCOMPARE(g->zoomMode(), false);
 }
 
 void TestChart::indexedPropertiesReadBack() {
     g->setPoints(10);
     g->setYData(0, 9, 1.25f);
     g->setYData(2, 3, -7.5f);
-    g->setXDataII(1, 4, 46000.75);
+    g->setXData(1, 4, 46000.75);
     g->setSubsetLabels(2, "two");
     g->setSubsetColors(5, 0x123456);
     g->setSubsetLineTypes(1, 2);
@@ -175,31 +175,31 @@ void TestChart::indexedPropertiesReadBack() {
     g->setVertLineAnnotationColor(3, 65280);
     g->setVertLineAnnotationText(3, "10:30:01 12.34 V");
 
-    QCOMPARE(g->YData(0, 9), 1.25f);
-    QCOMPARE(g->YData(2, 3), -7.5f);
-    QCOMPARE(g->YData(0, 3), 0.0f);
-    QCOMPARE(g->XDataII(1, 4), 46000.75);
-    QCOMPARE(g->SubsetLabels(2), QString("two"));
-    QCOMPARE(g->SubsetLabels(0), QString());
-    QCOMPARE(g->SubsetColors(5), PEColor(0x123456));
-    QCOMPARE(g->SubsetLineTypes(1), 2);
-    QCOMPARE(g->SubsetLineTypes(0), 0);
-    QCOMPARE(g->VertLineAnnotation(3), 46000.5);
-    QCOMPARE(g->VertLineAnnotationType(3), 2);
-    QCOMPARE(g->VertLineAnnotationColor(3), PEColor(65280));
-    QCOMPARE(g->VertLineAnnotationText(3), QString("10:30:01 12.34 V"));
-    QCOMPARE(g->VertLineAnnotationText(2), QString());
+    QCOMPARE(g->yData(0, 9), 1.25f);
+    QCOMPARE(g->yData(2, 3), -7.5f);
+    QCOMPARE(g->yData(0, 3), 0.0f);
+    QCOMPARE(g->xData(1, 4), 46000.75);
+    QCOMPARE(g->subsetLabels(2), QString("two"));
+    QCOMPARE(g->subsetLabels(0), QString());
+    QCOMPARE(g->subsetColors(5), PEColor(0x123456));
+    QCOMPARE(g->subsetLineTypes(1), 2);
+    QCOMPARE(g->subsetLineTypes(0), 0);
+    QCOMPARE(g->vertLineAnnotation(3), 46000.5);
+    QCOMPARE(g->vertLineAnnotationType(3), 2);
+    QCOMPARE(g->vertLineAnnotationColor(3), PEColor(65280));
+    QCOMPARE(g->vertLineAnnotationText(3), QString("10:30:01 12.34 V"));
+    QCOMPARE(g->vertLineAnnotationText(2), QString());
 
     // Out-of-range indices: ignored on write, 0 or empty on read, never a crash.
     g->setYData(0, 10, 5.0f);
     g->setYData(-1 - 1, 0, 5.0f);
-    g->setXDataII(Chart::kMaxSubsets, 0, 1.0);
+    g->setXData(Chart::kMaxSubsets, 0, 1.0);
     g->setVertLineAnnotation(-1, 1.0);
     g->setSubsetColors(-1, 1);
-    QCOMPARE(g->YData(0, 10), 0.0f);
-    QCOMPARE(g->XDataII(Chart::kMaxSubsets, 0), 0.0);
-    QCOMPARE(g->VertLineAnnotation(-1), 0.0);
-    QCOMPARE(g->VertLineAnnotation(Chart::kMaxIndexed), 0.0);
+    QCOMPARE(g->yData(0, 10), 0.0f);
+    QCOMPARE(g->xData(Chart::kMaxSubsets, 0), 0.0);
+    QCOMPARE(g->vertLineAnnotation(-1), 0.0);
+    QCOMPARE(g->vertLineAnnotation(Chart::kMaxIndexed), 0.0);
 }
 
 void TestChart::colourValues() {
@@ -258,7 +258,7 @@ void TestChart::nullValueIsAGap() {
     QCOMPARE(data->size(), 5);
     QVERIFY(std::isnan(data->at(2)->value));
     QCOMPARE(data->at(3)->value, 20.0);
-    QCOMPARE(g->YData(0, 2), 9999.0f);
+    QCOMPARE(g->yData(0, 2), 9999.0f);
 
     // Drawn: the plot area around x = 20 stays empty while the line shows left and right.
     g->setGraphBackColor(0x000000);
@@ -283,19 +283,19 @@ void TestChart::pointsGrowAndShrink() {
     redraw(*g);
     // The recorder's 101st sample: Points 100 -> 200, then point 100 is written.
     g->setPoints(200);
-    g->setXDataII(0, 100, 100);
+    g->setXData(0, 100, 100);
     g->setYData(0, 100, 50.0f);
     redraw(*g);
     QCOMPARE(g->plot()->graph(0)->data()->size(), 101);
-    QCOMPARE(g->YData(0, 5), 2.5f);
-    QCOMPARE(g->YData(0, 100), 50.0f);
+    QCOMPARE(g->yData(0, 5), 2.5f);
+    QCOMPARE(g->yData(0, 100), 50.0f);
 
     // Lowering drops the points beyond; raising again does not bring them back.
     g->setPoints(50);
-    QCOMPARE(g->YData(0, 60), 0.0f);
+    QCOMPARE(g->yData(0, 60), 0.0f);
     g->setPoints(200);
-    QCOMPARE(g->YData(0, 60), 0.0f);
-    QCOMPARE(g->YData(0, 49), 24.5f);
+    QCOMPARE(g->yData(0, 60), 0.0f);
+    QCOMPARE(g->yData(0, 49), 24.5f);
     redraw(*g);
     QCOMPARE(g->plot()->graph(0)->data()->size(), 50);
 
@@ -311,9 +311,9 @@ void TestChart::resetSubsetWithMinusOne() {
     g->setYData(1, 3, 4.0f);
     redraw(*g);
     g->setYData(0, -1, 0);
-    QCOMPARE(g->YData(0, 5), 0.0f);
-    QCOMPARE(g->XDataII(0, 5), 0.0);
-    QCOMPARE(g->YData(1, 3), 4.0f); // other subsets keep their data
+    QCOMPARE(g->yData(0, 5), 0.0f);
+    QCOMPARE(g->xData(0, 5), 0.0);
+    QCOMPARE(g->yData(1, 3), 4.0f); // other subsets keep their data
     redraw(*g);
     QCOMPARE(g->plot()->graph(0)->data()->size(), 0);
 }
@@ -329,9 +329,9 @@ void TestChart::appendPathDrawsLikeRebuild() {
     redraw(once);
     fill(*g, 0, x, y);
     for (int p = 0; p < 300; ++p) {
-        if (g->Points() <= p)
-            g->setPoints(g->Points() + 100);
-        g->setXDataII(0, p, x(p));
+        if (g->points() <= p)
+            g->setPoints(g->points() + 100);
+        g->setXData(0, p, x(p));
         g->setYData(0, p, y(p));
         g->redraw();
     }
@@ -350,7 +350,7 @@ void TestChart::zoomWithMouseAndUndo() {
         *g, 100, [](int p) { return p; }, [](int p) { return float(p); });
     g->setAllowZooming(sgHorzPlusVertZooming);
     redraw(*g);
-    QSignalSpy clicks(g, &Chart::OnClick);
+    QSignalSpy clicks(g, &Chart::onClick);
     QCustomPlot* plot = g->plot();
     const QRect area = plot->axisRect()->rect();
     const QPoint from = area.topLeft() + QPoint(area.width() / 4, area.height() / 4);
@@ -361,7 +361,7 @@ void TestChart::zoomWithMouseAndUndo() {
     const double yBottom = plot->yAxis->pixelToCoord(to.y());
 
     drag(plot, from, to);
-    QVERIFY(g->ZoomMode());
+    QVERIFY(g->zoomMode());
     QCOMPARE(clicks.count(), 0);
     QVERIFY(qAbs(plot->xAxis->range().lower - x0) < 1);
     QVERIFY(qAbs(plot->xAxis->range().upper - x1) < 1);
@@ -371,30 +371,30 @@ void TestChart::zoomWithMouseAndUndo() {
     // Samples keep coming while zoomed: the view stays.
     g->setManualMaxX(200);
     redraw(*g);
-    QVERIFY(g->ZoomMode());
+    QVERIFY(g->zoomMode());
     QVERIFY(qAbs(plot->xAxis->range().upper - x1) < 1);
 
     // undoZoom: back to the ranges of the last redraw; a bound written since is not read.
     g->setManualMaxY(80);
     g->undoZoom();
-    QVERIFY(!g->ZoomMode());
+    QVERIFY(!g->zoomMode());
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 200));
     QCOMPARE(plot->yAxis->range(), QCPRange(0, 100));
 
     // resetView: leaves the zoom and reads what was written (the scale dialog, Undo Zoom).
     plot->replot();
     drag(plot, from, to);
-    QVERIFY(g->ZoomMode());
+    QVERIFY(g->zoomMode());
     g->setManualMaxY(50);
     g->resetView();
-    QVERIFY(!g->ZoomMode());
+    QVERIFY(!g->zoomMode());
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 200));
     QCOMPARE(plot->yAxis->range(), QCPRange(0, 50));
 
     // A press and release without moving is a click, not a zoom.
     plot->replot();
     QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, to);
-    QVERIFY(!g->ZoomMode());
+    QVERIFY(!g->zoomMode());
     QCOMPARE(clicks.count(), 1);
 }
 
@@ -418,7 +418,7 @@ void TestChart::zoomDirections() {
     redraw(*g);
     const QRect area = g->plot()->axisRect()->rect();
     drag(g->plot(), area.center() - QPoint(60, 40), area.center() + QPoint(60, 40));
-    QCOMPARE(g->ZoomMode(), zoomsX || zoomsY);
+    QCOMPARE(g->zoomMode(), zoomsX || zoomsY);
     QCOMPARE(g->plot()->xAxis->range() != QCPRange(0, 100), zoomsX);
     QCOMPARE(g->plot()->yAxis->range() != QCPRange(0, 100), zoomsY);
 }
@@ -429,8 +429,8 @@ void TestChart::hotSpotClick() {
         *g, 50, [](int p) { return (p * 37) % 50 * 2.0; }, [](int p) { return float(p * 2); });
     g->setAllowDataHotSpots(true);
     redraw(*g);
-    QSignalSpy hot(g, &Chart::OnDataHotSpot);
-    QSignalSpy clicks(g, &Chart::OnClick);
+    QSignalSpy hot(g, &Chart::onDataHotSpot);
+    QSignalSpy clicks(g, &Chart::onClick);
     const int target = 17;
     const QPoint at = pixelOf(*g, (target * 37) % 50 * 2.0, target * 2) + QPoint(3, -2);
 
@@ -625,7 +625,7 @@ void TestChart::popupMenu() {
     redraw(*g);
     const QRect area = g->plot()->axisRect()->rect();
     drag(g->plot(), area.center() - QPoint(50, 50), area.center() + QPoint(50, 50));
-    QVERIFY(g->ZoomMode());
+    QVERIFY(g->zoomMode());
     std::unique_ptr<QMenu> menu(g->createPopupMenu());
     QVERIFY(menu);
     QCOMPARE(menu->actions().size(), 1);
@@ -633,7 +633,7 @@ void TestChart::popupMenu() {
     QCOMPARE(undo->text(), QString("Undo Zoom"));
     QVERIFY(undo->isEnabled());
     undo->trigger();
-    QVERIFY(!g->ZoomMode());
+    QVERIFY(!g->zoomMode());
     g->setAllowPopup(false);
     QVERIFY(!g->createPopupMenu());
 }

@@ -35,10 +35,10 @@ void settle(Chart& g) {
 // A time chart set up as the program's windows set theirs up (fixed y 0..4000), holding a
 // temperature that climbs from 21 to 67 °C over `n` points one second apart.
 void temperatureSet(Chart& g, int n) {
-    const double start = DateTimeToDays(kStart);
-    SetupTimeChart(&g, n, start, start + SecondsToDays(n - 1), QString());
+    const double start = dateTimeToDays(kStart);
+    setupTimeChart(&g, n, start, start + SecondsToDays(n - 1), QString());
     for (int i = 0; i < n; ++i) {
-        g.setXDataII(0, i, start + SecondsToDays(i));
+        g.setXData(0, i, start + SecondsToDays(i));
         g.setYData(0, i, float(21.0 + 46.0 * i / (n - 1)));
     }
     g.setValueUnit(QStringLiteral("°C"));
@@ -46,7 +46,7 @@ void temperatureSet(Chart& g, int n) {
 }
 
 double keyOf(int i) {
-    return DaysToEpochSeconds(DateTimeToDays(kStart)) + i;
+    return DaysToEpochSeconds(dateTimeToDays(kStart)) + i;
 }
 
 } // namespace
@@ -110,7 +110,7 @@ void TestChartMeasure::fitToDataAndBack() {
 
     // New data refits.
     g->setPoints(201);
-    g->setXDataII(0, 200, DateTimeToDays(kStart) + SecondsToDays(200));
+    g->setXData(0, 200, dateTimeToDays(kStart) + SecondsToDays(200));
     g->setYData(0, 200, 80.0f);
     g->redraw();
     QVERIFY(g->plot()->yAxis->range().upper >= 80.0);
@@ -160,13 +160,13 @@ void TestChartMeasure::gapIsDrawnAsAGap_data() {
 // them; without one, the line joins them.
 void TestChartMeasure::gapIsDrawnAsAGap() {
     QFETCH(bool, marked);
-    const double start = DateTimeToDays(kStart);
-    SetupTimeChart(g, 20, start, start + SecondsToDays(39), QString());
+    const double start = dateTimeToDays(kStart);
+    setupTimeChart(g, 20, start, start + SecondsToDays(39), QString());
     g->setManualMinY(0);
     g->setManualMaxY(100);
     for (int i = 0; i < 20; ++i) {
         const int second = i < 10 ? i : i + 20;
-        g->setXDataII(0, i, start + SecondsToDays(second));
+        g->setXData(0, i, start + SecondsToDays(second));
         g->setYData(0, i, 50.0f);
     }
     if (marked)
@@ -282,7 +282,7 @@ void TestChartMeasure::cursorsByMouse() {
     QTest::mouseRelease(plot, Qt::LeftButton, Qt::NoModifier, pixel(80));
     QCOMPARE(g->cursorKey(1), keyOf(80));
     QCOMPARE(g->cursorKey(0), keyOf(20));
-    QVERIFY(!g->ZoomMode());
+    QVERIFY(!g->zoomMode());
 }
 
 // The statistics of the visible range follow a zoom and its undoing.
@@ -306,7 +306,7 @@ void TestChartMeasure::statisticsFollowTheZoom() {
         QApplication::sendEvent(plot, &move);
     }
     QTest::mouseRelease(plot, Qt::LeftButton, Qt::NoModifier, to);
-    QVERIFY(g->ZoomMode());
+    QVERIFY(g->zoomMode());
     // Counted here from the visible range itself.
     const QCPRange visible = g->plot()->xAxis->range();
     int inView = 0;
@@ -340,7 +340,7 @@ void TestChartMeasure::exportedPicturesShowTheData() {
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     const QSize size(1000, 600);
-    ExportChart(*g, path, ChartImageFormatFor(path), size);
+    exportChart(*g, path, chartImageFormatFor(path), size);
     QImage image;
     if (name.endsWith(QLatin1String(".png"))) {
         image.load(path);
@@ -378,10 +378,10 @@ void TestChartMeasure::exportedPicturesShowTheData() {
 void TestChartMeasure::exportRefusesWhatItCannotWrite() {
     temperatureSet(*g, 11);
     QTemporaryDir dir;
-    QVERIFY_THROWS_EXCEPTION(ChartError, ExportChart(*g, dir.filePath(QStringLiteral("x.png")),
+    QVERIFY_THROWS_EXCEPTION(ChartError, exportChart(*g, dir.filePath(QStringLiteral("x.png")),
                                                      ChartImageFormat::Png, QSize(0, 10)));
     QVERIFY_THROWS_EXCEPTION(ChartError,
-                             ExportChart(*g, dir.filePath(QStringLiteral("no/such/folder.png")),
+                             exportChart(*g, dir.filePath(QStringLiteral("no/such/folder.png")),
                                          ChartImageFormat::Png, QSize(100, 100)));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.png"))));
 }

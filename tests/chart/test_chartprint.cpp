@@ -55,9 +55,9 @@ void TestChartPrint::init() {
     g->resize(800, 400);
     g->show();
     QVERIFY(QTest::qWaitForWindowExposed(g));
-    SetupTimeChart(g, 100, kStart, kStart + SecondsToDays(200), dir.filePath("none.ghf"));
+    setupTimeChart(g, 100, kStart, kStart + SecondsToDays(200), dir.filePath("none.ghf"));
     for (int p = 0; p < 100; ++p) {
-        g->setXDataII(0, p, kStart + SecondsToDays(2.0 * p));
+        g->setXData(0, p, kStart + SecondsToDays(2.0 * p));
         g->setYData(0, p, p % 2 ? 400.0f : 600.0f); // stays in the lower part of the plot
     }
     g->redraw();

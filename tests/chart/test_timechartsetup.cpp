@@ -73,34 +73,34 @@ void TestTimeChartSetup::resultingState() {
     QFETCH(int, points);
     QFETCH(double, start);
     QFETCH(double, end);
-    SetupTimeChart(g, points, start, end, dir.filePath("none.ghf"));
+    setupTimeChart(g, points, start, end, dir.filePath("none.ghf"));
 
-    QCOMPARE(g->Points(), points);
-    QCOMPARE(g->Subsets(), 1);
-    QCOMPARE(g->ManualMinX(), start); // passed on exactly, zero span too
-    QCOMPARE(g->ManualMaxX(), end);
-    QCOMPARE(g->ManualScaleControlX(), sgManualMinAndMax);
-    QCOMPARE(g->ManualScaleControlY(), sgManualMinAndMax);
-    QCOMPARE(g->ManualMinY(), 0.0);
-    QCOMPARE(g->ManualMaxY(), 4000.0);
-    QCOMPARE(g->DateTimeMode(), sgVBDateTime);
-    QVERIFY(g->UsingXDataII());
-    QCOMPARE(g->NullDataValueY(), 9999.0);
-    QCOMPARE(g->MainTitle(), QString("  "));
-    QCOMPARE(g->XAxisLabel(), QString("Time"));
-    QCOMPARE(g->YAxisLabel(), QString());
-    QCOMPARE(g->GraphBackColor(), PEColor(0x000000));
-    QCOMPARE(g->DeskColor(), PEColor(0xC0C0C0));
-    QCOMPARE(g->TextColor(), PEColor(0x000000));
-    QCOMPARE(g->SubsetColors(0), PEColor(0x00FFFF));
-    QCOMPARE(g->SubsetColors(1), PEColor(0xFF00FF));
-    QCOMPARE(g->SubsetColors(2), PEColor(0xFFFF00));
-    QCOMPARE(g->GridStyle(), sgDot);
-    QCOMPARE(g->AllowZooming(), sgHorzPlusVertZooming);
-    QCOMPARE(g->CursorMode(), sgFloatingXY);
-    QCOMPARE(g->CursorPromptStyle(), sgYValue);
-    QVERIFY(g->AllowDataHotSpots());
-    QVERIFY(g->ShowVertLineAnnotations());
+    QCOMPARE(g->points(), points);
+    QCOMPARE(g->subsets(), 1);
+    QCOMPARE(g->manualMinX(), start); // passed on exactly, zero span too
+    QCOMPARE(g->manualMaxX(), end);
+    QCOMPARE(g->manualScaleControlX(), sgManualMinAndMax);
+    QCOMPARE(g->manualScaleControlY(), sgManualMinAndMax);
+    QCOMPARE(g->manualMinY(), 0.0);
+    QCOMPARE(g->manualMaxY(), 4000.0);
+    QCOMPARE(g->dateTimeMode(), sgVBDateTime);
+    QVERIFY(g->usingXData());
+    QCOMPARE(g->nullDataValueY(), 9999.0);
+    QCOMPARE(g->mainTitle(), QString("  "));
+    QCOMPARE(g->xAxisLabel(), QString("Time"));
+    QCOMPARE(g->yAxisLabel(), QString());
+    QCOMPARE(g->graphBackColor(), PEColor(0x000000));
+    QCOMPARE(g->deskColor(), PEColor(0xC0C0C0));
+    QCOMPARE(g->textColor(), PEColor(0x000000));
+    QCOMPARE(g->subsetColors(0), PEColor(0x00FFFF));
+    QCOMPARE(g->subsetColors(1), PEColor(0xFF00FF));
+    QCOMPARE(g->subsetColors(2), PEColor(0xFFFF00));
+    QCOMPARE(g->gridStyle(), sgDot);
+    QCOMPARE(g->allowZooming(), sgHorzPlusVertZooming);
+    QCOMPARE(g->cursorMode(), sgFloatingXY);
+    QCOMPARE(g->cursorPromptStyle(), sgYValue);
+    QVERIFY(g->allowDataHotSpots());
+    QVERIFY(g->showVertLineAnnotations());
 
     // What is drawn, once the queued repaint has run.
     QCustomPlot* plot = g->plot();
@@ -129,31 +129,31 @@ void TestTimeChartSetup::resultingState() {
 
 // The recorder's Clear runs the setup again on a chart full of samples.
 void TestTimeChartSetup::replacesEarlierData() {
-    SetupTimeChart(g, 100, kStart, kStart + 0.01, dir.filePath("none.ghf"));
+    setupTimeChart(g, 100, kStart, kStart + 0.01, dir.filePath("none.ghf"));
     g->setPoints(300);
     for (int p = 0; p < 300; ++p) {
-        g->setXDataII(0, p, kStart + SecondsToDays(p));
+        g->setXData(0, p, kStart + SecondsToDays(p));
         g->setYData(0, p, 5.0f);
     }
     g->redraw();
     QCOMPARE(g->plot()->graph(0)->data()->size(), 300);
-    SetupTimeChart(g, 100, kStart + 1, kStart + 1.01, dir.filePath("none.ghf"));
-    QCOMPARE(g->Points(), 100);
-    QCOMPARE(g->YData(0, 10), 0.0f);
+    setupTimeChart(g, 100, kStart + 1, kStart + 1.01, dir.filePath("none.ghf"));
+    QCOMPARE(g->points(), 100);
+    QCOMPARE(g->yData(0, 10), 0.0f);
     QCOMPARE(g->plot()->graph(0)->data()->size(), 0);
 }
 
 void TestTimeChartSetup::templatePath() {
-    QCOMPARE(ChartTemplatePath(), QCoreApplication::applicationDirPath() + "/template/graph.ghf");
+    QCOMPARE(chartTemplatePath(), QCoreApplication::applicationDirPath() + "/template/graph.ghf");
 }
 
 void TestTimeChartSetup::missingTemplateIsSkipped() {
     const QString path = dir.filePath("missing/graph.ghf");
-    SetupTimeChart(g, 10, kStart, kStart + 1, path);
-    QCOMPARE(g->Points(), 10);
-    QCOMPARE(g->GraphBackColor(), PEColor(0));
+    setupTimeChart(g, 10, kStart, kStart + 1, path);
+    QCOMPARE(g->points(), 10);
+    QCOMPARE(g->graphBackColor(), PEColor(0));
     // Asked for directly, a missing file is an error.
-    QVERIFY_THROWS_EXCEPTION(ChartError, ApplyChartTemplate(g, path));
+    QVERIFY_THROWS_EXCEPTION(ChartError, applyChartTemplate(g, path));
 }
 
 void TestTimeChartSetup::goodTemplateIsRead() {
@@ -163,13 +163,13 @@ void TestTimeChartSetup::goodTemplateIsRead() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray::fromHex("05000000") + "abcde" + "trailing");
     }
-    QCOMPARE(ApplyChartTemplate(g, path), QByteArray("abcde"));
-    SetupTimeChart(g, 10, kStart, kStart + 1, path);
-    QCOMPARE(g->Points(), 10);
-    QCOMPARE(g->DeskColor(), PEColor(0xC0C0C0));
+    QCOMPARE(applyChartTemplate(g, path), QByteArray("abcde"));
+    setupTimeChart(g, 10, kStart, kStart + 1, path);
+    QCOMPARE(g->points(), 10);
+    QCOMPARE(g->deskColor(), PEColor(0xC0C0C0));
 
     writeTemplate(path, 0, 0);
-    QCOMPARE(ApplyChartTemplate(g, path), QByteArray());
+    QCOMPARE(applyChartTemplate(g, path), QByteArray());
 }
 
 void TestTimeChartSetup::badTemplateEndsTheSetup_data() {
@@ -198,16 +198,16 @@ void TestTimeChartSetup::badTemplateEndsTheSetup() {
     g->setDeskColor(0x123456);
     g->redraw();
     try {
-        SetupTimeChart(g, 100, kStart, kStart + 1, path);
+        setupTimeChart(g, 100, kStart, kStart + 1, path);
         QFAIL("no error raised");
     } catch (const ChartError& e) {
         QVERIFY2(e.message().contains(path), qPrintable(e.message()));
         QVERIFY(QString::fromUtf8(e.what()).contains(path));
     }
     // Nothing after the template was read ran.
-    QCOMPARE(g->Points(), 7);
-    QCOMPARE(g->DeskColor(), PEColor(0x123456));
-    QCOMPARE(g->DateTimeMode(), 0);
+    QCOMPARE(g->points(), 7);
+    QCOMPARE(g->deskColor(), PEColor(0x123456));
+    QCOMPARE(g->dateTimeMode(), 0);
     const QImage shot = g->plot()->toPixmap().toImage();
     QCOMPARE(QColor(shot.pixel(2, shot.height() / 2)), QColor(0x56, 0x34, 0x12));
 }

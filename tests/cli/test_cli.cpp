@@ -456,8 +456,8 @@ void TestCli::searchSkipsTheSimulator() {
     MeterSimProcess sim;
     QVERIFY(sim.start({"--instant"}));
     QString message;
-    MeterPort::SetPortListOverride(
-        QStringList{MeterPort::SimulatorName(), m_dir.filePath("absent"), sim.path});
+    MeterPort::setPortListOverride(
+        QStringList{MeterPort::simulatorName(), m_dir.filePath("absent"), sim.path});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::Ok);
@@ -465,13 +465,13 @@ void TestCli::searchSkipsTheSimulator() {
         QVERIFY(session.waitForReading(3000));
     }
     // The built-in meter alone is no meter to the search.
-    MeterPort::SetPortListOverride(QStringList{MeterPort::SimulatorName()});
+    MeterPort::setPortListOverride(QStringList{MeterPort::simulatorName()});
     {
         MeterSession session;
         QCOMPARE(session.connect(QString(), &message), ExitCode::NoMeter);
         QVERIFY(!session.link().portOpen());
     }
-    MeterPort::SetPortListOverride(std::nullopt);
+    MeterPort::setPortListOverride(std::nullopt);
 }
 
 void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {

@@ -117,7 +117,7 @@ void TestCliFiles::initTestCase() {
     QVERIFY(m_dir.isValid());
     // A German user: the program reads the portable file's dot decimals all the same.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    Dialogs::SetAnswerer([](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([](const Dialogs::Request& r) {
         qWarning("message: %s", qPrintable(r.text));
         return QMessageBox::Ok;
     });
@@ -133,17 +133,17 @@ void TestCliFiles::openAndGraph(const QString& path, const QList<double>& values
     connect(&files, &FileCommands::listOpened, this, [&](ListWindow* l) { list = l; });
     files.openPath(path);
     QVERIFY2(list, qPrintable(path));
-    QCOMPARE(list->recordTable->RowCount(), int(values.size()) + 1);
+    QCOMPARE(list->recordTable->gridRowCount(), int(values.size()) + 1);
     ListGraphWindow* graph = nullptr;
     connect(&files, &FileCommands::graphMade, this, [&](ListGraphWindow* g) { graph = g; });
     files.graphAction->trigger();
     QVERIFY2(graph, qPrintable(path));
     // A point per row; an overload ("OL") is drawn at the top of the plot.
-    QCOMPARE(graph->chart->Points(), int(values.size()));
+    QCOMPARE(graph->chart->points(), int(values.size()));
     for (int i = 0; i < values.size(); ++i) {
-        QCOMPARE(float(graph->chart->YData(0, i)),
+        QCOMPARE(float(graph->chart->yData(0, i)),
                  std::isnan(values[i]) ? 6553.5f : float(values[i]));
-        QVERIFY(i == 0 || graph->chart->XDataII(0, i) >= graph->chart->XDataII(0, i - 1));
+        QVERIFY(i == 0 || graph->chart->xData(0, i) >= graph->chart->xData(0, i - 1));
     }
 }
 

@@ -18,22 +18,22 @@ namespace {
 Reading reading(std::int32_t count, std::int32_t divisor, const QString& unit,
                 const QString& function, bool ac = false, bool dc = true) {
     Reading r;
-    r.Count = count;
-    r.Divisor = divisor;
-    r.Value = float(count) / float(divisor);
-    r.UnitText = unit;
-    r.FunctionName = function;
-    r.AC = ac;
-    r.DC = dc;
-    r.Auto = true;
+    r.count = count;
+    r.divisor = divisor;
+    r.value = float(count) / float(divisor);
+    r.unitText = unit;
+    r.functionName = function;
+    r.ac = ac;
+    r.dc = dc;
+    r.autoRange = true;
     return r;
 }
 
 Reading overload(bool negative) {
     Reading r = reading(0, 1000, "V", "Voltage");
-    r.Overload = true;
-    r.Negative = negative;
-    r.Auto = false;
+    r.overload = true;
+    r.negative = negative;
+    r.autoRange = false;
     return r;
 }
 
@@ -129,8 +129,8 @@ void TestReadingFormatter::jsonAndInflux_data() {
         << QByteArray("100.5") << QVariant(100500.0) << QVariant() << "";
     QTest::newRow("AC, held, relative") << [] {
         Reading r = reading(200, 100, "V", "Voltage", true, false);
-        r.PeakHold = true;
-        r.Annunciators = 1u << annREL;
+        r.peakHold = true;
+        r.annunciators = 1u << annREL;
         return r;
     }() << "ttyUSB0-122-A1B2" << QByteArray("2.00") << QVariant(2.0) << QVariant("AC")
                                         << "hold relative";
@@ -164,8 +164,8 @@ void TestReadingFormatter::jsonAndInflux() {
     QCOMPARE(o.value("seq").toInteger(), 42);
     QCOMPARE(o.value("monotonic_ms").toInteger(), 1500);
     QCOMPARE(o.value("time").toString(), QStringLiteral("2026-12-08T14:03:02.125+01:00"));
-    QCOMPARE(o.value("overload").toBool(), reading.Overload);
-    QCOMPARE(o.value("negative").toBool(), reading.Negative);
+    QCOMPARE(o.value("overload").toBool(), reading.overload);
+    QCOMPARE(o.value("negative").toBool(), reading.negative);
     QCOMPARE(o.value("flags").toString(), flags);
     QCOMPARE(o.value("coupling").isNull(), !coupling.isValid());
     QCOMPARE(o.value("coupling").toString(), coupling.toString());
@@ -179,12 +179,12 @@ void TestReadingFormatter::jsonAndInflux() {
     QVERIFY2(parsed, lp.constData());
     QCOMPARE(parsed->measurement, QStringLiteral("ql350"));
     QCOMPARE(parsed->tags.value("meter"), meter);
-    QCOMPARE(parsed->tags.value("function"), reading.FunctionName);
-    QCOMPARE(parsed->tags.value("unit"), reading.UnitText);
+    QCOMPARE(parsed->tags.value("function"), reading.functionName);
+    QCOMPARE(parsed->tags.value("unit"), reading.unitText);
     // A tag without a value is left out, never written empty.
     QCOMPARE(parsed->tags.contains("coupling"), coupling.isValid());
     QCOMPARE(parsed->tags.value("coupling"), coupling.toString());
-    QCOMPARE(parsed->fields.value("overload"), QString(reading.Overload ? "true" : "false"));
+    QCOMPARE(parsed->fields.value("overload"), QString(reading.overload ? "true" : "false"));
     QCOMPARE(parsed->fields.contains("value"), siValue.isValid());
     if (siValue.isValid()) {
         QCOMPARE(parsed->fields.value("value").toLatin1(), jsonValue);
@@ -230,11 +230,11 @@ void TestReadingFormatter::separatedColumnsAndHeaders() {
 }
 
 void TestReadingFormatter::meterIds() {
-    QCOMPARE(MeterSession::MeterId("/dev/ttyUSB0", 122, "A10K3Q2F"),
+    QCOMPARE(MeterSession::meterId("/dev/ttyUSB0", 122, "A10K3Q2F"),
              QStringLiteral("ttyUSB0-122-A10K3Q2F"));
-    QCOMPARE(MeterSession::MeterId("/dev/pts/4", 120, ""), QStringLiteral("pts_4-120"));
+    QCOMPARE(MeterSession::meterId("/dev/pts/4", 120, ""), QStringLiteral("pts_4-120"));
     // Topic wildcards and spaces never reach a topic name.
-    QCOMPARE(MeterSession::MeterId("/tmp/lab #1/meter+a", 122, "S N"),
+    QCOMPARE(MeterSession::meterId("/tmp/lab #1/meter+a", 122, "S N"),
              QStringLiteral("tmp_lab__1_meter_a-122-S_N"));
 }
 

@@ -45,11 +45,11 @@ void TestDateTime::conversions() {
     QFETCH(QDateTime, dateTime);
     QFETCH(double, days);
 
-    QVERIFY(qAbs(DateTimeToDays(dateTime) - days) < 1e-6 / kSecondsPerDay); // within 1 us
-    QCOMPARE(DaysToDateTime(days), dateTime);
-    QCOMPARE(DaysToDateTime(DateTimeToDays(dateTime)), dateTime);
+    QVERIFY(qAbs(dateTimeToDays(dateTime) - days) < 1e-6 / kSecondsPerDay); // within 1 us
+    QCOMPARE(daysToDateTime(days), dateTime);
+    QCOMPARE(daysToDateTime(dateTimeToDays(dateTime)), dateTime);
 
-    const QDateTime utc = DaysToUtcDateTime(days);
+    const QDateTime utc = daysToUtcDateTime(days);
     QCOMPARE(utc.offsetFromUtc(), 0);
     QCOMPARE(utc.date(), dateTime.date());
     QCOMPARE(utc.time(), dateTime.time());
@@ -73,7 +73,7 @@ void TestDateTime::roundsToMillisecond_data() {
 void TestDateTime::roundsToMillisecond() {
     QFETCH(double, seconds);
     QFETCH(QDateTime, expected);
-    QCOMPARE(DaysToDateTime(46387.0 + SecondsToDays(seconds)), expected);
+    QCOMPARE(daysToDateTime(46387.0 + SecondsToDays(seconds)), expected);
 }
 
 void TestDateTime::dateTimeRoundTrip_data() {
@@ -90,10 +90,10 @@ void TestDateTime::dateTimeRoundTrip() {
                                 QDateTime(QDate(2031, 1, 2), QTime(23, 59, 59)),
                                 QDateTime(QDate(2025, 7, 1), QTime(9, 0, 0))}) {
         const QString text = DateTimeText::Format(dt);
-        const auto back = DateTimeText::Parse(text);
+        const auto back = DateTimeText::parse(text);
         QVERIFY2(back.has_value(), qPrintable(text));
         QCOMPARE(*back, dt);
-        QCOMPARE(DateTimeText::DateString(dt.date()) + u' ' + DateTimeText::TimeString(dt.time()),
+        QCOMPARE(DateTimeText::dateString(dt.date()) + u' ' + DateTimeText::timeString(dt.time()),
                  text);
     }
     QLocale::setDefault(QLocale::c());
@@ -114,7 +114,7 @@ void TestDateTime::dateTimeReadsTheLocaleFormsToo() {
     const QDateTime dt(QDate(2025, 3, 7), QTime(14, 5, 9));
     const QString plain = l.toString(dt.date(), QLocale::ShortFormat) + u' ' +
                           l.toString(dt.time(), QLocale::LongFormat);
-    const auto back = DateTimeText::Parse(plain);
+    const auto back = DateTimeText::parse(plain);
     QVERIFY2(back.has_value(), qPrintable(plain));
     QCOMPARE(*back, dt);
     QLocale::setDefault(QLocale::c());
@@ -122,10 +122,10 @@ void TestDateTime::dateTimeReadsTheLocaleFormsToo() {
 
 void TestDateTime::dateTimeRejects() {
     QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-    QVERIFY(!DateTimeText::Parse(QString()).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("tomorrow at noon")).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("3/7/2025")).has_value());
-    QVERIFY(!DateTimeText::Parse(QStringLiteral("13/45/2025 10:00:00 AM")).has_value());
+    QVERIFY(!DateTimeText::parse(QString()).has_value());
+    QVERIFY(!DateTimeText::parse(QStringLiteral("tomorrow at noon")).has_value());
+    QVERIFY(!DateTimeText::parse(QStringLiteral("3/7/2025")).has_value());
+    QVERIFY(!DateTimeText::parse(QStringLiteral("13/45/2025 10:00:00 AM")).has_value());
     QLocale::setDefault(QLocale::c());
 }
 

@@ -16,7 +16,7 @@ Q_DECLARE_METATYPE(Work)
 class TestErrorBoundary : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cleanup() { ErrorBoundary::SetReporter(nullptr); }
+    void cleanup() { ErrorBoundary::setReporter(nullptr); }
     void failures_data();
     void failures();
     void guardRunsTheWorkWithAnyArguments();
@@ -44,47 +44,47 @@ void TestErrorBoundary::failures() {
     QFETCH(bool, ranToItsEnd);
     QFETCH(QStringList, reports);
     QStringList reported;
-    ErrorBoundary::SetReporter([&](const QString& message) { reported << message; });
+    ErrorBoundary::setReporter([&](const QString& message) { reported << message; });
     QCOMPARE(ErrorBoundary::Run(work), ranToItsEnd);
     QCOMPARE(reported, reports);
 }
 
 void TestErrorBoundary::guardRunsTheWorkWithAnyArguments() {
     QStringList reported;
-    ErrorBoundary::SetReporter([&](const QString& message) { reported << message; });
+    ErrorBoundary::setReporter([&](const QString& message) { reported << message; });
     int runs = 0;
-    auto guarded = ErrorBoundary::Guard([&] {
+    auto guarded = ErrorBoundary::guard([&] {
         if (++runs == 2)
-            throw PortError(0, PortErrorText::Timeout);
+            throw PortError(0, PortErrorText::timeout);
     });
     guarded();
     guarded(true, QStringLiteral("a signal's arguments"));
     QCOMPARE(runs, 2);
-    QCOMPARE(reported, QStringList{PortErrorText::Timeout});
+    QCOMPARE(reported, QStringList{PortErrorText::timeout});
 }
 
 void TestErrorBoundary::reporterFailures() {
     // Without a reporter a failure is logged.
     QTest::ignoreMessage(QtWarningMsg, "Timeout");
-    QVERIFY(!ErrorBoundary::Run([] { throw PortError(0, PortErrorText::Timeout); }));
+    QVERIFY(!ErrorBoundary::Run([] { throw PortError(0, PortErrorText::timeout); }));
 
     // A reporter that fails (a message box that cannot be shown) is logged with the failure;
     // a report made while reporting (from the message box's event loop) is only logged.
     int calls = 0;
-    ErrorBoundary::SetReporter([&](const QString& message) {
+    ErrorBoundary::setReporter([&](const QString& message) {
         ++calls;
-        ErrorBoundary::Report(QStringLiteral("while reporting"));
+        ErrorBoundary::report(QStringLiteral("while reporting"));
         throw std::runtime_error("no screen for " + message.toStdString());
     });
     QTest::ignoreMessage(QtWarningMsg, "while reporting");
     QTest::ignoreMessage(QtWarningMsg,
                          "Timeout (and reporting it failed: no screen for Timeout)");
-    QVERIFY(!ErrorBoundary::Run([] { throw PortError(0, PortErrorText::Timeout); }));
+    QVERIFY(!ErrorBoundary::Run([] { throw PortError(0, PortErrorText::timeout); }));
     QCOMPARE(calls, 1);
 
     // The boundary still reports afterwards.
     QTest::ignoreMessage(QtWarningMsg, "again (and reporting it failed: no screen for again)");
-    ErrorBoundary::Report(QStringLiteral("again"));
+    ErrorBoundary::report(QStringLiteral("again"));
     QCOMPARE(calls, 2);
 }
 

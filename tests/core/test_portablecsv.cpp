@@ -13,7 +13,7 @@ PortableCsv::Reading reading(qint64 row, const QDateTime& when, const QString& s
                              const QString& function = QStringLiteral("Voltage")) {
     PortableCsv::Reading r;
     r.row = row;
-    r.when = DateTimeToDays(when);
+    r.when = dateTimeToDays(when);
     r.shownValue = shown;
     r.value = value;
     r.unit = unit;

@@ -119,7 +119,7 @@ void TestRangeStatistics::againstReference() {
     QFETCH(std::vector<TimedValue>, values);
     QFETCH(double, from);
     QFETCH(double, to);
-    const RangeStatistics s = ComputeRangeStatistics(values, from, to);
+    const RangeStatistics s = computeRangeStatistics(values, from, to);
     const Expected e = reference(values, from, to);
     QCOMPARE(s.count, e.count);
     QCOMPARE(s.overloads, e.overloads);
@@ -138,14 +138,14 @@ void TestRangeStatistics::knownValues() {
     std::vector<TimedValue> current;
     for (int i = 0; i <= 3600; ++i)
         current.push_back({double(i), 2.0});
-    const RangeStatistics c = ComputeRangeStatistics(current, 0, 3600);
+    const RangeStatistics c = computeRangeStatistics(current, 0, 3600);
     QCOMPARE(c.count, 3601);
     QCOMPARE(c.integral, 7200.0);
     QCOMPARE(c.integralHours(), 2.0);
     QCOMPARE(c.standardDeviation, 0.0);
 
     const std::vector<TimedValue> square = {{0, 1}, {1, 3}, {2, 1}, {3, 3}};
-    const RangeStatistics s = ComputeRangeStatistics(square, 0, 3);
+    const RangeStatistics s = computeRangeStatistics(square, 0, 3);
     QCOMPARE(s.mean, 2.0);
     QCOMPARE(s.min, 1.0);
     QCOMPARE(s.minTime, 0.0);
@@ -158,14 +158,14 @@ void TestRangeStatistics::knownValues() {
 void TestRangeStatistics::clipboardText() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const std::vector<TimedValue> v = {{0, 1}, {3600, 3}, {7200, 4000, true}};
-    const QString text = RangeStatisticsText(ComputeRangeStatistics(v, 0, 7200), QStringLiteral("A"),
+    const QString text = rangeStatisticsText(computeRangeStatistics(v, 0, 7200), QStringLiteral("A"),
                                              [](double t) { return QString::number(t); });
     QVERIFY2(text.contains(QStringLiteral("Count\t2\n")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Minimum\t1 A\t0\n")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Maximum\t3 A\t3600\n")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Integral\t7200 A·s\t2 A·h\n")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Overloads (left out)\t1\n")), qPrintable(text));
-    const QString none = RangeStatisticsText(RangeStatistics{}, QString(), {});
+    const QString none = rangeStatisticsText(RangeStatistics{}, QString(), {});
     QCOMPARE(none, QStringLiteral("Count\t0\nOverloads (left out)\t0\n"));
 }
 

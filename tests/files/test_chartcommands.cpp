@@ -41,16 +41,16 @@ void TestChartCommands::actionsExportAndCopy() {
     QTemporaryDir dir;
     QString nextFile;
     QStringList asked;
-    Dialogs::SetFileAnswerer([&](const Dialogs::FileRequest& r) {
+    Dialogs::setFileAnswerer([&](const Dialogs::FileRequest& r) {
         asked << r.filter;
         return nextFile;
     });
     QStringList messages;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         messages << r.text;
         return QMessageBox::Ok;
     });
-    ErrorBoundary::SetReporter([&](const QString& message) { messages << message; });
+    ErrorBoundary::setReporter([&](const QString& message) { messages << message; });
     QMdiArea area;
     area.resize(1000, 700);
     area.show();
@@ -69,23 +69,23 @@ void TestChartCommands::actionsExportAndCopy() {
                 QTime(8, 0).addSecs(60 * (r - 1)).toString(QStringLiteral("HH:mm:ss")),
                 QString::number(20 + r), QStringLiteral("°C")});
     list->setWindowTitle(QStringLiteral("temperatures.txt"));
-    QMdiSubWindow* listSub = AddChildWindow(&area, list, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* listSub = addChildWindow(&area, list, ChildWindowStyle::Sizeable);
     area.setActiveSubWindow(listSub);
     QVERIFY(!charts.exportChartAction->isEnabled());
     QVERIFY(!charts.cursorsAction->isEnabled());
     QVERIFY(charts.copyAction->isEnabled());
 
     // Edit > Copy on the list: the selected rows under the caption row, tab-separated.
-    list->recordTable->SelectRow(3, 0, 4);
+    list->recordTable->selectRow(3, 0, 4);
     list->recordTable->selectionModel()->select(
         QItemSelection(list->recordTable->model()->index(3, 0),
                        list->recordTable->model()->index(3, 4)),
         QItemSelectionModel::Select);
     list->recordTable->setFocus();
     charts.copyAction->trigger();
-    const QString header = QStringList{list->recordTable->Cells(0, 0), list->recordTable->Cells(1, 0),
-                                       list->recordTable->Cells(2, 0), list->recordTable->Cells(3, 0),
-                                       list->recordTable->Cells(4, 0)}
+    const QString header = QStringList{list->recordTable->cells(0, 0), list->recordTable->cells(1, 0),
+                                       list->recordTable->cells(2, 0), list->recordTable->cells(3, 0),
+                                       list->recordTable->cells(4, 0)}
                                .join(u'\t');
     QCOMPARE(QApplication::clipboard()->text(),
              header + QStringLiteral("\n3\t05/04/2026\t08:02:00\t23\t°C\n"
@@ -157,9 +157,9 @@ void TestChartCommands::actionsExportAndCopy() {
     const QImage image = QApplication::clipboard()->image();
     QCOMPARE(image.size(), chart->plot()->size());
 
-    Dialogs::SetFileAnswerer({});
-    Dialogs::SetAnswerer({});
-    ErrorBoundary::SetReporter(nullptr);
+    Dialogs::setFileAnswerer({});
+    Dialogs::setAnswerer({});
+    ErrorBoundary::setReporter(nullptr);
 }
 
 QTEST_MAIN(TestChartCommands)

@@ -48,10 +48,10 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 // Rows 1.. of a table as "number|field|field|...".
 QStringList rowsOf(const StringGridModel& grid) {
     QStringList rows;
-    for (int r = 1; r < grid.RowCount(); ++r) {
+    for (int r = 1; r < grid.gridRowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < grid.ColCount(); ++c)
-            cells << grid.Cells(c, r);
+        for (int c = 0; c < grid.gridColCount(); ++c)
+            cells << grid.cells(c, r);
         rows << cells.join(u'|');
     }
     return rows;
@@ -103,16 +103,16 @@ void TestDataFile::roundTrip() {
     const QDate day(2026, 12, 8);
     const QString value = QLocale().toString(1.234, 'f', 3);
     recorder.setRow(
-        1, {"1", DateTimeText::DateString(day), DateTimeText::TimeString({14, 3, 7}), value, "V"});
+        1, {"1", DateTimeText::dateString(day), DateTimeText::timeString({14, 3, 7}), value, "V"});
     recorder.setRow(
-        2, {"2", DateTimeText::DateString(day), DateTimeText::TimeString({14, 3, 9}), "OL", "V"});
-    recorder.setRow(4, {"4", DateTimeText::DateString(day.addDays(1)),
-                        DateTimeText::TimeString({0, 0, 1}), "-OL", "mV"});
+        2, {"2", DateTimeText::dateString(day), DateTimeText::timeString({14, 3, 9}), "OL", "V"});
+    recorder.setRow(4, {"4", DateTimeText::dateString(day.addDays(1)),
+                        DateTimeText::timeString({0, 0, 1}), "-OL", "mV"});
 
     const QString path = m_dir.filePath(name);
     StopAt never(0);
     const auto saved =
-        DataFileWriter::save(path, recorder, DataFileWriter::allRows(recorder.RowCount()), &never);
+        DataFileWriter::save(path, recorder, DataFileWriter::allRows(recorder.gridRowCount()), &never);
     QVERIFY2(saved.saved(), qPrintable(saved.error));
     QCOMPARE(saved.rows, 4);
     QCOMPARE(never.total, 4);
@@ -124,26 +124,26 @@ void TestDataFile::roundTrip() {
     QCOMPARE(read.status, DataFileReader::Result::Status::Read);
     QCOMPARE(read.rows, 4);
     QVERIFY(read.notice.isEmpty());
-    QCOMPARE(list.RowCount(), 5);
-    QCOMPARE(list.Cells(1, 0), "Date");
+    QCOMPARE(list.gridRowCount(), 5);
+    QCOMPARE(list.cells(1, 0), "Date");
     for (int r = 1; r <= 4; ++r) {
-        QCOMPARE(list.Cells(0, r), QString::number(r));
+        QCOMPARE(list.cells(0, r), QString::number(r));
         for (int c = 1; c <= 5; ++c)
-            QCOMPARE(list.Cells(c, r), recorder.Cells(c, r));
+            QCOMPARE(list.cells(c, r), recorder.cells(c, r));
     }
 
     // The range dialog's rows -3 to 2 are rows 2 to 3: the middle two lines.
-    const auto range = DataFileWriter::rangeFromTexts("-3", "2", recorder.RowCount() - 1);
+    const auto range = DataFileWriter::rangeFromTexts("-3", "2", recorder.gridRowCount() - 1);
     QVERIFY(range);
     QVERIFY(DataFileWriter::save(path, recorder, *range).saved());
     const QList<QByteArray> lines = expected.split('\n');
     QCOMPARE(readAll(path), lines[1] + '\n' + lines[2] + '\n');
     // Rows 50 to 60 of 4: the file is made, empty. Letters: nothing to save.
-    const auto beyond = DataFileWriter::rangeFromTexts("50", "60", recorder.RowCount() - 1);
+    const auto beyond = DataFileWriter::rangeFromTexts("50", "60", recorder.gridRowCount() - 1);
     QVERIFY(beyond && beyond->count() == 0);
     QVERIFY(DataFileWriter::save(path, recorder, *beyond).saved());
     QCOMPARE(readAll(path), QByteArray());
-    QVERIFY(!DataFileWriter::rangeFromTexts("1", "x2", recorder.RowCount() - 1));
+    QVERIFY(!DataFileWriter::rangeFromTexts("1", "x2", recorder.gridRowCount() - 1));
 }
 
 void TestDataFile::filesNotFromASave_data() {
@@ -203,7 +203,7 @@ void TestDataFile::filesNotFromASave() {
     const auto read = DataFileReader::read(path, list);
     QCOMPARE(read.status, DataFileReader::Result::Status::Read);
     if (rows.isEmpty()) // a journal: its rows in local time, two of them with their values
-        QVERIFY2(list.RowCount() == 3 && list.Cells(3, 1) == "1.5" && list.Cells(3, 2) == "1.6",
+        QVERIFY2(list.gridRowCount() == 3 && list.cells(3, 1) == "1.5" && list.cells(3, 2) == "1.6",
                  qPrintable(rowsOf(list).join(u'/')));
     else
         QCOMPARE(rowsOf(list), rows);

@@ -158,16 +158,16 @@ private:
 
 void TestFileCommands::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([this](const Dialogs::Request& r) {
         m_messages << r.text;
         return QMessageBox::Ok;
     });
-    Dialogs::SetFileAnswerer([this](const Dialogs::FileRequest& r) {
+    Dialogs::setFileAnswerer([this](const Dialogs::FileRequest& r) {
         // Save offers the three filters, Open all data files first; both start in the folder
         // used last (the documents folder at first), never the program's.
         const QString filter = r.kind == Dialogs::FileRequest::Kind::Save
-                                   ? FileCommands::FileFilter
-                                   : FileCommands::OpenFilter;
+                                   ? FileCommands::fileFilter
+                                   : FileCommands::openFilter;
         if (r.filter != filter || r.folder != m_expectedFolder) {
             qWarning("file dialog: filter %s, folder %s (expected %s)", qPrintable(r.filter),
                      qPrintable(r.folder), qPrintable(m_expectedFolder));
@@ -210,7 +210,7 @@ ListWindow* TestFileCommands::listOf(const QStringList& rows) {
     for (int r = 0; r < rows.size(); ++r)
         list->recordTable->setRow(r + 1, QString(QString::number(r + 1) + u'|' + rows[r]).split(u'|'));
     list->setWindowTitle("made.txt");
-    m_area->setActiveSubWindow(AddChildWindow(m_area, list, ChildWindowStyle::Sizeable));
+    m_area->setActiveSubWindow(addChildWindow(m_area, list, ChildWindowStyle::Sizeable));
     return list;
 }
 
@@ -224,7 +224,7 @@ ListWindow* TestFileCommands::openFile(const QString& path) {
 }
 
 ListGraphWindow* TestFileCommands::graphOf(ListWindow* list) {
-    m_area->setActiveSubWindow(ChildWindowOf(list));
+    m_area->setActiveSubWindow(childWindowOf(list));
     ListGraphWindow* graph = nullptr;
     const auto c = connect(m_files, &FileCommands::graphMade, [&](ListGraphWindow* g) { graph = g; });
     m_files->graphAction->trigger();
@@ -238,7 +238,7 @@ ListGraphWindow* TestFileCommands::graphOf(ListWindow* list) {
 void TestFileCommands::recorderToFileToListToGraph() {
     auto* rtc = new RecorderWindow(*m_recorder, *m_link);
     m_rtc = rtc;
-    QMdiSubWindow* sub = AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* sub = addChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     m_area->setActiveSubWindow(sub);
     rtc->setupChart();
 
@@ -260,7 +260,7 @@ void TestFileCommands::recorderToFileToListToGraph() {
         }
     }
     QCOMPARE(rtc->sampleCount(), 4);
-    QVERIFY(rtc->recordTable->Cells(3, 1).contains(u','));
+    QVERIFY(rtc->recordTable->cells(3, 1).contains(u','));
 
     const QString csv = m_dir.filePath("rec.Csv");
     m_nextFile = csv;
@@ -268,33 +268,33 @@ void TestFileCommands::recorderToFileToListToGraph() {
     m_files->saveActiveTable();
     const QByteArray bytes = readAll(csv);
     QCOMPARE(bytes.count("\r\n"), 4);
-    QVERIFY2(bytes.startsWith(QByteArray(rtc->recordTable->Cells(1, 1).toLocal8Bit() + ',')),
+    QVERIFY2(bytes.startsWith(QByteArray(rtc->recordTable->cells(1, 1).toLocal8Bit() + ',')),
              bytes.constData());
-    QVERIFY(bytes.contains(QByteArray(",\"" + rtc->recordTable->Cells(3, 1).toLocal8Bit() + "\",")));
+    QVERIFY(bytes.contains(QByteArray(",\"" + rtc->recordTable->cells(3, 1).toLocal8Bit() + "\",")));
 
     QVERIFY(!m_files->graphAction->isEnabled());
     ListWindow* list = openFile(csv);
     QVERIFY(list);
     QCOMPARE(list->windowTitle(), QDir::toNativeSeparators(csv));
     QVERIFY(m_files->graphAction->isEnabled());
-    QCOMPARE(list->recordTable->RowCount(), 5);
+    QCOMPARE(list->recordTable->gridRowCount(), 5);
     for (int r = 1; r <= 4; ++r)
         for (int c = 0; c <= 4; ++c)
-            QCOMPARE(list->recordTable->Cells(c, r), rtc->recordTable->Cells(c, r));
+            QCOMPARE(list->recordTable->cells(c, r), rtc->recordTable->cells(c, r));
 
     ListGraphWindow* graph = graphOf(list);
     QVERIFY(graph);
     QCOMPARE(graph->windowTitle(), list->windowTitle() + QStringLiteral(" - Graph"));
     QVERIFY(!m_files->graphAction->isEnabled());
     Chart* chart = graph->chart;
-    QCOMPARE(chart->Points(), 4);
+    QCOMPARE(chart->points(), 4);
     for (int i = 0; i < 4; ++i) {
-        QVERIFY(SameTime(chart->XDataII(0, i), m_clock.at(0) + 0) || chart->XDataII(0, i) > 0);
-        QCOMPARE(chart->YData(0, i), QLocale().toFloat(rtc->recordTable->Cells(3, i + 1)));
+        QVERIFY(sameTime(chart->xData(0, i), m_clock.at(0) + 0) || chart->xData(0, i) > 0);
+        QCOMPARE(chart->yData(0, i), QLocale().toFloat(rtc->recordTable->cells(3, i + 1)));
     }
-    QVERIFY(chart->XDataII(0, 3) > chart->XDataII(0, 0));
-    QVERIFY(qAbs(chart->ManualMinX() - chart->XDataII(0, 0)) < 1e-9);
-    QVERIFY(qAbs(chart->ManualMaxX() - chart->XDataII(0, 3)) < 1e-9);
+    QVERIFY(chart->xData(0, 3) > chart->xData(0, 0));
+    QVERIFY(qAbs(chart->manualMinX() - chart->xData(0, 0)) < 1e-9);
+    QVERIFY(qAbs(chart->manualMaxX() - chart->xData(0, 3)) < 1e-9);
     QVERIFY(m_messages.isEmpty());
     m_rtc = nullptr;
 }
@@ -311,9 +311,9 @@ void TestFileCommands::portableSaveReadsBackAnywhere() {
     list->setWindowTitle(QStringLiteral("/home/user/bench/run 1.txt"));
     const QString path = m_dir.filePath("portable.csv");
     Dialogs::FileRequest asked;
-    Dialogs::SetFileChoiceAnswerer([&](const Dialogs::FileRequest& r) {
+    Dialogs::setFileChoiceAnswerer([&](const Dialogs::FileRequest& r) {
         asked = r;
-        return Dialogs::FileChoice{path, FileCommands::PortableFilterName};
+        return Dialogs::FileChoice{path, FileCommands::portableFilterName};
     });
     const auto restore = qScopeGuard([this] { initTestCase(); });
     QSignalSpy saved(m_files, &FileCommands::saved);
@@ -324,7 +324,7 @@ void TestFileCommands::portableSaveReadsBackAnywhere() {
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved[0][0].toString(), path);
     QCOMPARE(saved[0][1].toLongLong(), 5);
-    QVERIFY(asked.filter.contains(FileCommands::PortableFilterName + u"|*.csv"));
+    QVERIFY(asked.filter.contains(FileCommands::portableFilterName + u"|*.csv"));
     QVERIFY2(asked.suggestedName == FileCommands::suggestedName("run 1", before) ||
                  asked.suggestedName == FileCommands::suggestedName("run 1", after),
              qPrintable(asked.suggestedName));
@@ -381,17 +381,17 @@ void TestFileCommands::portableSaveReadsBackAnywhere() {
     m_expectedFolder = QFileInfo(path).absolutePath();
     ListWindow* back = openFile(path);
     QVERIFY(back);
-    QCOMPARE(back->recordTable->RowCount(), 6);
-    QCOMPARE(back->recordTable->Cells(1, 1), DateTimeText::DateString(day));
-    QCOMPARE(back->recordTable->Cells(3, 2), QStringLiteral("-0.500"));
-    QCOMPARE(back->recordTable->Cells(3, 4), QStringLiteral("2.5"));
-    QCOMPARE(back->recordTable->Cells(4, 5), QStringLiteral("KOhm"));
+    QCOMPARE(back->recordTable->gridRowCount(), 6);
+    QCOMPARE(back->recordTable->cells(1, 1), DateTimeText::dateString(day));
+    QCOMPARE(back->recordTable->cells(3, 2), QStringLiteral("-0.500"));
+    QCOMPARE(back->recordTable->cells(3, 4), QStringLiteral("2.5"));
+    QCOMPARE(back->recordTable->cells(4, 5), QStringLiteral("KOhm"));
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'|')));
     // The graph places the rows with a time and says which one it could not.
     ListGraphWindow* graph = graphOf(back);
     QVERIFY(graph);
-    QCOMPARE(float(graph->chart->YData(0, 0)), 1.234f);
-    QCOMPARE(float(graph->chart->YData(0, 1)), -0.5f);
+    QCOMPARE(float(graph->chart->yData(0, 0)), 1.234f);
+    QCOMPARE(float(graph->chart->yData(0, 1)), -0.5f);
     QVERIFY2(m_messages.join(u' ').contains(QStringLiteral("row 4")),
              qPrintable(m_messages.join(u'|')));
 }
@@ -486,10 +486,10 @@ void TestFileCommands::openEdgeCases() {
               "a\t" + wide + "\t\r\nb\tc\t" + QByteArray(70000, 'x') + "\t\r\nlost\t\r\n");
     ListWindow* list = openFile(longLines);
     QVERIFY(list);
-    QCOMPARE(list->recordTable->RowCount(), 3);
-    QCOMPARE(list->recordTable->Cells(2, 1), QString::fromLatin1(wide));
-    QCOMPARE(list->recordTable->Cells(2, 2), "c");
-    QCOMPARE(list->recordTable->Cells(3, 2).size(), 65536 - 4); // cut at the limit
+    QCOMPARE(list->recordTable->gridRowCount(), 3);
+    QCOMPARE(list->recordTable->cells(2, 1), QString::fromLatin1(wide));
+    QCOMPARE(list->recordTable->cells(2, 2), "c");
+    QCOMPARE(list->recordTable->cells(3, 2).size(), 65536 - 4); // cut at the limit
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains("Line 2") && m_messages[0].contains("65536"),
              qPrintable(m_messages[0]));
@@ -526,10 +526,10 @@ void TestFileCommands::openEdgeCases() {
     });
     ListWindow* cut = openFile(big);
     QVERIFY(cut && cut != list);
-    const int rows = cut->recordTable->RowCount() - 1;
+    const int rows = cut->recordTable->gridRowCount() - 1;
     QVERIFY2(rows < 300000, qPrintable(QString::number(rows)));
-    if (!cut->recordTable->Cells(0, rows).isEmpty())
-        QCOMPARE(cut->recordTable->Cells(3, rows), QString::number(rows));
+    if (!cut->recordTable->cells(0, rows).isEmpty())
+        QCOMPARE(cut->recordTable->cells(3, rows), QString::number(rows));
     QCOMPARE(m_area->subWindowList().size(), 2);
 }
 
@@ -558,8 +558,8 @@ void TestFileCommands::graphScale() {
         ListGraphWindow* graph = graphOf(listOf(rows(c.values)));
         QVERIFY(graph);
         Chart* chart = graph->chart;
-        QCOMPARE(float(chart->ManualMinY()), c.ymin);
-        QCOMPARE(float(chart->ManualMaxY()), c.ymax);
+        QCOMPARE(float(chart->manualMinY()), c.ymin);
+        QCOMPARE(float(chart->manualMaxY()), c.ymax);
         QCOMPARE(chart->fittedToData(), c.fitted);
         QCOMPARE(chart->valueUnit(), QStringLiteral("V"));
         if (c.fitted) {
@@ -569,12 +569,12 @@ void TestFileCommands::graphScale() {
         }
         // Overloads are drawn but not measured.
         QCOMPARE(chart->rangeStatistics().overloads, c.values[0] == "OL" ? 2 : 0);
-        QCOMPARE(chart->Points(), int(c.values.size()));
+        QCOMPARE(chart->points(), int(c.values.size()));
         if (c.values[0] == "OL") {
-            QCOMPARE(chart->YData(0, 0), 6553.5f);
-            QCOMPARE(chart->YData(0, 1), -6553.5f);
-            QCOMPARE(chart->YData(1, 0), 4000.0f);
-            QCOMPARE(chart->YData(1, 1), -4000.0f);
+            QCOMPARE(chart->yData(0, 0), 6553.5f);
+            QCOMPARE(chart->yData(0, 1), -6553.5f);
+            QCOMPARE(chart->yData(1, 0), 4000.0f);
+            QCOMPARE(chart->yData(1, 1), -4000.0f);
         }
     }
     QVERIFY(m_messages.isEmpty());
@@ -583,8 +583,8 @@ void TestFileCommands::graphScale() {
     ListGraphWindow* gap =
         graphOf(listOf({day + "|10:00:00|1|V|", day + "|late|2|V|", day + "|10:00:09|3|V|"}));
     QVERIFY(gap);
-    QCOMPARE(gap->chart->XDataII(0, 1), 0.0);
-    QCOMPARE(gap->chart->XDataII(1, 1), gap->chart->XDataII(0, 0));
+    QCOMPARE(gap->chart->xData(0, 1), 0.0);
+    QCOMPARE(gap->chart->xData(1, 1), gap->chart->xData(0, 0));
     // ... and the user is told which row was left out.
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains("row 2") && m_messages[0].contains("late"),
@@ -602,7 +602,7 @@ void TestFileCommands::graphScale() {
                                         "NaN or beyond 3.4e38) were left out (the first: row 2, "
                                         "'inf')"),
              qPrintable(m_messages[0]));
-    QCOMPARE(float(odd->chart->ManualMaxY()), 350.0f);
+    QCOMPARE(float(odd->chart->manualMaxY()), 350.0f);
     m_messages.clear();
 
     // One row: its point in the middle of a time axis that has a span, and a value axis too.
@@ -646,22 +646,22 @@ void TestFileCommands::scaleAndUndoZoom() {
     };
     scale("10", "50");
     QCOMPARE(shown, (QStringList{"135", "-39"}));
-    QCOMPARE(chart->ManualMinY(), 10.0);
-    QCOMPARE(chart->ManualMaxY(), 50.0);
+    QCOMPARE(chart->manualMinY(), 10.0);
+    QCOMPARE(chart->manualMaxY(), 50.0);
     scale("2,5", "2,5");
-    QCOMPARE(chart->ManualMinY(), 2.5);
-    QCOMPARE(chart->ManualMaxY(), 2.5);
+    QCOMPARE(chart->manualMinY(), 2.5);
+    QCOMPARE(chart->manualMaxY(), 2.5);
     scale("0,1", "-1");
-    QCOMPARE(chart->ManualMaxY(), double(0.1f));
+    QCOMPARE(chart->manualMaxY(), double(0.1f));
     scale("abc", "");
     QCOMPARE(m_messages, (QStringList{"abc is invalid number !", " is invalid number !"}));
-    QCOMPARE(chart->ManualMaxY(), double(0.1f));
-    QCOMPARE(chart->ManualMinY(), -1.0);
+    QCOMPARE(chart->manualMaxY(), double(0.1f));
+    QCOMPARE(chart->manualMinY(), -1.0);
     // Numbers without a place on an axis are refused as well.
     m_messages.clear();
     scale("nan", "inf");
     QCOMPARE(m_messages, (QStringList{"nan is invalid number !", "inf is invalid number !"}));
-    QCOMPARE(chart->ManualMaxY(), double(0.1f));
+    QCOMPARE(chart->manualMaxY(), double(0.1f));
 
     // Undo Zoom leaves a zoomed view of the active chart.
     const QCPRange whole = chart->plot()->xAxis->range();
@@ -673,20 +673,20 @@ void TestFileCommands::scaleAndUndoZoom() {
     // recorder's chart, Undo Zoom is not offered.
     auto* rtc = new RecorderWindow(*m_recorder, *m_link);
     m_rtc = rtc;
-    AddChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
+    addChildWindow(m_area, rtc, ChildWindowStyle::Sizeable);
     rtc->setupChart();
     auto* lcd = new QWidget;
     lcd->resize(100, 100);
-    m_area->setActiveSubWindow(AddChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));
+    m_area->setActiveSubWindow(addChildWindow(m_area, lcd, ChildWindowStyle::FixedSingle));
     QVERIFY(!m_files->undoZoomAction->isEnabled() && !m_files->graphAction->isEnabled());
     QCOMPARE(m_files->scaleTarget(), rtc->chart);
     m_messages.clear();
     scale("300", "-300");
-    QCOMPARE(rtc->chart->ManualMaxY(), 300.0);
-    QCOMPARE(rtc->chart->ManualMinY(), -300.0);
-    QCOMPARE(chart->ManualMinY(), -1.0);
+    QCOMPARE(rtc->chart->manualMaxY(), 300.0);
+    QCOMPARE(rtc->chart->manualMinY(), -300.0);
+    QCOMPARE(chart->manualMinY(), -1.0);
     m_rtc = nullptr;
-    delete ChildWindowOf(rtc);
+    delete childWindowOf(rtc);
     QVERIFY(!m_files->scaleTarget());
 }
 
@@ -700,17 +700,17 @@ void TestFileCommands::quickTimeReadingAgreesWithTheGeneralOne() {
         const QDateTime start(QDate(2024, 12, 31), QTime(23, 59, 0));
         for (int s = 0; s < 7200; s += 7) {
             const QDateTime t = start.addSecs(s);
-            const QString date = DateTimeText::DateString(t.date());
-            const QString time = DateTimeText::TimeString(t.time());
+            const QString date = DateTimeText::dateString(t.date());
+            const QString time = DateTimeText::timeString(t.time());
             const auto quick = reader.read(date, time);
             QVERIFY2(quick, qPrintable(date + ' ' + time));
             QCOMPARE(*quick, *ListDateTimeReader::readSlowly(date + ' ' + time));
-            QVERIFY(SameTime(*quick, DateTimeToDays(t)));
+            QVERIFY(sameTime(*quick, dateTimeToDays(t)));
         }
-        QVERIFY(!reader.read(DateTimeText::DateString(start.date()), "25:00:00"));
+        QVERIFY(!reader.read(DateTimeText::dateString(start.date()), "25:00:00"));
         // A time without seconds (the short form) reads as whole minutes.
-        QVERIFY(SameTime(*reader.read(DateTimeText::DateString(start.date()), "10:00"),
-                         DateTimeToDays(QDateTime(start.date(), QTime(10, 0)))));
+        QVERIFY(sameTime(*reader.read(DateTimeText::dateString(start.date()), "10:00"),
+                         dateTimeToDays(QDateTime(start.date(), QTime(10, 0)))));
     }
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
@@ -893,7 +893,7 @@ void TestFileCommands::chartPrintRestoresColours() {
     QCOMPARE(pages.size(), 1);
     QVERIFY(!pages[0].isEmpty());
     QCOMPARE(pages[0][0].text, graph->windowTitle().section(' ', 0, 0));
-    QCOMPARE(graph->chart->GraphBackColor(), PEColor(0x000000)); // the screen colours are back
+    QCOMPARE(graph->chart->graphBackColor(), PEColor(0x000000)); // the screen colours are back
 
     Chart chart;
     chart.setSubsetColors(0, 0x00FFFF);
@@ -903,21 +903,21 @@ void TestFileCommands::chartPrintRestoresColours() {
     chart.setDeskColor(0xC0C0C0);
     chart.setTextColor(0xFFFFFF);
     const auto check = [&] {
-        QCOMPARE(chart.SubsetColors(0), PEColor(0x00FFFF));
-        QCOMPARE(chart.SubsetColors(1), PEColor(0x0000FF));
-        QCOMPARE(chart.GraphBackColor(), PEColor(0x000000));
-        QCOMPARE(chart.DeskColor(), PEColor(0xC0C0C0));
-        QCOMPARE(chart.TextColor(), PEColor(0xFFFFFF));
-        QCOMPARE(chart.SubsetLineTypes(1), 0);
-        QCOMPARE(chart.SubsetLineTypes(2), 0);
+        QCOMPARE(chart.subsetColors(0), PEColor(0x00FFFF));
+        QCOMPARE(chart.subsetColors(1), PEColor(0x0000FF));
+        QCOMPARE(chart.graphBackColor(), PEColor(0x000000));
+        QCOMPARE(chart.deskColor(), PEColor(0xC0C0C0));
+        QCOMPARE(chart.textColor(), PEColor(0xFFFFFF));
+        QCOMPARE(chart.subsetLineTypes(1), 0);
+        QCOMPARE(chart.subsetLineTypes(2), 0);
     };
     Printing printing;
     PEColor during = 1;
     printing.setDialogHook([&](QPrinter&) {
-        during = chart.GraphBackColor() | chart.SubsetColors(0) << 1;
+        during = chart.graphBackColor() | chart.subsetColors(0) << 1;
         return false;
     });
-    PrintChartInPaperColours(printing, &chart, nullptr);
+    printChartInPaperColours(printing, &chart, nullptr);
     QCOMPARE(during, PEColor(0xFFFFFF));
     check();
     printing.setDialogHook([&](QPrinter& printer) {
@@ -925,7 +925,7 @@ void TestFileCommands::chartPrintRestoresColours() {
         printer.setOutputFileName(m_dir.filePath("no/such/folder/c.pdf"));
         return true;
     });
-    QVERIFY_THROWS_EXCEPTION(ChartError, PrintChartInPaperColours(printing, &chart, nullptr));
+    QVERIFY_THROWS_EXCEPTION(ChartError, printChartInPaperColours(printing, &chart, nullptr));
     check();
 }
 

@@ -50,12 +50,12 @@ void fill(StringGridModel& grid, bool logger) {
     for (int i = 0; i < s.size(); ++i) {
         const Sample& x = s[i];
         const QStringList cells =
-            logger ? QStringList{QString::number(i + 1), LoggerText::Date(x.when.date()),
-                                 LoggerText::Time(x.when.time()),
-                                 LoggerText::Value(float(x.value), x.decimals), "V", ""}
-                   : QStringList{QString::number(i + 1), DateTimeText::DateString(x.when.date()),
-                                 DateTimeText::TimeString(x.when.time()),
-                                 FrameDecoder::FixedText(x.value, x.decimals), "V", ""};
+            logger ? QStringList{QString::number(i + 1), LoggerText::date(x.when.date()),
+                                 LoggerText::time(x.when.time()),
+                                 LoggerText::value(float(x.value), x.decimals), "V", ""}
+                   : QStringList{QString::number(i + 1), DateTimeText::dateString(x.when.date()),
+                                 DateTimeText::timeString(x.when.time()),
+                                 FrameDecoder::fixedText(x.value, x.decimals), "V", ""};
         grid.setRow(i + 1, cells);
     }
 }
@@ -110,7 +110,7 @@ void TestLocales::savedAnywhereGraphsAnywhere() {
         m_dir.filePath(QStringLiteral("%1-%2.%3")
                            .arg(writer, logger ? "logger" : "recorder", portable ? "csv" : suffix));
     const auto result = DataFileWriter::save(
-        path, saved, DataFileWriter::allRows(saved.RowCount()), nullptr,
+        path, saved, DataFileWriter::allRows(saved.gridRowCount()), nullptr,
         DataFileWriter::OnCancel::Discard,
         portable ? DataFileWriter::Layout::Portable : DataFileWriter::Layout::Plain);
     QVERIFY2(result.saved(), qPrintable(result.error));
@@ -132,23 +132,23 @@ void TestLocales::savedAnywhereGraphsAnywhere() {
         const auto read = DataFileReader::read(path, opened);
         QCOMPARE(read.rows, int(expected.size()));
         Chart chart;
-        SetupTimeChart(&chart, read.rows, DateTimeToDays(expected.first().when),
-                       DateTimeToDays(expected.last().when));
+        setupTimeChart(&chart, read.rows, dateTimeToDays(expected.first().when),
+                       dateTimeToDays(expected.last().when));
         const ListGraph::Bounds b = ListGraph::fill(opened, &chart, {});
         const QByteArray where = QStringLiteral("written under %1, read under %2: %3")
                                      .arg(writer, QString::fromLatin1(reader),
-                                          opened.Cells(1, 1) + " " + opened.Cells(2, 1) + " " +
-                                              opened.Cells(3, 1))
+                                          opened.cells(1, 1) + " " + opened.cells(2, 1) + " " +
+                                              opened.cells(3, 1))
                                      .toUtf8();
         QVERIFY2(b.unreadableValues.count == 0 && b.unreadableTimes.count == 0, where.constData());
         for (int i = 0; i < expected.size(); ++i) {
-            const double x = chart.XDataII(0, i);
+            const double x = chart.xData(0, i);
             const QByteArray row = where + " row " + QByteArray::number(i + 1) + ": " +
-                                   DaysToDateTime(x).toString(Qt::ISODate).toUtf8() + " " +
-                                   QByteArray::number(chart.YData(0, i));
-            QVERIFY2(qAbs(DaysToSeconds(x - DateTimeToDays(expected[i].when))) < 0.001,
+                                   daysToDateTime(x).toString(Qt::ISODate).toUtf8() + " " +
+                                   QByteArray::number(chart.yData(0, i));
+            QVERIFY2(qAbs(DaysToSeconds(x - dateTimeToDays(expected[i].when))) < 0.001,
                      row.constData());
-            QVERIFY2(chart.YData(0, i) == float(expected[i].value), row.constData());
+            QVERIFY2(chart.yData(0, i) == float(expected[i].value), row.constData());
         }
     }
 }

@@ -50,17 +50,17 @@ void TestBusyPort::lockedPortNamesItsHolder() {
 
     MeterPort port;
     port.setDeviceName(pty.path());
-    QVERIFY(!port.TryOpen());
+    QVERIFY(!port.tryOpen());
     const QString inUse = QStringLiteral("%1 is in use by another program (pid %2)")
                               .arg(pty.path())
                               .arg(holder.process.processId());
-    QCOMPARE(port.LastOpenFailure(), inUse);
-    QVERIFY(port.LastOpenRefused());
-    QVERIFY(!port.LastOpenFailure().contains("dialout"));
+    QCOMPARE(port.lastOpenFailure(), inUse);
+    QVERIFY(port.lastOpenRefused());
+    QVERIFY(!port.lastOpenFailure().contains("dialout"));
     // The program's own open raises the same text to the error handler.
     QString reported;
-    port.OnError = [&](MeterPort*, const PortError& e, PortErrorAction& action) {
-        reported = e.Message;
+    port.onError = [&](MeterPort*, const PortError& e, PortErrorAction& action) {
+        reported = e.message;
         action = caAbort;
     };
     QVERIFY_THROWS_EXCEPTION(SilentAbort, port.setActive(true));
@@ -73,10 +73,10 @@ void TestBusyPort::lockedPortNamesItsHolder() {
     holder.process.kill();
     QVERIFY(holder.process.waitForFinished(5000));
     if (::geteuid() == 0) {
-        QVERIFY2(port.TryOpen(), qPrintable(port.LastOpenFailure()));
+        QVERIFY2(port.tryOpen(), qPrintable(port.lastOpenFailure()));
     } else {
-        QVERIFY(!port.TryOpen());
-        QCOMPARE(port.LastOpenFailure(),
+        QVERIFY(!port.tryOpen());
+        QCOMPARE(port.lastOpenFailure(),
                  QStringLiteral("%1 is in use by another program").arg(pty.path()));
     }
 }
@@ -92,13 +92,13 @@ void TestBusyPort::exclusiveUseWithoutLockFile() {
     MeterPort port;
     port.setDeviceName(pty.path());
     if (::geteuid() == 0) {
-        QVERIFY2(port.TryOpen(), qPrintable(port.LastOpenFailure()));
+        QVERIFY2(port.tryOpen(), qPrintable(port.lastOpenFailure()));
         return;
     }
-    QVERIFY(!port.TryOpen());
-    QCOMPARE(port.LastOpenFailure(),
+    QVERIFY(!port.tryOpen());
+    QCOMPARE(port.lastOpenFailure(),
              QStringLiteral("%1 is in use by another program").arg(pty.path()));
-    QVERIFY(port.LastOpenRefused());
+    QVERIFY(port.lastOpenRefused());
 }
 
 QTEST_GUILESS_MAIN(TestBusyPort)

@@ -61,8 +61,8 @@ void TestDiscovery::meterOnThirdPort() {
     LiveLink link;
     LinkSpy views(link);
     FakeHost host;
-    host.ports = {"/dev/a", "/dev/b", "/dev/c", MeterPort::SimulatorName()};
-    DiscoverMeter(link, host);
+    host.ports = {"/dev/a", "/dev/b", "/dev/c", MeterPort::simulatorName()};
+    discoverMeter(link, host);
 
     QCOMPARE(a->opens, 1);
     QCOMPARE(b->opens, 1);
@@ -83,7 +83,7 @@ void TestDiscovery::meterOnThirdPort() {
     c->writes.clear();
     c->send("11234;002\r\n");
     QCOMPARE(c->writes, QList<QByteArray>{CmdY.bytes()});
-    QCOMPARE(link.reading().Count, 1234);
+    QCOMPARE(link.reading().count, 1234);
     QCOMPARE(host.progress.first(), QStringLiteral("Initializing COM Port ...."));
     QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
 }
@@ -95,7 +95,7 @@ void TestDiscovery::model120() {
     LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a"};
-    DiscoverMeter(link, host);
+    discoverMeter(link, host);
     QVERIFY(link.connected());
     QCOMPARE(link.meterModel(), 120);
     QCOMPARE(views.callsStarting("connection"), QStringList{"connection 1 120"});
@@ -110,7 +110,7 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     FakeHost host;
     host.ports = {"/dev/a", "/dev/b"};
     link.setPortIndex(1);
-    DiscoverMeter(link, host);
+    discoverMeter(link, host);
     QVERIFY(!link.connected());
     QCOMPARE(host.selected, 1);
     QCOMPARE(views.panel0, QStringLiteral("/dev/b"));
@@ -122,7 +122,7 @@ void TestDiscovery::noMeterSelectsStoredPortOrFirst() {
     LiveLink link2;
     LinkSpy views2(link2);
     link2.setPortIndex(5);
-    DiscoverMeter(link2, host);
+    discoverMeter(link2, host);
     QCOMPARE(link2.portIndex(), 0);
     QCOMPARE(host.selected, 0);
     QCOMPARE(views2.panel0, QStringLiteral("/dev/a"));
@@ -135,12 +135,12 @@ void TestDiscovery::simulatorIsSkippedAndNeverPreselected() {
     LiveLink link;
     LinkSpy views(link);
     FakeHost host;
-    host.ports = {MeterPort::SimulatorName()};
+    host.ports = {MeterPort::simulatorName()};
     link.setPortIndex(0);
-    DiscoverMeter(link, host);
+    discoverMeter(link, host);
     QVERIFY(!link.connected());
     QCOMPARE(host.selected, -1); // never selected
-    QVERIFY(link.deviceName() != MeterPort::SimulatorName());
+    QVERIFY(link.deviceName() != MeterPort::simulatorName());
     QVERIFY(!link.portOpen());
     QCOMPARE(views.panel1, QStringLiteral("Not connected"));
 }
@@ -153,7 +153,7 @@ void TestDiscovery::refusedPortSaysWhy() {
     LinkSpy views(link);
     FakeHost host;
     host.ports = {"/dev/a"};
-    DiscoverMeter(link, host);
+    discoverMeter(link, host);
     QCOMPARE(views.panel1, QStringLiteral("Not connected"));
     QCOMPARE(views.panel0, QStringLiteral("Permission denied"));
 }

@@ -16,7 +16,7 @@ constexpr std::uint32_t kBase = bit(annRS232) | bit(annAUTO);
 
 using Digits = QList<int>;
 Digits digitsOf(const Reading& r) {
-    return {r.Digits[0], r.Digits[1], r.Digits[2], r.Digits[3]};
+    return {r.digits[0], r.digits[1], r.digits[2], r.digits[3]};
 }
 
 } // namespace
@@ -184,15 +184,15 @@ void TestFrameDecoder::functionTable() {
     for (const auto& f : frames)
         decode(f, model);
     const Reading& r = decoder.reading();
-    QTEST(r.FunctionName, "name");
-    QTEST(r.UnitText, "unit");
-    QTEST(int(r.Divisor), "divisor");
-    QTEST(int(r.Multiplier), "multiplier");
+    QTEST(r.functionName, "name");
+    QTEST(r.unitText, "unit");
+    QTEST(int(r.divisor), "divisor");
+    QTEST(int(r.multiplier), "multiplier");
     QFETCH(quint32, annunciators);
     QFETCH(quint32, unitAnnunciators);
-    QCOMPARE(QString::number(r.Annunciators, 2), QString::number(annunciators, 2));
-    QCOMPARE(QString::number(r.UnitAnnunciators, 2), QString::number(unitAnnunciators, 2));
-    QCOMPARE(r.Value, float(r.Count) / float(r.Divisor));
+    QCOMPARE(QString::number(r.annunciators, 2), QString::number(annunciators, 2));
+    QCOMPARE(QString::number(r.unitAnnunciators, 2), QString::number(unitAnnunciators, 2));
+    QCOMPARE(r.value, float(r.count) / float(r.divisor));
 }
 
 void TestFrameDecoder::digitBlanking_data() {
@@ -220,41 +220,41 @@ void TestFrameDecoder::digitBlanking() {
     QFETCH(QByteArray, f);
     decode(f);
     QTEST(digitsOf(decoder.reading()), "digits");
-    QTEST(decoder.reading().ValueText, "text");
+    QTEST(decoder.reading().valueText, "text");
     QCOMPARE(digitsOf(last.reading), digitsOf(decoder.reading())); // what the update carries
 }
 
 void TestFrameDecoder::quietMillivoltFrame() {
     decode(QByteArray("00000;000\r\n"));
     const Reading& r = decoder.reading();
-    QCOMPARE(r.FunctionName, QStringLiteral("Voltage"));
-    QCOMPARE(r.RangeCode, 0u);
-    QCOMPARE(r.UnitText, QStringLiteral("mV"));
-    QCOMPARE(r.Divisor, 10);
+    QCOMPARE(r.functionName, QStringLiteral("Voltage"));
+    QCOMPARE(r.rangeCode, 0u);
+    QCOMPARE(r.unitText, QStringLiteral("mV"));
+    QCOMPARE(r.divisor, 10);
     QCOMPARE(digitsOf(r), (Digits{10, 10, 0, 0}));
-    QCOMPARE(r.Count, 0);
-    QCOMPARE(r.ValueText, QStringLiteral("0.0"));
-    QCOMPARE(r.Annunciators, bit(7) | bit(9) | bit(20) | bit(30) | bit(31));
-    QCOMPARE(r.UnitAnnunciators, 0u);
+    QCOMPARE(r.count, 0);
+    QCOMPARE(r.valueText, QStringLiteral("0.0"));
+    QCOMPARE(r.annunciators, bit(7) | bit(9) | bit(20) | bit(30) | bit(31));
+    QCOMPARE(r.unitAnnunciators, 0u);
 }
 
 void TestFrameDecoder::overload() {
     decode(LiveFrame(1, "0000", ';', 5));
     const Reading& r = decoder.reading();
-    QVERIFY(r.Overload);
-    QCOMPARE(r.Annunciators & (bit(17) | bit(21) | bit(22)), bit(17) | bit(21) | bit(22));
+    QVERIFY(r.overload);
+    QCOMPARE(r.annunciators & (bit(17) | bit(21) | bit(22)), bit(17) | bit(21) | bit(22));
     // In peak hold the sign bits come only from the held peak.
     decode(LiveFrame(1, "0000", ';', 5, 4));
-    QVERIFY(decoder.reading().Annunciators & bit(22));
-    QCOMPARE(decoder.reading().ValueText, QStringLiteral("-OL"));
+    QVERIFY(decoder.reading().annunciators & bit(22));
+    QCOMPARE(decoder.reading().valueText, QStringLiteral("-OL"));
 }
 
 void TestFrameDecoder::decimalComma() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     decode(LiveFrame(1, "1234", ';'));
-    QCOMPARE(decoder.reading().ValueText, QStringLiteral("1,234"));
+    QCOMPARE(decoder.reading().valueText, QStringLiteral("1,234"));
     decode(LiveFrame(4, "1234", ';'));
-    QCOMPARE(decoder.reading().ValueText, QStringLiteral("1234")); // no group separator
+    QCOMPARE(decoder.reading().valueText, QStringLiteral("1234")); // no group separator
 }
 
 void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes() {
@@ -262,14 +262,14 @@ void TestFrameDecoder::nonDigitCharactersKeepPreviousCodes() {
     decode(LiveFrame(1, "5:78", ';'));
     // The conversion stops at ':'; positions 2..4 keep the codes of the previous frame.
     QCOMPARE(digitsOf(decoder.reading()), (Digits{5, 2, 3, 4}));
-    QCOMPARE(decoder.reading().Count, 5234);
+    QCOMPARE(decoder.reading().count, 5234);
 }
 
 void TestFrameDecoder::firstFrameWithoutDivisorDoesNotDivideByZero() {
     decode(LiveFrame(7, "0042", '3')); // resistance, unlisted range: no divisor from the table
-    QCOMPARE(decoder.reading().Divisor, 1);
-    QCOMPARE(decoder.reading().Value, 42.0f);
-    QCOMPARE(decoder.reading().ValueText, QStringLiteral("42"));
+    QCOMPARE(decoder.reading().divisor, 1);
+    QCOMPARE(decoder.reading().value, 42.0f);
+    QCOMPARE(decoder.reading().valueText, QStringLiteral("42"));
 }
 
 // One row per run of frames: what each frame's update says (what changed, which trackers moved,
@@ -342,11 +342,11 @@ void TestFrameDecoder::framesToUpdates() {
     }
     QCOMPARE(got, updates);
     const Statistics& st = decoder.statistics();
-    const bool peakRests = st.PeakMaxCount == -1e9f && st.PeakMinCount == 1e9f &&
-                           st.PeakValue == 0.0f && st.PeakDigits == BlankDigits;
+    const bool peakRests = st.peakMaxCount == -1e9f && st.peakMinCount == 1e9f &&
+                           st.peakValue == 0.0f && st.peakDigits == BlankDigits;
     const QString peak = peakRests ? QStringLiteral("none")
-                                   : QStringLiteral("%1..%2").arg(st.PeakMinCount).arg(st.PeakMaxCount);
-    QTEST(QStringLiteral("max %1 min %2 peak %3").arg(st.MaxCount).arg(st.MinCount).arg(peak),
+                                   : QStringLiteral("%1..%2").arg(st.peakMinCount).arg(st.peakMaxCount);
+    QTEST(QStringLiteral("max %1 min %2 peak %3").arg(st.maxCount).arg(st.minCount).arg(peak),
           "trackersAfter");
 }
 
@@ -354,20 +354,20 @@ void TestFrameDecoder::peakHoldShowsHeldDigitsOnLcd() {
     decode(LiveFrame(1, "2500", ';', 4, 4)); // held -2.500
     decode(LiveFrame(1, "3000", ';', 4, 4)); // live -3.000 is below the held maximum -2.500
     const Digits shownAtLcd = digitsOf(last.reading);
-    const std::uint32_t annAtLcd = last.reading.Annunciators;
+    const std::uint32_t annAtLcd = last.reading.annunciators;
     QCOMPARE(shownAtLcd, (Digits{2, 5, 0, 0}));
     QVERIFY(annAtLcd & bit(annSIGN));
     QVERIFY(annAtLcd & bit(annBarMinus));
-    QCOMPARE(decoder.reading().Count, -3000); // the count (and the bar) stays live
+    QCOMPARE(decoder.reading().count, -3000); // the count (and the bar) stays live
     QCOMPARE(calls.last(), QStringLiteral("needle 2.5 -"));
 }
 
 void TestFrameDecoder::statusResetClearsTrackers() {
     decode(LiveFrame(1, "2000", ';', 0, 4));
     decoder.resetStatistics();
-    QCOMPARE(decoder.statistics().MaxCount, -1e9f);
-    QCOMPARE(decoder.statistics().PeakMaxCount, -1e9f);
-    QCOMPARE(decoder.statistics().PeakDigits, BlankDigits);
+    QCOMPARE(decoder.statistics().maxCount, -1e9f);
+    QCOMPARE(decoder.statistics().peakMaxCount, -1e9f);
+    QCOMPARE(decoder.statistics().peakDigits, BlankDigits);
     calls.clear();
     decode(LiveFrame(1, "0100", ';', 0, 4));
     QCOMPARE(callsStarting("stats"), QStringList{"stats 1111"});
@@ -377,7 +377,7 @@ void TestFrameDecoder::statusResetClearsTrackers() {
 // the status window sizes its unit boxes from the unit list, and decimals, blanking, the
 // recorder's y limits and the gauge's labels come from the divisor rows.
 void TestFrameDecoder::everyDecodedUnitAndDivisorIsTabled() {
-    const QStringList units = RangeTable::UnitTexts();
+    const QStringList units = RangeTable::unitTexts();
     for (const int model : {120, 122}) {
         for (int function = 0; function < 16; ++function) {
             for (int range = 0; range < 16; ++range) {
@@ -391,13 +391,13 @@ void TestFrameDecoder::everyDecodedUnitAndDivisorIsTabled() {
                                 .arg(model)
                                 .arg(function)
                                 .arg(range)
-                                .arg(r.UnitText)
+                                .arg(r.unitText)
                                 .toLatin1();
-                        QVERIFY2(r.UnitText.isEmpty() || units.contains(r.UnitText),
+                        QVERIFY2(r.unitText.isEmpty() || units.contains(r.unitText),
                                  where.constData());
-                        QVERIFY2(RangeTable::ForDivisor(r.Divisor), where.constData());
-                        if (!r.UnitText.isEmpty() && r.Multiplier > 1) // within a ranged function
-                            QCOMPARE(RangeTable::UnitSize(r.UnitText), r.Multiplier);
+                        QVERIFY2(RangeTable::forDivisor(r.divisor), where.constData());
+                        if (!r.unitText.isEmpty() && r.multiplier > 1) // within a ranged function
+                            QCOMPARE(RangeTable::unitSize(r.unitText), r.multiplier);
                     }
                 }
             }

@@ -73,7 +73,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     LinkSpy spy(link);
     QStringList decoded;
     spy.onUpdate = [&](const LiveUpdate& u) {
-        decoded << u.reading.ValueText + " " + u.reading.UnitText;
+        decoded << u.reading.valueText + " " + u.reading.unitText;
     };
     int errors = 0;
     QObject::connect(&link, &LiveLink::portFailed, &link, [&](int code, const QString& message) {
@@ -126,7 +126,7 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
     QVERIFY(tickUntil(
         link, [&] { return link.connected() && link.framesDecoded() > decodedBefore + 3; }, 20,
         20000));
-    QCOMPARE(link.reading().UnitText, QStringLiteral("V"));
+    QCOMPARE(link.reading().unitText, QStringLiteral("V"));
 }
 
 void TestLinkPty::resynchronisesAndLosesNoNotification() {
@@ -158,7 +158,7 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
     QCOMPARE(waitAcks(2), 2);
     QVERIFY(meter.send("10500;002\r\n"));
     QCOMPARE(waitAcks(3), 3);
-    QCOMPARE(link.reading().Count, 500);
+    QCOMPARE(link.reading().count, 500);
 
     // The next frame arrives while the receive step waits in a message loop of its own (a
     // view busy for a moment). No further byte comes after it: the meter waits for its Y.
@@ -168,11 +168,11 @@ void TestLinkPty::resynchronisesAndLosesNoNotification() {
             return;
         once = true;
         meter.send("12000;002\r\n");
-        Delay(100);
+        delay(100);
     };
     QVERIFY(meter.send("11000;002\r\n"));
     QCOMPARE(waitAcks(5), 5);
-    QCOMPARE(link.reading().Count, 2000);
+    QCOMPARE(link.reading().count, 2000);
 }
 
 // A meter with a bad frame in ten delivers, in the same time, at least 90 % of the frames of a

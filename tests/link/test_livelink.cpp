@@ -87,7 +87,7 @@ private:
     MeterPort& commandPort() {
         link->closePort();
         m_commandPort = std::make_unique<MeterPort>();
-        m_commandPort->OnError = [](MeterPort*, const PortError&, PortErrorAction& action) {
+        m_commandPort->onError = [](MeterPort*, const PortError&, PortErrorAction& action) {
             action = caAbort;
         };
         m_commandPort->setDeviceName(QStringLiteral("/dev/fake"));
@@ -105,7 +105,7 @@ void TestLiveLink::identityAndFrameInOneRead() {
     dev().send("120\r" + kFrame);
     QCOMPARE(link->meterModel(), 120);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdA.bytes(), CmdY.bytes()}));
-    QCOMPARE(link->reading().Count, 1234);
+    QCOMPARE(link->reading().count, 1234);
     QVERIFY(link->readingSinceTick());
     QVERIFY(link->pendingBytes().isEmpty());
     QVERIFY(link->connected());
@@ -133,7 +133,7 @@ void TestLiveLink::frameAtStartOfBuffer() {
     QCOMPARE(kFrame.size(), 11);
     dev().send(kFrame);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
-    QCOMPARE(link->reading().Count, 1234);
+    QCOMPARE(link->reading().count, 1234);
     QVERIFY(link->pendingBytes().isEmpty());
 }
 
@@ -152,10 +152,10 @@ void TestLiveLink::frameFollowedByHalfOfNext() {
     // The meter's Y echo, a frame and the first half of the next frame in one read: nothing
     // after the CR LF may be lost.
     dev().send(CmdY.bytes() + kFrame + kFrame2.left(5));
-    QCOMPARE(link->reading().Count, 1234);
+    QCOMPARE(link->reading().count, 1234);
     QCOMPARE(link->pendingBytes(), kFrame2.left(5));
     dev().send(kFrame2.mid(5));
-    QCOMPARE(link->reading().Count, 2345);
+    QCOMPARE(link->reading().count, 2345);
     QCOMPARE(link->framesDecoded(), 2);
     QCOMPARE(dev().writes, (QList<QByteArray>{CmdY.bytes(), CmdY.bytes()}));
     QVERIFY(link->pendingBytes().isEmpty());
@@ -163,7 +163,7 @@ void TestLiveLink::frameFollowedByHalfOfNext() {
 
 void TestLiveLink::twoFramesInOneRead() {
     QList<int> counts;
-    spy->onUpdate = [&](const LiveUpdate& u) { counts << u.reading.Count; };
+    spy->onUpdate = [&](const LiveUpdate& u) { counts << u.reading.count; };
     dev().send(kFrame + kFrame2);
     QCOMPARE(counts, (QList<int>{1234, 2345}));
     QCOMPARE(link->framesAcknowledged(), 2);
@@ -178,7 +178,7 @@ void TestLiveLink::everyValidFrameIsDecodedAndHandedOn() {
     dev().send(kFrame);
     QVERIFY(quiet.readingSinceTick());
     QCOMPARE(quiet.framesDecoded(), 1);
-    QCOMPARE(quiet.reading().Count, 1234);
+    QCOMPARE(quiet.reading().count, 1234);
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()}); // acknowledged
 }
 
@@ -201,7 +201,7 @@ void TestLiveLink::linkUpShowsPortAndEnablesLoggerFor122Only() {
 
 void TestLiveLink::closedPortEndsStepSilently() {
     link->closePort();
-    link->onBytesReceived(); // InputCount on a closed port aborts the step
+    link->onBytesReceived(); // inputCount on a closed port aborts the step
     QVERIFY(!link->receiveStepRunning());
     QVERIFY(link->pendingBytes().isEmpty());
 }
@@ -220,7 +220,7 @@ void TestLiveLink::reentrantNotificationIsNotLost() {
     // control is back in the message loop.
     QCOMPARE(link->framesDecoded(), 1);
     QTRY_COMPARE(link->framesDecoded(), 2);
-    QCOMPARE(link->reading().Count, 2345);
+    QCOMPARE(link->reading().count, 2345);
 }
 
 void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
@@ -240,7 +240,7 @@ void TestLiveLink::strayLineEndsCostAtMostOneFrame() {
     dev().writes.clear();
     dev().send("112340122\r\n");
     QCOMPARE(dev().writes, QList<QByteArray>{CmdY.bytes()});
-    QCOMPARE(link->reading().Count, 1234);
+    QCOMPARE(link->reading().count, 1234);
 
     // A closed and reopened port starts with an empty buffer.
     dev().send("1123", false);
@@ -360,7 +360,7 @@ void TestLiveLink::driftCorrection_data() {
 void TestLiveLink::driftCorrection() {
     QFETCH(int, interval);
     QFETCH(int, elapsed);
-    QTEST(LiveLink::CorrectedInterval(interval, elapsed), "next");
+    QTEST(LiveLink::correctedInterval(interval, elapsed), "next");
 }
 
 void TestLiveLink::timerIntervalFollowsTicks() {
@@ -438,7 +438,7 @@ void TestLiveLink::scheduleStartsAndStopsRecording() {
     dev().send(kFrame);
     tick(); // +6 s: after the stop
     QVERIFY(!recorder.recording());
-    QVERIFY(!recorder.schedule().Armed());
+    QVERIFY(!recorder.schedule().armed());
     QCOMPARE(samples, 2);
 }
 
@@ -448,7 +448,7 @@ void TestLiveLink::sendCommandWithEcho() {
     dev().input = "junk";
     QElapsedTimer t;
     t.start();
-    QVERIFY(SendCommand(port, MeterCommand('C')));
+    QVERIFY(sendCommand(port, MeterCommand('C')));
     QVERIFY(t.elapsed() >= 500);
     QVERIFY(t.elapsed() < 1000);
     QCOMPARE(dev().writes.size(), 1); // the junk was cleared first
@@ -459,28 +459,28 @@ void TestLiveLink::sendCommandWithoutEcho() {
     QElapsedTimer t;
     t.start();
     dev().input = "";
-    QVERIFY(!SendCommand(port, MeterCommand('P')));
+    QVERIFY(!sendCommand(port, MeterCommand('P')));
     QCOMPARE(dev().writes.size(), 3);
     QVERIFY(t.elapsed() >= 1500);
     // A wrong answer counts as no echo; extra bytes after the first six stay waiting.
     dev().writes.clear();
     dev().echo = true;
-    QVERIFY(SendCommand(port, MeterCommand('Q')));
+    QVERIFY(sendCommand(port, MeterCommand('Q')));
     dev().input += "tail";
-    QCOMPARE(port.InputCount(), 4);
+    QCOMPARE(port.inputCount(), 4);
 }
 
 void TestLiveLink::sendCommandOnClosedPortAborts() {
     MeterPort& port = commandPort();
     port.setActive(false);
-    QVERIFY_THROWS_EXCEPTION(SilentAbort, SendCommand(port, MeterCommand('C')));
+    QVERIFY_THROWS_EXCEPTION(SilentAbort, sendCommand(port, MeterCommand('C')));
     // A port without an error handler lets the error itself through.
     MeterPort bare;
-    QVERIFY_THROWS_EXCEPTION(PortError, bare.InputCount());
+    QVERIFY_THROWS_EXCEPTION(PortError, bare.inputCount());
     try {
-        bare.InputCount();
+        bare.inputCount();
     } catch (const PortError& e) {
-        QCOMPARE(e.Message, QStringLiteral("Can't perform this operation on a closed port"));
+        QCOMPARE(e.message, QStringLiteral("Can't perform this operation on a closed port"));
     }
 }
 
@@ -489,7 +489,7 @@ void TestLiveLink::delayProcessesEvents() {
     QTimer::singleShot(20, [&] { fired = true; });
     QElapsedTimer t;
     t.start();
-    Delay(150);
+    delay(150);
     QVERIFY(fired);
     QVERIFY(t.elapsed() >= 150);
     QVERIFY(t.elapsed() < 400);

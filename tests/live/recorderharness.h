@@ -24,11 +24,11 @@ public:
 
     qint64 monotonicMs() const override { return seconds * 1000; }
     double now() const override { return at(seconds); }
-    double at(qint64 s) const { return DateTimeToDays(base.addSecs(s)); }
+    double at(qint64 s) const { return dateTimeToDays(base.addSecs(s)); }
 };
 
 // Two date-times (days) within a millisecond of each other.
-inline bool SameTime(double a, double b) {
+inline bool sameTime(double a, double b) {
     return DaysToSeconds(qAbs(a - b)) < 1e-3;
 }
 
@@ -63,7 +63,7 @@ struct RecorderRig {
     }
 
     // A frame from the meter: decoded, and a new reading for the next tick.
-    void Receive(const QByteArray& frame) { meter.device->send(frame); }
+    void receive(const QByteArray& frame) { meter.device->send(frame); }
     // The schedule changed as `edit` says.
     template <typename F> void editSchedule(F edit) {
         RecorderSchedule schedule = recorder.schedule();
@@ -71,12 +71,12 @@ struct RecorderRig {
         recorder.setSchedule(schedule);
     }
     // One tick, a second after the previous one.
-    void Tick() {
+    void tick() {
         ++clock.seconds;
         link.onTick();
     }
-    void TickWithReading(const QByteArray& frame) {
-        Receive(frame);
-        Tick();
+    void tickWithReading(const QByteArray& frame) {
+        receive(frame);
+        tick();
     }
 };

@@ -111,7 +111,7 @@ void TestGaugeWindow::needle() {
     QFETCH(QString, label5);
     QFETCH(int, step);
     QFETCH(QString, sign);
-    views->Decode(frame);
+    views->decode(frame);
     QCOMPARE(gauge->labelText(5), label5);
     QCOMPARE(gauge->needlePosition(), step);
     QCOMPARE(gauge->signText(), sign);
@@ -119,7 +119,7 @@ void TestGaugeWindow::needle() {
 }
 
 void TestGaugeWindow::needleStraightUpAtStep20() {
-    views->Decode(LiveFrame(1, "2000", ';'));
+    views->decode(LiveFrame(1, "2000", ';'));
     const QPoint centre = gauge->centre(), tip = gauge->needleTip();
     QCOMPARE(centre, QPoint(144, 174));
     // 3.14156 falls just short of pi: the tip is at most a pixel off the vertical.
@@ -133,7 +133,7 @@ void TestGaugeWindow::needleStraightUpAtStep20() {
 
 void TestGaugeWindow::erasingLeavesOnlyTheNewNeedle() {
     for (const char* digits : {"2000", "3999", "0000", "9999", "1234"})
-        views->Decode(LiveFrame(1, digits, ';'));
+        views->decode(LiveFrame(1, digits, ';'));
     // A fresh gauge drawing only the last needle looks the same.
     GaugeWindow fresh;
     fresh.relabel(1000);
@@ -143,7 +143,7 @@ void TestGaugeWindow::erasingLeavesOnlyTheNewNeedle() {
 }
 
 void TestGaugeWindow::whiteShowsTheWindowColour() {
-    views->Decode(LiveFrame(1, "2000", ';'));
+    views->decode(LiveFrame(1, "2000", ';'));
     const QImage shown = gauge->findChild<QLabel*>("Image1")->pixmap().toImage();
     QCOMPARE(qAlpha(shown.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(shown.pixel(gauge->centre())), 255); // the needle
@@ -151,7 +151,7 @@ void TestGaugeWindow::whiteShowsTheWindowColour() {
 }
 
 void TestGaugeWindow::reopenedGaugeTakesTheScaleOfTheNextChange() {
-    views->Decode(LiveFrame(1, "2000", ';'));
+    views->decode(LiveFrame(1, "2000", ';'));
     QCOMPARE(gauge->analogScale(), 0.1f);
     QCOMPARE(gauge->needlePosition(), 20);
 
@@ -160,7 +160,7 @@ void TestGaugeWindow::reopenedGaugeTakesTheScaleOfTheNextChange() {
     gauge = std::make_unique<GaugeWindow>();
     views->gauge = gauge.get();
     QCOMPARE(gauge->labelText(5), QStringLiteral("4000"));
-    views->Decode(LiveFrame(2, "1000", ';')); // another range: 10.00 V
+    views->decode(LiveFrame(2, "1000", ';')); // another range: 10.00 V
     QCOMPARE(gauge->labelText(5), QStringLiteral("40"));
     QCOMPARE(gauge->needlePosition(), 10);
     QVERIFY(isBlack(gauge->canvas(), gauge->needleTip()));

@@ -69,10 +69,10 @@ private Q_SLOTS:
     }
 
     void layout();
-    void annunciatorPlaces_data() { AddAnnunciatorRows(); }
+    void annunciatorPlaces_data() { addAnnunciatorRows(); }
     void annunciatorPlaces();
     void startsBlank();
-    void eachBitLightsItsPicture_data() { AddAnnunciatorRows(); }
+    void eachBitLightsItsPicture_data() { addAnnunciatorRows(); }
     void eachBitLightsItsPicture();
     void showsReading_data();
     void showsReading();
@@ -136,11 +136,11 @@ void TestLcdWindow::startsBlank() {
 void TestLcdWindow::eachBitLightsItsPicture() {
     QFETCH(int, tag);
     Reading r;
-    r.Digits = BlankDigits;
-    (tag <= 32 ? r.Annunciators : r.UnitAnnunciators) = std::uint32_t(1) << ((tag - 1) % 32);
+    r.digits = BlankDigits;
+    (tag <= 32 ? r.annunciators : r.unitAnnunciators) = std::uint32_t(1) << ((tag - 1) % 32);
     lcd->showReading(r);
     QCOMPARE(litTags(*lcd), Tags{tag});
-    r.Annunciators = r.UnitAnnunciators = 0;
+    r.annunciators = r.unitAnnunciators = 0;
     lcd->showReading(r);
     QCOMPARE(litTags(*lcd), Tags{});
 }
@@ -178,7 +178,7 @@ void TestLcdWindow::showsReading() {
     QFETCH(Digits, digits);
     QFETCH(Tags, lit);
     QFETCH(int, bar);
-    views->Decode(frame);
+    views->decode(frame);
     QCOMPARE(shownDigits(*lcd), digits);
     QCOMPARE(litTags(*lcd), lit);
     QCOMPARE(lcd->barWidth(), bar);
@@ -201,37 +201,37 @@ void TestLcdWindow::barWidth() {
     QFETCH(QByteArray, digits);
     QFETCH(bool, negative);
     QFETCH(int, width);
-    views->Decode(LiveFrame(4, digits.constData(), ';', negative ? 4 : 0));
+    views->decode(LiveFrame(4, digits.constData(), ';', negative ? 4 : 0));
     QCOMPARE(lcd->barWidth(), width);
 }
 
 void TestLcdWindow::unchangedReadingRepaintsNothing() {
-    views->Decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
     const int changes = lcd->pictureChanges();
     QCOMPARE(changes, 4 + 4); // four digits; RS232, AUTO, point, V
 
     PaintCounter counter;
     QVERIFY(showAndWatch(*lcd, counter));
 
-    views->Decode(LiveFrame(1, "1234", ';'));
-    views->Decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(lcd->pictureChanges(), changes);
     QCoreApplication::processEvents();
     QCOMPARE(counter.paints, (QMap<QString, int>{}));
 
     // AUTO to MANU: two pictures.
-    views->Decode(LiveFrame(1, "1234", ';', 0, 0, 0));
+    views->decode(LiveFrame(1, "1234", ';', 0, 0, 0));
     QCOMPARE(lcd->pictureChanges(), changes + 2);
     QCOMPARE(litTags(*lcd), (Tags{8, 10, 19, 32}));
 }
 
 void TestLcdWindow::changedDigitRepaintsOnlyThatDigit() {
-    views->Decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
     PaintCounter counter;
     QVERIFY(showAndWatch(*lcd, counter));
     const int changes = lcd->pictureChanges();
 
-    views->Decode(LiveFrame(1, "1294", ';'));
+    views->decode(LiveFrame(1, "1294", ';'));
     QCOMPARE(lcd->pictureChanges(), changes + 1);
     QCOMPARE(shownDigits(*lcd), (Digits{1, 2, 9, 4}));
     QCoreApplication::processEvents();
@@ -241,42 +241,42 @@ void TestLcdWindow::changedDigitRepaintsOnlyThatDigit() {
 }
 
 void TestLcdWindow::reopenedPanelPaintsEverything() {
-    views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
+    views->decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
     // Closed and opened again: a new panel keeps its own record of what it shows, so the
     // same reading paints every digit and symbol.
     lcd = std::make_unique<LcdWindow>();
     views->lcd = lcd.get();
-    views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
+    views->decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
     QCOMPARE(shownDigits(*lcd), (Digits{1, 2, 3, 4}));
     QCOMPARE(litTags(*lcd), (Tags{8, 9, 15, 19, 32}));
 
     lcd = std::make_unique<LcdWindow>();
     views->lcd = lcd.get();
-    views->Decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
+    views->decode(LiveFrame(1, "1234", ';', 0, 0, 4 | 2));
     QCOMPARE(shownDigits(*lcd), (Digits{1, 2, 3, 4}));
 }
 
 void TestLcdWindow::peakHoldShowsHeldDigitsWithLiveBar() {
     constexpr int peak = 4;
-    views->Decode(LiveFrame(1, "1500", ';', 0, peak));
+    views->decode(LiveFrame(1, "1500", ';', 0, peak));
     const int changes = lcd->pictureChanges();
-    views->Decode(LiveFrame(1, "0900", ';', 0, peak));
+    views->decode(LiveFrame(1, "0900", ';', 0, peak));
     QCOMPARE(shownDigits(*lcd), (Digits{1, 5, 0, 0}));
     QCOMPARE(lcd->pictureChanges(), changes); // only the bar moved
     QCOMPARE(lcd->barWidth(), 60);
     QVERIFY(lcd->annunciatorVisible(6)); // PMAX
 
     // A held negative maximum shows its minus signs.
-    views->Decode(LiveFrame(1, "0200", ';')); // peak hold ends
-    views->Decode(LiveFrame(1, "0100", ';', 4, peak));
-    views->Decode(LiveFrame(1, "0300", ';', 4, peak));
+    views->decode(LiveFrame(1, "0200", ';')); // peak hold ends
+    views->decode(LiveFrame(1, "0100", ';', 4, peak));
+    views->decode(LiveFrame(1, "0300", ';', 4, peak));
     QCOMPARE(shownDigits(*lcd), (Digits{0, 1, 0, 0}));
     QVERIFY(lcd->annunciatorVisible(18));
     QVERIFY(lcd->annunciatorVisible(22));
     QCOMPARE(lcd->barWidth(), 24);
 
     // Leaving peak hold shows the live reading again.
-    views->Decode(LiveFrame(1, "0100", ';'));
+    views->decode(LiveFrame(1, "0100", ';'));
     QCOMPARE(shownDigits(*lcd), (Digits{0, 1, 0, 0}));
     QVERIFY(!lcd->annunciatorVisible(6));
     QVERIFY(!lcd->annunciatorVisible(18));
@@ -296,7 +296,7 @@ void TestLcdWindow::symbolsNeverLit() {
                     for (int c8 = 0; c8 < 16; ++c8)
                         for (int c9 : {0, 6, 10, 14}) {
                             const QByteArray f = LiveFrame(range, "1234", function, c7, c8, c9);
-                            views->Decode(f, model);
+                            views->decode(f, model);
                             for (int tag : never)
                                 if (lcd->annunciatorVisible(tag))
                                     everLit.insert(tag);

@@ -120,8 +120,8 @@ void TestLimits::monitorColoursMarksAndStops() {
     journal.follow(rig.recorder);
 
     rig.recorder.start();
-    rig.TickWithReading(LiveFrame(1, 1500, ';')); // 1.500 V
-    rig.TickWithReading(LiveFrame(1, 1800, ';'));
+    rig.tickWithReading(LiveFrame(1, 1500, ';')); // 1.500 V
+    rig.tickWithReading(LiveFrame(1, 1800, ';'));
     QCOMPARE(monitor.function(), QStringLiteral("Voltage"));
     QCOMPARE(monitor.zone(), LimitWatch::Zone::Inside);
     QVERIFY(!lcd.limitColour().isValid());
@@ -129,7 +129,7 @@ void TestLimits::monitorColoursMarksAndStops() {
     QVERIFY(before >= 1);
 
     // 2.500 V crosses the high limit: one sample of it, then the recording stops.
-    rig.Receive(LiveFrame(1, 2500, ';'));
+    rig.receive(LiveFrame(1, 2500, ';'));
     QCOMPARE(zones.size(), 1);
     QCOMPARE(zones[0][0].value<LimitWatch::Zone>(), LimitWatch::Zone::Above);
     QVERIFY2(zones[0][1].toString().contains(QStringLiteral("above the high limit of 2 V")),
@@ -137,10 +137,10 @@ void TestLimits::monitorColoursMarksAndStops() {
     QVERIFY(!rig.recorder.recording());
     QCOMPARE(rig.rtc->sampleCount(), before + 1);
     const StringGrid& table = *rig.rtc->recordTable;
-    QCOMPARE(table.Cells(3, before + 1), QStringLiteral("2.500"));
-    QCOMPARE(table.Cells(5, before + 1), QStringLiteral("above"));
-    QVERIFY(table.Cells(5, before).isEmpty());
-    QCOMPARE(table.Cells(5, 0), QStringLiteral("Limit"));
+    QCOMPARE(table.cells(3, before + 1), QStringLiteral("2.500"));
+    QCOMPARE(table.cells(5, before + 1), QStringLiteral("above"));
+    QVERIFY(table.cells(5, before).isEmpty());
+    QCOMPARE(table.cells(5, 0), QStringLiteral("Limit"));
     QCOMPARE(lcd.limitColour(), LimitMark::colourOf(LimitWatch::Zone::Above));
     QVERIFY(status.limitShown());
     // The journal keeps the mark among the row's flags; the rows before have none.
@@ -154,20 +154,20 @@ void TestLimits::monitorColoursMarksAndStops() {
              QByteArray("limit-above"));
     QCOMPARE(PortableCsv::splitLine(rows[1]).value(PortableCsv::ColumnCount - 1), QByteArray());
     // Nothing more is recorded after the stop.
-    rig.TickWithReading(LiveFrame(1, 2600, ';'));
-    rig.TickWithReading(LiveFrame(1, 2600, ';'));
+    rig.tickWithReading(LiveFrame(1, 2600, ';'));
+    rig.tickWithReading(LiveFrame(1, 2600, ';'));
     QCOMPARE(rig.rtc->sampleCount(), before + 1);
 
     // Within the hysteresis the zone holds; below it the colours go.
-    rig.Receive(LiveFrame(1, 1950, ';'));
+    rig.receive(LiveFrame(1, 1950, ';'));
     QCOMPARE(monitor.zone(), LimitWatch::Zone::Above);
-    rig.Receive(LiveFrame(1, 1850, ';'));
+    rig.receive(LiveFrame(1, 1850, ';'));
     QCOMPARE(monitor.zone(), LimitWatch::Zone::Inside);
     QVERIFY(!lcd.limitColour().isValid());
     QVERIFY(!status.limitShown());
 
     // Another function brings its own limits.
-    rig.Receive(LiveFrame(1, 500, '3'));
+    rig.receive(LiveFrame(1, 500, '3'));
     QCOMPARE(monitor.function(), QStringLiteral("OHM"));
     QCOMPARE(monitor.limits(), ohms);
     QCOMPARE(monitor.zone(), LimitWatch::Zone::Below);

@@ -90,7 +90,7 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
         if (seen.size() > before) {
             const LiveUpdate& u = seen.last();
             for (int k = 0; k < 4; ++k)
-                QCOMPARE(lcd.digitCode(k + 1), int(u.reading.Digits[std::size_t(k)]));
+                QCOMPARE(lcd.digitCode(k + 1), int(u.reading.digits[std::size_t(k)]));
             if (gauge)
                 QCOMPARE(gauge->signText(), u.needleNegative() ? QStringLiteral("-")
                                                                : QStringLiteral("+"));
@@ -109,19 +109,19 @@ void TestLiveViews::sameFramesDecodeTheSameWithAndWithoutWindows() {
         const Reading& a = seen[i].reading;
         const Reading& b = seenQuietly[i].reading;
         const QByteArray where = QByteArray::number(i);
-        QVERIFY2(a.Digits == b.Digits && a.Count == b.Count && a.Value == b.Value &&
-                     a.ValueText == b.ValueText && a.UnitText == b.UnitText &&
-                     a.FunctionName == b.FunctionName && a.Annunciators == b.Annunciators &&
-                     a.UnitAnnunciators == b.UnitAnnunciators && a.Divisor == b.Divisor,
+        QVERIFY2(a.digits == b.digits && a.count == b.count && a.value == b.value &&
+                     a.valueText == b.valueText && a.unitText == b.unitText &&
+                     a.functionName == b.functionName && a.annunciators == b.annunciators &&
+                     a.unitAnnunciators == b.unitAnnunciators && a.divisor == b.divisor,
                  where.constData());
-        QVERIFY2(seen[i].stats.MaxCount == seenQuietly[i].stats.MaxCount &&
-                     seen[i].stats.PeakMaxCount == seenQuietly[i].stats.PeakMaxCount &&
-                     seen[i].stats.MinCount == seenQuietly[i].stats.MinCount,
+        QVERIFY2(seen[i].stats.maxCount == seenQuietly[i].stats.maxCount &&
+                     seen[i].stats.peakMaxCount == seenQuietly[i].stats.peakMaxCount &&
+                     seen[i].stats.minCount == seenQuietly[i].stats.minCount,
                  where.constData());
     }
 
     // What the windows show at the end: 39.99 mA on the 40 mA scale.
-    QCOMPARE(link.reading().UnitText, QStringLiteral("mA"));
+    QCOMPARE(link.reading().unitText, QStringLiteral("mA"));
     QCOMPARE(status.findChild<QLabel*>(QStringLiteral("lblMAX"))->text(), QStringLiteral("39.99"));
     QCOMPARE(gauge->labelText(5), QStringLiteral("40"));
     QCOMPARE(gauge->needlePosition(), 39);

@@ -46,12 +46,12 @@ void TestRateText::parse() {
     QFETCH(int, seconds);
     QFETCH(bool, corrected);
     QFETCH(QString, rewritten);
-    const RateText r = RateText::Parse(text);
-    QCOMPARE(r.Minutes, minutes);
-    QCOMPARE(r.Seconds, seconds);
-    QCOMPARE(r.Interval(), minutes * 60 + seconds);
-    QCOMPARE(r.Corrected, corrected);
-    QCOMPARE(r.Text, rewritten);
+    const RateText r = RateText::parse(text);
+    QCOMPARE(r.minutes, minutes);
+    QCOMPARE(r.seconds, seconds);
+    QCOMPARE(r.interval(), minutes * 60 + seconds);
+    QCOMPARE(r.corrected, corrected);
+    QCOMPARE(r.text, rewritten);
 }
 
 void TestRateText::format_data() {
@@ -70,7 +70,7 @@ void TestRateText::format() {
     QFETCH(QString, text);
     QCOMPARE(RateText::Format(seconds), text);
     if (seconds >= 0 && seconds < 3600)
-        QCOMPARE(RateText::Parse(text).Interval(), seconds);
+        QCOMPARE(RateText::parse(text).interval(), seconds);
 }
 
 void TestRateText::unitSizes_data() {
@@ -87,7 +87,7 @@ void TestRateText::unitSizes_data() {
 void TestRateText::unitSizes() {
     QFETCH(QString, unit);
     QFETCH(int, size);
-    QCOMPARE(RecorderSamples::UnitSize(unit), size);
+    QCOMPARE(RecorderSamples::unitSize(unit), size);
 }
 
 void TestRateText::samplesKeepTheirUnits() {

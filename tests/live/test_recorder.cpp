@@ -138,25 +138,25 @@ void TestRecorder::createdWithItsLayoutAndControls() {
 
     // The chart takes two thirds of the area below the bar.
     QCOMPARE(w.chart->height(), (500 - RecorderWindow::BarHeight) * 2 / 3);
-    QVERIFY(!w.chart->AllowPopup());
+    QVERIFY(!w.chart->allowPopup());
 
     StringGrid& g = *w.recordTable;
-    QCOMPARE(g.ColCount(), 6);
-    QCOMPARE(g.RowCount(), 2);
-    QCOMPARE(g.DefaultRowHeight(), 20);
+    QCOMPARE(g.gridColCount(), 6);
+    QCOMPARE(g.gridRowCount(), 2);
+    QCOMPARE(g.defaultRowHeight(), 20);
     const QStringList captions = {"", "Date", "Time", "Value", "Range", "Limit"};
     for (int c = 0; c < 6; ++c)
-        QCOMPARE(g.Cells(c, 0), captions[c]);
+        QCOMPARE(g.cells(c, 0), captions[c]);
     QCOMPARE(g.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Date"));
-    QCOMPARE(g.ColWidths(0), int(g.DefaultColWidth() * 0.7));
-    QCOMPARE(g.ColWidths(1), int(g.DefaultColWidth() * 1.5));
-    QCOMPARE(g.ColWidths(2), int(g.DefaultColWidth() * 1.5));
-    QCOMPARE(g.ColWidths(3), g.DefaultColWidth());
+    QCOMPARE(g.colWidths(0), int(g.defaultColWidth() * 0.7));
+    QCOMPARE(g.colWidths(1), int(g.defaultColWidth() * 1.5));
+    QCOMPARE(g.colWidths(2), int(g.defaultColWidth() * 1.5));
+    QCOMPARE(g.colWidths(3), g.defaultColWidth());
 
     // The chart spans RecorderPoints samples from now.
-    QCOMPARE(w.chart->Points(), RecorderState::Points);
-    QCOMPARE(w.chart->ManualMinX(), rig->clock.at(0));
-    QVERIFY(SameTime(w.chart->ManualMaxX(), rig->clock.at(200)));
+    QCOMPARE(w.chart->points(), RecorderState::Points);
+    QCOMPARE(w.chart->manualMinX(), rig->clock.at(0));
+    QVERIFY(sameTime(w.chart->manualMaxX(), rig->clock.at(200)));
 }
 
 void TestRecorder::rateEditor_data() {
@@ -209,17 +209,17 @@ void TestRecorder::showRate() {
 void TestRecorder::startAndStop() {
     RecorderWindow& w = *rig->rtc;
     QVERIFY(!w.btnStart->isEnabled()); // no meter yet
-    rig->Receive(kMilliVolts);        // the meter answers: Start can be used
+    rig->receive(kMilliVolts);        // the meter answers: Start can be used
     QVERIFY(w.btnStart->isEnabled() && !w.btnStop->isEnabled());
     rig->editSchedule([&](RecorderSchedule& s) { s.setArmed(true); });
     QTest::mouseClick(w.btnStart, Qt::LeftButton);
     QVERIFY(rig->recorder.recording());
     QVERIFY(!w.btnStart->isEnabled());
     QVERIFY(w.btnStop->isEnabled());
-    QVERIFY(rig->recorder.schedule().Armed());
+    QVERIFY(rig->recorder.schedule().armed());
     QTest::mouseClick(w.btnStop, Qt::LeftButton);
     QVERIFY(!rig->recorder.recording());
-    QVERIFY(!rig->recorder.schedule().Armed());
+    QVERIFY(!rig->recorder.schedule().armed());
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
 }
@@ -230,9 +230,9 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
     QList<qint64> sampledAt;
     const auto tick = [&](bool reading) {
         if (reading)
-            rig->Receive(kMilliVolts);
+            rig->receive(kMilliVolts);
         const int before = rig->rtc->sampleCount();
-        rig->Tick();
+        rig->tick();
         if (rig->rtc->sampleCount() != before)
             sampledAt << rig->clock.seconds;
     };
@@ -245,28 +245,28 @@ void TestRecorder::samplesOnlyOnTicksWithAReading() {
         tick(true); // 11..15
     QCOMPARE(sampledAt, (QList<qint64>{5, 10, 15}));
     QCOMPARE(rig->rtc->sampleCount(), 3);
-    QCOMPARE(rig->rtc->recordTable->RowCount(), 4);
-    QCOMPARE(rig->rtc->chart->XDataII(0, 1), rig->clock.at(10));
+    QCOMPARE(rig->rtc->recordTable->gridRowCount(), 4);
+    QCOMPARE(rig->rtc->chart->xData(0, 1), rig->clock.at(10));
 }
 
 void TestRecorder::firstSampleOnceTheCounterHasReachedTheInterval() {
     rig->recorder.setRecordInterval(5);
     for (int i = 0; i < 3; ++i)
-        rig->TickWithReading(kMilliVolts);
+        rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 0); // not recording
     rig->rtc->startRecording();            // the counter (3) is kept
-    rig->TickWithReading(kMilliVolts);
+    rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 0);
-    rig->TickWithReading(kMilliVolts);
+    rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 1);
-    QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(5));
+    QCOMPARE(rig->rtc->chart->xData(0, 0), rig->clock.at(5));
 
     // A counter that passed the interval while not recording samples at the first tick.
     rig->rtc->stopRecording();
     for (int i = 0; i < 8; ++i)
-        rig->TickWithReading(kMilliVolts);
+        rig->tickWithReading(kMilliVolts);
     rig->rtc->startRecording();
-    rig->TickWithReading(kMilliVolts);
+    rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 2);
 }
 
@@ -276,65 +276,65 @@ void TestRecorder::rateZeroSamplesEveryTickWithAReading() {
     QCOMPARE(rig->recorder.recordInterval(), 0);
     rig->rtc->startRecording();
     for (int i = 0; i < 3; ++i)
-        rig->TickWithReading(kMilliVolts);
-    rig->Tick();
-    rig->TickWithReading(kMilliVolts);
+        rig->tickWithReading(kMilliVolts);
+    rig->tick();
+    rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 4);
 }
 
 void TestRecorder::sampleRowAndPoint() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    rig->Receive(LiveFrame(0, -567, ';')); // -56,7 mV
+    rig->receive(LiveFrame(0, -567, ';')); // -56,7 mV
     rig->clock.seconds = 3723;
     rig->recorder.takeSample(rig->clock.now());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const StringGrid& g = *rig->rtc->recordTable;
-    QCOMPARE(g.Cells(0, 1), QStringLiteral("1"));
-    QCOMPARE(g.Cells(1, 1), QStringLiteral("07.03.2025"));
-    QCOMPARE(g.Cells(2, 1), QStringLiteral("11:02:03"));
-    QCOMPARE(g.Cells(3, 1), QStringLiteral("-56,7"));
-    QCOMPARE(g.Cells(4, 1), QStringLiteral("mV"));
-    QCOMPARE(g.Cells(5, 1), QString());
-    QCOMPARE(rig->rtc->chart->XDataII(0, 0), rig->clock.at(3723));
-    QCOMPARE(rig->rtc->chart->YData(0, 0), -56.7f);
+    QCOMPARE(g.cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(g.cells(1, 1), QStringLiteral("07.03.2025"));
+    QCOMPARE(g.cells(2, 1), QStringLiteral("11:02:03"));
+    QCOMPARE(g.cells(3, 1), QStringLiteral("-56,7"));
+    QCOMPARE(g.cells(4, 1), QStringLiteral("mV"));
+    QCOMPARE(g.cells(5, 1), QString());
+    QCOMPARE(rig->rtc->chart->xData(0, 0), rig->clock.at(3723));
+    QCOMPARE(rig->rtc->chart->yData(0, 0), -56.7f);
 }
 
 void TestRecorder::hundredAndFirstSampleRaisesPoints() {
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     for (int i = 1; i <= 100; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
-    QCOMPARE(rig->rtc->chart->Points(), 100);
+    QCOMPARE(rig->rtc->chart->points(), 100);
     rig->recorder.takeSample(rig->clock.at(101));
-    QCOMPARE(rig->rtc->chart->Points(), 200);
-    QCOMPARE(rig->rtc->chart->YData(0, 100), 123.4f);
-    QCOMPARE(rig->rtc->recordTable->RowCount(), 102);
+    QCOMPARE(rig->rtc->chart->points(), 200);
+    QCOMPARE(rig->rtc->chart->yData(0, 100), 123.4f);
+    QCOMPARE(rig->rtc->recordTable->gridRowCount(), 102);
 }
 
 void TestRecorder::timeAxisGrowsBySpans() {
-    // RecordInterval 2 at creation: the chart spans 200 s from creation.
+    // recordInterval 2 at creation: the chart spans 200 s from creation.
     Chart& chart = *rig->rtc->chart;
     const double created = rig->clock.at(0);
     rig->rtc->startRecording();
     while (rig->clock.seconds < 198)
-        rig->TickWithReading(kMilliVolts);
+        rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 99);
-    QCOMPARE(chart.ManualMinX(), created);
-    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(200)));
+    QCOMPARE(chart.manualMinX(), created);
+    QVERIFY(sameTime(chart.manualMaxX(), rig->clock.at(200)));
 
     // The sample at the end extends the axis to 400 s from creation, starting at the first
     // sample.
-    rig->TickWithReading(kMilliVolts);
-    rig->TickWithReading(kMilliVolts);
+    rig->tickWithReading(kMilliVolts);
+    rig->tickWithReading(kMilliVolts);
     QCOMPARE(rig->rtc->sampleCount(), 100);
-    QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
-    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(400)));
+    QCOMPARE(chart.manualMinX(), rig->clock.at(2));
+    QVERIFY(sameTime(chart.manualMaxX(), rig->clock.at(400)));
     QVERIFY(qAbs(seconds(rig->recorder.span()) - 200.0) < 1e-6);
 
     // The rate changed afterwards does not change the span.
     rig->recorder.setRecordInterval(10);
     while (rig->clock.seconds < 400)
-        rig->TickWithReading(kMilliVolts);
-    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(600)));
+        rig->tickWithReading(kMilliVolts);
+    QVERIFY(sameTime(chart.manualMaxX(), rig->clock.at(600)));
 }
 
 void TestRecorder::timeAxisCatchesUpAfterAPause() {
@@ -342,48 +342,48 @@ void TestRecorder::timeAxisCatchesUpAfterAPause() {
     // sample lies inside it again, instead of one span per sample with the newest points
     // off the chart.
     Chart& chart = *rig->rtc->chart;
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     rig->recorder.takeSample(rig->clock.at(2));
     rig->recorder.takeSample(rig->clock.at(1050));
-    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1200)));
-    QCOMPARE(chart.ManualMinX(), rig->clock.at(2));
+    QVERIFY(sameTime(chart.manualMaxX(), rig->clock.at(1200)));
+    QCOMPARE(chart.manualMinX(), rig->clock.at(2));
 }
 
 void TestRecorder::zoomedChartKeepsItsAxis() {
     Chart& chart = *rig->rtc->chart;
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     for (int i = 1; i <= 50; ++i)
         rig->recorder.takeSample(rig->clock.at(2 * i));
     QTest::qWait(50);
     zoomIn(&chart);
-    QVERIFY(chart.ZoomMode());
-    const double end = chart.ManualMaxX();
+    QVERIFY(chart.zoomMode());
+    const double end = chart.manualMaxX();
     for (int i = 51; i <= 110; ++i)
         rig->recorder.takeSample(rig->clock.at(2 * i));
-    QCOMPARE(chart.ManualMaxX(), end);
+    QCOMPARE(chart.manualMaxX(), end);
 
     chart.undoZoom();
-    QVERIFY(!chart.ZoomMode());
+    QVERIFY(!chart.zoomMode());
     rig->recorder.takeSample(rig->clock.at(2 * 111));
-    QVERIFY(chart.ManualMaxX() > rig->clock.at(2 * 111));
+    QVERIFY(chart.manualMaxX() > rig->clock.at(2 * 111));
 }
 
 void TestRecorder::newestRowAtTheBottom() {
     StringGrid& g = *rig->rtc->recordTable;
-    rig->Receive(kMilliVolts);
-    const int visible = g.VisibleRowCount();
+    rig->receive(kMilliVolts);
+    const int visible = g.visibleRowCount();
     QVERIFY(visible > 2);
     for (int i = 1; i <= visible + 20; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
     QTest::qWait(20);
-    QCOMPARE(g.TopRow(), g.RowCount() - visible);
-    const QRect last = g.visualRect(g.model()->index(g.RowCount() - 2, 0));
+    QCOMPARE(g.topRow(), g.gridRowCount() - visible);
+    const QRect last = g.visualRect(g.model()->index(g.gridRowCount() - 2, 0));
     QVERIFY(g.viewport()->rect().contains(last));
 }
 
 void TestRecorder::clearEmptiesTableAndChart() {
     RecorderWindow& w = *rig->rtc;
-    rig->Receive(LiveFrame(2, 1234, ';')); // 12.34 V: y limits +-40
+    rig->receive(LiveFrame(2, 1234, ';')); // 12.34 V: y limits +-40
     w.startRecording();
     for (int i = 1; i <= 150; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
@@ -393,22 +393,22 @@ void TestRecorder::clearEmptiesTableAndChart() {
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
     QCOMPARE(w.sampleCount(), 0);
     QVERIFY(rig->recorder.recording());
-    QCOMPARE(w.recordTable->RowCount(), 2);
+    QCOMPARE(w.recordTable->gridRowCount(), 2);
     for (int c = 0; c < 6; ++c)
-        QCOMPARE(w.recordTable->Cells(c, 1), QString());
-    QCOMPARE(w.recordTable->Cells(1, 0), QStringLiteral("Date"));
+        QCOMPARE(w.recordTable->cells(c, 1), QString());
+    QCOMPARE(w.recordTable->cells(1, 0), QStringLiteral("Date"));
     Chart& chart = *w.chart;
-    QCOMPARE(chart.Points(), 100);
-    QCOMPARE(chart.YData(0, 0), 0.0f);
-    QCOMPARE(chart.ManualMaxY(), 40.0);
-    QCOMPARE(chart.ManualMinY(), -40.0);
-    QCOMPARE(chart.ManualMinX(), rig->clock.at(1000));
-    QVERIFY(SameTime(chart.ManualMaxX(), rig->clock.at(1500)));
-    QVERIFY(!chart.AllowPopup());
+    QCOMPARE(chart.points(), 100);
+    QCOMPARE(chart.yData(0, 0), 0.0f);
+    QCOMPARE(chart.manualMaxY(), 40.0);
+    QCOMPARE(chart.manualMinY(), -40.0);
+    QCOMPARE(chart.manualMinX(), rig->clock.at(1000));
+    QVERIFY(sameTime(chart.manualMaxX(), rig->clock.at(1500)));
+    QVERIFY(!chart.allowPopup());
 
     rig->recorder.takeSample(rig->clock.at(1001));
-    QCOMPARE(w.recordTable->Cells(0, 1), QStringLiteral("1"));
-    QCOMPARE(chart.XDataII(0, 0), rig->clock.at(1001));
+    QCOMPARE(w.recordTable->cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(chart.xData(0, 0), rig->clock.at(1001));
 }
 
 // A new recording is in sight: Start and Clear leave a zoom. The y axis names the unit. Samples
@@ -417,27 +417,27 @@ void TestRecorder::clearEmptiesTableAndChart() {
 void TestRecorder::startAndClearLeaveTheZoomAndALinkDownBreaksTheLine() {
     RecorderWindow& w = *rig->rtc;
     Chart& chart = *w.chart;
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     w.startRecording();
     for (int i = 1; i <= 20; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
     QCOMPARE(chart.plot()->yAxis->label(), QStringLiteral("mV"));
     QTRY_VERIFY_WITH_TIMEOUT(chart.plot()->axisRect()->rect().width() > 200, 20000);
     zoomIn(&chart);
-    QVERIFY(chart.ZoomMode());
+    QVERIFY(chart.zoomMode());
     QTest::mouseClick(w.btnClear, Qt::LeftButton);
-    QVERIFY(!chart.ZoomMode());
-    QCOMPARE(chart.plot()->yAxis->range().upper, chart.ManualMaxY());
-    QCOMPARE(chart.plot()->yAxis->range().lower, chart.ManualMinY());
+    QVERIFY(!chart.zoomMode());
+    QCOMPARE(chart.plot()->yAxis->range().upper, chart.manualMaxY());
+    QCOMPARE(chart.plot()->yAxis->range().lower, chart.manualMinY());
 
     for (int i = 21; i <= 40; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
     zoomIn(&chart);
-    QVERIFY(chart.ZoomMode());
+    QVERIFY(chart.zoomMode());
     w.stopRecording();
     QVERIFY(w.btnStart->isEnabled());
     QTest::mouseClick(w.btnStart, Qt::LeftButton);
-    QVERIFY(!chart.ZoomMode());
+    QVERIFY(!chart.zoomMode());
     w.stopRecording(); // the samples below are taken by hand
 
     // The link goes down (no frames for a while) and comes back.
@@ -449,9 +449,9 @@ void TestRecorder::startAndClearLeaveTheZoomAndALinkDownBreaksTheLine() {
         return false;
     };
     for (int i = 0; i < 60 && !wentDown(); ++i)
-        rig->Tick();
+        rig->tick();
     QVERIFY(wentDown());
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     for (int i = 100; i <= 110; ++i)
         rig->recorder.takeSample(rig->clock.at(i));
     chart.resetView();
@@ -465,24 +465,24 @@ void TestRecorder::startAndClearLeaveTheZoomAndALinkDownBreaksTheLine() {
 void TestRecorder::functionChangeEmptiesButKeepsTheAxis() {
     RecorderWindow& w = *rig->rtc;
     Chart& chart = *w.chart;
-    rig->Receive(kMilliVolts);
+    rig->receive(kMilliVolts);
     for (int i = 1; i <= 120; ++i)
         rig->recorder.takeSample(rig->clock.at(2 * i));
-    const double minX = chart.ManualMinX(), maxX = chart.ManualMaxX();
+    const double minX = chart.manualMinX(), maxX = chart.manualMaxX();
 
-    rig->Receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
+    rig->receive(LiveFrame(1, 4700, '3')); // 4.700 kOhm
     QCOMPARE(w.sampleCount(), 0);
-    QCOMPARE(chart.Points(), 0);
-    QCOMPARE(w.recordTable->RowCount(), 2);
-    QCOMPARE(w.recordTable->Cells(3, 1), QString());
-    QCOMPARE(chart.ManualMinX(), minX);
-    QCOMPARE(chart.ManualMaxX(), maxX);
+    QCOMPARE(chart.points(), 0);
+    QCOMPARE(w.recordTable->gridRowCount(), 2);
+    QCOMPARE(w.recordTable->cells(3, 1), QString());
+    QCOMPARE(chart.manualMinX(), minX);
+    QCOMPARE(chart.manualMaxX(), maxX);
 
     rig->recorder.takeSample(rig->clock.at(300));
-    QCOMPARE(chart.Points(), 100);
-    QCOMPARE(chart.YData(0, 0), 4.7f);
-    QCOMPARE(w.recordTable->Cells(4, 1), QStringLiteral("KOhm"));
-    QCOMPARE(chart.ManualMaxX(), maxX); // the old axis until a sample reaches its end
+    QCOMPARE(chart.points(), 100);
+    QCOMPARE(chart.yData(0, 0), 4.7f);
+    QCOMPARE(w.recordTable->cells(4, 1), QStringLiteral("KOhm"));
+    QCOMPARE(chart.manualMaxX(), maxX); // the old axis until a sample reaches its end
 }
 
 void TestRecorder::rangeChangeKeepsPointsComparable_data() {
@@ -520,15 +520,15 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
     RecorderWindow& w = *rig->rtc;
     QStringList texts;
     for (int s = 0; s < ranges.size(); ++s) {
-        rig->Receive(LiveFrame(ranges[s], counts[s], function));
+        rig->receive(LiveFrame(ranges[s], counts[s], function));
         rig->recorder.takeSample(rig->clock.at(s + 1));
-        texts << w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1);
+        texts << w.recordTable->cells(3, s + 1) + u' ' + w.recordTable->cells(4, s + 1);
         // After every sample all points are in the unit now shown.
         const int unit = w.displayUnit();
-        QCOMPARE(unit, RecorderSamples::UnitSize(rig->recorder.reading().UnitText));
+        QCOMPARE(unit, RecorderSamples::unitSize(rig->recorder.reading().unitText));
         for (int i = 0; i <= s; ++i) {
             const double want = baseValues[i] / unit;
-            const double got = w.chart->YData(0, i);
+            const double got = w.chart->yData(0, i);
             QVERIFY2(qAbs(got - want) <= qAbs(want) * 1e-6,
                      qPrintable(QStringLiteral("sample %1 of %2: %3, not %4")
                                     .arg(i + 1)
@@ -540,7 +540,7 @@ void TestRecorder::rangeChangeKeepsPointsComparable() {
     QCOMPARE(w.displayUnit(), finalUnit);
     // The table keeps every row as it was taken.
     for (int s = 0; s < ranges.size(); ++s)
-        QCOMPARE(w.recordTable->Cells(3, s + 1) + u' ' + w.recordTable->Cells(4, s + 1), texts[s]);
+        QCOMPARE(w.recordTable->cells(3, s + 1) + u' ' + w.recordTable->cells(4, s + 1), texts[s]);
 }
 
 void TestRecorder::rangeChangeConvertsEachRunFromItsOwnUnit() {
@@ -548,14 +548,14 @@ void TestRecorder::rangeChangeConvertsEachRunFromItsOwnUnit() {
     // so no rounding builds up.
     RecorderWindow& w = *rig->rtc;
     for (int s = 0; s < 40; ++s) {
-        rig->Receive(s % 2 ? LiveFrame(1, 3333, ';') : LiveFrame(0, 3333, ';'));
+        rig->receive(s % 2 ? LiveFrame(1, 3333, ';') : LiveFrame(0, 3333, ';'));
         rig->recorder.takeSample(rig->clock.at(s + 1));
     }
-    rig->Receive(LiveFrame(0, 1, ';'));
+    rig->receive(LiveFrame(0, 1, ';'));
     for (int s = 0; s < 40; s += 2)
-        QCOMPARE(w.chart->YData(0, s), 333.3f);
+        QCOMPARE(w.chart->yData(0, s), 333.3f);
     for (int s = 1; s < 40; s += 2)
-        QCOMPARE(w.chart->YData(0, s), 3333.0f);
+        QCOMPARE(w.chart->yData(0, s), 3333.0f);
 }
 
 void TestRecorder::scaleChangeLimits_data() {
@@ -571,13 +571,13 @@ void TestRecorder::scaleChangeLimits_data() {
 void TestRecorder::scaleChangeLimits() {
     QFETCH(QByteArray, frame);
     QFETCH(double, limit);
-    rig->Receive(frame);
-    QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
-    QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
+    rig->receive(frame);
+    QCOMPARE(rig->rtc->chart->manualMaxY(), limit);
+    QCOMPARE(rig->rtc->chart->manualMinY(), -limit);
     // Any other divisor leaves the limits.
     Q_EMIT rig->recorder.scaleChanged(7);
-    QCOMPARE(rig->rtc->chart->ManualMaxY(), limit);
-    QCOMPARE(rig->rtc->chart->ManualMinY(), -limit);
+    QCOMPARE(rig->rtc->chart->manualMaxY(), limit);
+    QCOMPARE(rig->rtc->chart->manualMinY(), -limit);
 }
 
 void TestRecorder::printsTheChart() {
@@ -586,7 +586,7 @@ void TestRecorder::printsTheChart() {
     RecorderWindow& w = *rig->rtc;
     for (int i = 1; i <= 300; ++i) {
         // 200 mV + 150 mV sin, in tenths of a millivolt
-        rig->Receive(LiveFrame(0, int(std::lround(2000 + 1500 * std::sin(i / 20.0))), ';'));
+        rig->receive(LiveFrame(0, int(std::lround(2000 + 1500 * std::sin(i / 20.0))), ';'));
         rig->recorder.takeSample(rig->clock.at(2 * i));
     }
     QTest::qWait(50);
@@ -645,13 +645,13 @@ void TestRecorder::keepsAMinimumSizeUnderCascadeAndTile() {
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
     RecorderWindow* rtc = rig->rtc.release();
-    QMdiSubWindow* sub = AddChildWindow(&area, rtc, ChildWindowStyle::Sizeable);
+    QMdiSubWindow* sub = addChildWindow(&area, rtc, ChildWindowStyle::Sizeable);
     auto* other = new QWidget;
     other->resize(200, 100);
-    AddChildWindow(&area, other, ChildWindowStyle::Sizeable);
+    addChildWindow(&area, other, ChildWindowStyle::Sizeable);
     rtc->startRecording();
     for (int i = 0; i < 400; ++i) // past the first span, so the time axis has grown
-        rig->TickWithReading(kMilliVolts);
+        rig->tickWithReading(kMilliVolts);
     QCOMPARE(rtc->sampleCount(), 200);
 
     const QSize minimum = sub->minimumSize();

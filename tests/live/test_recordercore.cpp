@@ -24,17 +24,17 @@ void TestRecorderCore::scheduleTicks() {
     const double t0 = 45000.5;
     s.setTimes(t0 + 10 * kSecond, t0 + 20 * kSecond);
     s.setInterval(0);
-    QCOMPARE(s.Tick(t0 + 15 * kSecond, false), A::None); // not armed: nothing happens
+    QCOMPARE(s.tick(t0 + 15 * kSecond, false), A::None); // not armed: nothing happens
     s.setArmed(true);
-    QCOMPARE(s.Tick(t0, false), A::None);                          // before the window
-    QCOMPARE(s.Tick(t0 + 10 * kSecond, false), A::StartRecording); // its first moment
-    QCOMPARE(s.Tick(t0 + 15 * kSecond, true), A::None);            // already recording
-    QCOMPARE(s.Tick(t0 + 20 * kSecond, true), A::None);            // its last moment
-    QVERIFY(s.Armed());
-    QCOMPARE(s.Tick(t0 + 21 * kSecond, true), A::StopRecording); // past it: spent
-    QVERIFY(!s.Armed());
-    QCOMPARE(s.Tick(t0 + 22 * kSecond, false), A::None);
-    QCOMPARE(s.RecordInterval(), 2); // an interval of 0 records every 2 seconds
+    QCOMPARE(s.tick(t0, false), A::None);                          // before the window
+    QCOMPARE(s.tick(t0 + 10 * kSecond, false), A::StartRecording); // its first moment
+    QCOMPARE(s.tick(t0 + 15 * kSecond, true), A::None);            // already recording
+    QCOMPARE(s.tick(t0 + 20 * kSecond, true), A::None);            // its last moment
+    QVERIFY(s.armed());
+    QCOMPARE(s.tick(t0 + 21 * kSecond, true), A::StopRecording); // past it: spent
+    QVERIFY(!s.armed());
+    QCOMPARE(s.tick(t0 + 22 * kSecond, false), A::None);
+    QCOMPARE(s.recordInterval(), 2); // an interval of 0 records every 2 seconds
 }
 
 void TestRecorderCore::scheduleArithmetic_data() {
@@ -58,7 +58,7 @@ void TestRecorderCore::scheduleArithmetic() {
     QFETCH(int, interval);
     QFETCH(qint64, records);
     QCOMPARE(
-        RecorderSchedule::RecordCount(RecorderSchedule::DurationSeconds(start, stop), interval),
+        RecorderSchedule::recordCount(RecorderSchedule::durationSeconds(start, stop), interval),
         records);
 }
 
@@ -77,10 +77,10 @@ void TestRecorderCore::axisGrowsByWholeSpans() {
     QFETCH(double, when);
     QFETCH(double, end);
     const double t0 = 45000.25;
-    const double span = RecorderState::SpanFor(2);
+    const double span = RecorderState::spanFor(2);
     QCOMPARE(span, 200 * kSecond);
     const double got =
-        RecorderState::AxisEndFor(t0 + span, t0 + when * kSecond, span, 0.5e-3 * kSecond);
+        RecorderState::axisEndFor(t0 + span, t0 + when * kSecond, span, 0.5e-3 * kSecond);
     QVERIFY2(qAbs((got - t0) / kSecond - end) < 1e-3,
              qPrintable(QString::number((got - t0) / kSecond)));
 }

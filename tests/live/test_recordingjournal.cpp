@@ -20,7 +20,7 @@ namespace {
 RecorderSample sample(int number, const QDateTime& when, const QString& value = "1.234") {
     RecorderSample s;
     s.number = number;
-    s.when = DateTimeToDays(when);
+    s.when = dateTimeToDays(when);
     s.value = value.toFloat();
     s.valueText = value;
     s.unitText = QStringLiteral("V");
@@ -161,7 +161,7 @@ void TestRecordingJournal::leftOpenFilesAreRecovered() {
     QVERIFY(QFile::exists(live + ".csv.open"));
     QVERIFY(!QFile::exists(crashed + ".csv.lock"));
     // Listed newest first, with what they are.
-    const auto listed = RecordingJournal::ListFiles(folder);
+    const auto listed = RecordingJournal::listFiles(folder);
     QCOMPARE(listed.size(), 2);
     QCOMPARE(listed[0].state, RecordingJournal::FileEntry::State::Recording);
     QCOMPARE(listed[1].state, RecordingJournal::FileEntry::State::Recovered);

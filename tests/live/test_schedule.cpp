@@ -28,7 +28,7 @@ void setStop(ScheduleDialog* d, const QDateTime& dt) {
 
 void setRate(ScheduleDialog* d, const QString& text) {
     d->rateEditor->setRateText(text);
-    d->Recompute();
+    d->recompute();
 }
 
 void processDeletes() {
@@ -79,9 +79,9 @@ void TestSchedule::initTestCase() {
 void TestSchedule::init() {
     rig = std::make_unique<RecorderRig>();
     // Start-up values, as the main window sets them.
-    const QDateTime now = DaysToDateTime(rig->clock.now());
-    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(DateTimeText::Format(now), rig->recorder.schedule().StopText()); });
-    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().StartText(), rig->recorder.schedule().StartText()); });
+    const QDateTime now = daysToDateTime(rig->clock.now());
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(DateTimeText::Format(now), rig->recorder.schedule().stopText()); });
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().startText(), rig->recorder.schedule().startText()); });
     rig->editSchedule([&](RecorderSchedule& s) { s.setTimes(rig->clock.now(), rig->clock.now()); });
 }
 
@@ -106,7 +106,7 @@ void TestSchedule::arm(int startSecond, int stopSecond, const QString& rate) {
     QTest::mouseClick(d->okButton, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->recorder.schedule().Armed());
+    QVERIFY(rig->recorder.schedule().armed());
 }
 
 void TestSchedule::dialogLayoutAndControls() {
@@ -120,8 +120,8 @@ void TestSchedule::dialogLayoutAndControls() {
     QCOMPARE(d->executeCheck->text(), QStringLiteral("Execute"));
     QCOMPARE(d->rateEditor->toolTip(), QStringLiteral("Editor for Real Time Sampling Rate"));
     QVERIFY(d->rateEditor->font().bold());
-    QCOMPARE(d->startDateEdit->displayFormat(), DateTimeText::DateFormat());
-    QCOMPARE(d->startTimeEdit->displayFormat(), DateTimeText::TimeFormat());
+    QCOMPARE(d->startDateEdit->displayFormat(), DateTimeText::dateFormat());
+    QCOMPARE(d->startTimeEdit->displayFormat(), DateTimeText::timeFormat());
     QStringList labels;
     for (const QLabel* l : d->findChildren<QLabel*>())
         labels << l->text();
@@ -169,9 +169,9 @@ void TestSchedule::recordsNumber() {
     setStop(d, stop);
     setRate(d, rate);
     QCOMPARE(d->recordCountLabel->text(), records);
-    QCOMPARE(d->Edited().Interval(), interval);
-    QCOMPARE(d->Edited().Start(), DateTimeToDays(start));
-    QCOMPARE(d->Edited().Stop(), DateTimeToDays(stop));
+    QCOMPARE(d->edited().interval(), interval);
+    QCOMPARE(d->edited().start(), dateTimeToDays(start));
+    QCOMPARE(d->edited().stop(), dateTimeToDays(stop));
 }
 
 void TestSchedule::typedRateIsCorrected() {
@@ -182,7 +182,7 @@ void TestSchedule::typedRateIsCorrected() {
     d->rateEditor->setCursorPosition(2);
     QTest::keyClicks(d->rateEditor, QStringLiteral("0075"));
     QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  00 : 60  "));
-    QCOMPARE(d->Edited().Interval(), 60);
+    QCOMPARE(d->edited().interval(), 60);
     QCOMPARE(d->recordCountLabel->text(), QStringLiteral("10"));
 }
 
@@ -192,8 +192,8 @@ void TestSchedule::firstOpenShowsTheStartUpTime() {
     const QDateTime startUp(QDate(2025, 3, 7), QTime(9, 41, 27));
     rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(l.toString(startUp.date(), QLocale::ShortFormat) + u' ' +
                                     l.toString(startUp.time(), QLocale::LongFormat),
-                                rig->recorder.schedule().StopText()); });
-    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().StartText(), rig->recorder.schedule().StartText()); });
+                                rig->recorder.schedule().stopText()); });
+    rig->editSchedule([&](RecorderSchedule& s) { s.setTexts(rig->recorder.schedule().startText(), rig->recorder.schedule().startText()); });
     ScheduleDialog* d = open();
     for (QDateEdit* p : {d->startDateEdit, d->stopDateEdit})
         QCOMPARE(p->date(), startUp.date());
@@ -223,10 +223,10 @@ void TestSchedule::okKeepsTextsThatReadBack() {
     QTest::mouseClick(d->okButton, Qt::LeftButton);
     processDeletes();
     QVERIFY(!dialog);
-    QVERIFY(rig->recorder.schedule().Armed()); // "Execute" was shown ticked and stayed so
-    QCOMPARE(DateTimeText::Parse(rig->recorder.schedule().StartText()), std::optional(start));
-    QCOMPARE(DateTimeText::Parse(rig->recorder.schedule().StopText()), std::optional(stop));
-    QCOMPARE(rig->recorder.schedule().Interval(), 135);
+    QVERIFY(rig->recorder.schedule().armed()); // "Execute" was shown ticked and stayed so
+    QCOMPARE(DateTimeText::parse(rig->recorder.schedule().startText()), std::optional(start));
+    QCOMPARE(DateTimeText::parse(rig->recorder.schedule().stopText()), std::optional(stop));
+    QCOMPARE(rig->recorder.schedule().interval(), 135);
 
     // Opened again, the dialog shows what OK kept.
     d = open();
@@ -242,24 +242,24 @@ void TestSchedule::okWithoutExecuteDisarms() {
     ScheduleDialog* d = open();
     d->executeCheck->setChecked(false);
     QTest::mouseClick(d->okButton, Qt::LeftButton);
-    QVERIFY(!rig->recorder.schedule().Armed());
+    QVERIFY(!rig->recorder.schedule().armed());
 }
 
 void TestSchedule::cancelLeavesTheScheduleAsItWas() {
     arm(10, 20, QStringLiteral("  00 : 03  "));
-    const double start = rig->recorder.schedule().Start(), stop = rig->recorder.schedule().Stop();
-    const QString startText = rig->recorder.schedule().StartText(),
-                  stopText = rig->recorder.schedule().StopText();
+    const double start = rig->recorder.schedule().start(), stop = rig->recorder.schedule().stop();
+    const QString startText = rig->recorder.schedule().startText(),
+                  stopText = rig->recorder.schedule().stopText();
     for (int way = 0; way < 3; ++way) {
         ScheduleDialog* d = open();
         setStart(d, kTen.addSecs(3600));
         setStop(d, kTen.addSecs(7200));
         setRate(d, QStringLiteral("  05 : 00  "));
         d->executeCheck->setChecked(false);
-        QCOMPARE(d->Edited().Interval(), 300); // the dialog recomputes as it goes...
+        QCOMPARE(d->edited().interval(), 300); // the dialog recomputes as it goes...
         // ...on its own copy: the armed schedule never runs on half-edited values.
-        QCOMPARE(rig->recorder.schedule().Interval(), 3);
-        QCOMPARE(rig->recorder.schedule().Start(), start);
+        QCOMPARE(rig->recorder.schedule().interval(), 3);
+        QCOMPARE(rig->recorder.schedule().start(), start);
         if (way == 0)
             QTest::mouseClick(d->cancelButton, Qt::LeftButton);
         else if (way == 1)
@@ -268,12 +268,12 @@ void TestSchedule::cancelLeavesTheScheduleAsItWas() {
             d->close();
         processDeletes();
         QVERIFY2(!dialog, "the dialog deletes itself");
-        QVERIFY(rig->recorder.schedule().Armed());
-        QCOMPARE(rig->recorder.schedule().Start(), start);
-        QCOMPARE(rig->recorder.schedule().Stop(), stop);
-        QCOMPARE(rig->recorder.schedule().Interval(), 3);
-        QCOMPARE(rig->recorder.schedule().StartText(), startText);
-        QCOMPARE(rig->recorder.schedule().StopText(), stopText);
+        QVERIFY(rig->recorder.schedule().armed());
+        QCOMPARE(rig->recorder.schedule().start(), start);
+        QCOMPARE(rig->recorder.schedule().stop(), stop);
+        QCOMPARE(rig->recorder.schedule().interval(), 3);
+        QCOMPARE(rig->recorder.schedule().startText(), startText);
+        QCOMPARE(rig->recorder.schedule().stopText(), stopText);
     }
 }
 
@@ -281,7 +281,7 @@ void TestSchedule::intervalZeroShowsAsTwo() {
     rig->editSchedule([&](RecorderSchedule& s) { s.setInterval(0); });
     ScheduleDialog* d = open();
     QCOMPARE(d->rateEditor->rateText(), QStringLiteral("  00 : 02  "));
-    QCOMPARE(d->Edited().Interval(), 2);
+    QCOMPARE(d->edited().interval(), 2);
 }
 
 void TestSchedule::startsAndStopsOnTicks() {
@@ -291,7 +291,7 @@ void TestSchedule::startsAndStopsOnTicks() {
     bool startedAt10 = false;
     while (rig->clock.seconds < 30) {
         const int before = w.sampleCount();
-        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+        rig->tickWithReading(LiveFrame(0, 1234, ';'));
         if (w.sampleCount() != before)
             sampledAt << rig->clock.seconds;
         if (rig->clock.seconds == 9)
@@ -307,7 +307,7 @@ void TestSchedule::startsAndStopsOnTicks() {
     QVERIFY(startedAt10);
     QCOMPARE(sampledAt, (QList<qint64>{10, 13, 16, 19}));
     QVERIFY(!rig->recorder.recording());
-    QVERIFY(!rig->recorder.schedule().Armed());
+    QVERIFY(!rig->recorder.schedule().armed());
     // The schedule leaves the recorder's buttons alone.
     QVERIFY(w.btnStart->isEnabled());
     QVERIFY(!w.btnStop->isEnabled());
@@ -318,22 +318,22 @@ void TestSchedule::manualRecordingKeepsItsInterval() {
     arm(10, 20, QStringLiteral("  00 : 05  "));
     w.startRecording(); // by hand, at the recorder's 2 s
     while (rig->clock.seconds < 30)
-        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+        rig->tickWithReading(LiveFrame(0, 1234, ';'));
     QCOMPARE(rig->recorder.recordInterval(), 2);
     QVERIFY(!rig->recorder.recording()); // stopped at the stop time all the same
-    QVERIFY(!rig->recorder.schedule().Armed());
+    QVERIFY(!rig->recorder.schedule().armed());
     QCOMPARE(w.sampleCount(), 10); // seconds 2, 4, ..., 20
 }
 
 void TestSchedule::stopBeforeStartDisarmsWithoutRecording() {
     arm(20, 10, QStringLiteral("  00 : 03  "));
     while (rig->clock.seconds < 10)
-        rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(rig->recorder.schedule().Armed());
-    rig->TickWithReading(LiveFrame(0, 1234, ';'));
-    QVERIFY(!rig->recorder.schedule().Armed());
+        rig->tickWithReading(LiveFrame(0, 1234, ';'));
+    QVERIFY(rig->recorder.schedule().armed());
+    rig->tickWithReading(LiveFrame(0, 1234, ';'));
+    QVERIFY(!rig->recorder.schedule().armed());
     while (rig->clock.seconds < 30)
-        rig->TickWithReading(LiveFrame(0, 1234, ';'));
+        rig->tickWithReading(LiveFrame(0, 1234, ';'));
     QVERIFY(!rig->recorder.recording());
     QCOMPARE(rig->rtc->sampleCount(), 0);
 }

@@ -20,7 +20,7 @@ private Q_SLOTS:
         views = std::make_unique<WiredViews>();
         status = new StatisticsWindow;
         views->status = status;
-        sub = AddChildWindow(&area, status, ChildWindowStyle::Captionless);
+        sub = addChildWindow(&area, status, ChildWindowStyle::Captionless);
     }
     void cleanup() {
         delete sub;
@@ -100,12 +100,12 @@ void TestStatisticsWindow::layout() {
 // Every unit a reading can carry fits the unit boxes whole, and the boxes stay clear of the
 // captions right of them and of the window's edge.
 void TestStatisticsWindow::unitBoxesFitEveryUnit() {
-    const QStringList units = RangeTable::UnitTexts();
+    const QStringList units = RangeTable::unitTexts();
     QVERIFY(units.contains(QStringLiteral("MRPM")));
     QVERIFY(units.contains(QStringLiteral("KOhm")));
     for (const QString& unit : units) {
         Reading r;
-        r.UnitText = unit;
+        r.unitText = unit;
         status->showStatistics(r, Statistics{}, false, false, false, false);
         for (const char* name : {"lblRange1", "lblRange2", "lblRange3", "lblRange4"}) {
             const auto* box = status->findChild<QLabel*>(name);
@@ -150,7 +150,7 @@ void TestStatisticsWindow::statisticText() {
 }
 
 void TestStatisticsWindow::showsChangedTrackersInTheUnit() {
-    views->Decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(text("lblMAX"), QStringLiteral("1.234"));
     QCOMPARE(text("lblMIN"), QStringLiteral("1.234"));
     for (const char* unit : {"lblRange1", "lblRange2", "lblRange3", "lblRange4"})
@@ -158,33 +158,33 @@ void TestStatisticsWindow::showsChangedTrackersInTheUnit() {
     QCOMPARE(text("lblPMAX"), QString());
 
     // Only the tracker that moved changes its box.
-    views->Decode(LiveFrame(1, "1500", ';'));
+    views->decode(LiveFrame(1, "1500", ';'));
     QCOMPARE(text("lblMAX"), QStringLiteral("1.500"));
     QCOMPARE(text("lblMIN"), QStringLiteral("1.234"));
-    views->Decode(LiveFrame(1, "0900", ';', 4));
+    views->decode(LiveFrame(1, "0900", ';', 4));
     QCOMPARE(text("lblMAX"), QStringLiteral("1.500"));
     QCOMPARE(text("lblMIN"), QStringLiteral("-0.900"));
 
     // Overload counts are past the thresholds whatever the divisor.
-    views->Decode(LiveFrame(4, "9999", ';', 4));
+    views->decode(LiveFrame(4, "9999", ';', 4));
     QCOMPARE(text("lblMIN"), QStringLiteral("-OL"));
 }
 
 void TestStatisticsWindow::decimalCommaLocale() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    views->Decode(LiveFrame(1, "1234", ';'));
+    views->decode(LiveFrame(1, "1234", ';'));
     QCOMPARE(text("lblMAX"), QStringLiteral("1,234"));
-    views->Decode(LiveFrame(0, "1234", '3', 0, 4)); // 123.4 Ohm, peak hold
+    views->decode(LiveFrame(0, "1234", '3', 0, 4)); // 123.4 Ohm, peak hold
     QCOMPARE(text("lblPMAX"), QStringLiteral("123,4"));
     QCOMPARE(text("lblRange3"), QStringLiteral("Ohm"));
 }
 
 void TestStatisticsWindow::peakHoldEndEmptiesPeakBoxesOnly() {
-    views->Decode(LiveFrame(1, "1234", ';', 0, 8));
-    views->Decode(LiveFrame(1, "1000", ';', 0, 8));
+    views->decode(LiveFrame(1, "1234", ';', 0, 8));
+    views->decode(LiveFrame(1, "1000", ';', 0, 8));
     QCOMPARE(text("lblPMAX"), QStringLiteral("1.234"));
     QCOMPARE(text("lblPMIN"), QStringLiteral("1.000"));
-    views->Decode(LiveFrame(1, "1100", ';'));
+    views->decode(LiveFrame(1, "1100", ';'));
     QCOMPARE(text("lblPMAX"), QString());
     QCOMPARE(text("lblPMIN"), QString());
     QCOMPARE(text("lblMAX"), QStringLiteral("1.234"));
@@ -192,10 +192,10 @@ void TestStatisticsWindow::peakHoldEndEmptiesPeakBoxesOnly() {
 }
 
 void TestStatisticsWindow::resetEmptiesBoxesAfterResettingStatistics() {
-    views->Decode(LiveFrame(1, "1234", ';', 0, 4));
-    views->Decode(LiveFrame(1, "1000", ';', 0, 4));
+    views->decode(LiveFrame(1, "1234", ';', 0, 4));
+    views->decode(LiveFrame(1, "1000", ';', 0, 4));
     QStringList seenByReset;
-    status->OnReset = [&] {
+    status->onReset = [&] {
         seenByReset << text("lblMAX") << text("lblPMIN");
         views->decoder.resetStatistics();
     };
@@ -205,14 +205,14 @@ void TestStatisticsWindow::resetEmptiesBoxesAfterResettingStatistics() {
         QCOMPARE(text(box), QString());
 
     // The next reading fills all four again, from the reset statistics.
-    views->Decode(LiveFrame(1, "0500", ';', 0, 4));
+    views->decode(LiveFrame(1, "0500", ';', 0, 4));
     for (const char* box : {"lblMAX", "lblMIN", "lblPMAX", "lblPMIN"})
         QCOMPARE(text(box), QStringLiteral("0.500"));
 }
 
 void TestStatisticsWindow::resetSurvivesWindowClosedMeanwhile() {
     // Reset waits for the receive step, during which the window can be closed and deleted.
-    status->OnReset = [this] { delete sub; };
+    status->onReset = [this] { delete sub; };
     status->findChild<QPushButton*>("resetButton")->click();
     QVERIFY(!sub);
     QVERIFY(!views->status);

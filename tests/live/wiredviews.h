@@ -18,7 +18,7 @@ public:
     QPointer<StatisticsWindow> status;
     QPointer<GaugeWindow> gauge;
 
-    void Decode(const QByteArray& frame, int model = 122) {
+    void decode(const QByteArray& frame, int model = 122) {
         const LiveUpdate update = decoder.decode(frame, model);
         if (status)
             status->showUpdate(update);

@@ -29,18 +29,18 @@ std::unique_ptr<DataLoggerWindow> windowWithSets() {
     b.addSet(10000, 0xB0, 0x08, ramp);
     b.addSet(10000, 0xB0, 0x08, {0x1FA0, 0x9FA0, 0x1FFF});
     const LoggerImage image(b.blocks());
-    const LoggerParse parse = ParseLoggerImage(image, 0);
+    const LoggerParse parse = parseLoggerImage(image, 0);
     auto w = std::make_unique<DataLoggerWindow>();
     w->resize(DataLoggerWindow::ClientWidth, DataLoggerWindow::ClientHeight);
     w->show();
-    if (!QTest::qWaitForWindowExposed(w.get()) || parse.Result != LoggerOutcome::Loaded)
+    if (!QTest::qWaitForWindowExposed(w.get()) || parse.result != LoggerOutcome::Loaded)
         qFatal("window not shown or image not parsed");
-    w->ShowLoggerData(image, parse.Sets);
+    w->showLoggerData(image, parse.sets);
     return w;
 }
 
 QString rowText(StringGrid* g, int r) {
-    return g->Cells(2, r) + ' ' + g->Cells(3, r) + ' ' + g->Cells(4, r);
+    return g->cells(2, r) + ' ' + g->cells(3, r) + ' ' + g->cells(4, r);
 }
 
 QColor barColour(QLabel* bar) {
@@ -62,69 +62,69 @@ private Q_SLOTS:
 void TestDataLoggerWindow::chartPointsRowsAndPanels() {
     auto w = windowWithSets();
     StringGrid* g = w->recordTable;
-    QCOMPARE(g->RowCount(), 501);
-    const int visible = g->VisibleRowCount();
+    QCOMPARE(g->gridRowCount(), 501);
+    const int visible = g->visibleRowCount();
     QVERIFY2(visible > 4 && visible < 56, qPrintable(QString::number(visible)));
 
     // A chart point below the first screenful: its row is selected (columns 1..8) and put in
     // the middle, the marker moves to the point with the row's texts.
     w->onChartHotSpot(56);
-    QCOMPARE(g->Row(), 57);
-    QCOMPARE(g->TopRow(), 57 - visible / 2);
+    QCOMPARE(g->currentRow(), 57);
+    QCOMPARE(g->topRow(), 57 - visible / 2);
     const QModelIndexList selected = g->selectionModel()->selectedIndexes();
     QCOMPARE(selected.size(), 8);
     for (const QModelIndex& i : selected)
         QVERIFY(i.row() == 56 && i.column() >= 1);
-    QCOMPARE(w->chart->VertLineAnnotation(0), w->chart->XDataII(0, 56));
-    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 57));
-    QCOMPARE(w->chart->VertLineAnnotationColor(0), PEColor(65280));
+    QCOMPARE(w->chart->vertLineAnnotation(0), w->chart->xData(0, 56));
+    QCOMPARE(w->chart->vertLineAnnotationText(0), rowText(g, 57));
+    QCOMPARE(w->chart->vertLineAnnotationColor(0), PEColor(65280));
 
     // One in the first screenful: the table goes back to its top.
     w->onChartHotSpot(2);
-    QCOMPARE(g->Row(), 3);
-    QCOMPARE(g->TopRow(), 1);
-    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 3));
+    QCOMPARE(g->currentRow(), 3);
+    QCOMPARE(g->topRow(), 1);
+    QCOMPARE(w->chart->vertLineAnnotationText(0), rowText(g, 3));
 
     // A click in the table moves the marker to the clicked row.
     g->setTopRow(100);
     const QRect cell = g->visualRect(g->gridModel()->index(104, 3));
     QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(g->Row(), 105);
-    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 105));
-    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
+    QCOMPARE(g->currentRow(), 105);
+    QCOMPARE(w->chart->vertLineAnnotationText(0), rowText(g, 105));
+    QCOMPARE(w->highlightedPane(), DataLoggerWindow::Pane::Tabular);
 
     // MAX and MIN: the ramp peaks at record 429 (2996 counts) and is lowest at record 1.
     QCOMPARE(w->maxRow(), 429);
     QCOMPARE(w->minRow(), 1);
     QTest::mouseClick(w->maxPanel, Qt::LeftButton);
-    QCOMPARE(g->Row(), 429);
-    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 429));
-    QVERIFY(w->maxPanel->text().startsWith(g->Cells(2, 429) + '\t'));
+    QCOMPARE(g->currentRow(), 429);
+    QCOMPARE(w->chart->vertLineAnnotationText(0), rowText(g, 429));
+    QVERIFY(w->maxPanel->text().startsWith(g->cells(2, 429) + '\t'));
     QTest::mouseClick(w->minPanel, Qt::LeftButton);
-    QCOMPARE(g->Row(), 1);
-    QCOMPARE(g->TopRow(), 1);
+    QCOMPARE(g->currentRow(), 1);
+    QCOMPARE(g->topRow(), 1);
 
     // The fixed number column stays in place when the table scrolls sideways.
     g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
-    QVERIFY(g->horizontalScrollBar()->value() > g->ColWidths(0));
+    QVERIFY(g->horizontalScrollBar()->value() > g->colWidths(0));
     QCOMPARE(g->indexAt(QPoint(3, 3)).column(), 0);
-    QVERIFY(g->indexAt(QPoint(g->ColWidths(0) + 3, 3)).column() > 1);
+    QVERIFY(g->indexAt(QPoint(g->colWidths(0) + 3, 3)).column() > 1);
 
     // A set with every record overloaded: empty panels whose clicks do nothing.
-    w->ShowDataSet(1);
+    w->showDataSet(1);
     QCOMPARE(w->maxRow(), 0);
     QCOMPARE(w->minRow(), 0);
     QVERIFY(w->maxPanel->text().isEmpty() && w->minPanel->text().isEmpty());
     w->onChartHotSpot(1);
-    QCOMPARE(g->Row(), 2);
+    QCOMPARE(g->currentRow(), 2);
     QTest::mouseClick(w->maxPanel, Qt::LeftButton);
     QTest::mouseClick(w->minPanel, Qt::LeftButton);
-    QCOMPARE(g->Row(), 2);
-    QCOMPARE(w->chart->VertLineAnnotationText(0), rowText(g, 2));
+    QCOMPARE(g->currentRow(), 2);
+    QCOMPARE(w->chart->vertLineAnnotationText(0), rowText(g, 2));
     // Points and rows that do not exist do nothing.
     w->onChartHotSpot(7);
     w->selectExtremeRow(3);
-    QCOMPARE(g->Row(), 2);
+    QCOMPARE(g->currentRow(), 2);
 }
 
 void TestDataLoggerWindow::captionBarsFollowClicks() {
@@ -137,18 +137,18 @@ void TestDataLoggerWindow::captionBarsFollowClicks() {
     QCOMPARE(barColour(w->dataSetsCaption), normal);
     QCOMPARE(barColour(w->tableCaption), normal);
     QTest::mouseClick(w->tableCaption, Qt::LeftButton);
-    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Tabular);
+    QCOMPARE(w->highlightedPane(), DataLoggerWindow::Pane::Tabular);
     QCOMPARE(barColour(w->graphCaption), normal);
     QTest::mouseClick(w->dataSetsCaption, Qt::LeftButton);
-    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::DataSets);
+    QCOMPARE(w->highlightedPane(), DataLoggerWindow::Pane::DataSets);
     w->onChartClick();
-    QCOMPARE(w->HighlightedPane(), DataLoggerWindow::Pane::Graph);
+    QCOMPARE(w->highlightedPane(), DataLoggerWindow::Pane::Graph);
 }
 
 void TestDataLoggerWindow::closingQuestion() {
     QStringList asked;
     QMessageBox::StandardButton answer = QMessageBox::Cancel;
-    Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+    Dialogs::setAnswerer([&](const Dialogs::Request& r) {
         asked << r.text;
         return answer;
     });
@@ -172,7 +172,7 @@ void TestDataLoggerWindow::closingQuestion() {
     QVERIFY(!w->close()); // Cancel
     QCOMPARE(asked, QStringList{"Save DataLogger Data ?"});
     QVERIFY(w->isVisible());
-    QCOMPARE(w->recordTable->RowCount(), 501);
+    QCOMPARE(w->recordTable->gridRowCount(), 501);
     answer = QMessageBox::Yes; // a save that is cancelled keeps the window
     QVERIFY(!w->close());
     QCOMPARE(saves, 1);
@@ -184,7 +184,7 @@ void TestDataLoggerWindow::closingQuestion() {
     QVERIFY(open(true)->close());
     QCOMPARE(saves, 2);
     QCOMPARE(asked.size(), 4);
-    Dialogs::SetAnswerer(nullptr);
+    Dialogs::setAnswerer(nullptr);
 }
 
 void TestDataLoggerWindow::damagedChartTemplate() {
@@ -194,22 +194,22 @@ void TestDataLoggerWindow::damagedChartTemplate() {
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write(QByteArray("\xff\x00\x00\x00short", 9));
     bad.close();
-    SetChartTemplatePath(bad.fileName());
+    setChartTemplatePath(bad.fileName());
     QStringList reports;
-    ErrorBoundary::SetReporter([&](const QString& m) { reports << m; });
+    ErrorBoundary::setReporter([&](const QString& m) { reports << m; });
 
     // Moving the list's current row shows the set through the boundary, which reports the
     // failure once.
-    w->dataSetList->SelectRow(2, 0, 4);
-    QCOMPARE(w->ShownSet(), 1);
+    w->dataSetList->selectRow(2, 0, 4);
+    QCOMPARE(w->shownSet(), 1);
 
-    SetChartTemplatePath(QString());
-    ErrorBoundary::SetReporter(nullptr);
+    setChartTemplatePath(QString());
+    ErrorBoundary::setReporter(nullptr);
     QCOMPARE(reports.size(), 1);
     QVERIFY(reports[0].contains("graph.ghf"));
     QVERIFY(w->recordTable->isVisible());
-    QCOMPARE(w->recordTable->RowCount(), 4);
-    QCOMPARE(w->recordTable->Cells(3, 2), QStringLiteral("-OL"));
+    QCOMPARE(w->recordTable->gridRowCount(), 4);
+    QCOMPARE(w->recordTable->cells(3, 2), QStringLiteral("-OL"));
     QVERIFY(QApplication::overrideCursor() == nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<RangeProgressDialog*>(top) || !top->isVisible());

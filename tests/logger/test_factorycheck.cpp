@@ -31,7 +31,7 @@ struct RecordingView : FactoryCheck::View {
 QStringList passedSteps(int n) {
     QStringList lines;
     for (int k = 1; k <= n; ++k)
-        lines += FactoryCheck::StepLine(16 * k, 0x2C) + "....pass";
+        lines += FactoryCheck::stepLine(16 * k, 0x2C) + "....pass";
     return lines;
 }
 

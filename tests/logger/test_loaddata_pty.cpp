@@ -38,7 +38,7 @@ QByteArray command(char letter) {
 class Answers : public QObject {
 public:
     Answers() {
-        Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
+        Dialogs::setAnswerer([this](const Dialogs::Request& r) {
             messages << r.text;
             return QMessageBox::Ok;
         });
@@ -58,7 +58,7 @@ public:
         });
         timer.start(10);
     }
-    ~Answers() override { Dialogs::SetAnswerer(nullptr); }
+    ~Answers() override { Dialogs::setAnswerer(nullptr); }
     QStringList messages;
     QStringList errors;
     QList<bool> fixedOffered; // "Fixed the error " was there, for each error dialog
@@ -157,7 +157,7 @@ private:
     void verifyLinkBack() {
         QVERIFY(link->ticking());
         link->stopTicking();
-        QVERIFY(!commands->loggerPort.Active());
+        QVERIFY(!commands->loggerPort.active());
         const qint64 before = link->framesAcknowledged();
         QVERIFY(tickUntil([&] { return link->framesAcknowledged() > before + 2; }, 20000));
         QVERIFY(link->connected());
@@ -221,39 +221,39 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
 
     auto row = [](StringGrid* g, int r) {
         QStringList cells;
-        for (int c = 0; c < g->ColCount(); ++c)
-            cells << g->Cells(c, r);
+        for (int c = 0; c < g->gridColCount(); ++c)
+            cells << g->cells(c, r);
         while (!cells.isEmpty() && cells.last().isEmpty())
             cells.removeLast();
         return cells;
     };
-    QCOMPARE(w->dataSetList->RowCount(), 4);
+    QCOMPARE(w->dataSetList->gridRowCount(), 4);
     QCOMPARE(row(w->dataSetList, 1), (QStringList{"1", "7/19/16", "10:30:00", "DC Volt", "00:01", "3"}));
     QCOMPARE(row(w->dataSetList, 2), (QStringList{"2", "7/19/16", "10:30:03", "Ohm", "00:02", "2"}));
     QCOMPARE(row(w->dataSetList, 3),
              (QStringList{"3", "7/19/16", "10:30:07", "Temperature", "01:40", "1"}));
 
-    QCOMPARE(w->ShownSet(), 0);
-    QCOMPARE(w->recordTable->RowCount(), 4);
+    QCOMPARE(w->shownSet(), 0);
+    QCOMPARE(w->recordTable->gridRowCount(), 4);
     QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:00", "1.234", "V"}));
     QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:01", "-29.1", "mV"}));
     QCOMPARE(row(w->recordTable, 3), (QStringList{"3", "7/19/16", "10:30:02", "OL", "V"}));
     QCOMPARE(w->maxPanel->text(), QStringLiteral("10:30:00\t1.234V"));
     QCOMPARE(w->minPanel->text(), QStringLiteral("10:30:01\t-29.1mV"));
-    QCOMPARE(w->chart->Points(), 3);
-    QCOMPARE(w->chart->YData(0, 1), -0.0291f);
+    QCOMPARE(w->chart->points(), 3);
+    QCOMPARE(w->chart->yData(0, 1), -0.0291f);
     QCOMPARE(w->chart->valueUnit(), QStringLiteral("V"));
-    QCOMPARE(w->chart->VertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
+    QCOMPARE(w->chart->vertLineAnnotationText(0), QStringLiteral("10:30:00 1.234 V"));
 
     // The second set through a click in the list: drawn in MOhm, the KOhm point scaled down.
-    w->dataSetList->SelectRow(2, 0, 4);
+    w->dataSetList->selectRow(2, 0, 4);
     w->onDataSetClicked();
-    QCOMPARE(w->ShownSet(), 1);
+    QCOMPARE(w->shownSet(), 1);
     QCOMPARE(row(w->recordTable, 1), (QStringList{"1", "7/19/16", "10:30:03", "1.500", "KOhm"}));
     QCOMPARE(row(w->recordTable, 2), (QStringList{"2", "7/19/16", "10:30:05", "2.000", "MOhm"}));
     QCOMPARE(w->chart->valueUnit(), QStringLiteral("MOhm"));
-    QCOMPARE(w->chart->YData(0, 0), 0.0015f);
-    QCOMPARE(w->chart->ManualMaxY(), 4.0);
+    QCOMPARE(w->chart->yData(0, 0), 0.0015f);
+    QCOMPARE(w->chart->manualMaxY(), 4.0);
     QCOMPARE(w->maxRow(), 2);
     QCOMPARE(w->minRow(), 1);
     QCOMPARE(w->maxPanel->text(), QStringLiteral("10:30:05\t2.000MOhm"));
@@ -263,7 +263,7 @@ void TestLoadDataPty::multiSetImageShownExactlyAndLinkBack() {
     commands->loadData();
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
     QCOMPARE(commands->dataLoggerWindow(), w);
-    QCOMPARE(w->ShownSet(), 0);
+    QCOMPARE(w->shownSet(), 0);
     verifyLinkBack();
 }
 
@@ -290,7 +290,7 @@ void TestLoadDataPty::repairsHeaderAfterBadSet() {
              QStringList{"Please power off and power on meter before recording data!"});
     // The download after the repair finds the two good sets.
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
-    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 2);
+    QCOMPARE(commands->dataLoggerWindow()->dataSets().size(), 2);
     verifyLinkBack();
 
     sim.stop();
@@ -342,7 +342,7 @@ void TestLoadDataPty::failuresEndWithTheDialogAndTheLinkBack() {
         QCOMPARE(answers.fixedOffered, QList<bool>{false});
         QVERIFY(link->ticking());
         link->stopTicking();
-        QVERIFY(!commands->loggerPort.Active());
+        QVERIFY(!commands->loggerPort.active());
         QVERIFY(tickUntil([&] { return !link->connected(); }, 20000));
 
         // It comes back at the same place: the live link finds it by itself.
@@ -463,7 +463,7 @@ void TestLoadDataPty::commandsDuringALoadAreRefused() {
     during.start(5);
     commands->loadData();
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
-    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 3);
+    QCOMPARE(commands->dataLoggerWindow()->dataSets().size(), 3);
     QCOMPARE(refused, QList<LoggerOutcome>(5, LoggerOutcome::DeviceBusy));
     QVERIFY(notes >= 5);
     QCOMPARE(answers.errors, QStringList());
@@ -508,7 +508,7 @@ void TestLoadDataPty::strayBytesCostOneResend() {
     commands->loadData();
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
     QCOMPARE(answers.errors, QStringList());
-    QCOMPARE(commands->dataLoggerWindow()->DataSets().size(), 3);
+    QCOMPARE(commands->dataLoggerWindow()->dataSets().size(), 3);
     verifyLinkBack();
     QCOMPARE(tracedCommands(sim).count("n"), resends);
 
@@ -579,15 +579,15 @@ void TestLoadDataPty::cancelKeepsTheListAndLeavesNoEmptyWindow() {
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Loaded);
     DataLoggerWindow* w = commands->dataLoggerWindow();
     QVERIFY(w);
-    QCOMPARE(w->DataSets().size(), 4);
+    QCOMPARE(w->dataSets().size(), 4);
     verifyLinkBack();
 
     canceller.start(10);
     commands->loadData();
     QCOMPARE(commands->lastOutcome(), LoggerOutcome::Cancelled);
     QCOMPARE(commands->dataLoggerWindow(), w);
-    QCOMPARE(w->DataSets().size(), 4);
-    QCOMPARE(w->recordTable->RowCount(), 401);
+    QCOMPARE(w->dataSets().size(), 4);
+    QCOMPARE(w->recordTable->gridRowCount(), 401);
     QCOMPARE(answers.errors, QStringList());
     verifyLinkBack();
     QCOMPARE(tracedCommands(sim).count("Q"), 2);

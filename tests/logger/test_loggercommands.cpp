@@ -31,12 +31,12 @@ struct Boxes {
     QStringList texts;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
     Boxes() {
-        Dialogs::SetAnswerer([this](const Dialogs::Request& r) {
+        Dialogs::setAnswerer([this](const Dialogs::Request& r) {
             texts += r.text;
             return answer;
         });
     }
-    ~Boxes() { Dialogs::SetAnswerer({}); }
+    ~Boxes() { Dialogs::setAnswerer({}); }
 };
 
 // What the setup dialog showed when it came up.
@@ -113,7 +113,7 @@ private Q_SLOTS:
                               recording.arg("erasing memory."), "請先停止記憶"}));
         QVERIFY(commands.dataLoggerWindow());
         QVERIFY(commands.factoryCheckWindow());
-        QCOMPARE(commands.factoryCheckWindow()->Lines(), QStringList());
+        QCOMPARE(commands.factoryCheckWindow()->lines(), QStringList());
 
         boxes.texts.clear();
         live.recording = false;
@@ -125,7 +125,7 @@ private Q_SLOTS:
         }
         QCOMPARE(boxes.texts, QStringList());
         QCOMPARE(live.log, QStringList());
-        QVERIFY(!commands.loggerPort.Active());
+        QVERIFY(!commands.loggerPort.active());
     }
 
     // The dialog shows the meter's settings (the date with its whole year); an interval that
@@ -230,17 +230,17 @@ private Q_SLOTS:
         QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
 
         DataLoggerWindow* window = commands.showDataLogger();
-        window->ShowLoggerData(LoggerImage(b.blocks()),
-                               ParseLoggerImage(LoggerImage(b.blocks()), 0).Sets);
+        window->showLoggerData(LoggerImage(b.blocks()),
+                               parseLoggerImage(LoggerImage(b.blocks()), 0).sets);
         QCOMPARE(window->windowTitle(), QStringLiteral("DataLogger"));
         s.live.log.clear();
         QList<Dialogs::Request> asked;
-        Dialogs::SetAnswerer([&](const Dialogs::Request& r) {
+        Dialogs::setAnswerer([&](const Dialogs::Request& r) {
             asked += r;
             return QMessageBox::Yes;
         });
         commands.eraseMemory();
-        Dialogs::SetAnswerer({});
+        Dialogs::setAnswerer({});
         QCOMPARE(commands.lastOutcome(), LoggerOutcome::Erased);
         QCOMPARE(asked.size(), 2);
         QCOMPARE(asked[0].text, question);
@@ -267,15 +267,15 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), "出廠記憶體檢查");
         QCOMPARE(window->size(), QSize(424, 525));
         QCOMPARE(window->intervalBox->text(), "1秒");
-        const QStringList lines = window->Lines();
+        const QStringList lines = window->lines();
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.last(), "測試記憶體10f0寫入失敗,停止測試");
 
-        ChildWindowOf(window)->showMinimized();
+        childWindowOf(window)->showMinimized();
         commands.runFactoryCheck();
         QCOMPARE(commands.factoryCheckWindow(), window.data());
-        QVERIFY(!ChildWindowOf(window)->isMinimized());
-        QCOMPARE(window->Lines(), lines);
+        QVERIFY(!childWindowOf(window)->isMinimized());
+        QCOMPARE(window->lines(), lines);
         QCOMPARE(area.subWindowList().size(), 1);
     }
 };

@@ -29,7 +29,7 @@ struct ScriptedMeter {
             if (QByteArray("Pyn").contains(w[1]) && dev->open && next * 64 < memory.size() &&
                 next != silentFrom) {
                 QByteArray b = memory.mid(next * 64, 64);
-                b += char(LoggerBlock::Checksum(b.constData()));
+                b += char(LoggerBlock::checksum(b.constData()));
                 if (corruptAlways || corruptOnce.remove(next))
                     b[10] = char(b[10] ^ 1);
                 if (partialOnce.remove(next))
@@ -91,7 +91,7 @@ struct ScriptedUser : LoadLoggerDataUser {
     QList<LoggerOutcome> failures;
     QList<bool> repairs;
     LoggerErrorChoice downloadFailed(const LoggerDownload& d) override {
-        failures += d.Result;
+        failures += d.result;
         return answers.takeFirst();
     }
     void headerRepaired(bool confirmed) override { repairs += confirmed; }
@@ -149,13 +149,13 @@ private Q_SLOTS:
         {
             LoggerPortHandOver handOver(live, *port, fastTiming());
             QCOMPARE(live.log, kTaken);
-            QVERIFY(handOver.taken() && port->DeviceName() == live.device);
-            d = DownloadLoggerMemory(*port, handOver.commands(), &progress, 0, fastTiming());
+            QVERIFY(handOver.taken() && port->deviceName() == live.device);
+            d = downloadLoggerMemory(*port, handOver.commands(), &progress, 0, fastTiming());
         }
-        QCOMPARE(d.Result, LoggerOutcome::Loaded);
-        QCOMPARE(d.Image.bytes(), meter->memory); // no gap, no duplicate
-        QCOMPARE(d.Errors, 2);
-        QCOMPARE(d.Parse.Sets.size(), 3);
+        QCOMPARE(d.result, LoggerOutcome::Loaded);
+        QCOMPARE(d.image.bytes(), meter->memory); // no gap, no duplicate
+        QCOMPARE(d.errors, 2);
+        QCOMPARE(d.parse.sets.size(), 3);
         QCOMPARE(progress.expected, 768);
         QCOMPARE(progress.used, 752);
         QCOMPARE(progress.received, 768);
@@ -164,7 +164,7 @@ private Q_SLOTS:
                                  "yyyn"
                                  "yyyyyyy");
         QCOMPARE(live.log, kTaken + kGivenBack);
-        QVERIFY(!port->Active());
+        QVERIFY(!port->active());
     }
 
     void transfersThatEndShort_data() {
@@ -192,7 +192,7 @@ private Q_SLOTS:
         progress.cancelAt = fault == 3 ? 128 : -1;
         if (fault == 4) {
             // The logger port ends operations silently, as the data-logger window sets it.
-            port->OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
+            port->onError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
             meter->accepted = [this](int block) { fake->device->open = block != 2; };
         }
         if (fault == 5) {
@@ -204,11 +204,11 @@ private Q_SLOTS:
         LoggerDownload d;
         {
             LoggerPortHandOver handOver(live, *port, fastTiming());
-            d = DownloadLoggerMemory(*port, handOver.commands(), &progress, 0, fastTiming());
+            d = downloadLoggerMemory(*port, handOver.commands(), &progress, 0, fastTiming());
         }
-        QTEST(d.Result, "result");
+        QTEST(d.result, "result");
         QTEST(meter->letters, "letters");
-        QVERIFY(d.Parse.Sets.isEmpty() && d.Image.size() <= LoggerImage::MemorySize);
+        QVERIFY(d.parse.sets.isEmpty() && d.image.size() <= LoggerImage::MemorySize);
         QCOMPARE(live.log, kTaken + kGivenBack);
     }
 
@@ -219,9 +219,9 @@ private Q_SLOTS:
         FakeLive live;
         ScriptedUser user;
         user.answers = {LoggerErrorChoice::TryAgain, LoggerErrorChoice::Fixed};
-        LoggerDownload d = LoadLoggerData(live, *port, nullptr, user, 0, fastTiming());
-        QCOMPARE(d.Result, LoggerOutcome::Loaded);
-        QCOMPARE(d.Parse.Sets.size(), 2);
+        LoggerDownload d = loadLoggerData(live, *port, nullptr, user, 0, fastTiming());
+        QCOMPARE(d.result, LoggerOutcome::Loaded);
+        QCOMPARE(d.parse.sets.size(), 2);
         QCOMPARE(user.failures, QList<LoggerOutcome>(2, LoggerOutcome::BadDataSet));
         QCOMPARE(user.repairs, QList<bool>{true});
         QCOMPARE(meter->memory.mid(9, 4), QByteArray::fromHex("000202BB"));
@@ -229,16 +229,16 @@ private Q_SLOTS:
 
         meter->memory.clear();
         user.answers = {LoggerErrorChoice::Fixed, LoggerErrorChoice::Cancel};
-        QCOMPARE(LoadLoggerData(live, *port, nullptr, user, 0, fastTiming()).Result,
+        QCOMPARE(loadLoggerData(live, *port, nullptr, user, 0, fastTiming()).result,
                  LoggerOutcome::TooShort);
         QCOMPARE(user.repairs.size(), 1); // nothing to repair without a bad set
 
         FakeLive recording, unconnected;
         recording.recording = true;
         unconnected.connectedFlag = false;
-        QCOMPARE(LoadLoggerData(recording, *port, nullptr, user, 0).Result,
+        QCOMPARE(loadLoggerData(recording, *port, nullptr, user, 0).result,
                  LoggerOutcome::MeterRecording);
-        QCOMPARE(LoadLoggerData(unconnected, *port, nullptr, user, 0).Result,
+        QCOMPARE(loadLoggerData(unconnected, *port, nullptr, user, 0).result,
                  LoggerOutcome::NotConnected);
         QVERIFY(recording.log.isEmpty() && unconnected.log.isEmpty());
     }
@@ -269,13 +269,13 @@ private Q_SLOTS:
             LoggerPortHandOver h(live, *port, fastTiming());
             LoggerPortHandOver second(nested, *port, fastTiming());
             QCOMPARE(second.failure(), LoggerOutcome::DeviceBusy);
-            QVERIFY(h.taken() && port->Active());
+            QVERIFY(h.taken() && port->active());
             throw std::runtime_error("fault in the operation");
         } catch (const std::runtime_error&) {
         }
         QVERIFY(nested.log.isEmpty());
         QCOMPARE(live.log, kTaken + kGivenBack);
-        QVERIFY(!port->Active());
+        QVERIFY(!port->active());
     }
 
 private:

@@ -9,7 +9,7 @@
 namespace {
 
 double at(int y, int mo, int d, int h, int mi, int s) {
-    return DateTimeToDays(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
+    return dateTimeToDays(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
 }
 // The day the tests run on, for a header whose date or time is impossible.
 double today() {
@@ -23,13 +23,13 @@ constexpr quint8 kVoltsDc = 0xB0; // function 11
 constexpr quint8 kDc = 0x08;      // coupling 2
 
 QList<DataSetInfo> parse(const LoggerImageBuilder& b) {
-    const LoggerParse p = ParseLoggerImage(LoggerImage(b.blocks()), today());
-    return p.Result == LoggerOutcome::Loaded ? p.Sets : QList<DataSetInfo>{};
+    const LoggerParse p = parseLoggerImage(LoggerImage(b.blocks()), today());
+    return p.result == LoggerOutcome::Loaded ? p.sets : QList<DataSetInfo>{};
 }
 DecodedDataSet decodeOne(quint8 byte5, const QList<quint16>& records) {
     LoggerImageBuilder b;
     b.addSet(10000, byte5, kDc, records);
-    return DecodeDataSet(LoggerImage(b.blocks()), parse(b).value(0));
+    return decodeDataSet(LoggerImage(b.blocks()), parse(b).value(0));
 }
 
 } // namespace
@@ -88,11 +88,11 @@ private Q_SLOTS:
     }
     void parseOutcome() {
         QFETCH(QByteArray, image);
-        const LoggerParse p = ParseLoggerImage(LoggerImage(image), today());
-        QTEST(p.Result, "result");
-        QTEST(int(p.Sets.size()), "sets");
-        QTEST(p.BadSetIndex, "badIndex");
-        QTEST(p.LastGoodAddress, "lastGood");
+        const LoggerParse p = parseLoggerImage(LoggerImage(image), today());
+        QTEST(p.result, "result");
+        QTEST(int(p.sets.size()), "sets");
+        QTEST(p.badSetIndex, "badIndex");
+        QTEST(p.lastGoodAddress, "lastGood");
     }
 
     // Start times (each set where the one before ended), list rows and record time stamps.
@@ -103,24 +103,24 @@ private Q_SLOTS:
             .addSet(12000000, 0x24, 0, QList<quint16>(50, rec(false, 1, 5)));
         const QList<DataSetInfo> sets = parse(b);
         QCOMPARE(sets.size(), 3);
-        QCOMPARE(sets[0].ListRow(0),
+        QCOMPARE(sets[0].listRow(0),
                  (QStringList{"1", "7/19/16", "10:30:00", "DC Volt", "00:01", "3"}));
-        QCOMPARE(sets[1].StartTime, at(2016, 7, 19, 10, 30, 3));
-        QCOMPARE(sets[2].StartTime, at(2016, 7, 19, 10, 33, 23)); // 100 records at 2 s later
-        QCOMPARE(sets[2].ListRow(2).mid(3), (QStringList{"RPM", "20:00", "50"}));
-        QCOMPARE(sets[1].EndOffset, b.setAddress[2] - 256 - 1);
-        const DecodedDataSet d = DecodeDataSet(LoggerImage(b.blocks()), sets[0]);
-        QCOMPARE(d.Rows[2].mid(0, 3), (QStringList{"3", "7/19/16", "10:30:02"}));
-        QCOMPARE(d.X[2], at(2016, 7, 19, 10, 30, 2));
+        QCOMPARE(sets[1].startTime, at(2016, 7, 19, 10, 30, 3));
+        QCOMPARE(sets[2].startTime, at(2016, 7, 19, 10, 33, 23)); // 100 records at 2 s later
+        QCOMPARE(sets[2].listRow(2).mid(3), (QStringList{"RPM", "20:00", "50"}));
+        QCOMPARE(sets[1].endOffset, b.setAddress[2] - 256 - 1);
+        const DecodedDataSet d = decodeDataSet(LoggerImage(b.blocks()), sets[0]);
+        QCOMPARE(d.rows[2].mid(0, 3), (QStringList{"3", "7/19/16", "10:30:02"}));
+        QCOMPARE(d.x[2], at(2016, 7, 19, 10, 30, 2));
 
         b.header[4] = 13; // month 13, hour 25: the meter's clock was never set
         b.header[6] = 25;
-        QCOMPARE(parse(b).value(0).StartTime, today());
+        QCOMPARE(parse(b).value(0).startTime, today());
         b.header[3] = 17; // 29 Feb 2017: today's date, the header's time
         b.header[4] = 2;
         b.header[5] = 29;
         b.header[6] = 12;
-        QCOMPARE(parse(b).value(0).StartTime, at(2020, 5, 6, 12, 30, 0));
+        QCOMPARE(parse(b).value(0).startTime, at(2020, 5, 6, 12, 30, 0));
     }
 
     // Signs, overloads, a change to a larger unit in mid-set and the MAX/MIN rows.
@@ -128,18 +128,18 @@ private Q_SLOTS:
         const DecodedDataSet d = decodeOne(kVoltsDc, {rec(true, 0, 0x123), rec(false, 1, 4000),
                                                       rec(false, 3, 0x123), rec(false, 4, 5)});
         QStringList texts;
-        for (const QStringList& row : d.Rows)
+        for (const QStringList& row : d.rows)
             texts += row[3] + u'|' + row[4];
         QCOMPARE(texts, (QStringList{"-29.1|mV", "OL|V", "29.1|V", "5|V"}));
-        QCOMPARE(d.BaseUnit, QStringLiteral("V"));
-        QCOMPARE(d.AxisLimit, std::optional<double>(4000)); // the V range with divisor 1
-        QCOMPARE(float(d.Y[0]), -29.1f / 1000);             // scaled when volts began
-        QCOMPARE(float(d.Y[2]), 29.1f);
+        QCOMPARE(d.baseUnit, QStringLiteral("V"));
+        QCOMPARE(d.axisLimit, std::optional<double>(4000)); // the V range with divisor 1
+        QCOMPARE(float(d.y[0]), -29.1f / 1000);             // scaled when volts began
+        QCOMPARE(float(d.y[2]), 29.1f);
         // The overload (4.000 V) is the largest value, yet never the MAX.
-        QCOMPARE(d.MaxRow, 3);
-        QCOMPARE(d.MinRow, 1);
-        QCOMPARE(d.MaxText, QStringLiteral("10:30:02\t29.1V"));
-        QCOMPARE(d.MinText, QStringLiteral("10:30:00\t-29.1mV"));
+        QCOMPARE(d.maxRow, 3);
+        QCOMPARE(d.minRow, 1);
+        QCOMPARE(d.maxText, QStringLiteral("10:30:02\t29.1V"));
+        QCOMPARE(d.minText, QStringLiteral("10:30:00\t-29.1mV"));
     }
 
     void recordTexts() {
@@ -168,13 +168,13 @@ private Q_SLOTS:
             QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
             const DecodedDataSet d = decodeOne(c.byte5, c.records);
             QStringList texts;
-            for (const QStringList& row : d.Rows)
+            for (const QStringList& row : d.rows)
                 texts += row[3] + u'|' + row[4];
             QCOMPARE(texts, c.expected);
         }
         // Every record overloaded: no MAX or MIN.
         const DecodedDataSet d = decodeOne(kVoltsDc, {rec(false, 1, 4000)});
-        QVERIFY(d.MaxRow == 0 && d.MinRow == 0 && d.MaxText.isEmpty() && d.MinText.isEmpty());
+        QVERIFY(d.maxRow == 0 && d.minRow == 0 && d.maxText.isEmpty() && d.minText.isEmpty());
     }
 };
 

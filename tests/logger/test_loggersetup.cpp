@@ -28,7 +28,7 @@ struct ScriptedUser : LoggerSetupUser, MemoryEraseUser {
         return choice;
     }
     bool confirmErase(const LoggerImage* header) override {
-        questions += EraseQuestion(header, true);
+        questions += eraseQuestion(header, true);
         return confirm;
     }
     void tell(const QString& message) override { messages += message; }
@@ -81,13 +81,13 @@ private Q_SLOTS:
         MeterSession s;
         QVERIFY(s.start(headerImage(interval)));
         ScriptedUser user;
-        QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
+        QCOMPARE(runLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
                  LoggerOutcome::Cancelled);
         QVERIFY(user.shown);
-        QCOMPARE(user.shown->IntervalUnits, interval);
-        QCOMPARE(RecordingInterval::Text(user.shown->IntervalUnits), text);
-        QCOMPARE(RecordingInterval::Parse(text), interval / 10000 * 10000);
-        QCOMPARE(user.shown->TimeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
+        QCOMPARE(user.shown->intervalUnits, interval);
+        QCOMPARE(RecordingInterval::text(user.shown->intervalUnits), text);
+        QCOMPARE(RecordingInterval::parse(text), interval / 10000 * 10000);
+        QCOMPARE(user.shown->timeLabel, QDateTime(QDate(2016, 7, 19), QTime(10, 30)));
         QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", ""}));
         QCOMPARE(user.messages, QStringList());
         QCOMPARE(s.live.log, handedBack("02 41 00 00 00 03"));
@@ -111,7 +111,7 @@ private Q_SLOTS:
         QVERIFY(s.start(headerImage(0x002710), faults));
         ScriptedUser user;
         user.choice = LoggerSetupChoice{"10 minutes", QDate(2016, 3, 7), QTime(9, 5, 30)};
-        RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming());
+        runLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming());
         QCOMPARE(user.messages, QStringList{message});
         QCOMPARE(user.busy, QStringList({"Reading data from multimer.....", "",
                                          "Writing data to multimer.....", ""}));
@@ -133,7 +133,7 @@ private Q_SLOTS:
             ScriptedUser user;
             s.live.log.clear();
             user.choice = LoggerSetupChoice{text, QDate(2020, 1, 1), QTime(1, 2, 3)};
-            QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
+            QCOMPARE(runLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
                      LoggerOutcome::IntervalRefused);
             QCOMPARE(user.messages.size(), 1);
             QVERIFY2(user.messages[0].contains("Nothing was written"), qPrintable(text));
@@ -154,7 +154,7 @@ private Q_SLOTS:
     void acceptsIntervalTexts() {
         QFETCH(QString, text);
         QFETCH(quint32, units);
-        QCOMPARE(RecordingInterval::Parse(text), std::optional<quint32>(units));
+        QCOMPARE(RecordingInterval::parse(text), std::optional<quint32>(units));
     }
 
     // A meter that does not take part gets no resume command; a port that fails mid-way
@@ -182,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(s.start(headerImage(0x002710), faults));
         ScriptedUser user;
         user.choice = LoggerSetupChoice{"2 seconds", QDate(2020, 1, 1), QTime(1, 2, 3)};
-        QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()), outcome);
+        QCOMPARE(runLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()), outcome);
         QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(user.busy.last(), QString()); // the busy note is gone
         if (outcome == LoggerOutcome::PortLost) {
@@ -224,27 +224,27 @@ private Q_SLOTS:
             QVERIFY(s.start(headerImage(0x186A00), faults)); // 160 s, to become 2 s
             ScriptedUser user;
             user.choice = LoggerSetupChoice{"2 seconds", QDate(2020, 1, 1), QTime(1, 2, 3)};
-            QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), lostMeterTiming(outcome)),
+            QCOMPARE(runLoggerSetup(s.live, s.port, user, FixedTimeClock(), lostMeterTiming(outcome)),
                      outcome);
             QCOMPARE(user.messages, QStringList{message});
             QCOMPARE(user.busy.last(), QString());
             torn = s.stop();
         }
         QCOMPARE(torn.size(), 65536);
-        QVERIFY(LoggerImage(torn).SetupUnfinished());
+        QVERIFY(LoggerImage(torn).setupUnfinished());
 
         MeterSession s;
         QVERIFY(s.start(torn.left(256)));
         ScriptedUser user;
         user.choice = LoggerSetupChoice{"2 seconds", QDate(2020, 1, 1), QTime(1, 2, 3)};
-        QCOMPARE(RunLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
+        QCOMPARE(runLoggerSetup(s.live, s.port, user, FixedTimeClock(), fastTiming()),
                  LoggerOutcome::Written);
-        QCOMPARE(user.messages, (QStringList{LoggerMessages::SetupUnfinished, kWritten}));
+        QCOMPARE(user.messages, (QStringList{LoggerMessages::setupUnfinished, kWritten}));
         // The torn time label is not offered as the meter's: today's time stands in for it.
         QVERIFY(user.shown);
-        QCOMPARE(user.shown->TimeLabel.date(), QDate(2026, 1, 5));
+        QCOMPARE(user.shown->timeLabel.date(), QDate(2026, 1, 5));
         const QByteArray whole = s.stop();
-        QVERIFY(!LoggerImage(whole).SetupUnfinished());
+        QVERIFY(!LoggerImage(whole).setupUnfinished());
         QCOMPARE(whole.mid(2, 7).toHex(' '), "14 14 01 01 01 02 03");
         QCOMPARE(whole.mid(13, 3).toHex(' '), "00 4e 20");
     }
@@ -277,7 +277,7 @@ private Q_SLOTS:
         MeterSession s;
         QVERIFY(s.start(oneSetImage(), faults));
         ScriptedUser user;
-        QCOMPARE(RunMemoryErase(s.live, s.port, user, lostMeterTiming(LoggerOutcome::PortLost)),
+        QCOMPARE(runMemoryErase(s.live, s.port, user, lostMeterTiming(LoggerOutcome::PortLost)),
                  LoggerOutcome::PortLost);
         QCOMPARE(user.questions.size(), questions);
         QCOMPARE(user.messages, QStringList{message});
@@ -316,7 +316,7 @@ private Q_SLOTS:
         QVERIFY(s.start(image, faults));
         ScriptedUser user;
         user.confirm = confirm;
-        QCOMPARE(RunMemoryErase(s.live, s.port, user, fastTiming()), outcome);
+        QCOMPARE(runMemoryErase(s.live, s.port, user, fastTiming()), outcome);
         QCOMPARE(user.questions, QStringList{question});
         QCOMPARE(user.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(s.live.log, handedBack(confirm ? "02 41 45 45 00 03" : "02 41 00 00 00 03"));
@@ -335,10 +335,10 @@ private Q_SLOTS:
         MeterPort port;
         ScriptedUser user;
         live.recording = true;
-        QCOMPARE(RunMemoryErase(live, port, user), LoggerOutcome::MeterRecording);
-        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::MeterRecording);
+        QCOMPARE(runMemoryErase(live, port, user), LoggerOutcome::MeterRecording);
+        QCOMPARE(runLoggerSetup(live, port, user, Clock()), LoggerOutcome::MeterRecording);
         live.connectedFlag = false;
-        QCOMPARE(RunLoggerSetup(live, port, user, Clock()), LoggerOutcome::NotConnected);
+        QCOMPARE(runLoggerSetup(live, port, user, Clock()), LoggerOutcome::NotConnected);
         QCOMPARE(user.messages,
                  QStringList({"The meter is recording data, please stop recording before erasing "
                               "memory.",
@@ -355,7 +355,7 @@ private Q_SLOTS:
         FakeDeviceScope fake;
         auto block = [](char fill) -> QByteArray {
             QByteArray b(64, fill);
-            return b + char(LoggerBlock::Checksum(b.constData()));
+            return b + char(LoggerBlock::checksum(b.constData()));
         };
         QByteArray bad = block('a');
         bad[64] = char(bad[64] + 1);
@@ -368,7 +368,7 @@ private Q_SLOTS:
                 fake.device->input += block('b') + block('c');
         };
         LoggerCommandBuffer commands;
-        const QByteArray image = ReadLoggerHeaderBlocks(port, commands, Clock(), fastTiming());
+        const QByteArray image = readLoggerHeaderBlocks(port, commands, Clock(), fastTiming());
         QCOMPARE(image, QByteArray(64, 'b') + QByteArray(64, 'c'));
         QCOMPARE(fake.device->written(), QByteArray::fromHex("026e00000003"
                                                              "025100000003"

@@ -48,7 +48,7 @@ private Q_SLOTS:
     void glyphsDifferFromEachOther();
     void unknownGlyphNames_data();
     void unknownGlyphNames();
-    void annunciatorPictures_data() { AddAnnunciatorRows(); }
+    void annunciatorPictures_data() { addAnnunciatorRows(); }
     void annunciatorPictures();
     void unknownTags();
     void barSegmentsClipToSteps();
@@ -69,7 +69,7 @@ void TestLcdArt::glyphs_data() {
 void TestLcdArt::glyphs() {
     QFETCH(int, code);
     QFETCH(QString, segments);
-    const QImage glyph = LcdBitmap(QStringLiteral("LCDM%1").arg(code));
+    const QImage glyph = lcdBitmap(QStringLiteral("LCDM%1").arg(code));
     QCOMPARE(glyph.size(), QSize(45, 75));
     QCOMPARE(litSegments(glyph), segments);
     // Background is the panel's colour (or transparent): the corners show no ink.
@@ -84,13 +84,13 @@ void TestLcdArt::glyphs() {
 }
 
 void TestLcdArt::glyphsDifferFromEachOther() {
-    auto ink = [](int code) { return inkCount(LcdBitmap(QStringLiteral("LCDM%1").arg(code))); };
+    auto ink = [](int code) { return inkCount(lcdBitmap(QStringLiteral("LCDM%1").arg(code))); };
     QVERIFY(ink(8) > ink(1));
     QVERIFY(ink(8) > ink(0));
     QVERIFY(ink(1) > 0);
     QSet<QByteArray> distinct;
     for (int code = 0; code < 12; ++code) {
-        const QImage g = LcdBitmap(QStringLiteral("LCDM%1").arg(code));
+        const QImage g = lcdBitmap(QStringLiteral("LCDM%1").arg(code));
         distinct.insert(QByteArray(reinterpret_cast<const char*>(g.constBits()), g.sizeInBytes()));
     }
     QCOMPARE(distinct.size(), 12);
@@ -104,13 +104,13 @@ void TestLcdArt::unknownGlyphNames_data() {
 
 void TestLcdArt::unknownGlyphNames() {
     QFETCH(QString, name);
-    QVERIFY(LcdBitmap(name).isNull());
+    QVERIFY(lcdBitmap(name).isNull());
 }
 
 void TestLcdArt::annunciatorPictures() {
     QFETCH(int, tag);
     QFETCH(QRect, place);
-    const QImage picture = AnnunciatorPicture(tag);
+    const QImage picture = annunciatorPicture(tag);
     QCOMPARE(picture.size(), place.size());
     QVERIFY(picture.hasAlphaChannel());
     // Dark on transparent: some ink, and the background lets the panel through.
@@ -121,13 +121,13 @@ void TestLcdArt::annunciatorPictures() {
 }
 
 void TestLcdArt::unknownTags() {
-    QVERIFY(AnnunciatorPicture(0).isNull());
-    QVERIFY(AnnunciatorPicture(38).isNull());
-    QVERIFY(AnnunciatorPicture(-1).isNull());
+    QVERIFY(annunciatorPicture(0).isNull());
+    QVERIFY(annunciatorPicture(38).isNull());
+    QVERIFY(annunciatorPicture(-1).isNull());
 }
 
 void TestLcdArt::barSegmentsClipToSteps() {
-    const QImage bar = BarSegments();
+    const QImage bar = barSegments();
     QCOMPARE(bar.size(), QSize(246, 24));
     // A bar clipped to 6 k pixels shows exactly k whole segments.
     const int middle = bar.height() / 2;
@@ -145,7 +145,7 @@ void TestLcdArt::barSegmentsClipToSteps() {
 }
 
 void TestLcdArt::barScale() {
-    const QImage scale = BarScale();
+    const QImage scale = ::barScale();
     QCOMPARE(scale.size(), QSize(254, 10));
     // Labels over segments 0, 10, 20, 30 and 40 (centred 6 pixels apart, from x = 6).
     for (int label = 0; label <= 40; label += 10) {

@@ -11,7 +11,7 @@ private Q_SLOTS:
                                 ToolIcon::Help};
         QList<QImage> seen;
         for (ToolIcon icon : all) {
-            const QImage image = ToolIconPicture(icon);
+            const QImage image = toolIconPicture(icon);
             QCOMPARE(image.size(), QSize(ToolIconSize, ToolIconSize));
             int opaque = 0;
             for (int y = 0; y < image.height(); ++y)

@@ -11,7 +11,7 @@
 class TestSimulatorBackend : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cleanup() { MeterPort::SetSimulatorFactory(nullptr); }
+    void cleanup() { MeterPort::setSimulatorFactory(nullptr); }
     void unregisteredSimulatorIsAMissingDevice();
     void registeredSimulatorAnswersLikeAMeter();
 };
@@ -21,9 +21,9 @@ namespace {
 // Everything the port delivers through its notification, collected.
 struct Received {
     explicit Received(MeterPort& port) {
-        port.OnRxChar = [this](MeterPort* sender) {
+        port.onRxChar = [this](MeterPort* sender) {
             QByteArray chunk;
-            sender->Read(chunk, sender->InputCount());
+            sender->read(chunk, sender->inputCount());
             bytes += chunk;
         };
     }
@@ -34,14 +34,14 @@ struct Received {
 
 void TestSimulatorBackend::unregisteredSimulatorIsAMissingDevice() {
     MeterPort port;
-    port.setDeviceName(MeterPort::SimulatorName());
-    QVERIFY(!port.TryOpen());
-    QCOMPARE(port.LastOpenFailure(), QStringLiteral("Simulator: No such device"));
-    QVERIFY(port.LastOpenFailureCode() != 0);
-    QVERIFY(!port.LastOpenRefused());
+    port.setDeviceName(MeterPort::simulatorName());
+    QVERIFY(!port.tryOpen());
+    QCOMPARE(port.lastOpenFailure(), QStringLiteral("Simulator: No such device"));
+    QVERIFY(port.lastOpenFailureCode() != 0);
+    QVERIFY(!port.lastOpenRefused());
     // Opened the way a command does, the failure is a port error like any device's.
     QVERIFY_THROWS_EXCEPTION(PortError, port.setActive(true));
-    QVERIFY(!port.Active());
+    QVERIFY(!port.active());
 }
 
 void TestSimulatorBackend::registeredSimulatorAnswersLikeAMeter() {
@@ -49,42 +49,42 @@ void TestSimulatorBackend::registeredSimulatorAnswersLikeAMeter() {
     MeterPort port;
     Received received(port);
     QSignalSpy active(&port, &MeterPort::activeChanged);
-    port.setDeviceName(MeterPort::SimulatorName());
+    port.setDeviceName(MeterPort::simulatorName());
     port.setActive(true);
-    QVERIFY(port.Active());
+    QVERIFY(port.active());
     QCOMPARE(active.count(), 1);
 
     // K: the echo, then the identity of a model 122; A: the echo, then a live frame, paced by
     // the emulator and delivered from the event loop.
-    port.Write(CmdK.bytes());
+    port.write(CmdK.bytes());
     const QByteArray identity = CmdK.bytes() + "122\r";
     QTRY_COMPARE_WITH_TIMEOUT(received.bytes, identity, 20000);
     received.bytes.clear();
-    port.Write(CmdA.bytes());
+    port.write(CmdA.bytes());
     QTRY_VERIFY_WITH_TIMEOUT(received.bytes.size() > CmdA.Size, 20000);
     QVERIFY(received.bytes.startsWith(CmdA.bytes()));
 
     // To a device and back: each name gets its own backend, and the emulator starts afresh.
     port.setActive(false);
     port.setDeviceName(QStringLiteral("/nonexistent/ttyQL"));
-    QVERIFY(!port.TryOpen());
-    QCOMPARE(port.LastOpenFailure(), QStringLiteral("/nonexistent/ttyQL: No such device"));
-    port.setDeviceName(MeterPort::SimulatorName());
-    QVERIFY(port.TryOpen());
-    QVERIFY(port.LastOpenFailure().isEmpty());
+    QVERIFY(!port.tryOpen());
+    QCOMPARE(port.lastOpenFailure(), QStringLiteral("/nonexistent/ttyQL: No such device"));
+    port.setDeviceName(MeterPort::simulatorName());
+    QVERIFY(port.tryOpen());
+    QVERIFY(port.lastOpenFailure().isEmpty());
     received.bytes.clear();
-    port.Write(CmdK.bytes());
+    port.write(CmdK.bytes());
     QTRY_COMPARE_WITH_TIMEOUT(received.bytes, identity, 20000);
 
     // A backend factory (tests) is asked first; when it declines, the emulator opens.
     port.setActive(false);
     int scripted = 0;
-    MeterPort::SetBackendFactory([&](const QString& path) {
-        scripted += path == MeterPort::SimulatorName();
+    MeterPort::setBackendFactory([&](const QString& path) {
+        scripted += path == MeterPort::simulatorName();
         return std::unique_ptr<PortBackend>();
     });
-    QVERIFY(port.TryOpen());
-    MeterPort::SetBackendFactory(nullptr);
+    QVERIFY(port.tryOpen());
+    MeterPort::setBackendFactory(nullptr);
     QCOMPARE(scripted, 1);
     port.setActive(false);
 }

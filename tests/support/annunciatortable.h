@@ -5,7 +5,7 @@
 
 // The LCD panel's annunciator pictures: tag, name, place on the panel. Kept apart from the
 // program's own table so that a slip in either shows.
-inline void AddAnnunciatorRows() {
+inline void addAnnunciatorRows() {
     QTest::addColumn<int>("tag");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("place");

@@ -94,10 +94,10 @@ class FakeDeviceScope {
 public:
     FakeDeviceScope() : device(std::make_shared<FakeDevice>()) {
         auto d = device;
-        MeterPort::SetBackendFactory(
+        MeterPort::setBackendFactory(
             [d](const QString&) { return std::make_unique<FakeBackend>(d); });
     }
-    ~FakeDeviceScope() { MeterPort::SetBackendFactory({}); }
+    ~FakeDeviceScope() { MeterPort::setBackendFactory({}); }
     std::shared_ptr<FakeDevice> device;
 };
 
@@ -105,7 +105,7 @@ public:
 class FakePortsScope {
 public:
     FakePortsScope() {
-        MeterPort::SetBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
+        MeterPort::setBackendFactory([this](const QString& path) -> std::unique_ptr<PortBackend> {
             auto it = devices.find(path);
             if (it == devices.end()) {
                 auto missing = std::make_shared<FakeDevice>();
@@ -116,7 +116,7 @@ public:
             return std::make_unique<FakeBackend>(it->second);
         });
     }
-    ~FakePortsScope() { MeterPort::SetBackendFactory({}); }
+    ~FakePortsScope() { MeterPort::setBackendFactory({}); }
     std::shared_ptr<FakeDevice> add(const QString& path) {
         auto d = std::make_shared<FakeDevice>();
         devices[path] = d;

@@ -51,7 +51,7 @@ public:
         if (u.rangeChanged)
             out << QStringLiteral("rangeChanged %1 %2")
                        .arg(u.previousMultiplier)
-                       .arg(u.reading.Multiplier);
+                       .arg(u.reading.multiplier);
         if (u.scaleChanged)
             out << QStringLiteral("scaleChanged");
         out << QStringLiteral("stats %1%2%3%4")

@@ -64,7 +64,7 @@ inline LoggerTiming fastTiming() {
 
 // The system's monotonic count, with a time of day of the test's choosing.
 struct FixedTimeClock : Clock {
-    double days = DateTimeToDays(QDateTime(QDate(2026, 1, 5), QTime(12, 0, 0, 300)));
+    double days = dateTimeToDays(QDateTime(QDate(2026, 1, 5), QTime(12, 0, 0, 300)));
     double now() const override { return days; }
 };
 
@@ -77,7 +77,7 @@ struct MeterSession {
     MeterPort port;
 
     MeterSession() {
-        port.OnError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
+        port.onError = [](MeterPort*, const PortError&, PortErrorAction& a) { a = caAbort; };
     }
     bool start(const QByteArray& image, const QStringList& options = {}) {
         QFile in(dir.filePath("in.bin"));
@@ -92,7 +92,7 @@ struct MeterSession {
         return true;
     }
     QByteArray stop() {
-        CloseQuietly(port);
+        closeQuietly(port);
         sim.stop();
         QFile out(dir.filePath("out.bin"));
         return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();

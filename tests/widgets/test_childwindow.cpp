@@ -81,12 +81,12 @@ void TestChildWindow::styles() {
     QWidget* content = view == u"LCD"      ? static_cast<QWidget*>(new LcdWindow)
                        : view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow)
                                            : new GaugeWindow;
-    QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle(style));
+    QMdiSubWindow* sub = addChildWindow(area, content, ChildWindowStyle(style));
     QCoreApplication::processEvents();
     QCOMPARE(sub->windowTitle(), view);
     QCOMPARE(content->size(), client);
     QVERIFY(sub->testAttribute(Qt::WA_DeleteOnClose));
-    QCOMPARE(ChildWindowOf(content), sub);
+    QCOMPARE(childWindowOf(content), sub);
     const Qt::WindowFlags flags = sub->windowFlags();
     QCOMPARE(!(flags & Qt::FramelessWindowHint), caption);
     if (!caption)
@@ -112,7 +112,7 @@ void TestChildWindow::styles() {
 
 void TestChildWindow::closeDeletesWindowAndContent() {
     QPointer<QWidget> content = new LcdWindow;
-    QPointer<QMdiSubWindow> sub = AddChildWindow(area, content, ChildWindowStyle::FixedSingle);
+    QPointer<QMdiSubWindow> sub = addChildWindow(area, content, ChildWindowStyle::FixedSingle);
     sub->close();
     QTRY_VERIFY(!sub);
     QVERIFY(!content);
@@ -144,9 +144,9 @@ void TestChildWindow::leftDragOnFaceMovesCaptionlessWindow() {
     QWidget* content =
         view == u"Status" ? static_cast<QWidget*>(new StatisticsWindow) : new GaugeWindow;
     // Another window on top, to see the dragged one come to the front.
-    QMdiSubWindow* sub = AddChildWindow(area, content, ChildWindowStyle::Captionless);
+    QMdiSubWindow* sub = addChildWindow(area, content, ChildWindowStyle::Captionless);
     sub->move(100, 50);
-    QMdiSubWindow* other = AddChildWindow(area, new LcdWindow, ChildWindowStyle::FixedSingle);
+    QMdiSubWindow* other = addChildWindow(area, new LcdWindow, ChildWindowStyle::FixedSingle);
     area->setActiveSubWindow(other);
     QWidget* grabbed = content->findChild<QWidget*>(part);
     QVERIFY(grabbed);
@@ -161,14 +161,14 @@ void TestChildWindow::leftDragOnFaceMovesCaptionlessWindow() {
 
 void TestChildWindow::otherPressesDoNotMove() {
     auto* status = new StatisticsWindow;
-    QMdiSubWindow* sub = AddChildWindow(area, status, ChildWindowStyle::Captionless);
+    QMdiSubWindow* sub = addChildWindow(area, status, ChildWindowStyle::Captionless);
     sub->move(100, 50);
     drag(status->findChild<QWidget*>("lblMAX"), Qt::RightButton, QPoint(40, 30));
     drag(status->findChild<QWidget*>("Panel1"), Qt::MiddleButton, QPoint(40, 30));
     QCOMPARE(sub->pos(), QPoint(100, 50));
     // A press on a button clicks it and moves nothing.
     int resets = 0;
-    status->OnReset = [&resets] { ++resets; };
+    status->onReset = [&resets] { ++resets; };
     auto* reset = status->findChild<QPushButton*>("resetButton");
     QTest::mouseClick(reset, Qt::LeftButton);
     QCOMPARE(resets, 1);
@@ -178,7 +178,7 @@ void TestChildWindow::otherPressesDoNotMove() {
 
 void TestChildWindow::gaugeButtonsMinimiseAndClose() {
     auto* gauge = new GaugeWindow;
-    QPointer<QMdiSubWindow> sub = AddChildWindow(area, gauge, ChildWindowStyle::Captionless);
+    QPointer<QMdiSubWindow> sub = addChildWindow(area, gauge, ChildWindowStyle::Captionless);
     QTest::mouseClick(gauge->findChild<QPushButton*>("minimizeButton"), Qt::LeftButton);
     QVERIFY(sub->isMinimized());
     sub->showNormal();

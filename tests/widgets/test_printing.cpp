@@ -101,7 +101,7 @@ void TestPrinting::pageSequence() {
     QFETCH(int, copies);
     QFETCH(bool, collate);
     QFETCH(QList<int>, pages);
-    QCOMPARE(Printing::PageSequence(pageCount, fromPage, toPage, copies, collate), pages);
+    QCOMPARE(Printing::pageSequence(pageCount, fromPage, toPage, copies, collate), pages);
 }
 
 // A printout sets its own resolution for its page; the next printout starts from the

@@ -60,28 +60,28 @@ void TestStringGrid::cells() {
     StringGridModel m;
     m.setColCount(4);
     m.setRowCount(3);
-    QCOMPARE(m.Cells(2, 1), QString());
+    QCOMPARE(m.cells(2, 1), QString());
     m.setCells(2, 1, QStringLiteral("hello"));
     m.setCells(0, 1, QStringLiteral("1"));
     m.setCells(3, 2, QStringLiteral("µV °C Ω ✓"));
-    QCOMPARE(m.Cells(2, 1), QStringLiteral("hello"));
-    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
-    QCOMPARE(m.Cells(1, 1), QString());
-    QCOMPARE(m.Cells(3, 2), QStringLiteral("µV °C Ω ✓"));
+    QCOMPARE(m.cells(2, 1), QStringLiteral("hello"));
+    QCOMPARE(m.cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(m.cells(1, 1), QString());
+    QCOMPARE(m.cells(3, 2), QStringLiteral("µV °C Ω ✓"));
     m.setCells(2, 1, QString());
-    QCOMPARE(m.Cells(2, 1), QString());
-    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(m.cells(2, 1), QString());
+    QCOMPARE(m.cells(0, 1), QStringLiteral("1"));
     m.setRow(1, {QStringLiteral("a"), QString(), QStringLiteral("c")});
-    QCOMPARE(m.Cells(0, 1), QStringLiteral("a"));
-    QCOMPARE(m.Cells(1, 1), QString());
-    QCOMPARE(m.Cells(2, 1), QStringLiteral("c"));
-    QCOMPARE(m.Cells(3, 1), QString());
+    QCOMPARE(m.cells(0, 1), QStringLiteral("a"));
+    QCOMPARE(m.cells(1, 1), QString());
+    QCOMPARE(m.cells(2, 1), QStringLiteral("c"));
+    QCOMPARE(m.cells(3, 1), QString());
     m.clearRow(2);
-    QCOMPARE(m.Cells(3, 2), QString());
+    QCOMPARE(m.cells(3, 2), QString());
     // A long text.
     const QString longText(100000, u'x');
     m.setCells(1, 0, longText);
-    QCOMPARE(m.Cells(1, 0), longText);
+    QCOMPARE(m.cells(1, 0), longText);
 }
 
 void TestStringGrid::writesOutsideAreIgnored() {
@@ -93,12 +93,12 @@ void TestStringGrid::writesOutsideAreIgnored() {
     m.setCells(-1, 0, QStringLiteral("x"));
     m.setRow(5, {QStringLiteral("x")});
     m.setRow(0, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("beyond")});
-    QCOMPARE(m.Cells(0, 0), QStringLiteral("a"));
-    QCOMPARE(m.Cells(1, 0), QStringLiteral("b"));
-    QCOMPARE(m.Cells(2, 0), QString());
-    QCOMPARE(m.Cells(0, 2), QString());
+    QCOMPARE(m.cells(0, 0), QStringLiteral("a"));
+    QCOMPARE(m.cells(1, 0), QStringLiteral("b"));
+    QCOMPARE(m.cells(2, 0), QString());
+    QCOMPARE(m.cells(0, 2), QString());
     m.setColCount(3);
-    QCOMPARE(m.Cells(2, 0), QString());
+    QCOMPARE(m.cells(2, 0), QString());
 }
 
 void TestStringGrid::rowsAppendAndShrink() {
@@ -111,11 +111,11 @@ void TestStringGrid::rowsAppendAndShrink() {
         m.setRowCount(n + 1);
         m.setRow(n, recorderRow(n));
     }
-    QCOMPARE(m.RowCount(), 1001);
+    QCOMPARE(m.gridRowCount(), 1001);
     QCOMPARE(m.rowCount(), 1000);
     QCOMPARE(inserted.size(), 1000);
     for (int n : {1, 2, 500, 999, 1000})
-        QCOMPARE(m.Cells(3, n), recorderRow(n)[3]);
+        QCOMPARE(m.cells(3, n), recorderRow(n)[3]);
 
     // Cut to 2 rows: the texts of the others are gone, also when the rows come back.
     QSignalSpy removed(&m, &QAbstractItemModel::rowsAboutToBeRemoved);
@@ -123,12 +123,12 @@ void TestStringGrid::rowsAppendAndShrink() {
     QCOMPARE(removed.size(), 1);
     QCOMPARE(removed.first().at(1).toInt(), 1);
     QCOMPARE(removed.first().at(2).toInt(), 999);
-    QCOMPARE(m.Cells(0, 1), QStringLiteral("1"));
+    QCOMPARE(m.cells(0, 1), QStringLiteral("1"));
     QVERIFY(m.memoryBytes() < 300 * 1024);
     m.setRowCount(10);
     for (int r = 2; r < 10; ++r)
         for (int c = 0; c < 6; ++c)
-            QCOMPARE(m.Cells(c, r), QString());
+            QCOMPARE(m.cells(c, r), QString());
 }
 
 void TestStringGrid::columnsCutLoseTheirTexts() {
@@ -138,12 +138,12 @@ void TestStringGrid::columnsCutLoseTheirTexts() {
     for (int r = 0; r < 3; ++r)
         m.setRow(r, {"a", "b", "c", "d", "e"});
     m.setColCount(2);
-    QCOMPARE(m.Cells(1, 2), QStringLiteral("b"));
-    QCOMPARE(m.Cells(2, 2), QString());
+    QCOMPARE(m.cells(1, 2), QStringLiteral("b"));
+    QCOMPARE(m.cells(2, 2), QString());
     m.setColCount(5);
     for (int r = 0; r < 3; ++r) {
-        QCOMPARE(m.Cells(0, r), QStringLiteral("a"));
-        QCOMPARE(m.Cells(4, r), QString());
+        QCOMPARE(m.cells(0, r), QStringLiteral("a"));
+        QCOMPARE(m.cells(4, r), QString());
     }
 }
 
@@ -159,10 +159,10 @@ void TestStringGrid::rewritingOldRowsKeepsEveryText() {
         for (int r = 0; r < 2000; r += 2)
             m.setCells(1, r, QStringLiteral("pass %1 of row %2").arg(pass).arg(r));
     for (int r = 0; r < 2000; ++r) {
-        QCOMPARE(m.Cells(0, r), QString::number(r));
-        QCOMPARE(m.Cells(1, r),
+        QCOMPARE(m.cells(0, r), QString::number(r));
+        QCOMPARE(m.cells(1, r),
                  r % 2 ? QStringLiteral("first") : QStringLiteral("pass 29 of row %1").arg(r));
-        QCOMPARE(m.Cells(2, r), QString(40, u'-'));
+        QCOMPARE(m.cells(2, r), QString(40, u'-'));
     }
     QVERIFY2(m.memoryBytes() < 4 * before + (2 << 20),
              qPrintable(QString::number(m.memoryBytes())));
@@ -223,7 +223,7 @@ void TestStringGrid::memoryPerRow() {
     QVERIFY2(stored < 100, qPrintable(QString::number(stored)));
     if (!SanitizedBuild) // guard zones around every allocation
         QVERIFY2(resident < 100, qPrintable(QString::number(resident)));
-    QCOMPARE(m->Cells(2, kRows), rows[std::size_t(kRows % 1000)][2]);
+    QCOMPARE(m->cells(2, kRows), rows[std::size_t(kRows % 1000)][2]);
     delete m;
 }
 
@@ -239,20 +239,20 @@ void TestStringGrid::viewTopRowAndVisibleRows() {
                       g.horizontalScrollBar()->sizeHint().height());
     g.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g));
-    QCOMPARE(g.VisibleRowCount(), g.viewport()->height() / 20);
-    QVERIFY(g.VisibleRowCount() >= 9);
-    QCOMPARE(g.TopRow(), 1);
+    QCOMPARE(g.visibleRowCount(), g.viewport()->height() / 20);
+    QVERIFY(g.visibleRowCount() >= 9);
+    QCOMPARE(g.topRow(), 1);
     g.setTopRow(40);
-    QCOMPARE(g.TopRow(), 40);
-    QCOMPARE(g.indexAt(QPoint(5, 5)).row() + g.FixedRows(), 40);
+    QCOMPARE(g.topRow(), 40);
+    QCOMPARE(g.indexAt(QPoint(5, 5)).row() + g.fixedRows(), 40);
     // Rows added just now can be scrolled to at once.
     g.setRowCount(201);
-    g.setTopRow(201 - g.VisibleRowCount());
-    QCOMPARE(g.TopRow(), 201 - g.VisibleRowCount());
+    g.setTopRow(201 - g.visibleRowCount());
+    QCOMPARE(g.topRow(), 201 - g.visibleRowCount());
 
     g.setColWidths(1, 123);
-    QCOMPARE(g.ColWidths(1), 123);
-    QCOMPARE(g.ColWidths(2), g.DefaultColWidth());
+    QCOMPARE(g.colWidths(1), 123);
+    QCOMPARE(g.colWidths(2), g.defaultColWidth());
 }
 
 void TestStringGrid::viewShowsTheTexts() {
@@ -304,7 +304,7 @@ void TestStringGrid::viewFindsCellsByPosition() {
         }
     QCOMPARE(g->visualRect(g->model()->index(30, 0)).top(), 0);
     QCOMPARE(g->visualRect(g->model()->index(31, 1)).top(), 20);
-    QCOMPARE(g->visualRect(g->model()->index(30, 1)).left(), g->ColWidths(0));
+    QCOMPARE(g->visualRect(g->model()->index(30, 1)).left(), g->colWidths(0));
     // Below the last row there is no cell.
     auto small = shownGrid(3);
     QVERIFY(QTest::qWaitForWindowExposed(small.get()));
@@ -338,11 +338,11 @@ void TestStringGrid::viewScrollsToTheCurrentRow() {
     QTest::keyClick(g.get(), Qt::Key_End);
     QCOMPARE(g->currentIndex().row(), 99);
     QVERIFY(g->viewport()->rect().contains(g->visualRect(g->currentIndex())));
-    QCOMPARE(g->TopRow(), 101 - g->VisibleRowCount());
+    QCOMPARE(g->topRow(), 101 - g->visibleRowCount());
     QTest::keyClick(g.get(), Qt::Key_Home);
-    QCOMPARE(g->TopRow(), 1);
+    QCOMPARE(g->topRow(), 1);
     g->scrollTo(g->model()->index(50, 1), QAbstractItemView::PositionAtTop);
-    QCOMPARE(g->TopRow(), 51);
+    QCOMPARE(g->topRow(), 51);
 }
 
 namespace {
@@ -388,7 +388,7 @@ void TestStringGrid::viewForgetsRowsCutOff() {
 
     g->setRowCount(4);
     QCOMPARE(g->verticalScrollBar()->maximum(), 0);
-    QCOMPARE(g->TopRow(), 1);
+    QCOMPARE(g->topRow(), 1);
     QTRY_COMPARE(g->viewport()->grab().toImage(), expectedGrab);
     QTRY_COMPARE(onScreen(*g), expectedOnScreen);
 }
@@ -421,7 +421,7 @@ void TestStringGrid::unitsShownAsTheMeterWritesThem() {
     const QModelIndex index = model.index(0, 4);
     QCOMPARE(model.data(index, Qt::DisplayRole).toString(), shown);
     QCOMPARE(model.data(index, Qt::EditRole).toString(), cell);
-    QCOMPARE(model.Cells(4, 1), cell);
+    QCOMPARE(model.cells(4, 1), cell);
 }
 
 QTEST_MAIN(TestStringGrid)
