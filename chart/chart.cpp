@@ -4,6 +4,7 @@
 #include "chartmeasurepanel.h"
 #include "daycount.h"
 #include "decimatedgraph.h"
+#include "settingsstore.h"
 
 #include <qcustomplot.h>
 
@@ -691,7 +692,7 @@ void Chart::mouseDoubleClicked(QMouseEvent* e) {
     if (m_set.allowDataHotSpots && hotSpotAt(e->position().toPoint(), subset, point))
         emit onDataHotSpot(this, true, subset, point);
     if (m_plot->axisRect()->rect().contains(e->position().toPoint()))
-        fitToData();
+        chooseFitToData(true);
 }
 
 void Chart::zoomTo(QRect band) {
@@ -828,6 +829,26 @@ void Chart::fitToData() {
 
 void Chart::useFixedScales() {
     setFitted(false);
+}
+
+namespace {
+QString fitToDataKey(const QString& kind) {
+    return QStringLiteral("Charts/%1/FitToData").arg(kind);
+}
+} // namespace
+
+void Chart::chooseFitToData(bool fitted) {
+    setFitted(fitted);
+    if (!m_scaleMemoryKey.isEmpty())
+        settingsStore().setValue(fitToDataKey(m_scaleMemoryKey), fitted);
+}
+
+bool Chart::remembersFitToData() const {
+    if (m_scaleMemoryKey.isEmpty())
+        return false;
+    const QVariant stored = settingsStore().value(fitToDataKey(m_scaleMemoryKey));
+    return stored.typeId() == QMetaType::Bool ? stored.toBool()
+                                               : stored.toString() == QLatin1String("true");
 }
 
 void Chart::setFitted(bool fitted) {

@@ -224,6 +224,16 @@ public:
     void fitToData();
     void useFixedScales();
     bool fittedToData() const { return m_fitted; }
+    // The user's own choice between the two (Fit to Data, a double click on the plot, a scale
+    // typed in): applied like the calls above and, once the chart has a scale memory key,
+    // remembered in the settings for every chart of that kind ("Recorder", "DataLogger",
+    // "ListGraph"), this run and the next. The program's own choices (a flat set opened fitted)
+    // are not remembered.
+    void chooseFitToData(bool fitted);
+    void setScaleMemoryKey(const QString& kind) { m_scaleMemoryKey = kind; }
+    // Whether the user last chose Fit to Data for charts of this chart's kind; false without a
+    // key or a stored choice.
+    bool remembersFitToData() const;
     // True when the fixed y scale would draw the drawn data flatter than `share` of the plot's
     // height.
     bool fixedScaleFlattens(double share = 0.1) const;
@@ -384,6 +394,7 @@ private:
 
     bool m_zoomed = false;
     bool m_fitted = false;
+    QString m_scaleMemoryKey;
     bool m_cursorsShown = false;
     struct Cursor {
         bool placed = false;

@@ -88,10 +88,7 @@ void ChartCommands::toggleFitToData(bool fitted) {
     Chart* chart = activeChart();
     if (!chart)
         return;
-    if (fitted)
-        chart->fitToData();
-    else
-        chart->useFixedScales();
+    chart->chooseFitToData(fitted);
 }
 
 void ChartCommands::toggleCursors(bool shown) {

@@ -476,6 +476,7 @@ void FileCommands::graphList() {
     });
     Chart* chart = graph->chart;
     setupTimeChart(chart, last, *start, *end);
+    chart->setScaleMemoryKey(QStringLiteral("ListGraph"));
     QMdiSubWindow* sub = addChild(graph);
 
     ProgressWindow progress(m_main);
@@ -505,8 +506,9 @@ void FileCommands::graphList() {
     chart->setManualMinY(scale.bottom);
     chart->setValueUnit(table.cells(4, 1).trimmed());
     chart->redraw();
-    // Values drawn as a flat line on the fixed scale are shown fitted to their data.
-    if (chart->fixedScaleFlattens())
+    // Values drawn as a flat line on the fixed scale are shown fitted to their data, and so
+    // are all when the user last chose Fit to Data on a list graph.
+    if (chart->remembersFitToData() || chart->fixedScaleFlattens())
         chart->fitToData();
     emit graphMade(graph);
     // Nothing is left out of a graph unsaid.
@@ -564,7 +566,7 @@ void FileCommands::editScale() {
     chart->setManualMaxY(top);
     chart->setManualMinY(bottom);
     chart->resetView();
-    chart->useFixedScales(); // the scale just typed is the one to see
+    chart->chooseFitToData(false); // the scale just typed is the one to see
 }
 
 void FileCommands::undoZoom() {

@@ -128,6 +128,7 @@ RecorderWindow::RecorderWindow(Recorder& recorder, LiveLink& link, QWidget* pare
     splitter->setChildrenCollapsible(false);
     chart = new Chart(splitter);
     chart->setObjectName(QStringLiteral("chart"));
+    chart->setScaleMemoryKey(QStringLiteral("Recorder"));
     recordTable = new StringGrid(splitter);
     recordTable->setObjectName(QStringLiteral("recordTable"));
     splitter->addWidget(chart);
@@ -226,6 +227,9 @@ void RecorderWindow::setupChart() {
     const double now = m_link.clock().now();
     setupTimeChart(chart, RecorderState::Points, now, now + m_recorder.span());
     chart->setAllowPopup(false);
+    // A new recorder opens the way the user last left the recorder's chart.
+    if (chart->remembersFitToData())
+        chart->fitToData();
 }
 
 // ---- rate ----------------------------------------------------------------------------------

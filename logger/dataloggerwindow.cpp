@@ -151,6 +151,7 @@ DataLoggerWindow::DataLoggerWindow(QWidget* parent) : QWidget(parent) {
     graphCaption->setObjectName(QStringLiteral("graphCaption"));
     chart = new Chart(upper);
     chart->setObjectName(QStringLiteral("chart"));
+    chart->setScaleMemoryKey(QStringLiteral("DataLogger"));
     upperLayout->addWidget(graphCaption);
     upperLayout->addWidget(chart, 1);
 
@@ -326,8 +327,9 @@ void DataLoggerWindow::showDataSet(int index) {
     if (n > 0)
         markChartPoint(0);
     chart->resetView();
-    // A set drawn as a flat line on the fixed scale opens fitted to its data.
-    if (chart->fixedScaleFlattens())
+    // A set drawn as a flat line on the fixed scale opens fitted to its data, and so does every
+    // set when the user last chose Fit to Data on the data logger's chart.
+    if (chart->remembersFitToData() || chart->fixedScaleFlattens())
         chart->fitToData();
     else
         chart->useFixedScales();

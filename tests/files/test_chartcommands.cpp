@@ -11,6 +11,7 @@
 #include "filecommands.h"
 #include "listgraphwindow.h"
 #include "listwindow.h"
+#include "settingsstore.h"
 #include "stringgrid.h"
 
 #include <qcustomplot.h>
@@ -21,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,6 +37,9 @@ private slots:
 
 void TestChartCommands::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // The fit choice is remembered in the settings: a store of the test's own, empty at start.
+    QStandardPaths::setTestModeEnabled(true);
+    settingsStore().remove(QStringLiteral("Charts"));
 }
 
 void TestChartCommands::actionsExportAndCopy() {
@@ -112,6 +117,35 @@ void TestChartCommands::actionsExportAndCopy() {
                        chart->plot()->axisRect()->rect().center());
     QVERIFY(chart->fittedToData());
     QVERIFY(charts.fitToDataAction->isChecked());
+
+    // The user's choice is kept for list graphs (not for the other kinds of chart): the next
+    // graph of the same readable list opens fitted, and after unchecking Fit to Data on the
+    // fixed scale again.
+    ListGraphWindow* const first = graph;
+    const auto nextGraph = [&]() -> ListGraphWindow* {
+        area.setActiveSubWindow(listSub);
+        ListGraphWindow* before = graph;
+        files.graphList();
+        return graph != before ? graph : nullptr;
+    };
+    ListGraphWindow* second = nextGraph();
+    QVERIFY(second);
+    QVERIFY(second->chart->fittedToData());
+    for (const char* kind : {"Recorder", "DataLogger"}) {
+        Chart other;
+        other.setScaleMemoryKey(QString::fromLatin1(kind));
+        QVERIFY2(!other.remembersFitToData(), kind);
+    }
+    charts.fitToDataAction->trigger();
+    QVERIFY(!second->chart->fittedToData());
+    ListGraphWindow* third = nextGraph();
+    QVERIFY(third);
+    QVERIFY(!third->chart->fittedToData());
+    QVERIFY(chart->fittedToData()); // an open chart keeps its own scale
+    delete childWindowOf(second);
+    delete childWindowOf(third);
+    graph = first;
+    area.setActiveSubWindow(childWindowOf(first));
 
     charts.cursorsAction->trigger();
     QVERIFY(chart->cursorsShown());

@@ -20,6 +20,7 @@
 #include "printing.h"
 #include "rangeprogressdialog.h"
 #include "live/recorderharness.h"
+#include "settingsstore.h"
 #include "stringgrid.h"
 
 #include <qcustomplot.h>
@@ -158,6 +159,9 @@ private:
 
 void TestFileCommands::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    // Charts remember the user's fit choice in the settings: the test's own store, empty.
+    QStandardPaths::setTestModeEnabled(true);
+    settingsStore().remove(QStringLiteral("Charts"));
     Dialogs::setAnswerer([this](const Dialogs::Request& r) {
         m_messages << r.text;
         return QMessageBox::Ok;

@@ -1,5 +1,6 @@
 // The data-logger window on its own, offscreen: marker and row selection, the MAX and MIN
 // panels, the caption bars, the closing question and a damaged chart template.
+#include "settingsstore.h"
 #include "dialogs.h"
 #include "errorboundary.h"
 #include "loggerimagebuilder.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,7 +54,11 @@ QColor barColour(QLabel* bar) {
 class TestDataLoggerWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QStandardPaths::setTestModeEnabled(true); // the chart's fit choice goes to settings
+        settingsStore().remove(QStringLiteral("Charts"));
+    }
     void chartPointsRowsAndPanels();
     void captionBarsFollowClicks();
     void closingQuestion();
