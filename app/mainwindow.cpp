@@ -393,8 +393,10 @@ void MainWindow::setInitialState() {
     ProgramSettings::readSchedule(schedule, dateTimeToDays(now));
     recorder.setSchedule(schedule);
 
-    // The port used last time: by its name or path, else by the older list index.
-    const int remembered = m_ports->indexOfRemembered(ProgramSettings::portName());
+    // The port used last time: by its adapter's identity or its name or path, else by the
+    // older list index.
+    const int remembered =
+        m_ports->indexOfRemembered(ProgramSettings::portName(), ProgramSettings::portIdentity());
     link.setPortIndex(remembered >= 0 ? remembered : readLastConnectedPort());
 }
 
@@ -611,6 +613,7 @@ void MainWindow::rememberAndRelease() {
     const int index = m_ports->box()->findText(port);
     link.setPortIndex(index >= 0 ? index : m_ports->currentIndex());
     ProgramSettings::setPortName(port);
+    ProgramSettings::setPortIdentity(link.portIdentity());
     writeLastConnectedPort(link.portIndex()); // a failure is of no consequence
     link.stopTicking();
     link.closePort();

@@ -4,6 +4,7 @@
 #include "errorboundary.h"
 #include "livelink.h"
 #include "meterport.h"
+#include "serialportlist.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -28,6 +29,8 @@ PortSelector::PortSelector(LiveLink& link, QWidget* parent)
             ErrorBoundary::guard([this] { applyPortChange(); }));
     connect(m_box, &QComboBox::activated, this, &PortSelector::onUserChoice);
     connect(m_box->lineEdit(), &QLineEdit::editingFinished, this, &PortSelector::onUserChoice);
+    connect(&m_link, &LiveLink::portMoved, this,
+            [this](const QString&, const QString& to) { followMovedPort(to); });
 }
 
 void PortSelector::fillPortList() {
@@ -58,7 +61,30 @@ int PortSelector::currentIndex() const {
     return m_box->currentIndex();
 }
 
-int PortSelector::indexOfRemembered(const QString& nameOrPath) {
+int PortSelector::indexOfRemembered(const QString& nameOrPath, const PortIdentity& identity) {
+    const int byName = indexOfRememberedName(nameOrPath);
+    if (!identity.isKnown())
+        return byName;
+    const QList<SerialPortList::Entry> ports = SerialPortList::entries();
+    if (byName >= 0 && SerialPortList::identityAt(MeterPort::devicePath(m_box->itemText(byName)),
+                                                  ports) == identity)
+        return byName;
+    for (const SerialPortList::Entry& entry : ports) {
+        if (!(entry.identity == identity))
+            continue;
+        for (const QString& text : {entry.name, entry.path}) {
+            if (const int index = m_box->findText(text); index >= 0)
+                return index;
+        }
+    }
+    // The system lists no port with that identity (yet) while its by-id link is there.
+    if (!identity.byIdPath.isEmpty() && identity.byIdPath != nameOrPath &&
+        QFileInfo::exists(identity.byIdPath))
+        return indexOfRememberedName(identity.byIdPath);
+    return byName;
+}
+
+int PortSelector::indexOfRememberedName(const QString& nameOrPath) {
     if (nameOrPath.isEmpty())
         return -1;
     const int known = m_box->findText(nameOrPath);
@@ -83,6 +109,19 @@ void PortSelector::onUserChoice() {
     // One user action may announce itself more than once (Enter both confirms the text and
     // picks the matching item): the requests of one moment make one change.
     m_settle.start();
+}
+
+void PortSelector::followMovedPort(const QString& path) {
+    int index = -1;
+    for (int i = 0; i < m_box->count() && index < 0; ++i) {
+        if (m_box->itemText(i) != MeterPort::simulatorName() &&
+            MeterPort::devicePath(m_box->itemText(i)) == path)
+            index = i;
+    }
+    if (index < 0)
+        index = addTypedPath(path);
+    selectPort(index);
+    m_link.setPortIndex(index);
 }
 
 void PortSelector::applyPortChange() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery.h"
+#include "portidentity.h"
 
 #include <QObject>
 #include <QString>
@@ -39,7 +40,12 @@ public:
     // the system's list (a pseudo-terminal, a /dev/serial/by-id link) but still exists joins
     // the list before the simulator, so that the search calls it too; one that is gone is
     // left out.
-    int indexOfRemembered(const QString& nameOrPath);
+    //
+    // With a known identity the port of that adapter is preferred, even when it came back
+    // under another name than the one remembered (ttyUSB1 for ttyUSB0); the name stays when it
+    // still leads to the adapter (a by-id link always does). Where no listed port reports the
+    // identity, the name decides as it does without one.
+    int indexOfRemembered(const QString& nameOrPath, const PortIdentity& identity = {});
 
     // DiscoveryHost
     void showProgress(const QString& text) override;
@@ -58,6 +64,9 @@ Q_SIGNALS:
 
 private:
     void onUserChoice();
+    // The live link opened its meter's adapter again under another name: the box shows it.
+    void followMovedPort(const QString& path);
+    int indexOfRememberedName(const QString& nameOrPath);
     void applyPortChange();
     void switchPort();
     int addTypedPath(const QString& path);

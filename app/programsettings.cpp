@@ -9,6 +9,10 @@
 namespace {
 
 const QString kPortNameKey = QStringLiteral("Port/Name");
+const QString kPortVendorKey = QStringLiteral("Port/Vendor");
+const QString kPortProductKey = QStringLiteral("Port/Product");
+const QString kPortSerialKey = QStringLiteral("Port/Serial");
+const QString kPortByIdKey = QStringLiteral("Port/ById");
 const QString kMainGeometryKey = QStringLiteral("Window/Geometry");
 const QString kChildKey = QStringLiteral("Window/%1");
 const QString kRecordIntervalKey = QStringLiteral("Recorder/Interval");
@@ -37,6 +41,38 @@ QString ProgramSettings::portName() {
 
 void ProgramSettings::setPortName(const QString& name) {
     settingsStore().setValue(kPortNameKey, name);
+}
+
+PortIdentity ProgramSettings::portIdentity() {
+    QSettings settings = settingsStore();
+    PortIdentity identity;
+    const auto vendor = readInt(settings, kPortVendorKey, 0, 0xFFFF);
+    const auto product = readInt(settings, kPortProductKey, 0, 0xFFFF);
+    if (vendor)
+        identity.vendorId = quint16(*vendor);
+    if (product)
+        identity.productId = quint16(*product);
+    identity.serialNumber = settings.value(kPortSerialKey).toString();
+    identity.byIdPath = settings.value(kPortByIdKey).toString();
+    if (!identity.isKnown())
+        return {};
+    return identity;
+}
+
+void ProgramSettings::setPortIdentity(const PortIdentity& identity) {
+    QSettings settings = settingsStore();
+    if (!identity.isKnown()) {
+        for (const QString& key : {kPortVendorKey, kPortProductKey, kPortSerialKey, kPortByIdKey})
+            settings.remove(key);
+        return;
+    }
+    settings.setValue(kPortVendorKey, int(*identity.vendorId));
+    settings.setValue(kPortProductKey, int(*identity.productId));
+    settings.setValue(kPortSerialKey, identity.serialNumber);
+    if (identity.byIdPath.isEmpty())
+        settings.remove(kPortByIdKey);
+    else
+        settings.setValue(kPortByIdKey, identity.byIdPath);
 }
 
 QByteArray ProgramSettings::mainGeometry() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portidentity.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QString>
@@ -15,11 +17,18 @@ class RecorderSchedule;
 //
 // The port is kept by its name or path ("Port/Name"); the list index of the same port is
 // kept beside it under the older key ("SOFTWARE/QL350/LastConnectedPort") for the programs
-// that read that one.
+// that read that one. Where its adapter reports vendor, product and serial number, that
+// identity and the /dev/serial/by-id link are kept too ("Port/Vendor", "Port/Product",
+// "Port/Serial", "Port/ById"), so that the port is found again when it comes back under
+// another name.
 class ProgramSettings {
 public:
     static QString portName();
     static void setPortName(const QString& name);
+    // An identity that is not known (PortIdentity::isKnown) is stored as none: it removes the
+    // one kept before, which belonged to another port.
+    static PortIdentity portIdentity();
+    static void setPortIdentity(const PortIdentity& identity);
 
     // The main window's frame (QWidget::saveGeometry()).
     static QByteArray mainGeometry();

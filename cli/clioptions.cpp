@@ -299,9 +299,12 @@ Commands:
                          and on again
   erase --yes            clears the meter's logger memory
 
-  --port P               a port name (ttyUSB0), a device path (/dev/ttyUSB0), or Simulator
-                         for the built-in meter; without it, the ports are searched as the
-                         program does at start-up (the simulator is never chosen)
+  --port P               a port name (ttyUSB0), a device path (/dev/ttyUSB0, a link under
+                         /dev/serial/by-id), or Simulator for the built-in meter; without it,
+                         the ports are searched as the program does at start-up (the
+                         simulator is never chosen). A meter whose USB adapter reports its
+                         identity is found again under another name after an unplug; no
+                         other adapter is opened in its place
   --progress, --quiet    download, setup and erase show their progress on standard error
                          when it is a terminal; --progress shows it anyway, --quiet never
 

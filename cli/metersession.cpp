@@ -3,9 +3,9 @@
 #include "delay.h"
 #include "discovery.h"
 #include "metercommand.h"
+#include "serialportlist.h"
 
 #include <QElapsedTimer>
-#include <QSerialPortInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -167,14 +167,17 @@ ExitCode MeterSession::connect(const QString& portOption, QString* message) {
         // As the search hands the line over: the live link's port on the same device, the
         // receive step attached, A sent.
         closeQuietly(port);
-        m_printer.setMeterId(meterId(path, probe.model, QSerialPortInfo(path).serialNumber()));
         m_link.setDeviceName(path);
         m_link.openPort();
+        m_printer.setMeterId(
+            meterId(path, probe.model, SerialPortList::identityAt(path).serialNumber));
         m_link.attachMeter(probe.model);
     }
+    // The adapter's serial number as the link took it when the port opened (a by-id path
+    // names the device through a link; the system's list knows it by its own name).
     if (m_printer.meterId().isEmpty())
-        m_printer.setMeterId(meterId(m_link.deviceName(), m_link.meterModel(),
-                                     QSerialPortInfo(m_link.deviceName()).serialNumber()));
+        m_printer.setMeterId(
+            meterId(m_link.deviceName(), m_link.meterModel(), m_link.portIdentity().serialNumber));
     m_link.startTicking();
     return ExitCode::Ok;
 }

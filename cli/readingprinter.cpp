@@ -32,6 +32,17 @@ void ReadingPrinter::follow(LiveLink& link) {
                      [this](const LiveUpdate& update) { print(update.reading); });
     QObject::connect(&link, &LiveLink::statusTextChanged, &link,
                      [this](int panel, const QString& text) { setStatusText(panel, text); });
+    QObject::connect(&link, &LiveLink::portMoved, &link,
+                     [this](const QString& from, const QString& to) { tellMoved(from, to); });
+}
+
+void ReadingPrinter::tellMoved(const QString& from, const QString& to) {
+    // The meter's id keeps the name it started with: its readings stay one series.
+    std::fprintf(
+        stderr, "ql350-cli: %s%s\n",
+        m_meterId.isEmpty() ? "" : qPrintable(m_meterId + QStringLiteral(": ")),
+        qPrintable(QStringLiteral("the meter's adapter is back as %1 (was %2)").arg(to, from)));
+    std::fflush(stderr);
 }
 
 void ReadingPrinter::print(const Reading& reading) {

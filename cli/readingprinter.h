@@ -36,7 +36,8 @@ private:
 
 // The command-line tool's view of one meter's live link: no window, one line per decoded
 // reading into the run's output. It also keeps the link's status texts, which the meter search
-// uses to say why a port could not be opened.
+// uses to say why a port could not be opened, and says on standard error when the meter came
+// back under another port name.
 class ReadingPrinter {
 public:
     // Prints every reading `link` decodes from now on and keeps its status texts. The link
@@ -59,6 +60,8 @@ public:
 
     void print(const Reading& reading);
     void setStatusText(int panel, const QString& text);
+    // An event line on standard error: the meter's port was opened again under another name.
+    void tellMoved(const QString& from, const QString& to);
 
 private:
     ReadingOutput* m_output = nullptr;

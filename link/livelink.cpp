@@ -2,6 +2,7 @@
 
 #include "errorboundary.h"
 #include "metercommand.h"
+#include "serialportlist.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -174,13 +175,55 @@ void LiveLink::reopenPort() {
         m_deviceLost = true;
 }
 
+PortIdentity LiveLink::portIdentity() const {
+    return m_identityPath == m_livePort.deviceName() ? m_identity : PortIdentity();
+}
+
 void LiveLink::onLivePortActiveChanged(bool active) {
     // Bytes of another device, or of the time before the port closed, never make a frame.
     m_rxBuffer.clear();
-    if (active)
+    if (active) {
         m_deviceLost = false;
-    else if (m_livePort.deviceLost())
+        m_strangerShown = false;
+        // Who the device is, while it is there to ask: once it is gone, the system's list no
+        // longer has it.
+        m_identityPath = m_livePort.deviceName();
+        m_identity = m_identityPath == MeterPort::simulatorName()
+                         ? PortIdentity()
+                         : SerialPortList::identityAt(m_identityPath);
+    } else if (m_livePort.deviceLost()) {
         m_deviceLost = true;
+    }
+}
+
+bool LiveLink::reopenLostDevice() {
+    const QString lostPath = m_livePort.deviceName();
+    const PortIdentity identity = portIdentity();
+    if (!identity.isKnown())
+        return m_livePort.tryOpen();
+    const QList<SerialPortList::Entry> ports = SerialPortList::entries();
+    const QString path = SerialPortList::reopenPath(lostPath, identity, ports);
+    if (path.isEmpty()) {
+        const PortIdentity there = SerialPortList::identityAt(lostPath, ports);
+        if (!m_strangerShown && there.isKnown()) {
+            m_strangerShown = true;
+            Q_EMIT statusTextChanged(0, QStringLiteral("%1 is another device now (%2); waiting "
+                                                       "for the meter's adapter (%3)")
+                                            .arg(lostPath, there.text(), identity.text()));
+        }
+        return false;
+    }
+    if (path == lostPath)
+        return m_livePort.tryOpen();
+    m_livePort.setDeviceName(path); // the port is closed
+    if (!m_livePort.tryOpen()) {
+        // Looked for again at the next tick, by the same identity.
+        m_livePort.setDeviceName(lostPath);
+        return false;
+    }
+    Q_EMIT portMoved(lostPath, path);
+    Q_EMIT statusTextChanged(0, QStringLiteral("%1 (found again; was %2)").arg(path, lostPath));
+    return true;
 }
 
 void LiveLink::takeInput() {
@@ -308,9 +351,10 @@ void LiveLink::timerStep() {
     if (!withReading && ++m_missedTicks >= NoConnectionLimit)
         linkDown();
 
-    // A device that vanished (an unplugged adapter) is looked for again at the same path
-    // once a tick; when it is back, K finds the meter.
-    if (!m_state.connected() && m_deviceLost && !m_livePort.active() && m_livePort.tryOpen())
+    // A device that vanished (an unplugged adapter) is looked for again once a tick: by its
+    // identity where its adapter reports one, else at the same path. When it is back, K finds
+    // the meter.
+    if (!m_state.connected() && m_deviceLost && !m_livePort.active() && reopenLostDevice())
         m_livePort.clearInput();
     // K stops a running stream: the tick right after an A that answered the identity leaves
     // the meter its moment to start sending.

@@ -5,6 +5,7 @@
 #include "linkstate.h"
 #include "liveupdate.h"
 #include "meterport.h"
+#include "portidentity.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -63,11 +64,17 @@ public:
     // Opening and closing never throw and never show a message; why an open failed is kept.
     void openPort();
     void closePort();
+    // What the adapter of the port reported when it last opened (unknown for a port that
+    // reports no identity, the simulator and a port that has not opened yet). After an unplug
+    // the tick step opens the port with this identity again, wherever it comes back.
+    PortIdentity portIdentity() const;
     QString lastOpenFailure() const { return m_livePort.lastOpenFailure(); }
     bool lastOpenRefused() const { return m_livePort.lastOpenRefused(); }
     // Opens the port again on its device after a logger operation borrowed it. When the
     // device is gone meanwhile (unplugged during the loan), the tick step looks for it again
-    // once a tick, as it does for a device that vanished under the link.
+    // once a tick, as it does for a device that vanished under the link: at the same path for
+    // a port without identity, and wherever the device with the port's identity is listed for
+    // one with (SerialPortList::reopenPath), never on another device.
     void reopenPort();
     // Writes `command` when the port is open; a failing port ends the write silently (the
     // link watch notices it).
@@ -141,6 +148,9 @@ Q_SIGNALS:
     void ticked(double now, bool withReading);
     // Text for status bar panel 0 (the port or why it failed) or 1 (the connection).
     void statusTextChanged(int panel, const QString& text);
+    // The device of the port vanished and was opened again under another name (its adapter,
+    // known by its identity, came back as ttyUSB1 instead of ttyUSB0); deviceName() is `to`.
+    void portMoved(const QString& from, const QString& to);
     // An operation on the live port failed (the step it was part of ended silently); a device
     // that vanished closes the port on the first such report.
     void portFailed(int code, const QString& message);
@@ -155,6 +165,7 @@ private:
     void linkUp();
     void linkDown();
     void onLivePortActiveChanged(bool active);
+    bool reopenLostDevice();
 
     MeterPort m_livePort;
     QTimer m_tickTimer;
@@ -172,6 +183,10 @@ private:
     bool m_rxAgain = false;
     bool m_streamRequested = false; // A went out in answer to the identity; no frame yet
     bool m_deviceLost = false;      // the port closed itself because its device vanished
+    // The identity of the device at m_identityPath, taken when the port last opened there.
+    PortIdentity m_identity;
+    QString m_identityPath;
+    bool m_strangerShown = false; // the lost port's path holds another device; said once
     qint64 m_framesDecoded = 0;
     qint64 m_framesAcknowledged = 0;
     qint64 m_framesRejected = 0;

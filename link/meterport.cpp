@@ -2,6 +2,7 @@
 
 #include "portbackend.h"
 #include "serialbackend.h"
+#include "serialportlist.h"
 
 #include <QSerialPortInfo>
 
@@ -59,6 +60,14 @@ QString MeterPort::simulatorName() {
 QString MeterPort::devicePath(const QString& portName) {
     if (portName.startsWith(u'/') || portName == simulatorName())
         return portName;
+    if (SerialPortList::overridden()) {
+        const auto ports = SerialPortList::entries();
+        for (const SerialPortList::Entry& entry : ports) {
+            if (entry.name == portName)
+                return entry.path;
+        }
+        return portName;
+    }
     const QSerialPortInfo info(portName);
     const QString location = info.systemLocation();
     return location.isEmpty() ? portName : location;
@@ -69,12 +78,9 @@ void MeterPort::enumeratePorts(QStringList& list) {
         list += *portListOverride();
         return;
     }
-    QStringList names;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        names += info.portName();
-    std::sort(names.begin(), names.end());
-    list += names;
+    const auto ports = SerialPortList::entries();
+    for (const SerialPortList::Entry& entry : ports)
+        list += entry.name;
 }
 
 void MeterPort::setPortListOverride(std::optional<QStringList> ports) {

@@ -70,9 +70,11 @@ public:
     // closed); cleared by the next open or close.
     bool deviceLost() const;
 
-    // Appends the names of the serial ports of the system, in a stable order.
+    // Appends the names of the serial ports of the system (SerialPortList), in a stable order.
     static void enumeratePorts(QStringList& list);
-    // Replaces the system's list (tests); std::nullopt restores it.
+    // Replaces the names of the system's list (tests); std::nullopt restores it. A list
+    // replaced with its identities (SerialPortList::setOverride) gives its names here too
+    // while no list of names is set.
     static void setPortListOverride(std::optional<QStringList> ports);
 
     // Makes the backends of ports opened from now on (tests: a scripted device); an empty

@@ -26,6 +26,7 @@
 #include "helpviewer.h"
 #include "recorderwindow.h"
 #include "scheduledialog.h"
+#include "serialportlist.h"
 #include "simulatorbackend.h"
 #include "statisticswindow.h"
 #include "timechartsetup.h"
@@ -120,6 +121,7 @@ private Q_SLOTS:
         window.reset();
         sims.clear();
         MeterPort::setPortListOverride(std::nullopt);
+        SerialPortList::setOverride(std::nullopt);
         Dialogs::setAnswerer(nullptr);
         qputenv("QL350_DATA_DIR", settingsDir.filePath("data").toLocal8Bit());
         QDir(settingsDir.filePath("data")).removeRecursively();
@@ -145,6 +147,7 @@ private Q_SLOTS:
     void unwritableJournalIsReportedOnce();
     void shortcutsTriggerTheirCommands();
     void settingsComeBackAfterARestart();
+    void portRememberedByItsAdaptersIdentity();
     void helpKeyShowsTheHelpDocument();
 
 private:
@@ -1116,6 +1119,54 @@ void TestMainWindow::settingsComeBackAfterARestart() {
     const QRect area = window->mdiArea()->viewport()->rect();
     QVERIFY(area.contains(childWindowOf(window->recorderWindow())->geometry()));
     QCOMPARE(window->recorder.recordInterval(), 5);
+}
+
+// Two adapters that report their identities (the system's list is replaced to say so) swap
+// their names between two runs: the program preselects the port of the adapter it used last
+// time, under its new name.
+void TestMainWindow::portRememberedByItsAdaptersIdentity() {
+    QSettings(QSettings::UserScope, "QL350", "QL350").clear();
+    const PortIdentity meter{0x0403, 0x6001, QStringLiteral("A10K3Q2F"),
+                             QStringLiteral("/dev/serial/by-id/usb-FTDI_A10K3Q2F-if00-port0")};
+    const PortIdentity other{0x0403, 0x6001, QStringLiteral("B77Z01QX"), QString()};
+    const QString pathA = settingsDir.filePath("ttyA");
+    const QString pathB = settingsDir.filePath("ttyB");
+    for (const QString& path : {pathA, pathB}) {
+        auto sim = std::make_unique<MeterSimProcess>();
+        QVERIFY(sim->start({"--silent", "--instant", "--link", path}));
+        sims.push_back(std::move(sim));
+    }
+    using Entry = SerialPortList::Entry;
+    SerialPortList::setOverride(QList<Entry>{{"ttyA", pathA, meter}, {"ttyB", pathB, other}});
+    startWindow();
+    QCOMPARE(window->portSelector()->portText(), QStringLiteral("ttyA"));
+    QCOMPARE(window->link.deviceName(), pathA);
+    QVERIFY(window->link.portOpen());
+    window->close();
+    window.reset();
+    QCOMPARE(ProgramSettings::portName(), QStringLiteral("ttyA"));
+    const PortIdentity kept = ProgramSettings::portIdentity();
+    QVERIFY(kept == meter);
+    QCOMPARE(kept.byIdPath, meter.byIdPath);
+
+    // Plugged in the other way round.
+    SerialPortList::setOverride(QList<Entry>{{"ttyA", pathA, other}, {"ttyB", pathB, meter}});
+    startWindow();
+    QCOMPARE(window->portSelector()->portText(), QStringLiteral("ttyB"));
+    QCOMPARE(window->link.deviceName(), pathB);
+    QCOMPARE(window->link.portIndex(), 1);
+    window->close();
+    window.reset();
+    QCOMPARE(ProgramSettings::portName(), QStringLiteral("ttyB"));
+
+    // A port without identity leaves none behind to steer the next start.
+    SerialPortList::setOverride(QList<Entry>{{"ttyA", pathA, other}, {"ttyB", pathB, {}}});
+    startWindow();
+    QCOMPARE(window->link.deviceName(), pathB);
+    window->close();
+    window.reset();
+    QVERIFY(!ProgramSettings::portIdentity().isKnown());
+    QVERIFY(!QSettings(QSettings::UserScope, "QL350", "QL350").contains("Port/Serial"));
 }
 
 // F1 opens the help viewer with the help document (found beside the program in the build

@@ -6,6 +6,7 @@
 #include "support/metersimprocess.h"
 #include "loggerimagebuilder.h"
 #include "metersession.h"
+#include "serialportlist.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -102,7 +103,9 @@ private slots:
     void exitCodesAreTheDocumentedOnes();
     void progressOnStandardError();
     void searchSkipsTheSimulator();
+    void meterFollowedByItsAdaptersIdentity();
     void signalEndsLiveAndDownloadAndFreesThePort();
+    void cleanup() { SerialPortList::setOverride(std::nullopt); }
 
 private:
     QTemporaryDir m_dir;
@@ -472,6 +475,44 @@ void TestCli::searchSkipsTheSimulator() {
         QVERIFY(!session.link().portOpen());
     }
     MeterPort::setPortListOverride(std::nullopt);
+}
+
+// A meter of `live` whose adapter reports an identity (the system's list is replaced to say so)
+// is read on under another port name after an unplug, with the id it started with; another
+// adapter at its old name is not opened.
+void TestCli::meterFollowedByItsAdaptersIdentity() {
+    using Entry = SerialPortList::Entry;
+    const PortIdentity meter{0x0403, 0x6001, QStringLiteral("A10K3Q2F"), QString()};
+    const PortIdentity stranger{0x0403, 0x6001, QStringLiteral("B77Z01QX"), QString()};
+    const QString oldPath = m_dir.filePath("usbA");
+    const QString newPath = m_dir.filePath("usbB");
+    MeterSimProcess first;
+    QVERIFY(first.start({"--instant", "--interval", "20", "--link", oldPath}));
+    SerialPortList::setOverride(QList<Entry>{{"usbA", oldPath, meter}});
+
+    MeterSession session;
+    QString message;
+    QCOMPARE(session.connect(oldPath, &message), ExitCode::Ok);
+    const QString id = session.printer().meterId();
+    QVERIFY2(id.endsWith("_usbA-122-A10K3Q2F"), qPrintable(id));
+    QVERIFY(session.waitForReading(20000));
+
+    first.kill();
+    SerialPortList::setOverride(QList<Entry>{});
+    QTRY_VERIFY_WITH_TIMEOUT(!session.link().connected(), 30000);
+    const qint64 readingsBefore = session.printer().readings();
+
+    MeterSimProcess other;
+    QVERIFY(other.start({"--instant", "--interval", "20", "--trace-commands", "--link", oldPath}));
+    MeterSimProcess second;
+    QVERIFY(second.start({"--instant", "--interval", "20", "--link", newPath}));
+    SerialPortList::setOverride(
+        QList<Entry>{{"usbA", oldPath, stranger}, {"usbB", newPath, meter}});
+    QTRY_VERIFY_WITH_TIMEOUT(session.printer().readings() >= readingsBefore + 3, 30000);
+    QCOMPARE(session.link().deviceName(), newPath);
+    QCOMPARE(session.printer().meterId(), id);
+    const QByteArray trace = other.process.readAllStandardOutput();
+    QVERIFY2(trace.trimmed().isEmpty(), trace.constData());
 }
 
 void TestCli::signalEndsLiveAndDownloadAndFreesThePort() {

@@ -2,6 +2,7 @@
 #include "delay.h"
 #include "livelink.h"
 #include "metercommand.h"
+#include "serialportlist.h"
 #include "support/metersimprocess.h"
 #include "support/linkspy.h"
 #include "support/ptypair.h"
@@ -42,7 +43,10 @@ private Q_SLOTS:
         linkPath = dir.filePath("meter");
     }
 
+    void cleanup() { SerialPortList::setOverride(std::nullopt); }
+
     void decodesKnownSequenceAndSurvivesMeterLoss();
+    void meterFoundAgainByItsIdentityOnly();
     void resynchronisesAndLosesNoNotification();
     void badFramesCostOneFrameEach();
 
@@ -127,6 +131,64 @@ void TestLinkPty::decodesKnownSequenceAndSurvivesMeterLoss() {
         link, [&] { return link.connected() && link.framesDecoded() > decodedBefore + 3; }, 20,
         20000));
     QCOMPARE(link.reading().unitText, QStringLiteral("V"));
+}
+
+// The meter's adapter reports an identity (the system's list is replaced to say so, since a
+// pseudo-terminal reports none). After it vanished, another adapter shows up at its old path
+// and is left alone; the meter itself comes back under another path and is read there.
+void TestLinkPty::meterFoundAgainByItsIdentityOnly() {
+    const PortIdentity meter{0x0403, 0x6001, QStringLiteral("A10K3Q2F"), QString()};
+    const PortIdentity stranger{0x0403, 0x6001, QStringLiteral("B77Z01QX"), QString()};
+    const QString oldPath = dir.filePath("usbA");
+    const QString newPath = dir.filePath("usbB");
+    using Entry = SerialPortList::Entry;
+
+    MeterSimProcess first;
+    QVERIFY(first.start({"--steady", "11,1,5000", "--instant", "--interval", "10", "--link",
+                         oldPath}));
+    SerialPortList::setOverride(QList<Entry>{{"usbA", oldPath, meter}});
+    LiveLink link;
+    LinkSpy spy(link);
+    link.setDeviceName(oldPath);
+    link.openPort();
+    QVERIFY2(link.portOpen(), qPrintable(link.lastOpenFailure()));
+    link.writeToMeter(CmdA.bytes());
+    QVERIFY(tickUntil(
+        link, [&] { return link.connected() && link.framesDecoded() >= 3; }, 20, 20000));
+    QVERIFY(link.portIdentity() == meter);
+
+    first.kill();
+    SerialPortList::setOverride(QList<Entry>{});
+    QVERIFY(tickUntil(
+        link, [&] { return !link.connected(); }, 20, 20000));
+
+    // Another adapter at the old path: a meter that would answer, but it is not the one.
+    MeterSimProcess other;
+    QVERIFY(other.start({"--steady", "11,1,100", "--instant", "--interval", "10",
+                         "--trace-commands", "--link", oldPath}));
+    SerialPortList::setOverride(QList<Entry>{{"usbA", oldPath, stranger}});
+    const int ticksBefore = spy.ticks;
+    QVERIFY(tickUntil(
+        link, [&] { return spy.ticks >= ticksBefore + 5; }, 20, 20000));
+    QVERIFY(!link.portOpen());
+    QCOMPARE(link.deviceName(), oldPath);
+
+    // The meter under a new path.
+    const qint64 decodedBefore = link.framesDecoded();
+    MeterSimProcess second;
+    QVERIFY(second.start({"--steady", "11,1,5000", "--instant", "--interval", "10", "--link",
+                          newPath}));
+    SerialPortList::setOverride(QList<Entry>{{"usbA", oldPath, stranger},
+                                             {"usbB", newPath, meter}});
+    QVERIFY(tickUntil(
+        link, [&] { return link.connected() && link.framesDecoded() >= decodedBefore + 3; }, 20,
+        20000));
+    QCOMPARE(link.deviceName(), newPath);
+    // The meter's values (5000 counts, give or take 300), not the other adapter's (100).
+    QVERIFY2(link.reading().count >= 4700, qPrintable(QString::number(link.reading().count)));
+    // The other adapter never heard a command.
+    const QByteArray trace = other.process.readAllStandardOutput();
+    QVERIFY2(trace.trimmed().isEmpty(), trace.constData());
 }
 
 void TestLinkPty::resynchronisesAndLosesNoNotification() {

@@ -3,8 +3,11 @@
 #include "meterport.h"
 #include "portbackend.h"
 
+#include "metercommand.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -22,6 +25,10 @@ public:
     bool echo = false; // answer every write with the same bytes
     int opens = 0;
     std::function<void()> notify; // set by the backend: delivers a receive notification
+    // Set by the backend: the device fails on its own (unplugged); the backend closes it and
+    // tells the port object, as a real device does.
+    std::function<void()> lose;
+    const void* backend = nullptr; // the backend that set notify and lose
     std::function<void(const QByteArray&)> onWrite; // the "meter" reacting to a command
     // Runs inside the program's wait for its previous write to leave (a real device may
     // announce received bytes from there).
@@ -32,6 +39,11 @@ public:
         input += bytes;
         if (notifyNow && notify)
             notify();
+    }
+    // The device vanishes under the open port (an adapter unplugged).
+    void vanish() {
+        if (lose)
+            lose();
     }
     QByteArray written() const {
         QByteArray all;
@@ -44,12 +56,27 @@ public:
 class FakeBackend : public PortBackend {
 public:
     explicit FakeBackend(std::shared_ptr<FakeDevice> device) : m_device(std::move(device)) {
+        m_device->backend = this;
         m_device->notify = [this] {
             if (m_device->open && onReadyRead)
                 onReadyRead();
         };
+        m_device->lose = [this] {
+            if (!m_device->open)
+                return;
+            m_device->open = false;
+            if (onDeviceError)
+                onDeviceError({5, QStringLiteral("Input/output error")});
+        };
     }
-    ~FakeBackend() override { m_device->notify = nullptr; }
+    ~FakeBackend() override {
+        // A port object keeps its previous backend a while: the device may have a newer one.
+        if (m_device->backend != this)
+            return;
+        m_device->backend = nullptr;
+        m_device->notify = nullptr;
+        m_device->lose = nullptr;
+    }
     void setPath(const QString&) override {}
     bool open(Failure* failure) override {
         ++m_device->opens;
@@ -88,6 +115,26 @@ public:
 private:
     std::shared_ptr<FakeDevice> m_device;
 };
+
+// Makes `device` answer like a meter: K with its model (122), and every A or Y with the next
+// frame (1.234 V) a moment later, as the meter paces its stream. The frames stop while the
+// device is closed; `context` ends the pending ones.
+inline void PlayMeter(const std::shared_ptr<FakeDevice>& device, QObject* context) {
+    std::weak_ptr<FakeDevice> weak = device;
+    device->onWrite = [weak, context](const QByteArray& bytes) {
+        auto d = weak.lock();
+        if (!d)
+            return;
+        if (bytes == CmdK.bytes()) {
+            d->send("122\r");
+        } else if (bytes == CmdA.bytes() || bytes == CmdY.bytes()) {
+            QTimer::singleShot(5, context, [weak] {
+                if (auto next = weak.lock(); next && next->open)
+                    next->send("11234;002\r\n");
+            });
+        }
+    };
+}
 
 // Installs a fake device behind every port opened while it lives.
 class FakeDeviceScope {
