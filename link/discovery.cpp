@@ -5,6 +5,9 @@
 #include "metercommand.h"
 
 #include <QElapsedTimer>
+#include <QList>
+
+#include <utility>
 
 namespace {
 
@@ -47,9 +50,21 @@ void discoverMeter(LiveLink& link, DiscoveryHost& host) {
     // Answers must stay in the port for the search to read.
     port.onRxChar = nullptr;
 
+    // The port used last time is asked first, so that with several meters on the desk the
+    // program comes back to the one the user had; then the others in the list's order.
+    QList<int> order;
+    const int remembered = link.m_state.portIndex();
+    const bool rememberedFirst = remembered > 0 && remembered < host.portCount();
+    if (rememberedFirst)
+        order << remembered;
+    for (int i = 0; i < host.portCount(); ++i) {
+        if (!(rememberedFirst && i == remembered))
+            order << i;
+    }
+
     bool found = false;
     QString refusal; // why a port could not be opened, for the status bar
-    for (int i = 0; i < host.portCount(); ++i) {
+    for (const int i : std::as_const(order)) {
         if (host.portName(i) == MeterPort::simulatorName())
             continue;
         closeQuietly(port);

@@ -20,7 +20,7 @@ public:
 };
 
 // Calls the meter on every port of the port list (except the emulator, which only the user
-// ever picks), tells model 120 from 122, and hands the line to the live link: the receive
+// ever picks), the port used last (the link's port index) first, tells model 120 from 122, and hands the line to the live link: the receive
 // handler attached and the A command sent on the port found, or on the last port used.
 void discoverMeter(LiveLink& link, DiscoveryHost& host);
 

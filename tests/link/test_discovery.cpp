@@ -45,6 +45,7 @@ class TestDiscovery : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void meterOnThirdPort();
+    void rememberedPortIsAskedFirst();
     void model120();
     void noMeterSelectsStoredPortOrFirst();
     void simulatorIsSkippedAndNeverPreselected();
@@ -86,6 +87,42 @@ void TestDiscovery::meterOnThirdPort() {
     QCOMPARE(link.reading().count, 1234);
     QCOMPARE(host.progress.first(), QStringLiteral("Initializing COM Port ...."));
     QVERIFY(host.progress.contains(QStringLiteral("Searching Multimeter on /dev/c")));
+}
+
+// Two meters on the desk: the one on the port used last is found again, the other one is
+// never called; and a meter elsewhere is still found when the remembered port has none.
+void TestDiscovery::rememberedPortIsAskedFirst() {
+    FakePortsScope ports;
+    auto a = ports.add("/dev/a");
+    auto b = ports.add("/dev/b");
+    auto c = ports.add("/dev/c");
+    answerK(a, "120\r");
+    answerK(c, "122\r");
+    FakeHost host;
+    host.ports = {"/dev/a", "/dev/b", "/dev/c", MeterPort::simulatorName()};
+    {
+        LiveLink link;
+        link.setPortIndex(2);
+        discoverMeter(link, host);
+        QVERIFY(link.connected());
+        QCOMPARE(link.portIndex(), 2);
+        QCOMPARE(link.meterModel(), 122);
+        QCOMPARE(a->opens, 0);
+        QCOMPARE(b->opens, 0);
+    }
+    {
+        LiveLink link;
+        link.setPortIndex(1);
+        discoverMeter(link, host);
+        QVERIFY(link.connected());
+        QCOMPARE(link.portIndex(), 0);
+        QCOMPARE(link.meterModel(), 120);
+        QCOMPARE(b->opens, 1);
+        const int searched = host.progress.indexOf(QStringLiteral("Searching Multimeter on /dev/b"));
+        QVERIFY(searched >= 0);
+        QCOMPARE(host.progress.indexOf(QStringLiteral("Searching Multimeter on /dev/a"), searched),
+                 searched + 1);
+    }
 }
 
 void TestDiscovery::model120() {
