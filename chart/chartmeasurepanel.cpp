@@ -8,9 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ChartMeasurePanel::ChartMeasurePanel(Chart* chart, QWidget* parent)
     : QWidget(parent), m_chart(chart) {
@@ -45,13 +48,25 @@ void ChartMeasurePanel::scheduleRefresh() {
     if (m_refreshPending)
         return;
     m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
+    constexpr qint64 costShare = 20; // a refresh takes at most 1/20 of the time
+    qint64 waitMs = 0;
+    if (m_sinceRefresh.isValid()) {
+        const qint64 spacingNs = m_refreshCostNs * costShare;
+        waitMs = std::max<qint64>(0, (spacingNs - m_sinceRefresh.nsecsElapsed()) / 1000000);
+    }
+    QTimer::singleShot(int(std::min<qint64>(waitMs, 5000)), this, [this] {
         m_refreshPending = false;
         refresh();
     });
 }
 
 void ChartMeasurePanel::refresh() {
+    QElapsedTimer cost;
+    cost.start();
+    const auto measured = qScopeGuard([&] {
+        m_refreshCostNs = cost.nsecsElapsed();
+        m_sinceRefresh.start();
+    });
     const QString delta = m_chart->cursorDeltaText();
     cursorLabel->setText(delta);
     cursorLabel->setVisible(!delta.isEmpty());

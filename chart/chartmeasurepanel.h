@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class Chart;
@@ -12,7 +13,10 @@ class QToolButton;
 //
 // It follows the chart's measureChanged(); a burst of changes (a redraw per sample, a cursor
 // dragged) is shown once, when control returns to the event loop, so the statistics are
-// computed at most once per burst.
+// computed at most once per burst. The statistics read every point in view, which on a long
+// recording takes milliseconds while the chart changes with every sample: refreshes are then
+// spaced so that they take at most a twentieth of the time (a short chart still refreshes at
+// once), and a recorder of a million samples keeps its cost per sample.
 class ChartMeasurePanel : public QWidget {
     Q_OBJECT
 public:
@@ -33,4 +37,7 @@ private:
 
     Chart* m_chart;
     bool m_refreshPending = false;
+    // When the last refresh ended, and what it cost.
+    QElapsedTimer m_sinceRefresh;
+    qint64 m_refreshCostNs = 0;
 };
