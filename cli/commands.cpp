@@ -97,12 +97,14 @@ void tell(const QString& message) {
     std::fprintf(stderr, "ql350-cli: %s\n", qPrintable(message));
 }
 
-QString handOverFailureText(LoggerOutcome outcome, const QString& operation) {
+QString handOverFailureText(LoggerOutcome outcome, const QString& operation,
+                            const QString& reason) {
     switch (outcome) {
     case LoggerOutcome::DeviceBusy:
         return QStringLiteral("the live link did not let go of the port");
     case LoggerOutcome::PortLost:
-        return QStringLiteral("the port failed during the %1").arg(operation);
+        return QStringLiteral("the port failed during the %1").arg(operation) +
+               (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
     default:
         return QString();
     }
@@ -358,7 +360,8 @@ ExitCode connectForLogger(MeterSession& session, const QString& portOption,
 
 ExitCode withLoggerPort(const CliOptions& options, const QString& recordingText,
                         StderrProgress& progress,
-                        const std::function<void(LiveLinkControl&, MeterPort&)>& operation) {
+                        const std::function<void(LiveLinkControl&, MeterPort&)>& operation,
+                        QString* portFault) {
     progress.step(QStringLiteral("calling the meter"));
     MeterSession session;
     if (const ExitCode code = connectForLogger(session, options.port, recordingText);
@@ -368,7 +371,12 @@ ExitCode withLoggerPort(const CliOptions& options, const QString& recordingText,
         return ExitCode::Interrupted;
     LiveLinkAdapter control(session.link());
     MeterPort loggerPort;
-    loggerPort.onError = abortOnError;
+    // The first fault is the cause; a closed port's later complaints only follow from it.
+    loggerPort.onError = [portFault](MeterPort*, const PortError& error, PortErrorAction& action) {
+        if (portFault && portFault->isEmpty())
+            *portFault = error.message;
+        action = caAbort;
+    };
     operation(control, loggerPort);
     session.close();
     return ExitCode::Ok;
@@ -384,15 +392,18 @@ ExitCode runSetup(const CliOptions& options) {
     StderrProgress progress(options.progress, QStringLiteral("setup"));
     SetupAnswers answers(options.interval, time, progress);
     LoggerOutcome outcome = LoggerOutcome::NotOpened;
+    QString portFault;
     if (const ExitCode code = withLoggerPort(
             options, loggerMessage(LoggerOperation::Setup, LoggerOutcome::MeterRecording),
             progress, [&](LiveLinkControl& live, MeterPort& port) {
                 progress.step(QStringLiteral("reading the meter's settings"));
                 outcome = runLoggerSetup(live, port, answers, Clock());
-            });
+            },
+            &portFault);
         code != ExitCode::Ok)
         return code;
-    if (const QString text = handOverFailureText(outcome, QStringLiteral("setup")); !text.isEmpty())
+    if (const QString text = handOverFailureText(outcome, QStringLiteral("setup"), portFault);
+        !text.isEmpty())
         tell(text);
     return exitCodeFor(outcome);
 }
@@ -403,15 +414,18 @@ ExitCode runErase(const CliOptions& options) {
     StderrProgress progress(options.progress, QStringLiteral("erase"));
     EraseAnswers answers(progress);
     LoggerOutcome outcome = LoggerOutcome::NotErased;
+    QString portFault;
     if (const ExitCode code = withLoggerPort(
             options, loggerMessage(LoggerOperation::EraseMemory, LoggerOutcome::MeterRecording),
             progress, [&](LiveLinkControl& live, MeterPort& port) {
                 progress.step(QStringLiteral("reading the memory header"));
                 outcome = runMemoryErase(live, port, answers);
-            });
+            },
+            &portFault);
         code != ExitCode::Ok)
         return code;
-    if (const QString text = handOverFailureText(outcome, QStringLiteral("erase")); !text.isEmpty())
+    if (const QString text = handOverFailureText(outcome, QStringLiteral("erase"), portFault);
+        !text.isEmpty())
         tell(text);
     return exitCodeFor(outcome);
 }

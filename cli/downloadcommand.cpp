@@ -212,15 +212,19 @@ ExitCode runDownload(const CliOptions& options) {
     OptionsUser user(options.repair, options.retries);
     LoggerDownload d;
     StderrProgress shown(options.progress, QStringLiteral("download"));
+    QString portFault;
     if (const ExitCode code = withLoggerPort(
             options, QStringLiteral("the meter is recording data; stop its recording first"),
             shown, [&](LiveLinkControl& live, MeterPort& port) {
                 DownloadProgress progress(shown);
                 d = loadLoggerData(live, port, &progress, user,
                                    dateTimeToDays(QDateTime::currentDateTime()));
-            });
+            },
+            &portFault);
         code != ExitCode::Ok)
         return code;
+    if (d.portError.isEmpty())
+        d.portError = portFault;
 
     const bool wholeImage =
         d.result == LoggerOutcome::Loaded || d.result == LoggerOutcome::NoData ||

@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <poll.h>
 #include <sys/stat.h>
 #endif
 
@@ -227,30 +228,59 @@ void SerialBackend::onErrorSignal(QSerialPort::SerialPortError error) {
     case QSerialPort::TimeoutError: // from the zero-wait pull: nothing was pending
         return;
     case QSerialPort::ReadError:
-        // QSerialPort also reports a read that found nothing as a read error (with whatever
-        // errno an earlier call left behind): a readiness notification whose bytes the zero-wait
-        // pull had already taken. Harmless while the device is there; only a device node that
-        // has gone, or read errors that keep coming with no byte between them, mean it failed.
-        if (QFile::exists(m_port.portName()) && ++m_readErrorsInARow < kReadErrorLimit) {
-            m_port.clearError();
-            return;
-        }
-        [[fallthrough]];
     case QSerialPort::ResourceError:
-    case QSerialPort::WriteError: {
-        // The device has gone (adapter unplugged, pseudo-terminal closed): QSerialPort would
-        // report it again and again, so close on the first report.
-        Failure f{EIO, m_port.errorString()};
-        const bool wasOpen = m_port.isOpen();
-        if (wasOpen)
-            m_port.close();
-        m_port.clearError();
-        if (wasOpen && onDeviceError)
-            onDeviceError(f);
+        // A read notification whose bytes were already taken (by the zero-wait pull, or by a
+        // nested event loop after the outer one had seen them arrive) reads nothing, and
+        // QSerialPort names that after whatever errno an earlier call left behind: a read
+        // error, or a resource error when that was EAGAIN, EIO or EBADF, and then it also
+        // stops read notifications. So errno tells nothing here; the device itself does.
+        // Only a device that has gone, or errors that keep coming with no byte between
+        // them, mean that it failed.
+        if (!deviceStillThere()) {
+            closeAsFailed(QStringLiteral("the device has gone (unplugged, or its other end "
+                                         "closed)"));
+        } else if (++m_readErrorsInARow >= kReadErrorLimit) {
+            closeAsFailed(QStringLiteral("the device keeps signalling data that never comes"));
+        } else {
+            m_port.clearError();
+            if (error == QSerialPort::ResourceError)
+                m_port.setReadBufferSize(m_port.readBufferSize()); // notifications back on
+        }
         return;
-    }
+    case QSerialPort::WriteError:
+        // A failed write sets errno itself: its text is the reason.
+        closeAsFailed(m_port.errorString());
+        return;
     default:
         // Errors of an operation in progress are reported by that operation.
         return;
     }
+}
+
+void SerialBackend::closeAsFailed(const QString& reason) {
+    // QSerialPort would report a failed device again and again: close on the first report.
+    const bool wasOpen = m_port.isOpen();
+    if (wasOpen)
+        m_port.close();
+    m_port.clearError();
+    if (wasOpen && onDeviceError)
+        onDeviceError({EIO, reason});
+}
+
+bool SerialBackend::deviceStillThere() const {
+    // The path as given: QSerialPort's own name for a device below /dev is relative.
+    if (!m_port.isOpen() || !QFile::exists(m_path))
+        return false;
+#ifdef Q_OS_UNIX
+    // A hung-up line (the far side of a pseudo-terminal closed, an adapter unplugged) or a
+    // descriptor that is no longer valid shows in a zero-wait poll.
+    pollfd device{int(m_port.handle()), POLLIN, 0};
+    int ready = -1;
+    do
+        ready = ::poll(&device, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    return ready >= 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+#else
+    return true;
+#endif
 }

@@ -32,12 +32,19 @@ public:
     // process is still alive; 0 when there is no such lock or its holder is gone.
     static qint64 lockHolder(const QString& path);
 
+    // The QSerialPort underneath, for tests that provoke its notifications directly.
+    QSerialPort& serialPortForTests() { return m_port; }
+
 private:
     void onReadyReadSignal();
     void onErrorSignal(QSerialPort::SerialPortError error);
+    // The device is open, its node is there and its line has not hung up.
+    bool deviceStillThere() const;
+    // Closes the device and tells onDeviceError why, once.
+    void closeAsFailed(const QString& reason);
 
     QSerialPort m_port;
-    // Read errors since the last byte arrived (see onErrorSignal).
+    // Empty-read errors since the last byte arrived (see onErrorSignal).
     int m_readErrorsInARow = 0;
     static constexpr int kReadErrorLimit = 20;
     // The device path as given (QSerialPort keeps a shortened name: "/dev/pts/3" -> "pts/3").

@@ -385,6 +385,7 @@ void TestCli::exitCodesAreTheDocumentedOnes() {
         QStringList arguments; // "PORT" stands for the meter's path
         int code;
         const char* stdoutStarts;
+        const char* says = ""; // part of what standard error says
     } cases[] = {
         {"identify", {"--instant"}, {"identify", "--port", "PORT"}, 0, "122\t"},
         {"identify a model 120", {"--instant", "--model", "120"}, {"identify", "--port", "PORT"}, 0, "120\t"},
@@ -405,6 +406,11 @@ void TestCli::exitCodesAreTheDocumentedOnes() {
         {"a meter that records: erase", {"--instant", "--recording"}, {"erase", "--port", "PORT", "--yes"}, 7, ""},
         {"a model 120 has no logger", {"--instant", "--model", "120"},
          {"setup", "--port", "PORT", "--time", "now"}, 7, ""},
+        // The port's own words for the fault, not only that there was one.
+        {"the meter gone during a download",
+         {"--instant", "--image", m_dir.filePath("codes.bin"), "--line-gone-after-block", "1"},
+         {"download", "--port", "PORT", "--out", m_dir.filePath("gone")}, 5, "",
+         "the port failed during the transfer: "},
     };
     for (const auto& c : cases) {
         MeterSimProcess sim;
@@ -419,6 +425,7 @@ void TestCli::exitCodesAreTheDocumentedOnes() {
         QVERIFY2(help.contains(QStringLiteral("\n  %1  ").arg(c.code)), c.what);
         if (c.code != 0)
             QVERIFY2(!r.err.isEmpty(), c.what); // a failure always says why
+        QVERIFY2(r.err.contains(c.says), qPrintable(QStringLiteral("%1: %2").arg(c.what, r.err)));
     }
 }
 
