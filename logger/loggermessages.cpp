@@ -78,7 +78,7 @@ bool headerCanBeFixed(LoggerOutcome outcome) {
 
 QString downloadFailureMessage(LoggerOutcome outcome, int errors, const QString& unechoed,
                                int received) {
-    const QString prefix = QStringLiteral("There was error when reading data from meter: ");
+    const QString prefix = QStringLiteral("There was an error reading data from the meter: ");
     switch (outcome) {
     case LoggerOutcome::PortLost:
         return prefix + QStringLiteral("the meter was lost (the port failed or was unplugged).");

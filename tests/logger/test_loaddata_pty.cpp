@@ -68,7 +68,7 @@ public:
 };
 
 // The error dialog's texts: which failure it was.
-const QString kErrorText = QStringLiteral("There was error when reading data from meter: ");
+const QString kErrorText = QStringLiteral("There was an error reading data from the meter: ");
 const QString kBadSet = kErrorText + QStringLiteral("a data set is damaged. \"Fixed the error \" "
                                                     "keeps the data sets before it and gives up "
                                                     "the rest.");
