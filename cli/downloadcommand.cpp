@@ -47,8 +47,7 @@ QString resultText(const LoggerDownload& d) {
     case LoggerOutcome::TimedOut:
         return QStringLiteral("the transfer took too long");
     case LoggerOutcome::PortLost:
-        return handOverFailureText(d.result, QStringLiteral("transfer")) +
-               (d.portError.isEmpty() ? QString() : QStringLiteral(": ") + d.portError);
+        return handOverFailureText(d.result, QStringLiteral("transfer"), d.portError);
     case LoggerOutcome::DeviceBusy:
         return handOverFailureText(d.result, QString());
     case LoggerOutcome::PortNotOpened:

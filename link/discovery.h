@@ -20,8 +20,9 @@ public:
 };
 
 // Calls the meter on every port of the port list (except the emulator, which only the user
-// ever picks), the port used last (the link's port index) first, tells model 120 from 122, and hands the line to the live link: the receive
-// handler attached and the A command sent on the port found, or on the last port used.
+// ever picks), the port used last (the link's port index) first, tells model 120 from 122,
+// and hands the line to the live link: the receive handler attached and the A command sent on
+// the port found, or on the last port used.
 void discoverMeter(LiveLink& link, DiscoveryHost& host);
 
 // How long the search listens for the identity answer after the two K commands. At 9600 baud
